@@ -1,0 +1,10 @@
+# Applies ZORVAN_SANITIZE to every target of the project.
+if(ZORVAN_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+elseif(ZORVAN_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT ZORVAN_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "ZORVAN_SANITIZE must be empty, 'address' or 'thread'")
+endif()
