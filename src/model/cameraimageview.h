@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+#include <QSizeF>
+
+class CameraView;
+
+// What a camera record needs from the view that shows its pictures. The main
+// window's image view implements it; tests implement it too. Called on the
+// main thread only.
+class CameraImageView {
+public:
+    virtual ~CameraImageView() = default;
+    // Shows the image in place of the previous one; a null image clears the view.
+    virtual void setPicture(const QImage& image) = 0;
+    // The view's size in points; the picture is asked for at this size.
+    virtual QSizeF boundsSize() const = 0;
+    // The camera record now shown in this view. The view keeps the reference
+    // without owning or calling it.
+    virtual void setDelegate(CameraView* record) = 0;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+
+#include <QImage>
+#include <QString>
+
+class CamServer;
+class CameraImageView;
+
+// One camera of a server, built from the server's camera list. Its position
+// in that list is its identity everywhere (menu tag, picture job index).
+//
+// Data fields are set while the list is built and only read once the list has
+// been published. The live-picture half (the view and the request gate) is
+// used on the main thread, except the gate, which workers also set.
+class CameraView {
+public:
+    CameraView(const QString& name, CamServer* server) : cameraName(name), server(server) {}
+    virtual ~CameraView() = default;
+    CameraView(const CameraView&) = delete;
+    CameraView& operator=(const CameraView&) = delete;
+
+    QString cameraName;
+    QString uri;
+    QString imageUri;
+    QString videoUri;
+    CamServer* server;  // not owned: the server owns this record
+
+    // --- live picture (main thread, except the gate) ---
+
+    // Shows this camera's pictures in view from now on, and tells the view.
+    void setCamera(CameraImageView* view);
+    CameraImageView* camera() const { return camera_; }
+
+    // The request gate: true when a new picture may be asked for.
+    bool canLoadNext() const { return canLoadNext_.load(); }
+    void setCanLoadNext(bool open) { canLoadNext_.store(open); }
+
+    // The view's size truncated to whole points as "WxH"; "0x0" without a view.
+    QString currentResolution() const;
+
+    // Puts the image (or none) into the view and reopens the gate. Must run on
+    // the main thread.
+    void updateCamera(const QImage& image);
+
+private:
+    CameraImageView* camera_ = nullptr;  // not owned: the window owns the view
+    std::atomic<bool> canLoadNext_{false};
+};
+
+// A pan/tilt/zoom camera. It behaves as a CameraView; its paths are only kept.
+class PTZCameraView : public CameraView {
+public:
+    using CameraView::CameraView;
+
+    QString focusUri;
+    QString menuActivateUri;
+    QString menuHideUri;
+    QString menuMoveUri;
+    QString menuShowUri;
+    QString panUri;
+    QString presetsUri;
+    QString zoomUri;
+};

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include <QImage>
+#include <QString>
+#include <QTimer>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include "cameraview.h"
+#include "phonelist.h"
+
+class PictureLoader;
+namespace tx {
+class JsonValue;
+}
+
+using CameraList = std::vector<std::shared_ptr<CameraView>>;
+using MicrophoneList = std::vector<std::shared_ptr<PhoneList>>;
+
+// One server of the user's list: how to reach it, preferences carried
+// through the settings file, and, once it has answered, its cameras,
+// microphones and the timer that refreshes the shown camera's picture.
+//
+// Always owned through std::shared_ptr (make it with create() or
+// fromDictionary()): the settings store, the data manager and a running job
+// may each hold it. Records are compared by identity, never by fields.
+//
+// Threads: the text fields may be edited on the main thread while workers
+// build requests from them, so each accessor copies under a lock and a reader
+// sees a field before or after an edit. The camera and microphone lists are
+// replaced whole (on a worker) and read as immutable snapshots. The timer is
+// main-thread only.
+class CamServer : public std::enable_shared_from_this<CamServer> {
+    struct Token {};
+
+public:
+    // A record with the defaults of a new entry: empty texts, camOnPage 4.
+    static std::shared_ptr<CamServer> create();
+    // A record filled from its dictionary form, starting from an empty record
+    // (absent texts, zeros and false), not from create()'s defaults.
+    static std::shared_ptr<CamServer> fromDictionary(const QVariantMap& dict);
+
+    explicit CamServer(Token) {}
+    ~CamServer();
+    CamServer(const CamServer&) = delete;
+    CamServer& operator=(const CamServer&) = delete;
+
+    // The persistent fields, in the settings file's dictionary form.
+    QVariantMap toDictionary() const;
+    // How the dictionary form reads an integer (the settings store reads its
+    // own integer keys the same way): a number keeps its low 32 bits, so
+    // 4294967295 reads -1; a text gives its leading integer, saturated; a
+    // boolean gives 0 or 1; anything else 0.
+    static std::int32_t int32Value(const QVariant& value);
+
+    // --- text fields (a null QString is an absent field) ---
+    QString name() const;
+    QString host() const;
+    QString port() const;
+    QString login() const;
+    QString password() const;
+    QString fps() const;
+    void setName(const QString& v);
+    void setHost(const QString& v);
+    void setPort(const QString& v);
+    void setLogin(const QString& v);
+    void setPassword(const QString& v);
+    void setFps(const QString& v);
+
+    // --- preferences (main thread) ---
+    std::int32_t previewRegim = 0;
+    bool isSelected = false;
+    bool oldProtocol = false;
+    std::int64_t camOnPage = 0;
+    std::optional<QVariantList> sortCamerasNames;
+
+    // --- camera and microphone lists ---
+
+    // Replaces the camera records with ones built from a decoded camera list
+    // (a JSON array of camera objects), in the document's order. A document
+    // that is not an array is refused: nothing changes and false is returned.
+    bool setCameras(const tx::JsonValue& list);
+    // The same for the microphone list.
+    bool setMicrophones(const tx::JsonValue& list);
+    // The last microphone whose cameraUri equals the camera's uri, or nullptr.
+    std::shared_ptr<PhoneList> getMicrophone(const CameraView* camera) const;
+    // Snapshots: nullptr before the first list; an empty list after an answer
+    // with no entries. A snapshot keeps its records alive while it is held.
+    std::shared_ptr<const CameraList> getCameras() const;
+    std::shared_ptr<const MicrophoneList> getMicrophones() const;
+
+    // --- live picture refresh ---
+
+    // (Re)starts refreshing the camera at position p at the rate from fps;
+    // stops the refresh when p is outside the list. Any thread.
+    void videoCameraAtIndex(std::int64_t p);
+    // Stops the refresh, if any. Main thread.
+    void stopVideo();
+    // One refresh step. Main thread (the timer calls it).
+    void tickVideo();
+    // Hands a fetched picture (or none) to the camera at p and waits until
+    // the view has it. Called by the picture job on its worker thread.
+    void updateCamera(std::int64_t p, const QImage& image);
+
+    std::int64_t currentCameraIndex() const { return currentCameraIndex_.load(); }
+    bool isRefreshing() const { return timer_ != nullptr; }
+    // The timer interval in milliseconds that fps gives.
+    static int refreshIntervalMs(const QString& fps);
+
+    // The loader of this server's pictures; not owned.
+    PictureLoader* dataManager() const { return dataManager_.load(); }
+    void setDataManager(PictureLoader* loader) { dataManager_.store(loader); }
+
+private:
+    mutable std::mutex textLock_;  // guards the six text fields
+    QString name_, host_, port_, login_, password_, fps_;
+
+    mutable std::mutex listLock_;  // guards the two snapshot pointers
+    std::shared_ptr<const CameraList> cameras_;
+    std::shared_ptr<const MicrophoneList> microphones_;
+
+    std::atomic<std::int64_t> currentCameraIndex_{0};
+    std::unique_ptr<QTimer> timer_;  // main thread only
+    bool tickMissed_ = false;        // main thread only: a tick found the gate closed
+    std::atomic<PictureLoader*> dataManager_{nullptr};
+};

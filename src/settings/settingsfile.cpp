@@ -1,0 +1,93 @@
+#include "settingsfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+bool exists(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+bool writeAll(int fd, const char* data, qsizetype size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Makes the rename itself durable: without it a crash right after a save
+// may bring back the old name's old content (or none) after the reboot.
+void syncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+namespace SettingsFile {
+
+bool makeFolder(const QString& folder) {
+    const QString absolute = QDir::cleanPath(QDir(folder).absolutePath());
+    // Each missing component from the root down, so that a fresh account
+    // without ~/.local/share still gets its settings folder.
+    qsizetype from = 1;
+    for (;;) {
+        const qsizetype slash = absolute.indexOf(u'/', from);
+        const QByteArray part = QFile::encodeName(slash < 0 ? absolute : absolute.left(slash));
+        struct stat st;
+        const bool isFolder = ::stat(part.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        if (!isFolder && ::mkdir(part.constData(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash < 0) break;
+        from = slash + 1;
+    }
+    return QFileInfo(absolute).isDir();
+}
+
+bool writeAtomically(const QString& path, const QByteArray& data) {
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temp = target + ".tmp-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // made with mode 0600
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, data.constData(), data.size());
+    ok = ok && ::fchmod(fd, 0600) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    syncFolder(QFile::encodeName(QFileInfo(path).absolutePath()));
+    return true;
+}
+
+bool moveAside(const QString& path) {
+    const QByteArray from = QFile::encodeName(path);
+    if (!exists(from)) return true;
+    for (int i = 0; i < 1000; ++i) {
+        QByteArray to = from + ".corrupt";
+        if (i > 0) to += '.' + QByteArray::number(i);
+        if (exists(to)) continue;
+        return ::rename(from.constData(), to.constData()) == 0;
+    }
+    return false;
+}
+
+}  // namespace SettingsFile

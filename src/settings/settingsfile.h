@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File-system steps of the settings store, kept apart so that their failure
+// modes can be reasoned about (and tested) on their own.
+namespace SettingsFile {
+
+// Makes the folder and any missing parents, readable by the user alone
+// (0700). Existing folders keep their mode. True when the folder exists
+// afterwards.
+bool makeFolder(const QString& folder);
+
+// Replaces the file at path with data so that a reader, or a crash at any
+// moment, sees the old content or the new one, never a part: the data goes to
+// a new file (mode 0600) in the same folder, is flushed to disk, then renamed
+// over the old name. On failure the old file is untouched and the new one is
+// removed.
+bool writeAtomically(const QString& path, const QByteArray& data);
+
+// Renames whatever stands at path to the first free name of path + ".corrupt",
+// path + ".corrupt.1", ...; true also when nothing stands there.
+bool moveAside(const QString& path);
+
+}  // namespace SettingsFile

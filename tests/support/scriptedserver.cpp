@@ -1,0 +1,200 @@
+#include "scriptedserver.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+bool sendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+const char* reason(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 401:
+            return "Unauthorized";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        default:
+            return "Status";
+    }
+}
+
+}  // namespace
+
+ScriptedServer::ScriptedServer(Script script, int port) : script_(std::move(script)) {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listenFd_, 64) != 0) {
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return;
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    acceptThread_ = std::thread([this] { acceptLoop(); });
+}
+
+ScriptedServer::~ScriptedServer() {
+    stop();
+}
+
+void ScriptedServer::setScript(Script script) {
+    std::lock_guard l(lock_);
+    script_ = std::move(script);
+}
+
+std::vector<ScriptedServer::Request> ScriptedServer::requests() const {
+    std::lock_guard l(lock_);
+    return requests_;
+}
+
+bool ScriptedServer::waitForRequests(size_t n, int timeoutMs) const {
+    std::unique_lock l(lock_);
+    return changed_.wait_for(l, std::chrono::milliseconds(timeoutMs),
+                             [&] { return requests_.size() >= n; });
+}
+
+bool ScriptedServer::waitStopped(int ms) {
+    std::unique_lock l(lock_);
+    return changed_.wait_for(l, std::chrono::milliseconds(ms), [&] { return stopping_; });
+}
+
+void ScriptedServer::stop() {
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard l(lock_);
+        if (stopping_ && !acceptThread_.joinable()) return;
+        stopping_ = true;
+        for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
+    }
+    changed_.notify_all();
+    if (listenFd_ >= 0) ::shutdown(listenFd_, SHUT_RDWR);
+    if (acceptThread_.joinable()) acceptThread_.join();
+    {
+        std::lock_guard l(lock_);
+        threads.swap(connections_);
+    }
+    for (auto& t : threads) t.join();
+    if (listenFd_ >= 0) ::close(listenFd_);
+    listenFd_ = -1;
+}
+
+void ScriptedServer::acceptLoop() {
+    for (;;) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) return;
+        std::lock_guard l(lock_);
+        if (stopping_) {
+            ::close(fd);
+            return;
+        }
+        openFds_.push_back(fd);
+        connections_.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+void ScriptedServer::serve(int fd) {
+    std::string head;
+    char buf[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        head.append(buf, static_cast<size_t>(n));
+    }
+    Request request;
+    size_t lineEnd = head.find("\r\n");
+    const std::string first = head.substr(0, lineEnd);
+    const size_t sp1 = first.find(' '), sp2 = first.rfind(' ');
+    if (sp1 != std::string::npos && sp2 > sp1) {
+        request.method = first.substr(0, sp1);
+        request.target = first.substr(sp1 + 1, sp2 - sp1 - 1);
+    }
+    while (lineEnd != std::string::npos) {
+        const size_t next = head.find("\r\n", lineEnd + 2);
+        if (next == std::string::npos || next == lineEnd + 2) break;
+        const std::string line = head.substr(lineEnd + 2, next - lineEnd - 2);
+        const size_t colon = line.find(':');
+        if (colon != std::string::npos) {
+            std::string name = line.substr(0, colon);
+            std::transform(name.begin(), name.end(), name.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            size_t v = colon + 1;
+            while (v < line.size() && line[v] == ' ') ++v;
+            request.headers[name] = line.substr(v);
+        }
+        lineEnd = next;
+    }
+
+    Script script;
+    {
+        std::lock_guard l(lock_);
+        requests_.push_back(request);
+        script = script_;
+    }
+    changed_.notify_all();
+    const Reply reply = script ? script(request) : json("[]");
+
+    switch (reply.kind) {
+        case Reply::Kind::Answer: {
+            if (reply.delayMs > 0 && waitStopped(reply.delayMs)) break;
+            std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " +
+                              reason(reply.status) + "\r\nContent-Type: " + reply.contentType +
+                              "\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                              "\r\nConnection: close\r\n\r\n" + reply.body;
+            sendAll(fd, out.data(), out.size());
+            break;
+        }
+        case Reply::Kind::Raw:
+            sendAll(fd, reply.body.data(), reply.body.size());
+            break;
+        case Reply::Kind::Stall:
+            waitStopped(24 * 3600 * 1000);
+            break;
+        case Reply::Kind::Reset: {
+            linger lg{1, 0};  // close with RST
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+            break;
+        }
+        case Reply::Kind::Endless: {
+            const std::string header =
+                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n[";
+            if (!sendAll(fd, header.data(), header.size())) break;
+            const std::string chunk(64 * 1024, ' ');
+            while (sendAll(fd, chunk.data(), chunk.size())) {
+                std::lock_guard l(lock_);
+                if (stopping_) break;
+            }
+            break;
+        }
+    }
+    {
+        std::lock_guard l(lock_);
+        openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
+    }
+    ::close(fd);
+}

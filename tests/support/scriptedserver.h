@@ -1,0 +1,74 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// An HTTP/1.1 server on 127.0.0.1 for tests, answering each request as a
+// script says: a normal answer, a stall, a connection reset, an endless
+// body, or raw bytes. It records every request it received.
+class ScriptedServer {
+public:
+    struct Request {
+        std::string method;
+        std::string target;                          // path and query as sent
+        std::map<std::string, std::string> headers;  // names in lower case
+    };
+    struct Reply {
+        enum class Kind { Answer, Stall, Reset, Endless, Raw } kind = Kind::Answer;
+        int status = 200;
+        std::string contentType = "application/json";
+        std::string body;  // the body for Answer; the whole bytes for Raw
+        int delayMs = 0;   // wait before answering (Answer only)
+    };
+    using Script = std::function<Reply(const Request&)>;
+
+    // Listens on 127.0.0.1 at port (0: any free port); see listening().
+    explicit ScriptedServer(Script script, int port = 0);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    bool listening() const { return port_ != 0; }
+    int port() const { return port_; }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    void setScript(Script script);
+    std::vector<Request> requests() const;
+    // Waits until at least n requests have arrived; false at the deadline.
+    bool waitForRequests(size_t n, int timeoutMs = 30000) const;
+    // Ends stalls and endless bodies, closes everything and joins.
+    void stop();
+
+    static Reply json(std::string body, int status = 200) {
+        Reply r;
+        r.status = status;
+        r.body = std::move(body);
+        return r;
+    }
+    static Reply of(Reply::Kind kind) {
+        Reply r;
+        r.kind = kind;
+        return r;
+    }
+
+private:
+    void acceptLoop();
+    void serve(int fd);
+    bool waitStopped(int ms);
+
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::thread acceptThread_;
+    mutable std::mutex lock_;
+    mutable std::condition_variable changed_;
+    Script script_;
+    std::vector<Request> requests_;
+    std::vector<std::thread> connections_;
+    std::vector<int> openFds_;
+    bool stopping_ = false;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSizeF>
+#include <QThread>
+
+#include "cameraimageview.h"
+#include "pictureloader.h"
+
+// Runs the main thread's event loop until pred holds; false at the deadline.
+// The deadline is generous: it only bounds a failing test.
+inline bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+// Keeps the event loop turning for a while, for checks that something does
+// NOT happen (a bound, not a timing assertion).
+inline void spinFor(int ms) {
+    waitUntil([] { return false; }, ms);
+}
+
+// A view that records what the camera record gives it. Main thread only.
+class FakeImageView : public CameraImageView {
+public:
+    explicit FakeImageView(QSizeF size = {640, 480}) : size(size) {}
+    void setPicture(const QImage& image) override {
+        pictures.push_back(image);
+        last = image;
+    }
+    QSizeF boundsSize() const override { return size; }
+    void setDelegate(CameraView* record) override { delegate = record; }
+
+    QSizeF size;
+    std::vector<QImage> pictures;
+    QImage last;
+    CameraView* delegate = nullptr;
+};
+
+// A picture loader that records the requests of the refresh. Main thread.
+class RecordingLoader : public PictureLoader {
+public:
+    struct Call {
+        std::int64_t index;
+        QString uri;
+        QString resolution;
+    };
+    void loadCameraIndex(std::int64_t index, const QString& uri,
+                         const QString& resolution) override {
+        calls.push_back({index, uri, resolution});
+    }
+    std::vector<Call> calls;
+};
