@@ -1,0 +1,255 @@
+#include "demoserver.h"
+
+#include <QGuiApplication>
+#include <QTime>
+
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+#include "basicauth.h"
+#include "camerapicture.h"
+#include "democatalog.h"
+
+namespace {
+
+constexpr char kJsonType[] = "application/json; charset=utf-8";
+constexpr char kTextType[] = "text/plain; charset=utf-8";
+
+// Each connection holds a worker for as long as it lasts, and a sound stream
+// lasts as long as someone listens, so allow many at once.
+constexpr size_t kWorkerThreads = 32;
+
+// Idle keep-alive connections are only dropped after this long, and stop()
+// waits for them: keep it short so that stopping is quick.
+constexpr time_t kKeepAliveSeconds = 1;
+
+// When the request being answered on this worker thread reached the routing
+// step; read by the logger, which runs on the same thread after the answer.
+thread_local std::chrono::steady_clock::time_point tRequestStart;
+
+std::optional<int> pathIndex(const httplib::Request& req, int count) {
+    if (req.matches.size() < 2) return std::nullopt;
+    const std::string text = req.matches[1].str();
+    int value = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < 0 || value >= count) return std::nullopt;
+    return value;
+}
+
+std::optional<std::string_view> param(const httplib::Request& req, const char* name) {
+    const auto it = req.params.find(name);
+    if (it == req.params.end()) return std::nullopt;
+    return std::string_view(it->second);
+}
+
+void answerNotFound(httplib::Response& res) {
+    res.status = 404;
+    res.set_content("Not found: no such path on this demo server\n", kTextType);
+}
+
+}  // namespace
+
+DemoServer::DemoServer() : DemoServer(Options{}) {}
+
+DemoServer::DemoServer(Options options)
+    : options_(std::move(options)),
+      frames_(std::make_unique<std::atomic<std::uint64_t>[]>(demo::demoCameras().size())) {}
+
+DemoServer::~DemoServer() {
+    stop();
+}
+
+void DemoServer::setLogHook(LogHook hook) {
+    logHook_ = std::move(hook);
+}
+
+bool DemoServer::start() {
+    error_.clear();
+    if (server_) {
+        error_ = "the server is already running";
+        return false;
+    }
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        error_ = "a QGuiApplication must exist before the server starts";
+        return false;
+    }
+    if (options_.port < 0 || options_.port > 65535) {
+        error_ = "port " + std::to_string(options_.port) + " is out of range";
+        return false;
+    }
+    {
+        std::lock_guard lock(stopLock_);
+        stopping_ = false;
+    }
+
+    server_ = std::make_unique<httplib::Server>();
+    server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server_->set_keep_alive_timeout(kKeepAliveSeconds);
+    // The library's default sets SO_REUSEPORT, which lets a second server bind
+    // the same port and silently take half of the first one's connections.
+    // SO_REUSEADDR alone still allows a quick restart on the same port.
+    server_->set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    installRoutes();
+
+    int bound = -1;
+    if (options_.port == 0) {
+        bound = server_->bind_to_any_port(options_.host);
+    } else if (server_->bind_to_port(options_.host, options_.port)) {
+        bound = options_.port;
+    }
+    if (bound <= 0) {
+        error_ = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
+        server_.reset();
+        return false;
+    }
+
+    // The socket is listening once bound, but stop() only takes effect after
+    // the accept loop has begun: wait for that, so stop() never misses it.
+    listenEnded_ = false;
+    listenThread_ = std::thread([this] {
+        server_->listen_after_bind();
+        listenEnded_ = true;
+    });
+    while (!server_->is_running() && !listenEnded_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!server_->is_running()) {
+        listenThread_.join();
+        server_.reset();
+        error_ = "the server's accept loop ended at once";
+        return false;
+    }
+    port_ = bound;
+    return true;
+}
+
+void DemoServer::stop() {
+    {
+        std::lock_guard lock(stopLock_);
+        stopping_ = true;
+    }
+    stopChanged_.notify_all();
+    if (server_) server_->stop();
+    if (listenThread_.joinable()) listenThread_.join();
+    server_.reset();
+    port_ = 0;
+}
+
+void DemoServer::installRoutes() {
+    httplib::Server& s = *server_;
+
+    s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        tRequestStart = std::chrono::steady_clock::now();
+        if (authorised(req)) return httplib::Server::HandlerResponse::Unhandled;
+        res.status = 401;
+        res.set_header("WWW-Authenticate", "Basic realm=\"Zorvan demo\"");
+        res.set_content("Unauthorized: wrong or missing user name or password\n", kTextType);
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    s.Get("/cameras", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(demo::camerasDocument(), kJsonType);
+    });
+    s.Get("/microphones", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(demo::microphonesDocument(), kJsonType);
+    });
+    s.Get(R"(/cameras/(\d+)/image)",
+          [this](const httplib::Request& req, httplib::Response& res) { answerPicture(req, res); });
+    s.Get(R"(/microphones/(\d+)/audio\.mp3)",
+          [this](const httplib::Request& req, httplib::Response& res) { answerAudio(req, res); });
+
+    // Every answer of 400 and above passes here; only fill those that the
+    // routes left without a body (unknown paths, malformed requests).
+    s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty()) return;
+        if (res.status == 404) {
+            answerNotFound(res);
+        } else {
+            res.set_content("HTTP error " + std::to_string(res.status) + "\n", kTextType);
+        }
+    });
+
+    s.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+        if (!logHook_) return;
+        RequestLog entry;
+        entry.method = req.method;
+        entry.target = req.target;
+        entry.status = res.status;
+        entry.bytes = res.body.size();
+        if (tRequestStart != std::chrono::steady_clock::time_point{}) {
+            entry.elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::chrono::steady_clock::now() - tRequestStart);
+        }
+        tRequestStart = {};
+        logHook_(entry);
+    });
+}
+
+bool DemoServer::authorised(const httplib::Request& req) const {
+    if (!req.has_header("Authorization")) {
+        // A server with neither user name nor password is open: the viewer
+        // sends no credentials at all for sound when its user name is empty.
+        return options_.user.empty() && options_.password.empty();
+    }
+    return demo::basicCredentialsMatch(req.get_header_value("Authorization"), options_.user,
+                                       options_.password);
+}
+
+bool DemoServer::waitDelay() {
+    std::unique_lock lock(stopLock_);
+    if (options_.delayMs <= 0) return !stopping_;
+    return !stopChanged_.wait_for(lock, std::chrono::milliseconds(options_.delayMs),
+                                  [this] { return stopping_; });
+}
+
+void DemoServer::answerPicture(const httplib::Request& req, httplib::Response& res) {
+    const auto& cameras = demo::demoCameras();
+    const std::optional<int> index = pathIndex(req, static_cast<int>(cameras.size()));
+    if (!index) {
+        answerNotFound(res);
+        return;
+    }
+    const QSize size = demo::parseResolution(param(req, "resolution"));
+    const int quality = demo::parseQuality(param(req, "quality"));
+    if (!waitDelay()) {
+        res.status = 503;
+        res.set_content("The demo server is stopping\n", kTextType);
+        return;
+    }
+
+    // Drawn after the delay, so the clock on the picture is the time it is sent.
+    demo::FrameStamp stamp;
+    stamp.frame = ++frames_[*index];
+    stamp.time = QTime::currentTime();
+    const QByteArray jpeg = demo::drawCameraPicture(cameras[*index], size, quality, stamp);
+    if (jpeg.isEmpty()) {
+        res.status = 500;
+        res.set_content("Cannot make the picture (no JPEG encoder, or out of memory)\n", kTextType);
+        return;
+    }
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(jpeg.constData(), static_cast<size_t>(jpeg.size()), "image/jpeg");
+}
+
+void DemoServer::answerAudio(const httplib::Request& req, httplib::Response& res) {
+    const std::optional<int> index =
+        pathIndex(req, static_cast<int>(demo::demoMicrophones().size()));
+    if (!index) {
+        answerNotFound(res);
+        return;
+    }
+    // The microphone's MP3 sound stream belongs here: an endless body (a
+    // chunked content provider) that ends when the client goes away or
+    // stop() is called, and that must look at stopping_ so that stop() does
+    // not wait for it forever.
+    res.status = 404;
+    res.set_content("This demo server has no sound stream yet\n", kTextType);
+}
