@@ -1,0 +1,10 @@
+#include "utils.h"
+
+QString Utils::clearString(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (c.unicode() >= 32) out.append(c);
+    }
+    return out;
+}

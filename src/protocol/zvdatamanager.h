@@ -1,0 +1,96 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "pictureloader.h"
+
+class CamServer;
+class AbortToken;
+class OperationQueue;
+class WorkerThreads;
+class ZVDataManagerDelegate;
+
+// The viewer's client for a video server's HTTP interface: loads the
+// microphone list then the camera list, and the shown camera's pictures.
+//
+// Entry points run on the main thread. Every job runs on a worker thread of
+// an operation queue (at most four at once); each new job first cancels the
+// jobs not yet started and goes to a fresh queue, while a running job runs to
+// its end and is never waited for. Delegate calls come on the workers.
+//
+// A job works for the server that was current when it was queued and keeps
+// that record alive. Reports of a load whose server is no longer current are
+// dropped: its lists and alerts are about a server the user has left.
+class ZVDataManager : public PictureLoader {
+public:
+    static constexpr int kMaxConcurrentJobs = 4;
+    static constexpr int kPictureQuality = 60;
+    static constexpr size_t kMaxListBytes = 16u << 20;
+    static constexpr size_t kMaxPictureBytes = 32u << 20;
+
+    // Binds to server (which may be null) and gives the server this manager.
+    explicit ZVDataManager(std::shared_ptr<CamServer> server);
+    ~ZVDataManager() override;
+
+    ZVDataManagerDelegate* delegate() const { return delegate_.load(); }
+    void setDelegate(ZVDataManagerDelegate* delegate) { delegate_.store(delegate); }
+
+    std::shared_ptr<CamServer> currentServer() const;
+    // Stops all loading, then works for server from now on.
+    void setCurrentServer(std::shared_ptr<CamServer> server);
+
+    // Stops all loading and queues one list load: microphones, then cameras.
+    void loadCameras();
+    // Stops all loading and queues one picture job for the camera at index.
+    void loadCameraIndex(std::int64_t index, const QString& uri,
+                         const QString& resolution) override;
+    // Cancels the jobs not yet started and drops the queue, without waiting.
+    void stopAllLoading();
+
+    // Ends all work for good: aborts running requests, releases workers that
+    // wait for the main thread, and joins every worker. Main thread, at quit.
+    void shutdown();
+
+    // The request timeout, 25 s; tests shorten it.
+    void setRequestTimeoutMs(long ms) { timeoutMs_ = ms; }
+    // New queues start suspended while set, so tests can hold a job queued.
+    void setQueueSuspended(bool suspended);
+
+    // The request builders, public for tests: the full URL and headers.
+    static std::string listUrl(const CamServer& server, const char* path);
+    static std::string pictureUrl(const CamServer& server, const QString& uri,
+                                  const QString& resolution);
+    static std::string authorizationHeader(const CamServer& server);
+
+private:
+    struct Job;
+    void addAsyncOperation(std::function<void()> run, std::function<void()> cancelled = {});
+    bool isCurrent(const CamServer* server) const;
+
+    // Jobs, on worker threads.
+    void _loadCameras(const std::shared_ptr<CamServer>& server);
+    bool loadList(const std::shared_ptr<CamServer>& server, bool cameras);
+    void _syncLoadImage(const std::shared_ptr<CamServer>& server, std::int32_t index,
+                        const QString& uri, const QString& resolution);
+    std::optional<QByteArray> _sendGetSynchronize(const CamServer& server, const std::string& url);
+    std::optional<QByteArray> _sendGetSynchronizeEmptyType(const CamServer& server,
+                                                           const std::string& url);
+
+    std::atomic<ZVDataManagerDelegate*> delegate_{nullptr};
+    std::atomic<long> timeoutMs_{25000};
+    mutable std::mutex lock_;  // guards the fields below
+    std::shared_ptr<CamServer> currentServer_;
+    std::shared_ptr<OperationQueue> loadQueue_;
+    bool suspendNewQueues_ = false;
+    bool shutDown_ = false;
+    std::shared_ptr<AbortToken> abort_;
+    std::shared_ptr<WorkerThreads> threads_;
+};

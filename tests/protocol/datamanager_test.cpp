@@ -1,0 +1,380 @@
+// The data manager against scripted servers on loopback: what the delegate
+// hears and in what order, what the server receives, cancellation, quitting.
+
+#include <QBuffer>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "TXJsonValue.h"
+#include "camserver.h"
+#include "mainthreadcall.h"
+#include "scriptedserver.h"
+#include "testutil.h"
+#include "zvdatamanager.h"
+#include "zvdatamanagerdelegate.h"
+
+namespace {
+
+using Kind = ScriptedServer::Reply::Kind;
+using Reply = ScriptedServer::Reply;
+
+// Records the delegate calls as short texts, from any thread.
+class RecordingDelegate : public ZVDataManagerDelegate {
+public:
+    void camerasDidLoaded(const tx::JsonValue& v) override { add("cameras" + shape(v)); }
+    void mikrophonesDidLoaded(const tx::JsonValue& v) override {
+        add("microphones" + shape(v));
+        std::lock_guard l(lock);
+        lastMicrophones = v;
+    }
+    void previewsDidLoaded(const tx::JsonValue&) override { add("previews"); }
+    void noConnection() override { add("noConnection"); }
+    void serverNotConnected() override { add("serverNotConnected"); }
+    void badResponse() override { add("badResponse"); }
+
+    std::vector<std::string> events() {
+        std::lock_guard l(lock);
+        return list;
+    }
+    bool waitFor(size_t n) {
+        std::unique_lock l(lock);
+        return changed.wait_for(l, std::chrono::seconds(30), [&] { return list.size() >= n; });
+    }
+
+    std::mutex lock;
+    tx::JsonValue lastMicrophones;
+
+private:
+    static std::string shape(const tx::JsonValue& v) {
+        return v.isArray() ? ":" + std::to_string(v.asArray().size()) : ":object";
+    }
+    void add(std::string e) {
+        {
+            std::lock_guard l(lock);
+            list.push_back(std::move(e));
+        }
+        changed.notify_all();
+    }
+    std::vector<std::string> list;
+    std::condition_variable changed;
+};
+
+std::shared_ptr<CamServer> serverFor(const ScriptedServer& s, const QString& login = "admin",
+                                     const QString& password = "secret") {
+    auto server = CamServer::create();
+    server->setName("Test");
+    server->setHost("127.0.0.1");
+    server->setPort(QString::number(s.port()));
+    server->setLogin(login);
+    server->setPassword(password);
+    return server;
+}
+
+const char* kCameras = R"([{"name":"Gate","uri":"/cameras/0","image-uri":"/cameras/0/image"},)"
+                       R"({"name":"Yard","uri":"/cameras/1","image-uri":"/cameras/1/image"}])";
+
+// Answers the two lists with the given replies and pictures with a JPEG.
+ScriptedServer::Script lists(Reply microphones, Reply cameras = ScriptedServer::json(kCameras)) {
+    return [=](const ScriptedServer::Request& r) {
+        if (r.target == "/microphones") return microphones;
+        if (r.target == "/cameras") return cameras;
+        return ScriptedServer::json("", 404);
+    };
+}
+
+std::vector<std::string> targets(const ScriptedServer& s) {
+    std::vector<std::string> out;
+    for (const auto& r : s.requests()) out.push_back(r.target);
+    return out;
+}
+
+std::string jpeg(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "JPG", 60);
+    return bytes.toStdString();
+}
+
+Reply withBody(std::string body, std::string type = "application/json") {
+    Reply r = ScriptedServer::json(std::move(body));
+    r.contentType = std::move(type);
+    return r;
+}
+
+}  // namespace
+
+TEST(DataManager, LoadsMicrophonesThenCamerasWithTheListHeaders) {
+    ScriptedServer http(lists(ScriptedServer::json("[]")));
+    RecordingDelegate delegate;
+    auto server = serverFor(http);
+    ZVDataManager dm(server);
+    EXPECT_EQ(server->dataManager(), &dm);
+    dm.setDelegate(&delegate);
+    dm.loadCameras();
+    ASSERT_TRUE(delegate.waitFor(2));
+    EXPECT_EQ(delegate.events(), (std::vector<std::string>{"microphones:0", "cameras:2"}));
+    EXPECT_EQ(targets(http), (std::vector<std::string>{"/microphones", "/cameras"}));
+    for (const auto& r : http.requests()) {
+        EXPECT_EQ(r.method, "GET");
+        EXPECT_EQ(r.headers.at("authorization"),
+                  "Basic " + QByteArray("admin:secret").toBase64().toStdString());
+        EXPECT_EQ(r.headers.at("accept"), "application/json");
+        EXPECT_EQ(r.headers.at("content-type"), "application/json");
+    }
+}
+
+TEST(DataManager, MicrophoneAnswersDecideWhetherCamerasAreAsked) {
+    struct Case {
+        const char* what;
+        Reply reply;
+        std::vector<std::string> events;
+    } cases[] = {
+        {"401 with a JSON list",
+         ScriptedServer::json(R"([{"name":"m"}])", 401),
+         {"microphones:1", "cameras:2"}},
+        {"an object", ScriptedServer::json(R"({"a":1})"), {"microphones:object", "cameras:2"}},
+        {"raw control characters",
+         withBody("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"),
+         {"microphones:1", "cameras:2"}},
+        {"reset", ScriptedServer::of(Kind::Reset), {"serverNotConnected"}},
+        {"stall past the timeout", ScriptedServer::of(Kind::Stall), {"serverNotConnected"}},
+        {"endless body", ScriptedServer::of(Kind::Endless), {"serverNotConnected"}},
+        {"HTML", withBody("<html><body>Error</body></html>", "text/html"), {"badResponse"}},
+        {"empty body", withBody(""), {"badResponse"}},
+        {"null", withBody("null"), {"badResponse"}},
+        {"42", withBody("42"), {"badResponse"}},
+        {"broken JSON", withBody("[1,"), {"badResponse"}},
+        {"invalid UTF-8", withBody("[\"\xff\xfe\"]"), {"badResponse"}},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer http(lists(c.reply));
+        RecordingDelegate delegate;
+        ZVDataManager dm(serverFor(http));
+        dm.setRequestTimeoutMs(400);
+        dm.setDelegate(&delegate);
+        dm.loadCameras();
+        ASSERT_TRUE(delegate.waitFor(c.events.size())) << c.what;
+        // Give a wrongly asked camera list the chance to show up.
+        if (c.events.size() == 1) spinFor(100);
+        EXPECT_EQ(delegate.events(), c.events) << c.what;
+        const size_t expectedRequests = c.events.size() == 1 ? 1 : 2;
+        EXPECT_EQ(http.requests().size(), expectedRequests) << c.what;
+    }
+}
+
+TEST(DataManager, CleaningRemovesRawControlCharactersInsideStrings) {
+    ScriptedServer http(lists(withBody("[{\"name\":\"a\tb\n\",\"uri\":\"x\\ny\"}]")));
+    RecordingDelegate delegate;
+    ZVDataManager dm(serverFor(http));
+    dm.setDelegate(&delegate);
+    dm.loadCameras();
+    ASSERT_TRUE(delegate.waitFor(2));
+    std::lock_guard l(delegate.lock);
+    const tx::JsonValue& mic = delegate.lastMicrophones.asArray().at(0);
+    EXPECT_EQ(*mic.findString("name"), "ab");
+    EXPECT_EQ(*mic.findString("uri"), "x\ny") << "escapes survive the cleaning";
+}
+
+TEST(DataManager, CameraAnswerFailuresComeAfterTheMicrophones) {
+    struct Case {
+        Reply reply;
+        const char* event;
+    } cases[] = {
+        {ScriptedServer::of(Kind::Reset), "serverNotConnected"},
+        {withBody("<html/>"), "badResponse"},
+        {withBody("\"text\""), "badResponse"},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer http(lists(ScriptedServer::json("[]"), c.reply));
+        RecordingDelegate delegate;
+        ZVDataManager dm(serverFor(http));
+        dm.setDelegate(&delegate);
+        dm.loadCameras();
+        ASSERT_TRUE(delegate.waitFor(2));
+        EXPECT_EQ(delegate.events(), (std::vector<std::string>{"microphones:0", c.event}));
+    }
+}
+
+TEST(DataManager, UnreachableServer) {
+    int port;
+    {
+        ScriptedServer gone(lists(ScriptedServer::json("[]")));
+        port = gone.port();
+    }
+    auto server = CamServer::create();
+    server->setHost("127.0.0.1");
+    server->setPort(QString::number(port));
+    RecordingDelegate delegate;
+    ZVDataManager dm(server);
+    dm.setDelegate(&delegate);
+    dm.loadCameras();
+    ASSERT_TRUE(delegate.waitFor(1));
+    spinFor(100);
+    EXPECT_EQ(delegate.events(), std::vector<std::string>{"serverNotConnected"});
+}
+
+TEST(DataManager, CredentialsAreSentAsUtf8OnOneLine) {
+    struct Case {
+        QString login, password;
+    } cases[] = {
+        {"admin", ""},
+        {"José", "пароль"},
+        {"a-user-name-that-is-rather-long", "and-a-password-that-is-longer-than-forty-eight-bytes"},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer http(lists(ScriptedServer::json("[]")));
+        auto server = serverFor(http, c.login, c.password);
+        const std::string expected =
+            "Basic " + (c.login + ":" + c.password).toUtf8().toBase64().toStdString();
+        EXPECT_EQ(ZVDataManager::authorizationHeader(*server), "Authorization: " + expected);
+        RecordingDelegate delegate;
+        ZVDataManager dm(server);
+        dm.setDelegate(&delegate);
+        dm.loadCameras();
+        ASSERT_TRUE(delegate.waitFor(2));
+        EXPECT_EQ(http.requests().at(0).headers.at("authorization"), expected);
+    }
+}
+
+TEST(DataManager, PictureRequestAndDelivery) {
+    const std::string picture = jpeg(320, 240);
+    ScriptedServer http([&](const auto& r) {
+        if (r.target.rfind("/cameras/1/image", 0) == 0) return withBody(picture, "image/jpeg");
+        return ScriptedServer::json("", 404);
+    });
+    auto server = serverFor(http);
+    server->setCameras(tx::JsonValue(
+        tx::JsonArray{tx::JsonObject{{"name", "a"}, {"image-uri", "/cameras/0/image"}},
+                      tx::JsonObject{{"name", "b"}, {"image-uri", "/cameras/1/image"}}}));
+    ZVDataManager dm(server);
+    FakeImageView view({320.6, 240.2});
+    CameraView* camera = server->getCameras()->at(1).get();
+    camera->setCamera(&view);
+    dm.loadCameraIndex(1, camera->imageUri, camera->currentResolution());
+    ASSERT_TRUE(waitUntil([&] { return !view.pictures.empty(); }));
+    EXPECT_EQ(view.last.size(), QSize(320, 240));
+    EXPECT_TRUE(camera->canLoadNext());
+    const auto reqs = http.requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_EQ(reqs[0].target, "/cameras/1/image?resolution=320x240&quality=60");
+    EXPECT_EQ(reqs[0].headers.count("accept"), 0u);
+    EXPECT_EQ(reqs[0].headers.count("content-type"), 0u);
+    EXPECT_EQ(reqs[0].headers.count("authorization"), 1u);
+
+    // An undecodable picture clears the view.
+    http.setScript([](const auto&) { return withBody("not a picture", "image/jpeg"); });
+    dm.loadCameraIndex(1, camera->imageUri, camera->currentResolution());
+    ASSERT_TRUE(waitUntil([&] { return view.pictures.size() == 2; }));
+    EXPECT_TRUE(view.last.isNull());
+}
+
+TEST(DataManager, PictureUrlIsPlainSubstitution) {
+    auto server = CamServer::create();
+    server->setHost("10.0.0.5");
+    server->setPort("8080");
+    EXPECT_EQ(ZVDataManager::pictureUrl(*server, "/cameras/0/image", "640x480"),
+              "http://10.0.0.5:8080/cameras/0/image?resolution=640x480&quality=60");
+    EXPECT_EQ(ZVDataManager::listUrl(*server, "/cameras"), "http://10.0.0.5:8080/cameras");
+}
+
+TEST(DataManager, LoadCancelsAQueuedPictureJobAndReopensItsGate) {
+    ScriptedServer http(lists(ScriptedServer::json("[]")));
+    auto server = serverFor(http);
+    server->setCameras(
+        tx::JsonValue(tx::JsonArray{tx::JsonObject{{"image-uri", "/cameras/0/image"}}}));
+    CameraView* camera = server->getCameras()->at(0).get();
+    FakeImageView view;
+    camera->setCamera(&view);
+    RecordingDelegate delegate;
+    ZVDataManager dm(server);
+    dm.setDelegate(&delegate);
+
+    dm.setQueueSuspended(true);
+    camera->setCanLoadNext(false);  // as a tick does before asking
+    dm.loadCameraIndex(0, camera->imageUri, "640x480");
+    dm.loadCameras();
+    EXPECT_TRUE(camera->canLoadNext()) << "a cancelled picture job must not freeze the camera";
+    EXPECT_TRUE(view.pictures.empty()) << "the view is not touched";
+    dm.setQueueSuspended(false);
+    ASSERT_TRUE(delegate.waitFor(2));
+    spinFor(100);
+    EXPECT_EQ(targets(http), (std::vector<std::string>{"/microphones", "/cameras"}));
+}
+
+TEST(DataManager, ASecondLoadWhileOneRunsStillReportsBoth) {
+    std::atomic<int> micRequests{0};
+    ScriptedServer http([&](const auto& r) {
+        if (r.target == "/microphones") {
+            Reply reply = ScriptedServer::json("[]");
+            if (micRequests++ == 0) reply.delayMs = 300;  // the first load is slow
+            return reply;
+        }
+        return ScriptedServer::json(kCameras);
+    });
+    RecordingDelegate delegate;
+    ZVDataManager dm(serverFor(http));
+    dm.setDelegate(&delegate);
+    dm.loadCameras();
+    ASSERT_TRUE(http.waitForRequests(1));
+    dm.loadCameras();
+    ASSERT_TRUE(delegate.waitFor(4));
+    auto events = delegate.events();
+    std::sort(events.begin(), events.end());
+    EXPECT_EQ(events, (std::vector<std::string>{"cameras:2", "cameras:2", "microphones:0",
+                                                "microphones:0"}));
+}
+
+TEST(DataManager, ReportsOfAServerLeftBehindAreDropped) {
+    ScriptedServer slow([](const auto&) {
+        Reply r = ScriptedServer::json("[]");
+        r.delayMs = 300;
+        return r;
+    });
+    ScriptedServer fast(lists(ScriptedServer::json("[]")));
+    auto first = serverFor(slow);
+    auto second = serverFor(fast);
+    RecordingDelegate delegate;
+    ZVDataManager dm(first);
+    dm.setDelegate(&delegate);
+    dm.loadCameras();
+    ASSERT_TRUE(slow.waitForRequests(1));
+    dm.setCurrentServer(second);
+    EXPECT_EQ(dm.currentServer(), second);
+    dm.loadCameras();
+    ASSERT_TRUE(delegate.waitFor(2));
+    spinFor(600);  // the slow answer arrives meanwhile and must stay unheard
+    EXPECT_EQ(delegate.events(), (std::vector<std::string>{"microphones:0", "cameras:2"}));
+    EXPECT_EQ(slow.requests().size(), 1u) << "the left server's cameras are not asked";
+}
+
+TEST(DataManager, ShutdownEndsAStalledPictureRequest) {
+    ScriptedServer http([](const auto&) { return ScriptedServer::of(Kind::Stall); });
+    auto server = serverFor(http);
+    server->setCameras(tx::JsonValue(tx::JsonArray{tx::JsonObject{{"image-uri", "/i"}}}));
+    FakeImageView view;
+    server->getCameras()->at(0)->setCamera(&view);
+    RecordingDelegate delegate;
+    {
+        ZVDataManager dm(server);
+        dm.setDelegate(&delegate);
+        dm.loadCameraIndex(0, "/i", "1x1");
+        dm.loadCameras();
+        ASSERT_TRUE(http.waitForRequests(2));
+        MainThreadCall::close();
+        dm.shutdown();     // must not wait for the 25 s timeout
+        dm.loadCameras();  // refused after shutdown
+    }
+    MainThreadCall::reopen();
+    spinFor(50);
+    EXPECT_TRUE(delegate.events().empty());
+    EXPECT_TRUE(view.pictures.empty());
+    EXPECT_EQ(http.requests().size(), 2u);
+}
