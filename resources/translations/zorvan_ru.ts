@@ -1,0 +1,94 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU" sourcelanguage="en">
+<context>
+    <name>ZVMainWindow</name>
+    <message>
+        <source>&amp;Sound</source>
+        <translation>&amp;Звук</translation>
+    </message>
+    <message>
+        <source>S&amp;ervers</source>
+        <translation>С&amp;ерверы</translation>
+    </message>
+    <message>
+        <source>&amp;Cameras</source>
+        <translation>&amp;Камеры</translation>
+    </message>
+    <message>
+        <source>&amp;Reload Server</source>
+        <translation>&amp;Обновить сервер</translation>
+    </message>
+    <message>
+        <source>&amp;Edit Server List…</source>
+        <translation>&amp;Список серверов…</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>В&amp;ыход</translation>
+    </message>
+    <message>
+        <source>Listen</source>
+        <translation>Слушать</translation>
+    </message>
+</context>
+<context>
+    <name>Zorvan</name>
+    <message>
+        <source>Connection error</source>
+        <translation>Ошибка соединения</translation>
+    </message>
+    <message>
+        <source>Server is not available</source>
+        <translation>Сервер недоступен</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation>Сервер:</translation>
+    </message>
+    <message>
+        <source>Address:</source>
+        <translation>Адрес:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Порт:</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Имя пользователя:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Пароль:</translation>
+    </message>
+    <message>
+        <source>fps:</source>
+        <translation>Кадров/с:</translation>
+    </message>
+    <message>
+        <source>Connecting to stream.</source>
+        <translation>Подключение к потоку.</translation>
+    </message>
+    <message>
+        <source>Connecting to stream</source>
+        <translation>Подключение к потоку</translation>
+    </message>
+    <message>
+        <source>Buffering...</source>
+        <translation>Буферизация...</translation>
+    </message>
+    <message>
+        <source>Closed by server.</source>
+        <translation>Закрыто сервером.</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Громкость</translation>
+    </message>
+</context>
+</TS>

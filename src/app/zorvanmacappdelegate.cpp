@@ -1,0 +1,244 @@
+#include "zorvanmacappdelegate.h"
+
+#include "camserver.h"
+#include "mainthreadcall.h"
+#include "settings.h"
+#include "touchimage.h"
+#include "ui_zvmainwindow.h"
+#include "zvdatamanager.h"
+#include "zvmainwindow.h"
+#include "zvtexts.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QWidgetAction>
+
+#include "TXJsonValue.h"
+
+Q_LOGGING_CATEGORY(lcApp, "zorvan.app")
+
+namespace {
+
+// Menu items show record names as they are: '&' is not a mnemonic here.
+QAction* addRecordItem(QMenu* menu, const QString& title, int tag) {
+    QAction* item = menu->addAction(QString(title).replace('&', "&&"));
+    item->setCheckable(true);
+    item->setProperty("title", title);
+    item->setProperty("tag", tag);
+    // Choosing a server or a camera from these menus comes with the menu
+    // commands; until then the items only show the lists and the selection.
+    item->setEnabled(false);
+    return item;
+}
+
+}  // namespace
+
+ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
+    : QObject(parent), settings_(settings), window_(std::make_unique<ZVMainWindow>()) {
+    createVolumeSlider();
+    connectCommands();
+}
+
+ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
+    endWork();
+}
+
+TouchImage* ZorvanMacAppDelegate::mainImage() const {
+    return window_->ui().mainImage;
+}
+QMenu* ZorvanMacAppDelegate::serversMenu() const {
+    return window_->ui().serversMenu;
+}
+QMenu* ZorvanMacAppDelegate::camerasMenu() const {
+    return window_->ui().camerasMenu;
+}
+QMenu* ZorvanMacAppDelegate::soundMenu() const {
+    return window_->ui().soundMenu;
+}
+
+void ZorvanMacAppDelegate::createVolumeSlider() {
+    // The slider sits in the sound menu right after the sound toggle.
+    audioSlider_ = new QSlider(Qt::Horizontal);
+    audioSlider_->setToolTip(zvText("Volume"));
+    audioSlider_->setMinimumWidth(140);
+    auto* holder = new QWidgetAction(soundMenu());
+    holder->setDefaultWidget(audioSlider_);
+    soundMenu()->addAction(holder);
+}
+
+void ZorvanMacAppDelegate::connectCommands() {
+    Ui::ZVMainWindow& ui = window_->ui();
+    connect(ui.actionReload, &QAction::triggered, this, &ZorvanMacAppDelegate::openServer);
+    connect(ui.actionQuit, &QAction::triggered, window_.get(), &QWidget::close);
+    // Sound and the server list editor arrive with their own parts of the
+    // viewer; until then their commands are shown but cannot be chosen.
+    ui.actionPreferences->setEnabled(false);
+    ui.actionSound->setEnabled(false);
+    audioSlider_->setEnabled(false);
+    // Nothing is known about sound before a camera is shown.
+    applySoundAvailability(nullptr, nullptr);
+}
+
+void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
+    MainThreadCall::reopen();
+    audioSlider_->setMaximum(100);
+    audioSlider_->setMinimum(0);
+    audioSlider_->setValue(100);
+
+    dataManager_ = std::make_unique<ZVDataManager>(settings_.getCurrent());
+    dataManager_->setDelegate(this);
+
+    placeWindow(settings_.getWinPosition());
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+
+    updateServers();
+}
+
+void ZorvanMacAppDelegate::placeWindow(const QRectF& frame) {
+    QRect r = frame.toAlignedRect();
+    if (r.width() <= 0 || r.height() <= 0) r.setSize({507, 363});
+    // A frame stored on a screen that is gone (an unplugged monitor) would
+    // put the window out of sight: bring it back onto the primary screen.
+    bool visible = false;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        visible = visible || screen->availableGeometry().intersects(r);
+    }
+    if (!visible) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect avail = screen->availableGeometry();
+            r.setSize(r.size().boundedTo(avail.size()));
+            r.moveTopLeft(avail.topLeft() + QPoint(40, 40));
+        }
+    }
+    window_->setGeometry(r);
+}
+
+void ZorvanMacAppDelegate::applicationWillTerminate() {
+    settings_.setWinPosition(window_ ? QRectF(window_->geometry()) : QRectF());
+    settings_.save();
+    endWork();
+}
+
+void ZorvanMacAppDelegate::endWork() {
+    if (workEnded_) return;
+    workEnded_ = true;
+    for (const auto& server : settings_.getServers()) server->stopVideo();
+    // Release workers waiting for the main thread, then abort and join them.
+    MainThreadCall::close();
+    if (dataManager_) dataManager_->shutdown();
+}
+
+// --- commands ---
+
+void ZorvanMacAppDelegate::updateServers() {
+    QMenu* menu = serversMenu();
+    menu->clear();
+    int n = 0;
+    for (const auto& server : settings_.getServers()) addRecordItem(menu, server->name(), n++);
+
+    const std::shared_ptr<CamServer> current = settings_.getCurrent();
+    if (!current) return;
+    const QString name = current->name();
+    for (QAction* item : menu->actions())
+        item->setChecked(item->property("title").toString() == name);
+
+    dataManager_->setCurrentServer(current);
+    current->setDataManager(dataManager_.get());
+    dataManager_->setDelegate(this);
+    dataManager_->loadCameras();
+}
+
+void ZorvanMacAppDelegate::openServer() {
+    if (dataManager_) dataManager_->loadCameras();
+}
+
+// --- data manager reports ---
+
+void ZorvanMacAppDelegate::mikrophonesDidLoaded(const tx::JsonValue& list) {
+    MainThreadCall::run([&] {
+        const std::shared_ptr<CamServer> server = settings_.getCurrent();
+        if (server && !server->setMicrophones(list)) {
+            qCInfo(lcApp) << "Microphone list is not a list";
+            showAlert("Error");
+        }
+    });
+}
+
+void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
+    MainThreadCall::run([&] {
+        const std::shared_ptr<CamServer> server = settings_.getCurrent();
+        if (!server) return;
+        if (!server->setCameras(list)) {
+            qCInfo(lcApp) << "Camera list is not a list";
+            showAlert("Error");
+            return;
+        }
+        const auto cameras = server->getCameras();
+        QMenu* menu = camerasMenu();
+        menu->clear();
+        int n = 0;
+        for (const auto& camera : *cameras) addRecordItem(menu, camera->cameraName, n++);
+        mainImage()->setCamerasMenu(menu);
+        if (cameras->empty()) return;
+
+        // Compared unsigned, so a negative stored index counts as out of range.
+        const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
+        if (k < cameras->size()) {
+            showCamera(*server, static_cast<std::int64_t>(k));
+            menu->actions().at(static_cast<qsizetype>(k))->setChecked(true);
+            applySoundAvailability(server.get(), cameras->at(k).get());
+        } else {
+            // The stored index stays as it is until the user picks a camera.
+            showCamera(*server, 0);
+            menu->actions().at(0)->setChecked(true);
+        }
+    });
+}
+
+void ZorvanMacAppDelegate::previewsDidLoaded(const tx::JsonValue&) {}
+
+void ZorvanMacAppDelegate::noConnection() {
+    showAlert("Connection error");
+}
+
+void ZorvanMacAppDelegate::serverNotConnected() {
+    showAlert("Server is not available");
+    MainThreadCall::run([&] { camerasMenu()->clear(); });
+}
+
+void ZorvanMacAppDelegate::badResponse() {
+    showAlert("Error");
+}
+
+// --- helpers, main thread ---
+
+void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
+    const auto cameras = server.getCameras();
+    cameras->at(static_cast<size_t>(k))->setCamera(mainImage());
+    server.videoCameraAtIndex(k);
+}
+
+void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const CameraView* camera) {
+    const bool hasMicrophone = server && camera && server->getMicrophone(camera);
+    QMenu* sound = soundMenu();
+    sound->menuAction()->setEnabled(hasMicrophone);  // entry 3 of its parent menu
+    const QList<QAction*> entries = sound->actions();
+    for (int i = 0; i < 2 && i < entries.size(); ++i) entries[i]->setVisible(hasMicrophone);
+}
+
+void ZorvanMacAppDelegate::showAlert(const char* key) {
+    qCInfo(lcApp) << "Alert:" << key;
+    MainThreadCall::run([&] {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Zorvan"), zvText(key),
+                        QMessageBox::NoButton, window_.get());
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.exec();
+    });
+}

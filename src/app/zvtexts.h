@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QCoreApplication>
+
+// The viewer's own texts are looked up by their English text in the context
+// "Zorvan"; a text without a translation shows its English key.
+inline QString zvText(const char* key) {
+    return QCoreApplication::translate("Zorvan", key);
+}
+
+namespace zvtexts {
+
+// Every text of the "Zorvan" context, including those that only later parts
+// of the viewer show, so that the translation tables hold them all.
+inline constexpr const char* kAll[] = {
+    // alerts
+    QT_TRANSLATE_NOOP("Zorvan", "Connection error"),
+    QT_TRANSLATE_NOOP("Zorvan", "Server is not available"),
+    QT_TRANSLATE_NOOP("Zorvan", "Error"),
+    // server list dialog
+    QT_TRANSLATE_NOOP("Zorvan", "Server:"),
+    QT_TRANSLATE_NOOP("Zorvan", "Address:"),
+    QT_TRANSLATE_NOOP("Zorvan", "Port:"),
+    QT_TRANSLATE_NOOP("Zorvan", "Username:"),
+    QT_TRANSLATE_NOOP("Zorvan", "Password:"),
+    QT_TRANSLATE_NOOP("Zorvan", "fps:"),
+    // sound stream status
+    QT_TRANSLATE_NOOP("Zorvan", "Connecting to stream."),
+    QT_TRANSLATE_NOOP("Zorvan", "Connecting to stream"),
+    QT_TRANSLATE_NOOP("Zorvan", "Buffering..."),
+    QT_TRANSLATE_NOOP("Zorvan", "Closed by server."),
+    // window
+    QT_TRANSLATE_NOOP("Zorvan", "Volume"),
+};
+
+}  // namespace zvtexts

@@ -1,0 +1,233 @@
+// The whole viewer in-process (offscreen) against scripted video servers on
+// loopback, in a temporary settings folder.
+
+#include <QAction>
+#include <QMenu>
+#include <QScreen>
+#include <QSlider>
+
+#include <gtest/gtest.h>
+
+#include "apptestkit.h"
+#include "testutil.h"
+#include "touchimage.h"
+#include "zorvanmacappdelegate.h"
+#include "zvdatamanager.h"
+#include "zvmainwindow.h"
+
+namespace {
+
+QStringList titles(QMenu* menu) {
+    QStringList out;
+    for (QAction* a : menu->actions()) out << a->property("title").toString();
+    return out;
+}
+
+int checkedIndex(QMenu* menu) {
+    const auto actions = menu->actions();
+    int found = -1;
+    for (int i = 0; i < actions.size(); ++i) {
+        if (actions[i]->isChecked()) {
+            EXPECT_EQ(found, -1) << "two items on";
+            found = i;
+        }
+    }
+    return found;
+}
+
+std::vector<std::string> pictureTargets(const ScriptedServer& s) {
+    std::vector<std::string> out;
+    for (const auto& r : s.requests()) {
+        if (r.target.find("resolution=") != std::string::npos) out.push_back(r.target);
+    }
+    return out;
+}
+
+class Viewer : public ::testing::Test {
+protected:
+    void start() {
+        settings = Settings::createInFolder(dir.path(), "en");
+        app = std::make_unique<ZorvanMacAppDelegate>(*settings);
+        app->applicationDidFinishLaunching();
+    }
+    void quit() {
+        app->applicationWillTerminate();
+        app.reset();
+    }
+    void TearDown() override {
+        if (app) quit();
+    }
+    bool waitForPicture() {
+        return waitUntil([&] { return !app->mainImage()->picture().isNull(); });
+    }
+
+    QTemporaryDir dir;
+    AlertCatcher alerts;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<ZorvanMacAppDelegate> app;
+};
+
+}  // namespace
+
+TEST_F(Viewer, FirstStartShowsTheDemoServersFirstCamera) {
+    ScriptedServer demo(videoServer(), 1818);
+    if (!demo.listening()) GTEST_SKIP() << "port 1818 is taken on this machine";
+    start();
+    ASSERT_EQ(settings->getServers().size(), 1u);
+    EXPECT_EQ(settings->getServers()[0]->name(), "Demo Server");
+    ASSERT_TRUE(waitForPicture());
+
+    const auto reqs = demo.requests();
+    ASSERT_GE(reqs.size(), 3u);
+    EXPECT_EQ(reqs[0].target, "/microphones");
+    EXPECT_EQ(reqs[1].target, "/cameras");
+    const QSize size = app->mainImage()->size();
+    EXPECT_EQ(reqs[2].target, "/c/0/image?resolution=" + std::to_string(size.width()) + "x" +
+                                  std::to_string(size.height()) + "&quality=60");
+    EXPECT_EQ(app->mainImage()->picture().size(), size) << "pictures come at the view's size";
+    EXPECT_EQ(titles(app->camerasMenu()), QStringList({"Gate", "Yard", "Roof"}));
+    EXPECT_EQ(checkedIndex(app->camerasMenu()), 0);
+    EXPECT_EQ(titles(app->serversMenu()), QStringList({"Demo Server"}));
+    EXPECT_EQ(checkedIndex(app->serversMenu()), 0);
+    EXPECT_EQ(app->audioSlider()->value(), 100);
+    EXPECT_EQ(app->audioSlider()->maximum(), 100);
+    EXPECT_TRUE(alerts.texts.empty());
+}
+
+TEST_F(Viewer, StoredCameraIndexIsRespectedOrCameraZeroIsShown) {
+    struct Case {
+        std::int64_t stored;
+        int shown;
+        bool soundAvailable;
+    } cases[] = {{1, 1, true}, {2, 2, false}, {3, 0, false}, {5, 0, false}, {-1, 0, false}};
+    for (const Case& c : cases) {
+        ScriptedServer server(videoServer());
+        writeSettings(dir.path(), server.port(), c.stored);
+        start();
+        ASSERT_TRUE(waitForPicture()) << c.stored;
+        EXPECT_EQ(checkedIndex(app->camerasMenu()), c.shown) << c.stored;
+        const auto pictures = pictureTargets(server);
+        ASSERT_FALSE(pictures.empty());
+        EXPECT_EQ(pictures[0].rfind("/c/" + std::to_string(c.shown) + "/image?", 0), 0u)
+            << pictures[0];
+        EXPECT_EQ(settings->cameraIdx(), c.stored) << "the stored index is left alone";
+        EXPECT_EQ(app->soundMenu()->menuAction()->isEnabled(), c.soundAvailable) << c.stored;
+        EXPECT_EQ(app->soundMenu()->actions().at(0)->isVisible(), c.soundAvailable) << c.stored;
+        quit();
+    }
+    EXPECT_TRUE(alerts.texts.empty());
+}
+
+TEST_F(Viewer, UnreachableServerGivesOneAlertAndEmptiesTheCamerasMenu) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 0);
+    start();
+    ASSERT_TRUE(waitForPicture());
+    ASSERT_EQ(app->camerasMenu()->actions().size(), 3);
+
+    server.stop();  // the server goes away; the user reloads
+    app->openServer();
+    ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty() && app->camerasMenu()->isEmpty(); }));
+    spinFor(200);
+    EXPECT_EQ(alerts.texts, std::vector<QString>{"Server is not available"});
+    EXPECT_EQ(alerts.buttons_, std::vector<QString>{"OK"});
+    EXPECT_EQ(alerts.icons_, std::vector<QMessageBox::Icon>{QMessageBox::Warning});
+}
+
+TEST_F(Viewer, UndecodableAnswerGivesErrorAndLeavesTheMenus) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 2);
+    start();
+    ASSERT_TRUE(waitForPicture());
+    server.setScript([](const ScriptedServer::Request& r) {
+        if (r.target == "/microphones") return ScriptedServer::json("<html>busy</html>", 503);
+        return videoServer()(r);
+    });
+    app->openServer();
+    ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty(); }));
+    spinFor(200);
+    EXPECT_EQ(alerts.texts, std::vector<QString>{"Error"});
+    EXPECT_EQ(titles(app->camerasMenu()), QStringList({"Gate", "Yard", "Roof"}));
+    EXPECT_EQ(checkedIndex(app->camerasMenu()), 2);
+}
+
+TEST_F(Viewer, CameraListThatIsNotAListIsAnError) {
+    ScriptedServer server([](const ScriptedServer::Request& r) {
+        if (r.target == "/cameras") return ScriptedServer::json(R"({"name":"not a list"})");
+        return videoServer()(r);
+    });
+    writeSettings(dir.path(), server.port(), 0);
+    start();
+    ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty(); }));
+    EXPECT_EQ(alerts.texts, std::vector<QString>{"Error"});
+    EXPECT_TRUE(app->camerasMenu()->isEmpty());
+    EXPECT_EQ(settings->getCurrent()->getCameras(), nullptr);
+}
+
+TEST_F(Viewer, NoStoredServerSendsNothing) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 0, /*withServer=*/false);
+    start();
+    spinFor(300);
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(alerts.texts.empty());
+    EXPECT_TRUE(app->serversMenu()->isEmpty());
+    EXPECT_EQ(app->dataManager()->currentServer(), nullptr);
+}
+
+TEST_F(Viewer, QuitStoresTheFrameAndTheNextStartUsesIt) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 0);
+    start();
+    const QRect moved(100, 120, 700, 500);
+    app->window()->setGeometry(moved);
+    quit();
+    start();
+    EXPECT_EQ(settings->getWinPosition(), QRectF(moved));
+    EXPECT_EQ(app->window()->geometry(), moved);
+}
+
+TEST_F(Viewer, FrameOffEveryScreenIsBroughtBack) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 0);
+    {
+        auto s = Settings::createInFolder(dir.path(), "en");
+        s->setWinPosition(QRectF(-20000, 30000, 600, 400));
+        s->save();
+    }
+    start();
+    const QRect frame = app->window()->geometry();
+    EXPECT_EQ(frame.size(), QSize(600, 400));
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().intersects(frame));
+}
+
+TEST_F(Viewer, ResizedWindowAsksForPicturesOfTheNewSize) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 0);
+    start();
+    ASSERT_TRUE(waitForPicture());
+    app->window()->resize(820, 610);
+    const QSize view = app->mainImage()->size();
+    const std::string wanted =
+        "resolution=" + std::to_string(view.width()) + "x" + std::to_string(view.height());
+    ASSERT_TRUE(waitUntil([&] {
+        const auto p = pictureTargets(server);
+        return !p.empty() && p.back().find(wanted) != std::string::npos;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return app->mainImage()->picture().size() == view; }));
+}
+
+TEST_F(Viewer, QuitDuringAStalledPictureRequestEndsCleanly) {
+    ScriptedServer server([](const ScriptedServer::Request& r) {
+        if (r.target.find("resolution=") != std::string::npos)
+            return ScriptedServer::of(ScriptedServer::Reply::Kind::Stall);
+        return videoServer()(r);
+    });
+    writeSettings(dir.path(), server.port(), 0);
+    start();
+    ASSERT_TRUE(waitUntil([&] { return server.requests().size() >= 3; }));
+    quit();  // must not wait for the request's 25-second timeout
+    EXPECT_TRUE(alerts.texts.empty());
+    auto reread = Settings::createInFolder(dir.path(), "en");
+    EXPECT_EQ(reread->getServers().size(), 1u);
+}

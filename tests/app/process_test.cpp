@@ -1,0 +1,44 @@
+// The viewer executable itself: it quits cleanly on SIGTERM in the middle of
+// a picture request to a stalled server, and saves its settings on the way.
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "apptestkit.h"
+
+TEST(ViewerProcess, TerminatesCleanlyDuringAStalledPictureRequest) {
+    ScriptedServer server([](const ScriptedServer::Request& r) {
+        if (r.target.find("resolution=") != std::string::npos) {
+            return ScriptedServer::of(ScriptedServer::Reply::Kind::Stall);
+        }
+        return videoServer()(r);
+    });
+    QTemporaryDir home;
+    const QString folder = home.path() + "/data/Zorvan";
+    writeSettings(folder, server.port(), 1);
+
+    QProcess viewer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.path() + "/data");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    viewer.setProcessEnvironment(env);
+    viewer.setProcessChannelMode(QProcess::ForwardedChannels);
+    viewer.start(ZORVAN_VIEWER_BINARY, {});
+    ASSERT_TRUE(viewer.waitForStarted());
+    ASSERT_TRUE(server.waitForRequests(3)) << "lists, then the stalled picture";
+    EXPECT_EQ(server.requests().at(2).target.rfind("/c/1/image?", 0), 0u);
+
+    viewer.terminate();
+    ASSERT_TRUE(viewer.waitForFinished(60000));
+    EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(viewer.exitCode(), 0);
+
+    auto saved = Settings::createInFolder(folder, "en");
+    ASSERT_EQ(saved->getServers().size(), 1u);
+    EXPECT_EQ(saved->getServers()[0]->port(), QString::number(server.port()));
+    EXPECT_EQ(saved->cameraIdx(), 1);
+    EXPECT_FALSE(saved->getWinPosition().isEmpty());
+}
