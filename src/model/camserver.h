@@ -108,6 +108,9 @@ public:
     // Hands a fetched picture (or none) to the camera at p and waits until
     // the view has it. Called by the picture job on its worker thread.
     void updateCamera(std::int64_t p, const QImage& image);
+    // The picture job for the camera at p was cancelled before it ran: opens
+    // that camera's gate without touching its view. Main thread.
+    void pictureCancelled(std::int64_t p);
 
     std::int64_t currentCameraIndex() const { return currentCameraIndex_.load(); }
     bool isRefreshing() const { return timer_ != nullptr; }

@@ -85,8 +85,10 @@ void CamServer::tickVideo() {
         // The previous picture is still on its way. Remember the tick, so the
         // next request goes out as soon as it arrives instead of waiting for
         // the next tick: the rate is then the lower of the configured rate
-        // and what the server's response time allows.
+        // and what the server's response time allows. The timer rests until
+        // then, so a slow server does not wake the main thread for nothing.
         tickMissed_ = true;
+        if (timer_) timer_->stop();
         return;
     }
     camera->setCanLoadNext(false);
@@ -101,6 +103,17 @@ void CamServer::updateCamera(std::int64_t p, const QImage& image) {
     camera->setCanLoadNext(true);
     MainThreadCall::run([&] {
         camera->updateCamera(image);
-        if (timer_ && p == currentCameraIndex_ && tickMissed_) tickVideo();
+        if (timer_ && p == currentCameraIndex_ && tickMissed_) {
+            timer_->start();
+            tickVideo();
+        }
     });
+}
+
+void CamServer::pictureCancelled(std::int64_t p) {
+    const auto cameras = getCameras();
+    if (p < 0 || !cameras || p >= static_cast<std::int64_t>(cameras->size())) return;
+    (*cameras)[static_cast<size_t>(p)]->setCanLoadNext(true);
+    // A resting timer must not wait for a picture that will never come.
+    if (timer_ && p == currentCameraIndex_ && tickMissed_) timer_->start();
 }

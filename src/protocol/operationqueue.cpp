@@ -1,20 +1,45 @@
 #include "operationqueue.h"
 
+WorkerThreads::WorkerThreads(std::chrono::milliseconds idleLife) : idleLife_(idleLife) {}
+
 void WorkerThreads::start(std::function<void()> body) {
-    auto finished = std::make_shared<std::atomic<bool>>(false);
     std::lock_guard l(lock_);
+    if (stopping_) return;
+    if (idle_ > handOver_.size()) {
+        handOver_.push_back(std::move(body));
+        wake_.notify_one();
+        return;
+    }
     reapFinished();
-    workers_.push_back({std::thread([body = std::move(body), finished] {
-                            body();
-                            finished->store(true);
-                        }),
-                        finished});
+    auto worker = std::make_unique<Worker>();
+    Worker* self = worker.get();
+    worker->thread = std::thread(
+        [this, self, body = std::move(body)]() mutable { loop(self, std::move(body)); });
+    workers_.push_back(std::move(worker));
+}
+
+void WorkerThreads::loop(Worker* self, std::function<void()> body) {
+    for (;;) {
+        body();
+        body = nullptr;  // its captures go before the thread idles
+        std::unique_lock l(lock_);
+        ++idle_;
+        const bool handed =
+            wake_.wait_for(l, idleLife_, [&] { return stopping_ || !handOver_.empty(); });
+        --idle_;
+        if (!handed || handOver_.empty()) {
+            self->finished = true;
+            return;
+        }
+        body = std::move(handOver_.front());
+        handOver_.pop_front();
+    }
 }
 
 void WorkerThreads::reapFinished() {
     for (auto it = workers_.begin(); it != workers_.end();) {
-        if (it->finished->load()) {
-            it->thread.join();  // its body has returned: this is immediate
+        if ((*it)->finished) {
+            (*it)->thread.join();  // it has left its loop: this is immediate
             it = workers_.erase(it);
         } else {
             ++it;
@@ -23,19 +48,21 @@ void WorkerThreads::reapFinished() {
 }
 
 void WorkerThreads::joinAll() {
-    std::vector<Worker> all;
+    std::vector<std::unique_ptr<Worker>> all;
+    std::deque<std::function<void()>> dropped;  // released outside the lock
     {
         std::lock_guard l(lock_);
+        stopping_ = true;
         all.swap(workers_);
+        dropped.swap(handOver_);
     }
-    for (auto& w : all) w.thread.join();
+    wake_.notify_all();
+    for (auto& w : all) w->thread.join();
 }
 
-size_t WorkerThreads::running() const {
+size_t WorkerThreads::threadCount() const {
     std::lock_guard l(lock_);
-    size_t n = 0;
-    for (const auto& w : workers_) n += w.finished->load() ? 0 : 1;
-    return n;
+    return workers_.size();
 }
 
 OperationQueue::OperationQueue(int maxConcurrent, std::shared_ptr<WorkerThreads> threads,

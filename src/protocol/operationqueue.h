@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -8,24 +9,36 @@
 #include <thread>
 #include <vector>
 
-// Owns every worker thread that the data manager starts, so that they can be
-// joined at quit. Threads whose job has ended are reaped as new ones start.
+// Owns every worker thread that the data manager uses, so that they can be
+// joined at quit. A thread whose body has ended waits a while for the next
+// one before it ends, so a steady picture rate reuses threads (and with them
+// their open HTTP connections) instead of starting one per job.
 class WorkerThreads {
 public:
+    explicit WorkerThreads(std::chrono::milliseconds idleLife = std::chrono::seconds(10));
     ~WorkerThreads() { joinAll(); }
+    // Runs body on an idle thread, or on a new one when none is idle.
     void start(std::function<void()> body);
-    // Waits for every thread. Call only after their work has been told to end.
+    // Ends idle threads and waits for every thread. Call only after running
+    // bodies have been told to end; later start() calls run nothing.
     void joinAll();
-    size_t running() const;
+    size_t threadCount() const;
 
 private:
     struct Worker {
         std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
+        bool finished = false;  // guarded by lock_
     };
+    void loop(Worker* self, std::function<void()> body);
     void reapFinished();  // lock_ held
+
+    const std::chrono::milliseconds idleLife_;
     mutable std::mutex lock_;
-    std::vector<Worker> workers_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> handOver_;  // bodies for idle threads
+    size_t idle_ = 0;
+    bool stopping_ = false;
+    std::vector<std::unique_ptr<Worker>> workers_;
 };
 
 // A queue of jobs that runs at most maxConcurrent of them at once, each on a

@@ -93,18 +93,11 @@ void ZVDataManager::loadCameraIndex(std::int64_t index, const QString& uri,
     std::shared_ptr<CamServer> server = currentServer();
     if (!server) return;
     const auto index32 = static_cast<std::int32_t>(index);
-    addAsyncOperation(
-        [this, server, index32, uri, resolution] {
-            _syncLoadImage(server, index32, uri, resolution);
-        },
-        // A picture job that never runs must not leave its
-        // camera's gate closed, or the picture would freeze.
-        [server, index32] {
-            const auto cameras = server->getCameras();
-            if (cameras && index32 >= 0 && static_cast<size_t>(index32) < cameras->size()) {
-                (*cameras)[static_cast<size_t>(index32)]->setCanLoadNext(true);
-            }
-        });
+    addAsyncOperation([this, server, index32, uri,
+                       resolution] { _syncLoadImage(server, index32, uri, resolution); },
+                      // A picture job that never runs must not leave its
+                      // camera's gate closed, or the picture would freeze.
+                      [server, index32] { server->pictureCancelled(index32); });
 }
 
 void ZVDataManager::shutdown() {

@@ -1,0 +1,60 @@
+// The operation queue and its worker threads.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "operationqueue.h"
+#include "testutil.h"
+
+namespace {
+
+// A gate that blocking jobs wait at until the test opens it.
+struct Gate {
+    std::atomic<bool> open{false};
+    void wait() const {
+        while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+};
+
+}  // namespace
+
+TEST(OperationQueue, RunsFourAtOnceAndCancelDropsOnlyTheWaitingJobs) {
+    auto threads = std::make_shared<WorkerThreads>();
+    auto queue = std::make_shared<OperationQueue>(4, threads);
+    Gate gate;
+    std::atomic<int> started{0}, finished{0}, cancelled{0};
+    for (int i = 0; i < 6; ++i) {
+        queue->add({[&] {
+                        ++started;
+                        gate.wait();
+                        ++finished;
+                    },
+                    [&] { ++cancelled; }});
+    }
+    ASSERT_TRUE(waitUntil([&] { return started == 4; }));
+    queue->cancelAll();
+    EXPECT_EQ(cancelled, 2) << "the two jobs that had not started";
+    queue->add({[&] { ++started; }, [&] { ++cancelled; }});
+    EXPECT_EQ(cancelled, 3) << "a retired queue refuses new jobs";
+    gate.open = true;
+    ASSERT_TRUE(waitUntil([&] { return finished == 4; }));
+    threads->joinAll();
+    EXPECT_EQ(started, 4) << "running jobs ran to their end, the others never";
+}
+
+TEST(WorkerThreads, IdleThreadsAreReusedAndJoinDoesNotWaitForTheirIdleTime) {
+    WorkerThreads threads(std::chrono::hours(1));
+    std::atomic<int> runs{0};
+    threads.start([&] { ++runs; });
+    ASSERT_TRUE(waitUntil([&] { return runs == 1; }));
+    spinFor(20);  // let it go idle
+    threads.start([&] { ++runs; });
+    ASSERT_TRUE(waitUntil([&] { return runs == 2; }));
+    EXPECT_EQ(threads.threadCount(), 1u);
+    threads.joinAll();  // would hang for an hour if idle threads were not woken
+    threads.start([&] { ++runs; });
+    EXPECT_EQ(runs, 2) << "nothing runs after joinAll";
+}
