@@ -200,34 +200,3 @@ TEST_F(Viewer, FrameOffEveryScreenIsBroughtBack) {
     EXPECT_EQ(frame.size(), QSize(600, 400));
     EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().intersects(frame));
 }
-
-TEST_F(Viewer, ResizedWindowAsksForPicturesOfTheNewSize) {
-    ScriptedServer server(videoServer());
-    writeSettings(dir.path(), server.port(), 0);
-    start();
-    ASSERT_TRUE(waitForPicture());
-    app->window()->resize(820, 610);
-    const QSize view = app->mainImage()->size();
-    const std::string wanted =
-        "resolution=" + std::to_string(view.width()) + "x" + std::to_string(view.height());
-    ASSERT_TRUE(waitUntil([&] {
-        const auto p = pictureTargets(server);
-        return !p.empty() && p.back().find(wanted) != std::string::npos;
-    }));
-    ASSERT_TRUE(waitUntil([&] { return app->mainImage()->picture().size() == view; }));
-}
-
-TEST_F(Viewer, QuitDuringAStalledPictureRequestEndsCleanly) {
-    ScriptedServer server([](const ScriptedServer::Request& r) {
-        if (r.target.find("resolution=") != std::string::npos)
-            return ScriptedServer::of(ScriptedServer::Reply::Kind::Stall);
-        return videoServer()(r);
-    });
-    writeSettings(dir.path(), server.port(), 0);
-    start();
-    ASSERT_TRUE(waitUntil([&] { return server.requests().size() >= 3; }));
-    quit();  // must not wait for the request's 25-second timeout
-    EXPECT_TRUE(alerts.texts.empty());
-    auto reread = Settings::createInFolder(dir.path(), "en");
-    EXPECT_EQ(reread->getServers().size(), 1u);
-}
