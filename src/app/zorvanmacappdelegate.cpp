@@ -20,6 +20,8 @@
 
 #include "TXJsonValue.h"
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcApp, "zorvan.app")
 
 namespace {
@@ -104,18 +106,24 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
 void ZorvanMacAppDelegate::placeWindow(const QRectF& frame) {
     QRect r = frame.toAlignedRect();
     if (r.width() <= 0 || r.height() <= 0) r.setSize({507, 363});
-    // A frame stored on a screen that is gone (an unplugged monitor) would
-    // put the window out of sight: bring it back onto the primary screen.
-    bool visible = false;
+    // Keep the window whole on the screen that shows most of it (the primary
+    // one when none does): a frame stored for a larger or unplugged monitor
+    // would otherwise leave the picture partly or wholly out of sight.
+    const QScreen* best = QGuiApplication::primaryScreen();
+    qint64 bestArea = 0;
     for (const QScreen* screen : QGuiApplication::screens()) {
-        visible = visible || screen->availableGeometry().intersects(r);
-    }
-    if (!visible) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect avail = screen->availableGeometry();
-            r.setSize(r.size().boundedTo(avail.size()));
-            r.moveTopLeft(avail.topLeft() + QPoint(40, 40));
+        const QRect common = screen->availableGeometry().intersected(r);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
         }
+    }
+    if (best) {
+        const QRect avail = best->availableGeometry();
+        r.setSize(r.size().boundedTo(avail.size()));
+        r.moveLeft(std::clamp(r.left(), avail.left(), avail.right() - r.width() + 1));
+        r.moveTop(std::clamp(r.top(), avail.top(), avail.bottom() - r.height() + 1));
     }
     window_->setGeometry(r);
 }

@@ -179,7 +179,7 @@ TEST_F(Viewer, QuitStoresTheFrameAndTheNextStartUsesIt) {
     ScriptedServer server(videoServer());
     writeSettings(dir.path(), server.port(), 0);
     start();
-    const QRect moved(100, 120, 700, 500);
+    const QRect moved(100, 60, 600, 400);
     app->window()->setGeometry(moved);
     quit();
     start();
@@ -187,7 +187,7 @@ TEST_F(Viewer, QuitStoresTheFrameAndTheNextStartUsesIt) {
     EXPECT_EQ(app->window()->geometry(), moved);
 }
 
-TEST_F(Viewer, FrameOffEveryScreenIsBroughtBack) {
+TEST_F(Viewer, FrameOffTheScreenIsBroughtBackWhole) {
     ScriptedServer server(videoServer());
     writeSettings(dir.path(), server.port(), 0);
     {
@@ -195,8 +195,18 @@ TEST_F(Viewer, FrameOffEveryScreenIsBroughtBack) {
         s->setWinPosition(QRectF(-20000, 30000, 600, 400));
         s->save();
     }
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    start();
+    EXPECT_EQ(app->window()->geometry().size(), QSize(600, 400));
+    EXPECT_TRUE(screen.contains(app->window()->geometry()));
+    quit();
+    {  // larger than the screen and hanging over its corner
+        auto s = Settings::createInFolder(dir.path(), "en");
+        s->setWinPosition(QRectF(screen.right() - 50, screen.bottom() - 50, 5000, 4000));
+        s->save();
+    }
     start();
     const QRect frame = app->window()->geometry();
-    EXPECT_EQ(frame.size(), QSize(600, 400));
-    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().intersects(frame));
+    EXPECT_TRUE(screen.contains(frame.topLeft())) << "moved back over the screen";
+    EXPECT_EQ(frame.size().boundedTo(screen.size()), frame.size()) << "and no larger than it";
 }
