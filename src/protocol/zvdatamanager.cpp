@@ -123,9 +123,10 @@ std::string ZVDataManager::listUrl(const CamServer& server, const char* path) {
 
 std::string ZVDataManager::pictureUrl(const CamServer& server, const QString& uri,
                                       const QString& resolution) {
+    // One substitution pass: a path may itself hold "%5" (a percent-encoded
+    // byte), which a second pass would replace.
     return QStringLiteral("http://%1:%2%3?resolution=%4&quality=%5")
-        .arg(server.host(), server.port(), uri, resolution)
-        .arg(kPictureQuality)
+        .arg(server.host(), server.port(), uri, resolution, QString::number(kPictureQuality))
         .toStdString();
 }
 

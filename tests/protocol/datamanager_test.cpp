@@ -220,6 +220,9 @@ TEST(DataManager, PictureRequestAndDelivery) {
     EXPECT_EQ(reqs[0].headers.count("accept"), 0u);
     EXPECT_EQ(reqs[0].headers.count("content-type"), 0u);
     EXPECT_EQ(reqs[0].headers.count("authorization"), 1u);
+    // Plain substitution, once: percent signs in a path stay as they are.
+    EXPECT_EQ(ZVDataManager::pictureUrl(*server, "/a%5Fb/%1", "1x2"),
+              http.base() + "/a%5Fb/%1?resolution=1x2&quality=60");
 
     // An undecodable picture clears the view.
     http.setScript([](const auto&) { return withBody("not a picture", "image/jpeg"); });
