@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QProcess>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -27,6 +26,7 @@
 #include "TXJsonValue.h"
 #include "cameraimageview.h"
 #include "camserver.h"
+#include "demoprocess.h"
 #include "httpclient.h"
 #include "mainthreadcall.h"
 #include "zvdatamanager.h"
@@ -53,29 +53,6 @@ public:
     QSizeF boundsSize() const override { return {640, 480}; }
     void setDelegate(CameraView*) override {}
     int delivered = 0;
-};
-
-// The demo server in its own process, with a picture delay.
-class DemoProcess {
-public:
-    explicit DemoProcess(int delayMs) {
-        process_.start(ZORVAN_DEMO_SERVER, {"--port", "0", "--delay-ms", QString::number(delayMs)});
-        process_.waitForStarted();
-        while (port_ == 0 && process_.waitForReadyRead(10000)) {
-            const QString line = QString::fromUtf8(process_.readLine());
-            const int colon = line.lastIndexOf(':');
-            if (line.contains("listening")) port_ = line.mid(colon + 1).trimmed().toInt();
-        }
-    }
-    ~DemoProcess() {
-        process_.terminate();
-        process_.waitForFinished(10000);
-    }
-    int port() const { return port_; }
-
-private:
-    QProcess process_;
-    int port_ = 0;
 };
 
 struct Row {

@@ -5,33 +5,22 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
 #include "camserver.h"
+#include "demoprocess.h"
 #include "settings.h"
 #include "touchimage.h"
 #include "zorvanmacappdelegate.h"
 
 namespace {
 
-int startDemo(QProcess& process) {
-    process.start(ZORVAN_DEMO_SERVER, {"--port", "0"});
-    process.waitForStarted();
-    while (process.waitForReadyRead(10000)) {
-        const QString line = QString::fromUtf8(process.readLine());
-        if (line.contains("listening"))
-            return line.mid(line.lastIndexOf(':') + 1).trimmed().toInt();
-    }
-    return 0;
-}
-
 void BM_StartupToFirstPicture(benchmark::State& state) {
-    QProcess demo;
-    const int port = startDemo(demo);
+    DemoProcess demo;
+    const int port = demo.port();
     QTemporaryDir dir;
     {
         auto settings = Settings::createInFolder(dir.path(), "en");
@@ -50,8 +39,6 @@ void BM_StartupToFirstPicture(benchmark::State& state) {
         state.SetIterationTime(t.nsecsElapsed() / 1e9);
         app.applicationWillTerminate();
     }
-    demo.terminate();
-    demo.waitForFinished();
 }
 
 }  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The demo server run as its own process for a benchmark, so that its
+// drawing does not count as the viewer's CPU time. Listens on a free port.
+class DemoProcess {
+public:
+    explicit DemoProcess(int delayMs = 0) {
+        process_.start(ZORVAN_DEMO_SERVER, {"--port", "0", "--delay-ms", QString::number(delayMs)});
+        process_.waitForStarted();
+        while (port_ == 0 && process_.waitForReadyRead(10000)) {
+            const QString line = QString::fromUtf8(process_.readLine());
+            if (line.contains("listening"))
+                port_ = line.mid(line.lastIndexOf(':') + 1).trimmed().toInt();
+        }
+    }
+    ~DemoProcess() {
+        process_.terminate();
+        process_.waitForFinished(10000);
+    }
+    int port() const { return port_; }
+
+private:
+    QProcess process_;
+    int port_ = 0;
+};
