@@ -29,6 +29,7 @@
 #include "demoprocess.h"
 #include "httpclient.h"
 #include "mainthreadcall.h"
+#include "qtbenchmain.h"
 #include "zvdatamanager.h"
 #include "zvdatamanagerdelegate.h"
 
@@ -141,12 +142,5 @@ ROW(60, 50);
 ROW(60, 200);
 
 int main(int argc, char** argv) {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    curl_global_cleanup();
-    return 0;
+    return runQtBenchmarks(argc, argv);
 }

@@ -12,6 +12,7 @@
 
 #include "camserver.h"
 #include "demoprocess.h"
+#include "qtbenchmain.h"
 #include "settings.h"
 #include "touchimage.h"
 #include "zorvanmacappdelegate.h"
@@ -46,12 +47,5 @@ void BM_StartupToFirstPicture(benchmark::State& state) {
 BENCHMARK(BM_StartupToFirstPicture)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 int main(int argc, char** argv) {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    curl_global_cleanup();
-    return 0;
+    return runQtBenchmarks(argc, argv);
 }
