@@ -15,7 +15,8 @@ namespace {
 // One call waiting for the main thread. Its state is guarded by the queue's
 // mutex, which also orders the worker's writes before the main thread's run.
 struct Call {
-    const std::function<void()>* fn;
+    const std::function<void()>* fn = nullptr;             // a plain call
+    const MainThreadCall::StartFunction* start = nullptr;  // a call finished later
     enum class State { Pending, Done, Abandoned } state = State::Pending;
 };
 
@@ -23,12 +24,41 @@ struct Queue {
     std::mutex lock;
     std::condition_variable changed;
     std::deque<std::shared_ptr<Call>> pending;
-    bool closed = false;
+    // Started calls whose finish has not come yet: released on close too.
+    std::vector<std::weak_ptr<Call>> started;
+    bool closed = false;  // by close(), until reopen()
+    int refusals = 0;     // RefuseWhileJoining objects alive
+    bool refusing() const { return closed || refusals > 0; }
+    // Abandons every waiting call; its worker returns false. Under lock.
+    void abandonWaiting() {
+        for (auto& call : pending) call->state = Call::State::Abandoned;
+        pending.clear();
+        for (auto& weak : started) {
+            if (auto call = weak.lock(); call && call->state == Call::State::Pending)
+                call->state = Call::State::Abandoned;
+        }
+        started.clear();
+    }
 };
 
 Queue& queue() {
     static Queue q;
     return q;
+}
+
+void finishCall(const std::weak_ptr<Call>& weak) {
+    Queue& q = queue();
+    {
+        std::lock_guard l(q.lock);
+        auto call = weak.lock();
+        if (!call || call->state != Call::State::Pending) return;
+        call->state = Call::State::Done;
+        std::erase_if(q.started, [&](const std::weak_ptr<Call>& w) {
+            auto c = w.lock();
+            return !c || c == call;
+        });
+    }
+    q.changed.notify_all();
 }
 
 // Lives on the main thread; each posted event drains the queue there. Only a
@@ -50,8 +80,15 @@ private:
                 call = std::move(q.pending.front());
                 q.pending.pop_front();
                 if (call->state != Call::State::Pending) continue;
+                if (call->start) q.started.push_back(call);
             }
-            (*call->fn)();  // may run a nested event loop (a modal alert)
+            if (call->start) {
+                // The worker goes on waiting until finish is called.
+                std::weak_ptr<Call> weak = call;
+                (*call->start)([weak] { finishCall(weak); });
+                continue;
+            }
+            (*call->fn)();
             {
                 std::lock_guard l(q.lock);
                 call->state = Call::State::Done;
@@ -70,6 +107,26 @@ Dispatcher* dispatcher() {
     return d;
 }
 
+// Queues call for the main thread and waits until it is done or abandoned.
+bool postAndWait(const std::shared_ptr<Call>& call) {
+    Queue& q = queue();
+    {
+        std::lock_guard l(q.lock);
+        if (q.refusing()) return false;
+        q.pending.push_back(call);
+    }
+    QCoreApplication::postEvent(dispatcher(), new QEvent(QEvent::User));
+    std::unique_lock l(q.lock);
+    q.changed.wait(l, [&] { return call->state != Call::State::Pending; });
+    return call->state == Call::State::Done;
+}
+
+bool refusingNow() {
+    Queue& q = queue();
+    std::lock_guard l(q.lock);
+    return q.refusing();
+}
+
 }  // namespace
 
 namespace MainThreadCall {
@@ -81,26 +138,27 @@ bool isMainThread() {
 
 bool run(const std::function<void()>& fn) {
     if (!QCoreApplication::instance()) return false;
-    Queue& q = queue();
     if (isMainThread()) {
-        {
-            std::lock_guard l(q.lock);
-            if (q.closed) return false;
-        }
+        if (refusingNow()) return false;
         fn();
         return true;
     }
     auto call = std::make_shared<Call>();
     call->fn = &fn;
-    {
-        std::lock_guard l(q.lock);
-        if (q.closed) return false;
-        q.pending.push_back(call);
+    return postAndWait(call);
+}
+
+bool runAndWait(const StartFunction& start) {
+    if (!QCoreApplication::instance()) return false;
+    if (isMainThread()) {
+        // The main thread cannot wait for itself: start, and go on.
+        if (refusingNow()) return false;
+        start([] {});
+        return true;
     }
-    QCoreApplication::postEvent(dispatcher(), new QEvent(QEvent::User));
-    std::unique_lock l(q.lock);
-    q.changed.wait(l, [&] { return call->state != Call::State::Pending; });
-    return call->state == Call::State::Done;
+    auto call = std::make_shared<Call>();
+    call->start = &start;
+    return postAndWait(call);
 }
 
 void close() {
@@ -108,8 +166,7 @@ void close() {
     {
         std::lock_guard l(q.lock);
         q.closed = true;
-        for (auto& call : q.pending) call->state = Call::State::Abandoned;
-        q.pending.clear();
+        q.abandonWaiting();
     }
     q.changed.notify_all();
 }
@@ -118,6 +175,22 @@ void reopen() {
     Queue& q = queue();
     std::lock_guard l(q.lock);
     q.closed = false;
+}
+
+RefuseWhileJoining::RefuseWhileJoining() {
+    Queue& q = queue();
+    {
+        std::lock_guard l(q.lock);
+        ++q.refusals;
+        q.abandonWaiting();
+    }
+    q.changed.notify_all();
+}
+
+RefuseWhileJoining::~RefuseWhileJoining() {
+    Queue& q = queue();
+    std::lock_guard l(q.lock);
+    --q.refusals;
 }
 
 }  // namespace MainThreadCall

@@ -17,9 +17,29 @@ bool isMainThread();
 // gate is closed (also when it closes while the call waits).
 bool run(const std::function<void()>& fn);
 
+// Like run(), for work that ends later than the call on the main thread (a
+// window-modal alert that the user dismisses): start runs on the main thread
+// and is handed a finish function; the caller waits until finish has been
+// called there. Called on the main thread, start runs at once and the call
+// does not wait. Closing the gate releases the caller (false); a finish that
+// comes after that does nothing.
+using StartFunction = std::function<void(std::function<void()> finish)>;
+bool runAndWait(const StartFunction& start);
+
 // Closes the gate: pending and later calls return false. Main thread, at quit.
 void close();
 // Opens the gate again (for a new application object, as tests make).
 void reopen();
+
+// Keeps the gate closed while it lives, whatever close() and reopen() do
+// meanwhile: made by whoever joins threads that may be waiting here, so that
+// the join can never deadlock, in whatever order shutdown happens.
+class RefuseWhileJoining {
+public:
+    RefuseWhileJoining();
+    ~RefuseWhileJoining();
+    RefuseWhileJoining(const RefuseWhileJoining&) = delete;
+    RefuseWhileJoining& operator=(const RefuseWhileJoining&) = delete;
+};
 
 }  // namespace MainThreadCall

@@ -47,9 +47,20 @@ struct ThreadHandles {
 }  // namespace
 
 void AbortToken::abort() {
-    aborted_ = true;
     std::lock_guard l(lock_);
-    if (multi_) curl_multi_wakeup(static_cast<CURLM*>(multi_));
+    // Set under the lock: a request that enters after this sees the flag.
+    aborted_ = true;
+    for (void* multi : running_) curl_multi_wakeup(static_cast<CURLM*>(multi));
+}
+
+void AbortToken::enter(void* multi) {
+    std::lock_guard l(lock_);
+    running_.push_back(multi);
+}
+
+void AbortToken::leave(void* multi) {
+    std::lock_guard l(lock_);
+    std::erase(running_, multi);
 }
 
 HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
@@ -78,15 +89,15 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    // An aborted request whose name lookup still hangs must not hold its
+    // worker until the resolver gives up: leave the lookup thread behind.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
 
     CURLcode code = CURLE_OK;
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
         code = CURLE_FAILED_INIT;
     } else {
-        if (abort) {
-            std::lock_guard l(abort->lock_);
-            abort->multi_ = multi;
-        }
+        if (abort) abort->enter(multi);
         int running = 1;
         bool done = false;
         while (!done) {
@@ -109,10 +120,7 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
             // Wakes on socket activity, curl's own timers, or abort().
             curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
         }
-        if (abort) {
-            std::lock_guard l(abort->lock_);
-            abort->multi_ = nullptr;
-        }
+        if (abort) abort->leave(multi);
         curl_multi_remove_handle(multi, easy);
     }
 

@@ -8,8 +8,10 @@
 
 #include <QByteArray>
 
-// Lets another thread end a blocking request at once. One token may serve
-// many requests in turn; once aborted it stays aborted.
+// Lets another thread end blocking requests at once. One token may serve
+// many requests, in turn and at the same time (the data manager's workers
+// share one); abort() wakes every one that is running. Once aborted it stays
+// aborted.
 class AbortToken {
 public:
     void abort();
@@ -17,9 +19,12 @@ public:
 
 private:
     friend class HttpClient;
+    void enter(void* multi);
+    void leave(void* multi);
+
     std::atomic<bool> aborted_{false};
-    std::mutex lock_;        // guards multi_
-    void* multi_ = nullptr;  // the libcurl multi handle of the running request
+    std::mutex lock_;             // guards running_
+    std::vector<void*> running_;  // the libcurl multi handles of running requests
 };
 
 // A synchronous HTTP GET over libcurl, for worker threads. The body comes back

@@ -2,7 +2,9 @@
 
 #include "camserver.h"
 #include "httpclient.h"
+#include "mainthreadcall.h"
 #include "operationqueue.h"
+#include "serverurl.h"
 #include "utils.h"
 #include "zvdatamanagerdelegate.h"
 
@@ -17,12 +19,27 @@ Q_LOGGING_CATEGORY(lcData, "zorvan.data")
 
 ZVDataManager::ZVDataManager(std::shared_ptr<CamServer> server)
     : abort_(std::make_shared<AbortToken>()), threads_(std::make_shared<WorkerThreads>()) {
-    currentServer_ = server;
-    if (server) server->setDataManager(this);
+    bind(server);
 }
 
 ZVDataManager::~ZVDataManager() {
     shutdown();
+    // Server records outlive this manager (the settings store keeps them):
+    // none may keep pointing at it.
+    for (const auto& weak : boundServers_) {
+        if (auto server = weak.lock()) server->releaseDataManager(this);
+    }
+}
+
+void ZVDataManager::bind(const std::shared_ptr<CamServer>& server) {
+    {
+        std::lock_guard l(lock_);
+        currentServer_ = server;
+        if (!server) return;
+        std::erase_if(boundServers_, [](const auto& w) { return w.expired(); });
+        boundServers_.push_back(server);
+    }
+    server->setDataManager(this);
 }
 
 std::shared_ptr<CamServer> ZVDataManager::currentServer() const {
@@ -32,8 +49,7 @@ std::shared_ptr<CamServer> ZVDataManager::currentServer() const {
 
 void ZVDataManager::setCurrentServer(std::shared_ptr<CamServer> server) {
     stopAllLoading();
-    std::lock_guard l(lock_);
-    currentServer_ = std::move(server);
+    bind(server);
 }
 
 bool ZVDataManager::isCurrent(const CamServer* server) const {
@@ -108,26 +124,25 @@ void ZVDataManager::shutdown() {
     }
     stopAllLoading();
     abort_->abort();
-    // Workers waiting for the main thread are released by the caller closing
-    // MainThreadCall first; then every worker ends promptly.
+    // A worker may be waiting for the main thread, which is about to block
+    // in the join: release it, and refuse such waits until the join is over.
+    MainThreadCall::RefuseWhileJoining refuse;
     threads_->joinAll();
 }
 
 // --- request builders ---
 
-std::string ZVDataManager::listUrl(const CamServer& server, const char* path) {
-    return QStringLiteral("http://%1:%2%3")
-        .arg(server.host(), server.port(), QLatin1String(path))
-        .toStdString();
+std::optional<std::string> ZVDataManager::listUrl(const CamServer& server, const char* path) {
+    return ServerUrl::make(server.host(), server.port(), QLatin1String(path));
 }
 
-std::string ZVDataManager::pictureUrl(const CamServer& server, const QString& uri,
-                                      const QString& resolution) {
-    // One substitution pass: a path may itself hold "%5" (a percent-encoded
-    // byte), which a second pass would replace.
-    return QStringLiteral("http://%1:%2%3?resolution=%4&quality=%5")
-        .arg(server.host(), server.port(), uri, resolution, QString::number(kPictureQuality))
-        .toStdString();
+std::optional<std::string> ZVDataManager::pictureUrl(const CamServer& server, const QString& uri,
+                                                     const QString& resolution) {
+    // The path is left as it is: it may itself hold "%5" (a percent-encoded
+    // byte), which a substitution into the whole address would replace.
+    return ServerUrl::make(
+        server.host(), server.port(), uri,
+        QStringLiteral("resolution=%1&quality=%2").arg(resolution).arg(kPictureQuality));
 }
 
 std::string ZVDataManager::authorizationHeader(const CamServer& server) {
@@ -139,23 +154,30 @@ std::string ZVDataManager::authorizationHeader(const CamServer& server) {
                                    static_cast<size_t>(credentials.size()));
 }
 
-std::optional<QByteArray> ZVDataManager::_sendGetSynchronize(const CamServer& server,
-                                                             const std::string& url) {
+std::optional<QByteArray> ZVDataManager::_sendGetSynchronize(
+    const CamServer& server, const std::optional<std::string>& url) {
+    if (!url) {
+        // A host or port that could send the credentials elsewhere: no
+        // request, reported as a server that does not answer.
+        qCInfo(lcData) << "No request: bad host or port" << server.host() << server.port();
+        return std::nullopt;
+    }
     HttpClient::Get get;
-    get.url = url;
+    get.url = *url;
     get.headers = {authorizationHeader(server), "Accept: application/json",
                    "Content-Type: application/json"};
     get.timeoutMs = timeoutMs_;
     get.maxBytes = kMaxListBytes;
     HttpClient::Result r = HttpClient::get(get, abort_.get());
-    if (!r.body) qCInfo(lcData) << "No answer from" << url.c_str() << r.error.c_str();
+    if (!r.body) qCInfo(lcData) << "No answer from" << url->c_str() << r.error.c_str();
     return std::move(r.body);
 }
 
-std::optional<QByteArray> ZVDataManager::_sendGetSynchronizeEmptyType(const CamServer& server,
-                                                                      const std::string& url) {
+std::optional<QByteArray> ZVDataManager::_sendGetSynchronizeEmptyType(
+    const CamServer& server, const std::optional<std::string>& url) {
+    if (!url) return std::nullopt;  // refused by the address check: no picture
     HttpClient::Get get;
-    get.url = url;
+    get.url = *url;
     // "Accept:" with no value drops libcurl's default one: the picture
     // request carries the credentials alone.
     get.headers = {authorizationHeader(server), "Accept:"};
@@ -181,7 +203,9 @@ bool ZVDataManager::loadList(const std::shared_ptr<CamServer>& server, bool came
         if (d) d->serverNotConnected();
         return false;
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless: a character cut short at the end of the answer is an error
+    // rather than state kept for a next chunk that never comes.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString text = utf8.decode(*body);
     std::optional<tx::JsonValue> value;
     if (!utf8.hasError()) {

@@ -56,7 +56,8 @@ public:
     void stopAllLoading();
 
     // Ends all work for good: aborts running requests, releases workers that
-    // wait for the main thread, and joins every worker. Main thread, at quit.
+    // wait for the main thread, and joins every worker. Main thread; safe in
+    // any order with MainThreadCall::close().
     void shutdown();
 
     // The request timeout, 25 s; tests shorten it.
@@ -64,30 +65,36 @@ public:
     // New queues start suspended while set, so tests can hold a job queued.
     void setQueueSuspended(bool suspended);
 
-    // The request builders, public for tests: the full URL and headers.
-    static std::string listUrl(const CamServer& server, const char* path);
-    static std::string pictureUrl(const CamServer& server, const QString& uri,
-                                  const QString& resolution);
+    // The request builders, public for tests: the full URL and headers. No
+    // URL when the host, the port or the path could move the request (and
+    // the credentials) to another host.
+    static std::optional<std::string> listUrl(const CamServer& server, const char* path);
+    static std::optional<std::string> pictureUrl(const CamServer& server, const QString& uri,
+                                                 const QString& resolution);
     static std::string authorizationHeader(const CamServer& server);
 
 private:
     struct Job;
     void addAsyncOperation(std::function<void()> run, std::function<void()> cancelled = {});
     bool isCurrent(const CamServer* server) const;
+    // Makes server current and gives it this manager as its picture loader.
+    void bind(const std::shared_ptr<CamServer>& server);
 
     // Jobs, on worker threads.
     void _loadCameras(const std::shared_ptr<CamServer>& server);
     bool loadList(const std::shared_ptr<CamServer>& server, bool cameras);
     void _syncLoadImage(const std::shared_ptr<CamServer>& server, std::int32_t index,
                         const QString& uri, const QString& resolution);
-    std::optional<QByteArray> _sendGetSynchronize(const CamServer& server, const std::string& url);
+    std::optional<QByteArray> _sendGetSynchronize(const CamServer& server,
+                                                  const std::optional<std::string>& url);
     std::optional<QByteArray> _sendGetSynchronizeEmptyType(const CamServer& server,
-                                                           const std::string& url);
+                                                           const std::optional<std::string>& url);
 
     std::atomic<ZVDataManagerDelegate*> delegate_{nullptr};
     std::atomic<long> timeoutMs_{25000};
     mutable std::mutex lock_;  // guards the fields below
     std::shared_ptr<CamServer> currentServer_;
+    std::vector<std::weak_ptr<CamServer>> boundServers_;  // told when this manager goes
     std::shared_ptr<OperationQueue> loadQueue_;
     bool suspendNewQueues_ = false;
     bool shutDown_ = false;

@@ -4,6 +4,9 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <QElapsedTimer>
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -149,6 +152,7 @@ TEST(DataManager, AnswersDecideWhatTheDelegateHears) {
         {"42", withBody("42"), {"badResponse"}},
         {"broken JSON", withBody("[1,"), {"badResponse"}},
         {"invalid UTF-8", withBody("[\"\xff\xfe\"]"), {"badResponse"}},
+        {"last character cut short", withBody("[]\xc3"), {"badResponse"}},
         {"cameras reset",
          ScriptedServer::of(Kind::Reset),
          {"microphones:0", "serverNotConnected"},
@@ -206,16 +210,16 @@ TEST(DataManager, PictureRequestAndDelivery) {
     server->setCameras(tx::JsonValue(
         tx::JsonArray{tx::JsonObject{{"name", "a"}, {"image-uri", "/cameras/0/image"}},
                       tx::JsonObject{{"name", "b"}, {"image-uri", "/cameras/1/image"}}}));
+    server->setFps("2");
     ZVDataManager dm(server);
     FakeImageView view({320.6, 240.2});
     CameraView* camera = server->getCameras()->at(1).get();
     camera->setCamera(&view);
-    dm.loadCameraIndex(1, camera->imageUri, camera->currentResolution());
+    server->videoCameraAtIndex(1);
     ASSERT_TRUE(waitUntil([&] { return !view.pictures.empty(); }));
     EXPECT_EQ(view.last.size(), QSize(320, 240));
-    EXPECT_TRUE(camera->canLoadNext());
     const auto reqs = http.requests();
-    ASSERT_EQ(reqs.size(), 1u);
+    ASSERT_GE(reqs.size(), 1u);
     EXPECT_EQ(reqs[0].target, "/cameras/1/image?resolution=320x240&quality=60");
     EXPECT_EQ(reqs[0].headers.count("accept"), 0u);
     EXPECT_EQ(reqs[0].headers.count("content-type"), 0u);
@@ -226,9 +230,8 @@ TEST(DataManager, PictureRequestAndDelivery) {
 
     // An undecodable picture clears the view.
     http.setScript([](const auto&) { return withBody("not a picture", "image/jpeg"); });
-    dm.loadCameraIndex(1, camera->imageUri, camera->currentResolution());
-    ASSERT_TRUE(waitUntil([&] { return view.pictures.size() == 2; }));
-    EXPECT_TRUE(view.last.isNull());
+    ASSERT_TRUE(waitUntil([&] { return view.last.isNull(); }));
+    server->stopVideo();
 }
 
 TEST(DataManager, LoadCancelsAQueuedPictureJobAndReopensItsGate) {
@@ -301,26 +304,81 @@ TEST(DataManager, ReportsOfAServerLeftBehindAreDropped) {
     EXPECT_EQ(slow.requests().size(), 1u) << "the left server's cameras are not asked";
 }
 
-TEST(DataManager, ShutdownEndsAStalledPictureRequest) {
+TEST(DataManager, ShutdownEndsEveryStalledRequestAndReleasesAWaitingWorker) {
+    // A list load and a picture both stalled: both must end at once, not at
+    // the 25 s timeout. The gate to the main thread is left open, as a
+    // careless shutdown order would leave it.
     ScriptedServer http([](const auto&) { return ScriptedServer::of(Kind::Stall); });
     auto server = serverFor(http);
     server->setCameras(tx::JsonValue(tx::JsonArray{tx::JsonObject{{"image-uri", "/i"}}}));
     FakeImageView view;
     server->getCameras()->at(0)->setCamera(&view);
     RecordingDelegate delegate;
+    QElapsedTimer clock;
     {
         ZVDataManager dm(server);
         dm.setDelegate(&delegate);
         dm.loadCameraIndex(0, "/i", "1x1");
         dm.loadCameras();
         ASSERT_TRUE(http.waitForRequests(2));
-        MainThreadCall::close();
-        dm.shutdown();     // must not wait for the 25 s timeout
+        clock.start();
+        dm.shutdown();
+        EXPECT_LT(clock.elapsed(), 5000) << "a stalled request was not woken";
         dm.loadCameras();  // refused after shutdown
     }
-    MainThreadCall::reopen();
     spinFor(50);
     EXPECT_TRUE(delegate.events().empty());
     EXPECT_TRUE(view.pictures.empty());
     EXPECT_EQ(http.requests().size(), 2u);
+
+    // A worker already waiting for the main thread when shutdown begins.
+    ScriptedServer lists200(lists(ScriptedServer::json("[]")));
+    struct Blocking : RecordingDelegate {
+        std::atomic<bool> waiting{false};
+        void mikrophonesDidLoaded(const tx::JsonValue&) override {
+            waiting = true;
+            MainThreadCall::run([] {});  // the main thread is not looking
+        }
+    } blocking;
+    {
+        ZVDataManager dm(serverFor(lists200));
+        dm.setDelegate(&blocking);
+        dm.loadCameras();
+        QElapsedTimer t;
+        t.start();
+        while (!blocking.waiting && t.elapsed() < 30000) QThread::msleep(1);
+        ASSERT_TRUE(blocking.waiting);
+        dm.shutdown();  // would deadlock joining the waiting worker
+    }
+    EXPECT_TRUE(MainThreadCall::run([] {})) << "the gate is open again after the join";
+}
+
+TEST(DataManager, AddressesThatCouldReachAnotherHostAskNothing) {
+    ScriptedServer http(lists(ScriptedServer::json("[]")));
+    struct Case {
+        QString host, port;
+    } lists[] = {
+        {"127.0.0.1", ""},       {"127.0.0.1", "80 80"}, {"127.0.0.1", "1818/x"},
+        {"127.0.0.1", "x@evil"}, {"127.0.0.1", "18:18"}, {"127.0.0.1", "abc"},
+        {"127.0.0.1", "70000"},  {"", "1818"},           {"evil@127.0.0.1", "1818"},
+        {"127.0.0.1/x", "1818"}, {"127.0.0.1 ", "1818"}, {"evil:1#", "1818"},
+    };
+    for (const Case& c : lists) {
+        auto server = serverFor(http);
+        server->setHost(c.host);
+        server->setPort(c.port);
+        EXPECT_EQ(ZVDataManager::listUrl(*server, "/cameras"), std::nullopt)
+            << c.host.toStdString() << " " << c.port.toStdString();
+        RecordingDelegate delegate;
+        ZVDataManager dm(server);
+        dm.setDelegate(&delegate);
+        dm.loadCameras();
+        ASSERT_TRUE(delegate.waitFor(1));
+        EXPECT_EQ(delegate.events(), std::vector<std::string>{"serverNotConnected"});
+    }
+    auto server = serverFor(http);
+    for (const QString path : {"", "@other-host:9/x", "//other-host/x", "x", "/a\\b", "/a b"})
+        EXPECT_EQ(ZVDataManager::pictureUrl(*server, path, "1x1"), std::nullopt)
+            << path.toStdString();
+    EXPECT_TRUE(http.requests().empty());
 }

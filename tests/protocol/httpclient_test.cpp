@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
+#include <vector>
 
 #include "httpclient.h"
 #include "scriptedserver.h"
@@ -72,23 +74,45 @@ TEST(HttpClient, RefusedConnectionAndBadUrlGiveNothing) {
     }
 }
 
-TEST(HttpClient, AbortEndsAStalledRequest) {
-    ScriptedServer server([](const auto&) { return ScriptedServer::of(Kind::Stall); });
-    AbortToken token;
-    std::optional<QByteArray> body = QByteArray("sentinel");
-    std::thread worker([&] {
+TEST(HttpClient, AbortEndsEveryStalledRequestAtOnce) {
+    // One token shared by several running requests, as the data manager's
+    // workers share one, and a quick request that ends before the abort.
+    for (int stalled : {1, 4}) {
+        ScriptedServer server([](const ScriptedServer::Request& r) {
+            return r.target == "/quick" ? ScriptedServer::json("[]")
+                                        : ScriptedServer::of(Kind::Stall);
+        });
+        AbortToken token;
+        std::vector<std::optional<QByteArray>> bodies(stalled, QByteArray("sentinel"));
+        std::vector<std::int64_t> endedNs(stalled, 0);
+        std::vector<std::thread> workers;
+        for (int i = 0; i < stalled; ++i) {
+            workers.emplace_back([&, i] {
+                HttpClient::Get get;
+                get.url = server.base() + "/stall";
+                get.timeoutMs = 600000;
+                bodies[i] = HttpClient::get(get, &token).body;
+                endedNs[i] = std::chrono::steady_clock::now().time_since_epoch().count();
+            });
+        }
+        ASSERT_TRUE(server.waitForRequests(stalled));
+        HttpClient::Get quick;
+        quick.url = server.base() + "/quick";
+        ASSERT_TRUE(HttpClient::get(quick, &token).body.has_value());
+        const auto abortedNs = std::chrono::steady_clock::now().time_since_epoch().count();
+        token.abort();
+        for (auto& w : workers) w.join();  // ten minutes if an abort were lost
+        for (int i = 0; i < stalled; ++i) {
+            EXPECT_FALSE(bodies[i].has_value()) << i;
+            // A woken request ends in microseconds; one left to its own
+            // polling waits for libcurl's next timer (about 200 ms).
+            EXPECT_LT((endedNs[i] - abortedNs) / 1000000, 150)
+                << "request " << i << " of " << stalled;
+        }
+        // An aborted token refuses later requests at once.
         HttpClient::Get get;
-        get.url = server.base() + "/stall";
-        get.timeoutMs = 600000;
-        body = HttpClient::get(get, &token).body;
-    });
-    ASSERT_TRUE(server.waitForRequests(1));
-    token.abort();
-    worker.join();  // would hang for ten minutes if the abort were lost
-    EXPECT_FALSE(body.has_value());
-    // An aborted token refuses later requests at once.
-    HttpClient::Get get;
-    get.url = server.base() + "/again";
-    EXPECT_FALSE(HttpClient::get(get, &token).body.has_value());
-    EXPECT_EQ(server.requests().size(), 1u);
+        get.url = server.base() + "/again";
+        EXPECT_FALSE(HttpClient::get(get, &token).body.has_value());
+        EXPECT_EQ(server.requests().size(), static_cast<size_t>(stalled) + 1);
+    }
 }

@@ -1,6 +1,8 @@
 // The picture refresh driven end to end: data manager, timer, gate and view,
 // against the demo server and a slow scripted server on loopback.
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -77,6 +79,12 @@ TEST(LivePicture, DemoServerPicturesReachTheViewAtItsSize) {
 
 TEST(LivePicture, NeverTwoPictureRequestsInFlight) {
     std::atomic<int> inFlight{0}, maxInFlight{0}, pictures{0};
+    QImage small(8, 6, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    small.save(&buffer, "JPG");
     ScriptedServer http([&](const ScriptedServer::Request& r) {
         if (r.target == "/microphones") return ScriptedServer::json("[]");
         if (r.target == "/cameras")
@@ -90,7 +98,7 @@ TEST(LivePicture, NeverTwoPictureRequestsInFlight) {
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
         --inFlight;
         ++pictures;
-        return ScriptedServer::json("x");  // undecodable: delivered as no image
+        return ScriptedServer::json(jpeg.toStdString());
     });
     auto server = CamServer::create();
     server->setHost("127.0.0.1");
