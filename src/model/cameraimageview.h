@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QImage>
 #include <QSizeF>
 
@@ -8,9 +10,16 @@ class CameraView;
 // What a camera record needs from the view that shows its pictures. The main
 // window's image view implements it; tests implement it too. Called on the
 // main thread only.
+//
+// A view shows one camera record at a time: giving it to a record takes it
+// from the record it showed before, and a view that goes away first is taken
+// from its record, so no record ever points at a dead or borrowed view.
 class CameraImageView {
 public:
-    virtual ~CameraImageView() = default;
+    CameraImageView() = default;
+    CameraImageView(const CameraImageView&) = delete;
+    CameraImageView& operator=(const CameraImageView&) = delete;
+    virtual ~CameraImageView();
     // Shows the image in place of the previous one; a null image clears the view.
     virtual void setPicture(const QImage& image) = 0;
     // The view's size in points; the picture is asked for at this size.
@@ -18,4 +27,8 @@ public:
     // The camera record now shown in this view. The view keeps the reference
     // without owning or calling it.
     virtual void setDelegate(CameraView* record) = 0;
+
+private:
+    friend class CameraView;
+    std::weak_ptr<CameraView> shown_;  // the record whose pictures come here
 };

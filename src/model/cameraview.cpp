@@ -2,9 +2,18 @@
 
 #include "cameraimageview.h"
 
+CameraImageView::~CameraImageView() {
+    if (auto record = shown_.lock(); record && record->camera_ == this) record->camera_ = nullptr;
+}
+
 void CameraView::setCamera(CameraImageView* view) {
+    if (camera_ && camera_ != view && camera_->shown_.lock().get() == this) camera_->shown_.reset();
     camera_ = view;
-    if (view) view->setDelegate(this);
+    if (!view) return;
+    if (auto previous = view->shown_.lock(); previous && previous.get() != this)
+        previous->camera_ = nullptr;
+    view->shown_ = weak_from_this();
+    view->setDelegate(this);
 }
 
 QString CameraView::currentResolution() const {

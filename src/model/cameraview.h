@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include <QImage>
 #include <QString>
@@ -14,7 +15,7 @@ class CameraImageView;
 // Data fields are set while the list is built and only read once the list has
 // been published. The live-picture half (the view and the request gate) is
 // used on the main thread, except the gate, which workers also set.
-class CameraView {
+class CameraView : public std::enable_shared_from_this<CameraView> {
 public:
     CameraView(const QString& name, CamServer* server) : cameraName(name), server(server) {}
     virtual ~CameraView() = default;
@@ -26,10 +27,13 @@ public:
     QString imageUri;
     QString videoUri;
     CamServer* server;  // not owned: the server owns this record
+    // Set once the picture path has been refused, so that is logged once.
+    bool pathRefused = false;  // main thread
 
     // --- live picture (main thread, except the gate) ---
 
-    // Shows this camera's pictures in view from now on, and tells the view.
+    // Shows this camera's pictures in view from now on, and tells the view;
+    // the record that showed them there before no longer does.
     void setCamera(CameraImageView* view);
     CameraImageView* camera() const { return camera_; }
 
@@ -45,7 +49,8 @@ public:
     void updateCamera(const QImage& image);
 
 private:
-    CameraImageView* camera_ = nullptr;  // not owned: the window owns the view
+    friend class CameraImageView;
+    CameraImageView* camera_ = nullptr;  // not owned; cleared when the view goes
     std::atomic<bool> canLoadNext_{false};
 };
 

@@ -15,6 +15,7 @@
 
 #include "cameraview.h"
 #include "phonelist.h"
+#include "refreshschedule.h"
 
 class PictureLoader;
 namespace tx {
@@ -114,12 +115,19 @@ public:
 
     std::int64_t currentCameraIndex() const { return currentCameraIndex_.load(); }
     bool isRefreshing() const { return timer_ != nullptr; }
-    // The timer interval in milliseconds that fps gives.
-    static int refreshIntervalMs(const QString& fps);
+    // True while a picture request of this server is on its way.
+    bool isPictureInFlight() const { return pictureInFlight_.load(); }
+    // The pictures per second that fps asks for: its leading integer, 8 when
+    // it has none or it is not positive, at most 1000.
+    static int refreshRate(const QString& fps);
 
-    // The loader of this server's pictures; not owned.
+    // The loader of this server's pictures; not owned. A loader that goes
+    // away first releases itself, so this never points at a dead one.
     PictureLoader* dataManager() const { return dataManager_.load(); }
     void setDataManager(PictureLoader* loader) { dataManager_.store(loader); }
+    void releaseDataManager(PictureLoader* loader) {
+        dataManager_.compare_exchange_strong(loader, nullptr);
+    }
 
 private:
     mutable std::mutex textLock_;  // guards the six text fields
@@ -130,7 +138,10 @@ private:
     std::shared_ptr<const MicrophoneList> microphones_;
 
     std::atomic<std::int64_t> currentCameraIndex_{0};
-    std::unique_ptr<QTimer> timer_;  // main thread only
-    bool tickMissed_ = false;        // main thread only: a tick found the gate closed
+    std::unique_ptr<QTimer> timer_;  // main thread only; single shot, set for the next slot
+    RefreshSchedule schedule_;       // main thread only
+    // Set on the main thread when a picture request leaves; cleared by its
+    // answer on a worker or by its cancellation.
+    std::atomic<bool> pictureInFlight_{false};
     std::atomic<PictureLoader*> dataManager_{nullptr};
 };

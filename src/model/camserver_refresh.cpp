@@ -1,18 +1,39 @@
-// The live picture refresh of a server record: one repeating timer on the
-// main thread asks for the shown camera's next picture, at most one request
-// in flight, and fetched pictures are handed to the camera's view.
+// The live picture refresh of a server record: a timer on the main thread
+// asks for the shown camera's next picture on the schedule's slots, with at
+// most one picture request of this server in flight at any moment, and
+// fetched pictures are handed to the shown camera's view.
 
 #include "camserver.h"
 
 #include "mainthreadcall.h"
 #include "pictureloader.h"
+#include "serverurl.h"
 
+#include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
+
+Q_LOGGING_CATEGORY(lcRefresh, "zorvan.refresh")
+
+namespace {
+
+std::int64_t monotonicNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Timers count whole milliseconds: round up, so no tick comes before its slot.
+int ceilMs(std::int64_t ns) {
+    return static_cast<int>(std::min<std::int64_t>((ns + 999'999) / 1'000'000, INT_MAX));
+}
+
+}  // namespace
 
 CamServer::~CamServer() {
     // The last reference may be dropped on a worker thread or inside the
@@ -24,7 +45,7 @@ CamServer::~CamServer() {
     }
 }
 
-int CamServer::refreshIntervalMs(const QString& fps) {
+int CamServer::refreshRate(const QString& fps) {
     // The leading integer of the text: optional blanks, an optional sign,
     // decimal digits. No digits give 0.
     const QByteArray text = fps.toLatin1();
@@ -38,15 +59,13 @@ int CamServer::refreshIntervalMs(const QString& fps) {
     }
     if (negative) rate = -rate;
     // A rate of 0, no number, or a negative rate all mean the default of 8
-    // per second; the timer never runs faster than once a millisecond.
+    // per second; no more than one picture a millisecond is ever asked for.
     if (rate <= 0) rate = 8;
-    const double ms = 1000.0 / static_cast<double>(rate);
-    return std::max(1, static_cast<int>(ms + 0.5));
+    return static_cast<int>(std::min<long long>(rate, 1000));
 }
 
 void CamServer::stopVideo() {
     timer_.reset();
-    tickMissed_ = false;
 }
 
 void CamServer::videoCameraAtIndex(std::int64_t p) {
@@ -61,59 +80,79 @@ void CamServer::videoCameraAtIndex(std::int64_t p) {
     currentCameraIndex_ = p;
     (*cameras)[static_cast<size_t>(p)]->setCanLoadNext(true);
 
+    schedule_ = RefreshSchedule(refreshRate(fps()));
+    schedule_.start(monotonicNs());
     timer_ = std::make_unique<QTimer>();
     timer_->setTimerType(Qt::PreciseTimer);
-    timer_->setInterval(refreshIntervalMs(fps()));
+    timer_->setSingleShot(true);
     std::weak_ptr<CamServer> weak = weak_from_this();
     QObject::connect(timer_.get(), &QTimer::timeout, [weak] {
         if (auto self = weak.lock()) self->tickVideo();
     });
-    timer_->start();
-    // Ask for the first picture now rather than one interval later, so a
+    // Ask for the first picture now rather than one period later, so a
     // camera switch shows its picture as soon as the server can answer.
     tickVideo();
 }
 
 void CamServer::tickVideo() {
+    if (!timer_) return;
     const auto cameras = getCameras();
     const std::int64_t index = currentCameraIndex_;
     if (!cameras || index < 0 || index >= static_cast<std::int64_t>(cameras->size())) return;
     CameraView* camera = (*cameras)[static_cast<size_t>(index)].get();
     PictureLoader* loader = dataManager();
     if (!loader) return;
-    if (!camera->canLoadNext()) {
-        // The previous picture is still on its way. Remember the tick, so the
-        // next request goes out as soon as it arrives instead of waiting for
-        // the next tick: the rate is then the lower of the configured rate
-        // and what the server's response time allows. The timer rests until
-        // then, so a slow server does not wake the main thread for nothing.
-        tickMissed_ = true;
-        if (timer_) timer_->stop();
+    // A request of this server is still on its way (perhaps for a camera
+    // shown before): the timer rests, and its answer calls this again.
+    if (pictureInFlight_.load() || !camera->canLoadNext()) return;
+    const std::int64_t now = monotonicNs();
+    if (const std::int64_t wait = schedule_.waitNs(now); wait > 0) {
+        timer_->start(ceilMs(wait));
+        return;
+    }
+    if (!ServerUrl::isSafePath(camera->imageUri)) {
+        // A path that is absent or could send the request to another host:
+        // no request, no picture, and no more ticks for this camera.
+        if (!camera->pathRefused) {
+            camera->pathRefused = true;
+            qCInfo(lcRefresh) << "No picture request for camera" << camera->cameraName
+                              << "with image path" << camera->imageUri;
+        }
+        camera->updateCamera(QImage());
         return;
     }
     camera->setCanLoadNext(false);
-    tickMissed_ = false;
+    pictureInFlight_ = true;
+    schedule_.requested(now);
     loader->loadCameraIndex(index, camera->imageUri, camera->currentResolution());
 }
 
 void CamServer::updateCamera(std::int64_t p, const QImage& image) {
     const auto cameras = getCameras();  // keeps the record alive while we wait
-    if (p < 0 || !cameras || p >= static_cast<std::int64_t>(cameras->size())) return;
+    pictureInFlight_ = false;
+    if (p < 0 || !cameras || p >= static_cast<std::int64_t>(cameras->size())) {
+        MainThreadCall::run([&] { tickVideo(); });
+        return;
+    }
     CameraView* camera = (*cameras)[static_cast<size_t>(p)].get();
-    camera->setCanLoadNext(true);
     MainThreadCall::run([&] {
-        camera->updateCamera(image);
-        if (timer_ && p == currentCameraIndex_ && tickMissed_) {
-            timer_->start();
-            tickVideo();
+        if (timer_ && p == currentCameraIndex_) {
+            camera->updateCamera(image);
+            schedule_.answered(!image.isNull());
+        } else {
+            // A late picture of a camera (or server) no longer shown: it
+            // must not land in the view that now shows another one.
+            camera->setCanLoadNext(true);
         }
+        tickVideo();
     });
 }
 
 void CamServer::pictureCancelled(std::int64_t p) {
+    pictureInFlight_ = false;
     const auto cameras = getCameras();
-    if (p < 0 || !cameras || p >= static_cast<std::int64_t>(cameras->size())) return;
-    (*cameras)[static_cast<size_t>(p)]->setCanLoadNext(true);
+    if (p >= 0 && cameras && p < static_cast<std::int64_t>(cameras->size()))
+        (*cameras)[static_cast<size_t>(p)]->setCanLoadNext(true);
     // A resting timer must not wait for a picture that will never come.
-    if (timer_ && p == currentCameraIndex_ && tickMissed_) timer_->start();
+    if (MainThreadCall::isMainThread()) tickVideo();
 }

@@ -1,5 +1,7 @@
 #include "touchimage.h"
 
+#include "cameraview.h"
+
 #include <QMenu>
 #include <QPainter>
 
@@ -12,6 +14,10 @@ TouchImage::TouchImage(QWidget* parent) : QWidget(parent) {
 void TouchImage::setPicture(const QImage& image) {
     picture_ = image;
     update();
+}
+
+void TouchImage::setDelegate(CameraView* record) {
+    delegate_ = record ? record->weak_from_this() : std::weak_ptr<CameraView>();
 }
 
 QSizeF TouchImage::boundsSize() const {

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 #include "cameraimageview.h"
 
 // The main window's view of the shown camera: paints the last picture set on
@@ -20,9 +22,10 @@ public:
     // CameraImageView
     void setPicture(const QImage& image) override;
     QSizeF boundsSize() const override;
-    void setDelegate(CameraView* record) override { delegate_ = record; }
+    void setDelegate(CameraView* record) override;
 
-    CameraView* delegate() const { return delegate_; }
+    // The camera record shown here, while it exists.
+    std::shared_ptr<CameraView> delegate() const { return delegate_.lock(); }
     const QImage& picture() const { return picture_; }
 
     // The controller's cameras menu, for the view's own camera controls.
@@ -36,6 +39,6 @@ protected:
 
 private:
     QImage picture_;
-    CameraView* delegate_ = nullptr;  // not owned, never called
-    QPointer<QMenu> camerasMenu_;     // not owned
+    std::weak_ptr<CameraView> delegate_;  // not owned, never called
+    QPointer<QMenu> camerasMenu_;         // not owned
 };

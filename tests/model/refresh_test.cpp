@@ -9,6 +9,7 @@
 
 #include "TXJsonValue.h"
 #include "camserver.h"
+#include "refreshschedule.h"
 #include "testutil.h"
 
 namespace {
@@ -41,19 +42,93 @@ QImage solid(QColor c) {
 
 }  // namespace
 
-TEST(RefreshRate, IntervalFromTheLeadingIntegerOfFps) {
+TEST(RefreshRate, RateFromTheLeadingIntegerOfFps) {
     struct Case {
         const char* fps;
-        int ms;
+        int rate;
     } cases[] = {
-        {"", 125},     {"0", 125},   {"abc", 125},  {"8", 125},
-        {"12fps", 83}, {" 5", 200},  {"25", 40},    {"60", 17},
-        {"+10", 100},  {"-4", 125},  {"100000", 1}, {"99999999999999999999", 1},
-        {"1", 1000},   {"2.9", 500},
+        {"", 8},       {"0", 8},   {"abc", 8},       {"8", 8},
+        {"12fps", 12}, {" 5", 5},  {"25", 25},       {"60", 60},
+        {"+10", 10},   {"-4", 8},  {"100000", 1000}, {"99999999999999999999", 1000},
+        {"1", 1},      {"2.9", 2},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CamServer::refreshIntervalMs(c.fps), c.ms) << '"' << c.fps << '"';
-    EXPECT_EQ(CamServer::refreshIntervalMs(QString()), 125) << "absent fps";
+        EXPECT_EQ(CamServer::refreshRate(c.fps), c.rate) << '"' << c.fps << '"';
+    EXPECT_EQ(CamServer::refreshRate(QString()), 8) << "absent fps";
+}
+
+// Drives the schedule with a simulated clock, a millisecond timer (as the
+// real one rounds up to whole milliseconds) and a server that answers after
+// rtt; counts the requests of ten seconds.
+int requestsInTenSeconds(int rate, std::int64_t rttNs, bool failing = false) {
+    constexpr std::int64_t kMs = 1'000'000, kEnd = 10'000 * kMs;
+    RefreshSchedule schedule(rate);
+    std::int64_t now = 5 * kMs;  // any origin
+    const std::int64_t origin = now;
+    schedule.start(now);
+    int requests = 0;
+    while (now - origin < kEnd) {
+        const std::int64_t wait = schedule.waitNs(now);
+        if (wait > 0) {
+            now += (wait + kMs - 1) / kMs * kMs;
+            continue;
+        }
+        schedule.requested(now);
+        ++requests;
+        now += rttNs;
+        schedule.answered(!failing);
+    }
+    return requests;
+}
+
+TEST(RefreshRate, NeverAboveTheConfiguredRateAndNearTheLowerOfItAndTheServers) {
+    constexpr std::int64_t kMs = 1'000'000;
+    struct Case {
+        int rate;
+        std::int64_t rttNs;
+        int atMost, atLeast;
+    } cases[] = {
+        // A rate whose period is not a whole number of milliseconds must not
+        // be rounded up to a faster one (30 per second is not 33 ms).
+        {30, 0, 301, 297},
+        {30, 10 * kMs, 301, 297},
+        {60, 0, 601, 594},
+        {667, 0, 6671, 6600},
+        {8, 0, 81, 79},
+        {1, 0, 11, 10},
+        // A server slower than the rate sets the pace, with no burst after.
+        {25, 50 * kMs, 201, 196},
+        {25, 39 * kMs, 251, 247},
+        {1000, 3 * kMs, 3334, 3300},
+    };
+    for (const Case& c : cases) {
+        const int n = requestsInTenSeconds(c.rate, c.rttNs);
+        EXPECT_LE(n, c.atMost) << c.rate << "/s, rtt " << c.rttNs / kMs << " ms";
+        EXPECT_GE(n, c.atLeast) << c.rate << "/s, rtt " << c.rttNs / kMs << " ms";
+    }
+}
+
+TEST(RefreshRate, FailingPicturesBackOffToOneEveryFourSecondsAndRecover) {
+    // 25 per second, every answer without a picture: after the first few,
+    // one request every four seconds.
+    const int n = requestsInTenSeconds(25, 0, true);
+    EXPECT_LE(n, 10);
+    EXPECT_GE(n, 6);
+
+    RefreshSchedule schedule(25);
+    schedule.start(0);
+    std::int64_t now = 0;
+    for (int i = 0; i < 6; ++i) {
+        now += schedule.waitNs(now);
+        schedule.requested(now);
+        schedule.answered(false);
+    }
+    EXPECT_EQ(schedule.waitNs(now), RefreshSchedule::kMaxBackoffNs);
+    // One picture brings the full rate back.
+    now += schedule.waitNs(now);
+    schedule.requested(now);
+    schedule.answered(true);
+    EXPECT_EQ(schedule.waitNs(now), schedule.periodNs());
 }
 
 TEST(Refresh, StartRequestsAtOnceAndTheGateHoldsTheNext) {
@@ -144,26 +219,120 @@ TEST(Refresh, PictureForAPositionBeyondAReplacedListIsDropped) {
     EXPECT_TRUE(view.pictures.empty());
 }
 
-TEST(Refresh, TheTimerRunsAtTheConfiguredRate) {
-    RecordingLoader loader;
-    auto server = serverWithCameras(1, &loader, "50");
-    FakeImageView view;
-    CameraView* camera = server->getCameras()->at(0).get();
-    camera->setCamera(&view);
+// Answers every picture request at once, through the event loop, as a
+// fast server on loopback would.
+class InstantLoader : public PictureLoader {
+public:
+    std::weak_ptr<CamServer> server;
+    int calls = 0;
+    void loadCameraIndex(std::int64_t index, const QString&, const QString&) override {
+        ++calls;
+        QTimer::singleShot(0, [w = server, index] {
+            if (auto s = w.lock()) s->updateCamera(index, solid(Qt::gray));
+        });
+    }
+};
+
+TEST(Refresh, TheRealTimerNeverExceedsTheConfiguredRate) {
+    // 700 per second is a period of 1.43 ms: a timer rounded to whole
+    // milliseconds would run at 1000.
+    InstantLoader loader;
+    auto server = serverWithCameras(1, nullptr, "700");
+    loader.server = server;
+    server->setDataManager(&loader);
+    QElapsedTimer clock;
+    clock.start();
     server->videoCameraAtIndex(0);
-    // Deliver each picture at once: every tick then asks for one more.
-    size_t delivered = 0;
-    ASSERT_TRUE(waitUntil([&] {
-        while (delivered < loader.calls.size()) {
-            ++delivered;
-            server->updateCamera(0, QImage());
-        }
-        return loader.calls.size() >= 6;
-    }));
+    spinFor(600);
     server->stopVideo();
-    const size_t after = loader.calls.size();
-    spinFor(100);
-    EXPECT_EQ(loader.calls.size(), after) << "no tick after stopVideo";
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    EXPECT_LE(loader.calls, static_cast<int>(700 * seconds) + 2) << seconds << " s";
+    EXPECT_GT(loader.calls, 10);
+}
+
+TEST(Refresh, OneRequestInFlightPerServerAndLatePicturesNeverLandOnAnotherCamera) {
+    // Each row: the cameras started in quick succession while the first
+    // request is still on its way.
+    const std::vector<std::vector<std::int64_t>> rows = {{0, 0}, {0, 1}, {0, 1, 2}, {2, 1, 2}};
+    for (const auto& starts : rows) {
+        RecordingLoader loader;
+        auto server = serverWithCameras(3, &loader, "1000");
+        FakeImageView view;
+        for (std::int64_t p : starts) {
+            server->getCameras()->at(static_cast<size_t>(p))->setCamera(&view);
+            server->videoCameraAtIndex(p);
+        }
+        const std::int64_t shown = starts.back();
+        spinFor(20);
+        ASSERT_EQ(loader.calls.size(), 1u) << "a second request while one is in flight";
+        const std::int64_t first = loader.calls[0].index;
+        // The late answer of the first request.
+        server->updateCamera(first, solid(Qt::red));
+        if (first == shown) {
+            EXPECT_EQ(view.pictures.size(), 1u);
+        } else {
+            EXPECT_TRUE(view.pictures.empty()) << "camera " << first << "'s picture on " << shown;
+        }
+        // The shown camera is asked for next, and its picture is shown.
+        ASSERT_TRUE(waitUntil([&] { return loader.calls.size() == 2; }));
+        EXPECT_EQ(loader.calls[1].index, shown);
+        server->updateCamera(shown, solid(Qt::green));
+        EXPECT_EQ(view.last.pixelColor(0, 0), QColor(Qt::green));
+        server->stopVideo();
+    }
+}
+
+TEST(Refresh, APictureAfterStopIsNotShown) {
+    RecordingLoader loader;
+    auto server = serverWithCameras(1, &loader);
+    FakeImageView view;
+    server->getCameras()->at(0)->setCamera(&view);
+    server->videoCameraAtIndex(0);
+    server->stopVideo();  // the server was left while the picture was on its way
+    server->updateCamera(0, solid(Qt::red));
+    EXPECT_TRUE(view.pictures.empty());
+    EXPECT_FALSE(server->isPictureInFlight());
+}
+
+TEST(Refresh, AnUnsafeOrAbsentImagePathAsksForNothing) {
+    for (const char* path : {"", "@other-host:9/x", "//other-host/x", "x/y", "/a b", "/a\\b"}) {
+        RecordingLoader loader;
+        auto server = CamServer::create();
+        server->setCameras(tx::JsonArray{tx::JsonObject{{"name", "C"}, {"image-uri", path}}});
+        server->setDataManager(&loader);
+        FakeImageView view;
+        server->getCameras()->at(0)->setCamera(&view);
+        server->videoCameraAtIndex(0);
+        spinFor(30);
+        EXPECT_TRUE(loader.calls.empty()) << path;
+        ASSERT_FALSE(view.pictures.empty()) << path;
+        EXPECT_TRUE(view.last.isNull()) << path;
+        server->stopVideo();
+    }
+    // No "image-uri" at all.
+    RecordingLoader loader;
+    auto server = CamServer::create();
+    server->setCameras(tx::JsonArray{tx::JsonObject{{"name", "C"}}});
+    server->setDataManager(&loader);
+    server->videoCameraAtIndex(0);
+    spinFor(30);
+    EXPECT_TRUE(loader.calls.empty());
+    server->stopVideo();
+}
+
+TEST(Refresh, AViewBelongsToOneRecordAndNoRecordKeepsADeadView) {
+    RecordingLoader loader;
+    auto server = serverWithCameras(2, &loader);
+    CameraView* a = server->getCameras()->at(0).get();
+    CameraView* b = server->getCameras()->at(1).get();
+    auto view = std::make_unique<FakeImageView>();
+    a->setCamera(view.get());
+    b->setCamera(view.get());
+    EXPECT_EQ(a->camera(), nullptr) << "the view moved to b";
+    EXPECT_EQ(b->camera(), view.get());
+    view.reset();
+    EXPECT_EQ(b->camera(), nullptr) << "the view is gone";
+    b->updateCamera(solid(Qt::red));  // must not reach the dead view
 }
 
 TEST(Refresh, RestartLeavesOneTimerForTheNewPosition) {
