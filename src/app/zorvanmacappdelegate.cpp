@@ -68,9 +68,9 @@ void ZorvanMacAppDelegate::createVolumeSlider() {
     audioSlider_ = new QSlider(Qt::Horizontal);
     audioSlider_->setToolTip(zvText("Volume"));
     audioSlider_->setMinimumWidth(140);
-    auto* holder = new QWidgetAction(soundMenu());
-    holder->setDefaultWidget(audioSlider_);
-    soundMenu()->addAction(holder);
+    volumeAction_ = new QWidgetAction(soundMenu());
+    volumeAction_->setDefaultWidget(audioSlider_);
+    soundMenu()->addAction(volumeAction_);
 }
 
 void ZorvanMacAppDelegate::connectCommands() {
@@ -81,7 +81,10 @@ void ZorvanMacAppDelegate::connectCommands() {
     // viewer; until then their commands are shown but cannot be chosen.
     ui.actionPreferences->setEnabled(false);
     ui.actionSound->setEnabled(false);
-    audioSlider_->setEnabled(false);
+    // Through its action: a widget action hands its own enabled state to the
+    // slider whenever it changes (shown or hidden), so disabling only the
+    // slider would not last.
+    volumeAction_->setEnabled(false);
     // Nothing is known about sound before a camera is shown.
     applySoundAvailability(nullptr, nullptr);
 }
@@ -95,7 +98,11 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
     dataManager_ = std::make_unique<ZVDataManager>(settings_.getCurrent());
     dataManager_->setDelegate(this);
 
-    placeWindow(settings_.getWinPosition());
+    if (settings_.hasStoredFrame()) {
+        placeWindow(settings_.getWinPosition());
+    } else {
+        centreWindow();
+    }
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -128,6 +135,18 @@ void ZorvanMacAppDelegate::placeWindow(const QRectF& frame) {
     window_->setGeometry(r);
 }
 
+void ZorvanMacAppDelegate::centreWindow() {
+    // A first start (or a stored frame no screen could show): the default
+    // size in the middle of the primary screen.
+    QRect r(QPoint(0, 0), QSize(507, 363));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        r.setSize(r.size().boundedTo(avail.size()));
+        r.moveCenter(avail.center());
+    }
+    window_->setGeometry(r);
+}
+
 void ZorvanMacAppDelegate::applicationWillTerminate() {
     settings_.setWinPosition(window_ ? QRectF(window_->geometry()) : QRectF());
     settings_.save();
@@ -138,7 +157,8 @@ void ZorvanMacAppDelegate::endWork() {
     if (workEnded_) return;
     workEnded_ = true;
     for (const auto& server : settings_.getServers()) server->stopVideo();
-    // Release workers waiting for the main thread, then abort and join them.
+    // Release workers waiting for the main thread (an alert's included),
+    // then abort and join them.
     MainThreadCall::close();
     if (dataManager_) dataManager_->shutdown();
 }
@@ -243,10 +263,38 @@ void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const Camer
 
 void ZorvanMacAppDelegate::showAlert(const char* key) {
     qCInfo(lcApp) << "Alert:" << key;
-    MainThreadCall::run([&] {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Zorvan"), zvText(key),
-                        QMessageBox::NoButton, window_.get());
-        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        box.exec();
+    // The worker waits until the user has dismissed its alert.
+    MainThreadCall::runAndWait(
+        [&](std::function<void()> finish) { queueAlert(zvText(key), std::move(finish)); });
+}
+
+void ZorvanMacAppDelegate::queueAlert(const QString& text, std::function<void()> finish) {
+    // The same text as the alert open or the last one waiting: shown once,
+    // and its reporters are released together when it is dismissed.
+    if (!alerts_.empty() && alerts_.back().text == text) {
+        alerts_.back().finishers.push_back(std::move(finish));
+        return;
+    }
+    alerts_.push_back({text, {std::move(finish)}});
+    if (!alertBox_) showNextAlert();
+}
+
+void ZorvanMacAppDelegate::showNextAlert() {
+    if (alerts_.empty() || workEnded_) return;
+    // Window-modal and without a nested event loop: alerts come one at a
+    // time, in the order of their reports, and never stack up.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zorvan"),
+                                alerts_.front().text, QMessageBox::NoButton, window_.get());
+    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, this, [this] {
+        alertBox_ = nullptr;
+        if (alerts_.empty()) return;
+        const PendingAlert done = std::move(alerts_.front());
+        alerts_.pop_front();
+        for (const auto& finish : done.finishers) finish();
+        showNextAlert();
     });
+    alertBox_ = box;
+    box->open();
 }

@@ -3,8 +3,14 @@
 #include <QObject>
 #include <QRect>
 
+#include <QPointer>
+#include <QString>
+
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "zvdatamanagerdelegate.h"
 
@@ -12,7 +18,9 @@ class CamServer;
 class CameraView;
 class QAction;
 class QMenu;
+class QMessageBox;
 class QSlider;
+class QWidgetAction;
 class Settings;
 class TouchImage;
 class ZVDataManager;
@@ -63,14 +71,26 @@ private:
     void createVolumeSlider();
     void connectCommands();
     void placeWindow(const QRectF& frame);
+    void centreWindow();
     void showCamera(CamServer& server, std::int64_t k);
     void applySoundAvailability(CamServer* server, const CameraView* camera);
     void showAlert(const char* key);
+    void queueAlert(const QString& text, std::function<void()> finish);
+    void showNextAlert();
     void endWork();
 
     Settings& settings_;
     std::unique_ptr<ZVMainWindow> window_;        // the main window and its controller
     std::unique_ptr<ZVDataManager> dataManager_;  // rebound to each current server
     QSlider* audioSlider_ = nullptr;              // owned by the sound menu
+    QWidgetAction* volumeAction_ = nullptr;       // holds the slider; owned by the sound menu
     bool workEnded_ = false;
+
+    // Alerts waiting to be shown, the front one open while alertBox_ is set.
+    struct PendingAlert {
+        QString text;
+        std::vector<std::function<void()>> finishers;  // release the reporting workers
+    };
+    std::deque<PendingAlert> alerts_;
+    QPointer<QMessageBox> alertBox_;
 };

@@ -94,6 +94,14 @@ std::optional<QVariantMap> readFile(const QString& path) {
     return PlistCodec::readDictionary(file.readAll());
 }
 
+// A frame every window system can take: finite numbers of at most a
+// million points.
+bool isPlausibleFrame(const QRectF& r) {
+    for (double v : {r.x(), r.y(), r.width(), r.height()})
+        if (!std::isfinite(v) || std::fabs(v) > 1e6) return false;
+    return true;
+}
+
 // The position keys present: canonical decimal numbers ("7", not "07").
 qint64 highestPosition(const QVariantMap& root) {
     qint64 highest = -1;
@@ -180,6 +188,8 @@ void Settings::load() {
     loaded_ = true;
     servers_.clear();
     const QString path = pathToDataFile();
+    // Left by a process killed while saving; an hour is far beyond any save.
+    SettingsFile::removeStaleTemporaries(path, 3600);
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
         loadDefaults();  // first start: nothing is written until the first save
@@ -233,8 +243,14 @@ void Settings::loadFrom(const QVariantMap& root) {
     quality_ = static_cast<double>(floatValue(root.value(QStringLiteral("quality"))));
 
     const QVariant frame = root.value(QStringLiteral("winPosition"));
-    winPosition_ =
-        frame.typeId() == QMetaType::QString ? parseFrame(frame.toString()) : kDefaultFrame;
+    winPosition_ = kDefaultFrame;
+    if (frame.typeId() == QMetaType::QString) {
+        const QRectF stored = parseFrame(frame.toString());
+        // Numbers no screen has (hand-edited, or huge, infinite, NaN) give
+        // the default frame: the window system cannot take them.
+        hasStoredFrame_ = isPlausibleFrame(stored);
+        if (hasStoredFrame_) winPosition_ = stored;
+    }
 
     const auto idx = root.constFind(QStringLiteral("cameraIdx"));
     cameraIdx_ = idx != root.cend() ? CamServer::int32Value(*idx) : 0;

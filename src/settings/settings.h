@@ -67,7 +67,13 @@ public:
     void load();
 
     QRectF getWinPosition() const { return winPosition_; }
-    void setWinPosition(const QRectF& frame) { winPosition_ = frame; }
+    // False on a first start, and when the stored frame was out of any
+    // screen's range: the window is then placed by the viewer itself.
+    bool hasStoredFrame() const { return hasStoredFrame_; }
+    void setWinPosition(const QRectF& frame) {
+        winPosition_ = frame;
+        hasStoredFrame_ = true;
+    }
     QString lang() const { return lang_; }
     void setLang(const QString& name) { lang_ = name; }
     double quality() const { return quality_; }
@@ -102,6 +108,7 @@ private:
     QString lang_;
     double quality_ = 0;
     QRectF winPosition_;
+    bool hasStoredFrame_ = false;
     std::int64_t cameraIdx_ = 0;
 
     // Translation tables by resource path, loaded on first use (nullptr when

@@ -1,5 +1,6 @@
 #include "settingsfile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -88,6 +90,27 @@ bool moveAside(const QString& path) {
         return ::rename(from.constData(), to.constData()) == 0;
     }
     return false;
+}
+
+int removeStaleTemporaries(const QString& path, qint64 maxAgeSeconds) {
+    const QFileInfo target(path);
+    QDir folder = target.absoluteDir();
+    // mkostemp replaces the six X of the pattern with letters and digits.
+    const QString prefix = target.fileName() + QStringLiteral(".tmp-");
+    const QDateTime oldest = QDateTime::currentDateTimeUtc().addSecs(-maxAgeSeconds);
+    int removed = 0;
+    const QFileInfoList entries =
+        folder.entryInfoList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        const QString suffix = entry.fileName().mid(prefix.size());
+        const bool ours =
+            suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+                return c.isLetterOrNumber() && c.unicode() < 0x80;
+            });
+        if (!ours || entry.isSymLink() || entry.lastModified().toUTC() > oldest) continue;
+        if (::unlink(QFile::encodeName(entry.absoluteFilePath()).constData()) == 0) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace SettingsFile

@@ -23,4 +23,11 @@ bool writeAtomically(const QString& path, const QByteArray& data);
 // path + ".corrupt.1", ...; true also when nothing stands there.
 bool moveAside(const QString& path);
 
+// Removes the temporary files that writeAtomically leaves beside path when
+// the process is killed in the middle of a save, once they are older than
+// maxAgeSeconds: a save takes far less, so no running save still owns them.
+// Only regular files of exactly that name pattern are touched. Returns how
+// many were removed.
+int removeStaleTemporaries(const QString& path, qint64 maxAgeSeconds);
+
 }  // namespace SettingsFile

@@ -2,11 +2,14 @@
 // loopback, in a temporary settings folder.
 
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QScreen>
 #include <QSlider>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "apptestkit.h"
 #include "testutil.h"
@@ -113,6 +116,9 @@ TEST_F(Viewer, StoredCameraIndexIsRespectedOrCameraZeroIsShown) {
         EXPECT_EQ(settings->cameraIdx(), c.stored) << "the stored index is left alone";
         EXPECT_EQ(app->soundMenu()->menuAction()->isEnabled(), c.soundAvailable) << c.stored;
         EXPECT_EQ(app->soundMenu()->actions().at(0)->isVisible(), c.soundAvailable) << c.stored;
+        // Sound cannot play yet: neither its toggle nor the slider may be used.
+        EXPECT_FALSE(app->soundMenu()->actions().at(0)->isEnabled()) << c.stored;
+        EXPECT_FALSE(app->audioSlider()->isEnabled()) << c.stored;
         quit();
     }
     EXPECT_TRUE(alerts.texts.empty());
@@ -209,4 +215,89 @@ TEST_F(Viewer, FrameOffTheScreenIsBroughtBackWhole) {
     const QRect frame = app->window()->geometry();
     EXPECT_TRUE(screen.contains(frame.topLeft())) << "moved back over the screen";
     EXPECT_EQ(frame.size().boundedTo(screen.size()), frame.size()) << "and no larger than it";
+}
+
+TEST_F(Viewer, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 0);
+    start();
+    ASSERT_TRUE(waitForPicture());
+    alerts.hold = true;
+    std::vector<std::thread> reporters;
+    reporters.emplace_back([&] { app->badResponse(); });
+    ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
+    for (int i = 0; i < 3; ++i) reporters.emplace_back([&] { app->serverNotConnected(); });
+    reporters.emplace_back([&] { app->badResponse(); });
+    spinFor(300);  // every report has reached the main thread by now
+    EXPECT_EQ(alerts.maxOpen, 1) << "an alert opened over another";
+    alerts.hold = false;
+    ASSERT_TRUE(waitUntil([&] { return alerts.texts.size() >= 3; }));
+    spinFor(100);
+    for (auto& t : reporters) t.join();  // each released by its own alert
+    EXPECT_EQ(alerts.texts, (std::vector<QString>{"Error", "Server is not available", "Error"}));
+    EXPECT_EQ(alerts.maxOpen, 1);
+}
+
+TEST_F(Viewer, EmptyCameraListAndMicrophonesThatAreNotAList) {
+    struct Case {
+        const char* microphones;
+        const char* cameras;
+        std::vector<QString> alerts;
+        int cameraItems;
+    } cases[] = {
+        {"[]", "[]", {}, 0},
+        {R"({"name":"not a list"})", nullptr, {"Error"}, 3},
+        {"[1, \"text\"]", "[]", {}, 0},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer server([&](const ScriptedServer::Request& r) {
+            if (r.target == "/microphones") return ScriptedServer::json(c.microphones);
+            if (r.target == "/cameras" && c.cameras) return ScriptedServer::json(c.cameras);
+            return videoServer()(r);
+        });
+        writeSettings(dir.path(), server.port(), 0);
+        alerts.texts.clear();
+        start();
+        ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); })) << c.microphones;
+        spinFor(400);
+        EXPECT_EQ(alerts.texts, c.alerts) << c.microphones;
+        EXPECT_EQ(app->camerasMenu()->actions().size(), c.cameraItems) << c.microphones;
+        if (c.cameraItems == 0) EXPECT_TRUE(pictureTargets(server).empty()) << c.microphones;
+        EXPECT_FALSE(app->audioSlider()->isEnabled());
+        quit();
+    }
+}
+
+TEST_F(Viewer, FirstStartAndImpossibleStoredFramesAreCentredAtTheDefaultSize) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect centred = [&] {
+        QRect r(0, 0, 507, 363);
+        r.moveCenter(screen.center());
+        return r;
+    }();
+    // No settings file at all: a first start.
+    start();
+    EXPECT_EQ(app->window()->geometry(), centred);
+    quit();
+    for (const char* frame : {"{{1e300, 5}, {600, 400}}", "{{0, 0}, {1e999, 1e999}}",
+                              "{{-1e308, -1e308}, {1e308, 1e308}}", "{{5, 5}, {600, 1e7}}"}) {
+        QFile::remove(dir.filePath("settings.dat"));
+        {
+            auto s = Settings::createInFolder(dir.path(), "en");
+            s->save();
+        }
+        QFile file(dir.filePath("settings.dat"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray xml = file.readAll();
+        file.close();
+        const int at = xml.indexOf("{{");
+        ASSERT_GE(at, 0);
+        xml.replace(at, xml.indexOf("}}", at) + 2 - at, frame);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(xml);
+        file.close();
+        start();
+        EXPECT_EQ(app->window()->geometry(), centred) << frame;
+        quit();
+    }
 }

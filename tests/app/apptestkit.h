@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,12 +21,18 @@
 #include "scriptedserver.h"
 #include "settings.h"
 
-// Presses the button of every modal alert that appears, and records texts.
+// Presses the button of every modal alert that appears (unless held), and
+// records texts and the most alerts ever open at once.
 class AlertCatcher {
 public:
     AlertCatcher() {
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
+            int open = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<QMessageBox*>(w) && w->isVisible()) ++open;
+            maxOpen = std::max(maxOpen, open);
+            if (hold) return;
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             texts.push_back(box->text());
@@ -36,6 +43,8 @@ public:
         });
         timer_.start();
     }
+    bool hold = false;
+    int maxOpen = 0;
     std::vector<QString> texts;
     std::vector<QString> buttons_;
     std::vector<QMessageBox::Icon> icons_;

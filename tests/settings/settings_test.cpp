@@ -2,6 +2,7 @@
 
 #include "settings.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <clocale>
 #include <csignal>
+#include <functional>
 
 #include "camserver.h"
 #include "plistcodec.h"
@@ -129,6 +131,7 @@ TEST_F(SettingsStore, HandWrittenAndBrokenFiles) {
         {"missing keys", plist(countKey("1") + entry("0", "A")), "A", false},
         {"extra entry", plist(countKey("2") + entry("0", "A") + entry("1", "B") + entry("2", "C")), "A,B", false},
         {"huge count", plist(countKey("2147483647") + entry("0", "A") + entry("1", "B")), "A,B", false},
+        {"a gap", plist(countKey("3") + entry("0", "A") + entry("2", "C")), "A,-,C", false},
         {"garbage", "hello, world", "", true},
         {"half a list", kFull.left(kFull.size() / 2), "", true},
         {"binary", QByteArray("\x00\xff\xfe\x01\x80 bplist", 12), "", true},
@@ -224,6 +227,15 @@ TEST_F(SettingsStore, StringsForKeyFollowTheLanguageName) {
 // process locale, and a decimal comma must not turn 37.3 into 37.
 TEST_F(SettingsStore, HandWrittenValuesWhateverTheLocale) {
     QProcess::execute("localedef", {"-i", "ru_RU", "-f", "UTF-8", tmp.path() + "/ru_RU.UTF-8"});
+    const QByteArray oldLocPath = qgetenv("LOCPATH");
+    const bool hadLocPath = qEnvironmentVariableIsSet("LOCPATH");
+    struct Restore {
+        std::function<void()> fn;
+        ~Restore() { fn(); }
+    } restore{[&] {
+        std::setlocale(LC_NUMERIC, "C");
+        hadLocPath ? qputenv("LOCPATH", oldLocPath) : qunsetenv("LOCPATH");
+    }};
     qputenv("LOCPATH", QFile::encodeName(tmp.path()));
     writeFile(kFull);
     for (const char* locale : {"C", "ru_RU.UTF-8"}) {
@@ -235,6 +247,49 @@ TEST_F(SettingsStore, HandWrittenValuesWhateverTheLocale) {
                   std::tuple(double(37.3f), QRectF(1.5, 2, 300, 200), -1, QString("Русский")))
             << locale;
     }
+}
+
+TEST_F(SettingsStore, WindowFramesNoScreenCouldShowGiveTheDefault) {
+    const struct {
+        const char* frame;
+        bool stored;
+    } cases[] = {
+        {"{{1.5, 2}, {300, 200}}", true},    {"{{-1000, 5}, {800, 600}}", true},
+        {"{{1e300, 5}, {600, 400}}", false}, {"{{0, 0}, {1e999, 1e999}}", false},
+        {"{{5, 5}, {600, 1e7}}", false},     {"{{-1e308, 0}, {10, 10}}", false},
+    };
+    for (const auto& c : cases) {
+        writeFile(plist(QByteArray("<key>winPosition</key><string>") + c.frame + "</string>"));
+        const auto s = open();
+        EXPECT_EQ(s->hasStoredFrame(), c.stored) << c.frame;
+        if (!c.stored) EXPECT_EQ(s->getWinPosition(), QRectF(630, 580, 507, 363)) << c.frame;
+    }
+}
+
+TEST_F(SettingsStore, TemporaryFilesOfAKilledSaveAreRemovedOnceOld) {
+    writeFile(kFull);
+    const auto make = [&](const QString& name, qint64 ageSeconds) {
+        const QString path = folder() + "/" + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("partial");
+        f.close();
+        const QDateTime when = QDateTime::currentDateTimeUtc().addSecs(-ageSeconds);
+        EXPECT_TRUE(f.open(QIODevice::ReadWrite));
+        EXPECT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
+        return path;
+    };
+    const QString old = make("settings.dat.tmp-a1B2c3", 7200);
+    const QString fresh = make("settings.dat.tmp-Zz9Zz9", 5);  // a save running now
+    const QString other = make("settings.dat.tmp-notours", 7200);
+    const QString target = make("precious", 7200);
+    ASSERT_TRUE(QFile::link(target, folder() + "/settings.dat.tmp-LINK00"));
+    const auto s = open();
+    EXPECT_EQ(names(*s), "A");
+    EXPECT_FALSE(QFileInfo::exists(old));
+    EXPECT_TRUE(QFileInfo::exists(fresh));
+    EXPECT_TRUE(QFileInfo::exists(other));
+    EXPECT_TRUE(QFileInfo::exists(target));
 }
 
 }  // namespace
