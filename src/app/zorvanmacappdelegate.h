@@ -17,6 +17,7 @@ class Settings;
 class TouchImage;
 class ZVDataManager;
 class ZVMainWindow;
+class ZVServerSettings;
 
 // The application controller: creates the long-lived objects at start-up,
 // turns the data manager's reports into camera records, menus and alerts,
@@ -50,6 +51,14 @@ public:
     // Commands, main thread.
     void updateServers();
     void openServer();
+    // Makes the server whose servers-menu item has sender's title current
+    // (every such server in turn) and loads it; the camera index goes to 0.
+    void changeServer(QAction* sender);
+    // Shows the camera whose cameras-menu item has sender's title (the last
+    // such one wins), stores its position and saves.
+    void changeCamera(QAction* sender);
+    // Shows the server-list dialog, made on first use and kept.
+    void preference();
 
     ZVMainWindow* window() const { return window_.get(); }
     TouchImage* mainImage() const;
@@ -58,6 +67,7 @@ public:
     QMenu* soundMenu() const;
     QSlider* audioSlider() const { return audioSlider_; }
     ZVDataManager* dataManager() const { return dataManager_.get(); }
+    ZVServerSettings* settingsWindow() const { return settingsWindow_.get(); }
 
 private:
     void createVolumeSlider();
@@ -66,11 +76,15 @@ private:
     void showCamera(CamServer& server, std::int64_t k);
     void applySoundAvailability(CamServer* server, const CameraView* camera);
     void showAlert(const char* key);
+    // A server or camera switch ends the sound of the camera left: the
+    // sound toggle goes off (and the player stops once sound can play).
+    void stopSoundForSwitch();
     void endWork();
 
     Settings& settings_;
-    std::unique_ptr<ZVMainWindow> window_;        // the main window and its controller
-    std::unique_ptr<ZVDataManager> dataManager_;  // rebound to each current server
-    QSlider* audioSlider_ = nullptr;              // owned by the sound menu
+    std::unique_ptr<ZVMainWindow> window_;              // the main window and its controller
+    std::unique_ptr<ZVDataManager> dataManager_;        // rebound to each current server
+    std::unique_ptr<ZVServerSettings> settingsWindow_;  // from the first preference()
+    QSlider* audioSlider_ = nullptr;                    // owned by the sound menu
     bool workEnded_ = false;
 };
