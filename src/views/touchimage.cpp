@@ -8,7 +8,9 @@
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyleHints>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -83,11 +85,31 @@ void TouchImage::setFullScreen(bool on) {
     // Only the full-screen bit changes, so a maximised window is maximised
     // again when it leaves full screen.
     const Qt::WindowStates state = top->windowState();
+    if (on) {
+        frameBeforeFullScreen_ = top->geometry();
+        QTimer::singleShot(kFullScreenFallbackMs, this, &TouchImage::fillScreenIfIgnored);
+    }
     top->setWindowState(on ? state | Qt::WindowFullScreen : state & ~Qt::WindowFullScreen);
+    if (!on && filledScreenItself_) {
+        filledScreenItself_ = false;
+        top->setGeometry(frameBeforeFullScreen_);
+    }
     if (!top->isVisible()) return;
     top->show();
     top->raise();
     top->activateWindow();
+}
+
+void TouchImage::fillScreenIfIgnored() {
+    // Without a window manager (a bare X server, a kiosk) nobody acts on the
+    // full-screen request: the window then covers its screen by itself, and
+    // gets its frame back when it leaves full screen.
+    QWidget* top = window();
+    const QScreen* screen = top->screen();
+    if (!inFullScreen_ || !screen || !top->isVisible() || top->geometry() == screen->geometry())
+        return;
+    filledScreenItself_ = true;
+    top->setGeometry(screen->geometry());
 }
 
 void TouchImage::showMenuBar(bool show) {

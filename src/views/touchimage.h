@@ -90,11 +90,16 @@ private:
     void apply(GestureTracker::Step step);
     void watchWindow();
     void showMenuBar(bool show);
+    void fillScreenIfIgnored();
 
     QImage picture_;
     CameraView* delegate_ = nullptr;  // not owned, never called
     QPointer<QMenu> camerasMenu_;     // not owned
     bool inFullScreen_ = false;
+    // How long the window manager has to act on a full-screen request.
+    static constexpr int kFullScreenFallbackMs = 500;
+    QRect frameBeforeFullScreen_;
+    bool filledScreenItself_ = false;
     GestureTracker gestures_;
 
     // Click counting and moving the window by the picture.
