@@ -35,6 +35,9 @@ ZVServerSettings::ZVServerSettings(Settings& store, QWidget* parent)
 
     fillFromStore();
     translateCaptions();
+    // The table would mark its first row as current on taking the focus,
+    // which looks like a selection; the window opens with the focus on +.
+    ui_->addButton->setFocus();
 }
 
 ZVServerSettings::~ZVServerSettings() = default;
