@@ -213,17 +213,33 @@ TEST_F(ServerList, QuittingWithTheDialogOpenKeepsWhatWasDone) {
 }
 
 TEST_F(ServerList, CaptionsComeFromTheApplicationsTranslation) {
-    QTranslator russian;
-    ASSERT_TRUE(russian.load(":/i18n/zorvan_ru.qm"));
-    QCoreApplication::installTranslator(&russian);
+    struct Case {
+        const char* table;
+        const char* server;
+        const char* password;
+        const char* title;
+    } cases[] = {
+        {"ru", "Сервер:", "Пароль:", "Серверы"},
+        {"zh_CN", "服务器：", "密码：", "服务器"},
+    };
     auto store = Settings::createInFolder(dir.path(), "en");
-    {
-        ZVServerSettings dialog(*store);
-        EXPECT_EQ(dialog.ui().nameLbl->text(), "Сервер:");
-        EXPECT_EQ(dialog.ui().passwordLbl->text(), "Пароль:");
-        EXPECT_EQ(dialog.windowTitle(), "Серверы");
+    for (const Case& c : cases) {
+        QTranslator translator;
+        ASSERT_TRUE(translator.load(QStringLiteral(":/i18n/zorvan_%1.qm").arg(c.table)));
+        QCoreApplication::installTranslator(&translator);
+        {
+            ZVServerSettings dialog(*store);
+            EXPECT_EQ(dialog.ui().nameLbl->text(), c.server) << c.table;
+            EXPECT_EQ(dialog.ui().passwordLbl->text(), c.password) << c.table;
+            EXPECT_EQ(dialog.windowTitle(), c.title) << c.table;
+            for (QWidget* button : {dialog.ui().addButton, dialog.ui().removeButton}) {
+                const QString tip = button->toolTip();
+                EXPECT_FALSE(tip.isEmpty() || tip.startsWith("Add") || tip.startsWith("Remove"))
+                    << c.table << ": " << tip.toStdString();
+            }
+        }
+        QCoreApplication::removeTranslator(&translator);
     }
-    QCoreApplication::removeTranslator(&russian);
 }
 
 // Whatever is typed as address and port, requests go to that address and
