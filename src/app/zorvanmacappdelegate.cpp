@@ -138,9 +138,9 @@ void ZorvanMacAppDelegate::applicationWillTerminate() {
         settingsWindow_->hide();
     }
     // In full screen the frame to keep is the one the window returns to.
-    const QRect frame = !window_                  ? QRect()
-                        : window_->isFullScreen() ? window_->normalGeometry()
-                                                  : window_->geometry();
+    QRect frame = window_ ? window_->geometry() : QRect();
+    if (window_ && mainImage()->inFullScreen() && mainImage()->frameBeforeFullScreen().isValid())
+        frame = mainImage()->frameBeforeFullScreen();
     settings_.setWinPosition(QRectF(frame));
     settings_.save();
     endWork();

@@ -62,6 +62,9 @@ public:
     bool inFullScreen() const { return inFullScreen_; }
     void setFullScreen(bool on);
     void toggleFullScreen() { setFullScreen(!inFullScreen_); }
+    // The window's frame when full screen began: the one to keep for the
+    // next start while the window is full screen.
+    QRect frameBeforeFullScreen() const { return frameBeforeFullScreen_; }
 
     // The click count that the last left-button press made: presses within
     // the platform's double-click time and distance of the previous one count
