@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <numbers>
 
 Q_LOGGING_CATEGORY(lcGesture, "zorvan.gesture")
 
@@ -113,7 +114,7 @@ GestureTracker::Step GestureTracker::nativeGesture(const QNativeGestureEvent& ev
             qCInfo(lcGesture) << "swipe event" << event.value();
             // The angle's horizontal part, with left positive; vertical swipes
             // (90 and 270 degrees) give no horizontal delta.
-            double dx = -std::cos(event.value() * M_PI / 180.0);
+            double dx = -std::cos(event.value() * std::numbers::pi / 180.0);
             if (std::abs(dx) < 1e-6) dx = 0.0;
             return swipe(dx);
         }
