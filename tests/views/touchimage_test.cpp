@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleHints>
@@ -127,6 +129,21 @@ TEST(TouchImage, KeysWheelAndGesturesReachTheSameStep) {
     QApplication::sendEvent(w.view, &tilt);
     EXPECT_EQ(chosen(spy, menu.get()), 1) << "tilt right: next";
     EXPECT_EQ(spy.size(), 3);
+
+    // A three-finger swipe to the right, as native gestures.
+    static QPointingDevice touchpad("test touch-pad", 4243, QInputDevice::DeviceType::TouchPad,
+                                    QPointingDevice::PointerType::Finger,
+                                    QInputDevice::Capability::Position, 3, 0);
+    const QPointF at(5, 5), global = w.view->mapToGlobal(at);
+    for (auto [type, delta] : {std::pair{Qt::BeginNativeGesture, QPointF()},
+                               std::pair{Qt::PanNativeGesture, QPointF(25, 1)},
+                               std::pair{Qt::PanNativeGesture, QPointF(25, -1)},
+                               std::pair{Qt::EndNativeGesture, QPointF()}}) {
+        QNativeGestureEvent e(type, &touchpad, 3, at, at, global, 0, delta);
+        QApplication::sendEvent(w.view, &e);
+    }
+    EXPECT_EQ(chosen(spy, menu.get()), 2) << "fingers right in a swipe: previous";
+    EXPECT_EQ(spy.size(), 4);
 }
 
 TEST(TouchImage, RightPressOpensTheCamerasMenuAndNothingElseDoes) {
