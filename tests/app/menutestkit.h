@@ -84,7 +84,7 @@ inline ScriptedServer::Script camerasServer(std::string cameras, std::string mic
     };
 }
 
-struct ServerSpec {
+struct ServerEntry {
     QString name;
     int port;
     bool selected = false;
@@ -92,18 +92,18 @@ struct ServerSpec {
 
 // A settings folder holding exactly these servers (on 127.0.0.1) and the
 // camera index, written through the store itself.
-inline void writeServers(const QString& folder, const std::vector<ServerSpec>& specs,
+inline void writeServers(const QString& folder, const std::vector<ServerEntry>& entries,
                          std::int64_t cameraIdx) {
     auto settings = Settings::createInFolder(folder, "en");
     while (!settings->getServers().empty()) settings->deleteServer(settings->getServers().front());
-    for (const ServerSpec& spec : specs) {
+    for (const ServerEntry& entry : entries) {
         auto server = CamServer::create();
-        server->setName(spec.name);
+        server->setName(entry.name);
         server->setHost("127.0.0.1");
-        server->setPort(QString::number(spec.port));
+        server->setPort(QString::number(entry.port));
         server->setLogin("admin");
         server->setFps("8");
-        server->isSelected = spec.selected;
+        server->isSelected = entry.selected;
         settings->updateServer(server);
     }
     settings->setCameraIdx(cameraIdx);
