@@ -115,7 +115,7 @@ void TouchImage::fillScreenIfIgnored() {
 void TouchImage::showMenuBar(bool show) {
     auto* main = qobject_cast<QMainWindow*>(window());
     QWidget* bar = main ? main->menuWidget() : nullptr;
-    if (!bar || bar->isVisible() == show) return;
+    if (!bar || bar->isHidden() == !show) return;
     bar->setVisible(show);
     // The window's layout does not notice a hidden menu bar by itself when
     // the window's size stays the same (an already maximised window).

@@ -217,3 +217,16 @@ TEST(TouchImage, FullScreenKeysAndTheRequestedSize) {
     EXPECT_FALSE(w.view->inFullScreen());
     EXPECT_TRUE(w.main.menuBar()->isVisible());
 }
+
+TEST(TouchImage, FullScreenChosenBeforeTheWindowShowsHidesTheMenuBarToo) {
+    QMainWindow main;
+    main.setMenuBar(new QMenuBar);
+    auto* view = new TouchImage;
+    main.setCentralWidget(view);
+    view->setFullScreen(true);
+    main.show();
+    EXPECT_TRUE(main.isFullScreen());
+    EXPECT_FALSE(main.menuBar()->isVisible());
+    view->setFullScreen(false);
+    EXPECT_TRUE(main.menuBar()->isVisible());
+}
