@@ -33,6 +33,21 @@
     </message>
 </context>
 <context>
+    <name>ZVServerSettings</name>
+    <message>
+        <source>Servers</source>
+        <translation>Серверы</translation>
+    </message>
+    <message>
+        <source>Add a server</source>
+        <translation>Добавить сервер</translation>
+    </message>
+    <message>
+        <source>Remove the selected server</source>
+        <translation>Удалить выбранный сервер</translation>
+    </message>
+</context>
+<context>
     <name>Zorvan</name>
     <message>
         <source>Connection error</source>

@@ -33,6 +33,21 @@
     </message>
 </context>
 <context>
+    <name>ZVServerSettings</name>
+    <message>
+        <source>Servers</source>
+        <translation>服务器</translation>
+    </message>
+    <message>
+        <source>Add a server</source>
+        <translation>添加服务器</translation>
+    </message>
+    <message>
+        <source>Remove the selected server</source>
+        <translation>删除所选服务器</translation>
+    </message>
+</context>
+<context>
     <name>Zorvan</name>
     <message>
         <source>Connection error</source>

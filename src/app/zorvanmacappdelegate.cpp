@@ -7,6 +7,7 @@
 #include "ui_zvmainwindow.h"
 #include "zvdatamanager.h"
 #include "zvmainwindow.h"
+#include "zvserversettings.h"
 #include "zvtexts.h"
 
 #include <QGuiApplication>
@@ -32,9 +33,6 @@ QAction* addRecordItem(QMenu* menu, const QString& title, int tag) {
     item->setCheckable(true);
     item->setProperty("title", title);
     item->setProperty("tag", tag);
-    // Choosing a server or a camera from these menus comes with the menu
-    // commands; until then the items only show the lists and the selection.
-    item->setEnabled(false);
     return item;
 }
 
@@ -77,9 +75,14 @@ void ZorvanMacAppDelegate::connectCommands() {
     Ui::ZVMainWindow& ui = window_->ui();
     connect(ui.actionReload, &QAction::triggered, this, &ZorvanMacAppDelegate::openServer);
     connect(ui.actionQuit, &QAction::triggered, window_.get(), &QWidget::close);
-    // Sound and the server list editor arrive with their own parts of the
-    // viewer; until then their commands are shown but cannot be chosen.
-    ui.actionPreferences->setEnabled(false);
+    connect(ui.actionPreferences, &QAction::triggered, this, &ZorvanMacAppDelegate::preference);
+    // An item chosen from the menu bar or from the picture's context menu
+    // (the same menu) reaches the commands with the item as sender.
+    connect(ui.serversMenu, &QMenu::triggered, this, &ZorvanMacAppDelegate::changeServer);
+    connect(ui.camerasMenu, &QMenu::triggered, this, &ZorvanMacAppDelegate::changeCamera);
+    connect(ui.mainImage, &TouchImage::cameraChosen, this, &ZorvanMacAppDelegate::changeCamera);
+    // Sound arrives with its own part of the viewer; until then its
+    // commands are shown but cannot be chosen.
     ui.actionSound->setEnabled(false);
     // Through its action: a widget action hands its own enabled state to the
     // slider whenever it changes (shown or hidden), so disabling only the
@@ -148,7 +151,16 @@ void ZorvanMacAppDelegate::centreWindow() {
 }
 
 void ZorvanMacAppDelegate::applicationWillTerminate() {
-    settings_.setWinPosition(window_ ? QRectF(window_->geometry()) : QRectF());
+    // Quitting with the server list open keeps what the person did there.
+    if (settingsWindow_ && settingsWindow_->isVisible()) {
+        settingsWindow_->applyToStore();
+        settingsWindow_->hide();
+    }
+    // In full screen the frame to keep is the one the window returns to.
+    QRect frame = window_ ? window_->geometry() : QRect();
+    if (window_ && mainImage()->inFullScreen() && mainImage()->frameBeforeFullScreen().isValid())
+        frame = mainImage()->frameBeforeFullScreen();
+    settings_.setWinPosition(QRectF(frame));
     settings_.save();
     endWork();
 }
@@ -172,6 +184,14 @@ void ZorvanMacAppDelegate::updateServers() {
     for (const auto& server : settings_.getServers()) addRecordItem(menu, server->name(), n++);
 
     const std::shared_ptr<CamServer> current = settings_.getCurrent();
+    // The server list may have made another server current (the current one
+    // removed): the one left stops refreshing, so that two servers are never
+    // polled at once, and no longer takes this data manager's loads.
+    const std::shared_ptr<CamServer> previous = dataManager_->currentServer();
+    if (previous && previous != current) {
+        previous->stopVideo();
+        if (!current) dataManager_->setCurrentServer(nullptr);
+    }
     if (!current) return;
     const QString name = current->name();
     for (QAction* item : menu->actions())
@@ -185,6 +205,83 @@ void ZorvanMacAppDelegate::updateServers() {
 
 void ZorvanMacAppDelegate::openServer() {
     if (dataManager_) dataManager_->loadCameras();
+}
+
+void ZorvanMacAppDelegate::changeServer(QAction* sender) {
+    if (!sender) return;
+    const QString title = sender->property("title").toString();
+    // The index goes to 0 and is written before the current server changes;
+    // the new server reaches the file with the next write.
+    settings_.setCameraIdx(0);
+    settings_.save();
+    const QList<QAction*> items = serversMenu()->actions();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QAction* item = items[i];
+        if (item->property("title").toString() != title) {
+            item->setChecked(false);
+            continue;
+        }
+        item->setChecked(true);
+        if (const auto current = settings_.getCurrent()) current->stopVideo();
+        // The menu is built from the store's list in order, so its positions
+        // are the list's; a menu older than the list must not reach past it.
+        const auto& servers = settings_.getServers();
+        if (static_cast<size_t>(i) >= servers.size()) continue;
+        const std::shared_ptr<CamServer> chosen = servers[static_cast<size_t>(i)];
+        settings_.setCurrent(chosen);
+        dataManager_->setCurrentServer(chosen);
+        chosen->setDataManager(dataManager_.get());
+        dataManager_->setDelegate(this);
+        stopSoundForSwitch();
+        // Before its list has arrived a server has no first camera, and the
+        // sound entries are hidden until it does.
+        const auto cameras = chosen->getCameras();
+        applySoundAvailability(chosen.get(),
+                               cameras && !cameras->empty() ? cameras->front().get() : nullptr);
+    }
+    dataManager_->loadCameras();
+}
+
+void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
+    stopSoundForSwitch();
+    if (!sender) return;
+    const QString title = sender->property("title").toString();
+    const QList<QAction*> items = camerasMenu()->actions();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QAction* item = items[i];
+        if (item->property("title").toString() != title) {
+            item->setChecked(false);
+            continue;
+        }
+        item->setChecked(true);
+        settings_.setCameraIdx(i);
+        const std::shared_ptr<CamServer> server = settings_.getCurrent();
+        // The menu may still show another server's cameras (the new one's
+        // list has not arrived) or an older list: only a camera that the
+        // current server has at the item's position is shown.
+        bool ok = false;
+        const std::int64_t tag = item->property("tag").toLongLong(&ok);
+        const auto cameras = server ? server->getCameras() : nullptr;
+        const bool inList =
+            ok && cameras && tag >= 0 && static_cast<std::uint64_t>(tag) < cameras->size();
+        const CameraView* camera = inList ? cameras->at(static_cast<size_t>(tag)).get() : nullptr;
+        applySoundAvailability(server.get(), camera);
+        if (inList) {
+            showCamera(*server, tag);
+        } else if (server) {
+            server->stopVideo();
+        }
+        settings_.save();
+    }
+}
+
+void ZorvanMacAppDelegate::preference() {
+    if (!settingsWindow_) {
+        settingsWindow_ = std::make_unique<ZVServerSettings>(settings_);
+        connect(settingsWindow_.get(), &ZVServerSettings::closed, this,
+                &ZorvanMacAppDelegate::updateServers);
+    }
+    settingsWindow_->showAndActivate();
 }
 
 // --- data manager reports ---
@@ -259,6 +356,11 @@ void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const Camer
     sound->menuAction()->setEnabled(hasMicrophone);  // entry 3 of its parent menu
     const QList<QAction*> entries = sound->actions();
     for (int i = 0; i < 2 && i < entries.size(); ++i) entries[i]->setVisible(hasMicrophone);
+}
+
+void ZorvanMacAppDelegate::stopSoundForSwitch() {
+    const QList<QAction*> entries = soundMenu()->actions();
+    if (!entries.isEmpty()) entries.first()->setChecked(false);
 }
 
 void ZorvanMacAppDelegate::showAlert(const char* key) {

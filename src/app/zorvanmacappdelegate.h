@@ -25,6 +25,7 @@ class Settings;
 class TouchImage;
 class ZVDataManager;
 class ZVMainWindow;
+class ZVServerSettings;
 
 // The application controller: creates the long-lived objects at start-up,
 // turns the data manager's reports into camera records, menus and alerts,
@@ -58,6 +59,14 @@ public:
     // Commands, main thread.
     void updateServers();
     void openServer();
+    // Makes the server whose servers-menu item has sender's title current
+    // (every such server in turn) and loads it; the camera index goes to 0.
+    void changeServer(QAction* sender);
+    // Shows the camera whose cameras-menu item has sender's title (the last
+    // such one wins), stores its position and saves.
+    void changeCamera(QAction* sender);
+    // Shows the server-list dialog, made on first use and kept.
+    void preference();
 
     ZVMainWindow* window() const { return window_.get(); }
     TouchImage* mainImage() const;
@@ -66,6 +75,7 @@ public:
     QMenu* soundMenu() const;
     QSlider* audioSlider() const { return audioSlider_; }
     ZVDataManager* dataManager() const { return dataManager_.get(); }
+    ZVServerSettings* settingsWindow() const { return settingsWindow_.get(); }
 
 private:
     void createVolumeSlider();
@@ -77,13 +87,17 @@ private:
     void showAlert(const char* key);
     void queueAlert(const QString& text, std::function<void()> finish);
     void showNextAlert();
+    // A server or camera switch ends the sound of the camera left: the
+    // sound toggle goes off (and the player stops once sound can play).
+    void stopSoundForSwitch();
     void endWork();
 
     Settings& settings_;
-    std::unique_ptr<ZVMainWindow> window_;        // the main window and its controller
-    std::unique_ptr<ZVDataManager> dataManager_;  // rebound to each current server
-    QSlider* audioSlider_ = nullptr;              // owned by the sound menu
-    QWidgetAction* volumeAction_ = nullptr;       // holds the slider; owned by the sound menu
+    std::unique_ptr<ZVMainWindow> window_;              // the main window and its controller
+    std::unique_ptr<ZVDataManager> dataManager_;        // rebound to each current server
+    std::unique_ptr<ZVServerSettings> settingsWindow_;  // from the first preference()
+    QSlider* audioSlider_ = nullptr;                    // owned by the sound menu
+    QWidgetAction* volumeAction_ = nullptr;             // holds the slider; owned by the sound menu
     bool workEnded_ = false;
 
     // Alerts waiting to be shown, the front one open while alertBox_ is set.

@@ -8,6 +8,11 @@
 ZVMainWindow::ZVMainWindow(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::ZVMainWindow>()) {
     ui_->setupUi(this);
+    // The window's commands keep their shortcuts while full screen hides the
+    // menu bar.
+    addActions({ui_->actionReload, ui_->actionPreferences, ui_->actionQuit});
+    // The picture takes the keys: arrows step cameras, F toggles full screen.
+    ui_->mainImage->setFocus();
 }
 
 ZVMainWindow::~ZVMainWindow() = default;

@@ -2,13 +2,32 @@
 
 #include "cameraview.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QStyleHints>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWindow>
 
 TouchImage::TouchImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(64, 48);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Arrow keys and F reach the view; the right button opens the cameras
+    // menu itself, so no context-menu event goes to the window as well.
+    setFocusPolicy(Qt::StrongFocus);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+TouchImage::~TouchImage() {
+    if (watchedWindow_) watchedWindow_->removeEventFilter(this);
 }
 
 void TouchImage::setPicture(const QImage& image) {
@@ -39,4 +58,211 @@ void TouchImage::paintEvent(QPaintEvent*) {
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(place, picture_);
     }
+}
+
+// --- camera step ---
+
+void TouchImage::cameraStep(bool forward) {
+    if (!camerasMenu_) return;
+    const QList<QAction*> items = camerasMenu_->actions();
+    const qsizetype count = items.size();
+    if (count == 0) return;
+    qsizetype k = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        if (items[i]->isChecked()) k = i;
+    k += forward ? 1 : -1;
+    if (k < 0) k = count - 1;
+    if (k >= count) k = 0;
+    emit cameraChosen(items[k]);
+}
+
+void TouchImage::apply(GestureTracker::Step step) {
+    if (step != GestureTracker::Step::None) cameraStep(step == GestureTracker::Step::Forward);
+}
+
+// --- full screen ---
+
+void TouchImage::setFullScreen(bool on) {
+    if (on == inFullScreen_) return;
+    inFullScreen_ = on;
+    watchWindow();
+    QWidget* top = window();
+    showMenuBar(!on);
+    // Only the full-screen bit changes, so a maximised window is maximised
+    // again when it leaves full screen.
+    const Qt::WindowStates state = top->windowState();
+    if (on) {
+        frameBeforeFullScreen_ = top->geometry();
+        QTimer::singleShot(kFullScreenFallbackMs, this, &TouchImage::fillScreenIfIgnored);
+    }
+    top->setWindowState(on ? state | Qt::WindowFullScreen : state & ~Qt::WindowFullScreen);
+    if (!on && filledScreenItself_) {
+        filledScreenItself_ = false;
+        top->setGeometry(frameBeforeFullScreen_);
+    }
+    if (!top->isVisible()) return;
+    top->show();
+    top->raise();
+    top->activateWindow();
+}
+
+void TouchImage::fillScreenIfIgnored() {
+    // Without a window manager (a bare X server, a kiosk) nobody acts on the
+    // full-screen request: the window then covers its screen by itself, and
+    // gets its frame back when it leaves full screen.
+    QWidget* top = window();
+    const QScreen* screen = top->screen();
+    if (!inFullScreen_ || !screen || !top->isVisible() || top->geometry() == screen->geometry())
+        return;
+    filledScreenItself_ = true;
+    top->setGeometry(screen->geometry());
+}
+
+void TouchImage::showMenuBar(bool show) {
+    auto* main = qobject_cast<QMainWindow*>(window());
+    QWidget* bar = main ? main->menuWidget() : nullptr;
+    if (!bar || bar->isHidden() == !show) return;
+    bar->setVisible(show);
+    // The window's layout does not notice a hidden menu bar by itself when
+    // the window's size stays the same (an already maximised window).
+    if (QLayout* layout = main->layout()) {
+        layout->invalidate();
+        layout->activate();
+    }
+}
+
+void TouchImage::watchWindow() {
+    QWidget* top = window();
+    if (top == this || watchedWindow_ == top) return;
+    if (watchedWindow_) watchedWindow_->removeEventFilter(this);
+    watchedWindow_ = top;
+    top->installEventFilter(this);
+}
+
+bool TouchImage::eventFilter(QObject* watched, QEvent* event) {
+    // The window's state is the truth: the window manager may end full
+    // screen on its own (a key of its own, a screen unplugged), and reports
+    // of earlier state changes may arrive after a toggle. Following every
+    // report keeps the flag, the menu bar and the window in step, and the
+    // last report wins.
+    if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange) {
+        const bool fullScreen = watchedWindow_->windowState() & Qt::WindowFullScreen;
+        if (fullScreen != inFullScreen_) {
+            inFullScreen_ = fullScreen;
+            showMenuBar(!fullScreen);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// --- pointer ---
+
+QMenu* TouchImage::menuForEvent(const QMouseEvent& event) const {
+    if (event.type() != QEvent::MouseButtonPress || event.button() != Qt::RightButton)
+        return nullptr;
+    if (!camerasMenu_ || camerasMenu_->isEmpty()) return nullptr;
+    return camerasMenu_;
+}
+
+void TouchImage::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        if (QMenu* menu = menuForEvent(*event)) menu->popup(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        leftPress(*event);
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void TouchImage::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Qt delivers the second press of a double click as this event; it is
+    // counted like any other press.
+    if (event->button() == Qt::LeftButton) {
+        leftPress(*event);
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void TouchImage::leftPress(const QMouseEvent& event) {
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    const std::uint64_t now = event.timestamp();
+    const QPointF pos = event.globalPosition();
+    const bool near = (pos - lastClickPos_).manhattanLength() <= hints->mouseDoubleClickDistance();
+    const bool soon = clickCount_ > 0 && now >= lastClickMs_ &&
+                      now - lastClickMs_ <= std::uint64_t(hints->mouseDoubleClickInterval());
+    clickCount_ = (near && soon) ? clickCount_ + 1 : 1;
+    lastClickMs_ = now;
+    lastClickPos_ = pos;
+    mayMoveWindow_ = clickCount_ == 1;
+    if (clickCount_ > 1) toggleFullScreen();
+}
+
+void TouchImage::mouseMoveEvent(QMouseEvent* event) {
+    // A press in the picture may move the window, as a title bar would.
+    if (mayMoveWindow_ && (event->buttons() & Qt::LeftButton) && !inFullScreen_ &&
+        (event->globalPosition() - lastClickPos_).manhattanLength() >=
+            QGuiApplication::styleHints()->startDragDistance()) {
+        mayMoveWindow_ = false;
+        if (QWindow* handle = window()->windowHandle()) handle->startSystemMove();
+    }
+    event->accept();
+}
+
+void TouchImage::mouseReleaseEvent(QMouseEvent* event) {
+    mayMoveWindow_ = false;
+    event->accept();  // a right-button release is consumed as well
+}
+
+// --- touch-pad and keys ---
+
+void TouchImage::wheelEvent(QWheelEvent* event) {
+    apply(gestures_.wheel(*event));
+    event->accept();
+}
+
+bool TouchImage::event(QEvent* event) {
+    if (event->type() == QEvent::NativeGesture) {
+        apply(gestures_.nativeGesture(*static_cast<QNativeGestureEvent*>(event)));
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TouchImage::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    if (mods == Qt::NoModifier) {
+        switch (event->key()) {
+            case Qt::Key_Left:
+                cameraStep(false);
+                return;
+            case Qt::Key_Right:
+                cameraStep(true);
+                return;
+            case Qt::Key_F:
+            case Qt::Key_F11:
+                toggleFullScreen();
+                return;
+            case Qt::Key_Escape:
+                if (inFullScreen_) {
+                    setFullScreen(false);
+                    return;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -227,8 +227,9 @@ TEST_F(Viewer, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
     reporters.emplace_back([&] { app->badResponse(); });
     ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
     for (int i = 0; i < 3; ++i) reporters.emplace_back([&] { app->serverNotConnected(); });
+    spinFor(300);  // these three have reached the main thread by now
     reporters.emplace_back([&] { app->badResponse(); });
-    spinFor(300);  // every report has reached the main thread by now
+    spinFor(300);
     EXPECT_EQ(alerts.maxOpen, 1) << "an alert opened over another";
     alerts.hold = false;
     ASSERT_TRUE(waitUntil([&] { return alerts.texts.size() >= 3; }));

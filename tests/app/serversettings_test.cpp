@@ -1,0 +1,274 @@
+// The server-list dialog with the whole viewer (offscreen): what each close
+// leaves in the store, in the settings file and in the servers menu.
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+#include <QTest>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "menutestkit.h"
+#include "testutil.h"
+#include "touchimage.h"
+#include "ui_zvserversettings.h"
+#include "zorvanmacappdelegate.h"
+#include "zvserversettings.h"
+
+namespace {
+
+QStringList menuTitles(QMenu* menu) {
+    QStringList out;
+    for (QAction* a : menu->actions()) out << a->property("title").toString();
+    return out;
+}
+
+class ServerList : public ::testing::Test {
+protected:
+    void start() {
+        settings = Settings::createInFolder(dir.path(), "en");
+        app = std::make_unique<ZorvanMacAppDelegate>(*settings);
+        app->applicationDidFinishLaunching();
+    }
+    void TearDown() override {
+        if (app) {
+            app->applicationWillTerminate();
+            app.reset();
+        }
+    }
+    ZVServerSettings* open() {
+        app->preference();
+        return app->settingsWindow();
+    }
+    // Types into a field of the dialog as a person would.
+    static void type(QLineEdit* field, const QString& text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    }
+
+    QTemporaryDir dir;
+    AlertCatcher alerts;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<ZorvanMacAppDelegate> app;
+};
+
+}  // namespace
+
+TEST_F(ServerList, OpensOnceWithTheStoresRecordsAndNoSelection) {
+    ScriptedServer a(camerasServer(camerasDoc({"Gate"})));
+    writeServers(dir.path(), {{"Alpha", a.port(), true}, {"Beta", 9}}, 0);
+    start();
+    ZVServerSettings* dialog = open();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->servers(), settings->getServers()) << "the same records, not copies";
+    EXPECT_EQ(dialog->selectedServer(), nullptr);
+    EXPECT_FALSE(dialog->ui().name->isEnabled()) << "nothing to edit without a selection";
+    EXPECT_EQ(dialog->ui().password->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(
+        dialog->ui().serversTable->model()->data(dialog->ui().serversTable->model()->index(1, 0)),
+        "Beta");
+    const std::pair<QLabel*, const char*> captions[] = {
+        {dialog->ui().nameLbl, "Server:"},       {dialog->ui().addressLbl, "Address:"},
+        {dialog->ui().portLbl, "Port:"},         {dialog->ui().loginLbl, "Username:"},
+        {dialog->ui().passwordLbl, "Password:"}, {dialog->ui().fpsLbl, "fps:"}};
+    for (const auto& [label, text] : captions) EXPECT_EQ(label->text(), text);
+
+    dialog->selectRow(1);
+    EXPECT_EQ(dialog->ui().port->text(), "9");
+    EXPECT_EQ(open(), dialog) << "the same window is brought to the front";
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(ServerList, EachCloseLeavesTheDialogsListInTheStoreTheFileAndTheMenu) {
+    using Act = std::function<void(ZVServerSettings&)>;
+    struct Case {
+        const char* name;
+        Act act;
+        QStringList after;
+    } cases[] = {
+        {"close without changes", [](ZVServerSettings&) {}, {"One", "Two", "Three"}},
+        {"add two",
+         [](ZVServerSettings& d) {
+             d.addServer();
+             type(d.ui().name, "Four");
+             type(d.ui().address, "127.0.0.1");
+             d.addServer();
+             type(d.ui().name, "Five");
+         },
+         {"One", "Two", "Three", "Four", "Five"}},
+        {"remove the first and the second",
+         [](ZVServerSettings& d) {
+             d.selectRow(0);
+             d.removeServer();
+             EXPECT_EQ(d.selectedServer(), d.servers().at(0)) << "the next one is selected";
+             d.removeServer();
+         },
+         {"Three"}},
+        {"edit a name",
+         [](ZVServerSettings& d) {
+             d.selectRow(1);
+             type(d.ui().name, "Second");
+         },
+         {"One", "Second", "Three"}},
+        {"remove with nothing selected",
+         [](ZVServerSettings& d) { d.removeServer(); },
+         {"One", "Two", "Three"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeServers(dir.path(), {{"One", 9, true}, {"Two", 9}, {"Three", 9}}, 0);
+        start();
+        ZVServerSettings* dialog = open();
+        c.act(*dialog);
+        QFile::remove(dir.path() + "/settings.dat");
+        dialog->close();
+        EXPECT_FALSE(dialog->isVisible());
+        QStringList inStore;
+        for (const auto& s : settings->getServers()) inStore << s->name();
+        EXPECT_EQ(inStore, c.after);
+        EXPECT_EQ(namesInFile(dir.path()), c.after) << "the file is written at the close";
+        EXPECT_EQ(menuTitles(app->serversMenu()), c.after) << "the servers menu is rebuilt";
+        app->applicationWillTerminate();
+        app.reset();
+    }
+}
+
+TEST_F(ServerList, FieldsChangeTheSelectedRecordAtOnceAsTyped) {
+    writeServers(dir.path(), {{"Alpha", 9, true}}, 0);
+    start();
+    ZVServerSettings* dialog = open();
+    dialog->selectRow(0);
+    const auto record = settings->getServers()[0];
+    const std::pair<QLineEdit*, std::function<QString()>> fields[] = {
+        {dialog->ui().name, [&] { return record->name(); }},
+        {dialog->ui().address, [&] { return record->host(); }},
+        {dialog->ui().port, [&] { return record->port(); }},
+        {dialog->ui().login, [&] { return record->login(); }},
+        {dialog->ui().password, [&] { return record->password(); }},
+        {dialog->ui().fps, [&] { return record->fps(); }},
+    };
+    for (const auto& [field, value] : fields) {
+        type(field, " a b/@:x ");
+        EXPECT_EQ(value(), " a b/@:x ") << field->objectName().toStdString();
+    }
+}
+
+TEST_F(ServerList, RemovingTheCurrentServerStopsItAndLoadsTheFirst) {
+    ScriptedServer a(camerasServer(camerasDoc({"Gate"})));
+    ScriptedServer b(camerasServer(camerasDoc({"Dock"})));
+    writeServers(dir.path(), {{"Beta", b.port()}, {"Alpha", a.port(), true}}, 0);
+    start();
+    ASSERT_TRUE(waitUntil([&] { return cameraOfPicture(app->mainImage()->picture()) == 0; }));
+    const auto alpha = settings->getCurrent();
+    ASSERT_EQ(alpha->name(), "Alpha");
+    ZVServerSettings* dialog = open();
+    dialog->selectRow(1);
+    dialog->removeServer();
+    dialog->close();
+    EXPECT_EQ(settings->getCurrent()->name(), "Beta");
+    EXPECT_FALSE(alpha->isRefreshing()) << "two servers are never polled at once";
+    ASSERT_TRUE(waitUntil([&] { return picturesOf(b) > 0; }));
+    const size_t fromA = picturesOf(a);
+    spinFor(400);
+    EXPECT_EQ(picturesOf(a), fromA);
+    EXPECT_EQ(menuTitles(app->serversMenu()), QStringList{"Beta"});
+}
+
+TEST_F(ServerList, RemovingEveryServerStopsThePolling) {
+    ScriptedServer a(camerasServer(camerasDoc({"Gate"})));
+    writeServers(dir.path(), {{"Alpha", a.port(), true}}, 0);
+    start();
+    ASSERT_TRUE(waitUntil([&] { return picturesOf(a) > 0; }));
+    ZVServerSettings* dialog = open();
+    dialog->selectRow(0);
+    dialog->removeServer();
+    dialog->close();
+    EXPECT_TRUE(settings->getServers().empty());
+    EXPECT_TRUE(app->serversMenu()->isEmpty());
+    spinFor(200);
+    const size_t seen = a.requests().size();
+    app->openServer();
+    spinFor(400);
+    EXPECT_EQ(a.requests().size(), seen) << "a removed server is not asked any more";
+}
+
+TEST_F(ServerList, QuittingWithTheDialogOpenKeepsWhatWasDone) {
+    writeServers(dir.path(), {{"One", 9, true}, {"Two", 9}}, 0);
+    start();
+    ZVServerSettings* dialog = open();
+    dialog->selectRow(1);
+    dialog->removeServer();
+    dialog->addServer();
+    type(dialog->ui().name, "New");
+    app->applicationWillTerminate();
+    app.reset();
+    EXPECT_EQ(namesInFile(dir.path()), (QStringList{"One", "New"}));
+}
+
+TEST_F(ServerList, CaptionsComeFromTheApplicationsTranslation) {
+    struct Case {
+        const char* table;
+        const char* server;
+        const char* password;
+        const char* title;
+    } cases[] = {
+        {"ru", "Сервер:", "Пароль:", "Серверы"},
+        {"zh_CN", "服务器：", "密码：", "服务器"},
+    };
+    auto store = Settings::createInFolder(dir.path(), "en");
+    for (const Case& c : cases) {
+        QTranslator translator;
+        ASSERT_TRUE(translator.load(QStringLiteral(":/i18n/zorvan_%1.qm").arg(c.table)));
+        QCoreApplication::installTranslator(&translator);
+        {
+            ZVServerSettings dialog(*store);
+            EXPECT_EQ(dialog.ui().nameLbl->text(), c.server) << c.table;
+            EXPECT_EQ(dialog.ui().passwordLbl->text(), c.password) << c.table;
+            EXPECT_EQ(dialog.windowTitle(), c.title) << c.table;
+            for (QWidget* button : {dialog.ui().addButton, dialog.ui().removeButton}) {
+                const QString tip = button->toolTip();
+                EXPECT_FALSE(tip.isEmpty() || tip.startsWith("Add") || tip.startsWith("Remove"))
+                    << c.table << ": " << tip.toStdString();
+            }
+        }
+        QCoreApplication::removeTranslator(&translator);
+    }
+}
+
+// Whatever is typed as address and port, requests go to that address and
+// port or nowhere: an address or port that would point the request at
+// another server gives "Server is not available" and no request there.
+TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
+    ScriptedServer other(camerasServer(camerasDoc({"Elsewhere"})));
+    const QString o = QString::number(other.port());
+    const std::pair<QString, QString> typed[] = {
+        {"127.0.0.1:" + o + "/", "1"}, {"127.0.0.1", o + "/x"},  {"127.0.0.1", o + "@127.0.0.1"},
+        {"x@127.0.0.1:" + o, ""},      {"127.0.0.1 ", " " + o},  {"", ""},
+        {"127.0.0.1", "http"},         {"127.0.0.1/" + o, "80"},
+    };
+    for (const auto& [host, port] : typed) {
+        SCOPED_TRACE((host + " | " + port).toStdString());
+        writeServers(dir.path(), {{"Mine", 9, true}}, 0);
+        start();
+        ZVServerSettings* dialog = open();
+        dialog->selectRow(0);
+        type(dialog->ui().address, host);
+        type(dialog->ui().port, port);
+        alerts.texts.clear();
+        const size_t before = other.requests().size();
+        dialog->close();
+        ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty(); }, 10000));
+        EXPECT_EQ(alerts.texts.front(), "Server is not available");
+        spinFor(200);
+        EXPECT_EQ(other.requests().size(), before);
+        app->applicationWillTerminate();
+        app.reset();
+    }
+}

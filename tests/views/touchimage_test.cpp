@@ -1,0 +1,232 @@
+// The picture view's own controls: the camera ring, the context menu, click
+// counting, full screen and the keys, on a real widget (offscreen).
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStyleHints>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+#include "previewtouchimage.h"
+#include "touchimage.h"
+
+namespace {
+
+// A menu of n checkable items, those in `on` checked.
+std::unique_ptr<QMenu> cameraMenu(int n, std::initializer_list<int> on) {
+    auto menu = std::make_unique<QMenu>();
+    for (int i = 0; i < n; ++i) menu->addAction(QString("Camera %1").arg(i))->setCheckable(true);
+    for (int i : on) menu->actions()[i]->setChecked(true);
+    return menu;
+}
+
+// The position in menu of the item the view chose, or none.
+std::optional<int> chosen(const QSignalSpy& spy, QMenu* menu) {
+    if (spy.isEmpty()) return std::nullopt;
+    return static_cast<int>(menu->actions().indexOf(spy.last().at(0).value<QAction*>()));
+}
+
+// A press and release at a place on the screen (the window may move under
+// the pointer when it goes full screen).
+void pressAt(QWidget* w, Qt::MouseButton button, quint64 ms, QPointF global,
+             Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    const QPointF at = w->mapFromGlobal(global);
+    QMouseEvent e(QEvent::MouseButtonPress, at, global, button, button, mods);
+    e.setTimestamp(ms);
+    QApplication::sendEvent(w, &e);
+    QMouseEvent r(QEvent::MouseButtonRelease, at, global, button, Qt::NoButton, mods);
+    r.setTimestamp(ms + 1);
+    QApplication::sendEvent(w, &r);
+}
+
+void press(QWidget* w, Qt::MouseButton button, quint64 ms, QPointF at = {20, 20},
+           Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    pressAt(w, button, ms, w->mapToGlobal(at), mods);
+}
+
+// A main window holding the view, with a menu bar, as the viewer has it.
+struct Window {
+    Window() {
+        main.setMenuBar(new QMenuBar);
+        main.menuBar()->addMenu("Cameras");
+        main.setCentralWidget(view);
+        main.resize(400, 300);
+        main.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&main));
+    }
+    QMainWindow main;
+    TouchImage* view = new PreviewTouchImage;
+};
+
+}  // namespace
+
+TEST(TouchImage, CameraStepWalksTheMenuAsARing) {
+    struct Case {
+        const char* name;
+        int count;
+        std::initializer_list<int> on;
+        bool forward;
+        std::optional<int> expected;
+    } cases[] = {
+        {"last, forward: wraps to the first", 3, {2}, true, 0},
+        {"first, backward: wraps to the last", 3, {0}, false, 2},
+        {"middle, forward", 3, {1}, true, 2},
+        {"none on, forward: counts from the first", 3, {}, true, 1},
+        {"none on, backward: the last", 3, {}, false, 2},
+        {"one camera, forward", 1, {0}, true, 0},
+        {"one camera, backward", 1, {0}, false, 0},
+        {"two on: the last one counts", 4, {0, 2}, true, 3},
+        {"empty menu", 0, {}, true, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        TouchImage view;
+        auto menu = cameraMenu(c.count, c.on);
+        view.setCamerasMenu(menu.get());
+        QSignalSpy spy(&view, &TouchImage::cameraChosen);
+        view.cameraStep(c.forward);
+        EXPECT_EQ(chosen(spy, menu.get()), c.expected) << c.name;
+        EXPECT_LE(spy.size(), 1) << c.name;
+    }
+    TouchImage noMenu;
+    QSignalSpy spy(&noMenu, &TouchImage::cameraChosen);
+    noMenu.cameraStep(true);
+    {  // a menu that goes away is not used afterwards
+        auto menu = cameraMenu(2, {0});
+        noMenu.setCamerasMenu(menu.get());
+    }
+    noMenu.cameraStep(false);
+    EXPECT_TRUE(spy.isEmpty());
+}
+
+TEST(TouchImage, KeysWheelAndGesturesReachTheSameStep) {
+    Window w;
+    auto menu = cameraMenu(3, {0});
+    w.view->setCamerasMenu(menu.get());
+    QSignalSpy spy(w.view, &TouchImage::cameraChosen);
+    QTest::keyClick(w.view, Qt::Key_Right);
+    EXPECT_EQ(chosen(spy, menu.get()), 1);
+    QTest::keyClick(w.view, Qt::Key_Left);
+    EXPECT_EQ(chosen(spy, menu.get()), 2) << "item 0 is still the one on";
+    QTest::keyClick(w.view, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(spy.size(), 2) << "modified arrows are not camera steps";
+
+    QWheelEvent tilt(QPointF(5, 5), w.view->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(-120, 0),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    tilt.setTimestamp(1000);
+    QApplication::sendEvent(w.view, &tilt);
+    EXPECT_EQ(chosen(spy, menu.get()), 1) << "tilt right: next";
+    EXPECT_EQ(spy.size(), 3);
+
+    // A three-finger swipe to the right, as native gestures.
+    static QPointingDevice touchpad("test touch-pad", 4243, QInputDevice::DeviceType::TouchPad,
+                                    QPointingDevice::PointerType::Finger,
+                                    QInputDevice::Capability::Position, 3, 0);
+    const QPointF at(5, 5), global = w.view->mapToGlobal(at);
+    for (auto [type, delta] : {std::pair{Qt::BeginNativeGesture, QPointF()},
+                               std::pair{Qt::PanNativeGesture, QPointF(25, 1)},
+                               std::pair{Qt::PanNativeGesture, QPointF(25, -1)},
+                               std::pair{Qt::EndNativeGesture, QPointF()}}) {
+        QNativeGestureEvent e(type, &touchpad, 3, at, at, global, 0, delta);
+        QApplication::sendEvent(w.view, &e);
+    }
+    EXPECT_EQ(chosen(spy, menu.get()), 2) << "fingers right in a swipe: previous";
+    EXPECT_EQ(spy.size(), 4);
+}
+
+TEST(TouchImage, RightPressOpensTheCamerasMenuAndNothingElseDoes) {
+    Window w;
+    auto menu = cameraMenu(3, {1});
+    w.view->setCamerasMenu(menu.get());
+    press(w.view, Qt::LeftButton, 1000);
+    press(w.view, Qt::LeftButton, 5000, {20, 20}, Qt::ControlModifier);
+    EXPECT_FALSE(menu->isVisible()) << "a left press, with or without control, opens nothing";
+    press(w.view, Qt::RightButton, 9000);
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
+                        Qt::NoButton, Qt::NoModifier);
+    EXPECT_EQ(w.view->menuForEvent(release), nullptr);
+
+    auto empty = cameraMenu(0, {});
+    w.view->setCamerasMenu(empty.get());
+    press(w.view, Qt::RightButton, 12000);
+    EXPECT_FALSE(empty->isVisible()) << "an empty menu is not shown";
+}
+
+TEST(TouchImage, ClickCountTogglesFullScreenAndTheMenuBar) {
+    Window w;
+    const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    struct Click {
+        quint64 ms;
+        QPointF at;
+        int count;
+        bool fullScreen;
+    } clicks[] = {
+        {1000, {20, 20}, 1, false},
+        {1000 + 50, {21, 20}, 2, true},                            // double click: on
+        {1000 + 100, {21, 21}, 3, false},                          // triple: off again
+        {1000 + 100 + quint64(interval) + 1, {21, 21}, 1, false},  // too late
+        {9000, {20, 20}, 1, false},
+        {9050, {200, 150}, 1, false},  // too far
+        {9100, {200, 150}, 2, true},
+    };
+    const QPointF origin = w.view->mapToGlobal(QPointF(0, 0));
+    for (const Click& c : clicks) {
+        pressAt(w.view, Qt::LeftButton, c.ms, origin + c.at);
+        EXPECT_EQ(w.view->clickCount(), c.count) << c.ms;
+        EXPECT_EQ(w.view->inFullScreen(), c.fullScreen) << c.ms;
+        EXPECT_EQ(w.main.isFullScreen(), c.fullScreen) << c.ms;
+        EXPECT_EQ(w.main.menuBar()->isVisible(), !c.fullScreen) << c.ms;
+    }
+}
+
+TEST(TouchImage, FullScreenKeysAndTheRequestedSize) {
+    Window w;
+    w.main.setWindowState(Qt::WindowMaximized);
+    QTest::keyClick(w.view, Qt::Key_Escape);
+    EXPECT_FALSE(w.view->inFullScreen()) << "Escape outside full screen does nothing";
+    QTest::keyClick(w.view, Qt::Key_F);
+    ASSERT_TRUE(w.view->inFullScreen());
+    const QSize screen = w.main.screen()->geometry().size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->boundsSize() == QSizeF(screen); }, 5000))
+        << "the picture alone fills the screen, and is asked for at that size: "
+        << w.view->boundsSize().width() << "x" << w.view->boundsSize().height() << " main "
+        << w.main.geometry().width() << "x" << w.main.geometry().height() << " screen "
+        << screen.width() << "x" << screen.height();
+    QTest::keyClick(w.view, Qt::Key_Escape);
+    EXPECT_FALSE(w.view->inFullScreen());
+    EXPECT_TRUE(w.main.windowState() & Qt::WindowMaximized) << "back to maximised";
+    EXPECT_TRUE(w.main.menuBar()->isVisible());
+
+    // The window leaving full screen on its own is followed.
+    QTest::keyClick(w.view, Qt::Key_F11);
+    w.main.setWindowState(w.main.windowState() & ~Qt::WindowFullScreen);
+    EXPECT_FALSE(w.view->inFullScreen());
+    EXPECT_TRUE(w.main.menuBar()->isVisible());
+}
+
+TEST(TouchImage, FullScreenChosenBeforeTheWindowShowsHidesTheMenuBarToo) {
+    QMainWindow main;
+    main.setMenuBar(new QMenuBar);
+    auto* view = new TouchImage;
+    main.setCentralWidget(view);
+    view->setFullScreen(true);
+    main.show();
+    EXPECT_TRUE(main.isFullScreen());
+    EXPECT_FALSE(main.menuBar()->isVisible());
+    view->setFullScreen(false);
+    EXPECT_TRUE(main.menuBar()->isVisible());
+}
