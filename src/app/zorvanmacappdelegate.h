@@ -12,8 +12,10 @@ class CamServer;
 class CameraView;
 class QAction;
 class QMenu;
+class PlayerView;
 class QSlider;
 class Settings;
+class SoundStatusLine;
 class TouchImage;
 class ZVDataManager;
 class ZVMainWindow;
@@ -50,6 +52,11 @@ public:
     // Commands, main thread.
     void updateServers();
     void openServer();
+    // Starts or stops the shown camera's sound. wasOn: the toggle's state
+    // before the user chose it.
+    void changeSound(bool wasOn);
+    // value: the volume slider's value, 0 to 100.
+    void changeVolume(int value);
 
     ZVMainWindow* window() const { return window_.get(); }
     TouchImage* mainImage() const;
@@ -58,6 +65,7 @@ public:
     QMenu* soundMenu() const;
     QSlider* audioSlider() const { return audioSlider_; }
     ZVDataManager* dataManager() const { return dataManager_.get(); }
+    PlayerView* playerView() const { return playerView_.get(); }
 
 private:
     void createVolumeSlider();
@@ -71,6 +79,8 @@ private:
     Settings& settings_;
     std::unique_ptr<ZVMainWindow> window_;        // the main window and its controller
     std::unique_ptr<ZVDataManager> dataManager_;  // rebound to each current server
+    std::unique_ptr<PlayerView> playerView_;      // from start-up to the end of the work
+    SoundStatusLine* soundStatus_ = nullptr;      // owned by the picture view
     QSlider* audioSlider_ = nullptr;              // owned by the sound menu
     bool workEnded_ = false;
 };
