@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QLoggingCategory>
 #include <QSettings>
+#include <QThread>
 #include <QTimer>
 
 #include <curl/curl.h>
@@ -34,7 +35,7 @@ constexpr int kPumpIntervalMs = 20;
 // After a stop the output is given this long to settle before it is
 // destroyed; destroying an output that has just been active can crash inside
 // the sound server's client library.
-constexpr int kOutputSettleMs = 150;
+constexpr int kOutputSettleMs = 250;
 // The bytes handed over per read, as the stream's buffering rule counts them.
 constexpr std::size_t kReadSize = 1024;
 
@@ -96,12 +97,21 @@ std::shared_ptr<QVRAudioStream> QVRAudioStream::initWithURL(std::optional<std::s
 
 QVRAudioStream::~QVRAudioStream() {
     // The last reference may be a thread's own, dropped as it ends.
-    for (std::thread* t : {&downloadThread_, &playbackThread_}) {
-        if (!t->joinable()) continue;
-        if (t->get_id() == std::this_thread::get_id()) {
-            t->detach();
+    if (downloadThread_.joinable()) {
+        if (downloadThread_.get_id() == std::this_thread::get_id()) {
+            downloadThread_.detach();
         } else {
-            t->join();
+            downloadThread_.join();
+        }
+    }
+    if (playbackThread_) {
+        if (QThread::currentThread() == playbackThread_.get()) {
+            // A thread object cannot be destroyed by its own thread: the
+            // main thread, which owns it, deletes it once it has finished.
+            QThread* self = playbackThread_.release();
+            QObject::connect(self, &QThread::finished, self, &QObject::deleteLater);
+        } else {
+            playbackThread_->wait();
         }
     }
 }
@@ -109,6 +119,7 @@ QVRAudioStream::~QVRAudioStream() {
 void QVRAudioStream::setUrl(std::optional<std::string> url) {
     std::lock_guard l(lock_);
     url_ = std::move(url);
+    ++urlGeneration_;
 }
 
 std::optional<std::string> QVRAudioStream::url() const {
@@ -134,6 +145,11 @@ QString QVRAudioStream::statusMessage() const {
 void QVRAudioStream::setStatusMessage(const QString& message) {
     std::lock_guard l(lock_);
     statusMessage_ = message;
+}
+
+bool QVRAudioStream::isActive() const {
+    std::lock_guard l(lock_);
+    return downloadRunning_ || playbackRunning_;
 }
 
 std::string QVRAudioStream::fileName() const {
@@ -164,9 +180,14 @@ std::int32_t QVRAudioStream::thresholdForPreference(std::int64_t bufferSize) {
     }
 }
 
-void QVRAudioStream::_safeReleaseUrl() {
+void QVRAudioStream::_safeReleaseUrl(std::uint64_t generation) {
     std::lock_guard l(lock_);
-    url_.reset();
+    if (generation == urlGeneration_) url_.reset();
+}
+
+bool QVRAudioStream::downloadAlive() const {
+    std::lock_guard l(lock_);
+    return downloadRunning_;
 }
 
 void QVRAudioStream::wakeDownload() {
@@ -179,7 +200,7 @@ void QVRAudioStream::wakeDownload() {
 void QVRAudioStream::start() {
     // A stream object never runs two downloads: whatever an earlier start
     // left running ends first.
-    if (downloadThread_.joinable() || playbackThread_.joinable()) {
+    if (downloadThread_.joinable() || playbackThread_) {
         stop();
         waitEnded();
     }
@@ -228,7 +249,10 @@ void QVRAudioStream::stop() {
 void QVRAudioStream::waitEnded() {
     if (downloadThread_.joinable()) downloadThread_.join();
     // No download thread runs now, so playbackThread_ is no longer written.
-    if (playbackThread_.joinable()) playbackThread_.join();
+    if (playbackThread_) {
+        playbackThread_->wait();
+        playbackThread_.reset();
+    }
 }
 
 void QVRAudioStream::pause() {
@@ -345,10 +369,16 @@ bool QVRAudioStream::startPlaybackThread() {
     std::lock_guard l(lock_);
     if (stopRequested_) return false;
     auto self = shared_from_this();
-    playbackThread_ = std::thread([self]() mutable {
+    playbackRunning_ = true;
+    // A QThread, since the output needs Qt's timers, which only run on
+    // threads that Qt started.
+    playbackThread_.reset(QThread::create([self]() mutable {
         const auto keep = std::move(self);
         keep->startInternalMP3();
-    });
+    }));
+    // Owned by the controlling thread, which waits for and deletes it.
+    playbackThread_->moveToThread(QCoreApplication::instance()->thread());
+    playbackThread_->start();
     return true;
 }
 
@@ -359,14 +389,20 @@ void QVRAudioStream::startDownloadingMP3() {
     {
         std::lock_guard l(lock_);
         url = url_;
+        runUrlGeneration_ = urlGeneration_;
         user = authUser_;
         password = authPass_;
         preference = bufferSizeOverride_;
     }
     DownloadState d;
     d.stream = this;
+    const std::uint64_t urlGeneration = [this] {
+        std::lock_guard l(lock_);
+        return runUrlGeneration_;
+    }();
     auto finish = [&] {
         if (d.fd >= 0) ::close(d.fd);
+        if (!d.playbackStarted) isPlaying_ = false;
         // Without a playback thread nobody else will delete the file.
         if (!d.playbackStarted && !d.path.empty()) {
             ::unlink(d.path.c_str());
@@ -487,19 +523,19 @@ void QVRAudioStream::startDownloadingMP3() {
         qCInfo(lcAudio) << "The stream is not MP3";
         setStatusMessage(text("The data format is not supported by this file type."));
         status_ = Idle;
-        _safeReleaseUrl();
+        _safeReleaseUrl(urlGeneration);
     } else if (!d.connected) {
         qCInfo(lcAudio) << "Error opening stream to http server." << curl_easy_strerror(result);
         setStatusMessage(text("Cannot communicate with the server."));
         status_ = Idle;
-        _safeReleaseUrl();
+        _safeReleaseUrl(urlGeneration);
     } else {
         const int code = d.writeFailed ? errno : static_cast<int>(result);
         qCInfo(lcAudio) << "Error Reading Bytes from Server" << QString("Error code: %1").arg(code)
                         << curl_easy_strerror(result);
         setStatusMessage(QStringLiteral("Error code: %1").arg(code));
         status_ = Idle;
-        _safeReleaseUrl();
+        _safeReleaseUrl(urlGeneration);
     }
 
     if (easy) curl_easy_cleanup(easy);
@@ -544,8 +580,12 @@ void QVRAudioStream::HandleMP3OutputBuffer(OutputBuffer* buffer) {
     if (packets > 0) {
         mQueue->enqueue(buffer);
         mCurrentPacket += packets;
+    } else if (downloadAlive()) {
+        // Caught up with a file that is still growing: try again soon. A
+        // stream whose data stops for good ends through its download.
+        waitingBuffers_.push_back(buffer);
     } else {
-        // Caught up with the file: play what is queued, then end.
+        // Caught up with the whole file: play what is queued, then end.
         mQueue->stopAfterQueued();
         mIsRunning = false;
     }
@@ -553,6 +593,10 @@ void QVRAudioStream::HandleMP3OutputBuffer(OutputBuffer* buffer) {
 
 void QVRAudioStream::startInternalMP3() {
     const std::string path = fileName();
+    const std::uint64_t urlGeneration = [this] {
+        std::lock_guard l(lock_);
+        return runUrlGeneration_;
+    }();
     auto endPlayback = [&] {
         isPlaying_ = false;
         mIsRunning = false;
@@ -567,8 +611,10 @@ void QVRAudioStream::startInternalMP3() {
         // to it: it goes at every end of a stream.
         if (!path.empty()) ::unlink(path.c_str());
         fileName_.clear();
-        url_.reset();
+        if (urlGeneration == urlGeneration_) url_.reset();
         playbackThreadInUse_ = false;
+        playbackRunning_ = false;
+        changed_.notify_all();
     };
 
     Mp3File::Error error = Mp3File::Error::None;
@@ -592,6 +638,7 @@ void QVRAudioStream::startInternalMP3() {
     }
 
     mIsRunning = true;
+    waitingBuffers_.clear();
     {
         const std::vector<std::uint8_t>& tag = mAudioFile->id3Tag();
         id3::TagInfo info = id3::readTag(tag.data(), tag.size());
@@ -653,6 +700,11 @@ void QVRAudioStream::startInternalMP3() {
                     mQueue->resume();
                 }
             }
+            if (!waitingBuffers_.empty()) {
+                const std::vector<OutputBuffer*> waiting = std::move(waitingBuffers_);
+                waitingBuffers_.clear();
+                for (OutputBuffer* buffer : waiting) HandleMP3OutputBuffer(buffer);
+            }
             mQueue->pump();
             if (mQueue->failed()) {
                 setStatusMessage(text("The sound output failed."));
@@ -683,6 +735,7 @@ void QVRAudioStream::startInternalMP3() {
         QTimer::singleShot(kOutputSettleMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
+    waitingBuffers_.clear();
     mQueue.reset();
     mAudioFile.reset();
     endPlayback();

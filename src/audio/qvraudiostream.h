@@ -11,12 +11,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "id3tag.h"
 #include "mp3file.h"
 
 struct OutputBuffer;
 class OutputQueue;
+class QThread;
 
 // Plays an MP3 stream that a server sends as the body of one HTTP answer.
 // A download thread writes the body into a temporary file as it arrives; once
@@ -90,6 +92,8 @@ public:
     std::int64_t bytesPlayed() const { return bytesPlayed_.load(); }
     std::int64_t contentLength() const { return contentLength_.load(); }
     std::int64_t startOffset() const { return 0; }
+    // True while either thread of the last start() still runs.
+    bool isActive() const;
     // Path of the current download's temporary file; empty when there is none.
     std::string fileName() const;
     // The stream's ID3 tag, once playback has read it.
@@ -103,10 +107,12 @@ private:
     void startDownloadingMP3();
     void startInternalMP3();
     void HandleMP3OutputBuffer(OutputBuffer* buffer);
-    void _safeReleaseUrl();
+    // Forgets the address, unless setUrl() has given a new one since the
+    // thread that calls it read the address (generation).
+    void _safeReleaseUrl(std::uint64_t generation);
     // Starts the playback thread unless a stop came first.
     bool startPlaybackThread();
-    void joinThreads();
+    bool downloadAlive() const;
     void wakeDownload();
 
     // Guards url_, credentials, statusMessage_, tags_, fileName_, the thread
@@ -114,6 +120,8 @@ private:
     mutable std::mutex lock_;
     std::condition_variable changed_;
     std::optional<std::string> url_;
+    std::uint64_t urlGeneration_ = 0;     // raised by each setUrl()
+    std::uint64_t runUrlGeneration_ = 0;  // the generation the current download read
     QString authUser_, authPass_;
     QString statusMessage_;
     id3::TagInfo tags_;
@@ -122,10 +130,11 @@ private:
     std::atomic<long> stallTimeoutMs_{15000};
 
     std::thread downloadThread_;
-    std::thread playbackThread_;    // started by the download thread under lock_
-    void* multi_ = nullptr;         // the download's libcurl multi handle
-    bool downloadRunning_ = false;  // from thread start to its last step
-    bool audible_ = false;          // the output may still make sound
+    std::unique_ptr<QThread> playbackThread_;  // started by the download thread under lock_
+    void* multi_ = nullptr;                    // the download's libcurl multi handle
+    bool downloadRunning_ = false;             // from thread start to its last step
+    bool playbackRunning_ = false;             // likewise for the playback thread
+    bool audible_ = false;                     // the output may still make sound
 
     std::atomic<int> status_{Idle};
     std::atomic<float> bufferStatus_{0.0f};
@@ -149,4 +158,7 @@ private:
     std::uint32_t mNumPacketsToRead = 0;
     std::int64_t mCurrentPacket = 0;
     std::uint64_t dataOffset = 0;
+    // Buffers that found no packet while the download still ran; they are
+    // tried again at each pump.
+    std::vector<OutputBuffer*> waitingBuffers_;
 };
