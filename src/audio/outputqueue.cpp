@@ -2,7 +2,6 @@
 
 #include <QAudioDevice>
 #include <QAudioSink>
-#include <QMediaDevices>
 
 #include <mpg123.h>
 
@@ -17,7 +16,8 @@ constexpr std::size_t kDecodeStep = 16 * 1024;
 
 }  // namespace
 
-OutputQueue::OutputQueue(const Mp3File::StreamFormat& format, Callback callback)
+OutputQueue::OutputQueue(const QAudioDevice& device, const Mp3File::StreamFormat& format,
+                         Callback callback)
     : callback_(std::move(callback)) {
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mpg123_init(); });
@@ -42,7 +42,7 @@ OutputQueue::OutputQueue(const Mp3File::StreamFormat& format, Callback callback)
             decoder_ = nullptr;
         }
     }
-    sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format_);
+    sink_ = std::make_unique<QAudioSink>(device, format_);
 }
 
 OutputQueue::~OutputQueue() {

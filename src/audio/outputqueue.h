@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAudioDevice>
 #include <QAudioFormat>
 
 #include <cstdint>
@@ -30,7 +31,9 @@ class OutputQueue {
 public:
     using Callback = std::function<void(OutputBuffer*)>;
 
-    OutputQueue(const Mp3File::StreamFormat& format, Callback callback);
+    // device: where to play; looked up by the caller on the main thread,
+    // since the sound system's device list belongs to that thread.
+    OutputQueue(const QAudioDevice& device, const Mp3File::StreamFormat& format, Callback callback);
     ~OutputQueue();
     OutputQueue(const OutputQueue&) = delete;
     OutputQueue& operator=(const OutputQueue&) = delete;

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QMediaDevices>
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
@@ -204,8 +205,11 @@ void QVRAudioStream::start() {
         stop();
         waitEnded();
     }
+    // The sound system's device list is the main thread's business.
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     {
         std::lock_guard l(lock_);
+        outputDevice_ = device;
         tags_ = {};
         downloadRunning_ = true;
         stopRequested_ = false;
@@ -646,8 +650,13 @@ void QVRAudioStream::startInternalMP3() {
         tags_ = std::move(info);
     }
     mDataFormat = mAudioFile->format();
+    QAudioDevice device;
+    {
+        std::lock_guard l(lock_);
+        device = outputDevice_;
+    }
     mQueue = std::make_unique<OutputQueue>(
-        mDataFormat, [this](OutputBuffer* buffer) { HandleMP3OutputBuffer(buffer); });
+        device, mDataFormat, [this](OutputBuffer* buffer) { HandleMP3OutputBuffer(buffer); });
     DeriveBufferSize(mDataFormat, mAudioFile->maximumPacketSize(), 0.5, &bufferByteSize,
                      &mNumPacketsToRead);
     dataOffset = mAudioFile->dataOffset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAudioDevice>
 #include <QByteArray>
 #include <QString>
 
@@ -127,6 +128,7 @@ private:
     id3::TagInfo tags_;
     std::string fileName_;
     std::optional<std::int64_t> bufferSizeOverride_;
+    QAudioDevice outputDevice_;  // chosen by start() on the controlling thread
     std::atomic<long> stallTimeoutMs_{15000};
 
     std::thread downloadThread_;
