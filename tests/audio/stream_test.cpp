@@ -374,3 +374,26 @@ TEST(TempFile, NameStaysInsideThePrivateFolder) {
     ::unlink(planted.c_str());
     ::unlink(target);
 }
+
+// The demo server stops promptly while a listener is connected to its endless
+// sound, and the listener sees the stream end.
+TEST(DemoSound, StopsWhileSomeoneListens) {
+    DemoServer::Options options;
+    options.port = 0;
+    DemoServer demoServer(options);
+    ASSERT_TRUE(demoServer.start()) << demoServer.errorString();
+    auto stream = streamFor("http://127.0.0.1:" + std::to_string(demoServer.port()) +
+                                "/microphones/1/audio.mp3?sample_rate=16000&bit_rate=32",
+                            0);
+    stream->setAuthUser("admin");
+    stream->start();
+    ASSERT_TRUE(waitUntil([&] { return stream->bytesDownloaded() > 2000; }));
+    QElapsedTimer t;
+    t.start();
+    demoServer.stop();
+    EXPECT_LT(t.elapsed(), 5000);
+    ASSERT_TRUE(waitUntil([&] { return !stream->isActive(); }));
+    stream->waitEnded();
+    EXPECT_EQ(stream->contentLength(), -1);
+    EXPECT_EQ(leftovers(), QStringList());
+}
