@@ -194,6 +194,9 @@ void ZorvanMacAppDelegate::changeSound(bool wasOn) {
     } else if (!wasOn) {
         playerView_->setCurrentServer(server);
         playerView_->playSound(microphone->audioUri);
+        // The player forgets a volume set before its first stream existed;
+        // the sound must still match what the slider shows.
+        playerView_->setVolume(static_cast<float>(audioSlider_->value()));
         toggle->setChecked(true);
         qCInfo(lcApp) << "Start sound";
     } else {

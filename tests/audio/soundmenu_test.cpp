@@ -92,8 +92,11 @@ TEST_F(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
     ASSERT_NE(line, nullptr);
     EXPECT_FALSE(line->isVisible());
 
+    // A volume chosen before the first sound is the one it plays at.
+    app->audioSlider()->setValue(40);
     toggle()->trigger();
     ASSERT_TRUE(toggle()->isChecked());
+    EXPECT_FLOAT_EQ(QVRAudioStream::gain(), 0.4f);
     const auto stream = app->playerView()->netStreamer();
     ASSERT_TRUE(stream);
     // While buffering, the line says so, with the progress.
