@@ -102,6 +102,50 @@
         <translation>Закрыто сервером.</translation>
     </message>
     <message>
+        <source>The data format is not supported by this file type.</source>
+        <translation>Формат данных не поддерживается этим типом файла.</translation>
+    </message>
+    <message>
+        <source>The file is malformed, or otherwise not a valid instance of an audio file of its type.</source>
+        <translation>Файл повреждён или не является допустимым аудиофайлом своего типа.</translation>
+    </message>
+    <message>
+        <source>This microphone has no usable sound address.</source>
+        <translation>У этого микрофона нет пригодного адреса звука.</translation>
+    </message>
+    <message>
+        <source>Cannot create the temporary sound file.</source>
+        <translation>Не удаётся создать временный звуковой файл.</translation>
+    </message>
+    <message>
+        <source>Cannot communicate with the server.</source>
+        <translation>Нет связи с сервером.</translation>
+    </message>
+    <message>
+        <source>No sound output is available.</source>
+        <translation>Нет доступного устройства вывода звука.</translation>
+    </message>
+    <message>
+        <source>The sound output failed.</source>
+        <translation>Сбой вывода звука.</translation>
+    </message>
+    <message>
+        <source>The sound stream has ended.</source>
+        <translation>Звуковой поток закончился.</translation>
+    </message>
+    <message>
+        <source>Playing</source>
+        <translation>Воспроизведение</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Пауза</translation>
+    </message>
+    <message>
+        <source>Sound stopped.</source>
+        <translation>Звук остановлен.</translation>
+    </message>
+    <message>
         <source>Volume</source>
         <translation>Громкость</translation>
     </message>

@@ -102,6 +102,50 @@
         <translation>服务器已关闭连接。</translation>
     </message>
     <message>
+        <source>The data format is not supported by this file type.</source>
+        <translation>此文件类型不支持该数据格式。</translation>
+    </message>
+    <message>
+        <source>The file is malformed, or otherwise not a valid instance of an audio file of its type.</source>
+        <translation>文件格式错误，或不是该类型的有效音频文件。</translation>
+    </message>
+    <message>
+        <source>This microphone has no usable sound address.</source>
+        <translation>此麦克风没有可用的声音地址。</translation>
+    </message>
+    <message>
+        <source>Cannot create the temporary sound file.</source>
+        <translation>无法创建临时声音文件。</translation>
+    </message>
+    <message>
+        <source>Cannot communicate with the server.</source>
+        <translation>无法与服务器通信。</translation>
+    </message>
+    <message>
+        <source>No sound output is available.</source>
+        <translation>没有可用的声音输出设备。</translation>
+    </message>
+    <message>
+        <source>The sound output failed.</source>
+        <translation>声音输出失败。</translation>
+    </message>
+    <message>
+        <source>The sound stream has ended.</source>
+        <translation>声音流已结束。</translation>
+    </message>
+    <message>
+        <source>Playing</source>
+        <translation>正在播放</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>已暂停</translation>
+    </message>
+    <message>
+        <source>Sound stopped.</source>
+        <translation>声音已停止。</translation>
+    </message>
+    <message>
         <source>Volume</source>
         <translation>音量</translation>
     </message>

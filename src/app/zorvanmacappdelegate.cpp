@@ -2,7 +2,10 @@
 
 #include "camserver.h"
 #include "mainthreadcall.h"
+#include "phonelist.h"
+#include "playerview.h"
 #include "settings.h"
+#include "soundstatusline.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
 #include "zvdatamanager.h"
@@ -81,19 +84,21 @@ void ZorvanMacAppDelegate::connectCommands() {
     connect(ui.serversMenu, &QMenu::triggered, this, &ZorvanMacAppDelegate::changeServer);
     connect(ui.camerasMenu, &QMenu::triggered, this, &ZorvanMacAppDelegate::changeCamera);
     connect(ui.mainImage, &TouchImage::cameraChosen, this, &ZorvanMacAppDelegate::changeCamera);
-    // Sound arrives with its own part of the viewer; until then its
-    // commands are shown but cannot be chosen.
-    ui.actionSound->setEnabled(false);
-    // Through its action: a widget action hands its own enabled state to the
-    // slider whenever it changes (shown or hidden), so disabling only the
-    // slider would not last.
-    volumeAction_->setEnabled(false);
+    // The toggle has already switched when triggered reports it.
+    connect(ui.actionSound, &QAction::triggered, this,
+            [this](bool checked) { changeSound(!checked); });
+    connect(audioSlider_, &QSlider::valueChanged, this, &ZorvanMacAppDelegate::changeVolume);
+    // The stream's state is shown whenever the toggle is on, whoever turned it.
+    soundStatus_ = new SoundStatusLine(
+        mainImage(), [this] { return playerView_ ? playerView_->statusText() : QString(); });
+    connect(ui.actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
     // Nothing is known about sound before a camera is shown.
     applySoundAvailability(nullptr, nullptr);
 }
 
 void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
     MainThreadCall::reopen();
+    if (!playerView_) playerView_ = std::make_unique<PlayerView>();
     audioSlider_->setMaximum(100);
     audioSlider_->setMinimum(0);
     audioSlider_->setValue(100);
@@ -168,6 +173,9 @@ void ZorvanMacAppDelegate::applicationWillTerminate() {
 void ZorvanMacAppDelegate::endWork() {
     if (workEnded_) return;
     workEnded_ = true;
+    // Sound first: its output must be silent and its threads gone while the
+    // main loop still runs, and its temporary file must not outlive us.
+    if (playerView_) playerView_->shutdown();
     for (const auto& server : settings_.getServers()) server->stopVideo();
     // Release workers waiting for the main thread (an alert's included),
     // then abort and join them.
@@ -284,6 +292,36 @@ void ZorvanMacAppDelegate::preference() {
     settingsWindow_->showAndActivate();
 }
 
+void ZorvanMacAppDelegate::changeSound(bool wasOn) {
+    QAction* toggle = window_->ui().actionSound;
+    const std::shared_ptr<CamServer> server = settings_.getCurrent();
+    const auto cameras = server ? server->getCameras() : nullptr;
+    // Compared unsigned, so a negative stored index counts as out of range.
+    const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
+    const CameraView* camera = cameras && k < cameras->size() ? cameras->at(k).get() : nullptr;
+    const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
+    if (!microphone || !playerView_) {
+        toggle->setChecked(false);
+        qCInfo(lcApp) << "Cam without sound";
+    } else if (!wasOn) {
+        playerView_->setCurrentServer(server);
+        playerView_->playSound(microphone->audioUri);
+        // The player forgets a volume set before its first stream existed;
+        // the sound must still match what the slider shows.
+        playerView_->setVolume(static_cast<float>(audioSlider_->value()));
+        toggle->setChecked(true);
+        qCInfo(lcApp) << "Start sound";
+    } else {
+        playerView_->stopSound();
+        toggle->setChecked(false);
+        qCInfo(lcApp) << "Stop sound";
+    }
+}
+
+void ZorvanMacAppDelegate::changeVolume(int value) {
+    if (playerView_) playerView_->setVolume(static_cast<float>(value));
+}
+
 // --- data manager reports ---
 
 void ZorvanMacAppDelegate::mikrophonesDidLoaded(const tx::JsonValue& list) {
@@ -355,10 +393,15 @@ void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const Camer
     QMenu* sound = soundMenu();
     sound->menuAction()->setEnabled(hasMicrophone);  // entry 3 of its parent menu
     const QList<QAction*> entries = sound->actions();
-    for (int i = 0; i < 2 && i < entries.size(); ++i) entries[i]->setVisible(hasMicrophone);
+    for (int i = 0; i < 2 && i < entries.size(); ++i) {
+        entries[i]->setVisible(hasMicrophone);
+        // The slider's widget action hands its enabled state to the slider.
+        entries[i]->setEnabled(hasMicrophone);
+    }
 }
 
 void ZorvanMacAppDelegate::stopSoundForSwitch() {
+    if (playerView_) playerView_->stopSound();
     const QList<QAction*> entries = soundMenu()->actions();
     if (!entries.isEmpty()) entries.first()->setChecked(false);
 }

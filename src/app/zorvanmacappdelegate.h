@@ -19,9 +19,11 @@ class CameraView;
 class QAction;
 class QMenu;
 class QMessageBox;
+class PlayerView;
 class QSlider;
 class QWidgetAction;
 class Settings;
+class SoundStatusLine;
 class TouchImage;
 class ZVDataManager;
 class ZVMainWindow;
@@ -67,6 +69,11 @@ public:
     void changeCamera(QAction* sender);
     // Shows the server-list dialog, made on first use and kept.
     void preference();
+    // Starts or stops the shown camera's sound. wasOn: the toggle's state
+    // before the user chose it.
+    void changeSound(bool wasOn);
+    // value: the volume slider's value, 0 to 100.
+    void changeVolume(int value);
 
     ZVMainWindow* window() const { return window_.get(); }
     TouchImage* mainImage() const;
@@ -76,6 +83,7 @@ public:
     QSlider* audioSlider() const { return audioSlider_; }
     ZVDataManager* dataManager() const { return dataManager_.get(); }
     ZVServerSettings* settingsWindow() const { return settingsWindow_.get(); }
+    PlayerView* playerView() const { return playerView_.get(); }
 
 private:
     void createVolumeSlider();
@@ -96,6 +104,8 @@ private:
     std::unique_ptr<ZVMainWindow> window_;              // the main window and its controller
     std::unique_ptr<ZVDataManager> dataManager_;        // rebound to each current server
     std::unique_ptr<ZVServerSettings> settingsWindow_;  // from the first preference()
+    std::unique_ptr<PlayerView> playerView_;            // from start-up to the end of the work
+    SoundStatusLine* soundStatus_ = nullptr;            // owned by the picture view
     QSlider* audioSlider_ = nullptr;                    // owned by the sound menu
     QWidgetAction* volumeAction_ = nullptr;             // holds the slider; owned by the sound menu
     bool workEnded_ = false;

@@ -29,6 +29,17 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Connecting to stream"),
     QT_TRANSLATE_NOOP("Zorvan", "Buffering..."),
     QT_TRANSLATE_NOOP("Zorvan", "Closed by server."),
+    QT_TRANSLATE_NOOP("Zorvan", "The data format is not supported by this file type."),
+    QT_TRANSLATE_NOOP("Zorvan", "The file is malformed, or otherwise not a valid instance of an audio file of its type."),
+    QT_TRANSLATE_NOOP("Zorvan", "This microphone has no usable sound address."),
+    QT_TRANSLATE_NOOP("Zorvan", "Cannot create the temporary sound file."),
+    QT_TRANSLATE_NOOP("Zorvan", "Cannot communicate with the server."),
+    QT_TRANSLATE_NOOP("Zorvan", "No sound output is available."),
+    QT_TRANSLATE_NOOP("Zorvan", "The sound output failed."),
+    QT_TRANSLATE_NOOP("Zorvan", "The sound stream has ended."),
+    QT_TRANSLATE_NOOP("Zorvan", "Playing"),
+    QT_TRANSLATE_NOOP("Zorvan", "Paused"),
+    QT_TRANSLATE_NOOP("Zorvan", "Sound stopped."),
     // window
     QT_TRANSLATE_NOOP("Zorvan", "Volume"),
 };

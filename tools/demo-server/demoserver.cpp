@@ -13,6 +13,7 @@
 #include "basicauth.h"
 #include "camerapicture.h"
 #include "democatalog.h"
+#include "soundstream.h"
 
 namespace {
 
@@ -46,6 +47,17 @@ std::optional<std::string_view> param(const httplib::Request& req, const char* n
     if (it == req.params.end()) return std::nullopt;
     return std::string_view(it->second);
 }
+
+std::optional<int> parseInt(std::optional<std::string_view> text) {
+    if (!text) return std::nullopt;
+    int value = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (error != std::errc() || end != text->data() + text->size()) return std::nullopt;
+    return value;
+}
+
+// Sound is made and sent in steps of this length, in real time.
+constexpr int kSoundStepMs = 100;
 
 void answerNotFound(httplib::Response& res) {
     res.status = 404;
@@ -246,10 +258,40 @@ void DemoServer::answerAudio(const httplib::Request& req, httplib::Response& res
         answerNotFound(res);
         return;
     }
-    // The microphone's MP3 sound stream belongs here: an endless body (a
-    // chunked content provider) that ends when the client goes away or
-    // stop() is called, and that must look at stopping_ so that stop() does
-    // not wait for it forever.
-    res.status = 404;
-    res.set_content("This demo server has no sound stream yet\n", kTextType);
+    const int sampleRate = parseInt(param(req, "sample_rate")).value_or(22050);
+    const int bitRate = parseInt(param(req, "bit_rate")).value_or(64);
+    // Each microphone has its own tone: A4, E5 and A5.
+    static constexpr double kTones[] = {440.0, 660.0, 880.0};
+    const double tone = kTones[*index % 3];
+    auto sound = std::make_shared<demo::SoundStream>(sampleRate, bitRate, tone,
+                                                     demo::demoMicrophones()[*index].name);
+    if (!sound->valid()) {
+        res.status = 500;
+        res.set_content("Cannot start the MP3 encoder\n", kTextType);
+        return;
+    }
+    struct Pace {
+        bool tagSent = false;
+        std::chrono::steady_clock::time_point due = std::chrono::steady_clock::now();
+    };
+    auto pace = std::make_shared<Pace>();
+    res.set_header("Cache-Control", "no-store");
+    // Endless: each call sends the next 100 ms of sound when its time has
+    // come, for as long as the client listens and the server runs.
+    res.set_chunked_content_provider(
+        "audio/mpeg", [this, sound, pace](size_t, httplib::DataSink& sink) {
+            if (!pace->tagSent) {
+                const std::string tag = sound->tag();
+                if (!sink.write(tag.data(), tag.size())) return false;
+                pace->tagSent = true;
+            }
+            pace->due += std::chrono::milliseconds(kSoundStepMs);
+            {
+                std::unique_lock lock(stopLock_);
+                if (stopChanged_.wait_until(lock, pace->due, [this] { return stopping_; }))
+                    return false;
+            }
+            const std::string bytes = sound->next(kSoundStepMs);
+            return bytes.empty() || sink.write(bytes.data(), bytes.size());
+        });
 }

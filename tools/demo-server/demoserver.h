@@ -2,9 +2,10 @@
 
 // A substitute video server for development, tests, benchmarks and demos: an
 // HTTP/1.1 server that answers the viewer's requests for the microphone and
-// camera lists and for each camera's live picture (a JPEG test pattern with
-// the camera's name, a clock and a frame counter), behind HTTP Basic
-// credentials.
+// camera lists, for each camera's live picture (a JPEG test pattern with
+// the camera's name, a clock and a frame counter) and for each microphone's
+// sound (an endless MP3 stream of a tone, 440, 660 or 880 Hz by microphone),
+// behind HTTP Basic credentials.
 //
 // Use: fill Options, call start(), talk to 127.0.0.1:port(), call stop() (or
 // let the destructor do it). A QGuiApplication must exist before start() and

@@ -1,0 +1,144 @@
+// Sound benchmarks against the demo server (its own process) and a private
+// PulseAudio null sink:
+//  - CPU time of this process per second of sound played;
+//  - time from starting the stream to its first sample at the sink, against
+//    the buffering threshold's own delay (threshold bytes / byte rate);
+//  - how long a stop holds the calling (main) thread.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <sys/resource.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <functional>
+
+#include "demoprocess.h"
+#include "qtbenchmain.h"
+#include "qvraudiostream.h"
+#include "soundsink.h"
+
+namespace {
+
+PrivatePulse* pulse = nullptr;
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool waitFor(const std::function<bool()>& pred, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(500);
+    }
+    return true;
+}
+
+std::shared_ptr<QVRAudioStream> demoStream(const DemoProcess& demo, std::int64_t bufferSize) {
+    auto stream =
+        QVRAudioStream::initWithURL("http://127.0.0.1:" + std::to_string(demo.port()) +
+                                    "/microphones/0/audio.mp3?sample_rate=22050&bit_rate=64");
+    stream->setAuthUser("admin");
+    stream->setBufferSizePreference(bufferSize);
+    stream->setVolume(1.0f);
+    return stream;
+}
+
+void BM_CpuPerSecondOfSound(benchmark::State& state) {
+    DemoProcess demo;
+    for (auto _ : state) {
+        auto stream = demoStream(demo, 8000);
+        stream->start();
+        if (!waitFor([&] { return stream->status() == QVRAudioStream::Playing; }, 30000)) {
+            state.SkipWithError("the stream did not start");
+            return;
+        }
+        waitFor([] { return false; }, 1000);  // past the start-up work
+        const double cpu0 = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        // The main thread sleeps, as the viewer's does while sound plays:
+        // polling here would count the benchmark's own wake-ups.
+        QThread::sleep(static_cast<unsigned long>(state.range(0)));
+        const double cpu = cpuSeconds() - cpu0;
+        const double seconds = wall.elapsed() / 1000.0;
+        stream->stop();
+        stream->waitEnded();
+        state.counters["cpu_percent_of_a_core"] = 100.0 * cpu / seconds;
+    }
+}
+
+void BM_StartToFirstSample(benchmark::State& state) {
+    DemoProcess demo;
+    const std::int64_t threshold = state.range(0);
+    for (auto _ : state) {
+        SinkRecorder recorder;
+        recorder.start();
+        waitFor([&] { return recorder.samplesSoFar() > SinkRecorder::kRate; }, 10000);
+        auto stream = demoStream(demo, threshold);
+        const std::size_t atStart = recorder.samplesSoFar();
+        stream->start();
+        waitFor([&] { return stream->status() == QVRAudioStream::Playing; }, 60000);
+        waitFor([] { return false; }, 1500);
+        const std::vector<std::int16_t> samples = recorder.stop();
+        stream->stop();
+        stream->waitEnded();
+        std::size_t first = atStart;
+        while (first < samples.size() && std::abs(samples[first]) < 300) ++first;
+        const double seconds = double(first - atStart) / SinkRecorder::kRate;
+        state.counters["first_sample_s"] = seconds;
+        // 64 kbit/s is 8000 bytes a second.
+        state.counters["threshold_delay_s"] = threshold / 8000.0;
+    }
+}
+
+void BM_StopHoldsTheCaller(benchmark::State& state) {
+    DemoProcess demo;
+    double total = 0;
+    int stops = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto stream = demoStream(demo, 8000);
+        stream->start();
+        waitFor([&] { return stream->status() == QVRAudioStream::Playing; }, 30000);
+        waitFor([] { return false; }, 300);
+        state.ResumeTiming();
+        QElapsedTimer held;
+        held.start();
+        stream->stop();
+        total += held.nsecsElapsed() / 1e6;
+        ++stops;
+        state.PauseTiming();
+        stream->waitEnded();
+        state.ResumeTiming();
+    }
+    state.counters["stop_ms"] = total / stops;
+}
+
+}  // namespace
+
+BENCHMARK(BM_CpuPerSecondOfSound)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_StartToFirstSample)->Arg(8000)->Arg(50000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_StopHoldsTheCaller)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    PrivatePulse privatePulse;
+    std::string why;
+    if (!privatePulse.start(&why)) {
+        std::fprintf(stderr, "bench_audio: %s\n", why.c_str());
+        return 1;
+    }
+    pulse = &privatePulse;
+    const int rc = runQtBenchmarks(argc, argv);
+    privatePulse.stop();
+    return rc;
+}

@@ -1,0 +1,272 @@
+// The byte-level readers: MPEG frame headers and the frame search, the ID3
+// tag, the growing-file reader and the output buffer sizing.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "id3tag.h"
+#include "mp3file.h"
+#include "mp3frame.h"
+#include "qvraudiostream.h"
+#include "soundstream.h"
+
+namespace {
+
+std::vector<std::uint8_t> bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
+
+std::string toneMp3(int ms) {
+    demo::SoundStream sound(22050, 64, 440, "Tone");
+    return sound.next(ms);
+}
+
+// Offsets of the frames the reader hands out for the whole of data.
+std::vector<std::string> framesOf(const std::string& data, bool complete) {
+    char name[] = "/tmp/zorvan-frames-XXXXXX";
+    const int fd = ::mkstemp(name);
+    EXPECT_EQ(::write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    ::close(fd);
+    std::vector<std::string> frames;
+    Mp3File::Error error;
+    auto file = Mp3File::open(name, &error, complete);
+    if (file) {
+        std::vector<std::uint8_t> out;
+        std::vector<Mp3File::PacketDescription> descs;
+        for (std::int64_t packet = 0;;) {
+            const std::uint32_t n = file->readPacketData(packet, 16384, 50, out, &descs);
+            if (n == 0) break;
+            for (const auto& d : descs) {
+                frames.emplace_back(reinterpret_cast<const char*>(out.data()) + d.startOffset,
+                                    d.dataByteSize);
+            }
+            packet += n;
+        }
+    }
+    ::unlink(name);
+    return frames;
+}
+
+}  // namespace
+
+TEST(Mp3Frame, Headers) {
+    struct Row {
+        std::uint8_t b[4];
+        int version, layer, bitRate, sampleRate, channels;
+        std::uint32_t length, maxLength;
+    };
+    const Row rows[] = {
+        {{0xFF, 0xFB, 0x90, 0x44}, 10, 3, 128, 44100, 2, 417, 418},
+        {{0xFF, 0xFB, 0x92, 0xC4}, 10, 3, 128, 44100, 1, 418, 418},
+        {{0xFF, 0xF3, 0x80, 0xC4}, 20, 3, 64, 22050, 1, 208, 209},
+        {{0xFF, 0xE3, 0x18, 0xC4}, 25, 3, 8, 8000, 1, 72, 73},
+        {{0xFF, 0xFD, 0x94, 0x00}, 10, 2, 160, 48000, 2, 480, 481},
+        {{0xFF, 0xFF, 0x10, 0x00}, 10, 1, 32, 44100, 2, 32, 36},
+    };
+    for (const Row& r : rows) {
+        const auto h = mp3::parseHeader(r.b, 4);
+        ASSERT_TRUE(h) << int(r.b[1]) << " " << int(r.b[2]);
+        EXPECT_EQ(h->version, r.version);
+        EXPECT_EQ(h->layer, r.layer);
+        EXPECT_EQ(h->bitRate, r.bitRate);
+        EXPECT_EQ(h->sampleRate, r.sampleRate);
+        EXPECT_EQ(h->channels, r.channels);
+        EXPECT_EQ(h->length, r.length);
+        EXPECT_EQ(h->maxLength, r.maxLength);
+    }
+    const std::uint8_t refused[][4] = {
+        {0xFE, 0xFB, 0x90, 0x44},  // no sync
+        {0xFF, 0xEB, 0x90, 0x44},  // reserved version
+        {0xFF, 0xF9, 0x90, 0x44},  // reserved layer
+        {0xFF, 0xFB, 0x00, 0x44},  // free format
+        {0xFF, 0xFB, 0xF0, 0x44},  // bad bit rate
+        {0xFF, 0xFB, 0x9C, 0x44},  // reserved sample rate
+        {0xFF, 0xFB, 0x90, 0x46},  // reserved emphasis
+    };
+    for (const auto& b : refused) EXPECT_FALSE(mp3::parseHeader(b, 4)) << int(b[1]) << int(b[2]);
+    EXPECT_FALSE(mp3::parseHeader(rows[0].b, 3));
+}
+
+TEST(Mp3Frame, StreamsStartingAnywhereGiveOnlyWholeFrames) {
+    const std::string mp3 = toneMp3(3000);
+    const std::vector<std::string> all = framesOf(mp3, true);
+    ASSERT_GT(all.size(), 100u);
+    for (const std::string& f : all) ASSERT_TRUE(mp3::parseHeader(bytes(f).data(), f.size()));
+
+    // Cut into the stream at several places, with a false sync word and
+    // garbage before it: the reader finds the next whole frame and from there
+    // hands out exactly the frames of the original.
+    for (size_t cut : {1u, 100u, 207u, 208u, 5000u}) {
+        const std::string stream = std::string("\xFF\xFB\x90", 3) + "junk" + mp3.substr(cut);
+        const std::vector<std::string> frames = framesOf(stream, true);
+        ASSERT_FALSE(frames.empty()) << cut;
+        const size_t skipped = all.size() - frames.size();
+        EXPECT_LE(skipped, cut / 200 + 2) << cut;
+        for (size_t i = 0; i < frames.size(); ++i) ASSERT_EQ(frames[i], all[skipped + i]) << cut;
+    }
+}
+
+TEST(Mp3File, GrowingFile) {
+    const std::string tag = demo::SoundStream::id3v23(demo::SoundStream::textFrame("TIT2", "x"));
+    const std::string mp3 = toneMp3(2000);
+    char name[] = "/tmp/zorvan-grow-XXXXXX";
+    const int fd = ::mkstemp(name);
+    auto append = [&](const std::string& s) {
+        ASSERT_EQ(::write(fd, s.data(), s.size()), static_cast<ssize_t>(s.size()));
+    };
+    Mp3File::Error error = Mp3File::Error::None;
+    append(tag.substr(0, 5));
+    EXPECT_FALSE(Mp3File::open(name, &error));
+    EXPECT_EQ(error, Mp3File::Error::NotYetAudio);
+    // The first frame, but not yet the header that confirms it.
+    append(tag.substr(5) + mp3.substr(0, 210));
+    EXPECT_FALSE(Mp3File::open(name, &error));
+    EXPECT_EQ(error, Mp3File::Error::NotYetAudio);
+    append(mp3.substr(210, 290));
+    auto file = Mp3File::open(name, &error);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->tagSize(), tag.size());
+    EXPECT_EQ(file->id3Tag(), bytes(tag));
+    EXPECT_EQ(file->format().sampleRate, 22050);
+    EXPECT_EQ(file->format().framesPerPacket, 576u);
+    EXPECT_EQ(file->maximumPacketSize(), 209u);
+    EXPECT_EQ(file->dataOffset(), tag.size());
+
+    // Only whole frames: 500 bytes hold two frames of 208/209.
+    std::vector<std::uint8_t> out;
+    std::vector<Mp3File::PacketDescription> descs;
+    std::int64_t packet = 0;
+    std::uint32_t n = file->readPacketData(packet, 16384, 78, out, &descs);
+    EXPECT_EQ(n, 2u);
+    packet += n;
+    size_t total = out.size();
+    EXPECT_EQ(file->readPacketData(packet, 16384, 78, out, &descs), 0u);
+    // Frames appended after opening are found by the next read.
+    append(mp3.substr(500));
+    while ((n = file->readPacketData(packet, 16384, 78, out, &descs)) > 0) {
+        packet += n;
+        total += out.size();
+    }
+    // LAME's last frame is still partial (the encoder holds its end back):
+    // every whole frame and nothing of that one.
+    size_t whole = 0;
+    while (const auto h =
+               mp3::parseHeader(bytes(mp3.substr(whole, 4)).data(), mp3.size() - whole)) {
+        if (whole + h->length > mp3.size()) break;
+        whole += h->length;
+    }
+    EXPECT_LT(whole, mp3.size());
+    EXPECT_EQ(total, whole);
+    ::close(fd);
+    ::unlink(name);
+}
+
+TEST(Mp3File, NotAudio) {
+    const std::string page(Mp3File::kSearchLimit + 9000, 'x');
+    char name[] = "/tmp/zorvan-page-XXXXXX";
+    const int fd = ::mkstemp(name);
+    ASSERT_EQ(::write(fd, page.data(), 4000), 4000);
+    Mp3File::Error error;
+    EXPECT_FALSE(Mp3File::open(name, &error));
+    EXPECT_EQ(error, Mp3File::Error::NotYetAudio);
+    EXPECT_FALSE(Mp3File::open(name, &error, true));
+    EXPECT_EQ(error, Mp3File::Error::NotAudio);
+    ASSERT_EQ(::write(fd, page.data(), page.size()), static_cast<ssize_t>(page.size()));
+    EXPECT_FALSE(Mp3File::open(name, &error));
+    EXPECT_EQ(error, Mp3File::Error::NotAudio);
+    ::close(fd);
+    ::unlink(name);
+}
+
+TEST(Id3Tag, PictureLengthAndDictionary) {
+    using demo::SoundStream;
+    const std::string jpeg(986, 'J');
+    std::string apic = SoundStream::pictureFrame("image/jpeg", jpeg);
+    ASSERT_EQ(apic.size(), 1010u);  // a frame of 1000 bytes after its header
+    const std::string tlen = std::string("TLEN\0\0\0\x06\0\0", 10) + std::string(
+                                                                         "\0"
+                                                                         "12345",
+                                                                         6);
+    struct Row {
+        const char* name;
+        std::string tag;
+        std::optional<size_t> imageSize;
+        std::optional<std::string> duration;
+        std::optional<std::string> title;
+    };
+    std::string runsPast = SoundStream::id3v23(apic);
+    runsPast.resize(runsPast.size() - 1);
+    std::string longDescription = SoundStream::id3v23(apic);
+    longDescription[10 + 10 + 1 + 10 + 1 + 1] = 'D';  // the description's zero byte
+    const Row rows[] = {
+        {"picture", SoundStream::id3v23(apic), 986, {}, {}},
+        {"no picture", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Hof")), {}, {}, "Hof"},
+        {"picture cut", runsPast, {}, {}, {}},
+        {"description runs on", longDescription, {}, {}, {}},
+        {"length and title",
+         SoundStream::id3v23(SoundStream::textFrame("TIT2", "Двор") + tlen),
+         {},
+         "12345",
+         "Двор"},
+    };
+    for (const Row& r : rows) {
+        const auto b = bytes(r.tag);
+        const id3::TagInfo info = id3::readTag(b.data(), b.size());
+        EXPECT_EQ(info.image ? std::optional<size_t>(info.image->size()) : std::nullopt,
+                  r.imageSize)
+            << r.name;
+        if (r.imageSize) {
+            EXPECT_EQ(std::string(info.image->begin(), info.image->end()), jpeg);
+        }
+        EXPECT_EQ(info.duration, r.duration) << r.name;
+        EXPECT_EQ(info.title, r.title) << r.name;
+    }
+    // A tag of four bytes is not searched; one of five only at position 0.
+    const std::uint8_t five[] = {'T', 'L', 'E', 'N', 0};
+    EXPECT_FALSE(id3::readTag(five, 4).duration);
+    EXPECT_FALSE(id3::readTag(five, 5).duration);  // found, but its size runs past the tag
+
+    EXPECT_EQ(id3::tagSize(bytes(SoundStream::id3v23("abc")).data(), 13), 13u);
+    const std::uint8_t notTag[] = {'I', 'D', '3', 3, 0, 0, 0x80, 0, 0, 0};
+    EXPECT_EQ(id3::tagSize(notTag, 10), 0u);
+    const std::uint8_t footer[] = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 1, 0};
+    EXPECT_EQ(id3::tagSize(footer, 10), 10u + 128u + 10u);
+}
+
+TEST(DeriveBufferSize, Rule) {
+    struct Row {
+        double rate;
+        std::uint32_t framesPerPacket, maxPacket;
+        std::uint32_t size, packets;
+    };
+    const Row rows[] = {
+        {22050, 576, 209, 16384, 78},      // raised to the smallest buffer
+        {44100, 1152, 1045, 20001, 19},    // 19.14 packets x 1045
+        {48000, 1152, 500000, 327680, 0},  // a packet larger than the largest buffer
+        {44100, 0, 209, 327680, 1567},     // variable frames per packet
+        {44100, 0, 400000, 400000, 1},
+    };
+    for (const Row& r : rows) {
+        Mp3File::StreamFormat f;
+        f.sampleRate = r.rate;
+        f.framesPerPacket = r.framesPerPacket;
+        std::uint32_t size = 1, packets = 1;
+        QVRAudioStream::DeriveBufferSize(f, r.maxPacket, 0.5, &size, &packets);
+        EXPECT_EQ(size, r.size) << r.rate << " " << r.maxPacket;
+        EXPECT_EQ(packets, r.packets) << r.rate << " " << r.maxPacket;
+    }
+}
+
+TEST(BufferSizePreference, Thresholds) {
+    const std::pair<std::int64_t, std::int32_t> rows[] = {{0, 50000}, {1, 200000}, {2, 300000},
+                                                          {3, 3},     {100, 100},  {70000, 70000}};
+    for (const auto& [pref, bytes] : rows)
+        EXPECT_EQ(QVRAudioStream::thresholdForPreference(pref), bytes);
+}
