@@ -124,6 +124,14 @@ void appendUtf8(std::string& out, const char* begin, const char* end) {
     out.append(reinterpret_cast<const char*>(valid), static_cast<std::size_t>(p - valid));
 }
 
+// Plain byte order, as std::string compares; most keys of one object differ
+// in their first byte, which is decided here without a call.
+int compareKeys(const std::string& a, const std::string& b) {
+    if (!a.empty() && !b.empty() && a[0] != b[0])
+        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
+    return a.compare(b);
+}
+
 }  // namespace
 
 std::optional<JsonValue> TXJsonParser::fragmentWithString(const std::string* text) {
@@ -321,8 +329,11 @@ JsonValue TXJsonParser::closeContainer() {
     order_.resize(n);
     for (std::size_t i = 0; i < n; ++i) order_[i] = static_cast<std::uint32_t>(i);
     const auto less = [m](std::uint32_t x, std::uint32_t y) {
-        const int order = m[x].first.compare(m[y].first);
+        const int order = compareKeys(m[x].first, m[y].first);
         return order < 0 || (order == 0 && x < y);
+    };
+    const auto sameKey = [m](std::uint32_t x, std::uint32_t y) {
+        return compareKeys(m[x].first, m[y].first) == 0;
     };
     if (n <= 24) {
         // Few members, often nearly in order: insertion sort.
@@ -339,10 +350,10 @@ JsonValue TXJsonParser::closeContainer() {
     object.members_ = JsonObject::Storage(JsonObject::Storage::allocator_type(arena_));
     std::size_t kept = n;
     for (std::size_t i = 0; i + 1 < n; ++i)
-        if (m[order_[i]].first == m[order_[i + 1]].first) --kept;
+        if (sameKey(order_[i], order_[i + 1])) --kept;
     object.members_.reserve(kept);
     for (std::size_t i = 0; i < n; ++i) {
-        if (i + 1 < n && m[order_[i]].first == m[order_[i + 1]].first) continue;
+        if (i + 1 < n && sameKey(order_[i], order_[i + 1])) continue;
         object.members_.push_back(std::move(m[order_[i]]));
     }
     members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(frame.start), members_.end());
