@@ -10,6 +10,7 @@
 
 #include "serverurl.h"
 
+#include <QRegularExpression>
 #include <QString>
 #include <QUrl>
 
@@ -97,7 +98,12 @@ void checkUrl(const std::string& url, const QString& host, const QString& port) 
         check(sameHost(curl.host, wantHost), "libcurl reads the host passed in", url);
         check(curl.port == wantPort, "libcurl reads the port passed in", url);
     }
-    const Parsed qurl = parseWithQUrl(url);
+    // QUrl (Qt 6.4) reads a dotted label of the form 0b101 as a binary
+    // number, so it takes "2.0b1" for the address 2.0.0.1, where libcurl and
+    // the resolver take a name. The viewer's requests go through libcurl
+    // alone, so such hosts are left out of the QUrl comparison.
+    static const QRegularExpression binaryLabel(QStringLiteral("(^|\\.)0[bB][01]*(\\.|$)"));
+    const Parsed qurl = binaryLabel.match(host).hasMatch() ? Parsed{} : parseWithQUrl(url);
     if (qurl.ok) {
         check(sameHost(qurl.host, wantHost), "QUrl reads the host passed in", url);
         check(qurl.port == wantPort, "QUrl reads the port passed in", url);
