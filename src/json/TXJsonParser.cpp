@@ -2,6 +2,7 @@
 
 #include "TXJsonScan.h"
 
+#include <algorithm>
 #include <tuple>
 #include <utility>
 
@@ -123,40 +124,12 @@ void appendUtf8(std::string& out, const char* begin, const char* end) {
     out.append(reinterpret_cast<const char*>(valid), static_cast<std::size_t>(p - valid));
 }
 
-// Plain byte order, as std::string compares; inline, since most keys differ
-// in their first byte.
-int compareKeys(std::string_view a, std::string_view b) {
-    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-// The member for key, made with a null value when absent. A later duplicate
-// key replaces the earlier value, so a present member's value is reset.
-JsonObject::iterator memberFor(JsonObject& object, std::string_view key) {
-    // Small objects (most of them): find the place with cheap comparisons
-    // and hand it over as the hint, so the map itself compares once or twice.
-    constexpr std::size_t kScanLimit = 16;
-    if (object.size() <= kScanLimit) {
-        auto it = object.begin();
-        for (; it != object.end(); ++it) {
-            const int order = compareKeys(it->first, key);
-            if (order == 0) {
-                it->second.emplace<std::monostate>();
-                return it;
-            }
-            if (order > 0) break;
-        }
-        return object.emplace_hint(it, std::piecewise_construct, std::forward_as_tuple(key),
-                                   std::forward_as_tuple());
-    }
-    auto [it, inserted] = object.try_emplace(std::string(key));
-    if (!inserted) it->second.emplace<std::monostate>();
-    return it;
+// Plain byte order, as std::string compares; most keys of one object differ
+// in their first byte, which is decided here without a call.
+int compareKeys(const std::string& a, const std::string& b) {
+    if (!a.empty() && !b.empty() && a[0] != b[0])
+        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
+    return a.compare(b);
 }
 
 }  // namespace
@@ -172,11 +145,17 @@ std::optional<JsonValue> TXJsonParser::fragmentWithString(const std::string* tex
     c_ = text->c_str();
     end_ = c_ + text->size();
     JsonValue root;
-    if (!scanValue(root)) return std::nullopt;
-    if (!scanIsAtEnd()) {
+    bool ok = scanValue(root);
+    if (ok && !scanIsAtEnd()) {
         addErrorWithCode(10, "Garbage after JSON");
-        return std::nullopt;
+        ok = false;
     }
+    // The tree holds its arena now; a failed run leaves nothing behind.
+    stack_.clear();
+    values_.clear();
+    members_.clear();
+    arena_ = TreeAllocator<JsonValue>();
+    if (!ok) return std::nullopt;
     return std::optional<JsonValue>(std::move(root));
 }
 
@@ -203,12 +182,12 @@ bool TXJsonParser::scanIsAtEnd() {
 }
 
 // Scans one value into root. Arrays and objects do not recurse: the frame
-// of each open container is on stack_, and the value being scanned is built
-// in place inside its parent (a parent does not change while a child is
-// open, so the pointers stay valid).
+// of each open container is on stack_ and its elements or members so far on
+// values_ or members_, from which the finished container is made in one go.
 bool TXJsonParser::scanValue(JsonValue& root) {
     stack_.clear();
-    JsonValue* target = &root;
+    values_.clear();
+    members_.clear();
     for (;;) {
         skipWhitespace();
         const auto b = static_cast<unsigned char>(*c_);
@@ -223,28 +202,28 @@ bool TXJsonParser::scanValue(JsonValue& root) {
                 ++c_;
                 std::string_view text;
                 ok = scanString(text);
-                if (ok) target->emplace<std::string>(text);
+                if (ok) slot(root).v_.emplace<std::string>(text);
                 break;
             }
             case '[':
             case '{':
                 ++c_;
-                ok = opened = openContainer(*target, b == '{');
+                ok = opened = openContainer(b == '{');
                 break;
             case 't':
                 ++c_;
                 ok = scanLiteral("rue", "Expected 'true'");
-                if (ok) target->emplace<bool>(true);
+                if (ok) slot(root).v_.emplace<bool>(true);
                 break;
             case 'f':
                 ++c_;
                 ok = scanLiteral("alse", "Expected 'false'");
-                if (ok) target->emplace<bool>(false);
+                if (ok) slot(root).v_.emplace<bool>(false);
                 break;
             case 'n':
                 ++c_;
                 ok = scanLiteral("ull", "Expected 'null'");
-                if (ok) target->emplace<std::monostate>();
+                if (ok) slot(root);
                 break;
             case '+':
                 addErrorWithCode(2, "Leading + disallowed in number");
@@ -252,7 +231,7 @@ bool TXJsonParser::scanValue(JsonValue& root) {
                 break;
             default:
                 if (b == '-' || isDigit(b)) {
-                    ok = scanNumber(*target);
+                    ok = scanNumber(root);
                 } else {
                     addErrorWithCode(3, "Unrecognised leading character");
                     ok = false;
@@ -262,8 +241,7 @@ bool TXJsonParser::scanValue(JsonValue& root) {
         if (!ok) return unwind(false);
 
         // Go on with the innermost open container until it wants a value.
-        target = nullptr;
-        while (!target) {
+        for (;;) {
             if (stack_.empty()) return true;
             Frame& frame = stack_.back();
             const char close = frame.isObject ? '}' : ']';
@@ -289,14 +267,11 @@ bool TXJsonParser::scanValue(JsonValue& root) {
             if (*c_ == close) {
                 ++c_;
                 --depth_;
-                stack_.pop_back();
+                JsonValue container = closeContainer();
+                slot(root) = std::move(container);
                 continue;  // the container is complete: back to its parent
             }
-            if (!frame.isObject) {
-                JsonArray& array = frame.container->asArray();
-                target = &array.emplace_back();
-                continue;
-            }
+            if (!frame.isObject) break;
             std::string_view key;
             if (*c_ != '"' || (++c_, !scanString(key))) {
                 addErrorWithCode(3, "Object key string expected");
@@ -308,25 +283,81 @@ bool TXJsonParser::scanValue(JsonValue& root) {
                 return unwind(true);
             }
             ++c_;
-            auto it = memberFor(frame.container->asObject(), key);
-            frame.key = &it->first;
-            target = &it->second;
+            frame.pending = members_.size();
+            members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
+                                  std::forward_as_tuple());
+            break;
         }
     }
 }
 
-bool TXJsonParser::openContainer(JsonValue& target, bool isObject) {
+JsonValue& TXJsonParser::slot(JsonValue& root) {
+    if (stack_.empty()) return root;
+    const Frame& frame = stack_.back();
+    if (frame.isObject) return members_[frame.pending].second;
+    return values_.emplace_back();
+}
+
+bool TXJsonParser::openContainer(bool isObject) {
     ++depth_;
     if (limit_ != 0 && depth_ > limit_) {
         addErrorWithCode(7, "Nested too deep");
         return false;
     }
-    if (isObject)
-        target.emplace<JsonObject>();
-    else
-        target.emplace<JsonArray>().reserve(4);
-    stack_.push_back(Frame{&target, nullptr, isObject});
+    stack_.push_back(Frame{isObject ? members_.size() : values_.size(), 0, isObject});
     return true;
+}
+
+JsonValue TXJsonParser::closeContainer() {
+    const Frame frame = stack_.back();
+    stack_.pop_back();
+    if (!arena_.usesArena()) arena_ = TreeAllocator<JsonValue>(JsonArena::create());
+    JsonValue out;
+    if (!frame.isObject) {
+        const auto first = values_.begin() + static_cast<std::ptrdiff_t>(frame.start);
+        JsonArray& array = out.v_.emplace<JsonArray>(arena_);
+        array.reserve(static_cast<std::size_t>(values_.end() - first));
+        for (auto it = first; it != values_.end(); ++it) array.push_back(std::move(*it));
+        values_.erase(first, values_.end());
+        return out;
+    }
+
+    // Members in ascending key order; among equal keys the later comes later
+    // and is the one kept, as a later duplicate replaces the earlier value.
+    const std::size_t n = members_.size() - frame.start;
+    JsonObject::value_type* const m = members_.data() + frame.start;
+    order_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) order_[i] = static_cast<std::uint32_t>(i);
+    const auto less = [m](std::uint32_t x, std::uint32_t y) {
+        const int order = compareKeys(m[x].first, m[y].first);
+        return order < 0 || (order == 0 && x < y);
+    };
+    const auto sameKey = [m](std::uint32_t x, std::uint32_t y) {
+        return compareKeys(m[x].first, m[y].first) == 0;
+    };
+    if (n <= 24) {
+        // Few members, often nearly in order: insertion sort.
+        for (std::size_t i = 1; i < n; ++i) {
+            const std::uint32_t item = order_[i];
+            std::size_t j = i;
+            for (; j > 0 && less(item, order_[j - 1]); --j) order_[j] = order_[j - 1];
+            order_[j] = item;
+        }
+    } else {
+        std::sort(order_.begin(), order_.end(), less);
+    }
+    JsonObject& object = out.v_.emplace<JsonObject>();
+    object.members_ = JsonObject::Storage(JsonObject::Storage::allocator_type(arena_));
+    std::size_t kept = n;
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        if (sameKey(order_[i], order_[i + 1])) --kept;
+    object.members_.reserve(kept);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + 1 < n && sameKey(order_[i], order_[i + 1])) continue;
+        object.members_.push_back(std::move(m[order_[i]]));
+    }
+    members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(frame.start), members_.end());
+    return out;
 }
 
 bool TXJsonParser::unwind(bool topFrameFailed) {
@@ -335,7 +366,7 @@ bool TXJsonParser::unwind(bool topFrameFailed) {
     while (n-- != 0) {
         const Frame& frame = stack_[n];
         if (frame.isObject)
-            addErrorWithCode(3, "Object value expected for key: " + *frame.key);
+            addErrorWithCode(3, "Object value expected for key: " + members_[frame.pending].first);
         else
             addErrorWithCode(3, "Expected value while parsing array");
     }
@@ -478,7 +509,7 @@ bool TXJsonParser::scanHexQuad(unsigned& value) {
     return true;
 }
 
-bool TXJsonParser::scanNumber(JsonValue& out) {
+bool TXJsonParser::scanNumber(JsonValue& root) {
     const char* start = c_;
     const bool negative = *c_ == '-';
     if (negative) ++c_;
@@ -541,7 +572,7 @@ bool TXJsonParser::scanNumber(JsonValue& out) {
         addErrorWithCode(2, "Failed creating decimal instance");
         return false;
     }
-    out.emplace<Decimal>(*number);
+    slot(root).v_.emplace<Decimal>(*number);
     return true;
 }
 

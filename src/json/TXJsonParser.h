@@ -38,23 +38,31 @@ public:
     }
 
 private:
-    // An array or object being filled, and for an object the key of the
-    // member whose value is being scanned (points into the map's node).
+    // An array or object being scanned. Its elements (or members) so far are
+    // on values_ (or members_) from start on; a finished container becomes
+    // one exactly sized vector in the tree's arena. For an object, pending
+    // is the position on members_ of the member whose value is being
+    // scanned.
     struct Frame {
-        JsonValue* container;
-        const std::string* key;
+        std::size_t start;
+        std::size_t pending;
         bool isObject;
     };
 
     bool scanValue(JsonValue& root);
-    bool openContainer(JsonValue& target, bool isObject);
+    bool openContainer(bool isObject);
+    // Makes the innermost open container into a value and pops it.
+    JsonValue closeContainer();
+    // Where the next value goes: the root, a new element or the pending
+    // member of the innermost open container.
+    JsonValue& slot(JsonValue& root);
     // The string after its opening quote: a view of the input when it holds
     // no escapes, else of stringBuffer_; valid until the next scan.
     bool scanString(std::string_view& text);
     bool scanRestOfString(std::string& out);
     bool scanUnicodeChar(std::string& out);
     bool scanHexQuad(unsigned& value);
-    bool scanNumber(JsonValue& out);
+    bool scanNumber(JsonValue& root);
     bool scanLiteral(const char* rest, const char* message);
     bool scanIsAtEnd();
     void skipWhitespace();
@@ -65,8 +73,13 @@ private:
     const char* c_ = nullptr;    // read position
     const char* end_ = nullptr;  // end of the input buffer (holds a NUL)
     std::uint64_t limit_ = 0;    // maxDepth for the current run
-    std::vector<Frame> stack_;   // kept between runs for its capacity
-    std::string stringBuffer_;   // strings that hold escapes
+    std::vector<Frame> stack_;   // these are kept between runs for their capacity
+    std::vector<JsonValue> values_;
+    std::vector<JsonObject::value_type> members_;
+    std::vector<std::uint32_t> order_;  // members of one object in key order
+    std::string stringBuffer_;          // strings that hold escapes
+    // The arena of the tree being built; made with its first container.
+    TreeAllocator<JsonValue> arena_;
 };
 
 }  // namespace tx

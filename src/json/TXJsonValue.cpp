@@ -1,8 +1,10 @@
 #include "TXJsonValue.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 namespace tx {
@@ -209,6 +211,120 @@ bool operator==(const Decimal& a, const Decimal& b) {
     return a.negative_ == b.negative_ && a.mantissa() == b.mantissa() && a.exponent_ == b.exponent_;
 }
 
+JsonObject::JsonObject(std::initializer_list<value_type> members) {
+    members_.reserve(members.size());
+    for (const value_type& member : members) insert(member);
+}
+
+std::size_t JsonObject::lowerBound(std::string_view key) const {
+    std::size_t low = 0;
+    std::size_t high = members_.size();
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (std::string_view(members_[mid].first) < key)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+JsonObject::const_iterator JsonObject::find(std::string_view key) const {
+    const std::size_t at = lowerBound(key);
+    if (at != members_.size() && members_[at].first == key) return members_.begin() + at;
+    return members_.end();
+}
+
+const JsonValue& JsonObject::at(std::string_view key) const {
+    const auto it = find(key);
+    if (it == end()) throw std::out_of_range("JsonObject::at: no such key");
+    return it->second;
+}
+
+JsonValue& JsonObject::at(std::string_view key) {
+    detach();
+    const std::size_t at = lowerBound(key);
+    if (at == members_.size() || members_[at].first != key)
+        throw std::out_of_range("JsonObject::at: no such key");
+    return members_[at].second;
+}
+
+JsonValue& JsonObject::operator[](std::string_view key) {
+    detach();
+    const std::size_t at = lowerBound(key);
+    if (at == members_.size() || members_[at].first != key)
+        members_.emplace(members_.begin() + at, std::string(key), JsonValue());
+    return members_[at].second;
+}
+
+std::pair<JsonObject::const_iterator, bool> JsonObject::emplace(std::string key, JsonValue value) {
+    detach();
+    const std::size_t at = lowerBound(key);
+    if (at != members_.size() && members_[at].first == key) return {members_.begin() + at, false};
+    members_.emplace(members_.begin() + at, std::move(key), std::move(value));
+    return {members_.begin() + at, true};
+}
+
+std::pair<JsonObject::const_iterator, bool> JsonObject::try_emplace(std::string key,
+                                                                    JsonValue value) {
+    return emplace(std::move(key), std::move(value));
+}
+
+std::pair<JsonObject::const_iterator, bool> JsonObject::insert(value_type member) {
+    return emplace(std::move(member.first), std::move(member.second));
+}
+
+std::pair<JsonObject::const_iterator, bool> JsonObject::insert_or_assign(std::string key,
+                                                                         JsonValue value) {
+    auto [it, inserted] = emplace(std::move(key), JsonValue());
+    members_[static_cast<std::size_t>(it - members_.begin())].second = std::move(value);
+    return {it, inserted};
+}
+
+std::size_t JsonObject::erase(std::string_view key) {
+    detach();
+    const std::size_t at = lowerBound(key);
+    if (at == members_.size() || members_[at].first != key) return 0;
+    members_.erase(members_.begin() + at);
+    return 1;
+}
+
+void JsonObject::detach() {
+    if (!members_.get_allocator().usesArena()) return;
+    Storage heap;
+    heap.reserve(members_.size());
+    for (value_type& member : members_) heap.push_back(std::move(member));
+    members_ = std::move(heap);
+}
+
+bool operator==(const JsonObject& a, const JsonObject& b) {
+    return a.members_ == b.members_;
+}
+
+JsonArray& JsonValue::asArray() {
+    JsonArray& array = std::get<JsonArray>(v_);
+    if (array.get_allocator().usesArena()) {
+        JsonArray heap;
+        heap.reserve(array.size());
+        for (JsonValue& element : array) heap.push_back(std::move(element));
+        array = std::move(heap);
+    }
+    return array;
+}
+
+JsonObject& JsonValue::asObject() {
+    JsonObject& object = std::get<JsonObject>(v_);
+    object.detach();
+    return object;
+}
+
+const JsonValue* JsonValue::find(std::string_view key) const {
+    if (!isObject()) return nullptr;
+    const JsonObject& object = std::get<JsonObject>(v_);
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &it->second;
+}
+
 const JsonValue& JsonValue::null() {
     static const JsonValue shared;
     return shared;
@@ -262,7 +378,7 @@ JsonValue::~JsonValue() {
             a.clear();
         } else if (v.isObject()) {
             JsonObject& o = std::get<JsonObject>(v.v_);
-            for (auto& member : o)
+            for (auto& member : o.members_)
                 if (member.second.isArray() || member.second.isObject())
                     pending.push_back(std::move(member.second));
             o.clear();

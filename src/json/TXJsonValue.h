@@ -3,10 +3,14 @@
 // The value tree that the JSON parser builds and the writer writes: maps with
 // string keys, lists, strings (which may hold U+0000), exact decimal numbers,
 // booleans distinct from numbers, and null. Values are plain C++ values:
-// copying a value copies its subtree.
+// copying a value copies its subtree. A parsed tree keeps its containers'
+// storage in one arena (see TreeAllocator); a copy, and any container handed
+// out for change, lives on the heap instead.
+
+#include "TXJsonAllocator.h"
+#include "TXJsonObject.h"
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,9 +80,7 @@ private:
 };
 
 class JsonValue;
-using JsonArray = std::vector<JsonValue>;
-// Members keyed by string; the order of members in the text is not kept.
-using JsonObject = std::map<std::string, JsonValue, std::less<>>;
+using JsonArray = std::vector<JsonValue, TreeAllocator<JsonValue>>;
 
 class JsonValue {
 public:
@@ -126,23 +128,20 @@ public:
     bool isArray() const { return type() == Type::Array; }
     bool isObject() const { return type() == Type::Object; }
 
-    // Typed access; the value must be of that type.
+    // Typed access; the value must be of that type. The changeable forms of
+    // an array or object first move a parsed container's storage out of its
+    // tree's arena to the heap (once), so that it can grow.
     bool asBool() const { return std::get<bool>(v_); }
     const Decimal& asNumber() const { return std::get<Decimal>(v_); }
     const std::string& asString() const { return std::get<std::string>(v_); }
     const JsonArray& asArray() const { return std::get<JsonArray>(v_); }
     const JsonObject& asObject() const { return std::get<JsonObject>(v_); }
     std::string& asString() { return std::get<std::string>(v_); }
-    JsonArray& asArray() { return std::get<JsonArray>(v_); }
-    JsonObject& asObject() { return std::get<JsonObject>(v_); }
+    JsonArray& asArray();
+    JsonObject& asObject();
 
     // Member lookup: nullptr when this is not an object or has no such key.
-    const JsonValue* find(std::string_view key) const {
-        if (!isObject()) return nullptr;
-        const auto& o = asObject();
-        auto it = o.find(key);
-        return it == o.end() ? nullptr : &it->second;
-    }
+    const JsonValue* find(std::string_view key) const;
     // The string member under key, or nullptr when absent or not a string.
     const std::string* findString(std::string_view key) const {
         const JsonValue* v = find(key);
@@ -152,7 +151,29 @@ public:
     friend bool operator==(const JsonValue& a, const JsonValue& b) { return a.v_ == b.v_; }
 
 private:
+    friend class JsonObject;
+    friend class TXJsonParser;
+
     std::variant<std::monostate, bool, Decimal, std::string, JsonArray, JsonObject> v_;
 };
+
+inline JsonObject::const_iterator JsonObject::begin() const noexcept {
+    return members_.begin();
+}
+inline JsonObject::const_iterator JsonObject::end() const noexcept {
+    return members_.end();
+}
+inline std::size_t JsonObject::size() const noexcept {
+    return members_.size();
+}
+inline bool JsonObject::empty() const noexcept {
+    return members_.empty();
+}
+inline void JsonObject::clear() noexcept {
+    members_.clear();
+}
+inline bool JsonObject::contains(std::string_view key) const {
+    return find(key) != end();
+}
 
 }  // namespace tx

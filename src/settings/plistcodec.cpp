@@ -9,6 +9,7 @@
 #include <locale.h>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -70,9 +71,16 @@ std::optional<QVariant> toVariant(plist_t node) {
             return QVariant(d);
         }
         case PLIST_STRING: {
-            char* s = nullptr;
-            plist_get_string_val(node, &s);
-            return QVariant(takeString(s));
+            // A binary property list may hold a string with a NUL inside;
+            // libplist's copying getter stops the process on one. Read it in
+            // place, up to the first NUL, which is as much as a string node
+            // can be written back with.
+            uint64_t length = 0;
+            const char* s = plist_get_string_ptr(node, &length);
+            QString out =
+                s ? QString::fromUtf8(s, static_cast<qsizetype>(strnlen(s, length))) : QString();
+            if (out.isNull()) out = QStringLiteral("");  // present but empty is not absent
+            return QVariant(out);
         }
         case PLIST_ARRAY: {
             QVariantList list;
@@ -183,6 +191,18 @@ std::optional<QVariantMap> readDictionary(const QByteArray& bytes) {
     {
         CNumericScope cLocale;
         plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &raw);
+        // A binary list's keys may hold a NUL, and libplist stops the process
+        // when asked for such a key. Its XML form cannot hold one, so the
+        // binary list is read through that form.
+        if (raw && plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size()))) {
+            Node binary(raw);
+            raw = nullptr;
+            char* xml = nullptr;
+            uint32_t length = 0;
+            plist_to_xml(binary.get(), &xml, &length);
+            if (xml) plist_from_xml(xml, length, &raw);
+            std::free(xml);
+        }
     }
     Node root(raw);
     if (!root || plist_get_node_type(raw) != PLIST_DICT) return std::nullopt;

@@ -75,12 +75,17 @@ QString frameText(const QRectF& r) {
 }
 
 // The reverse of frameText, lenient as the platform's own rectangle reader:
-// the first four numbers in order, missing ones 0.
+// the first four numbers in order, missing ones 0. A number beyond the range
+// of a double (1e999) also counts as 0: an infinite coordinate would be
+// written back as "inf", which no reader takes for a number.
 QRectF parseFrame(const QString& text) {
     double v[4] = {0, 0, 0, 0};
     int i = 0;
-    for (auto it = numberPattern().globalMatch(text); it.hasNext() && i < 4;)
-        v[i++] = QLocale::c().toDouble(it.next().captured(0));
+    for (auto it = numberPattern().globalMatch(text); it.hasNext() && i < 4;) {
+        bool ok = false;
+        const double d = QLocale::c().toDouble(it.next().captured(0), &ok);
+        v[i++] = ok && std::isfinite(d) ? d : 0;
+    }
     return QRectF(v[0], v[1], v[2], v[3]);
 }
 

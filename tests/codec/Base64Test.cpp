@@ -30,7 +30,24 @@ TEST(Base64Test, Rfc4648Vectors) {
         EXPECT_EQ(codec::base64EncodedString(in), encoded);
         EXPECT_EQ(codec::base64EncodeLine(in.data(), in.size()), encoded);
         EXPECT_EQ(codec::dataFromBase64String(encoded), in);
+        // The raw interface: NUL-terminated output and the measured length.
+        std::size_t length = 12345;
+        const auto text = codec::NewBase64Encode(in.data(), in.size(), false, &length);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(length, encoded.size());
+        EXPECT_EQ(std::string(text.get()), encoded);
+        for (std::size_t given : {codec::kMeasureInput, encoded.size()}) {
+            length = 12345;
+            const auto back = codec::NewBase64Decode(encoded.c_str(), given, &length);
+            ASSERT_NE(back, nullptr);
+            EXPECT_EQ(std::vector<std::uint8_t>(back.get(), back.get() + length), in);
+        }
     }
+    // A decoded length counts only what the input holds before its end.
+    std::size_t length = 12345;
+    const auto part = codec::NewBase64Decode("Zm9vYmFy", 4, &length);
+    EXPECT_EQ(length, 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(part.get()), length), "foo");
 }
 
 // Breaks stand only between full lines of 64 characters; the one-line form

@@ -58,6 +58,11 @@ TEST(ParserTest, ErrorTraces) {
         {"nul", "3: Expected 'null'"},
         {"\xEF\xBB\xBF[]", "3: Unrecognised leading character"},
         {"[", "11: End of input while parsing array"},
+        // A blank after the bracket reaches the value scan before the end.
+        {"[ ", "11: Unexpected end of string | 3: Expected value while parsing array"},
+        {"[1,", "11: End of input while parsing array"},
+        {"{", "11: End of input while parsing object"},
+        {"{ ", "3: Object key string expected"},
         {"[1,]", "9: Trailing comma disallowed in array"},
         {"[,1]", "3: Unrecognised leading character | 3: Expected value while parsing array"},
         {"{\"a\":1", "11: End of input while parsing object"},
@@ -192,6 +197,18 @@ TEST(WriterTest, DepthLimitIs512AndTheErrorNamesEnclosingKeys) {
     writer.setMaxDepth(2);
     EXPECT_FALSE(writer.stringWithObject(JsonObject{{"k", JsonArray{JsonArray{}}}}));
     EXPECT_EQ(traceText(writer), "7: Nested too deep | 1: Unsupported value for key k in object");
+    // Only an array or an object is a JSON text; any value is a fragment.
+    for (const JsonValue& scalar : {JsonValue("s"), JsonValue(true), JsonValue()}) {
+        EXPECT_FALSE(writer.stringWithObject(scalar));
+        EXPECT_EQ(traceText(writer), "4: Not valid type for JSON");
+        EXPECT_TRUE(writer.stringWithFragment(scalar));
+    }
+}
+
+TEST(ParserTest, NoInputIsError12) {
+    tx::TXJsonParser parser;
+    EXPECT_FALSE(parser.objectWithString(static_cast<const std::string*>(nullptr)));
+    EXPECT_EQ(traceText(parser), "12: Input was 'nil'");
 }
 
 // Parse, write, parse again: both layouts give back the same tree, and

@@ -292,4 +292,24 @@ TEST_F(SettingsStore, TemporaryFilesOfAKilledSaveAreRemovedOnceOld) {
     EXPECT_TRUE(QFileInfo::exists(target));
 }
 
+// Frames whose numbers are beyond a double (found by fuzzing the file): they
+// read as 0, so the next save writes a frame that reads back the same, not
+// "inf", which shifted every later number by one place.
+TEST_F(SettingsStore, FrameNumbersBeyondADoubleReadAsZero) {
+    // clang-format off
+    const std::pair<const char*, QRectF> cases[] = {
+        {"{{1e3083 -0}, {inf, 1.5}}", QRectF(0, 0, 1.5, 0)},
+        {"{{1, -1e400}, {3, 4}}", QRectF(1, 0, 3, 4)},
+        {"{{1.5, 2}, {300, 1e308}}", QRectF(630, 580, 507, 363)},  // no screen: the default
+    };
+    // clang-format on
+    for (const auto& [text, frame] : cases) {
+        writeFile(plist(QByteArray("<key>winPosition</key><string>") + text + "</string>"));
+        const auto first = open();
+        EXPECT_EQ(first->getWinPosition(), frame) << text;
+        ASSERT_TRUE(first->save());
+        EXPECT_EQ(open()->getWinPosition(), frame) << text;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,135 @@
+// The value tree: object members kept sorted for lookup and writing,
+// duplicate keys, and parsed trees whose containers live in an arena while
+// parts of them are copied, moved out, changed or dropped on other threads.
+
+#include "TXJSON.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using tx::JsonArray;
+using tx::JsonObject;
+using tx::JsonValue;
+using tx::TXJsonParser;
+
+namespace {
+
+std::string written(const JsonValue& v) {
+    return tx::TXJsonWriter().stringWithFragment(v).value_or("?");
+}
+
+// An object text with keys k0..k(n-1) in a scrambled order; key k(i) holds i.
+std::string scrambledObject(int n) {
+    std::string s = "{";
+    for (int i = 0; i < n; ++i) {
+        const int k = (i * 7 + 3) % n;
+        s += (i ? "," : "") + ("\"k" + std::to_string(k) + "\":") + std::to_string(k);
+    }
+    return s + "}";
+}
+
+// Lookups and the written order must agree with the keys' byte order for
+// objects below and above the size at which the parser sorts differently.
+TEST(JsonTreeTest, MembersAreFoundAndWrittenInKeyOrder) {
+    for (int n : {0, 1, 2, 5, 24, 25, 100, 1000}) {
+        const std::optional<JsonValue> v = TXJsonParser().objectWithString(scrambledObject(n));
+        ASSERT_TRUE(v) << n;
+        ASSERT_EQ(v->asObject().size(), static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) {
+            const JsonValue* member = v->find("k" + std::to_string(k));
+            ASSERT_TRUE(member) << n << " k" << k;
+            EXPECT_EQ(member->asNumber().toInt64(), k);
+        }
+        EXPECT_EQ(v->find("k"), nullptr);
+        EXPECT_EQ(v->find("k" + std::to_string(n)), nullptr);
+        std::string previous;
+        for (const auto& [key, value] : v->asObject()) {
+            EXPECT_LT(previous, key);
+            previous = key;
+        }
+    }
+}
+
+// A later duplicate replaces the earlier value, wherever the two stand and
+// however many members the object has.
+TEST(JsonTreeTest, LaterDuplicateKeyWins) {
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"({"a":1,"a":2})", R"({"a":2})"},
+        {R"({"b":1,"a":2,"b":3,"a":4,"b":5})", R"({"a":4,"b":5})"},
+        {R"({"a":{"x":1,"x":2},"a":[{"y":1,"y":{}}]})", R"({"a":[{"y":{}}]})"},
+        {R"({"":1,"":null})", R"({"":null})"},
+    };
+    // clang-format on
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(written(*TXJsonParser().objectWithString(input)), expected) << input;
+
+    // Above the insertion-sort size: every key twice, the second value kept.
+    std::string big = "{";
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 40; ++i)
+            big += (round || i ? "," : "") + ("\"" + std::to_string(i) + "\":") +
+                   std::to_string(round * 100 + i);
+    const std::optional<JsonValue> v = TXJsonParser().objectWithString(big + "}");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->asObject().size(), 40u);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(v->find(std::to_string(i))->asNumber().toInt64(), 100 + i) << i;
+}
+
+// The map-like interface that code building trees by hand relies on.
+TEST(JsonTreeTest, ObjectInterfaceBehavesLikeAMap) {
+    JsonObject o{{"b", 1}, {"a", 2}, {"b", 3}};  // as a map: the first "b" stays
+    EXPECT_EQ(written(o), R"({"a":2,"b":1})");
+    EXPECT_FALSE(o.emplace("a", 9).second);
+    EXPECT_TRUE(o.emplace("c", 4).second);
+    o["d"];
+    o.insert_or_assign("a", "x");
+    EXPECT_EQ(written(o), R"({"a":"x","b":1,"c":4,"d":null})");
+    EXPECT_EQ(o.erase("b"), 1u);
+    EXPECT_EQ(o.erase("b"), 0u);
+    EXPECT_TRUE(o.contains("c"));
+    EXPECT_EQ(o.count("b"), 0u);
+    EXPECT_THROW(o.at("b"), std::out_of_range);
+    EXPECT_EQ(o.at("c"), JsonValue(4));
+    EXPECT_EQ(o, (JsonObject{{"d", nullptr}, {"c", 4}, {"a", "x"}}));
+}
+
+// Parts of a parsed tree stay valid without the tree: copies, parts moved
+// out, and containers changed after the parse. Under AddressSanitizer a part
+// that still used the tree's arena after it was dropped would be reported.
+TEST(JsonTreeTest, PartsOutliveTheParsedTree) {
+    const std::string text = R"({"list":[{"name":"a long name, past the inline size","v":[1,2]}],)"
+                             R"("other":{"k":"v"}})";
+    JsonValue copied, moved, changed;
+    {
+        std::optional<JsonValue> tree = TXJsonParser().objectWithString(text);
+        ASSERT_TRUE(tree);
+        copied = *tree->find("list");
+        moved = std::move(tree->asObject()["other"]);
+        changed = std::move(*tree);
+    }
+    for (int i = 0; i < 1000; ++i) changed.asObject()["list"].asArray().push_back(i);
+    changed.asObject()["new"] = JsonArray{copied};
+    EXPECT_EQ(written(copied), R"([{"name":"a long name, past the inline size","v":[1,2]}])");
+    EXPECT_EQ(written(moved), R"({"k":"v"})");
+    EXPECT_EQ(changed.asObject().at("list").asArray().size(), 1001u);
+    EXPECT_EQ(*changed.find("new")->asArray()[0].asArray()[0].find("v"),
+              JsonValue(JsonArray{1, 2}));
+
+    // A tree parsed on one thread and dropped on another, while the parser
+    // goes on with the next tree.
+    TXJsonParser parser;
+    std::vector<std::thread> droppers;
+    for (int i = 0; i < 4; ++i) {
+        auto tree = std::make_shared<JsonValue>(*parser.objectWithString(text));
+        droppers.emplace_back([tree]() mutable { tree.reset(); });
+    }
+    for (std::thread& t : droppers) t.join();
+}
+
+}  // namespace
