@@ -2,7 +2,10 @@
 
 #include "camserver.h"
 #include "mainthreadcall.h"
+#include "reconnector.h"
+#include "restwhilehidden.h"
 #include "settings.h"
+#include "timedpictureloader.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
 #include "zvdatamanager.h"
@@ -42,6 +45,11 @@ QAction* addRecordItem(QMenu* menu, const QString& title, int tag) {
 
 ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
     : QObject(parent), settings_(settings), window_(std::make_unique<ZVMainWindow>()) {
+    reconnector_ = std::make_unique<Reconnector>([this] {
+        if (dataManager_ && !workEnded_) dataManager_->loadCameras();
+    });
+    rest_ =
+        std::make_unique<RestWhileHidden>(window_.get(), [this] { return settings_.getCurrent(); });
     createVolumeSlider();
     connectCommands();
 }
@@ -84,6 +92,13 @@ void ZorvanMacAppDelegate::connectCommands() {
     audioSlider_->setEnabled(false);
     // Nothing is known about sound before a camera is shown.
     applySoundAvailability(nullptr, nullptr);
+
+    // The live rate and round-trip time over the picture, on request.
+    liveFigures_ = new QAction(zvText("Show Picture Rate"), ui.menuViewer);
+    liveFigures_->setCheckable(true);
+    ui.menuViewer->insertAction(ui.actionPreferences, liveFigures_);
+    connect(liveFigures_, &QAction::toggled, this,
+            [this](bool on) { mainImage()->freshness().setShowStats(on); });
 }
 
 void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
@@ -94,6 +109,7 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
 
     dataManager_ = std::make_unique<ZVDataManager>(settings_.getCurrent());
     dataManager_->setDelegate(this);
+    pictureLoader_ = std::make_unique<TimedPictureLoader>(dataManager_.get(), mainImage());
 
     placeWindow(settings_.getWinPosition());
     window_->show();
@@ -137,6 +153,8 @@ void ZorvanMacAppDelegate::applicationWillTerminate() {
 void ZorvanMacAppDelegate::endWork() {
     if (workEnded_) return;
     workEnded_ = true;
+    reconnector_->cancel();
+    rest_->end();
     for (const auto& server : settings_.getServers()) server->stopVideo();
     // Release workers waiting for the main thread, then abort and join them.
     MainThreadCall::close();
@@ -158,12 +176,13 @@ void ZorvanMacAppDelegate::updateServers() {
         item->setChecked(item->property("title").toString() == name);
 
     dataManager_->setCurrentServer(current);
-    current->setDataManager(dataManager_.get());
+    current->setDataManager(pictureLoader_.get());
     dataManager_->setDelegate(this);
     dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::openServer() {
+    reconnector_->cancel();
     if (dataManager_) dataManager_->loadCameras();
 }
 
@@ -188,6 +207,7 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
             showAlert("Error");
             return;
         }
+        reconnector_->succeeded();
         const auto cameras = server->getCameras();
         QMenu* menu = camerasMenu();
         menu->clear();
@@ -217,20 +237,37 @@ void ZorvanMacAppDelegate::noConnection() {
 }
 
 void ZorvanMacAppDelegate::serverNotConnected() {
+    if (isRetryFailure()) return;
     showAlert("Server is not available");
-    MainThreadCall::run([&] { camerasMenu()->clear(); });
+    MainThreadCall::run([&] {
+        camerasMenu()->clear();
+        // After the person has been told, keep trying by ourselves.
+        if (const auto server = settings_.getCurrent(); server && !workEnded_)
+            reconnector_->start(server->host());
+    });
 }
 
 void ZorvanMacAppDelegate::badResponse() {
+    if (isRetryFailure()) return;
     showAlert("Error");
+}
+
+bool ZorvanMacAppDelegate::isRetryFailure() {
+    // Retries are silent: their failures only plan the next one.
+    bool retry = false;
+    MainThreadCall::run([&] { retry = reconnector_->takeFailure(); });
+    return retry;
 }
 
 // --- helpers, main thread ---
 
 void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
     const auto cameras = server.getCameras();
+    // The picture counts as old after a few of this server's intervals.
+    mainImage()->freshness().setRefreshIntervalMs(CamServer::refreshIntervalMs(server.fps()));
     cameras->at(static_cast<size_t>(k))->setCamera(mainImage());
-    server.videoCameraAtIndex(k);
+    // At once, or when the window can be seen again.
+    rest_->videoCameraAtIndex(server, k);
 }
 
 void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const CameraView* camera) {

@@ -13,7 +13,10 @@ class CameraView;
 class QAction;
 class QMenu;
 class QSlider;
+class Reconnector;
+class RestWhileHidden;
 class Settings;
+class TimedPictureLoader;
 class TouchImage;
 class ZVDataManager;
 class ZVMainWindow;
@@ -58,6 +61,13 @@ public:
     QMenu* soundMenu() const;
     QSlider* audioSlider() const { return audioSlider_; }
     ZVDataManager* dataManager() const { return dataManager_.get(); }
+    // The silent retries after a server did not answer. Every command of the
+    // person's own that loads a server ends them with cancel() first.
+    Reconnector* reconnector() const { return reconnector_.get(); }
+    // Rests the picture refresh while the window cannot be seen.
+    RestWhileHidden* restWhileHidden() const { return rest_.get(); }
+    // The checkable "Show Picture Rate" item, off at start.
+    QAction* liveFiguresAction() const { return liveFigures_; }
 
 private:
     void createVolumeSlider();
@@ -66,6 +76,7 @@ private:
     void showCamera(CamServer& server, std::int64_t k);
     void applySoundAvailability(CamServer* server, const CameraView* camera);
     void showAlert(const char* key);
+    bool isRetryFailure();
     void endWork();
 
     Settings& settings_;
@@ -73,4 +84,9 @@ private:
     std::unique_ptr<ZVDataManager> dataManager_;  // rebound to each current server
     QSlider* audioSlider_ = nullptr;              // owned by the sound menu
     bool workEnded_ = false;
+    QAction* liveFigures_ = nullptr;  // owned by its menu
+    // Gives the view the moment each picture is asked for.
+    std::unique_ptr<TimedPictureLoader> pictureLoader_;
+    std::unique_ptr<Reconnector> reconnector_;
+    std::unique_ptr<RestWhileHidden> rest_;
 };
