@@ -28,6 +28,10 @@ void Reconnector::start(const QString& host) {
     qCInfo(lcReconnect) << "Retrying" << host;
     // Either watch may be missing (no such name, no rtnetlink); the pauses
     // alone still bring the server back.
+    if (!timing_.watchNetwork) {
+        wait();
+        return;
+    }
     host_ = Reachability::reachabilityWithHostName(host);
     if (host_) {
         connect(host_.get(), &Reachability::kNetworkReachabilityChangedNotification, this,

@@ -30,6 +30,8 @@ public:
         // A load cancelled before it started never reports; this bounds the
         // wait for it. A late report is still taken: success ends the retries.
         int attemptTimeoutMs = 10000;
+        // Off only where the pauses alone must be seen (tests).
+        bool watchNetwork = true;
     };
 
     // reload: loads the current server's lists again, reporting as usual.

@@ -22,6 +22,10 @@ void TouchImage::setPicture(const QImage& image) {
 
 void TouchImage::clearPicture() {
     picture_ = QImage();
+    // No camera is shown any more: nothing to warn of until one is.
+    shownServer_ = nullptr;
+    shownImageUri_.clear();
+    freshness_->stop();
     update();
 }
 

@@ -27,8 +27,8 @@ public:
 
     CameraView* delegate() const { return delegate_; }
     const QImage& picture() const { return picture_; }
-    // Empties the view; setPicture() with no image does not, it keeps the
-    // last good picture.
+    // Empties the view and ends the warning until a camera is shown again;
+    // setPicture() with no image does not, it keeps the last good picture.
     void clearPicture();
 
     // The controller's cameras menu, for the view's own camera controls.

@@ -66,6 +66,13 @@ TEST(StalePicture, ACameraThatNeverDeliversIsWarnedAbout) {
     camera.setCamera(&view);
     ASSERT_TRUE(waitUntil([&] { return view.freshness().isStale(); }));
     EXPECT_TRUE(view.picture().isNull());
+
+    view.clearPicture();  // no camera shown any more
+    EXPECT_FALSE(view.freshness().isStale());
+    spinFor(400);
+    EXPECT_FALSE(view.freshness().isStale());
+    camera.setCamera(&view);  // shown again: counting again
+    ASSERT_TRUE(waitUntil([&] { return view.freshness().isStale(); }));
 }
 
 TEST(StalePicture, AnotherCameraClearsThePictureTheSameOneKeepsIt) {
