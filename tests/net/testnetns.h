@@ -37,6 +37,16 @@ public:
             return;
         }
         inside_ = true;
+        // IPv4 only: otherwise the kernel adds link-local IPv6 addresses and
+        // routes of its own, a second or so after a link comes up, and a
+        // test could take them for the changes it made.
+        for (const char* knob : {"/proc/sys/net/ipv6/conf/all/disable_ipv6",
+                                 "/proc/sys/net/ipv6/conf/default/disable_ipv6"}) {
+            const int fd = ::open(knob, O_WRONLY | O_CLOEXEC);
+            if (fd < 0) continue;  // a kernel without IPv6 adds none anyway
+            [[maybe_unused]] auto n = ::write(fd, "1", 1);
+            ::close(fd);
+        }
         if (!ip("link set lo up")) why_ = "iproute2's ip does not work in the namespace";
     }
     ~TestNetns() {
