@@ -5,7 +5,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <QThread>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <future>
 
 #include "reachability.h"
 #include "testnetns.h"
@@ -47,6 +53,17 @@ struct Counter {
     }
     int count = 0;
 };
+
+// Runs fn on the thread of context and waits for it. The wait is a
+// std::promise, whose ordering the thread sanitizer sees.
+void runOn(QObject* context, const std::function<void()>& fn) {
+    std::promise<void> done;
+    QMetaObject::invokeMethod(context, [&] {
+        fn();
+        done.set_value();
+    });
+    done.get_future().wait();
+}
 
 }  // namespace
 
@@ -207,4 +224,32 @@ TEST_F(NetnsTest, HostNamesAreResolvedWithoutBlocking) {
         // Becoming reachable once the name is known is a change.
         EXPECT_EQ(count.count, c.lookup && c.status ? 1 : 0) << c.name;
     }
+}
+
+TEST_F(NetnsTest, NotifiesOnTheThreadWhereItWasStarted) {
+    QThread worker;  // started in this namespace, so it runs in it too
+    worker.start();
+    auto* context = new QObject;
+    context->moveToThread(&worker);
+    std::unique_ptr<Reachability> r;
+    std::atomic<QThread*> seenOn{nullptr};
+    bool started = false;
+    runOn(context, [&] {
+        r = monitorFor("10.20.0.7");
+        started = r->startNotifier();
+        QObject::connect(r.get(), &Reachability::kNetworkReachabilityChangedNotification, r.get(),
+                         [&] { seenOn = QThread::currentThread(); });
+    });
+    EXPECT_TRUE(started);
+    EXPECT_FALSE(r->startNotifier()) << "only on the thread the monitor belongs to";
+
+    ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));
+    EXPECT_TRUE(waitUntil([&] { return seenOn.load() != nullptr; }));
+    EXPECT_EQ(seenOn.load(), &worker);
+
+    QMetaObject::invokeMethod(
+        context, [&] { r.reset(); }, Qt::BlockingQueuedConnection);
+    context->deleteLater();
+    worker.quit();
+    worker.wait();
 }
