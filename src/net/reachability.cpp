@@ -3,7 +3,8 @@
 #include "netlinkwatch.h"
 #include "routeprobe.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -23,6 +24,10 @@
 struct Reachability::LookupLink {
     std::mutex lock;
     Reachability* monitor = nullptr;
+    // The answer travels here, under the lock, and only a plain event goes
+    // through Qt's queue: the lock orders the resolver's writes before the
+    // monitor's reads in a way race detectors can see.
+    std::optional<std::vector<sockaddr_storage>> answer;
 };
 
 namespace {
@@ -181,17 +186,20 @@ void Reachability::spawnLookup() {
             ::freeaddrinfo(found);
         }
         std::lock_guard<std::mutex> hold(link->lock);
-        if (Reachability* monitor = link->monitor) {
-            // Posted to the monitor: a monitor destroyed before delivery
-            // takes the posted call with it.
-            QMetaObject::invokeMethod(
-                monitor,
-                [monitor, addresses = std::move(addresses)]() mutable {
-                    monitor->lookupFinished(std::move(addresses));
-                },
-                Qt::QueuedConnection);
-        }
+        link->answer = std::move(addresses);
+        // A monitor destroyed before delivery takes the posted event with it.
+        if (link->monitor) QCoreApplication::postEvent(link->monitor, new QEvent(QEvent::User));
     }).detach();
+}
+
+void Reachability::customEvent(QEvent* event) {
+    if (event->type() != QEvent::User) return;
+    std::optional<std::vector<sockaddr_storage>> answer;
+    {
+        std::lock_guard<std::mutex> hold(lookupLink_->lock);
+        answer.swap(lookupLink_->answer);
+    }
+    if (answer) lookupFinished(std::move(*answer));
 }
 
 void Reachability::lookupFinished(std::vector<sockaddr_storage> addresses) {

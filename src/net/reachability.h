@@ -76,6 +76,9 @@ signals:
     // The flags differ from those last seen; monitor is this object.
     void kNetworkReachabilityChangedNotification(Reachability* monitor);
 
+protected:
+    void customEvent(QEvent* event) override;
+
 private:
     struct LookupLink;
     Reachability();

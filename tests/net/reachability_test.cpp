@@ -5,6 +5,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <future>
+#include <mutex>
 
 #include "reachability.h"
 #include "testnetns.h"
@@ -54,16 +57,34 @@ struct Counter {
     int count = 0;
 };
 
-// Runs fn on the thread of context and waits for it. The wait is a
-// std::promise, whose ordering the thread sanitizer sees.
-void runOn(QObject* context, const std::function<void()>& fn) {
-    std::promise<void> done;
-    QMetaObject::invokeMethod(context, [&] {
-        fn();
-        done.set_value();
-    });
-    done.get_future().wait();
-}
+// Runs work on its own thread and waits for it. The work travels under a
+// mutex and only a plain event goes through Qt's queue, so the thread
+// sanitizer sees the hand-over.
+class Runner : public QObject {
+public:
+    void run(std::function<void()> fn) {
+        std::promise<void> done;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            fn_ = std::move(fn);
+            done_ = &done;
+        }
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        done.get_future().wait();
+    }
+
+protected:
+    void customEvent(QEvent*) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        fn_();
+        done_->set_value();
+    }
+
+private:
+    std::mutex lock_;
+    std::function<void()> fn_;
+    std::promise<void>* done_ = nullptr;
+};
 
 }  // namespace
 
@@ -229,12 +250,12 @@ TEST_F(NetnsTest, HostNamesAreResolvedWithoutBlocking) {
 TEST_F(NetnsTest, NotifiesOnTheThreadWhereItWasStarted) {
     QThread worker;  // started in this namespace, so it runs in it too
     worker.start();
-    auto* context = new QObject;
+    auto* context = new Runner;
     context->moveToThread(&worker);
     std::unique_ptr<Reachability> r;
     std::atomic<QThread*> seenOn{nullptr};
     bool started = false;
-    runOn(context, [&] {
+    context->run([&] {
         r = monitorFor("10.20.0.7");
         started = r->startNotifier();
         QObject::connect(r.get(), &Reachability::kNetworkReachabilityChangedNotification, r.get(),
