@@ -88,24 +88,6 @@ private:
 
 }  // namespace
 
-TEST(Reachability, RulesOverTheThreeFlags) {
-    const struct {
-        std::uint32_t flags;
-        int network, localLink;
-    } cases[] = {
-        {0, 0, 0},
-        {kR, 1, 0},
-        {kR | kD, 1, 1},
-        {kD, 0, 0},
-        {kR | Reachability::kFlagConnectionRequired, 0, 0},
-        {kR | kD | Reachability::kFlagConnectionRequired, 0, 1},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Reachability::networkStatusForFlags(c.flags), c.network) << c.flags;
-        EXPECT_EQ(Reachability::localWiFiStatusForFlags(c.flags), c.localLink) << c.flags;
-    }
-}
-
 TEST(Reachability, TargetsThatCannotBeMadeGiveNoMonitor) {
     EXPECT_EQ(Reachability::reachabilityWithHostName(""), nullptr);
     EXPECT_EQ(Reachability::reachabilityWithHostName(QString(300, 'a')), nullptr);
