@@ -9,7 +9,7 @@
 
 Q_LOGGING_CATEGORY(lcReconnect, "zorvan.reconnect")
 
-Reconnector::Reconnector(std::function<void()> reload, QObject* parent)
+Reconnector::Reconnector(std::function<bool()> reload, QObject* parent)
     : QObject(parent), reload_(std::move(reload)) {
     pause_.setSingleShot(true);
     attemptTimeout_.setSingleShot(true);
@@ -85,8 +85,12 @@ void Reconnector::attempt() {
     inFlight_ = true;
     ++attempts_;
     attemptTimeout_.start(timing_.attemptTimeoutMs);
+    if (!reload_()) {
+        inFlight_ = false;  // no load went out: nothing of it will report
+        cancel();
+        return;
+    }
     emit attempting();
-    reload_();
 }
 
 void Reconnector::attemptFailed() {

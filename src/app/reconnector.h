@@ -34,8 +34,10 @@ public:
         bool watchNetwork = true;
     };
 
-    // reload: loads the current server's lists again, reporting as usual.
-    explicit Reconnector(std::function<void()> reload, QObject* parent = nullptr);
+    // reload: loads the server's lists again, reporting as usual; false when
+    // there is nothing to retry any more (the server is no longer the
+    // current one), which ends the retries without a load.
+    explicit Reconnector(std::function<bool()> reload, QObject* parent = nullptr);
     ~Reconnector() override;
 
     void setTiming(const Timing& timing) { timing_ = timing; }
@@ -68,7 +70,7 @@ private:
     void retryNow();
     void wait();
 
-    std::function<void()> reload_;
+    std::function<bool()> reload_;
     Timing timing_;
     QTimer pause_;
     QTimer attemptTimeout_;

@@ -46,7 +46,12 @@ QAction* addRecordItem(QMenu* menu, const QString& title, int tag) {
 ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
     : QObject(parent), settings_(settings), window_(std::make_unique<ZVMainWindow>()) {
     reconnector_ = std::make_unique<Reconnector>([this] {
-        if (dataManager_ && !workEnded_) dataManager_->loadCameras();
+        // Only the server that did not answer is retried: should another
+        // have become current, its own load decides.
+        const auto server = settings_.getCurrent();
+        if (!dataManager_ || workEnded_ || !server || server != retrying_.lock()) return false;
+        dataManager_->loadCameras();
+        return true;
     });
     rest_ =
         std::make_unique<RestWhileHidden>(window_.get(), [this] { return settings_.getCurrent(); });
@@ -193,7 +198,7 @@ void ZorvanMacAppDelegate::mikrophonesDidLoaded(const tx::JsonValue& list) {
         const std::shared_ptr<CamServer> server = settings_.getCurrent();
         if (server && !server->setMicrophones(list)) {
             qCInfo(lcApp) << "Microphone list is not a list";
-            showAlert("Error");
+            if (!reconnector_->takeFailure()) showAlert("Error");
         }
     });
 }
@@ -204,7 +209,7 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
         if (!server) return;
         if (!server->setCameras(list)) {
             qCInfo(lcApp) << "Camera list is not a list";
-            showAlert("Error");
+            if (!reconnector_->takeFailure()) showAlert("Error");
             return;
         }
         reconnector_->succeeded();
@@ -242,8 +247,10 @@ void ZorvanMacAppDelegate::serverNotConnected() {
     MainThreadCall::run([&] {
         camerasMenu()->clear();
         // After the person has been told, keep trying by ourselves.
-        if (const auto server = settings_.getCurrent(); server && !workEnded_)
+        if (const auto server = settings_.getCurrent(); server && !workEnded_) {
+            retrying_ = server;
             reconnector_->start(server->host());
+        }
     });
 }
 

@@ -88,5 +88,6 @@ private:
     // Gives the view the moment each picture is asked for.
     std::unique_ptr<TimedPictureLoader> pictureLoader_;
     std::unique_ptr<Reconnector> reconnector_;
+    std::weak_ptr<CamServer> retrying_;  // the server the retries are for
     std::unique_ptr<RestWhileHidden> rest_;
 };

@@ -85,7 +85,11 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
     ASSERT_TRUE(ns.ip("link set zvb up"));
 
     int reloads = 0;
-    Reconnector r([&] { ++reloads; });
+    bool wanted = true;
+    Reconnector r([&] {
+        if (wanted) ++reloads;
+        return wanted;
+    });
     r.setTiming({600000, 600000, 600000});  // only the network can bring a retry
     r.start("10.20.0.7");
     spinFor(200);
@@ -110,4 +114,13 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
     ASSERT_TRUE(ns.ip("route del 10.30.0.0/24 via 10.20.0.2"));
     spinFor(300);
     EXPECT_EQ(reloads, 2);
+
+    // Retries for a server that is no longer wanted end at the next try,
+    // and leave no failure to swallow.
+    r.start("10.20.0.7");
+    wanted = false;
+    ASSERT_TRUE(ns.ip("addr del 10.20.0.1/24 dev zva"));
+    ASSERT_TRUE(waitUntil([&] { return !r.isActive(); }));
+    EXPECT_EQ(reloads, 2);
+    EXPECT_FALSE(r.takeFailure());
 }
