@@ -177,7 +177,9 @@ void Reachability::spawnLookup() {
         addrinfo* found = nullptr;
         std::vector<sockaddr_storage> addresses;
         if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) == 0) {
-            for (const addrinfo* i = found; i; i = i->ai_next) {
+            // A few addresses are enough to judge a host; a name with
+            // hundreds must not make every check probe them all.
+            for (const addrinfo* i = found; i && addresses.size() < 16; i = i->ai_next) {
                 if (i->ai_family != AF_INET && i->ai_family != AF_INET6) continue;
                 sockaddr_storage s = {};
                 std::memcpy(&s, i->ai_addr, std::min<size_t>(i->ai_addrlen, sizeof(s)));
