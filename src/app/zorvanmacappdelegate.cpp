@@ -213,6 +213,8 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
             return;
         }
         reconnector_->succeeded();
+        // The server is back: its "not available" alert is no longer true.
+        if (unavailableAlert_) unavailableAlert_->done(QMessageBox::Accepted);
         const auto cameras = server->getCameras();
         QMenu* menu = camerasMenu();
         menu->clear();
@@ -243,14 +245,24 @@ void ZorvanMacAppDelegate::noConnection() {
 
 void ZorvanMacAppDelegate::serverNotConnected() {
     if (isRetryFailure()) return;
-    showAlert("Server is not available");
+    std::shared_ptr<CamServer> server;
+    std::shared_ptr<const CameraList> listBefore;
     MainThreadCall::run([&] {
+        // Keep trying from now on, not from when the alert is dismissed: a
+        // server that comes back while nobody is there to read the alert
+        // still returns, and takes the alert away.
+        server = settings_.getCurrent();
+        if (!server || workEnded_) return;
+        listBefore = server->getCameras();
+        retrying_ = server;
+        reconnector_->start(server->host());
+    });
+    showAlert("Server is not available", &unavailableAlert_);
+    MainThreadCall::run([&] {
+        // A fresh list that a retry brought meanwhile stays in the menu.
+        if (server && server == settings_.getCurrent() && server->getCameras() != listBefore)
+            return;
         camerasMenu()->clear();
-        // After the person has been told, keep trying by ourselves.
-        if (const auto server = settings_.getCurrent(); server && !workEnded_) {
-            retrying_ = server;
-            reconnector_->start(server->host());
-        }
     });
 }
 
@@ -285,12 +297,13 @@ void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const Camer
     for (int i = 0; i < 2 && i < entries.size(); ++i) entries[i]->setVisible(hasMicrophone);
 }
 
-void ZorvanMacAppDelegate::showAlert(const char* key) {
+void ZorvanMacAppDelegate::showAlert(const char* key, QPointer<QMessageBox>* shown) {
     qCInfo(lcApp) << "Alert:" << key;
     MainThreadCall::run([&] {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Zorvan"), zvText(key),
                         QMessageBox::NoButton, window_.get());
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        if (shown) *shown = &box;
         box.exec();
     });
 }

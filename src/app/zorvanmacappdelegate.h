@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 
 #include <cstdint>
@@ -12,6 +13,7 @@ class CamServer;
 class CameraView;
 class QAction;
 class QMenu;
+class QMessageBox;
 class QSlider;
 class Reconnector;
 class RestWhileHidden;
@@ -75,7 +77,8 @@ private:
     void placeWindow(const QRectF& frame);
     void showCamera(CamServer& server, std::int64_t k);
     void applySoundAvailability(CamServer* server, const CameraView* camera);
-    void showAlert(const char* key);
+    // shown: set to the alert while it is up, so that it can be closed.
+    void showAlert(const char* key, QPointer<QMessageBox>* shown = nullptr);
     bool isRetryFailure();
     void endWork();
 
@@ -88,6 +91,7 @@ private:
     // Gives the view the moment each picture is asked for.
     std::unique_ptr<TimedPictureLoader> pictureLoader_;
     std::unique_ptr<Reconnector> reconnector_;
-    std::weak_ptr<CamServer> retrying_;  // the server the retries are for
+    std::weak_ptr<CamServer> retrying_;       // the server the retries are for
+    QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::unique_ptr<RestWhileHidden> rest_;
 };

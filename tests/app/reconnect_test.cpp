@@ -2,7 +2,10 @@
 // once on a change of the network, no alerts, and a start-up's result once
 // the server is back.
 
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QPushButton>
+#include <QTimer>
 
 #include "../net/testnetns.h"
 #include "viewerfixture.h"
@@ -27,8 +30,9 @@ TEST_F(LiveViewer, ServerBackAfterAStartWithoutItShowsItsPictureWithoutASecondAl
     }  // nobody listens there now
     writeSettings(dir.path(), port, 1);
     start();
-    ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); }));
-    EXPECT_EQ(alerts.texts, std::vector<QString>{"Server is not available"});
+    ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }));
+    EXPECT_EQ(alerts->texts, std::vector<QString>{"Server is not available"});
+    EXPECT_TRUE(app->reconnector()->isActive());
     ASSERT_TRUE(waitUntil([&] { return app->reconnector()->attempts() >= 2; }));
 
     ScriptedServer server(videoServer(), port);
@@ -39,7 +43,7 @@ TEST_F(LiveViewer, ServerBackAfterAStartWithoutItShowsItsPictureWithoutASecondAl
     EXPECT_TRUE(app->camerasMenu()->actions().at(1)->isChecked()) << "the stored camera";
     EXPECT_EQ(server.requests().front().target, "/microphones") << "loaded as at start-up";
     spinFor(300);
-    EXPECT_EQ(alerts.texts.size(), 1u) << "the retries raise no alert";
+    EXPECT_EQ(alerts->texts.size(), 1u) << "the retries raise no alert";
 }
 
 TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
@@ -56,7 +60,7 @@ TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
     ASSERT_TRUE(waitUntil([&] { return pauses.size() >= 5; }));
     EXPECT_EQ(std::vector<int>(pauses.begin(), pauses.begin() + 5),
               (std::vector<int>{100, 200, 400, 400, 400}));
-    EXPECT_EQ(alerts.texts, std::vector<QString>{"Server is not available"});
+    EXPECT_EQ(alerts->texts, std::vector<QString>{"Server is not available"});
     // One list load per attempt, no more: the first load and the retries.
     EXPECT_LE(countOf(server, "/microphones"), pauses.size() + 1);
     EXPECT_GE(countOf(server, "/microphones"), pauses.size());
@@ -67,12 +71,12 @@ TEST_F(LiveViewer, TheUsersOwnReloadEndsTheRetriesAndIsHeardOf) {
     writeSettings(dir.path(), server.port(), 0);
     start();
     ASSERT_TRUE(waitUntil([&] { return app->reconnector()->attempts() >= 1; }));
-    ASSERT_EQ(alerts.texts.size(), 1u);
+    ASSERT_EQ(alerts->texts.size(), 1u);
     app->openServer();  // Ctrl+R
     EXPECT_FALSE(app->reconnector()->isActive());
-    ASSERT_TRUE(waitUntil([&] { return alerts.texts.size() == 2; }))
+    ASSERT_TRUE(waitUntil([&] { return alerts->texts.size() == 2; }))
         << "the person's own reload fails with an alert";
-    EXPECT_EQ(alerts.texts[1], "Server is not available");
+    EXPECT_EQ(alerts->texts[1], "Server is not available");
     ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); })) << "and retries again";
 }
 
@@ -123,4 +127,42 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
     ASSERT_TRUE(waitUntil([&] { return !r.isActive(); }));
     EXPECT_EQ(reloads, 2);
     EXPECT_FALSE(r.takeFailure());
+}
+
+TEST_F(LiveViewer, ServerBackWhileNobodyAnswersTheAlertTakesTheAlertAway) {
+    alerts.reset();  // nobody there to press OK
+    int port = 0;
+    {
+        ScriptedServer probe(videoServer());
+        port = probe.port();
+    }
+    writeSettings(dir.path(), port, 2);
+
+    // The alert runs its own event loop: what happens while it is up is
+    // done from a timer, which also presses OK after a generous bound so
+    // that a failure ends the test instead of hanging it.
+    std::unique_ptr<ScriptedServer> server;
+    int attemptsDuringAlert = 0;
+    QElapsedTimer alertUp;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (!alertUp.isValid()) alertUp.start();
+        attemptsDuringAlert = app->reconnector()->attempts();
+        if (!server && attemptsDuringAlert >= 1)
+            server = std::make_unique<ScriptedServer>(videoServer(), port);
+        if (alertUp.elapsed() > 30000) box->buttons().first()->click();
+    });
+    watcher.start();
+    start();
+    ASSERT_TRUE(waitUntil([&] { return server && !app->mainImage()->picture().isNull(); }));
+    EXPECT_LT(alertUp.elapsed(), 30000) << "the alert went by itself";
+    EXPECT_GE(attemptsDuringAlert, 1) << "the retries do not wait for the alert";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    spinFor(200);
+    EXPECT_EQ(app->camerasMenu()->actions().size(), 3) << "the fresh list stays in the menu";
+    EXPECT_TRUE(app->camerasMenu()->actions().at(2)->isChecked());
+    EXPECT_FALSE(app->reconnector()->isActive());
 }

@@ -147,7 +147,7 @@ TEST_F(LiveViewer, WarningAppearsWhateverTheCauseAndGoesWithTheNextPicture) {
         EXPECT_TRUE(waitUntil([&] { return !app->mainImage()->freshness().isStale(); }))
             << c.cause << ": the next picture ends the warning";
     }
-    EXPECT_TRUE(alerts.texts.empty()) << "failed pictures raise no alert";
+    EXPECT_TRUE(alerts->texts.empty()) << "failed pictures raise no alert";
 }
 
 TEST_F(LiveViewer, LiveFiguresAreShownOnRequest) {
