@@ -149,5 +149,21 @@
         <source>Volume</source>
         <translation>Громкость</translation>
     </message>
+    <message>
+        <source>No picture for %1 s</source>
+        <translation>Нет изображения %1 с</translation>
+    </message>
+    <message>
+        <source>%1 pictures/s</source>
+        <translation>%1 кадр./с</translation>
+    </message>
+    <message>
+        <source>%1 pictures/s, round trip %2 ms</source>
+        <translation>%1 кадр./с, отклик %2 мс</translation>
+    </message>
+    <message>
+        <source>Show Picture Rate</source>
+        <translation>Показывать частоту кадров</translation>
+    </message>
 </context>
 </TS>

@@ -149,5 +149,21 @@
         <source>Volume</source>
         <translation>音量</translation>
     </message>
+    <message>
+        <source>No picture for %1 s</source>
+        <translation>已 %1 秒没有画面</translation>
+    </message>
+    <message>
+        <source>%1 pictures/s</source>
+        <translation>%1 帧/秒</translation>
+    </message>
+    <message>
+        <source>%1 pictures/s, round trip %2 ms</source>
+        <translation>%1 帧/秒，往返 %2 毫秒</translation>
+    </message>
+    <message>
+        <source>Show Picture Rate</source>
+        <translation>显示帧率</translation>
+    </message>
 </context>
 </TS>

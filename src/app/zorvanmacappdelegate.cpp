@@ -4,8 +4,11 @@
 #include "mainthreadcall.h"
 #include "phonelist.h"
 #include "playerview.h"
+#include "reconnector.h"
+#include "restwhilehidden.h"
 #include "settings.h"
 #include "soundstatusline.h"
+#include "timedpictureloader.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
 #include "zvdatamanager.h"
@@ -43,6 +46,16 @@ QAction* addRecordItem(QMenu* menu, const QString& title, int tag) {
 
 ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
     : QObject(parent), settings_(settings), window_(std::make_unique<ZVMainWindow>()) {
+    reconnector_ = std::make_unique<Reconnector>([this] {
+        // Only the server that did not answer is retried: should another
+        // have become current, its own load decides.
+        const auto server = settings_.getCurrent();
+        if (!dataManager_ || workEnded_ || !server || server != retrying_.lock()) return false;
+        dataManager_->loadCameras();
+        return true;
+    });
+    rest_ =
+        std::make_unique<RestWhileHidden>(window_.get(), [this] { return settings_.getCurrent(); });
     createVolumeSlider();
     connectCommands();
 }
@@ -94,6 +107,13 @@ void ZorvanMacAppDelegate::connectCommands() {
     connect(ui.actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
     // Nothing is known about sound before a camera is shown.
     applySoundAvailability(nullptr, nullptr);
+
+    // The live rate and round-trip time over the picture, on request.
+    liveFigures_ = new QAction(zvText("Show Picture Rate"), ui.menuViewer);
+    liveFigures_->setCheckable(true);
+    ui.menuViewer->insertAction(ui.actionPreferences, liveFigures_);
+    connect(liveFigures_, &QAction::toggled, this,
+            [this](bool on) { mainImage()->freshness().setShowStats(on); });
 }
 
 void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
@@ -105,6 +125,7 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
 
     dataManager_ = std::make_unique<ZVDataManager>(settings_.getCurrent());
     dataManager_->setDelegate(this);
+    pictureLoader_ = std::make_unique<TimedPictureLoader>(dataManager_.get(), mainImage());
 
     if (settings_.hasStoredFrame()) {
         placeWindow(settings_.getWinPosition());
@@ -173,6 +194,8 @@ void ZorvanMacAppDelegate::applicationWillTerminate() {
 void ZorvanMacAppDelegate::endWork() {
     if (workEnded_) return;
     workEnded_ = true;
+    reconnector_->cancel();
+    rest_->end();
     // Sound first: its output must be silent and its threads gone while the
     // main loop still runs, and its temporary file must not outlive us.
     if (playerView_) playerView_->shutdown();
@@ -181,11 +204,18 @@ void ZorvanMacAppDelegate::endWork() {
     // then abort and join them.
     MainThreadCall::close();
     if (dataManager_) dataManager_->shutdown();
+    // The servers outlive this controller (the settings store keeps them):
+    // none may keep pointing at its picture loader.
+    for (const auto& server : settings_.getServers())
+        server->releaseDataManager(pictureLoader_.get());
 }
 
 // --- commands ---
 
 void ZorvanMacAppDelegate::updateServers() {
+    // The server list's end (and start-up) decides anew: no silent retries
+    // of a server that may no longer be current.
+    reconnector_->cancel();
     QMenu* menu = serversMenu();
     menu->clear();
     int n = 0;
@@ -206,16 +236,18 @@ void ZorvanMacAppDelegate::updateServers() {
         item->setChecked(item->property("title").toString() == name);
 
     dataManager_->setCurrentServer(current);
-    current->setDataManager(dataManager_.get());
+    current->setDataManager(pictureLoader_.get());
     dataManager_->setDelegate(this);
     dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::openServer() {
+    reconnector_->cancel();
     if (dataManager_) dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::changeServer(QAction* sender) {
+    reconnector_->cancel();  // the person's own choice ends the silent retries
     if (!sender) return;
     const QString title = sender->property("title").toString();
     // The index goes to 0 and is written before the current server changes;
@@ -238,7 +270,7 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
         const std::shared_ptr<CamServer> chosen = servers[static_cast<size_t>(i)];
         settings_.setCurrent(chosen);
         dataManager_->setCurrentServer(chosen);
-        chosen->setDataManager(dataManager_.get());
+        chosen->setDataManager(pictureLoader_.get());
         dataManager_->setDelegate(this);
         stopSoundForSwitch();
         // Before its list has arrived a server has no first camera, and the
@@ -329,7 +361,7 @@ void ZorvanMacAppDelegate::mikrophonesDidLoaded(const tx::JsonValue& list) {
         const std::shared_ptr<CamServer> server = settings_.getCurrent();
         if (server && !server->setMicrophones(list)) {
             qCInfo(lcApp) << "Microphone list is not a list";
-            showAlert("Error");
+            if (!reconnector_->takeFailure()) showAlert("Error");
         }
     });
 }
@@ -340,9 +372,12 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
         if (!server) return;
         if (!server->setCameras(list)) {
             qCInfo(lcApp) << "Camera list is not a list";
-            showAlert("Error");
+            if (!reconnector_->takeFailure()) showAlert("Error");
             return;
         }
+        reconnector_->succeeded();
+        // The server is back: its "not available" alert is no longer true.
+        if (unavailableAlert_) unavailableAlert_->done(QMessageBox::Accepted);
         const auto cameras = server->getCameras();
         QMenu* menu = camerasMenu();
         menu->clear();
@@ -372,20 +407,49 @@ void ZorvanMacAppDelegate::noConnection() {
 }
 
 void ZorvanMacAppDelegate::serverNotConnected() {
-    showAlert("Server is not available");
-    MainThreadCall::run([&] { camerasMenu()->clear(); });
+    if (isRetryFailure()) return;
+    std::shared_ptr<CamServer> server;
+    std::shared_ptr<const CameraList> listBefore;
+    MainThreadCall::run([&] {
+        // Keep trying from now on, not from when the alert is dismissed: a
+        // server that comes back while nobody is there to read the alert
+        // still returns, and takes the alert away.
+        server = settings_.getCurrent();
+        if (!server || workEnded_) return;
+        listBefore = server->getCameras();
+        retrying_ = server;
+        reconnector_->start(server->host());
+    });
+    showAlert("Server is not available", &unavailableAlert_);
+    MainThreadCall::run([&] {
+        // A fresh list that a retry brought meanwhile stays in the menu.
+        if (server && server == settings_.getCurrent() && server->getCameras() != listBefore)
+            return;
+        camerasMenu()->clear();
+    });
 }
 
 void ZorvanMacAppDelegate::badResponse() {
+    if (isRetryFailure()) return;
     showAlert("Error");
+}
+
+bool ZorvanMacAppDelegate::isRetryFailure() {
+    // Retries are silent: their failures only plan the next one.
+    bool retry = false;
+    MainThreadCall::run([&] { retry = reconnector_->takeFailure(); });
+    return retry;
 }
 
 // --- helpers, main thread ---
 
 void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
     const auto cameras = server.getCameras();
+    // The picture counts as old after a few of this server's intervals.
+    mainImage()->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server.fps()));
     cameras->at(static_cast<size_t>(k))->setCamera(mainImage());
-    server.videoCameraAtIndex(k);
+    // At once, or when the window can be seen again.
+    rest_->videoCameraAtIndex(server, k);
 }
 
 void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const CameraView* camera) {
@@ -406,21 +470,27 @@ void ZorvanMacAppDelegate::stopSoundForSwitch() {
     if (!entries.isEmpty()) entries.first()->setChecked(false);
 }
 
-void ZorvanMacAppDelegate::showAlert(const char* key) {
+void ZorvanMacAppDelegate::showAlert(const char* key, QPointer<QMessageBox>* shown) {
     qCInfo(lcApp) << "Alert:" << key;
     // The worker waits until the user has dismissed its alert.
     MainThreadCall::runAndWait(
-        [&](std::function<void()> finish) { queueAlert(zvText(key), std::move(finish)); });
+        [&](std::function<void()> finish) { queueAlert(zvText(key), std::move(finish), shown); });
 }
 
-void ZorvanMacAppDelegate::queueAlert(const QString& text, std::function<void()> finish) {
+void ZorvanMacAppDelegate::queueAlert(const QString& text, std::function<void()> finish,
+                                      QPointer<QMessageBox>* shown) {
     // The same text as the alert open or the last one waiting: shown once,
     // and its reporters are released together when it is dismissed.
     if (!alerts_.empty() && alerts_.back().text == text) {
         alerts_.back().finishers.push_back(std::move(finish));
+        if (shown) {
+            alerts_.back().watchers.push_back(shown);
+            if (alerts_.size() == 1) *shown = alertBox_;
+        }
         return;
     }
-    alerts_.push_back({text, {std::move(finish)}});
+    alerts_.push_back({text, {std::move(finish)}, {}});
+    if (shown) alerts_.back().watchers.push_back(shown);
     if (!alertBox_) showNextAlert();
 }
 
@@ -441,5 +511,6 @@ void ZorvanMacAppDelegate::showNextAlert() {
         showNextAlert();
     });
     alertBox_ = box;
+    for (QPointer<QMessageBox>* watcher : alerts_.front().watchers) *watcher = box;
     box->open();
 }

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QRect>
-
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -22,8 +21,11 @@ class QMessageBox;
 class PlayerView;
 class QSlider;
 class QWidgetAction;
+class Reconnector;
+class RestWhileHidden;
 class Settings;
 class SoundStatusLine;
+class TimedPictureLoader;
 class TouchImage;
 class ZVDataManager;
 class ZVMainWindow;
@@ -84,6 +86,13 @@ public:
     ZVDataManager* dataManager() const { return dataManager_.get(); }
     ZVServerSettings* settingsWindow() const { return settingsWindow_.get(); }
     PlayerView* playerView() const { return playerView_.get(); }
+    // The silent retries after a server did not answer. Every command of the
+    // person's own that loads a server ends them with cancel() first.
+    Reconnector* reconnector() const { return reconnector_.get(); }
+    // Rests the picture refresh while the window cannot be seen.
+    RestWhileHidden* restWhileHidden() const { return rest_.get(); }
+    // The checkable "Show Picture Rate" item, off at start.
+    QAction* liveFiguresAction() const { return liveFigures_; }
 
 private:
     void createVolumeSlider();
@@ -92,11 +101,14 @@ private:
     void centreWindow();
     void showCamera(CamServer& server, std::int64_t k);
     void applySoundAvailability(CamServer* server, const CameraView* camera);
-    void showAlert(const char* key);
-    void queueAlert(const QString& text, std::function<void()> finish);
+    // shown: set to the alert while it is up, so that it can be closed.
+    void showAlert(const char* key, QPointer<QMessageBox>* shown = nullptr);
+    void queueAlert(const QString& text, std::function<void()> finish,
+                    QPointer<QMessageBox>* shown);
     void showNextAlert();
+    bool isRetryFailure();
     // A server or camera switch ends the sound of the camera left: the
-    // sound toggle goes off (and the player stops once sound can play).
+    // sound toggle goes off and the player stops.
     void stopSoundForSwitch();
     void endWork();
 
@@ -114,7 +126,15 @@ private:
     struct PendingAlert {
         QString text;
         std::vector<std::function<void()>> finishers;  // release the reporting workers
+        std::vector<QPointer<QMessageBox>*> watchers;   // told the box once it is up
     };
     std::deque<PendingAlert> alerts_;
     QPointer<QMessageBox> alertBox_;
+    QAction* liveFigures_ = nullptr;  // owned by its menu
+    // Gives the view the moment each picture is asked for.
+    std::unique_ptr<TimedPictureLoader> pictureLoader_;
+    std::unique_ptr<Reconnector> reconnector_;
+    std::weak_ptr<CamServer> retrying_;       // the server the retries are for
+    QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
+    std::unique_ptr<RestWhileHidden> rest_;
 };

@@ -42,6 +42,11 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Sound stopped."),
     // window
     QT_TRANSLATE_NOOP("Zorvan", "Volume"),
+    // the picture's age and the live figures over it
+    QT_TRANSLATE_NOOP("Zorvan", "No picture for %1 s"),
+    QT_TRANSLATE_NOOP("Zorvan", "%1 pictures/s"),
+    QT_TRANSLATE_NOOP("Zorvan", "%1 pictures/s, round trip %2 ms"),
+    QT_TRANSLATE_NOOP("Zorvan", "Show Picture Rate"),
 };
 
 }  // namespace zvtexts

@@ -20,7 +20,8 @@ public:
     CameraImageView(const CameraImageView&) = delete;
     CameraImageView& operator=(const CameraImageView&) = delete;
     virtual ~CameraImageView();
-    // Shows the image in place of the previous one; a null image clears the view.
+    // Shows the image in place of the previous one. A null image is a failed
+    // picture: the view shows none, or keeps the last one and marks it as old.
     virtual void setPicture(const QImage& image) = 0;
     // The view's size in points; the picture is asked for at this size.
     virtual QSizeF boundsSize() const = 0;

@@ -11,14 +11,18 @@
 
 #include "cameraimageview.h"
 #include "gesturetracker.h"
+#include "picturefreshness.h"
 
 class QAction;
+class QPainter;
 
 // The main window's view of the shown camera, and the viewer's pointer,
 // keyboard and touch-pad controls over it.
 //
 // It paints the last picture set on it, scaled to fit with its aspect ratio
-// kept, or nothing without one. Its size in whole points is the picture size
+// kept, or nothing without one. A failed picture keeps the last good one on
+// screen, dimmed under a warning once it is a few refresh intervals old;
+// showing another camera clears it. Its size in whole points is the picture size
 // that the camera asks for, so a resized window or full screen gets pictures
 // of the new size from the next picture on.
 //
@@ -44,6 +48,9 @@ public:
     // The camera record shown here, while it exists.
     std::shared_ptr<CameraView> delegate() const { return delegate_.lock(); }
     const QImage& picture() const { return picture_; }
+    // Empties the view and ends the warning until a camera is shown again;
+    // setPicture() with no image does not, it keeps the last good picture.
+    void clearPicture();
 
     // The controller's cameras menu (not owned): the context menu and the
     // ring that the camera step walks. None until the first camera list.
@@ -75,6 +82,9 @@ public:
 
     QSize sizeHint() const override { return {640, 480}; }
 
+    // How old the picture is: the stale-picture warning and the live figures.
+    PictureFreshness& freshness() { return *freshness_; }
+
 signals:
     // A camera step chose this item of the cameras menu.
     void cameraChosen(QAction* item);
@@ -96,6 +106,7 @@ private:
     void watchWindow();
     void showMenuBar(bool show);
     void fillScreenIfIgnored();
+    void drawPicture(QPainter& p);
 
     QImage picture_;
     std::weak_ptr<CameraView> delegate_;  // not owned, never called
@@ -113,4 +124,10 @@ private:
     QPointF lastClickPos_;
     bool mayMoveWindow_ = false;
     QPointer<QWidget> watchedWindow_;
+
+    PictureFreshness* freshness_;  // child
+    // The shown camera by identity: its server and picture path, kept by
+    // value because the record may be gone by the time another is shown.
+    const void* shownServer_ = nullptr;
+    QString shownImageUri_;
 };

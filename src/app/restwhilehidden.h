@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class CamServer;
+
+// Asks for no pictures while the main window cannot be seen: minimised,
+// hidden, or (where the window system tells) wholly covered. When it can be
+// seen again, the shown camera's picture is asked for at once and the
+// refresh goes on. Main thread only.
+class RestWhileHidden : public QObject {
+    Q_OBJECT
+
+public:
+    // window: the window to watch; currentServer: the server whose refresh
+    // rests (the settings store's current one).
+    RestWhileHidden(QWidget* window, std::function<std::shared_ptr<CamServer>()> currentServer,
+                    QObject* parent = nullptr);
+
+    bool resting() const { return resting_; }
+    // Starts refreshing camera p of server now, or, while resting, once the
+    // window can be seen again. Every start of the shown camera's refresh
+    // goes through here.
+    void videoCameraAtIndex(CamServer& server, std::int64_t p);
+    // At quit: nothing is resumed or started from here on.
+    void end();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void update();
+    void rest();
+    bool windowHidden() const;
+
+    QPointer<QWidget> window_;
+    std::function<std::shared_ptr<CamServer>()> currentServer_;
+    bool resting_ = false;
+    bool ended_ = false;
+    bool handleWatched_ = false;
+    bool exposedOnce_ = false;
+    // The server whose refresh rests and its camera, resumed only if that
+    // server is still the current one.
+    std::weak_ptr<CamServer> stopped_;
+    std::int64_t stoppedIndex_ = 0;
+};

@@ -1,0 +1,258 @@
+// The reachability monitor against real routing tables: each test that needs
+// a network makes its own namespace (testnetns.h) with a veth pair, and sends
+// nothing anywhere else.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <future>
+#include <mutex>
+
+#include "reachability.h"
+#include "testnetns.h"
+#include "testutil.h"
+
+namespace {
+
+constexpr std::uint32_t kR = Reachability::kFlagReachable;
+constexpr std::uint32_t kD = Reachability::kFlagIsDirect;
+
+std::unique_ptr<Reachability> monitorFor(const char* dotted) {
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    EXPECT_EQ(::inet_pton(AF_INET, dotted, &a.sin_addr), 1) << dotted;
+    return Reachability::reachabilityWithAddress(reinterpret_cast<const sockaddr*>(&a));
+}
+
+// A namespace with a veth pair zva/zvb, both up, no addresses yet.
+class NetnsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ns.whyNot().empty())
+            GTEST_SKIP() << "network namespace tests skipped: " << ns.whyNot();
+        ASSERT_TRUE(ns.ip("link add zva type veth peer name zvb"));
+        ASSERT_TRUE(ns.ip("link set zva up"));
+        ASSERT_TRUE(ns.ip("link set zvb up"));
+    }
+    TestNetns ns;
+};
+
+// Counts a monitor's notifications.
+struct Counter {
+    explicit Counter(Reachability& r) {
+        QObject::connect(&r, &Reachability::kNetworkReachabilityChangedNotification, &r,
+                         [this, &r](Reachability* sender) {
+                             EXPECT_EQ(sender, &r);
+                             ++count;
+                         });
+    }
+    int count = 0;
+};
+
+// Runs work on its own thread and waits for it. The work travels under a
+// mutex and only a plain event goes through Qt's queue, so the thread
+// sanitizer sees the hand-over.
+class Runner : public QObject {
+public:
+    void run(std::function<void()> fn) {
+        std::promise<void> done;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            fn_ = std::move(fn);
+            done_ = &done;
+        }
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        done.get_future().wait();
+    }
+
+protected:
+    void customEvent(QEvent*) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        fn_();
+        done_->set_value();
+    }
+
+private:
+    std::mutex lock_;
+    std::function<void()> fn_;
+    std::promise<void>* done_ = nullptr;
+};
+
+}  // namespace
+
+TEST(Reachability, TargetsThatCannotBeMadeGiveNoMonitor) {
+    EXPECT_EQ(Reachability::reachabilityWithHostName(""), nullptr);
+    EXPECT_EQ(Reachability::reachabilityWithHostName(QString(300, 'a')), nullptr);
+    EXPECT_EQ(Reachability::reachabilityWithAddress(nullptr), nullptr);
+    sockaddr unixAddress = {};
+    unixAddress.sa_family = AF_UNIX;
+    EXPECT_EQ(Reachability::reachabilityWithAddress(&unixAddress), nullptr);
+    ASSERT_NE(Reachability::reachabilityForLocalWiFi(), nullptr);
+    EXPECT_TRUE(Reachability::reachabilityForLocalWiFi()->localWiFiRef());
+    EXPECT_FALSE(Reachability::reachabilityForInternetConnection()->localWiFiRef());
+}
+
+TEST_F(NetnsTest, StatusFollowsTheRoutingTable) {
+    auto onLink = monitorFor("10.20.0.7");
+    auto viaGateway = monitorFor("10.30.0.9");
+    auto nowhere = monitorFor("10.40.0.1");
+    auto loopback = monitorFor("127.0.0.1");
+    auto internet = Reachability::reachabilityForInternetConnection();
+    auto localLink = Reachability::reachabilityForLocalWiFi();
+
+    const struct {
+        std::vector<std::string> commands;
+        std::uint32_t onLink, viaGateway, nowhere;
+        int internet, localLink;
+    } steps[] = {
+        {{}, 0, 0, 0, 0, 0},
+        {{"addr add 10.20.0.1/24 dev zva"}, kR | kD, 0, 0, 1, 0},
+        {{"route add 10.30.0.0/24 via 10.20.0.2"}, kR | kD, kR, 0, 1, 0},
+        {{"route add 169.254.0.0/16 dev zva"}, kR | kD, kR, 0, 1, 1},
+        // Through a gateway the local link is reachable but not direct.
+        {{"route del 169.254.0.0/16 dev zva", "route add default via 10.20.0.2"},
+         kR | kD,
+         kR,
+         kR,
+         1,
+         0},
+        {{"link set zva down"}, 0, 0, 0, 0, 0},
+    };
+    int n = 0;
+    for (const auto& step : steps) {
+        for (const auto& c : step.commands) ASSERT_TRUE(ns.ip(c)) << c;
+        EXPECT_EQ(onLink->currentFlags(), step.onLink) << "step " << n;
+        EXPECT_EQ(viaGateway->currentFlags(), step.viaGateway) << "step " << n;
+        EXPECT_EQ(nowhere->currentFlags(), step.nowhere) << "step " << n;
+        EXPECT_EQ(onLink->currentReachabilityStatus(), step.onLink ? 1 : 0) << "step " << n;
+        EXPECT_EQ(internet->currentReachabilityStatus(), step.internet) << "step " << n;
+        EXPECT_EQ(localLink->currentReachabilityStatus(), step.localLink) << "step " << n;
+        EXPECT_EQ(loopback->currentFlags(), kR | kD) << "step " << n;
+        EXPECT_FALSE(onLink->connectionRequired());
+        ++n;
+    }
+}
+
+TEST_F(NetnsTest, OneNotificationForEachChangeThatMatters) {
+    auto onLink = monitorFor("10.20.0.7");
+    auto viaGateway = monitorFor("10.30.0.9");
+    ASSERT_TRUE(onLink->startNotifier());
+    ASSERT_TRUE(viaGateway->startNotifier());
+    Counter a(*onLink), b(*viaGateway);
+
+    const struct {
+        const char* command;
+        int a, b;  // notifications so far
+        int statusA, statusB;
+    } steps[] = {
+        {"addr add 10.20.0.1/24 dev zva", 1, 0, 1, 0},
+        {"route add 10.30.0.0/24 via 10.20.0.2", 1, 1, 1, 1},
+        {"link add zvc type veth peer name zvd", 1, 1, 1, 1},  // changes nothing here
+        {"route del 10.30.0.0/24 via 10.20.0.2", 1, 2, 1, 0},
+        {"addr del 10.20.0.1/24 dev zva", 2, 2, 0, 0},
+    };
+    for (const auto& s : steps) {
+        ASSERT_TRUE(ns.ip(s.command)) << s.command;
+        EXPECT_TRUE(waitUntil([&] { return a.count >= s.a && b.count >= s.b; })) << s.command;
+        spinFor(300);  // room for a second, wrong notification
+        EXPECT_EQ(a.count, s.a) << s.command;
+        EXPECT_EQ(b.count, s.b) << s.command;
+        EXPECT_EQ(onLink->currentReachabilityStatus(), s.statusA) << s.command;
+        EXPECT_EQ(viaGateway->currentReachabilityStatus(), s.statusB) << s.command;
+    }
+}
+
+TEST_F(NetnsTest, NothingAfterStopNotifierOrDestruction) {
+    auto stopped = monitorFor("10.20.0.7");
+    auto restarted = monitorFor("10.20.0.7");
+    auto selfDestroying = monitorFor("10.20.0.7");
+    auto resolving = Reachability::reachabilityWithHostName("zorvan-no-such-host.invalid");
+    for (auto* r : {stopped.get(), restarted.get(), selfDestroying.get(), resolving.get()})
+        ASSERT_TRUE(r->startNotifier());
+    Counter stoppedCount(*stopped), restartedCount(*restarted);
+    bool destroyed = false;
+    QObject::connect(selfDestroying.get(), &Reachability::kNetworkReachabilityChangedNotification,
+                     [&] {
+                         // A receiver may end the monitor that notifies it.
+                         selfDestroying.reset();
+                         destroyed = true;
+                     });
+    stopped->stopNotifier();
+    restarted->stopNotifier();
+    ASSERT_TRUE(restarted->startNotifier());
+    resolving.reset();  // while its name is being looked up
+
+    ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));
+    ASSERT_TRUE(waitUntil([&] { return destroyed && restartedCount.count == 1; }));
+    spinFor(300);
+    EXPECT_EQ(stoppedCount.count, 0);
+    EXPECT_EQ(restartedCount.count, 1);
+    EXPECT_EQ(stopped->currentReachabilityStatus(), 1) << "a stopped monitor still answers";
+}
+
+TEST_F(NetnsTest, HostNamesAreResolvedWithoutBlocking) {
+    ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));
+    const struct {
+        const char* name;
+        bool lookup;  // resolved on a thread, not at once
+        int status;
+    } cases[] = {
+        {"localhost", true, 1},
+        // No name server can be reached from this namespace: the lookup
+        // fails, and the host is not reachable.
+        {"zorvan-no-such-host.invalid", true, 0},
+        {"10.20.0.7", false, 1},
+        {"10.40.0.1", false, 0},
+    };
+    for (const auto& c : cases) {
+        auto r = Reachability::reachabilityWithHostName(c.name);
+        ASSERT_NE(r, nullptr) << c.name;
+        ASSERT_TRUE(r->startNotifier());
+        Counter count(*r);
+        EXPECT_EQ(r->hostLookupPending(), c.lookup) << c.name;
+        if (c.lookup) {
+            // Asked before the answer: not reachable yet, and no waiting.
+            EXPECT_EQ(r->currentReachabilityStatus(), 0) << c.name;
+        }
+        ASSERT_TRUE(waitUntil([&] { return !r->hostLookupPending(); })) << c.name;
+        EXPECT_EQ(r->currentReachabilityStatus(), c.status) << c.name;
+        // Becoming reachable once the name is known is a change.
+        EXPECT_EQ(count.count, c.lookup && c.status ? 1 : 0) << c.name;
+    }
+}
+
+TEST_F(NetnsTest, NotifiesOnTheThreadWhereItWasStarted) {
+    QThread worker;  // started in this namespace, so it runs in it too
+    worker.start();
+    auto* context = new Runner;
+    context->moveToThread(&worker);
+    std::unique_ptr<Reachability> r;
+    std::atomic<QThread*> seenOn{nullptr};
+    bool started = false;
+    context->run([&] {
+        r = monitorFor("10.20.0.7");
+        started = r->startNotifier();
+        QObject::connect(r.get(), &Reachability::kNetworkReachabilityChangedNotification, r.get(),
+                         [&] { seenOn = QThread::currentThread(); });
+    });
+    EXPECT_TRUE(started);
+    EXPECT_FALSE(r->startNotifier()) << "only on the thread the monitor belongs to";
+
+    ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));
+    EXPECT_TRUE(waitUntil([&] { return seenOn.load() != nullptr; }));
+    EXPECT_EQ(seenOn.load(), &worker);
+
+    QMetaObject::invokeMethod(
+        context, [&] { r.reset(); }, Qt::BlockingQueuedConnection);
+    context->deleteLater();
+    worker.quit();
+    worker.wait();
+}
