@@ -262,3 +262,32 @@ TEST_F(Menus, HundredQuickStepsKeepOneRequestInFlight) {
     EXPECT_EQ(cameraOfPicture(app->mainImage()->picture()), chosen);
     EXPECT_LE(inFlight->most.load(), 1);
 }
+
+// A thousand switches of server and camera in quick succession (run under
+// ThreadSanitizer too): each server keeps at most one picture request in
+// flight, and the picture that settles is the chosen camera's.
+TEST_F(Menus, AThousandServerAndCameraSwitches) {
+    auto inA = std::make_shared<InFlight>(), inB = std::make_shared<InFlight>();
+    ScriptedServer a(camerasServer(camerasDoc({"A0", "A1", "A2"}), "[]", 3, inA));
+    ScriptedServer b(camerasServer(camerasDoc({"B0", "B1", "B2", "B3"}), "[]", 3, inB));
+    writeServers(dir.path(), {{"Alpha", a.port(), true}, {"Beta", b.port(), false}}, 0);
+    start();
+    ASSERT_TRUE(waitForPictureOf(0));
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 10 == 0) {
+            app->changeServer(server((i / 10) % 2));
+        } else if (!app->camerasMenu()->isEmpty()) {
+            QTest::keyClick(app->mainImage(), i % 3 == 0 ? Qt::Key_Left : Qt::Key_Right);
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+    ASSERT_TRUE(waitUntil([&] { return !app->camerasMenu()->isEmpty(); }));
+    QTest::keyClick(app->mainImage(), Qt::Key_Right);
+    const int chosen = static_cast<int>(settings->cameraIdx());
+    ASSERT_TRUE(waitForPictureOf(chosen));
+    spinFor(300);
+    EXPECT_EQ(cameraOfPicture(app->mainImage()->picture()), chosen);
+    EXPECT_LE(inA->most.load(), 1);
+    EXPECT_LE(inB->most.load(), 1);
+    EXPECT_TRUE(alerts.texts.empty());
+}
