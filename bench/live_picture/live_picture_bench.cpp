@@ -3,14 +3,19 @@
 // process, so its drawing does not count as ours) at configured rates of 8,
 // 25 and 60 per second against server delays of 0, 50 and 200 ms.
 //
+// Both halves of a row are measured the same way, over windows of the same
+// length after a warm-up: the viewer's path, and bare back-to-back GETs of
+// the same picture on one thread with the same HTTP client, which is what
+// the server allows at best.
+//
 // Reported per row:
 //   pictures_per_s  pictures delivered to the view per second
-//   limit_per_s     the lower of the configured rate and 1 / (delay + transfer),
-//                   the transfer being a bare GET of the same picture
+//   limit_per_s     the lower of the configured rate and the bare GETs' rate
 //   rate_ratio      pictures_per_s / limit_per_s
 //   cpu_us_per_pic  this process's CPU time per delivered picture
 //   decode_us       CPU time to decode that same JPEG alone
 //   cpu_ratio       cpu_us_per_pic / decode_us
+//   faults_per_pic  minor page faults of this process per delivered picture
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,9 +24,12 @@
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <sys/resource.h>
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "TXJsonValue.h"
 #include "cameraimageview.h"
@@ -31,14 +39,33 @@
 #include "mainthreadcall.h"
 #include "qtbenchmain.h"
 #include "zvdatamanager.h"
-#include "zvdatamanagerdelegate.h"
 
 namespace {
+
+constexpr int kWarmUpMs = 1000;
+constexpr int kWindowMs = 3000;
 
 double cpuSeconds() {
     timespec ts;
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// With ZORVAN_PERF_CONTROL naming the control FIFO of `perf record -D -1
+// --control fifo:...`, only the viewer's measured windows are profiled.
+void perfControl(const char* command) {
+    static const QByteArray path = qgetenv("ZORVAN_PERF_CONTROL");
+    if (path.isEmpty()) return;
+    if (FILE* f = std::fopen(path.constData(), "w")) {
+        std::fputs(command, f);
+        std::fclose(f);
+    }
+}
+
+long minorFaults() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_minflt;
 }
 
 // Runs the main loop for ms milliseconds, sleeping while there is nothing to do.
@@ -48,17 +75,48 @@ void runEventLoop(int ms) {
     loop.exec();
 }
 
+// Keeps the shown picture, as the viewer's image view does.
 class CountingView : public CameraImageView {
 public:
-    void setPicture(const QImage& image) override { delivered += image.isNull() ? 0 : 1; }
+    void setPicture(const QImage& image) override {
+        shown = image;
+        if (image.isNull()) return;
+        ++delivered;
+        lastNs = clock.nsecsElapsed();
+    }
     QSizeF boundsSize() const override { return {640, 480}; }
     void setDelegate(CameraView*) override {}
+    QImage shown;
     int delivered = 0;
+    QElapsedTimer clock;  // started by the caller
+    qint64 lastNs = 0;    // when the last picture came
 };
 
 struct Row {
-    double perSecond, limit, cpuPerPicture, decode;
+    double perSecond, limit, cpuPerPicture, decode, faultsPerPicture;
 };
+
+// Bare GETs back to back on a thread of their own for ms milliseconds: how
+// many per second the server answers. Returns the rate and one body.
+double bareRate(const HttpClient::Get& get, int ms, QByteArray* body) {
+    int count = 0;
+    qint64 firstNs = 0, lastNs = 0;
+    std::thread t([&] {
+        QElapsedTimer wall;
+        wall.start();
+        while (wall.elapsed() < ms) {
+            HttpClient::Result r = HttpClient::get(get);
+            if (r.body && !r.body->isEmpty()) {
+                lastNs = wall.nsecsElapsed();
+                if (count++ == 0) firstNs = lastNs;
+                *body = *r.body;
+            }
+        }
+    });
+    t.join();
+    // Pictures per second between the first answer and the last.
+    return count > 1 ? (count - 1) / ((lastNs - firstNs) / 1e9) : 0;
+}
 
 Row measure(int fps, int delayMs) {
     DemoProcess demo(delayMs);
@@ -71,19 +129,15 @@ Row measure(int fps, int delayMs) {
     server->setCameras(tx::JsonValue(
         tx::JsonArray{tx::JsonObject{{"name", "bench"}, {"image-uri", "/cameras/0/image"}}}));
 
-    // The transfer alone: bare GETs of the picture, and the bytes to decode.
     HttpClient::Get get;
-    get.url = ZVDataManager::pictureUrl(*server, "/cameras/0/image", "640x480");
-    get.headers = {ZVDataManager::authorizationHeader(*server)};
+    get.url = ZVDataManager::pictureUrl(*server, "/cameras/0/image", "640x480").value();
+    get.headers = {ZVDataManager::authorizationHeader(*server), "Accept:"};
     QByteArray jpeg;
-    QElapsedTimer wall;
-    const int samples = delayMs >= 200 ? 5 : 15;
-    wall.start();
-    for (int i = 0; i < samples; ++i) jpeg = HttpClient::get(get).body.value_or(QByteArray());
-    const double transfer = wall.nsecsElapsed() / 1e9 / samples;
-    const double limit = std::min<double>(fps, 1.0 / transfer);
+    bareRate(get, kWarmUpMs, &jpeg);
+    const double limit = std::min<double>(fps, bareRate(get, kWindowMs, &jpeg));
 
-    const int decodes = 100;
+    const int decodes = 200;
+    for (int i = 0; i < 20; ++i) QImage().loadFromData(jpeg);
     const double d0 = cpuSeconds();
     for (int i = 0; i < decodes; ++i) {
         QImage image;
@@ -93,23 +147,30 @@ Row measure(int fps, int delayMs) {
     const double decode = (cpuSeconds() - d0) / decodes;
 
     CountingView view;
+    view.clock.start();
     ZVDataManager dm(server);
     server->getCameras()->at(0)->setCamera(&view);
     server->videoCameraAtIndex(0);
-    // Let the loop settle, then count over a fixed window.
-    runEventLoop(500);
+    runEventLoop(kWarmUpMs);
     const int before = view.delivered;
+    const qint64 firstNs = view.lastNs;
+    const long f0 = minorFaults();
     const double c0 = cpuSeconds();
-    wall.restart();
-    runEventLoop(4000);
-    const double seconds = wall.nsecsElapsed() / 1e9;
+    perfControl("enable\n");
+    runEventLoop(kWindowMs);
+    perfControl("disable\n");
     const double cpu = cpuSeconds() - c0;
+    const long faults = minorFaults() - f0;
+    // Rates count the pictures after the first one of the window, over the
+    // time from that one to the last, so the window's edges do not count.
     const int delivered = view.delivered - before;
+    const double perSecond = delivered > 0 ? delivered / ((view.lastNs - firstNs) / 1e9) : 0;
     server->stopVideo();
     MainThreadCall::close();
     dm.shutdown();
     MainThreadCall::reopen();
-    return {delivered / seconds, limit, delivered ? cpu / delivered : 0, decode};
+    return {perSecond, limit, delivered ? cpu / delivered : 0, decode,
+            delivered ? double(faults) / delivered : 0};
 }
 
 void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
@@ -121,6 +182,7 @@ void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
     state.counters["cpu_us_per_pic"] = row.cpuPerPicture * 1e6;
     state.counters["decode_us"] = row.decode * 1e6;
     state.counters["cpu_ratio"] = row.decode > 0 ? row.cpuPerPicture / row.decode : 0;
+    state.counters["faults_per_pic"] = row.faultsPerPicture;
 }
 
 }  // namespace
