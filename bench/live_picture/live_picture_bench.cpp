@@ -16,6 +16,8 @@
 //   decode_us       CPU time to decode that same JPEG alone
 //   cpu_ratio       cpu_us_per_pic / decode_us
 //   faults_per_pic  minor page faults of this process per delivered picture
+//   switches_per_pic  context switches of this process's threads per picture
+//   main_us_per_pic   the main thread's share of cpu_us_per_pic
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,10 +64,18 @@ void perfControl(const char* command) {
     }
 }
 
-long minorFaults() {
-    rusage u;
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_minflt;
+struct Usage {
+    long faults, switches;
+    double mainCpu;  // of the calling thread
+};
+
+Usage usage() {
+    rusage self, thread;
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_THREAD, &thread);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return {self.ru_minflt, self.ru_nvcsw + self.ru_nivcsw,
+            seconds(thread.ru_utime) + seconds(thread.ru_stime)};
 }
 
 // Runs the main loop for ms milliseconds, sleeping while there is nothing to do.
@@ -93,7 +103,8 @@ public:
 };
 
 struct Row {
-    double perSecond, limit, cpuPerPicture, decode, faultsPerPicture;
+    double perSecond, limit, cpuPerPicture, decode, faultsPerPicture, switchesPerPicture,
+        mainCpuPerPicture;
 };
 
 // Bare GETs back to back on a thread of their own for ms milliseconds: how
@@ -154,13 +165,13 @@ Row measure(int fps, int delayMs) {
     runEventLoop(kWarmUpMs);
     const int before = view.delivered;
     const qint64 firstNs = view.lastNs;
-    const long f0 = minorFaults();
+    const Usage u0 = usage();
     const double c0 = cpuSeconds();
     perfControl("enable\n");
     runEventLoop(kWindowMs);
     perfControl("disable\n");
     const double cpu = cpuSeconds() - c0;
-    const long faults = minorFaults() - f0;
+    const Usage u1 = usage();
     // Rates count the pictures after the first one of the window, over the
     // time from that one to the last, so the window's edges do not count.
     const int delivered = view.delivered - before;
@@ -169,8 +180,14 @@ Row measure(int fps, int delayMs) {
     MainThreadCall::close();
     dm.shutdown();
     MainThreadCall::reopen();
-    return {perSecond, limit, delivered ? cpu / delivered : 0, decode,
-            delivered ? double(faults) / delivered : 0};
+    const double n = std::max(delivered, 1);
+    return {perSecond,
+            limit,
+            cpu / n,
+            decode,
+            (u1.faults - u0.faults) / n,
+            (u1.switches - u0.switches) / n,
+            (u1.mainCpu - u0.mainCpu) / n};
 }
 
 void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
@@ -183,6 +200,8 @@ void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
     state.counters["decode_us"] = row.decode * 1e6;
     state.counters["cpu_ratio"] = row.decode > 0 ? row.cpuPerPicture / row.decode : 0;
     state.counters["faults_per_pic"] = row.faultsPerPicture;
+    state.counters["switches_per_pic"] = row.switchesPerPicture;
+    state.counters["main_us_per_pic"] = row.mainCpuPerPicture * 1e6;
 }
 
 }  // namespace
