@@ -31,8 +31,8 @@
 #include <curl/curl.h>
 #include <sys/resource.h>
 
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <thread>

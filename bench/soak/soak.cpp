@@ -21,9 +21,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -108,9 +109,12 @@ bool parse(int argc, char** argv, Options* o) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
         if (a == "--short") {
-            o->pictures = 3000;
-            o->sampleSeconds = 1;
-            o->switchEvery = 500;
+            // Long enough for the resident memory to settle; a shorter run
+            // measures the warm-up, not a leak.
+            o->pictures = 10000;
+            o->sampleSeconds = 0.5;
+            o->switchEvery = 1000;
+            o->warmUpShare = 0.5;
         } else if (a == "--pictures" && more) {
             o->pictures = std::atol(argv[++i]);
         } else if (a == "--sample-seconds" && more) {
@@ -119,7 +123,8 @@ bool parse(int argc, char** argv, Options* o) {
             o->switchEvery = std::atol(argv[++i]);
         } else if (a == "--max-slope" && more) {
             o->maxSlopeKiB = std::atof(argv[++i]);
-        } else if (a == "--size" && more && std::sscanf(argv[++i], "%dx%d", &o->width, &o->height) == 2) {
+        } else if (a == "--size" && more) {
+            if (std::sscanf(argv[++i], "%dx%d", &o->width, &o->height) != 2) return false;
         } else {
             return false;
         }
@@ -132,10 +137,11 @@ bool parse(int argc, char** argv, Options* o) {
 int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, &options)) {
-        std::fprintf(stderr,
-                     "usage: bench_soak [--pictures N (100000)] [--short] [--sample-seconds S (5)]\n"
-                     "                  [--size WxH (320x240)] [--switch-every N (5000)]\n"
-                     "                  [--max-slope KIB per 10,000 pictures (64)]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_soak [--pictures N (100000)] [--short] [--sample-seconds S (5)]\n"
+            "                  [--size WxH (320x240)] [--switch-every N (5000)]\n"
+            "                  [--max-slope KIB per 10,000 pictures (64)]\n");
         return 2;
     }
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -156,9 +162,9 @@ int main(int argc, char** argv) {
         server->setFps("1000");  // the highest rate the refresh allows
         tx::JsonArray cameras;
         for (int i = 0; i < 4; ++i) {
-            cameras.push_back(tx::JsonObject{
-                {"name", "soak " + std::to_string(i)},
-                {"image-uri", "/cameras/" + std::to_string(i) + "/image"}});
+            cameras.push_back(
+                tx::JsonObject{{"name", "soak " + std::to_string(i)},
+                               {"image-uri", "/cameras/" + std::to_string(i) + "/image"}});
         }
         server->setCameras(tx::JsonValue(std::move(cameras)));
 
@@ -182,8 +188,9 @@ int main(int argc, char** argv) {
             Sample s{clock.nsecsElapsed() / 1e9, view.delivered, rssKiB(), entries("/proc/self/fd"),
                      entries("/proc/self/task")};
             samples.push_back(s);
-            std::printf("%9.1f %10ld %9ld %6d %8d %8.1f\n", s.seconds, s.pictures, s.rssKiB, s.files,
-                        s.threads, (s.pictures - lastPictures) / (s.seconds - lastSeconds));
+            std::printf("%9.1f %10ld %9ld %6d %8d %8.1f\n", s.seconds, s.pictures, s.rssKiB,
+                        s.files, s.threads,
+                        (s.pictures - lastPictures) / (s.seconds - lastSeconds));
             std::fflush(stdout);
             lastPictures = s.pictures;
             lastSeconds = s.seconds;
@@ -223,7 +230,7 @@ int main(int argc, char** argv) {
             // caches, arenas and worker threads settle.
             const double warmUpPictures = options.pictures * options.warmUpShare;
             std::vector<double> x, y;
-            int minFiles = INT32_MAX, maxFiles = 0, minThreads = INT32_MAX, maxThreads = 0;
+            int minFiles = INT_MAX, maxFiles = 0, minThreads = INT_MAX, maxThreads = 0;
             for (const Sample& s : samples) {
                 if (s.pictures < warmUpPictures) continue;
                 x.push_back(static_cast<double>(s.pictures));
@@ -234,10 +241,11 @@ int main(int argc, char** argv) {
                 maxThreads = std::max(maxThreads, s.threads);
             }
             const double seconds = samples.back().seconds;
-            std::printf("\npictures %ld in %.0f s (%.1f per second), %ld without a picture, "
-                        "%zu samples after the warm-up of %.0f pictures\n",
-                        view.delivered, seconds, view.delivered / seconds, view.empty, x.size(),
-                        warmUpPictures);
+            std::printf(
+                "\npictures %ld in %.0f s (%.1f per second), %ld without a picture, "
+                "%zu samples after the warm-up of %.0f pictures\n",
+                view.delivered, seconds, view.delivered / seconds, view.empty, x.size(),
+                warmUpPictures);
             if (x.size() < 3) {
                 std::printf("FAIL: too few samples after the warm-up (use a longer run)\n");
                 result = 1;

@@ -25,7 +25,8 @@ struct Sink {
 
     void arrived() {
         const Clock::time_point now = Clock::now();
-        if (lastArrival != Clock::time_point{}) longestGap = std::max(longestGap, now - lastArrival);
+        if (lastArrival != Clock::time_point{})
+            longestGap = std::max(longestGap, now - lastArrival);
         lastArrival = now;
     }
 };

@@ -87,8 +87,8 @@ private:
             }
             in.erase(0, end + 4);
             const std::string body(20000, 'x');
-            const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                     std::to_string(body.size()) + "\r\n\r\n";
+            const std::string head =
+                "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
             ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
             if (pauseMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs_));
             ::send(fd, body.data(), body.size(), MSG_NOSIGNAL);
