@@ -3,14 +3,24 @@
 // process, so its drawing does not count as ours) at configured rates of 8,
 // 25 and 60 per second against server delays of 0, 50 and 200 ms.
 //
+// Both halves of a row are measured the same way, over windows of the same
+// length after a warm-up: the viewer's path, and bare back-to-back GETs of
+// the same picture on one thread with the same HTTP client, which is what
+// the server allows at best.
+//
 // Reported per row:
 //   pictures_per_s  pictures delivered to the view per second
-//   limit_per_s     the lower of the configured rate and 1 / (delay + transfer),
-//                   the transfer being a bare GET of the same picture
+//   limit_per_s     the lower of the configured rate and the bare GETs' rate
 //   rate_ratio      pictures_per_s / limit_per_s
 //   cpu_us_per_pic  this process's CPU time per delivered picture
 //   decode_us       CPU time to decode that same JPEG alone
 //   cpu_ratio       cpu_us_per_pic / decode_us
+//   faults_per_pic  minor page faults of this process per delivered picture
+//   switches_per_pic  context switches of this process's threads per picture
+//   main_us_per_pic   the main thread's share of cpu_us_per_pic
+//   get_us          CPU time of one bare GET (back to back, kept connection)
+//   paced_decode_us CPU time to decode that JPEG once every 1 / limit_per_s
+//   paced_ratio     cpu_us_per_pic / paced_decode_us
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,9 +29,13 @@
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <sys/resource.h>
 
+#include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "TXJsonValue.h"
 #include "cameraimageview.h"
@@ -31,14 +45,73 @@
 #include "mainthreadcall.h"
 #include "qtbenchmain.h"
 #include "zvdatamanager.h"
-#include "zvdatamanagerdelegate.h"
 
 namespace {
+
+constexpr int kWarmUpMs = 1000;
+constexpr int kWindowMs = 3000;
+
+double threadCpuSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// The CPU time of one decode of jpeg when decodes come at perSecond on a
+// thread that sleeps in between, as the viewer's decodes come: after a
+// pause, caches and predictors are cold and the same decode costs more
+// than in a tight loop.
+double pacedDecode(const QByteArray& jpeg, double perSecond, int ms) {
+    const auto period = std::chrono::nanoseconds(static_cast<long long>(1e9 / perSecond));
+    double cpu = 0;
+    int count = 0;
+    std::thread t([&] {
+        auto next = std::chrono::steady_clock::now();
+        const auto end = next + std::chrono::milliseconds(ms);
+        while (next < end) {
+            std::this_thread::sleep_until(next);
+            next += period;
+            const double c0 = threadCpuSeconds();
+            QImage image;
+            image.loadFromData(jpeg);
+            benchmark::DoNotOptimize(image);
+            cpu += threadCpuSeconds() - c0;
+            ++count;
+        }
+    });
+    t.join();
+    return count ? cpu / count : 0;
+}
 
 double cpuSeconds() {
     timespec ts;
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// With ZORVAN_PERF_CONTROL naming the control FIFO of `perf record -D -1
+// --control fifo:...`, only the viewer's measured windows are profiled.
+void perfControl(const char* command) {
+    static const QByteArray path = qgetenv("ZORVAN_PERF_CONTROL");
+    if (path.isEmpty()) return;
+    if (FILE* f = std::fopen(path.constData(), "w")) {
+        std::fputs(command, f);
+        std::fclose(f);
+    }
+}
+
+struct Usage {
+    long faults, switches;
+    double mainCpu;  // of the calling thread
+};
+
+Usage usage() {
+    rusage self, thread;
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_THREAD, &thread);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return {self.ru_minflt, self.ru_nvcsw + self.ru_nivcsw,
+            seconds(thread.ru_utime) + seconds(thread.ru_stime)};
 }
 
 // Runs the main loop for ms milliseconds, sleeping while there is nothing to do.
@@ -48,17 +121,52 @@ void runEventLoop(int ms) {
     loop.exec();
 }
 
+// Keeps the shown picture, as the viewer's image view does.
 class CountingView : public CameraImageView {
 public:
-    void setPicture(const QImage& image) override { delivered += image.isNull() ? 0 : 1; }
+    void setPicture(const QImage& image) override {
+        shown = image;
+        if (image.isNull()) return;
+        ++delivered;
+        lastNs = clock.nsecsElapsed();
+    }
     QSizeF boundsSize() const override { return {640, 480}; }
     void setDelegate(CameraView*) override {}
+    QImage shown;
     int delivered = 0;
+    QElapsedTimer clock;  // started by the caller
+    qint64 lastNs = 0;    // when the last picture came
 };
 
 struct Row {
-    double perSecond, limit, cpuPerPicture, decode;
+    double perSecond, limit, cpuPerPicture, decode, faultsPerPicture, switchesPerPicture,
+        mainCpuPerPicture, cpuPerGet, pacedDecode;
 };
+
+// Bare GETs back to back on a thread of their own for ms milliseconds: how
+// many per second the server answers. Returns the rate, one body and the
+// CPU time per GET.
+double bareRate(const HttpClient::Get& get, int ms, QByteArray* body, double* cpuPerGet) {
+    int count = 0;
+    const double c0 = cpuSeconds();
+    qint64 firstNs = 0, lastNs = 0;
+    std::thread t([&] {
+        QElapsedTimer wall;
+        wall.start();
+        while (wall.elapsed() < ms) {
+            HttpClient::Result r = HttpClient::get(get);
+            if (r.body && !r.body->isEmpty()) {
+                lastNs = wall.nsecsElapsed();
+                if (count++ == 0) firstNs = lastNs;
+                *body = *r.body;
+            }
+        }
+    });
+    t.join();
+    *cpuPerGet = count ? (cpuSeconds() - c0) / count : 0;
+    // Pictures per second between the first answer and the last.
+    return count > 1 ? (count - 1) / ((lastNs - firstNs) / 1e9) : 0;
+}
 
 Row measure(int fps, int delayMs) {
     DemoProcess demo(delayMs);
@@ -71,19 +179,16 @@ Row measure(int fps, int delayMs) {
     server->setCameras(tx::JsonValue(
         tx::JsonArray{tx::JsonObject{{"name", "bench"}, {"image-uri", "/cameras/0/image"}}}));
 
-    // The transfer alone: bare GETs of the picture, and the bytes to decode.
     HttpClient::Get get;
-    get.url = ZVDataManager::pictureUrl(*server, "/cameras/0/image", "640x480");
-    get.headers = {ZVDataManager::authorizationHeader(*server)};
+    get.url = ZVDataManager::pictureUrl(*server, "/cameras/0/image", "640x480").value();
+    get.headers = {ZVDataManager::authorizationHeader(*server), "Accept:"};
     QByteArray jpeg;
-    QElapsedTimer wall;
-    const int samples = delayMs >= 200 ? 5 : 15;
-    wall.start();
-    for (int i = 0; i < samples; ++i) jpeg = HttpClient::get(get).body.value_or(QByteArray());
-    const double transfer = wall.nsecsElapsed() / 1e9 / samples;
-    const double limit = std::min<double>(fps, 1.0 / transfer);
+    double cpuPerGet = 0;
+    bareRate(get, kWarmUpMs, &jpeg, &cpuPerGet);
+    const double limit = std::min<double>(fps, bareRate(get, kWindowMs, &jpeg, &cpuPerGet));
 
-    const int decodes = 100;
+    const int decodes = 200;
+    for (int i = 0; i < 20; ++i) QImage().loadFromData(jpeg);
     const double d0 = cpuSeconds();
     for (int i = 0; i < decodes; ++i) {
         QImage image;
@@ -91,25 +196,41 @@ Row measure(int fps, int delayMs) {
         benchmark::DoNotOptimize(image);
     }
     const double decode = (cpuSeconds() - d0) / decodes;
+    const double paced = pacedDecode(jpeg, limit, kWindowMs);
 
     CountingView view;
+    view.clock.start();
     ZVDataManager dm(server);
     server->getCameras()->at(0)->setCamera(&view);
     server->videoCameraAtIndex(0);
-    // Let the loop settle, then count over a fixed window.
-    runEventLoop(500);
+    runEventLoop(kWarmUpMs);
     const int before = view.delivered;
+    const qint64 firstNs = view.lastNs;
+    const Usage u0 = usage();
     const double c0 = cpuSeconds();
-    wall.restart();
-    runEventLoop(4000);
-    const double seconds = wall.nsecsElapsed() / 1e9;
+    perfControl("enable\n");
+    runEventLoop(kWindowMs);
+    perfControl("disable\n");
     const double cpu = cpuSeconds() - c0;
+    const Usage u1 = usage();
+    // Rates count the pictures after the first one of the window, over the
+    // time from that one to the last, so the window's edges do not count.
     const int delivered = view.delivered - before;
+    const double perSecond = delivered > 0 ? delivered / ((view.lastNs - firstNs) / 1e9) : 0;
     server->stopVideo();
     MainThreadCall::close();
     dm.shutdown();
     MainThreadCall::reopen();
-    return {delivered / seconds, limit, delivered ? cpu / delivered : 0, decode};
+    const double n = std::max(delivered, 1);
+    return {perSecond,
+            limit,
+            cpu / n,
+            decode,
+            (u1.faults - u0.faults) / n,
+            (u1.switches - u0.switches) / n,
+            (u1.mainCpu - u0.mainCpu) / n,
+            cpuPerGet,
+            paced};
 }
 
 void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
@@ -121,6 +242,12 @@ void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
     state.counters["cpu_us_per_pic"] = row.cpuPerPicture * 1e6;
     state.counters["decode_us"] = row.decode * 1e6;
     state.counters["cpu_ratio"] = row.decode > 0 ? row.cpuPerPicture / row.decode : 0;
+    state.counters["faults_per_pic"] = row.faultsPerPicture;
+    state.counters["switches_per_pic"] = row.switchesPerPicture;
+    state.counters["main_us_per_pic"] = row.mainCpuPerPicture * 1e6;
+    state.counters["get_us"] = row.cpuPerGet * 1e6;
+    state.counters["paced_decode_us"] = row.pacedDecode * 1e6;
+    state.counters["paced_ratio"] = row.pacedDecode > 0 ? row.cpuPerPicture / row.pacedDecode : 0;
 }
 
 }  // namespace

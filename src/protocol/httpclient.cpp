@@ -2,18 +2,40 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <string>
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A pause this long between two parts of one answer on a kept connection is
+// taken for the delayed-acknowledgement stall (40 ms at least on Linux).
+constexpr auto kStallGap = std::chrono::milliseconds(30);
 
 struct Sink {
     QByteArray body;
     size_t maxBytes;
     bool overflow = false;
+    Clock::time_point lastArrival{};  // of the answer's previous part
+    Clock::duration longestGap{};     // between two parts of the answer
+
+    void arrived() {
+        const Clock::time_point now = Clock::now();
+        if (lastArrival != Clock::time_point{})
+            longestGap = std::max(longestGap, now - lastArrival);
+        lastArrival = now;
+    }
 };
 
 size_t writeBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     const size_t n = size * count;
-    if (sink->body.size() + n > sink->maxBytes) {
+    sink->arrived();
+    if (static_cast<size_t>(sink->body.size()) + n > sink->maxBytes) {
         // A server that never stops sending must not exhaust memory.
         sink->overflow = true;
         return 0;
@@ -22,10 +44,69 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-// Each worker thread keeps its libcurl handles between requests, which saves
-// setting them up for every picture. Connections are not kept: on a reused
-// connection a server that does not disable Nagle's algorithm meets the
-// client's delayed acknowledgement, and each picture then waits ~40 ms.
+// Reserves the body's room at once from Content-Length (within the cap), so
+// that a picture is not copied through a series of growing buffers; a length
+// over the cap ends the transfer before its body is read.
+size_t readHeader(char* data, size_t size, size_t count, void* user) {
+    auto* sink = static_cast<Sink*>(user);
+    const size_t n = size * count;
+    sink->arrived();
+    constexpr char kName[] = "content-length:";
+    constexpr size_t kNameLength = sizeof kName - 1;
+    if (n <= kNameLength || qstrnicmp(data, kName, kNameLength) != 0) return n;
+    size_t i = kNameLength;
+    while (i < n && (data[i] == ' ' || data[i] == '\t')) ++i;
+    unsigned long long length = 0;
+    bool digits = false;
+    for (; i < n && data[i] >= '0' && data[i] <= '9'; ++i) {
+        digits = true;
+        length = length * 10 + static_cast<unsigned>(data[i] - '0');
+        if (length > sink->maxBytes) {
+            sink->overflow = true;
+            return 0;
+        }
+    }
+    if (digits && sink->body.isEmpty()) sink->body.reserve(static_cast<qsizetype>(length));
+    return n;
+}
+
+// The servers ("http://host:port") seen to stall on a kept connection: with
+// Nagle's algorithm on at the server, the last part of an answer waits for
+// our delayed acknowledgement, about 40 ms a request. Those get a fresh
+// connection for every request, where the acknowledgement is immediate.
+class StallingServers {
+public:
+    static bool contains(const std::string& origin) {
+        std::lock_guard l(lock());
+        return set().count(origin) != 0;
+    }
+    static void add(const std::string& origin) {
+        std::lock_guard l(lock());
+        if (set().size() >= 256) set().clear();  // bounded, whatever the servers do
+        set().insert(origin);
+    }
+
+private:
+    static std::mutex& lock() {
+        static std::mutex m;
+        return m;
+    }
+    static std::set<std::string>& set() {
+        static std::set<std::string> s;
+        return s;
+    }
+};
+
+// "http://host:port" of a URL: everything before the path.
+std::string originOf(const std::string& url) {
+    const size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return url;
+    return url.substr(0, url.find_first_of("/?#", scheme + 3));
+}
+
+// Each worker thread keeps its libcurl handles between requests, and with
+// them its open connections: a steady picture rate then costs neither a
+// connection set-up nor a handle set-up per picture.
 struct ThreadHandles {
     CURLM* multi = nullptr;
     CURL* easy = nullptr;
@@ -85,10 +166,19 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, readHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &sink);
+    // Our request leaves in one piece, never held back for an acknowledgement.
+    curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L);
     // Only plain HTTP is spoken, and a server may not send us elsewhere.
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    const std::string origin = originOf(request.url);
+    const bool stalling = StallingServers::contains(origin);
+    if (stalling) {
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    }
     // An aborted request whose name lookup still hangs must not hold its
     // worker until the resolver gives up: leave the lookup thread behind.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
@@ -125,6 +215,13 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
     }
 
     if (code == CURLE_OK && !sink.overflow) {
+        long newConnections = 1;
+        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &newConnections);
+        if (!stalling && newConnections == 0 && sink.longestGap >= kStallGap) {
+            // A kept connection that paused inside the answer: from now on
+            // this server gets a fresh connection for every request.
+            StallingServers::add(origin);
+        }
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.status);
         result.body = std::move(sink.body);
     } else {

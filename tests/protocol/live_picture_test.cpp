@@ -118,3 +118,41 @@ TEST(LivePicture, NeverTwoPictureRequestsInFlight) {
     // Every request was delivered to the view before the next one was sent.
     EXPECT_LE(static_cast<size_t>(pictures.load()), view.pictures.size() + 1);
 }
+
+TEST(LivePicture, AShownPictureIsNeverOverwrittenByTheNext) {
+    // Picture buffers are reused between pictures: the one a view still
+    // holds must stay as it was when it arrived, while later ones are decoded.
+    class CheckingView : public CameraImageView {
+    public:
+        void setPicture(const QImage& image) override {
+            if (!shown.isNull() && shown != shownCopy) ++overwritten;
+            shown = image;
+            shownCopy = image.copy();  // a deep copy, never shared
+            ++count;
+        }
+        QSizeF boundsSize() const override { return {160, 120}; }
+        void setDelegate(CameraView*) override {}
+        QImage shown, shownCopy;
+        int count = 0, overwritten = 0;
+    };
+    DemoServer demo({"127.0.0.1", 0, "admin", "", 0});
+    ASSERT_TRUE(demo.start()) << demo.errorString();
+    auto server = CamServer::create();
+    server->setHost("127.0.0.1");
+    server->setPort(QString::number(demo.port()));
+    server->setLogin("admin");
+    server->setPassword("");
+    server->setFps("1000");
+    CheckingView view;
+    ShowFirstCamera delegate(server, &view);
+    ZVDataManager dm(server);
+    dm.setDelegate(&delegate);
+    dm.loadCameras();
+    ASSERT_TRUE(waitUntil([&] { return view.count >= 20; }));
+    server->stopVideo();
+    MainThreadCall::close();
+    dm.shutdown();
+    MainThreadCall::reopen();
+    EXPECT_EQ(view.overwritten, 0);
+    EXPECT_EQ(view.shown, view.shownCopy);
+}

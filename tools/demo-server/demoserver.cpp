@@ -102,6 +102,10 @@ bool DemoServer::start() {
     server_ = std::make_unique<httplib::Server>();
     server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server_->set_keep_alive_timeout(kKeepAliveSeconds);
+    // A viewer keeps its connection for picture after picture: no Nagle
+    // delay on the answers (accepted sockets inherit it), and no cap of five.
+    server_->set_tcp_nodelay(true);
+    server_->set_keep_alive_max_count(1u << 20);
     // The library's default sets SO_REUSEPORT, which lets a second server bind
     // the same port and silently take half of the first one's connections.
     // SO_REUSEADDR alone still allows a quick restart on the same port.
