@@ -14,6 +14,7 @@
 #include "apptestkit.h"
 #include "testutil.h"
 #include "touchimage.h"
+#include "viewerfixture.h"
 #include "zorvanmacappdelegate.h"
 #include "zvdatamanager.h"
 #include "zvmainwindow.h"
@@ -46,29 +47,7 @@ std::vector<std::string> pictureTargets(const ScriptedServer& s) {
     return out;
 }
 
-class Viewer : public ::testing::Test {
-protected:
-    void start() {
-        settings = Settings::createInFolder(dir.path(), "en");
-        app = std::make_unique<ZorvanMacAppDelegate>(*settings);
-        app->applicationDidFinishLaunching();
-    }
-    void quit() {
-        app->applicationWillTerminate();
-        app.reset();
-    }
-    void TearDown() override {
-        if (app) quit();
-    }
-    bool waitForPicture() {
-        return waitUntil([&] { return !app->mainImage()->picture().isNull(); });
-    }
-
-    QTemporaryDir dir;
-    AlertCatcher alerts;
-    std::unique_ptr<Settings> settings;
-    std::unique_ptr<ZorvanMacAppDelegate> app;
-};
+class Viewer : public ViewerFixture {};
 
 }  // namespace
 
@@ -94,7 +73,7 @@ TEST_F(Viewer, FirstStartShowsTheDemoServersFirstCamera) {
     EXPECT_EQ(checkedIndex(app->serversMenu()), 0);
     EXPECT_EQ(app->audioSlider()->value(), 100);
     EXPECT_EQ(app->audioSlider()->maximum(), 100);
-    EXPECT_TRUE(alerts.texts.empty());
+    EXPECT_TRUE(alerts->texts.empty());
 }
 
 TEST_F(Viewer, StoredCameraIndexIsRespectedOrCameraZeroIsShown) {
@@ -121,7 +100,7 @@ TEST_F(Viewer, StoredCameraIndexIsRespectedOrCameraZeroIsShown) {
         EXPECT_EQ(app->audioSlider()->isEnabled(), c.soundAvailable) << c.stored;
         quit();
     }
-    EXPECT_TRUE(alerts.texts.empty());
+    EXPECT_TRUE(alerts->texts.empty());
 }
 
 TEST_F(Viewer, UnreachableServerGivesOneAlertAndEmptiesTheCamerasMenu) {
@@ -133,11 +112,11 @@ TEST_F(Viewer, UnreachableServerGivesOneAlertAndEmptiesTheCamerasMenu) {
 
     server.stop();  // the server goes away; the user reloads
     app->openServer();
-    ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty() && app->camerasMenu()->isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty() && app->camerasMenu()->isEmpty(); }));
     spinFor(200);
-    EXPECT_EQ(alerts.texts, std::vector<QString>{"Server is not available"});
-    EXPECT_EQ(alerts.buttons_, std::vector<QString>{"OK"});
-    EXPECT_EQ(alerts.icons_, std::vector<QMessageBox::Icon>{QMessageBox::Warning});
+    EXPECT_EQ(alerts->texts, std::vector<QString>{"Server is not available"});
+    EXPECT_EQ(alerts->buttons_, std::vector<QString>{"OK"});
+    EXPECT_EQ(alerts->icons_, std::vector<QMessageBox::Icon>{QMessageBox::Warning});
 }
 
 TEST_F(Viewer, UndecodableAnswerGivesErrorAndLeavesTheMenus) {
@@ -150,9 +129,9 @@ TEST_F(Viewer, UndecodableAnswerGivesErrorAndLeavesTheMenus) {
         return videoServer()(r);
     });
     app->openServer();
-    ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }));
     spinFor(200);
-    EXPECT_EQ(alerts.texts, std::vector<QString>{"Error"});
+    EXPECT_EQ(alerts->texts, std::vector<QString>{"Error"});
     EXPECT_EQ(titles(app->camerasMenu()), QStringList({"Gate", "Yard", "Roof"}));
     EXPECT_EQ(checkedIndex(app->camerasMenu()), 2);
 }
@@ -164,8 +143,8 @@ TEST_F(Viewer, CameraListThatIsNotAListIsAnError) {
     });
     writeSettings(dir.path(), server.port(), 0);
     start();
-    ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty(); }));
-    EXPECT_EQ(alerts.texts, std::vector<QString>{"Error"});
+    ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }));
+    EXPECT_EQ(alerts->texts, std::vector<QString>{"Error"});
     EXPECT_TRUE(app->camerasMenu()->isEmpty());
     EXPECT_EQ(settings->getCurrent()->getCameras(), nullptr);
 }
@@ -176,7 +155,7 @@ TEST_F(Viewer, NoStoredServerSendsNothing) {
     start();
     spinFor(300);
     EXPECT_TRUE(server.requests().empty());
-    EXPECT_TRUE(alerts.texts.empty());
+    EXPECT_TRUE(alerts->texts.empty());
     EXPECT_TRUE(app->serversMenu()->isEmpty());
     EXPECT_EQ(app->dataManager()->currentServer(), nullptr);
 }
@@ -222,7 +201,7 @@ TEST_F(Viewer, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
     writeSettings(dir.path(), server.port(), 0);
     start();
     ASSERT_TRUE(waitForPicture());
-    alerts.hold = true;
+    alerts->hold = true;
     std::vector<std::thread> reporters;
     reporters.emplace_back([&] { app->badResponse(); });
     ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
@@ -231,13 +210,13 @@ TEST_F(Viewer, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
     spinFor(300);  // these three have reached the main thread by now
     reporters.emplace_back([&] { app->badResponse(); });
     spinFor(300);
-    EXPECT_EQ(alerts.maxOpen, 1) << "an alert opened over another";
-    alerts.hold = false;
-    ASSERT_TRUE(waitUntil([&] { return alerts.texts.size() >= 3; }));
+    EXPECT_EQ(alerts->maxOpen, 1) << "an alert opened over another";
+    alerts->hold = false;
+    ASSERT_TRUE(waitUntil([&] { return alerts->texts.size() >= 3; }));
     spinFor(100);
     for (auto& t : reporters) t.join();  // each released by its own alert
-    EXPECT_EQ(alerts.texts, (std::vector<QString>{"Error", "Connection error", "Error"}));
-    EXPECT_EQ(alerts.maxOpen, 1);
+    EXPECT_EQ(alerts->texts, (std::vector<QString>{"Error", "Connection error", "Error"}));
+    EXPECT_EQ(alerts->maxOpen, 1);
 }
 
 TEST_F(Viewer, EmptyCameraListAndMicrophonesThatAreNotAList) {
@@ -258,11 +237,11 @@ TEST_F(Viewer, EmptyCameraListAndMicrophonesThatAreNotAList) {
             return videoServer()(r);
         });
         writeSettings(dir.path(), server.port(), 0);
-        alerts.texts.clear();
+        alerts->texts.clear();
         start();
         ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); })) << c.microphones;
         spinFor(400);
-        EXPECT_EQ(alerts.texts, c.alerts) << c.microphones;
+        EXPECT_EQ(alerts->texts, c.alerts) << c.microphones;
         EXPECT_EQ(app->camerasMenu()->actions().size(), c.cameraItems) << c.microphones;
         if (c.cameraItems == 0) EXPECT_TRUE(pictureTargets(server).empty()) << c.microphones;
         EXPECT_FALSE(app->audioSlider()->isEnabled());

@@ -14,6 +14,7 @@
 #include "menutestkit.h"
 #include "testutil.h"
 #include "touchimage.h"
+#include "viewerfixture.h"
 #include "zorvanmacappdelegate.h"
 #include "zvdatamanager.h"
 #include "zvmainwindow.h"
@@ -37,20 +38,8 @@ QStringList titles(QMenu* menu) {
 const std::string kThree = camerasDoc({"Gate", "Yard", "Roof"});
 const std::string kYardMic = R"([{"name":"Yard mic","camera-uri":"/c/1","audio-uri":"/m/0.mp3"}])";
 
-class Menus : public ::testing::Test {
+class Menus : public ViewerFixture {
 protected:
-    void start() {
-        settings = Settings::createInFolder(dir.path(), "en");
-        app = std::make_unique<ZorvanMacAppDelegate>(*settings);
-        app->applicationDidFinishLaunching();
-    }
-    void quit() {
-        app->applicationWillTerminate();
-        app.reset();
-    }
-    void TearDown() override {
-        if (app) quit();
-    }
     QAction* server(int i) { return app->serversMenu()->actions().at(i); }
     QAction* camera(int i) { return app->camerasMenu()->actions().at(i); }
     bool waitForCameras(const QStringList& names) {
@@ -62,11 +51,6 @@ protected:
     }
     bool soundAvailable() { return app->soundMenu()->menuAction()->isEnabled(); }
     QString settingsFile() { return dir.path() + "/settings.dat"; }
-
-    QTemporaryDir dir;
-    AlertCatcher alerts;
-    std::unique_ptr<Settings> settings;
-    std::unique_ptr<ZorvanMacAppDelegate> app;
 };
 
 }  // namespace
@@ -289,5 +273,5 @@ TEST_F(Menus, AThousandServerAndCameraSwitches) {
     EXPECT_EQ(cameraOfPicture(app->mainImage()->picture()), chosen);
     EXPECT_LE(inA->most.load(), 1);
     EXPECT_LE(inB->most.load(), 1);
-    EXPECT_TRUE(alerts.texts.empty());
+    EXPECT_TRUE(alerts->texts.empty());
 }

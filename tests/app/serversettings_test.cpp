@@ -18,6 +18,7 @@
 #include "testutil.h"
 #include "touchimage.h"
 #include "ui_zvserversettings.h"
+#include "viewerfixture.h"
 #include "zorvanmacappdelegate.h"
 #include "zvserversettings.h"
 
@@ -29,19 +30,8 @@ QStringList menuTitles(QMenu* menu) {
     return out;
 }
 
-class ServerList : public ::testing::Test {
+class ServerList : public ViewerFixture {
 protected:
-    void start() {
-        settings = Settings::createInFolder(dir.path(), "en");
-        app = std::make_unique<ZorvanMacAppDelegate>(*settings);
-        app->applicationDidFinishLaunching();
-    }
-    void TearDown() override {
-        if (app) {
-            app->applicationWillTerminate();
-            app.reset();
-        }
-    }
     ZVServerSettings* open() {
         app->preference();
         return app->settingsWindow();
@@ -51,11 +41,6 @@ protected:
         field->selectAll();
         QTest::keyClicks(field, text);
     }
-
-    QTemporaryDir dir;
-    AlertCatcher alerts;
-    std::unique_ptr<Settings> settings;
-    std::unique_ptr<ZorvanMacAppDelegate> app;
 };
 
 }  // namespace
@@ -261,11 +246,11 @@ TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
         dialog->selectRow(0);
         type(dialog->ui().address, host);
         type(dialog->ui().port, port);
-        alerts.texts.clear();
+        alerts->texts.clear();
         const size_t before = other.requests().size();
         dialog->close();
-        ASSERT_TRUE(waitUntil([&] { return !alerts.texts.empty(); }, 10000));
-        EXPECT_EQ(alerts.texts.front(), "Server is not available");
+        ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }, 10000));
+        EXPECT_EQ(alerts->texts.front(), "Server is not available");
         spinFor(200);
         EXPECT_EQ(other.requests().size(), before);
         app->applicationWillTerminate();
