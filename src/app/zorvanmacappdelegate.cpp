@@ -42,6 +42,19 @@ QAction* addRecordItem(QMenu* menu, const QString& title, int tag) {
     return item;
 }
 
+// Items are matched by title: every item of menu titled title is checked and
+// handed to fn with its position, in order; every other item is unchecked.
+void forEachItemTitled(QMenu* menu, const QString& title,
+                       const std::function<void(qsizetype, QAction*)>& fn) {
+    const QList<QAction*> items = menu->actions();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QAction* item = items[i];
+        const bool match = item->property("title").toString() == title;
+        item->setChecked(match);
+        if (match) fn(i, item);
+    }
+}
+
 }  // namespace
 
 ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
@@ -235,10 +248,15 @@ void ZorvanMacAppDelegate::updateServers() {
     for (QAction* item : menu->actions())
         item->setChecked(item->property("title").toString() == name);
 
-    dataManager_->setCurrentServer(current);
-    current->setDataManager(pictureLoader_.get());
-    dataManager_->setDelegate(this);
+    bindServer(current);
     dataManager_->loadCameras();
+}
+
+void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) {
+    dataManager_->setCurrentServer(server);
+    // Through the timing loader, so the view learns each picture's round trip.
+    server->setDataManager(pictureLoader_.get());
+    dataManager_->setDelegate(this);
 }
 
 void ZorvanMacAppDelegate::openServer() {
@@ -254,31 +272,22 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
     // the new server reaches the file with the next write.
     settings_.setCameraIdx(0);
     settings_.save();
-    const QList<QAction*> items = serversMenu()->actions();
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        QAction* item = items[i];
-        if (item->property("title").toString() != title) {
-            item->setChecked(false);
-            continue;
-        }
-        item->setChecked(true);
+    forEachItemTitled(serversMenu(), title, [&](qsizetype i, QAction*) {
         if (const auto current = settings_.getCurrent()) current->stopVideo();
         // The menu is built from the store's list in order, so its positions
         // are the list's; a menu older than the list must not reach past it.
         const auto& servers = settings_.getServers();
-        if (static_cast<size_t>(i) >= servers.size()) continue;
+        if (static_cast<size_t>(i) >= servers.size()) return;
         const std::shared_ptr<CamServer> chosen = servers[static_cast<size_t>(i)];
         settings_.setCurrent(chosen);
-        dataManager_->setCurrentServer(chosen);
-        chosen->setDataManager(pictureLoader_.get());
-        dataManager_->setDelegate(this);
+        bindServer(chosen);
         stopSoundForSwitch();
         // Before its list has arrived a server has no first camera, and the
         // sound entries are hidden until it does.
         const auto cameras = chosen->getCameras();
         applySoundAvailability(chosen.get(),
                                cameras && !cameras->empty() ? cameras->front().get() : nullptr);
-    }
+    });
     dataManager_->loadCameras();
 }
 
@@ -286,14 +295,7 @@ void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
     stopSoundForSwitch();
     if (!sender) return;
     const QString title = sender->property("title").toString();
-    const QList<QAction*> items = camerasMenu()->actions();
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        QAction* item = items[i];
-        if (item->property("title").toString() != title) {
-            item->setChecked(false);
-            continue;
-        }
-        item->setChecked(true);
+    forEachItemTitled(camerasMenu(), title, [&](qsizetype i, QAction* item) {
         settings_.setCameraIdx(i);
         const std::shared_ptr<CamServer> server = settings_.getCurrent();
         // The menu may still show another server's cameras (the new one's
@@ -312,7 +314,7 @@ void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
             server->stopVideo();
         }
         settings_.save();
-    }
+    });
 }
 
 void ZorvanMacAppDelegate::preference() {

@@ -99,6 +99,8 @@ private:
     void connectCommands();
     void placeWindow(const QRectF& frame);
     void centreWindow();
+    // Makes server the data manager's and gives it the picture loader.
+    void bindServer(const std::shared_ptr<CamServer>& server);
     void showCamera(CamServer& server, std::int64_t k);
     void applySoundAvailability(CamServer* server, const CameraView* camera);
     // shown: set to the alert while it is up, so that it can be closed.
@@ -126,7 +128,7 @@ private:
     struct PendingAlert {
         QString text;
         std::vector<std::function<void()>> finishers;  // release the reporting workers
-        std::vector<QPointer<QMessageBox>*> watchers;   // told the box once it is up
+        std::vector<QPointer<QMessageBox>*> watchers;  // told the box once it is up
     };
     std::deque<PendingAlert> alerts_;
     QPointer<QMessageBox> alertBox_;
