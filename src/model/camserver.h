@@ -106,8 +106,8 @@ public:
     void stopVideo();
     // One refresh step. Main thread (the timer calls it).
     void tickVideo();
-    // Hands a fetched picture (or none) to the camera at p and waits until
-    // the view has it. Called by the picture job on its worker thread.
+    // Hands a fetched picture (or none) to the camera at p: on the main
+    // thread at once, from the picture job's worker thread without waiting.
     void updateCamera(std::int64_t p, const QImage& image);
     // The picture job for the camera at p was cancelled before it ran: opens
     // that camera's gate without touching its view. Main thread.
@@ -130,6 +130,8 @@ public:
     }
 
 private:
+    // Places a fetched picture on the main thread and asks for the next one.
+    void placePicture(std::int64_t p, const QImage& image);
     mutable std::mutex textLock_;  // guards the six text fields
     QString name_, host_, port_, login_, password_, fps_;
 

@@ -128,14 +128,18 @@ void CamServer::tickVideo() {
 }
 
 void CamServer::updateCamera(std::int64_t p, const QImage& image) {
-    const auto cameras = getCameras();  // keeps the record alive while we wait
     pictureInFlight_ = false;
-    if (p < 0 || !cameras || p >= static_cast<std::int64_t>(cameras->size())) {
-        MainThreadCall::run([&] { tickVideo(); });
-        return;
-    }
-    CameraView* camera = (*cameras)[static_cast<size_t>(p)].get();
-    MainThreadCall::run([&] {
+    // The worker hands the picture over and goes back to its pool without
+    // waiting for the main thread: a picture wakes one thread fewer, and the
+    // next request finds this same worker idle, its connection and decode
+    // buffers still warm. The record stays alive until the picture is placed.
+    MainThreadCall::post([self = shared_from_this(), p, image] { self->placePicture(p, image); });
+}
+
+void CamServer::placePicture(std::int64_t p, const QImage& image) {
+    const auto cameras = getCameras();
+    if (p >= 0 && cameras && p < static_cast<std::int64_t>(cameras->size())) {
+        CameraView* camera = (*cameras)[static_cast<size_t>(p)].get();
         if (timer_ && p == currentCameraIndex_) {
             camera->updateCamera(image);
             schedule_.answered(!image.isNull());
@@ -144,8 +148,8 @@ void CamServer::updateCamera(std::int64_t p, const QImage& image) {
             // must not land in the view that now shows another one.
             camera->setCanLoadNext(true);
         }
-        tickVideo();
-    });
+    }
+    tickVideo();
 }
 
 void CamServer::pictureCancelled(std::int64_t p) {

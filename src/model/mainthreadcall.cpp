@@ -17,6 +17,7 @@ namespace {
 struct Call {
     const std::function<void()>* fn = nullptr;             // a plain call
     const MainThreadCall::StartFunction* start = nullptr;  // a call finished later
+    std::function<void()> posted;                          // a call nobody waits for
     enum class State { Pending, Done, Abandoned } state = State::Pending;
 };
 
@@ -30,14 +31,18 @@ struct Queue {
     int refusals = 0;     // RefuseWhileJoining objects alive
     bool refusing() const { return closed || refusals > 0; }
     // Abandons every waiting call; its worker returns false. Under lock.
-    void abandonWaiting() {
+    // Returns the abandoned calls, for the caller to drop after unlocking:
+    // a posted call's captures may take this lock again as they go.
+    std::deque<std::shared_ptr<Call>> abandonWaiting() {
         for (auto& call : pending) call->state = Call::State::Abandoned;
-        pending.clear();
+        std::deque<std::shared_ptr<Call>> dropped;
+        dropped.swap(pending);
         for (auto& weak : started) {
             if (auto call = weak.lock(); call && call->state == Call::State::Pending)
                 call->state = Call::State::Abandoned;
         }
         started.clear();
+        return dropped;
     }
 };
 
@@ -81,6 +86,10 @@ private:
                 q.pending.pop_front();
                 if (call->state != Call::State::Pending) continue;
                 if (call->start) q.started.push_back(call);
+            }
+            if (call->posted) {
+                call->posted();
+                continue;
             }
             if (call->start) {
                 // The worker goes on waiting until finish is called.
@@ -148,6 +157,25 @@ bool run(const std::function<void()>& fn) {
     return postAndWait(call);
 }
 
+bool post(std::function<void()> fn) {
+    if (!QCoreApplication::instance()) return false;
+    if (isMainThread()) {
+        if (refusingNow()) return false;
+        fn();
+        return true;
+    }
+    auto call = std::make_shared<Call>();
+    call->posted = std::move(fn);
+    Queue& q = queue();
+    {
+        std::lock_guard l(q.lock);
+        if (q.refusing()) return false;  // call, and fn with it, go after unlocking
+        q.pending.push_back(call);
+    }
+    QCoreApplication::postEvent(dispatcher(), new QEvent(QEvent::User));
+    return true;
+}
+
 bool runAndWait(const StartFunction& start) {
     if (!QCoreApplication::instance()) return false;
     if (isMainThread()) {
@@ -163,10 +191,11 @@ bool runAndWait(const StartFunction& start) {
 
 void close() {
     Queue& q = queue();
+    std::deque<std::shared_ptr<Call>> dropped;
     {
         std::lock_guard l(q.lock);
         q.closed = true;
-        q.abandonWaiting();
+        dropped = q.abandonWaiting();
     }
     q.changed.notify_all();
 }
@@ -179,10 +208,11 @@ void reopen() {
 
 RefuseWhileJoining::RefuseWhileJoining() {
     Queue& q = queue();
+    std::deque<std::shared_ptr<Call>> dropped;
     {
         std::lock_guard l(q.lock);
         ++q.refusals;
-        q.abandonWaiting();
+        dropped = q.abandonWaiting();
     }
     q.changed.notify_all();
 }

@@ -17,6 +17,12 @@ bool isMainThread();
 // gate is closed (also when it closes while the call waits).
 bool run(const std::function<void()>& fn);
 
+// Like run(), without waiting: fn runs on the main thread after the call
+// returns (at once when called there). Returns false when fn will never run:
+// there is no application, or the gate is closed. Closing the gate later
+// drops fn without running it, so fn must own what it uses.
+bool post(std::function<void()> fn);
+
 // Like run(), for work that ends later than the call on the main thread (a
 // window-modal alert that the user dismisses): start runs on the main thread
 // and is handed a finish function; the caller waits until finish has been

@@ -1,5 +1,6 @@
 // The live picture refresh: rate, request gate, delivery to the view.
 
+#include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
 
@@ -9,6 +10,7 @@
 
 #include "TXJsonValue.h"
 #include "camserver.h"
+#include "mainthreadcall.h"
 #include "refreshschedule.h"
 #include "testutil.h"
 
@@ -375,4 +377,37 @@ TEST(Refresh, ReleasingTheServerOnAWorkerStopsItsTimerSafely) {
     worker.join();
     spinFor(50);  // a pending tick must find the record gone, not crash
     EXPECT_EQ(loader.calls.size(), 1u);
+}
+
+TEST(Refresh, APictureFromAWorkerIsPlacedLaterOnTheMainThreadOrDroppedAtQuit) {
+    // The worker hands the picture over without waiting; the view is
+    // touched on the main thread only. At quit a picture still on its way
+    // is dropped, and with it the hand-over's hold on the server record.
+    RecordingLoader loader;
+    auto server = serverWithCameras(1, &loader);
+    class ThreadCheckingView : public FakeImageView {
+    public:
+        void setPicture(const QImage& image) override {
+            offMainThread += QThread::currentThread() != qApp->thread();
+            FakeImageView::setPicture(image);
+        }
+        int offMainThread = 0;
+    } view;
+    server->getCameras()->at(0)->setCamera(&view);
+    server->videoCameraAtIndex(0);
+    std::thread([&] { server->updateCamera(0, solid(Qt::red)); }).join();
+    EXPECT_TRUE(view.pictures.empty()) << "placed before the main thread ran";
+    ASSERT_TRUE(waitUntil([&] { return !view.pictures.empty(); }));
+    EXPECT_EQ(view.last.pixel(0, 0), QColor(Qt::red).rgb());
+    EXPECT_EQ(view.offMainThread, 0);
+
+    const std::weak_ptr<CamServer> weak = server;
+    std::thread([&] { server->updateCamera(0, solid(Qt::green)); }).join();  // on its way
+    MainThreadCall::close();
+    server->stopVideo();
+    server.reset();
+    MainThreadCall::reopen();
+    spinFor(50);
+    EXPECT_EQ(view.pictures.size(), 1u) << "a picture refused at quit came later";
+    EXPECT_TRUE(weak.expired()) << "a dropped hand-over still holds the record";
 }
