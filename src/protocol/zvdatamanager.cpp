@@ -4,13 +4,12 @@
 #include "httpclient.h"
 #include "mainthreadcall.h"
 #include "operationqueue.h"
+#include "picturedecoder.h"
 #include "serverurl.h"
 #include "utils.h"
 #include "zvdatamanagerdelegate.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageReader>
 #include <QLoggingCategory>
 #include <QStringDecoder>
 
@@ -18,37 +17,6 @@
 #include "base64.h"
 
 Q_LOGGING_CATEGORY(lcData, "zorvan.data")
-
-namespace {
-
-// Decodes a picture into one of two buffers that this worker thread keeps,
-// so that a stream of pictures of one size reuses their memory instead of
-// allocating a new buffer for each (which the allocator may hand back to
-// the kernel in between, to be faulted in again page by page). A buffer the
-// view still shows is shared, not detached, and is left alone; the other
-// one is free by the time the next picture comes.
-QImage decodePicture(const QByteArray& bytes) {
-    thread_local QImage buffers[2];
-    QImage* target = nullptr;
-    for (QImage& buffer : buffers) {
-        if (buffer.isNull() || buffer.isDetached()) {
-            target = &buffer;
-            break;
-        }
-    }
-    QBuffer device;
-    device.setData(bytes);
-    device.open(QIODevice::ReadOnly);
-    QImageReader reader(&device);
-    if (!target) return reader.read();
-    if (!reader.read(target)) {
-        *target = QImage();  // no half-written picture is ever shown
-        return QImage();
-    }
-    return *target;
-}
-
-}  // namespace
 
 ZVDataManager::ZVDataManager(std::shared_ptr<CamServer> server)
     : abort_(std::make_shared<AbortToken>()), threads_(std::make_shared<WorkerThreads>()) {
@@ -264,6 +232,6 @@ void ZVDataManager::_syncLoadImage(const std::shared_ptr<CamServer>& server, std
     const std::optional<QByteArray> bytes =
         _sendGetSynchronizeEmptyType(*server, pictureUrl(*server, uri, resolution));
     QImage image;
-    if (bytes && !bytes->isEmpty()) image = decodePicture(*bytes);
+    if (bytes && !bytes->isEmpty()) image = PictureDecoder::decode(*bytes);
     server->updateCamera(index, image);
 }

@@ -1,0 +1,135 @@
+#include "picturedecoder.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE
+
+#include <jpeglib.h>
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void onError(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+// Warnings (a picture cut short, a damaged stretch) are not errors: what
+// came is shown, as Qt's own reader does.
+void onMessage(j_common_ptr) {}
+
+void onProgress(j_common_ptr info) {
+    const auto* d = reinterpret_cast<j_decompress_ptr>(info);
+    if (d->input_scan_number > PictureDecoder::kMaxScans) onError(info);
+}
+
+// Qt's image allocation limit in bytes (0: none), so that one rule bounds
+// every reader.
+qint64 allocationLimitBytes() {
+    return qint64(std::max(QImageReader::allocationLimit(), 0)) * 1024 * 1024;
+}
+
+enum class Outcome { Decoded, Failed, NotForUs };
+
+// Decodes a JPEG into *target, reusing its memory when the size matches.
+// Only trivially destructible locals live here: an error jumps out of
+// libjpeg's calls straight back to the setjmp below.
+Outcome decodeJpeg(const QByteArray& bytes, QImage* target) {
+    jpeg_decompress_struct info;
+    ErrorManager errors;
+    jpeg_progress_mgr progress;
+    info.err = jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = onError;
+    errors.mgr.output_message = onMessage;
+    progress.progress_monitor = onProgress;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::Failed;
+    }
+    jpeg_create_decompress(&info);
+    info.progress = &progress;
+    info.mem->max_memory_to_use = static_cast<long>(allocationLimitBytes());
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                 static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::NotForUs;  // Qt's reader converts these
+    }
+    const qint64 width = info.image_width, height = info.image_height;
+    if (const qint64 limit = allocationLimitBytes(); limit > 0 && width * height * 4 > limit) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::Failed;
+    }
+    // libjpeg-turbo writes blue, green, red and 0xff: the byte order of
+    // Format_RGB32 on a little-endian machine.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "BGRX is RGB32 only on little-endian machines");
+    info.out_color_space = JCS_EXT_BGRX;
+    jpeg_start_decompress(&info);
+    if (target->width() != static_cast<int>(info.output_width) ||
+        target->height() != static_cast<int>(info.output_height) ||
+        target->format() != QImage::Format_RGB32) {
+        *target = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
+                         QImage::Format_RGB32);
+        if (target->isNull()) {
+            jpeg_destroy_decompress(&info);
+            return Outcome::Failed;
+        }
+    }
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = target->scanLine(static_cast<int>(info.output_scanline));
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return Outcome::Decoded;
+}
+
+bool isJpeg(const QByteArray& bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xff &&
+           static_cast<unsigned char>(bytes[1]) == 0xd8;
+}
+
+}  // namespace
+
+namespace PictureDecoder {
+
+QImage decode(const QByteArray& bytes) {
+    // Of the two buffers, the one the view does not hold (the view keeps one
+    // picture at a time). Should both be held elsewhere, the second is let
+    // go to its holder and a new one made in its place.
+    thread_local QImage buffers[2];
+    QImage* target = &buffers[1];
+    for (QImage& buffer : buffers) {
+        if (buffer.isNull() || buffer.isDetached()) {
+            target = &buffer;
+            break;
+        }
+    }
+    if (!target->isNull() && !target->isDetached()) *target = QImage();
+
+    if (isJpeg(bytes)) {
+        switch (decodeJpeg(bytes, target)) {
+            case Outcome::Decoded:
+                return *target;
+            case Outcome::Failed:
+                return QImage();
+            case Outcome::NotForUs:
+                break;
+        }
+    }
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device);
+    if (!reader.read(target)) return QImage();
+    return *target;
+}
+
+}  // namespace PictureDecoder
