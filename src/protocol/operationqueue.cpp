@@ -1,6 +1,22 @@
 #include "operationqueue.h"
 
+#include <utility>
+
+namespace {
+// The work a body left for when its thread is idle; null off worker threads.
+thread_local std::function<void()>* t_whenIdle = nullptr;
+}  // namespace
+
 WorkerThreads::WorkerThreads(std::chrono::milliseconds idleLife) : idleLife_(idleLife) {}
+
+void WorkerThreads::whenIdle(std::function<void()> fn) {
+    if (!t_whenIdle) {
+        fn();
+        return;
+    }
+    std::function<void()> earlier = std::exchange(*t_whenIdle, std::move(fn));
+    if (earlier) earlier();  // at most one waits; an earlier one runs now
+}
 
 void WorkerThreads::start(std::function<void()> body) {
     std::lock_guard l(lock_);
@@ -19,11 +35,18 @@ void WorkerThreads::start(std::function<void()> body) {
 }
 
 void WorkerThreads::loop(Worker* self, std::function<void()> body) {
+    std::function<void()> idleWork;
+    t_whenIdle = &idleWork;
     for (;;) {
         body();
         body = nullptr;  // its captures go before the thread idles
         std::unique_lock l(lock_);
         ++idle_;
+        if (idleWork) {
+            l.unlock();
+            std::exchange(idleWork, nullptr)();
+            l.lock();
+        }
         const bool handed =
             wake_.wait_for(l, idleLife_, [&] { return stopping_ || !handOver_.empty(); });
         --idle_;

@@ -24,6 +24,12 @@ public:
     void joinAll();
     size_t threadCount() const;
 
+    // Runs fn on the calling worker thread after its body has ended, once the
+    // thread counts as idle: work that hands a result on, and so may cause
+    // the next job at once, finds this thread ready to take it. Off a worker
+    // thread, fn runs at once.
+    static void whenIdle(std::function<void()> fn);
+
 private:
     struct Worker {
         std::thread thread;

@@ -233,5 +233,7 @@ void ZVDataManager::_syncLoadImage(const std::shared_ptr<CamServer>& server, std
         _sendGetSynchronizeEmptyType(*server, pictureUrl(*server, uri, resolution));
     QImage image;
     if (bytes && !bytes->isEmpty()) image = PictureDecoder::decode(*bytes);
-    server->updateCamera(index, image);
+    // Handed on once this thread is idle, so that the next picture request,
+    // which the hand-over may send at once, runs here again.
+    WorkerThreads::whenIdle([server, index, image] { server->updateCamera(index, image); });
 }

@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "operationqueue.h"
@@ -57,4 +60,29 @@ TEST(WorkerThreads, IdleThreadsAreReusedAndJoinDoesNotWaitForTheirIdleTime) {
     threads.joinAll();  // would hang for an hour if idle threads were not woken
     threads.start([&] { ++runs; });
     EXPECT_EQ(runs, 2) << "nothing runs after joinAll";
+}
+
+TEST(WorkerThreads, WorkLeftForIdleTimeLetsTheNextJobRunOnTheSameThread) {
+    // Each job hands its result on once its thread is idle, and the hand-over
+    // starts the next job at once, as a picture's delivery asks for the next
+    // picture: the chain stays on one thread instead of waking a second.
+    WorkerThreads threads(std::chrono::hours(1));
+    std::mutex lock;
+    std::set<std::thread::id> ran;
+    std::atomic<int> left{30};
+    std::function<void()> job = [&] {
+        {
+            std::lock_guard l(lock);
+            ran.insert(std::this_thread::get_id());
+        }
+        WorkerThreads::whenIdle([&] {
+            if (--left > 0) threads.start(job);
+        });
+    };
+    threads.start(job);
+    ASSERT_TRUE(waitUntil([&] { return left == 0; }));
+    threads.joinAll();
+    std::lock_guard l(lock);
+    EXPECT_EQ(ran.size(), 1u);
+    EXPECT_EQ(threads.threadCount(), 0u);
 }
