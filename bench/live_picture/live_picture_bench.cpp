@@ -13,16 +13,22 @@
 //   limit_per_s     the lower of the configured rate and the bare GETs' rate
 //   rate_ratio      pictures_per_s / limit_per_s
 //   cpu_us_per_pic  this process's CPU time per delivered picture
-//   decode_us       CPU time to decode that same JPEG alone
+//   decode_us       CPU time to decode that same JPEG alone with Qt's reader
+//                   (QImage::loadFromData), in a tight loop
 //   cpu_ratio       cpu_us_per_pic / decode_us
+//   own_decode_us   the same with the viewer's own decoder
+//   own_ratio       cpu_us_per_pic / own_decode_us: the path's cost beyond
+//                   its own decode
 //   faults_per_pic  minor page faults of this process per delivered picture
 //   switches_per_pic  context switches of this process's threads per picture
 //   main_us_per_pic   the main thread's share of cpu_us_per_pic
 //   get_us          CPU time of one bare GET (back to back, kept connection)
-//   paced_decode_us CPU time to decode that JPEG once every 1 / limit_per_s
+//   paced_decode_us CPU time of the viewer's decoder on that JPEG once every
+//                   1 / limit_per_s
 //   paced_ratio     cpu_us_per_pic / paced_decode_us
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTimer>
@@ -34,7 +40,11 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "TXJsonValue.h"
@@ -43,6 +53,7 @@
 #include "demoprocess.h"
 #include "httpclient.h"
 #include "mainthreadcall.h"
+#include "picturedecoder.h"
 #include "qtbenchmain.h"
 #include "zvdatamanager.h"
 
@@ -66,15 +77,14 @@ double pacedDecode(const QByteArray& jpeg, double perSecond, int ms) {
     double cpu = 0;
     int count = 0;
     std::thread t([&] {
+        QImage kept;  // as the view keeps each picture
         auto next = std::chrono::steady_clock::now();
         const auto end = next + std::chrono::milliseconds(ms);
         while (next < end) {
             std::this_thread::sleep_until(next);
             next += period;
             const double c0 = threadCpuSeconds();
-            QImage image;
-            image.loadFromData(jpeg);
-            benchmark::DoNotOptimize(image);
+            kept = PictureDecoder::decode(jpeg);
             cpu += threadCpuSeconds() - c0;
             ++count;
         }
@@ -114,6 +124,50 @@ Usage usage() {
             seconds(thread.ru_utime) + seconds(thread.ru_stime)};
 }
 
+// Each thread of this process: its name, CPU time in ns and voluntary and
+// forced context switches, from /proc. With ZORVAN_BENCH_THREADS set, the
+// measured window's share of each thread is printed per picture, to see
+// which threads a picture wakes and what each costs.
+struct ThreadStat {
+    std::string name;
+    long long cpuNs = 0, voluntary = 0, forced = 0;
+};
+
+std::map<int, ThreadStat> threadStats() {
+    std::map<int, ThreadStat> stats;
+    QDir dir(QStringLiteral("/proc/self/task"));
+    for (const QString& tid : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const std::string base = "/proc/self/task/" + tid.toStdString();
+        ThreadStat t;
+        std::ifstream(base + "/comm") >> t.name;
+        std::ifstream(base + "/schedstat") >> t.cpuNs;
+        std::ifstream status(base + "/status");
+        for (std::string line; std::getline(status, line);) {
+            std::istringstream in(line);
+            std::string key;
+            in >> key;
+            if (key == "voluntary_ctxt_switches:") in >> t.voluntary;
+            if (key == "nonvoluntary_ctxt_switches:") in >> t.forced;
+        }
+        stats[tid.toInt()] = t;
+    }
+    return stats;
+}
+
+void printThreadShares(const std::map<int, ThreadStat>& before,
+                       const std::map<int, ThreadStat>& after, int pictures) {
+    if (qEnvironmentVariableIsEmpty("ZORVAN_BENCH_THREADS") || pictures <= 0) return;
+    for (const auto& [tid, a] : after) {
+        ThreadStat b;
+        if (auto it = before.find(tid); it != before.end()) b = it->second;
+        const double n = pictures;
+        std::fprintf(stderr,
+                     "  thread %d %-16s cpu %7.1f us  voluntary %5.2f  forced %5.2f per picture\n",
+                     tid, a.name.c_str(), (a.cpuNs - b.cpuNs) / n / 1e3,
+                     (a.voluntary - b.voluntary) / n, (a.forced - b.forced) / n);
+    }
+}
+
 // Runs the main loop for ms milliseconds, sleeping while there is nothing to do.
 void runEventLoop(int ms) {
     QEventLoop loop;
@@ -139,7 +193,7 @@ public:
 };
 
 struct Row {
-    double perSecond, limit, cpuPerPicture, decode, faultsPerPicture, switchesPerPicture,
+    double perSecond, limit, cpuPerPicture, decode, ownDecode, faultsPerPicture, switchesPerPicture,
         mainCpuPerPicture, cpuPerGet, pacedDecode;
 };
 
@@ -196,6 +250,11 @@ Row measure(int fps, int delayMs) {
         benchmark::DoNotOptimize(image);
     }
     const double decode = (cpuSeconds() - d0) / decodes;
+    QImage kept;  // as the view keeps each picture
+    for (int i = 0; i < 20; ++i) kept = PictureDecoder::decode(jpeg);
+    const double o0 = cpuSeconds();
+    for (int i = 0; i < decodes; ++i) kept = PictureDecoder::decode(jpeg);
+    const double ownDecode = (cpuSeconds() - o0) / decodes;
     const double paced = pacedDecode(jpeg, limit, kWindowMs);
 
     CountingView view;
@@ -207,12 +266,14 @@ Row measure(int fps, int delayMs) {
     const int before = view.delivered;
     const qint64 firstNs = view.lastNs;
     const Usage u0 = usage();
+    const auto threads0 = threadStats();
     const double c0 = cpuSeconds();
     perfControl("enable\n");
     runEventLoop(kWindowMs);
     perfControl("disable\n");
     const double cpu = cpuSeconds() - c0;
     const Usage u1 = usage();
+    printThreadShares(threads0, threadStats(), view.delivered - before);
     // Rates count the pictures after the first one of the window, over the
     // time from that one to the last, so the window's edges do not count.
     const int delivered = view.delivered - before;
@@ -226,6 +287,7 @@ Row measure(int fps, int delayMs) {
             limit,
             cpu / n,
             decode,
+            ownDecode,
             (u1.faults - u0.faults) / n,
             (u1.switches - u0.switches) / n,
             (u1.mainCpu - u0.mainCpu) / n,
@@ -242,6 +304,8 @@ void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
     state.counters["cpu_us_per_pic"] = row.cpuPerPicture * 1e6;
     state.counters["decode_us"] = row.decode * 1e6;
     state.counters["cpu_ratio"] = row.decode > 0 ? row.cpuPerPicture / row.decode : 0;
+    state.counters["own_decode_us"] = row.ownDecode * 1e6;
+    state.counters["own_ratio"] = row.ownDecode > 0 ? row.cpuPerPicture / row.ownDecode : 0;
     state.counters["faults_per_pic"] = row.faultsPerPicture;
     state.counters["switches_per_pic"] = row.switchesPerPicture;
     state.counters["main_us_per_pic"] = row.mainCpuPerPicture * 1e6;
