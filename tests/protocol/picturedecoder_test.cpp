@@ -81,6 +81,8 @@ int maxChannelDifference(const QImage& a, const QImage& b) {
 
 TEST(PictureDecoder, ShowsWhatQtsReadersShowAndNothingForHostilePictures) {
     const QByteArray colourJpeg = encode(colourPicture(), "JPG");
+    // Big enough for the decoder's huge-page buffers.
+    const QByteArray largeJpeg = encode(colourPicture(640, 480), "JPG");
     const qsizetype sos = colourJpeg.indexOf(QByteArray("\xff\xda", 2));
     QImage grey = colourPicture().convertToFormat(QImage::Format_Grayscale8);
     QImage withAlpha = colourPicture().convertToFormat(QImage::Format_ARGB32);
@@ -93,6 +95,7 @@ TEST(PictureDecoder, ShowsWhatQtsReadersShowAndNothingForHostilePictures) {
     };
     const std::vector<Case> cases = {
         {"colour JPEG", colourJpeg, true},
+        {"640x480 colour JPEG", largeJpeg, true},
         {"odd-sized colour JPEG", encode(colourPicture(37, 23), "JPG"), true},
         {"grey JPEG", encode(grey, "JPG"), true},
         {"progressive JPEG", encode(colourPicture(), "JPG", true), true},
@@ -112,7 +115,7 @@ TEST(PictureDecoder, ShowsWhatQtsReadersShowAndNothingForHostilePictures) {
 
     // A picture a view still holds must come through every later decode
     // untouched: decode buffers are reused only when nobody holds them.
-    const QImage held = PictureDecoder::decode(colourJpeg);
+    const QImage held = PictureDecoder::decode(largeJpeg);
     const QImage heldCopy = held.copy();
 
     for (const Case& c : cases) {
