@@ -14,13 +14,18 @@
 #include "demoserver.h"
 #include "playerview.h"
 #include "qvraudiostream.h"
+#include "scriptedserver.h"
 #include "soundsink.h"
 #include "soundstream.h"
-#include "streamserver.h"
 #include "tempfolder.h"
 #include "testutil.h"
 
 namespace {
+
+// A script that gives every request the same reply.
+ScriptedServer::Script always(ScriptedServer::Reply reply) {
+    return [reply = std::move(reply)](const ScriptedServer::Request&) { return reply; };
+}
 
 #define NEED_SOUND_SERVER()                                                        \
     if (!PrivatePulse::instance())                                                 \
@@ -132,10 +137,10 @@ TEST(StreamSound, Endings) {
     const std::string tone = toneMp3(3000);
     const std::string tagged = tagWithPicture() + tone;
     const std::string page = "<html><body>Not here</body></html>\n";
-    using After = StreamServer::Plan::After;
+    using After = ScriptedServer::Reply::After;
     struct Row {
         const char* name;
-        StreamServer::Plan plan;
+        ScriptedServer::Reply plan;
         std::int64_t contentLength;
         double soundSeconds;  // at least this much tone reaches the sink
         const char* message;  // the status message begins with it
@@ -143,42 +148,30 @@ TEST(StreamSound, Endings) {
     };
     const Row rows[] = {
         {"server closes mid-stream",
-         {StreamServer::okHead(static_cast<long long>(tagged.size())), tagged, 24000, After::Close},
-         static_cast<std::int64_t>(tagged.size()),
-         2.3,
-         "Closed by server. HTTP/1.1 200 OK",
-         0},
+         ScriptedServer::stream(ScriptedServer::audioHead(static_cast<long long>(tagged.size())),
+                                tagged, 24000),
+         static_cast<std::int64_t>(tagged.size()), 2.3, "Closed by server. HTTP/1.1 200 OK", 0},
         {"begins mid-frame, no tag, HTTP/1.0 without length",
-         {StreamServer::okHead(-1, "HTTP/1.0"), tone.substr(101), 24000, After::Close},
-         -1,
-         2.3,
-         "Closed by server. HTTP/1.0 200 OK",
-         0},
+         ScriptedServer::stream(ScriptedServer::audioHead(-1, "HTTP/1.0"), tone.substr(101), 24000),
+         -1, 2.3, "Closed by server. HTTP/1.0 200 OK", 0},
         {"error page",
-         {"HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) +
-              "\r\nConnection: close\r\n\r\n",
-          page, 0, After::Close},
-         static_cast<std::int64_t>(page.size()),
-         0,
-         "Closed by server. HTTP/1.1 404 Not Found",
-         4},
+         ScriptedServer::stream("HTTP/1.1 404 Not Found\r\nContent-Length: " +
+                                    std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n",
+                                page),
+         static_cast<std::int64_t>(page.size()), 0, "Closed by server. HTTP/1.1 404 Not Found", 4},
         {"endless text instead of MP3",
-         {StreamServer::okHead(-1), std::string(8192, 'x'), 0, After::Repeat},
-         -1,
-         0,
-         "The data format is not supported",
-         0},
+         ScriptedServer::stream(ScriptedServer::audioHead(-1), std::string(8192, 'x'), 0,
+                                After::Repeat),
+         -1, 0, "The data format is not supported", 0},
         {"server stalls after some sound",
-         {StreamServer::okHead(-1), tone.substr(0, 16000), 0, After::Stall},
-         -1,
-         1.2,
-         "Error code: 28",
-         0},
+         ScriptedServer::stream(ScriptedServer::audioHead(-1), tone.substr(0, 16000), 0,
+                                After::Stall),
+         -1, 1.2, "Error code: 28", 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        StreamServer server(r.plan);
-        auto stream = streamFor(server.url("/m/live"), 100);
+        ScriptedServer server(always(r.plan));
+        auto stream = streamFor(server.base() + "/m/live", 100);
         stream->setStallTimeoutMs(1000);
         SinkRecorder recorder;
         ASSERT_TRUE(recorder.start());
@@ -215,9 +208,9 @@ TEST(StreamSound, ThresholdTagProbeAndRequest) {
     };
     const Row rows[] = {{"admin", "authorization: Basic YWRtaW46c2VjcmV0"}, {"", nullptr}};
     for (const Row& r : rows) {
-        StreamServer server(
-            {StreamServer::okHead(-1), body, 8000, StreamServer::Plan::After::Close});
-        auto stream = streamFor(server.url("/m/0.mp3"), 3000);
+        ScriptedServer server(
+            always(ScriptedServer::stream(ScriptedServer::audioHead(-1), body, 8000)));
+        auto stream = streamFor(server.base() + "/m/0.mp3", 3000);
         stream->setAuthUser(r.user);
         stream->setAuthPass("secret");
         stream->start();
@@ -245,7 +238,7 @@ TEST(StreamSound, ThresholdTagProbeAndRequest) {
         stream->stop();
         stream->waitEnded();
 
-        std::string request = server.requests().at(0);
+        std::string request = server.requests().at(0).head;
         std::transform(request.begin(), request.end(), request.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         EXPECT_EQ(request.rfind("get /m/0.mp3 http/1.1\r\n", 0), 0u) << request;
@@ -264,35 +257,27 @@ TEST(StreamSound, ThresholdTagProbeAndRequest) {
 TEST(StreamSound, StopInEachPhase) {
     NEED_SOUND_SERVER();
     const std::string tone = toneMp3(20000);
-    using After = StreamServer::Plan::After;
+    using After = ScriptedServer::Reply::After;
     struct Row {
         const char* name;
-        StreamServer::Plan plan;
+        ScriptedServer::Reply plan;
         std::int64_t bufferSize;
         std::function<bool(const QVRAudioStream&)> reached;
     };
     const Row rows[] = {
-        {"connecting",
-         {"", "", 0, After::Close},
-         0,
+        {"connecting", ScriptedServer::stream("", ""), 0,
          [](const QVRAudioStream& s) { return s.isActive(); }},
-        {"buffering",
-         {StreamServer::okHead(-1), tone, 2000, After::Close},
-         0,
+        {"buffering", ScriptedServer::stream(ScriptedServer::audioHead(-1), tone, 2000), 0,
          [](const QVRAudioStream& s) { return s.bytesDownloaded() > 1000; }},
-        {"playing",
-         {StreamServer::okHead(-1), tone, 8000, After::Close},
-         100,
+        {"playing", ScriptedServer::stream(ScriptedServer::audioHead(-1), tone, 8000), 100,
          [](const QVRAudioStream& s) { return s.status() == QVRAudioStream::Playing; }},
-        {"ended",
-         {StreamServer::okHead(-1), tone.substr(0, 4000), 0, After::Close},
-         100,
+        {"ended", ScriptedServer::stream(ScriptedServer::audioHead(-1), tone.substr(0, 4000)), 100,
          [](const QVRAudioStream& s) { return !s.isActive(); }},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        StreamServer server(r.plan);
-        auto stream = streamFor(server.url("/m/0.mp3"), r.bufferSize);
+        ScriptedServer server(always(r.plan));
+        auto stream = streamFor(server.base() + "/m/0.mp3", r.bufferSize);
         stream->start();
         ASSERT_TRUE(waitUntil([&] { return r.reached(*stream); }, 60000));
         spinFor(300);
@@ -313,7 +298,7 @@ TEST(StreamSound, StopInEachPhase) {
 }
 
 TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
-    StreamServer server({StreamServer::okHead(-1), "", 0, StreamServer::Plan::After::Close});
+    ScriptedServer server(always(ScriptedServer::stream(ScriptedServer::audioHead(-1), "")));
     auto record = CamServer::create();
     record->setHost("127.0.0.1");
     record->setPort(QString::number(server.port()));

@@ -59,6 +59,12 @@ ScriptedServer::ScriptedServer(Script script, int port) : script_(std::move(scri
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
+std::string ScriptedServer::audioHead(long long length, const char* version) {
+    std::string head = std::string(version) + " 200 OK\r\nContent-Type: audio/mpeg\r\n";
+    if (length >= 0) head += "Content-Length: " + std::to_string(length) + "\r\n";
+    return head + "Connection: close\r\n\r\n";
+}
+
 ScriptedServer::~ScriptedServer() {
     stop();
 }
@@ -118,6 +124,28 @@ void ScriptedServer::acceptLoop() {
     }
 }
 
+void ScriptedServer::sendStream(int fd, const Reply& reply) {
+    bool ok = !reply.head.empty() && sendAll(fd, reply.head.data(), reply.head.size());
+    // The body in 100 ms steps at the given pace.
+    const auto sendBody = [&] {
+        if (reply.bytesPerSecond <= 0) return sendAll(fd, reply.body.data(), reply.body.size());
+        const size_t step = std::max<size_t>(1, static_cast<size_t>(reply.bytesPerSecond) / 10);
+        for (size_t at = 0; at < reply.body.size(); at += step) {
+            if (!sendAll(fd, reply.body.data() + at, std::min(step, reply.body.size() - at)))
+                return false;
+            if (waitStopped(100)) return false;
+        }
+        return true;
+    };
+    if (ok) {
+        do {
+            ok = sendBody();
+        } while (ok && reply.after == Reply::After::Repeat && !waitStopped(0));
+    }
+    if (reply.head.empty() || (ok && reply.after == Reply::After::Stall))
+        waitStopped(24 * 3600 * 1000);
+}
+
 void ScriptedServer::serve(int fd) {
     std::string head;
     char buf[4096];
@@ -127,6 +155,7 @@ void ScriptedServer::serve(int fd) {
         head.append(buf, static_cast<size_t>(n));
     }
     Request request;
+    request.head = head;
     size_t lineEnd = head.find("\r\n");
     const std::string first = head.substr(0, lineEnd);
     const size_t sp1 = first.find(' '), sp2 = first.rfind(' ');
@@ -180,6 +209,9 @@ void ScriptedServer::serve(int fd) {
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
             break;
         }
+        case Reply::Kind::Stream:
+            sendStream(fd, reply);
+            break;
         case Reply::Kind::Endless: {
             const std::string header =
                 "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n[";

@@ -11,20 +11,27 @@
 
 // An HTTP/1.1 server on 127.0.0.1 for tests, answering each request as a
 // script says: a normal answer, a stall, a connection reset, an endless
-// body, or raw bytes. It records every request it received.
+// body, raw bytes, or a paced stream. It records every request it received.
 class ScriptedServer {
 public:
     struct Request {
         std::string method;
         std::string target;                          // path and query as sent
         std::map<std::string, std::string> headers;  // names in lower case
+        std::string head;                            // as received
     };
     struct Reply {
-        enum class Kind { Answer, Stall, Reset, Endless, Raw } kind = Kind::Answer;
+        enum class Kind { Answer, Stall, Reset, Endless, Raw, Stream } kind = Kind::Answer;
         int status = 200;
         std::string contentType = "application/json";
-        std::string body;  // the body for Answer; the whole bytes for Raw
+        std::string body;  // the body for Answer and Stream; the whole bytes for Raw
         int delayMs = 0;   // wait before answering (Answer only)
+        // Stream: head is sent as it is (empty: nothing is ever sent), then
+        // body at bytesPerSecond (0: at once), then the server closes, stalls
+        // or sends the body again and again.
+        std::string head;
+        int bytesPerSecond = 0;
+        enum class After { Close, Stall, Repeat } after = After::Close;
     };
     using Script = std::function<Reply(const Request&)>;
 
@@ -50,6 +57,19 @@ public:
         r.body = std::move(body);
         return r;
     }
+    static Reply stream(std::string head, std::string body, int bytesPerSecond = 0,
+                        Reply::After after = Reply::After::Close) {
+        Reply r;
+        r.kind = Reply::Kind::Stream;
+        r.head = std::move(head);
+        r.body = std::move(body);
+        r.bytesPerSecond = bytesPerSecond;
+        r.after = after;
+        return r;
+    }
+    // "200 OK" with Content-Type audio/mpeg and, when length >= 0,
+    // Content-Length, for a Stream reply.
+    static std::string audioHead(long long length, const char* version = "HTTP/1.1");
     static Reply of(Reply::Kind kind) {
         Reply r;
         r.kind = kind;
@@ -60,6 +80,7 @@ private:
     void acceptLoop();
     void serve(int fd);
     bool waitStopped(int ms);
+    void sendStream(int fd, const Reply& reply);
 
     int listenFd_ = -1;
     int port_ = 0;
