@@ -242,6 +242,9 @@ TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
         SCOPED_TRACE((host + " | " + port).toStdString());
         writeServers(dir.path(), {{"Mine", 9, true}}, 0);
         start();
+        // The start-up load reads the record when it runs: it must have
+        // failed before typing begins, or it would ask a half-typed address.
+        ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }, 10000));
         ZVServerSettings* dialog = open();
         dialog->selectRow(0);
         type(dialog->ui().address, host);
