@@ -136,6 +136,13 @@ bool refusingNow() {
     return q.refusing();
 }
 
+// A call made on the main thread runs at once, unless the gate is closed.
+bool runHere(const std::function<void()>& fn) {
+    if (refusingNow()) return false;
+    fn();
+    return true;
+}
+
 }  // namespace
 
 namespace MainThreadCall {
@@ -147,11 +154,7 @@ bool isMainThread() {
 
 bool run(const std::function<void()>& fn) {
     if (!QCoreApplication::instance()) return false;
-    if (isMainThread()) {
-        if (refusingNow()) return false;
-        fn();
-        return true;
-    }
+    if (isMainThread()) return runHere(fn);
     auto call = std::make_shared<Call>();
     call->fn = &fn;
     return postAndWait(call);
@@ -159,11 +162,7 @@ bool run(const std::function<void()>& fn) {
 
 bool post(std::function<void()> fn) {
     if (!QCoreApplication::instance()) return false;
-    if (isMainThread()) {
-        if (refusingNow()) return false;
-        fn();
-        return true;
-    }
+    if (isMainThread()) return runHere(fn);
     auto call = std::make_shared<Call>();
     call->posted = std::move(fn);
     Queue& q = queue();
