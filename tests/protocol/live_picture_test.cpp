@@ -47,17 +47,31 @@ public:
     std::atomic<int> failures{0};
 };
 
+// A server record for a server on loopback at port.
+std::shared_ptr<CamServer> recordFor(int port, const char* fps) {
+    auto server = CamServer::create();
+    server->setHost("127.0.0.1");
+    server->setPort(QString::number(port));
+    server->setLogin("admin");
+    server->setPassword("");
+    server->setFps(fps);
+    return server;
+}
+
+// Stops the refresh and the data manager as the application does at quit.
+void stopAll(CamServer& server, ZVDataManager& dm) {
+    server.stopVideo();
+    MainThreadCall::close();
+    dm.shutdown();
+    MainThreadCall::reopen();
+}
+
 }  // namespace
 
 TEST(LivePicture, DemoServerPicturesReachTheViewAtItsSize) {
     DemoServer demo({"127.0.0.1", 0, "admin", "", 0});
     ASSERT_TRUE(demo.start()) << demo.errorString();
-    auto server = CamServer::create();
-    server->setHost("127.0.0.1");
-    server->setPort(QString::number(demo.port()));
-    server->setLogin("admin");
-    server->setPassword("");
-    server->setFps("25");
+    auto server = recordFor(demo.port(), "25");
     FakeImageView view({400.9, 300.2});
     ShowFirstCamera delegate(server, &view);
     {
@@ -66,10 +80,7 @@ TEST(LivePicture, DemoServerPicturesReachTheViewAtItsSize) {
         dm.loadCameras();
         ASSERT_TRUE(waitUntil([&] { return view.pictures.size() >= 3 || delegate.failures > 0; }));
         EXPECT_EQ(delegate.failures, 0);
-        server->stopVideo();
-        MainThreadCall::close();
-        dm.shutdown();
-        MainThreadCall::reopen();
+        stopAll(*server, dm);
     }
     ASSERT_GE(server->getCameras()->size(), 4u);
     EXPECT_FALSE(server->getMicrophones()->empty());
@@ -100,20 +111,14 @@ TEST(LivePicture, NeverTwoPictureRequestsInFlight) {
         ++pictures;
         return ScriptedServer::json(jpeg.toStdString());
     });
-    auto server = CamServer::create();
-    server->setHost("127.0.0.1");
-    server->setPort(QString::number(http.port()));
-    server->setFps("1000");
+    auto server = recordFor(http.port(), "1000");
     FakeImageView view;
     ShowFirstCamera delegate(server, &view);
     ZVDataManager dm(server);
     dm.setDelegate(&delegate);
     dm.loadCameras();
     ASSERT_TRUE(waitUntil([&] { return view.pictures.size() >= 20; }));
-    server->stopVideo();
-    MainThreadCall::close();
-    dm.shutdown();
-    MainThreadCall::reopen();
+    stopAll(*server, dm);
     EXPECT_EQ(maxInFlight.load(), 1);
     // Every request was delivered to the view before the next one was sent.
     EXPECT_LE(static_cast<size_t>(pictures.load()), view.pictures.size() + 1);
@@ -137,22 +142,14 @@ TEST(LivePicture, AShownPictureIsNeverOverwrittenByTheNext) {
     };
     DemoServer demo({"127.0.0.1", 0, "admin", "", 0});
     ASSERT_TRUE(demo.start()) << demo.errorString();
-    auto server = CamServer::create();
-    server->setHost("127.0.0.1");
-    server->setPort(QString::number(demo.port()));
-    server->setLogin("admin");
-    server->setPassword("");
-    server->setFps("1000");
+    auto server = recordFor(demo.port(), "1000");
     CheckingView view;
     ShowFirstCamera delegate(server, &view);
     ZVDataManager dm(server);
     dm.setDelegate(&delegate);
     dm.loadCameras();
     ASSERT_TRUE(waitUntil([&] { return view.count >= 20; }));
-    server->stopVideo();
-    MainThreadCall::close();
-    dm.shutdown();
-    MainThreadCall::reopen();
+    stopAll(*server, dm);
     EXPECT_EQ(view.overwritten, 0);
     EXPECT_EQ(view.shown, view.shownCopy);
 }
