@@ -271,7 +271,7 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
     // The index goes to 0 and is written before the current server changes;
     // the new server reaches the file with the next write.
     settings_.setCameraIdx(0);
-    settings_.save();
+    settings_.saveSoon();
     forEachItemTitled(serversMenu(), title, [&](qsizetype i, QAction*) {
         if (const auto current = settings_.getCurrent()) current->stopVideo();
         // The menu is built from the store's list in order, so its positions
@@ -313,7 +313,8 @@ void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
         } else if (server) {
             server->stopVideo();
         }
-        settings_.save();
+        // Quick steps (a held arrow key) are written together.
+        settings_.saveSoon();
     });
 }
 

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMetaType>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QTranslator>
 
 #include "camserver.h"
@@ -160,7 +161,10 @@ QString Settings::systemLanguageCode() {
 Settings::Settings(const QString& folder, const QString& localeLanguage)
     : folder_(QDir::cleanPath(QDir(folder).absolutePath())), localeLanguage_(localeLanguage) {}
 
-Settings::~Settings() = default;
+Settings::~Settings() {
+    // A change waiting for its write is not lost with the store.
+    if (savePending()) save();
+}
 
 std::shared_ptr<CamServer> Settings::getCurrent() const {
     for (const auto& server : servers_)
@@ -195,9 +199,12 @@ void Settings::load() {
     const QString path = pathToDataFile();
     // Left by a process killed while saving; an hour is far beyond any save.
     SettingsFile::removeStaleTemporaries(path, 3600);
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        loadDefaults();  // first start: nothing is written until the first save
+    const QFileInfo info(path);  // through a link, the link's target
+    if (!info.exists()) {
+        // First start: nothing is written until the first save. A link
+        // that leads nowhere counts the same, and its saves fail, so it is
+        // never replaced by a file of our own.
+        loadDefaults();
         return;
     }
     std::optional<QVariantMap> root = readFile(path);
@@ -274,13 +281,39 @@ QVariantMap Settings::toRoot() const {
 }
 
 bool Settings::save() {
+    if (saveTimer_) saveTimer_->stop();
+    lastWrite_ = std::chrono::steady_clock::now();
     const QByteArray xml = PlistCodec::writeXml(toRoot());
-    const QString path = pathToDataFile();
+    // Through a symbolic link, the file at its end is the one replaced (and
+    // an unreadable one kept aside beside it); the link stays.
+    const std::optional<QString> path = SettingsFile::resolveLinks(pathToDataFile());
+    if (!path) return false;
     if (keepUnreadableFile_) {
-        if (!SettingsFile::moveAside(path)) return false;
+        if (!SettingsFile::moveAside(*path)) return false;
         keepUnreadableFile_ = false;
     }
-    return SettingsFile::writeAtomically(path, xml);
+    return SettingsFile::writeAtomically(*path, xml);
+}
+
+void Settings::saveSoon() {
+    if (savePending()) return;  // the write to come takes this change too
+    const auto since = std::chrono::steady_clock::now() - lastWrite_;
+    const auto spacing = std::chrono::milliseconds(kSaveSpacingMs);
+    if (since >= spacing) {
+        save();
+        return;
+    }
+    if (!saveTimer_) {
+        saveTimer_ = std::make_unique<QTimer>();
+        saveTimer_->setSingleShot(true);
+        QObject::connect(saveTimer_.get(), &QTimer::timeout, [this] { save(); });
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(spacing - since);
+    saveTimer_->start(static_cast<int>(wait.count()));
+}
+
+bool Settings::savePending() const {
+    return saveTimer_ && saveTimer_->isActive();
 }
 
 QString Settings::getStringForKey(const QString& key) const {

@@ -4,12 +4,14 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
 
 class CamServer;
+class QTimer;
 class QTranslator;
 
 // The process-wide settings store: the user's servers (which of them is
@@ -60,8 +62,19 @@ public:
     void deleteServer(const std::shared_ptr<CamServer>& server);
 
     // Writes the file. True when it was written; a failure changes nothing,
-    // in memory or on disk, and callers may ignore it.
+    // in memory or on disk, and callers may ignore it. Takes a pending
+    // saveSoon() with it.
     bool save();
+    // Writes the file soon rather than now, for changes that come in quick
+    // succession (a held arrow key steps cameras some 30 times a second):
+    // at once when the last write is kSaveSpacingMs old or more, otherwise
+    // when that spacing has passed. Changes that keep coming are so written
+    // at most twice a second, and the last one is in the file within half a
+    // second. Main thread, with an event loop.
+    void saveSoon();
+    // A saveSoon() is waiting for its turn.
+    bool savePending() const;
+    static constexpr int kSaveSpacingMs = 500;
     // Reads the file, or sets up a first start without one. Runs once; later
     // calls do nothing.
     void load();
@@ -110,6 +123,11 @@ private:
     QRectF winPosition_;
     bool hasStoredFrame_ = false;
     std::int64_t cameraIdx_ = 0;
+
+    // The pending saveSoon(), made on its first use; and when the file was
+    // last written.
+    std::unique_ptr<QTimer> saveTimer_;
+    std::chrono::steady_clock::time_point lastWrite_{};
 
     // Translation tables by resource path, loaded on first use (nullptr when
     // the resource is missing, so that it is not looked for again).

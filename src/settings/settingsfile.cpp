@@ -62,8 +62,23 @@ bool makeFolder(const QString& folder) {
     return QFileInfo(absolute).isDir();
 }
 
+std::optional<QString> resolveLinks(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    // realpath follows every link of the chain and fails on a dangling one
+    // or a loop.
+    char* resolved = ::realpath(name.constData(), nullptr);
+    if (!resolved) return std::nullopt;
+    const QString target = QFile::decodeName(resolved);
+    std::free(resolved);
+    return target;
+}
+
 bool writeAtomically(const QString& path, const QByteArray& data) {
-    const QByteArray target = QFile::encodeName(path);
+    const std::optional<QString> resolved = resolveLinks(path);
+    if (!resolved) return false;
+    const QByteArray target = QFile::encodeName(*resolved);
     QByteArray temp = target + ".tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // made with mode 0600
     if (fd < 0) return false;
@@ -76,7 +91,7 @@ bool writeAtomically(const QString& path, const QByteArray& data) {
         ::unlink(temp.constData());
         return false;
     }
-    syncFolder(QFile::encodeName(QFileInfo(path).absolutePath()));
+    syncFolder(QFile::encodeName(QFileInfo(*resolved).absolutePath()));
     return true;
 }
 
@@ -93,7 +108,10 @@ bool moveAside(const QString& path) {
 }
 
 int removeStaleTemporaries(const QString& path, qint64 maxAgeSeconds) {
-    const QFileInfo target(path);
+    // A save through a link leaves its temporary files beside the target.
+    const std::optional<QString> resolved = resolveLinks(path);
+    if (!resolved) return 0;
+    const QFileInfo target(*resolved);
     QDir folder = target.absoluteDir();
     // mkostemp replaces the six X of the pattern with letters and digits.
     const QString prefix = target.fileName() + QStringLiteral(".tmp-");

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // File-system steps of the settings store, kept apart so that their failure
 // modes can be reasoned about (and tested) on their own.
 namespace SettingsFile {
@@ -12,11 +14,18 @@ namespace SettingsFile {
 // afterwards.
 bool makeFolder(const QString& folder);
 
+// The file that path stands for: path itself, or, when path is a symbolic
+// link (a settings file kept in a dotfiles folder, say), the file at the end
+// of its links. None for a link that leads nowhere or round in a loop.
+std::optional<QString> resolveLinks(const QString& path);
+
 // Replaces the file at path with data so that a reader, or a crash at any
 // moment, sees the old content or the new one, never a part: the data goes to
 // a new file (mode 0600) in the same folder, is flushed to disk, then renamed
-// over the old name. On failure the old file is untouched and the new one is
-// removed.
+// over the old name. A symbolic link at path is written through: its target
+// is replaced in the target's own folder and the link stays; a link that
+// leads nowhere is a failure. On failure the old file is untouched and the
+// new one is removed.
 bool writeAtomically(const QString& path, const QByteArray& data);
 
 // Renames whatever stands at path to the first free name of path + ".corrupt",

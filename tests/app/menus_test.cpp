@@ -3,6 +3,7 @@
 // servers on loopback, in a temporary settings folder.
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,6 +11,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <set>
 
 #include "menutestkit.h"
 #include "testutil.h"
@@ -138,8 +142,13 @@ TEST_F(Menus, ChangeCameraStoresShowsAndAppliesTheSoundRule) {
         EXPECT_EQ(checkedItems(app->camerasMenu()), c.on) << c.item;
         EXPECT_EQ(settings->cameraIdx(), c.shown) << c.item;
         EXPECT_EQ(soundAvailable(), c.sound) << c.item;
-        EXPECT_EQ(Settings::createInFolder(dir.path(), "en")->cameraIdx(), c.shown)
-            << "written at once";
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return QFile::exists(settingsFile()) &&
+                       Settings::createInFolder(dir.path(), "en")->cameraIdx() == c.shown;
+            },
+            5000))
+            << "written within a second";
         EXPECT_EQ(settings->getCurrent()->currentCameraIndex(), c.shown);
         EXPECT_TRUE(settings->getCurrent()->isRefreshing());
         ASSERT_TRUE(waitForPictureOf(c.shown % 5)) << c.item;
@@ -235,11 +244,25 @@ TEST_F(Menus, HundredQuickStepsKeepOneRequestInFlight) {
     writeServers(dir.path(), {{"Alpha", a.port(), true}}, 0);
     start();
     ASSERT_TRUE(waitForPictureOf(0));
+    // Each write renames a new file over the old one: a new change time.
+    const auto inode = [&] {
+        struct stat st {};
+        ::stat(QFile::encodeName(settingsFile()).constData(), &st);
+        return std::pair(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+    };
+    std::set<std::pair<time_t, long>> writes;
+    QElapsedTimer held;
+    held.start();
     for (int i = 0; i < 100; ++i) {
         QTest::keyClick(app->mainImage(), i % 7 == 6 ? Qt::Key_Left : Qt::Key_Right);
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        writes.insert(inode());
     }
+    EXPECT_LE(writes.size(), static_cast<size_t>(2 * held.elapsed() / 1000) + 2)
+        << "a held key is written at most twice a second";
     const int chosen = static_cast<int>(settings->cameraIdx());
+    EXPECT_TRUE(waitUntil(
+        [&] { return Settings::createInFolder(dir.path(), "en")->cameraIdx() == chosen; }, 5000));
     EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{chosen});
     ASSERT_TRUE(waitForPictureOf(chosen));
     spinFor(500);  // late pictures of other cameras must not replace it

@@ -2,8 +2,10 @@
 
 #include "settings.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -16,6 +18,7 @@
 #include <clocale>
 #include <csignal>
 #include <functional>
+#include <set>
 
 #include "camserver.h"
 #include "plistcodec.h"
@@ -313,3 +316,103 @@ TEST_F(SettingsStore, FrameNumbersBeyondADoubleReadAsZero) {
 }
 
 }  // namespace
+
+// A settings file kept elsewhere behind a symbolic link (a dotfiles folder)
+// is written through the link, in the target's own folder; a link that leads
+// nowhere fails to save and stays as it is, and nothing is lost either way.
+TEST_F(SettingsStore, ALinkedFileIsWrittenThroughItsLink) {
+    struct Case {
+        const char* name;
+        const char* target;  // relative to the temporary folder; none: no target file
+        bool corrupt;        // the target holds no property list
+        bool saves;
+    } cases[] = {
+        {"a link to a file elsewhere", "dotfiles/zorvan/settings.dat", false, true},
+        {"a link to an unreadable file", "dotfiles/zorvan/settings.dat", true, true},
+        {"a link that leads nowhere", "gone/settings.dat", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir base;
+        const QString dots = base.path() + "/dotfiles/zorvan";
+        const QString target = base.path() + "/" + c.target;
+        const QString link = base.path() + "/share/Zorvan/settings.dat";
+        ASSERT_TRUE(QDir().mkpath(dots) && QDir().mkpath(base.path() + "/share/Zorvan"));
+        const bool dangling = !c.saves;
+        if (!dangling) {
+            QFile f(target);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.corrupt ? QByteArray("not a list") : kFull);
+        }
+        ASSERT_TRUE(QFile::link(target, link));
+
+        auto s = Settings::createInFolder(base.path() + "/share/Zorvan", "en");
+        EXPECT_EQ(names(*s), c.corrupt ? "" : dangling ? "Demo Server" : "A");
+        s->setCameraIdx(3);
+        EXPECT_EQ(s->save(), c.saves);
+
+        EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link stays a link";
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), target);
+        EXPECT_EQ(QDir(base.path() + "/share/Zorvan").entryList(QDir::Files | QDir::System),
+                  QStringList{"settings.dat"})
+            << "nothing written beside the link";
+        if (dangling) {
+            EXPECT_FALSE(QFileInfo::exists(target));
+            continue;
+        }
+        EXPECT_EQ(Settings::createInFolder(base.path() + "/share/Zorvan", "en")->cameraIdx(), 3);
+        EXPECT_EQ(modeOf(target), 0600u);
+        QStringList beside{"settings.dat"};
+        if (c.corrupt) beside.append("settings.dat.corrupt");  // kept, beside the target
+        EXPECT_EQ(QDir(dots).entryList(QDir::Files, QDir::Name), beside);
+    }
+}
+
+// Changes that keep coming (a held arrow key) are written at most twice a
+// second, and the last one reaches the file soon after; a save() at quit
+// writes at once.
+TEST_F(SettingsStore, QuickChangesAreWrittenTogether) {
+    auto s = open();
+    ASSERT_TRUE(s->save());
+    const auto inode = [&] {
+        struct stat st {};
+        ::stat(QFile::encodeName(file()).constData(), &st);
+        return std::pair(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+    };
+    const auto spin = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    // Every write renames a new file over the old one: a new change time.
+    std::set<std::pair<time_t, long>> writes{inode()};
+    QElapsedTimer burst;
+    burst.start();
+    for (int i = 1; i <= 60; ++i) {  // 30 steps a second for two seconds
+        s->setCameraIdx(i);
+        s->saveSoon();
+        spin(33);
+        writes.insert(inode());
+    }
+    const double seconds = burst.elapsed() / 1000.0;
+    EXPECT_LE(writes.size(), static_cast<size_t>(2 * seconds) + 2);
+    EXPECT_GE(writes.size(), 2u) << "a burst is not held back until it ends";
+
+    QElapsedTimer settle;
+    settle.start();
+    while (open()->cameraIdx() != 60 && settle.elapsed() < 10000) spin(20);
+    EXPECT_EQ(open()->cameraIdx(), 60) << "the last change reaches the file";
+
+    s->setCameraIdx(61);
+    s->saveSoon();
+    s->setCameraIdx(62);
+    s->saveSoon();  // pending now: the first one was just written
+    EXPECT_TRUE(s->savePending());
+    ASSERT_TRUE(s->save());  // as at quit
+    EXPECT_FALSE(s->savePending());
+    EXPECT_EQ(open()->cameraIdx(), 62);
+    s->setCameraIdx(63);
+    s->saveSoon();
+    s.reset();  // a store that goes keeps its last change
+    EXPECT_EQ(open()->cameraIdx(), 63);
+}
