@@ -1,0 +1,77 @@
+// Saving a camera's picture as it came: names, bytes, and never outside the
+// folder or over another file.
+
+#include "picturefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime kArrived(QDate(2026, 12, 7), QTime(3, 40, 5));
+const QByteArray kJpeg("\xff\xd8\xff\xe0 jpeg bytes \x00\x01 as sent", 27);
+const QByteArray kPng("\x89PNG\r\n\x1a\n png bytes");
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(PictureFile, NamesAreCleanFileNamesOfTheCameraAndTheTime) {
+    const struct {
+        QString camera;
+        QByteArray bytes;
+        QString name;
+    } cases[] = {
+        {"Front door", kJpeg, "Front door 2026-12-07 03-40-05.jpg"},
+        {"Front door", kPng, "Front door 2026-12-07 03-40-05.png"},
+        {"../../.bashrc", kJpeg, "-..-.bashrc 2026-12-07 03-40-05.jpg"},
+        {"..", kJpeg, "Camera 2026-12-07 03-40-05.jpg"},
+        {"Gate/Yard\\Back", kJpeg, "Gate-Yard-Back 2026-12-07 03-40-05.jpg"},
+        {"Line\nbreak\ttab\x01\x7f", kJpeg, "Linebreaktab 2026-12-07 03-40-05.jpg"},
+        {"", kJpeg, "Camera 2026-12-07 03-40-05.jpg"},
+        {" \u200b ", kJpeg, "Camera 2026-12-07 03-40-05.jpg"},
+        {"Кухня 北门", kJpeg, "Кухня 北门 2026-12-07 03-40-05.jpg"},
+        {QString(300, u'x'), kJpeg, QString(180, u'x') + " 2026-12-07 03-40-05.jpg"},
+        {"Odd", "not a picture", "Odd 2026-12-07 03-40-05.dat"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PictureFile::fileName(c.camera, kArrived, c.bytes), c.name)
+            << c.camera.toStdString();
+}
+
+TEST(PictureFile, SavesTheBytesAsSentInsideItsFolderNeverOverAFile) {
+    QTemporaryDir tmp;
+    const QString folder = tmp.path() + "/Pictures/Zorvan";  // made on first use
+    const struct {
+        QString camera;
+        QByteArray bytes;
+        QString name;
+    } saves[] = {
+        {"Gate", kJpeg, "Gate 2026-12-07 03-40-05.jpg"},
+        {"Gate", kPng, "Gate 2026-12-07 03-40-05.png"},
+        {"Gate", kJpeg, "Gate 2026-12-07 03-40-05 (2).jpg"},  // the same second again
+        {"Gate", kJpeg, "Gate 2026-12-07 03-40-05 (3).jpg"},
+        {"../../escape", kJpeg, "-..-escape 2026-12-07 03-40-05.jpg"},
+    };
+    for (const auto& s : saves) {
+        const PictureFile::Saved saved = PictureFile::save(folder, s.camera, kArrived, s.bytes);
+        EXPECT_EQ(saved.error, "") << s.camera.toStdString();
+        EXPECT_EQ(saved.path, folder + "/" + s.name);
+        EXPECT_EQ(readAll(saved.path), s.bytes) << "the bytes as the server sent them";
+    }
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 5)
+        << "no temporary file left";
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    EXPECT_EQ(QDir(tmp.path() + "/Pictures").entryList(QDir::Files | QDir::Hidden).size(), 0);
+
+    const PictureFile::Saved blocked =
+        PictureFile::save(folder + "/Gate 2026-12-07 03-40-05.jpg/x", "Gate", kArrived, kJpeg);
+    EXPECT_EQ(blocked.path, "");
+    EXPECT_NE(blocked.error, "") << "a folder that cannot be made says why";
+}
