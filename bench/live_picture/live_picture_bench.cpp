@@ -29,7 +29,7 @@
 //
 // A second set of rows, BM_FixedSizePicture, stands for a server that ignores
 // the asked size (the demo server with --fixed-size 1920x1080: one still
-// JPEG of about 80 KB) shown in the viewer's own picture view at 480x270,
+// JPEG of about 58 KB) shown in the viewer's own picture view at 480x270,
 // painted offscreen at every picture. Reported per row, besides
 // pictures_per_s, limit_per_s, rate_ratio, cpu_us_per_pic and
 // main_us_per_pic as above:
