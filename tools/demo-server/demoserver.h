@@ -39,6 +39,11 @@ public:
         std::string user = "admin";
         std::string password;  // compared as bytes: UTF-8 for non-ASCII
         int delayMs = 0;       // holds each picture answer back (not the lists)
+        // Both above 0: each camera answers every picture request with one
+        // still JPEG of this size, drawn once, whatever size was asked for
+        // (a camera's snapshot behind a plain web server).
+        int fixedWidth = 0;
+        int fixedHeight = 0;
     };
 
     // One answered request, as the log hook receives it.
@@ -80,6 +85,7 @@ private:
     void installRoutes();
     bool authorised(const httplib::Request& req) const;
     void answerPicture(const httplib::Request& req, httplib::Response& res);
+    void answerStill(int index, int quality, httplib::Response& res);
     void answerAudio(const httplib::Request& req, httplib::Response& res);
     // Waits for the picture delay; false when stop() cut it short.
     bool waitDelay();
@@ -95,6 +101,10 @@ private:
 
     // Frame counter of each camera, by position.
     std::unique_ptr<std::atomic<std::uint64_t>[]> frames_;
+
+    std::mutex stillLock_;  // guards stills_
+    // Each camera's still picture with fixed sizes, drawn at the first request.
+    std::vector<std::string> stills_;
 
     std::mutex stopLock_;  // guards stopping_
     std::condition_variable stopChanged_;
