@@ -37,6 +37,18 @@ if(NOT _zorvan_gzip_result EQUAL 0)
   message(FATAL_ERROR "gzip failed on resources/packaging/changelog")
 endif()
 
+# Manual pages, with the version filled in, compressed the same way.
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/packaging/man)
+foreach(_zorvan_page zorvan zorvan-demo-server zorvan-json)
+  set(_zorvan_page_out ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/${_zorvan_page}.1)
+  configure_file(${_zorvan_packaging}/man/${_zorvan_page}.1 ${_zorvan_page_out} @ONLY)
+  execute_process(COMMAND gzip -9 -n -f ${_zorvan_page_out} RESULT_VARIABLE _zorvan_gzip_result)
+  if(NOT _zorvan_gzip_result EQUAL 0)
+    message(FATAL_ERROR "gzip failed on ${_zorvan_page_out}")
+  endif()
+  install(FILES ${_zorvan_page_out}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
 # The package's own name for its documentation folder (CMAKE_INSTALL_DOCDIR
 # would be the project's capitalised name).
 set(_zorvan_docdir ${CMAKE_INSTALL_DATADIR}/doc/zorvan)
@@ -53,9 +65,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for networked video-surveillance servers")
+# The synopsis is the summary above; this is the extended description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "viewer for networked video-surveillance servers
-Zorvan keeps a list of video-surveillance servers and shows the live
+  "Zorvan keeps a list of video-surveillance servers and shows the live
 picture of a camera of the chosen one, fetched at the size of the window
 and at the server's picture rate, with the sound of the camera's
 microphone.
