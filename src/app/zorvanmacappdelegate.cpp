@@ -63,7 +63,8 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
         // Only the server that did not answer is retried: should another
         // have become current, its own load decides.
         const auto server = settings_.getCurrent();
-        if (!dataManager_ || workEnded_ || !server || server != retrying_.lock()) return false;
+        if (!dataManager_ || workEnded_ || editing_ || !server || server != retrying_.lock())
+            return false;
         dataManager_->loadCameras();
         return true;
     });
@@ -261,7 +262,8 @@ void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) 
 
 void ZorvanMacAppDelegate::openServer() {
     reconnector_->cancel();
-    if (dataManager_) dataManager_->loadCameras();
+    // With the server list open the close loads the server.
+    if (dataManager_ && !editing_) dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::changeServer(QAction* sender) {
@@ -288,7 +290,9 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
         applySoundAvailability(chosen.get(),
                                cameras && !cameras->empty() ? cameras->front().get() : nullptr);
     });
-    dataManager_->loadCameras();
+    // Chosen while the server list is open, the server is loaded at its
+    // close, when its fields are final.
+    if (!editing_) dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
@@ -321,9 +325,55 @@ void ZorvanMacAppDelegate::preference() {
     if (!settingsWindow_) {
         settingsWindow_ = std::make_unique<ZVServerSettings>(settings_);
         connect(settingsWindow_.get(), &ZVServerSettings::closed, this,
-                &ZorvanMacAppDelegate::updateServers);
+                &ZorvanMacAppDelegate::endEditing);
     }
+    beginEditing();
     settingsWindow_->showAndActivate();
+}
+
+void ZorvanMacAppDelegate::beginEditing() {
+    if (editing_ || workEnded_) return;
+    editing_ = true;
+    // Each keystroke changes the record at once, and the refresh, a retry
+    // or the sound would read it: "18080" would be asked as 1, 18, 180 and
+    // 1808 on the way. Loads queued or running before now keep the values
+    // they were queued with.
+    reconnector_->cancel();
+    rest_->hold(true);
+    if (const auto current = settings_.getCurrent()) current->stopVideo();
+    // The sound toggle stays as it is: it says whether the sound starts
+    // again at the close.
+    if (playerView_) playerView_->stopSound();
+}
+
+void ZorvanMacAppDelegate::endEditing() {
+    if (!editing_) {
+        updateServers();
+        return;
+    }
+    editing_ = false;
+    rest_->hold(false);
+    // Loads the current server's lists with the final values, which starts
+    // the shown camera's refresh again.
+    updateServers();
+    QAction* toggle = window_->ui().actionSound;
+    if (toggle->isChecked() && !workEnded_ && !startSound()) toggle->setChecked(false);
+}
+
+bool ZorvanMacAppDelegate::startSound() {
+    const std::shared_ptr<CamServer> server = settings_.getCurrent();
+    const auto cameras = server ? server->getCameras() : nullptr;
+    // Compared unsigned, so a negative stored index counts as out of range.
+    const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
+    const CameraView* camera = cameras && k < cameras->size() ? cameras->at(k).get() : nullptr;
+    const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
+    if (!microphone || !playerView_) return false;
+    playerView_->setCurrentServer(server);
+    playerView_->playSound(microphone->audioUri);
+    // The player forgets a volume set before its first stream existed;
+    // the sound must still match what the slider shows.
+    playerView_->setVolume(static_cast<float>(audioSlider_->value()));
+    return true;
 }
 
 void ZorvanMacAppDelegate::changeSound(bool wasOn) {
@@ -337,12 +387,12 @@ void ZorvanMacAppDelegate::changeSound(bool wasOn) {
     if (!microphone || !playerView_) {
         toggle->setChecked(false);
         qCInfo(lcApp) << "Cam without sound";
+    } else if (editing_) {
+        // The server's fields may be half-typed: the toggle only says
+        // whether the sound starts when the server list closes.
+        toggle->setChecked(!wasOn);
     } else if (!wasOn) {
-        playerView_->setCurrentServer(server);
-        playerView_->playSound(microphone->audioUri);
-        // The player forgets a volume set before its first stream existed;
-        // the sound must still match what the slider shows.
-        playerView_->setVolume(static_cast<float>(audioSlider_->value()));
+        startSound();
         toggle->setChecked(true);
         qCInfo(lcApp) << "Start sound";
     } else {
@@ -419,6 +469,9 @@ void ZorvanMacAppDelegate::serverNotConnected() {
         server = settings_.getCurrent();
         if (!server || workEnded_) return;
         listBefore = server->getCameras();
+        // With the server list open the fields may be half-typed; its close
+        // loads the server again.
+        if (editing_) return;
         retrying_ = server;
         reconnector_->start(server->host());
     });

@@ -93,6 +93,8 @@ public:
     RestWhileHidden* restWhileHidden() const { return rest_.get(); }
     // The checkable "Show Picture Rate" item, off at start.
     QAction* liveFiguresAction() const { return liveFigures_; }
+    // True while the server list is open: no request leaves then.
+    bool editingServers() const { return editing_; }
 
 private:
     void createVolumeSlider();
@@ -112,6 +114,15 @@ private:
     // A server or camera switch ends the sound of the camera left: the
     // sound toggle goes off and the player stops.
     void stopSoundForSwitch();
+    // Starts the shown camera's sound on the current server with the
+    // server's fields as they are now; false when the camera has none.
+    bool startSound();
+    // The server list opens: the records may now hold half-typed values, so
+    // the current server's refresh, its silent retries and its sound pause
+    // and nothing new is loaded until endEditing().
+    void beginEditing();
+    // The server list closed: everything resumes with the final values.
+    void endEditing();
     void endWork();
 
     Settings& settings_;
@@ -123,6 +134,7 @@ private:
     QSlider* audioSlider_ = nullptr;                    // owned by the sound menu
     QWidgetAction* volumeAction_ = nullptr;             // holds the slider; owned by the sound menu
     bool workEnded_ = false;
+    bool editing_ = false;  // the server list is open
 
     // Alerts waiting to be shown, the front one open while alertBox_ is set.
     struct PendingAlert {
