@@ -6,6 +6,8 @@
 #include "playerview.h"
 #include "reconnector.h"
 #include "restwhilehidden.h"
+#include "serverprobe.h"
+#include "serverurl.h"
 #include "settings.h"
 #include "soundstatusline.h"
 #include "timedpictureloader.h"
@@ -70,6 +72,11 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
     });
     rest_ =
         std::make_unique<RestWhileHidden>(window_.get(), [this] { return settings_.getCurrent(); });
+    pictureProbe_ = std::make_unique<ServerProbe>();
+    connect(pictureProbe_.get(), &ServerProbe::down, this,
+            &ZorvanMacAppDelegate::pictureServerDown);
+    connect(pictureProbe_.get(), &ServerProbe::back, this,
+            &ZorvanMacAppDelegate::pictureServerBack);
     createVolumeSlider();
     connectCommands();
 }
@@ -209,6 +216,8 @@ void ZorvanMacAppDelegate::endWork() {
     if (workEnded_) return;
     workEnded_ = true;
     reconnector_->cancel();
+    stopPictureProbe();
+    for (const auto& server : settings_.getServers()) server->setPictureFailureListener({});
     rest_->end();
     // Sound first: its output must be silent and its threads gone while the
     // main loop still runs, and its temporary file must not outlive us.
@@ -254,6 +263,10 @@ void ZorvanMacAppDelegate::updateServers() {
 }
 
 void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) {
+    stopPictureProbe();
+    server->setPictureFailureListener([this, weak = std::weak_ptr<CamServer>(server)](int n) {
+        if (const auto s = weak.lock()) pictureFailed(s, n);
+    });
     dataManager_->setCurrentServer(server);
     // Through the timing loader, so the view learns each picture's round trip.
     server->setDataManager(pictureLoader_.get());
@@ -334,6 +347,7 @@ void ZorvanMacAppDelegate::preference() {
 void ZorvanMacAppDelegate::beginEditing() {
     if (editing_ || workEnded_) return;
     editing_ = true;
+    stopPictureProbe();
     // Each keystroke changes the record at once, and the refresh, a retry
     // or the sound would read it: "18080" would be asked as 1, 18, 180 and
     // 1808 on the way. Loads queued or running before now keep the values
@@ -472,8 +486,11 @@ void ZorvanMacAppDelegate::serverNotConnected() {
         // With the server list open the fields may be half-typed; its close
         // loads the server again.
         if (editing_) return;
+        // The retries' own probe covers the pictures too: the lists' return
+        // shows the camera again.
+        stopPictureProbe();
         retrying_ = server;
-        reconnector_->start(server->host());
+        reconnector_->start(server->host(), server->port());
     });
     showAlert("Server is not available", &unavailableAlert_);
     MainThreadCall::run([&] {
@@ -499,12 +516,53 @@ bool ZorvanMacAppDelegate::isRetryFailure() {
 // --- helpers, main thread ---
 
 void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
+    stopPictureProbe();
     const auto cameras = server.getCameras();
     // The picture counts as old after a few of this server's intervals.
     mainImage()->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server.fps()));
     cameras->at(static_cast<size_t>(k))->setCamera(mainImage());
     // At once, or when the window can be seen again.
     rest_->videoCameraAtIndex(server, k);
+}
+
+void ZorvanMacAppDelegate::pictureFailed(const std::shared_ptr<CamServer>& server,
+                                         int failuresInARow) {
+    // One lost picture is no outage; the retries' probe, if running, is enough.
+    if (failuresInARow < 2 || editing_ || workEnded_ || pictureProbe_->isActive() ||
+        reconnector_->isActive() || server != settings_.getCurrent())
+        return;
+    const QString host = server->host(), port = server->port();
+    if (!ServerUrl::isSafeHost(host) || !ServerUrl::isSafePort(port)) return;
+    probed_ = server;
+    probedCamera_ = server->currentCameraIndex();
+    pictureProbe_->start(host, static_cast<quint16>(port.toUInt()));
+}
+
+void ZorvanMacAppDelegate::pictureServerDown() {
+    // The server takes no connections: no more picture requests until the
+    // probe sees it back. (One that takes connections but sends no picture
+    // keeps the refresh's own back-off.)
+    const auto server = probed_.lock();
+    if (!server || server != settings_.getCurrent() || !server->isRefreshing() ||
+        server->currentCameraIndex() != probedCamera_) {
+        stopPictureProbe();
+        return;
+    }
+    qCInfo(lcApp) << "Pictures rest until the server takes connections again";
+    server->stopVideo();
+}
+
+void ZorvanMacAppDelegate::pictureServerBack() {
+    const auto server = probed_.lock();
+    probed_.reset();
+    if (!server || server != settings_.getCurrent() || editing_ || workEnded_) return;
+    // Asks for a picture at once (or when the window can be seen again).
+    rest_->videoCameraAtIndex(*server, probedCamera_);
+}
+
+void ZorvanMacAppDelegate::stopPictureProbe() {
+    if (pictureProbe_) pictureProbe_->stop();
+    probed_.reset();
 }
 
 void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const CameraView* camera) {

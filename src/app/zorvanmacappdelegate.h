@@ -24,6 +24,7 @@ class QWidgetAction;
 class Reconnector;
 class RestWhileHidden;
 class Settings;
+class ServerProbe;
 class SoundStatusLine;
 class TimedPictureLoader;
 class TouchImage;
@@ -95,6 +96,9 @@ public:
     QAction* liveFiguresAction() const { return liveFigures_; }
     // True while the server list is open: no request leaves then.
     bool editingServers() const { return editing_; }
+    // Finds out when the shown camera's server is back after its pictures
+    // stopped coming because it refused connections.
+    ServerProbe* pictureProbe() const { return pictureProbe_.get(); }
 
 private:
     void createVolumeSlider();
@@ -124,6 +128,13 @@ private:
     // The server list closed: everything resumes with the final values.
     void endEditing();
     void endWork();
+    // The shown camera's pictures keep failing: when the server refuses
+    // connections, its picture requests stop and a probe finds out, once a
+    // second, when it is back; the refresh then resumes at once.
+    void pictureFailed(const std::shared_ptr<CamServer>& server, int failuresInARow);
+    void pictureServerDown();
+    void pictureServerBack();
+    void stopPictureProbe();
 
     Settings& settings_;
     std::unique_ptr<ZVMainWindow> window_;              // the main window and its controller
@@ -151,4 +162,7 @@ private:
     std::weak_ptr<CamServer> retrying_;       // the server the retries are for
     QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::unique_ptr<RestWhileHidden> rest_;
+    std::unique_ptr<ServerProbe> pictureProbe_;
+    std::weak_ptr<CamServer> probed_;  // the server whose pictures stopped
+    std::int64_t probedCamera_ = 0;    // and its camera
 };
