@@ -36,6 +36,8 @@ ServerProbe::ServerProbe(QObject* parent) : QObject(parent) {
 
 ServerProbe::~ServerProbe() {
     stop();
+    // No event loop may be left to delete it later: at quit, for one.
+    delete pending_.data();
 }
 
 void ServerProbe::start(const QString& host, quint16 port) {
@@ -55,11 +57,18 @@ void ServerProbe::stop() {
     next_.stop();
     timeout_.stop();
     dropLookup();
-    if (socket_) {
-        socket_->disconnect(this);
-        socket_->abort();
-        socket_.release()->deleteLater();
-    }
+    dropSocket();
+}
+
+void ServerProbe::dropSocket() {
+    if (!socket_) return;
+    socket_->disconnect(this);
+    socket_->abort();
+    // The socket may be the sender of the signal being handled: it goes
+    // once that has returned (or with this probe, whichever comes first).
+    delete pending_.data();
+    pending_ = socket_.release();
+    pending_->deleteLater();
 }
 
 void ServerProbe::dropLookup() {
@@ -124,13 +133,11 @@ void ServerProbe::customEvent(QEvent* event) {
 
 void ServerProbe::connectTo(QStringList addresses) {
     if (!active_) return;
-    if (socket_) {
-        socket_->disconnect(this);
-        socket_->abort();
-        socket_.release()->deleteLater();
-    }
+    dropSocket();
     if (addresses.isEmpty()) {
-        finished(false);
+        // A name that does not resolve: asked again more gently, so that
+        // the resolver is not asked every second.
+        finished(false, kUnresolvedIntervalMs);
         return;
     }
     untried_ = addresses;
@@ -154,17 +161,12 @@ void ServerProbe::connectTo(QStringList addresses) {
     socket_->connectToHost(address, port_);
 }
 
-void ServerProbe::finished(bool connected) {
+void ServerProbe::finished(bool connected, int gapMs) {
     if (!active_) return;
     ++generation_;
     timeout_.stop();
     dropLookup();
-    if (socket_) {
-        // The socket may be the sender: it goes once its signal has returned.
-        socket_->disconnect(this);
-        socket_->abort();
-        socket_.release()->deleteLater();
-    }
+    dropSocket();
     if (connected) {
         const bool wasDown = failedOnce_;
         active_ = false;
@@ -181,6 +183,6 @@ void ServerProbe::finished(bool connected) {
         emit down();
         if (!active_) return;  // stopped by a receiver
     }
-    // The next connect a second after this one began.
-    next_.start(static_cast<int>(std::max<qint64>(0, kIntervalMs - lastConnect_.elapsed())));
+    // The next connect a second (or gapMs) after this one began.
+    next_.start(static_cast<int>(std::max<qint64>(0, gapMs - lastConnect_.elapsed())));
 }

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -25,6 +26,8 @@ public:
     static constexpr int kIntervalMs = 1000;
     // A connect with no outcome after this long counts as failed.
     static constexpr int kConnectTimeoutMs = 3000;
+    // The gap after a name that did not resolve.
+    static constexpr int kUnresolvedIntervalMs = 5000;
 
     explicit ServerProbe(QObject* parent = nullptr);
     ~ServerProbe() override;
@@ -56,8 +59,9 @@ private:
     void connectNow();
     // Tries the addresses in turn until one takes the connection.
     void connectTo(QStringList addresses);
-    void finished(bool connected);
+    void finished(bool connected, int gapMs = kIntervalMs);
     void dropLookup();
+    void dropSocket();
 
     QString host_;
     quint16 port_ = 0;
@@ -69,6 +73,7 @@ private:
     QTimer next_;
     QTimer timeout_;
     std::unique_ptr<QTcpSocket> socket_;
+    QPointer<QTcpSocket> pending_;        // the last socket dropped, until deleted
     QStringList untried_;                 // the host's further addresses for this connect
     std::shared_ptr<LookupLink> lookup_;  // while a name is being looked up
 };
