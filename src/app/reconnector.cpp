@@ -2,6 +2,8 @@
 
 #include "netlinkwatch.h"
 #include "reachability.h"
+#include "serverprobe.h"
+#include "serverurl.h"
 
 #include <QLoggingCategory>
 
@@ -10,22 +12,36 @@
 Q_LOGGING_CATEGORY(lcReconnect, "zorvan.reconnect")
 
 Reconnector::Reconnector(std::function<bool()> reload, QObject* parent)
-    : QObject(parent), reload_(std::move(reload)) {
+    : QObject(parent), reload_(std::move(reload)), probe_(std::make_unique<ServerProbe>()) {
     pause_.setSingleShot(true);
     attemptTimeout_.setSingleShot(true);
     connect(&pause_, &QTimer::timeout, this, &Reconnector::attempt);
     connect(&attemptTimeout_, &QTimer::timeout, this, &Reconnector::attemptFailed);
+    // Refused: the probe will tell when the server is back, and the pauses'
+    // loads would only add connections to a server that takes none.
+    connect(probe_.get(), &ServerProbe::down, this, [this] {
+        if (active_ && !inFlight_) pause_.stop();
+    });
+    connect(probe_.get(), &ServerProbe::back, this, &Reconnector::retryNow);
 }
 
 Reconnector::~Reconnector() = default;
 
-void Reconnector::start(const QString& host) {
+int Reconnector::probes() const {
+    return probe_->connects();
+}
+
+void Reconnector::start(const QString& host, const QString& port) {
     cancel();
     cancelledInFlight_ = false;
     active_ = true;
     attempts_ = 0;
     streak_ = 0;
     qCInfo(lcReconnect) << "Retrying" << host;
+    // Only an address a request could go to is probed.
+    const bool usable = ServerUrl::isSafeHost(host) && ServerUrl::isSafePort(port);
+    probeHost_ = host;
+    probePort_ = usable ? static_cast<quint16>(port.toUInt()) : 0;
     // Either watch may be missing (no such name, no rtnetlink); the pauses
     // alone still bring the server back.
     if (!timing_.watchNetwork) {
@@ -41,6 +57,11 @@ void Reconnector::start(const QString& host) {
     network_ = std::make_unique<NetlinkWatch>();
     connect(network_.get(), &NetlinkWatch::changed, this, &Reconnector::retryNow);
     wait();
+    probe();
+}
+
+void Reconnector::probe() {
+    if (active_ && timing_.watchNetwork && probePort_ != 0) probe_->start(probeHost_, probePort_);
 }
 
 void Reconnector::cancel() {
@@ -50,6 +71,7 @@ void Reconnector::cancel() {
     retryWhenDone_ = false;
     pause_.stop();
     attemptTimeout_.stop();
+    probe_->stop();
     host_.reset();
     network_.reset();
 }
@@ -106,6 +128,7 @@ void Reconnector::attemptFailed() {
         return;
     }
     wait();
+    probe();
 }
 
 void Reconnector::retryNow() {

@@ -9,12 +9,16 @@
 
 class NetlinkWatch;
 class Reachability;
+class ServerProbe;
 
 // Keeps trying, by itself and silently, to load a server that did not
 // answer: after a pause that starts at two seconds and doubles up to thirty,
 // and at once when the server's host becomes reachable or unreachable or the
-// machine's links, addresses or routes change. At most one attempt is out at
-// a time; one that never reports counts as failed after attemptTimeoutMs.
+// machine's links, addresses or routes change. While the server refuses
+// connections, a probe (a bare TCP connect, once a second) stands in for
+// the pauses, and the load is tried the moment the server takes connections
+// again. At most one attempt is out at a time; one that never reports counts
+// as failed after attemptTimeoutMs.
 //
 // The controller starts it after telling the person that the server is not
 // available, reports each attempt's outcome, and ends it on success and on
@@ -30,7 +34,8 @@ public:
         // A load cancelled before it started never reports; this bounds the
         // wait for it. A late report is still taken: success ends the retries.
         int attemptTimeoutMs = 10000;
-        // Off only where the pauses alone must be seen (tests).
+        // Off only where the pauses alone must be seen (tests): no network
+        // watch and no probe.
         bool watchNetwork = true;
     };
 
@@ -42,8 +47,9 @@ public:
 
     void setTiming(const Timing& timing) { timing_ = timing; }
 
-    // Starts (or starts over) the retries for the server at host.
-    void start(const QString& host);
+    // Starts (or starts over) the retries for the server at host and port
+    // (no probe when either is not a usable address).
+    void start(const QString& host, const QString& port = {});
     // Ends the retries. An attempt still under way may yet report a failure;
     // takeFailure() keeps that one silent too.
     void cancel();
@@ -57,6 +63,8 @@ public:
     void succeeded();
 
     int attempts() const { return attempts_; }
+    // The probe's connects so far (for tests and diagnostics).
+    int probes() const;
     // The pause before the next attempt.
     int pauseMs() const { return pauseMs_; }
 
@@ -69,6 +77,7 @@ private:
     void attemptFailed();
     void retryNow();
     void wait();
+    void probe();
 
     std::function<bool()> reload_;
     Timing timing_;
@@ -83,4 +92,7 @@ private:
     int streak_ = 0;  // pauses since the start or the last network change
     std::unique_ptr<Reachability> host_;
     std::unique_ptr<NetlinkWatch> network_;
+    std::unique_ptr<ServerProbe> probe_;  // kept, so its once-a-second gap holds throughout
+    QString probeHost_;
+    quint16 probePort_ = 0;  // 0: no probe
 };

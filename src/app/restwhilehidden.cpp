@@ -54,6 +54,11 @@ void RestWhileHidden::end() {
     stopped_.reset();
 }
 
+void RestWhileHidden::hold(bool held) {
+    held_ = held;
+    if (held_) stopped_.reset();
+}
+
 void RestWhileHidden::update() {
     if (ended_) return;
     const bool hidden = windowHidden();
@@ -67,7 +72,7 @@ void RestWhileHidden::update() {
     qCInfo(lcRest) << "Window shown: pictures resume";
     const std::shared_ptr<CamServer> server = stopped_.lock();
     stopped_.reset();
-    if (!server || server != currentServer_()) return;
+    if (!server || server != currentServer_() || held_) return;
     // Asks for a picture at once and goes on at the server's rate.
     server->videoCameraAtIndex(stoppedIndex_);
 }
@@ -82,6 +87,10 @@ void RestWhileHidden::rest() {
 
 void RestWhileHidden::videoCameraAtIndex(CamServer& server, std::int64_t p) {
     if (ended_) return;
+    if (held_) {
+        server.stopVideo();
+        return;
+    }
     if (!resting_) {
         server.videoCameraAtIndex(p);
         return;

@@ -30,6 +30,11 @@ public:
     void videoCameraAtIndex(CamServer& server, std::int64_t p);
     // At quit: nothing is resumed or started from here on.
     void end();
+    // While held (the server list is open), no refresh starts, whether asked
+    // for or due when the window shows again, and a refresh resting now is
+    // forgotten: whoever ends the hold starts the refresh anew.
+    void hold(bool held);
+    bool held() const { return held_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,6 +48,7 @@ private:
     std::function<std::shared_ptr<CamServer>()> currentServer_;
     bool resting_ = false;
     bool ended_ = false;
+    bool held_ = false;
     bool handleWatched_ = false;
     bool exposedOnce_ = false;
     // The server whose refresh rests and its camera, resumed only if that

@@ -6,6 +6,8 @@
 #include "playerview.h"
 #include "reconnector.h"
 #include "restwhilehidden.h"
+#include "serverprobe.h"
+#include "serverurl.h"
 #include "settings.h"
 #include "soundstatusline.h"
 #include "timedpictureloader.h"
@@ -63,12 +65,18 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
         // Only the server that did not answer is retried: should another
         // have become current, its own load decides.
         const auto server = settings_.getCurrent();
-        if (!dataManager_ || workEnded_ || !server || server != retrying_.lock()) return false;
+        if (!dataManager_ || workEnded_ || editing_ || !server || server != retrying_.lock())
+            return false;
         dataManager_->loadCameras();
         return true;
     });
     rest_ =
         std::make_unique<RestWhileHidden>(window_.get(), [this] { return settings_.getCurrent(); });
+    pictureProbe_ = std::make_unique<ServerProbe>();
+    connect(pictureProbe_.get(), &ServerProbe::down, this,
+            &ZorvanMacAppDelegate::pictureServerDown);
+    connect(pictureProbe_.get(), &ServerProbe::back, this,
+            &ZorvanMacAppDelegate::pictureServerBack);
     createVolumeSlider();
     connectCommands();
 }
@@ -208,6 +216,8 @@ void ZorvanMacAppDelegate::endWork() {
     if (workEnded_) return;
     workEnded_ = true;
     reconnector_->cancel();
+    stopPictureProbe();
+    for (const auto& server : settings_.getServers()) server->setPictureFailureListener({});
     rest_->end();
     // Sound first: its output must be silent and its threads gone while the
     // main loop still runs, and its temporary file must not outlive us.
@@ -253,6 +263,10 @@ void ZorvanMacAppDelegate::updateServers() {
 }
 
 void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) {
+    stopPictureProbe();
+    server->setPictureFailureListener([this, weak = std::weak_ptr<CamServer>(server)](int n) {
+        if (const auto s = weak.lock()) pictureFailed(s, n);
+    });
     dataManager_->setCurrentServer(server);
     // Through the timing loader, so the view learns each picture's round trip.
     server->setDataManager(pictureLoader_.get());
@@ -261,7 +275,8 @@ void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) 
 
 void ZorvanMacAppDelegate::openServer() {
     reconnector_->cancel();
-    if (dataManager_) dataManager_->loadCameras();
+    // With the server list open the close loads the server.
+    if (dataManager_ && !editing_) dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::changeServer(QAction* sender) {
@@ -288,7 +303,9 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
         applySoundAvailability(chosen.get(),
                                cameras && !cameras->empty() ? cameras->front().get() : nullptr);
     });
-    dataManager_->loadCameras();
+    // Chosen while the server list is open, the server is loaded at its
+    // close, when its fields are final.
+    if (!editing_) dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
@@ -322,9 +339,56 @@ void ZorvanMacAppDelegate::preference() {
     if (!settingsWindow_) {
         settingsWindow_ = std::make_unique<ZVServerSettings>(settings_);
         connect(settingsWindow_.get(), &ZVServerSettings::closed, this,
-                &ZorvanMacAppDelegate::updateServers);
+                &ZorvanMacAppDelegate::endEditing);
     }
+    beginEditing();
     settingsWindow_->showAndActivate();
+}
+
+void ZorvanMacAppDelegate::beginEditing() {
+    if (editing_ || workEnded_) return;
+    editing_ = true;
+    stopPictureProbe();
+    // Each keystroke changes the record at once, and the refresh, a retry
+    // or the sound would read it: "18080" would be asked as 1, 18, 180 and
+    // 1808 on the way. Loads queued or running before now keep the values
+    // they were queued with.
+    reconnector_->cancel();
+    rest_->hold(true);
+    if (const auto current = settings_.getCurrent()) current->stopVideo();
+    // The sound toggle stays as it is: it says whether the sound starts
+    // again at the close.
+    if (playerView_) playerView_->stopSound();
+}
+
+void ZorvanMacAppDelegate::endEditing() {
+    if (!editing_) {
+        updateServers();
+        return;
+    }
+    editing_ = false;
+    rest_->hold(false);
+    // Loads the current server's lists with the final values, which starts
+    // the shown camera's refresh again.
+    updateServers();
+    QAction* toggle = window_->ui().actionSound;
+    if (toggle->isChecked() && !workEnded_ && !startSound()) toggle->setChecked(false);
+}
+
+bool ZorvanMacAppDelegate::startSound() {
+    const std::shared_ptr<CamServer> server = settings_.getCurrent();
+    const auto cameras = server ? server->getCameras() : nullptr;
+    // Compared unsigned, so a negative stored index counts as out of range.
+    const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
+    const CameraView* camera = cameras && k < cameras->size() ? cameras->at(k).get() : nullptr;
+    const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
+    if (!microphone || !playerView_) return false;
+    playerView_->setCurrentServer(server);
+    playerView_->playSound(microphone->audioUri);
+    // The player forgets a volume set before its first stream existed;
+    // the sound must still match what the slider shows.
+    playerView_->setVolume(static_cast<float>(audioSlider_->value()));
+    return true;
 }
 
 void ZorvanMacAppDelegate::changeSound(bool wasOn) {
@@ -338,12 +402,12 @@ void ZorvanMacAppDelegate::changeSound(bool wasOn) {
     if (!microphone || !playerView_) {
         toggle->setChecked(false);
         qCInfo(lcApp) << "Cam without sound";
+    } else if (editing_) {
+        // The server's fields may be half-typed: the toggle only says
+        // whether the sound starts when the server list closes.
+        toggle->setChecked(!wasOn);
     } else if (!wasOn) {
-        playerView_->setCurrentServer(server);
-        playerView_->playSound(microphone->audioUri);
-        // The player forgets a volume set before its first stream existed;
-        // the sound must still match what the slider shows.
-        playerView_->setVolume(static_cast<float>(audioSlider_->value()));
+        startSound();
         toggle->setChecked(true);
         qCInfo(lcApp) << "Start sound";
     } else {
@@ -420,8 +484,14 @@ void ZorvanMacAppDelegate::serverNotConnected() {
         server = settings_.getCurrent();
         if (!server || workEnded_) return;
         listBefore = server->getCameras();
+        // With the server list open the fields may be half-typed; its close
+        // loads the server again.
+        if (editing_) return;
+        // The retries' own probe covers the pictures too: the lists' return
+        // shows the camera again.
+        stopPictureProbe();
         retrying_ = server;
-        reconnector_->start(server->host());
+        reconnector_->start(server->host(), server->port());
     });
     showAlert("Server is not available", &unavailableAlert_);
     MainThreadCall::run([&] {
@@ -447,12 +517,53 @@ bool ZorvanMacAppDelegate::isRetryFailure() {
 // --- helpers, main thread ---
 
 void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
+    stopPictureProbe();
     const auto cameras = server.getCameras();
     // The picture counts as old after a few of this server's intervals.
     mainImage()->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server.fps()));
     cameras->at(static_cast<size_t>(k))->setCamera(mainImage());
     // At once, or when the window can be seen again.
     rest_->videoCameraAtIndex(server, k);
+}
+
+void ZorvanMacAppDelegate::pictureFailed(const std::shared_ptr<CamServer>& server,
+                                         int failuresInARow) {
+    // One lost picture is no outage; the retries' probe, if running, is enough.
+    if (failuresInARow < 2 || editing_ || workEnded_ || pictureProbe_->isActive() ||
+        reconnector_->isActive() || server != settings_.getCurrent())
+        return;
+    const QString host = server->host(), port = server->port();
+    if (!ServerUrl::isSafeHost(host) || !ServerUrl::isSafePort(port)) return;
+    probed_ = server;
+    probedCamera_ = server->currentCameraIndex();
+    pictureProbe_->start(host, static_cast<quint16>(port.toUInt()));
+}
+
+void ZorvanMacAppDelegate::pictureServerDown() {
+    // The server takes no connections: no more picture requests until the
+    // probe sees it back. (One that takes connections but sends no picture
+    // keeps the refresh's own back-off.)
+    const auto server = probed_.lock();
+    if (!server || server != settings_.getCurrent() || !server->isRefreshing() ||
+        server->currentCameraIndex() != probedCamera_) {
+        stopPictureProbe();
+        return;
+    }
+    qCInfo(lcApp) << "Pictures rest until the server takes connections again";
+    server->stopVideo();
+}
+
+void ZorvanMacAppDelegate::pictureServerBack() {
+    const auto server = probed_.lock();
+    probed_.reset();
+    if (!server || server != settings_.getCurrent() || editing_ || workEnded_) return;
+    // Asks for a picture at once (or when the window can be seen again).
+    rest_->videoCameraAtIndex(*server, probedCamera_);
+}
+
+void ZorvanMacAppDelegate::stopPictureProbe() {
+    if (pictureProbe_) pictureProbe_->stop();
+    probed_.reset();
 }
 
 void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const CameraView* camera) {

@@ -24,6 +24,7 @@ class QWidgetAction;
 class Reconnector;
 class RestWhileHidden;
 class Settings;
+class ServerProbe;
 class SoundStatusLine;
 class TimedPictureLoader;
 class TouchImage;
@@ -93,6 +94,11 @@ public:
     RestWhileHidden* restWhileHidden() const { return rest_.get(); }
     // The checkable "Show Picture Rate" item, off at start.
     QAction* liveFiguresAction() const { return liveFigures_; }
+    // True while the server list is open: no request leaves then.
+    bool editingServers() const { return editing_; }
+    // Finds out when the shown camera's server is back after its pictures
+    // stopped coming because it refused connections.
+    ServerProbe* pictureProbe() const { return pictureProbe_.get(); }
 
 private:
     void createVolumeSlider();
@@ -112,7 +118,23 @@ private:
     // A server or camera switch ends the sound of the camera left: the
     // sound toggle goes off and the player stops.
     void stopSoundForSwitch();
+    // Starts the shown camera's sound on the current server with the
+    // server's fields as they are now; false when the camera has none.
+    bool startSound();
+    // The server list opens: the records may now hold half-typed values, so
+    // the current server's refresh, its silent retries and its sound pause
+    // and nothing new is loaded until endEditing().
+    void beginEditing();
+    // The server list closed: everything resumes with the final values.
+    void endEditing();
     void endWork();
+    // The shown camera's pictures keep failing: when the server refuses
+    // connections, its picture requests stop and a probe finds out, once a
+    // second, when it is back; the refresh then resumes at once.
+    void pictureFailed(const std::shared_ptr<CamServer>& server, int failuresInARow);
+    void pictureServerDown();
+    void pictureServerBack();
+    void stopPictureProbe();
 
     Settings& settings_;
     std::unique_ptr<ZVMainWindow> window_;              // the main window and its controller
@@ -123,6 +145,7 @@ private:
     QSlider* audioSlider_ = nullptr;                    // owned by the sound menu
     QWidgetAction* volumeAction_ = nullptr;             // holds the slider; owned by the sound menu
     bool workEnded_ = false;
+    bool editing_ = false;  // the server list is open
 
     // Alerts waiting to be shown, the front one open while alertBox_ is set.
     struct PendingAlert {
@@ -139,4 +162,7 @@ private:
     std::weak_ptr<CamServer> retrying_;       // the server the retries are for
     QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::unique_ptr<RestWhileHidden> rest_;
+    std::unique_ptr<ServerProbe> pictureProbe_;
+    std::weak_ptr<CamServer> probed_;  // the server whose pictures stopped
+    std::int64_t probedCamera_ = 0;    // and its camera
 };

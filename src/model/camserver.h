@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -113,6 +114,13 @@ public:
     // that camera's gate without touching its view. Main thread.
     void pictureCancelled(std::int64_t p);
 
+    // Told, on the main thread, each time the shown camera's picture did not
+    // come, with the number of such answers in a row; the application uses
+    // it to find out when an unanswering server is back.
+    void setPictureFailureListener(std::function<void(int failuresInARow)> listener) {
+        pictureFailed_ = std::move(listener);
+    }
+
     std::int64_t currentCameraIndex() const { return currentCameraIndex_.load(); }
     bool isRefreshing() const { return timer_ != nullptr; }
     // True while a picture request of this server is on its way.
@@ -146,4 +154,5 @@ private:
     // answer on a worker or by its cancellation.
     std::atomic<bool> pictureInFlight_{false};
     std::atomic<PictureLoader*> dataManager_{nullptr};
+    std::function<void(int)> pictureFailed_;  // main thread only
 };

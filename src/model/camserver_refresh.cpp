@@ -143,6 +143,13 @@ void CamServer::placePicture(std::int64_t p, const QImage& image) {
         if (timer_ && p == currentCameraIndex_) {
             camera->updateCamera(image);
             schedule_.answered(!image.isNull());
+            if (image.isNull() && pictureFailed_) {
+                // The listener may stop the refresh: it is told last.
+                const auto listener = pictureFailed_;
+                tickVideo();
+                listener(schedule_.failures());
+                return;
+            }
         } else {
             // A late picture of a camera (or server) no longer shown: it
             // must not land in the view that now shows another one.

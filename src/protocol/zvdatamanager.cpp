@@ -117,7 +117,8 @@ void ZVDataManager::loadCameras() {
     stopAllLoading();
     std::shared_ptr<CamServer> server = currentServer();
     if (!server) return;
-    addAsyncOperation([this, server] { _loadCameras(server); });
+    addAsyncOperation(
+        [this, server, target = Target::of(*server)] { _loadCameras(server, target); });
 }
 
 void ZVDataManager::loadCameraIndex(std::int64_t index, const QString& uri,
@@ -126,8 +127,8 @@ void ZVDataManager::loadCameraIndex(std::int64_t index, const QString& uri,
     std::shared_ptr<CamServer> server = currentServer();
     if (!server) return;
     const auto index32 = static_cast<std::int32_t>(index);
-    addAsyncOperation([this, server, index32, uri,
-                       resolution] { _syncLoadImage(server, index32, uri, resolution); },
+    addAsyncOperation([this, server, target = Target::of(*server), index32, uri,
+                       resolution] { _syncLoadImage(server, target, index32, uri, resolution); },
                       // A picture job that never runs must not leave its
                       // camera's gate closed, or the picture would freeze.
                       [server, index32] { server->pictureCancelled(index32); });
@@ -149,39 +150,56 @@ void ZVDataManager::shutdown() {
 
 // --- request builders ---
 
-std::optional<std::string> ZVDataManager::listUrl(const CamServer& server, const char* path) {
-    return ServerUrl::make(server.host(), server.port(), QLatin1String(path));
+ZVDataManager::Target ZVDataManager::Target::of(const CamServer& server) {
+    return {server.host(), server.port(), server.login(), server.password()};
 }
 
-std::optional<std::string> ZVDataManager::pictureUrl(const CamServer& server, const QString& uri,
+std::optional<std::string> ZVDataManager::listUrl(const Target& target, const char* path) {
+    return ServerUrl::make(target.host, target.port, QLatin1String(path));
+}
+
+std::optional<std::string> ZVDataManager::pictureUrl(const Target& target, const QString& uri,
                                                      const QString& resolution) {
     // The path is left as it is: it may itself hold "%5" (a percent-encoded
     // byte), which a substitution into the whole address would replace.
     return ServerUrl::make(
-        server.host(), server.port(), uri,
+        target.host, target.port, uri,
         QStringLiteral("resolution=%1&quality=%2").arg(resolution).arg(kPictureQuality));
 }
 
+std::optional<std::string> ZVDataManager::listUrl(const CamServer& server, const char* path) {
+    return listUrl(Target::of(server), path);
+}
+
+std::optional<std::string> ZVDataManager::pictureUrl(const CamServer& server, const QString& uri,
+                                                     const QString& resolution) {
+    return pictureUrl(Target::of(server), uri, resolution);
+}
+
 std::string ZVDataManager::authorizationHeader(const CamServer& server) {
+    return authorizationHeader(Target::of(server));
+}
+
+std::string ZVDataManager::authorizationHeader(const Target& target) {
     // Credentials as UTF-8 bytes (RFC 7617), encoded as one line.
     const QByteArray credentials =
-        QStringLiteral("%1:%2").arg(server.login(), server.password()).toUtf8();
+        QStringLiteral("%1:%2").arg(target.login, target.password).toUtf8();
     return "Authorization: Basic " +
            codec::base64EncodeLine(reinterpret_cast<const unsigned char*>(credentials.constData()),
                                    static_cast<size_t>(credentials.size()));
 }
 
 std::optional<QByteArray> ZVDataManager::_sendGetSynchronize(
-    const CamServer& server, const std::optional<std::string>& url) {
+    const Target& target, const std::optional<std::string>& url) {
     if (!url) {
         // A host or port that could send the credentials elsewhere: no
         // request, reported as a server that does not answer.
-        qCInfo(lcData) << "No request: bad host or port" << server.host() << server.port();
+        qCInfo(lcData) << "No request: bad host or port" << target.host << target.port;
         return std::nullopt;
     }
     HttpClient::Get get;
     get.url = *url;
-    get.headers = {authorizationHeader(server), "Accept: application/json",
+    get.headers = {authorizationHeader(target), "Accept: application/json",
                    "Content-Type: application/json"};
     get.timeoutMs = timeoutMs_;
     get.maxBytes = kMaxListBytes;
@@ -191,13 +209,13 @@ std::optional<QByteArray> ZVDataManager::_sendGetSynchronize(
 }
 
 std::optional<QByteArray> ZVDataManager::_sendGetSynchronizeEmptyType(
-    const CamServer& server, const std::optional<std::string>& url) {
+    const Target& target, const std::optional<std::string>& url) {
     if (!url) return std::nullopt;  // refused by the address check: no picture
     HttpClient::Get get;
     get.url = *url;
     // "Accept:" with no value drops libcurl's default one: the picture
     // request carries the credentials alone.
-    get.headers = {authorizationHeader(server), "Accept:"};
+    get.headers = {authorizationHeader(target), "Accept:"};
     get.timeoutMs = timeoutMs_;
     get.maxBytes = kMaxPictureBytes;
     return HttpClient::get(get, abort_.get()).body;
@@ -205,13 +223,14 @@ std::optional<QByteArray> ZVDataManager::_sendGetSynchronizeEmptyType(
 
 // --- jobs ---
 
-void ZVDataManager::_loadCameras(const std::shared_ptr<CamServer>& server) {
-    if (loadList(server, false)) loadList(server, true);
+void ZVDataManager::_loadCameras(const std::shared_ptr<CamServer>& server, const Target& target) {
+    if (loadList(server, target, false)) loadList(server, target, true);
 }
 
-bool ZVDataManager::loadList(const std::shared_ptr<CamServer>& server, bool cameras) {
+bool ZVDataManager::loadList(const std::shared_ptr<CamServer>& server, const Target& target,
+                             bool cameras) {
     const std::optional<QByteArray> body =
-        _sendGetSynchronize(*server, listUrl(*server, cameras ? "/cameras" : "/microphones"));
+        _sendGetSynchronize(target, listUrl(target, cameras ? "/cameras" : "/microphones"));
     // A load for a server the user has left (or a quitting viewer) reports
     // nothing: its lists and alerts are about a server no longer shown.
     if (abort_->aborted() || !isCurrent(server.get())) return false;
@@ -243,10 +262,11 @@ bool ZVDataManager::loadList(const std::shared_ptr<CamServer>& server, bool came
     return true;
 }
 
-void ZVDataManager::_syncLoadImage(const std::shared_ptr<CamServer>& server, std::int32_t index,
-                                   const QString& uri, const QString& resolution) {
+void ZVDataManager::_syncLoadImage(const std::shared_ptr<CamServer>& server, const Target& target,
+                                   std::int32_t index, const QString& uri,
+                                   const QString& resolution) {
     const std::optional<QByteArray> bytes =
-        _sendGetSynchronizeEmptyType(*server, pictureUrl(*server, uri, resolution));
+        _sendGetSynchronizeEmptyType(target, pictureUrl(target, uri, resolution));
     QImage image;
     if (bytes && !bytes->isEmpty()) image = PictureDecoder::decode(*bytes, askedSize(resolution));
     // Handed on once this thread is idle, so that the next picture request,

@@ -27,14 +27,25 @@ class ZVDataManagerDelegate;
 // its end and is never waited for. Delegate calls come on the workers.
 //
 // A job works for the server that was current when it was queued and keeps
-// that record alive. Reports of a load whose server is no longer current are
-// dropped: its lists and alerts are about a server the user has left.
+// that record alive. It sends its requests to the address, port and
+// credentials the record held when the job was queued on the main thread:
+// the server list edits records as they are typed, and a job that read them
+// when it runs could ask an address the person has not finished typing. Reports of a load whose
+// server is no longer current are dropped: its lists and alerts are about a server the user has
+// left.
 class ZVDataManager : public PictureLoader {
 public:
     static constexpr int kMaxConcurrentJobs = 4;
     static constexpr int kPictureQuality = 60;
     static constexpr size_t kMaxListBytes = 16u << 20;
     static constexpr size_t kMaxPictureBytes = 32u << 20;
+
+    // Where a job's requests go and the credentials they carry, copied from
+    // the record on the main thread when the job is queued.
+    struct Target {
+        QString host, port, login, password;
+        static Target of(const CamServer& server);
+    };
 
     // Binds to server (which may be null) and gives the server this manager.
     explicit ZVDataManager(std::shared_ptr<CamServer> server);
@@ -68,6 +79,11 @@ public:
     // The request builders, public for tests: the full URL and headers. No
     // URL when the host, the port or the path could move the request (and
     // the credentials) to another host.
+    static std::optional<std::string> listUrl(const Target& target, const char* path);
+    static std::optional<std::string> pictureUrl(const Target& target, const QString& uri,
+                                                 const QString& resolution);
+    static std::string authorizationHeader(const Target& target);
+    // The same for the record's fields as they are now.
     static std::optional<std::string> listUrl(const CamServer& server, const char* path);
     static std::optional<std::string> pictureUrl(const CamServer& server, const QString& uri,
                                                  const QString& resolution);
@@ -81,13 +97,13 @@ private:
     void bind(const std::shared_ptr<CamServer>& server);
 
     // Jobs, on worker threads.
-    void _loadCameras(const std::shared_ptr<CamServer>& server);
-    bool loadList(const std::shared_ptr<CamServer>& server, bool cameras);
-    void _syncLoadImage(const std::shared_ptr<CamServer>& server, std::int32_t index,
-                        const QString& uri, const QString& resolution);
-    std::optional<QByteArray> _sendGetSynchronize(const CamServer& server,
+    void _loadCameras(const std::shared_ptr<CamServer>& server, const Target& target);
+    bool loadList(const std::shared_ptr<CamServer>& server, const Target& target, bool cameras);
+    void _syncLoadImage(const std::shared_ptr<CamServer>& server, const Target& target,
+                        std::int32_t index, const QString& uri, const QString& resolution);
+    std::optional<QByteArray> _sendGetSynchronize(const Target& target,
                                                   const std::optional<std::string>& url);
-    std::optional<QByteArray> _sendGetSynchronizeEmptyType(const CamServer& server,
+    std::optional<QByteArray> _sendGetSynchronizeEmptyType(const Target& target,
                                                            const std::optional<std::string>& url);
 
     std::atomic<ZVDataManagerDelegate*> delegate_{nullptr};

@@ -22,7 +22,9 @@ class ZVServerSettings;
 // until the window closes; then the store is made to match it (new records
 // appended, vanished ones deleted), saved, and closed() tells the
 // application controller to rebuild its servers menu. Typed values are
-// stored as typed; the places that build requests from them check them.
+// stored as typed; the places that build requests from them check them, and
+// the controller asks nothing of any server while this window is open, so a
+// value the person has not finished typing is never asked.
 // Made once per run; its list is filled from the store when it is made.
 // Main thread only.
 class ZVServerSettings : public QWidget {

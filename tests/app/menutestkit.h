@@ -88,9 +88,10 @@ struct ServerEntry {
     QString name;
     int port;
     bool selected = false;
+    QString host = QStringLiteral("127.0.0.1");
 };
 
-// A settings folder holding exactly these servers (on 127.0.0.1) and the
+// A settings folder holding exactly these servers and the
 // camera index, written through the store itself.
 inline void writeServers(const QString& folder, const std::vector<ServerEntry>& entries,
                          std::int64_t cameraIdx) {
@@ -99,7 +100,7 @@ inline void writeServers(const QString& folder, const std::vector<ServerEntry>& 
     for (const ServerEntry& entry : entries) {
         auto server = CamServer::create();
         server->setName(entry.name);
-        server->setHost("127.0.0.1");
+        server->setHost(entry.host);
         server->setPort(QString::number(entry.port));
         server->setLogin("admin");
         server->setFps("8");

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "../net/testnetns.h"
+#include "serverprobe.h"
 #include "viewerfixture.h"
 
 namespace {
@@ -33,7 +34,8 @@ TEST_F(LiveViewer, ServerBackAfterAStartWithoutItShowsItsPictureWithoutASecondAl
     ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }));
     EXPECT_EQ(alerts->texts, std::vector<QString>{"Server is not available"});
     EXPECT_TRUE(app->reconnector()->isActive());
-    ASSERT_TRUE(waitUntil([&] { return app->reconnector()->attempts() >= 2; }));
+    // While nothing listens the retries probe the port.
+    ASSERT_TRUE(waitUntil([&] { return app->reconnector()->probes() >= 2; }));
 
     ScriptedServer server(videoServer(), port);
     ASSERT_TRUE(server.listening());
@@ -150,7 +152,7 @@ TEST_F(LiveViewer, ServerBackWhileNobodyAnswersTheAlertTakesTheAlertAway) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         if (!alertUp.isValid()) alertUp.start();
-        attemptsDuringAlert = app->reconnector()->attempts();
+        attemptsDuringAlert = app->reconnector()->attempts() + app->reconnector()->probes();
         if (!server && attemptsDuringAlert >= 1)
             server = std::make_unique<ScriptedServer>(videoServer(), port);
         if (alertUp.elapsed() > 30000) box->buttons().first()->click();
@@ -165,4 +167,55 @@ TEST_F(LiveViewer, ServerBackWhileNobodyAnswersTheAlertTakesTheAlertAway) {
     EXPECT_EQ(app->camerasMenu()->actions().size(), 3) << "the fresh list stays in the menu";
     EXPECT_TRUE(app->camerasMenu()->actions().at(2)->isChecked());
     EXPECT_FALSE(app->reconnector()->isActive());
+}
+
+// A server that refuses connections for a while and comes back on the same
+// port: the picture, or the lists after a start without it, come back with
+// no alert beyond the first, well before the retries' pauses would have
+// brought them (the pauses here are too long to), and while it is down the
+// viewer connects at most about once a second.
+TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
+    struct Case {
+        const char* name;
+        bool startDown;  // else a camera is shown when the server goes
+        size_t alerts;   // "Server is not available" at a start without it
+    } cases[] = {
+        {"the picture, after pictures flowed", false, 0},
+        {"the lists, after a start without the server", true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts->texts.clear();
+        auto server = std::make_unique<ScriptedServer>(videoServer());
+        const int port = server->port();
+        writeSettings(dir.path(), port, 0);
+        if (c.startDown) server.reset();
+        start([](ZorvanMacAppDelegate& a) { a.reconnector()->setTiming({20000, 30000, 10000}); });
+        if (c.startDown) {
+            ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); }));
+        } else {
+            ASSERT_TRUE(waitForPicture());
+            server.reset();
+        }
+        const auto connects = [&] {
+            return app->reconnector()->probes() + app->reconnector()->attempts() +
+                   app->pictureProbe()->connects();
+        };
+        const int before = connects();
+        spinFor(3000);
+        EXPECT_LE(connects() - before, 3 + 2) << "about one connection a second while down";
+        const qint64 shown = app->mainImage()->picture().cacheKey();
+
+        server = std::make_unique<ScriptedServer>(videoServer(), port);
+        ASSERT_TRUE(server->listening());
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const QImage p = app->mainImage()->picture();
+                return !p.isNull() && p.cacheKey() != shown;
+            },
+            10000));
+        EXPECT_EQ(app->camerasMenu()->actions().size(), 3);
+        EXPECT_EQ(alerts->texts.size(), c.alerts);
+        quit();
+    }
 }

@@ -41,6 +41,15 @@ protected:
         field->selectAll();
         QTest::keyClicks(field, text);
     }
+    // The same, with the event loop turning for ms after each keystroke.
+    static void typeSlowly(QLineEdit* field, const QString& text, int ms) {
+        field->selectAll();
+        if (text.isEmpty()) QTest::keyClick(field, Qt::Key_Backspace);
+        for (QChar ch : text) {
+            QTest::keyClicks(field, QString(ch));
+            spinFor(ms);
+        }
+    }
 };
 
 }  // namespace
@@ -229,8 +238,9 @@ TEST_F(ServerList, CaptionsComeFromTheApplicationsTranslation) {
 
 // Whatever is typed as address and port, requests go to that address and
 // port or nowhere: an address or port that would point the request at
-// another server gives "Server is not available" and no request there.
-TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
+// another server gives "Server is not available" and no request there, not
+// even while it is being typed with the current server's pictures flowing.
+TEST_F(ServerList, HostileTypedAddressesAndPortsReachNoOtherServer) {
     ScriptedServer other(camerasServer(camerasDoc({"Elsewhere"})));
     const QString o = QString::number(other.port());
     const std::pair<QString, QString> typed[] = {
@@ -240,23 +250,113 @@ TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
     };
     for (const auto& [host, port] : typed) {
         SCOPED_TRACE((host + " | " + port).toStdString());
-        writeServers(dir.path(), {{"Mine", 9, true}}, 0);
+        ScriptedServer mine(camerasServer(camerasDoc({"Gate"})));
+        writeServers(dir.path(), {{"Mine", mine.port(), true}}, 0);
         start();
-        // The start-up load reads the record when it runs: it must have
-        // failed before typing begins, or it would ask a half-typed address.
-        ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return picturesOf(mine) > 0; }));
         ZVServerSettings* dialog = open();
         dialog->selectRow(0);
         type(dialog->ui().address, host);
-        type(dialog->ui().port, port);
+        typeSlowly(dialog->ui().port, port, 40);
+        EXPECT_EQ(other.requests().size(), 0u) << "while typing";
         alerts->texts.clear();
-        const size_t before = other.requests().size();
         dialog->close();
         ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }, 10000));
         EXPECT_EQ(alerts->texts.front(), "Server is not available");
         spinFor(200);
-        EXPECT_EQ(other.requests().size(), before);
-        app->applicationWillTerminate();
-        app.reset();
+        EXPECT_EQ(other.requests().size(), 0u);
+        quit();
+    }
+}
+
+// A person retypes the current server's port or address one character at a
+// time while its pictures flow (or its silent retries run), pausing between
+// keystrokes. Every value on the way is an address where another server
+// listens; none of them is asked anything, whatever else the person does
+// meanwhile, and at the close the lists load from the final value.
+TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
+    using Midway = std::function<void(ZorvanMacAppDelegate&)>;
+    const auto chooseItem = [](QMenu* menu, int i) {
+        if (i < menu->actions().size()) menu->actions().at(i)->trigger();
+    };
+    struct Case {
+        const char* name;
+        bool address;    // retype the address's last part, else the whole port
+        bool reachable;  // pictures flow before, else the retries run
+        Midway midway;
+    } cases[] = {
+        {"port, pictures flowing", false, true, {}},
+        {"address, pictures flowing", true, true, {}},
+        {"port, retries running", false, false, {}},
+        {"port, a camera chosen midway", false, true,
+         [&](ZorvanMacAppDelegate& a) { chooseItem(a.camerasMenu(), 1); }},
+        {"port, the server chosen midway", false, true,
+         [&](ZorvanMacAppDelegate& a) { chooseItem(a.serversMenu(), 0); }},
+        {"port, a reload midway", false, true, [](ZorvanMacAppDelegate& a) { a.openServer(); }},
+    };
+    const auto script = camerasServer(camerasDoc({"Gate", "Yard"}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The final server on a port of the kernel's choosing; every other
+        // server listens where a half-typed value would point.
+        ScriptedServer final(script, 0, c.address ? "127.0.0.12" : "127.0.0.1");
+        ASSERT_TRUE(final.listening());
+        const QString port = QString::number(final.port());
+        std::vector<std::unique_ptr<ScriptedServer>> decoys;
+        std::unique_ptr<ScriptedServer> initial;
+        QString host = "127.0.0.1", typed = port;
+        int initialPort = 0;
+        if (c.address) {
+            host = "127.0.0.5";
+            typed = "12";  // 127.0.0.5 becomes 127.0.0.1, then 127.0.0.12
+            decoys.push_back(std::make_unique<ScriptedServer>(script, final.port(), "127.0.0.1"));
+            initialPort = final.port();
+        } else {
+            for (int n = 1; n < port.size(); ++n)
+                decoys.push_back(std::make_unique<ScriptedServer>(script, port.left(n).toInt()));
+        }
+        if (c.reachable) {
+            initial = std::make_unique<ScriptedServer>(script, initialPort, qPrintable(host));
+            ASSERT_TRUE(initial->listening());
+            initialPort = initial->port();
+        } else {
+            ScriptedServer gone(script);
+            initialPort = gone.port();
+        }
+        writeServers(dir.path(), {{"Mine", initialPort, true, host}}, 0);
+        start([&](ZorvanMacAppDelegate& a) { a.reconnector()->setTiming({100, 100, 5000}); });
+        if (c.reachable) {
+            ASSERT_TRUE(waitUntil([&] { return picturesOf(*initial) > 0; }));
+        } else {
+            ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); }));
+            spinFor(300);
+        }
+
+        ZVServerSettings* dialog = open();
+        dialog->selectRow(0);
+        QLineEdit* field = c.address ? dialog->ui().address : dialog->ui().port;
+        if (c.address) {
+            field->setSelection(field->text().size() - 1, 1);
+        } else {
+            field->selectAll();
+        }
+        for (qsizetype k = 0; k < typed.size(); ++k) {
+            QTest::keyClick(field, typed[k].toLatin1());
+            spinFor(200);  // long enough for a picture tick and a retry
+            if (c.midway && k == typed.size() / 2) c.midway(*app);
+        }
+        ASSERT_EQ(field->text(), c.address ? "127.0.0.12" : port);
+        size_t asked = 0;
+        for (const auto& d : decoys) asked += d->requests().size();
+        EXPECT_EQ(asked, 0u) << "a half-typed value was asked";
+        EXPECT_EQ(final.requests().size(), 0u) << "nothing leaves before the close";
+
+        dialog->close();
+        EXPECT_TRUE(waitUntil([&] { return picturesOf(final) > 0; }))
+            << "the lists and pictures come from the final value";
+        EXPECT_EQ(final.requests().front().target, "/microphones");
+        for (const auto& d : decoys) asked += d->requests().size();
+        EXPECT_EQ(asked, 0u);
+        quit();
     }
 }

@@ -39,13 +39,19 @@ const char* reason(int status) {
 
 }  // namespace
 
-ScriptedServer::ScriptedServer(Script script, int port) : script_(std::move(script)) {
+ScriptedServer::ScriptedServer(Script script, int port, const char* address)
+    : script_(std::move(script)) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
+        (ntohl(addr.sin_addr.s_addr) >> 24) != 127) {
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return;
+    }
     addr.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 64) != 0) {
@@ -77,6 +83,11 @@ void ScriptedServer::setScript(Script script) {
 std::vector<ScriptedServer::Request> ScriptedServer::requests() const {
     std::lock_guard l(lock_);
     return requests_;
+}
+
+size_t ScriptedServer::connections() const {
+    std::lock_guard l(lock_);
+    return accepted_;
 }
 
 bool ScriptedServer::waitForRequests(size_t n, int timeoutMs) const {
@@ -120,6 +131,7 @@ void ScriptedServer::acceptLoop() {
             return;
         }
         openFds_.push_back(fd);
+        ++accepted_;
         connections_.emplace_back([this, fd] { serve(fd); });
     }
 }
@@ -153,6 +165,13 @@ void ScriptedServer::serve(int fd) {
         const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
         if (n <= 0) break;
         head.append(buf, static_cast<size_t>(n));
+    }
+    if (head.empty()) {
+        // Connected and closed without a byte: nothing to answer.
+        std::lock_guard l(lock_);
+        openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
+        ::close(fd);
+        return;
     }
     Request request;
     request.head = head;

@@ -35,8 +35,9 @@ public:
     };
     using Script = std::function<Reply(const Request&)>;
 
-    // Listens on 127.0.0.1 at port (0: any free port); see listening().
-    explicit ScriptedServer(Script script, int port = 0);
+    // Listens on address (a loopback address) at port (0: any free port);
+    // see listening().
+    explicit ScriptedServer(Script script, int port = 0, const char* address = "127.0.0.1");
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -45,7 +46,11 @@ public:
     int port() const { return port_; }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     void setScript(Script script);
+    // The requests received; a connection closed before it sent anything
+    // (a check that the server takes connections) is not one.
     std::vector<Request> requests() const;
+    // Every connection accepted, requests or not.
+    size_t connections() const;
     // Waits until at least n requests have arrived; false at the deadline.
     bool waitForRequests(size_t n, int timeoutMs = 30000) const;
     // Ends stalls and endless bodies, closes everything and joins.
@@ -89,6 +94,7 @@ private:
     mutable std::condition_variable changed_;
     Script script_;
     std::vector<Request> requests_;
+    size_t accepted_ = 0;
     std::vector<std::thread> connections_;
     std::vector<int> openFds_;
     bool stopping_ = false;
