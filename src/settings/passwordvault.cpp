@@ -75,7 +75,7 @@ void PasswordVault::start() {
     }
     // Nobody asks the keyring when nothing is or goes there: the server list
     // asks when it opens.
-    if (readsUnderWay_ || keepInKeyring()) refresh();
+    if (readsUnderWay_ || keepInKeyring()) ask();
 }
 
 void PasswordVault::refresh() {
@@ -84,6 +84,10 @@ void PasswordVault::refresh() {
     if (availability_ == Availability::Asking || availability_ == Availability::Available ||
         readsUnderWay_ || moving_)
         return;
+    ask();
+}
+
+void PasswordVault::ask() {
     availability_ = Availability::Asking;
     emit changed();
     keyring_->probe([this](Keyring::Probe probe) { probed(probe); });
@@ -182,7 +186,9 @@ void PasswordVault::storeChanged() {
     QSet<QString> present;
     for (const auto& server : store_.getServers())
         if (!server->keyringId.isEmpty()) present.insert(server->keyringId);
-    for (const QString& id : QSet<QString>(knownIds_).subtract(present)) forget(id);
+    QSet<QString> removed = knownIds_;
+    removed.subtract(present);
+    for (const QString& id : removed) forget(id);
     // Rewritten whole: a record renamed needs its new label, an edited
     // password its new value.
     if (keepInKeyring()) moveIn(true, false);

@@ -88,6 +88,7 @@ signals:
     void unavailable();
 
 private:
+    void ask();
     void probed(Keyring::Probe probe);
     void readPending();
     void giveUpPending();
