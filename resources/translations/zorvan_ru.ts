@@ -46,6 +46,10 @@
         <source>Remove the selected server</source>
         <translation>Удалить выбранный сервер</translation>
     </message>
+    <message>
+        <source>Keep passwords in the system keyring</source>
+        <translation>Хранить пароли в системной связке ключей</translation>
+    </message>
 </context>
 <context>
     <name>Zorvan</name>
@@ -164,6 +168,30 @@
     <message>
         <source>Show Picture Rate</source>
         <translation>Показывать частоту кадров</translation>
+    </message>
+    <message>
+        <source>The server passwords are kept in the system keyring, which is locked or not available. The servers are asked without their passwords.</source>
+        <translation>Пароли серверов хранятся в системной связке ключей, но она заблокирована или недоступна. Запросы к серверам идут без паролей.</translation>
+    </message>
+    <message>
+        <source>Asking the system keyring...</source>
+        <translation>Обращение к системной связке ключей...</translation>
+    </message>
+    <message>
+        <source>The system keyring is locked. Unlock it, then open the server list again.</source>
+        <translation>Системная связка ключей заблокирована. Разблокируйте её и снова откройте список серверов.</translation>
+    </message>
+    <message>
+        <source>No system keyring is available: no Secret Service answers on the session bus.</source>
+        <translation>Системная связка ключей недоступна: служба Secret Service не отвечает на сеансовой шине.</translation>
+    </message>
+    <message>
+        <source>Moving the passwords...</source>
+        <translation>Перенос паролей...</translation>
+    </message>
+    <message>
+        <source>The system keyring did not take the passwords.</source>
+        <translation>Системная связка ключей не приняла пароли.</translation>
     </message>
 </context>
 </TS>

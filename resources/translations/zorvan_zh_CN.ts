@@ -46,6 +46,10 @@
         <source>Remove the selected server</source>
         <translation>删除所选服务器</translation>
     </message>
+    <message>
+        <source>Keep passwords in the system keyring</source>
+        <translation>将密码保存在系统密钥环中</translation>
+    </message>
 </context>
 <context>
     <name>Zorvan</name>
@@ -164,6 +168,30 @@
     <message>
         <source>Show Picture Rate</source>
         <translation>显示帧率</translation>
+    </message>
+    <message>
+        <source>The server passwords are kept in the system keyring, which is locked or not available. The servers are asked without their passwords.</source>
+        <translation>服务器密码保存在系统密钥环中，但密钥环已锁定或不可用。将不使用密码访问服务器。</translation>
+    </message>
+    <message>
+        <source>Asking the system keyring...</source>
+        <translation>正在访问系统密钥环...</translation>
+    </message>
+    <message>
+        <source>The system keyring is locked. Unlock it, then open the server list again.</source>
+        <translation>系统密钥环已锁定。请解锁后重新打开服务器列表。</translation>
+    </message>
+    <message>
+        <source>No system keyring is available: no Secret Service answers on the session bus.</source>
+        <translation>没有可用的系统密钥环：会话总线上没有 Secret Service 响应。</translation>
+    </message>
+    <message>
+        <source>Moving the passwords...</source>
+        <translation>正在移动密码...</translation>
+    </message>
+    <message>
+        <source>The system keyring did not take the passwords.</source>
+        <translation>系统密钥环未能保存密码。</translation>
     </message>
 </context>
 </TS>

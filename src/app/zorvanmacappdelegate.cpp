@@ -1,7 +1,9 @@
 #include "zorvanmacappdelegate.h"
 
 #include "camserver.h"
+#include "keyring.h"
 #include "mainthreadcall.h"
+#include "passwordvault.h"
 #include "phonelist.h"
 #include "playerview.h"
 #include "reconnector.h"
@@ -147,6 +149,7 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
     dataManager_ = std::make_unique<ZVDataManager>(settings_.getCurrent());
     dataManager_->setDelegate(this);
     pictureLoader_ = std::make_unique<TimedPictureLoader>(dataManager_.get(), mainImage());
+    startPasswordVault();
 
     if (settings_.hasStoredFrame()) {
         placeWindow(settings_.getWinPosition());
@@ -158,6 +161,22 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
     window_->activateWindow();
 
     updateServers();
+}
+
+void ZorvanMacAppDelegate::startPasswordVault() {
+    if (vault_) return;
+    // Before the first load, so that a load of a server whose password is
+    // still in the keyring waits for it.
+    vault_ = std::make_unique<PasswordVault>(settings_, std::make_unique<Keyring>());
+    connect(vault_.get(), &PasswordVault::passwordsKnown, this, [this] {
+        if (dataManager_ && !workEnded_) dataManager_->passwordsKnown();
+    });
+    connect(vault_.get(), &PasswordVault::unavailable, this, [this] {
+        qCInfo(lcApp) << "Alert: keyring not available";
+        queueAlert(
+            zvText(PasswordVault::kUnavailableAlert), [] {}, nullptr);
+    });
+    vault_->start();
 }
 
 void ZorvanMacAppDelegate::placeWindow(const QRectF& frame) {
@@ -338,6 +357,7 @@ void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
 void ZorvanMacAppDelegate::preference() {
     if (!settingsWindow_) {
         settingsWindow_ = std::make_unique<ZVServerSettings>(settings_);
+        if (vault_) settingsWindow_->setPasswordVault(vault_.get());
         connect(settingsWindow_.get(), &ZVServerSettings::closed, this,
                 &ZorvanMacAppDelegate::endEditing);
     }

@@ -18,6 +18,7 @@ class CameraView;
 class QAction;
 class QMenu;
 class QMessageBox;
+class PasswordVault;
 class PlayerView;
 class QSlider;
 class QWidgetAction;
@@ -86,6 +87,7 @@ public:
     QSlider* audioSlider() const { return audioSlider_; }
     ZVDataManager* dataManager() const { return dataManager_.get(); }
     ZVServerSettings* settingsWindow() const { return settingsWindow_.get(); }
+    PasswordVault* passwordVault() const { return vault_.get(); }
     PlayerView* playerView() const { return playerView_.get(); }
     // The silent retries after a server did not answer. Every command of the
     // person's own that loads a server ends them with cancel() first.
@@ -102,6 +104,8 @@ public:
 
 private:
     void createVolumeSlider();
+    // Reads the passwords kept in the keyring; alerts once where it cannot.
+    void startPasswordVault();
     void connectCommands();
     void placeWindow(const QRectF& frame);
     void centreWindow();
@@ -137,6 +141,8 @@ private:
     void stopPictureProbe();
 
     Settings& settings_;
+    // Where the passwords are kept; from start-up, and outliving the server list.
+    std::unique_ptr<PasswordVault> vault_;
     std::unique_ptr<ZVMainWindow> window_;              // the main window and its controller
     std::unique_ptr<ZVDataManager> dataManager_;        // rebound to each current server
     std::unique_ptr<ZVServerSettings> settingsWindow_;  // from the first preference()

@@ -234,7 +234,13 @@ std::shared_ptr<CamServer> CamServer::fromDictionary(const QVariantMap& dict) {
             server->oldProtocol = boolValue(value);
         else if (key == u"camOnPage")
             server->camOnPage = int32Value(value);  // 32 bits, widened with its sign
+        else if (key == u"keyringId" && value.typeId() == QMetaType::QString)
+            server->keyringId = value.toString();
     }
+    // An entry written while its password was in the keyring: the empty
+    // "password" stands for the keyring's entry, not for an empty password.
+    if (!server->keyringId.isEmpty() && server->password_.isEmpty())
+        server->passwordInKeyring = true;
     // Any non-empty entry carries a names list, empty when the key is missing.
     if (!dict.isEmpty())
         server->sortCamerasNames = listValue(dict.value(QStringLiteral("camerasNames")));
@@ -253,7 +259,10 @@ QVariantMap CamServer::toDictionary() const {
         };
         for (const auto& [key, value] : texts)
             if (!value->isNull()) dict.insert(QString::fromUtf16(key), *value);
+        // The keyring holds it: the key stays, with an empty string.
+        if (passwordInKeyring) dict.insert(QStringLiteral("password"), QStringLiteral(""));
     }
+    if (!keyringId.isEmpty()) dict.insert(QStringLiteral("keyringId"), keyringId);
     dict.insert(QStringLiteral("previewRegim"), static_cast<int>(previewRegim));
     dict.insert(QStringLiteral("isSelected"), isSelected);
     dict.insert(QStringLiteral("oldProtocol"), oldProtocol);
@@ -314,6 +323,13 @@ void CamServer::setLogin(const QString& v) {
 }
 void CamServer::setPassword(const QString& v) {
     lockedWrite(textLock_, password_, v);
+    passwordPending_.store(false);
+}
+bool CamServer::resolvePassword(const QString& password) {
+    if (!passwordPending_.load()) return false;
+    lockedWrite(textLock_, password_, password);
+    passwordPending_.store(false);
+    return true;
 }
 void CamServer::setFps(const QString& v) {
     lockedWrite(textLock_, fps_, v);

@@ -83,6 +83,25 @@ public:
     std::int64_t camOnPage = 0;
     std::optional<QVariantList> sortCamerasNames;
 
+    // --- password in the system keyring (main thread) ---
+
+    // The record's identity in the system keyring, a random text made when
+    // its password first goes there; kept in the dictionary form under
+    // "keyringId" so that it survives runs and renames. Null when the record
+    // has no keyring entry.
+    QString keyringId;
+    // The keyring holds the password: the dictionary form then carries an
+    // empty "password", and the record keeps the password in memory only.
+    bool passwordInKeyring = false;
+    // The password is being read from the keyring: requests must wait for
+    // it rather than go without it. Set by whoever starts the read; cleared
+    // by its answer (resolvePassword) or by a password typed meanwhile.
+    bool passwordPending() const { return passwordPending_.load(); }
+    void setPasswordPending() { passwordPending_.store(true); }
+    // Takes the keyring's answer when the password is still pending, and
+    // returns whether it did: a password typed meanwhile wins.
+    bool resolvePassword(const QString& password);
+
     // --- camera and microphone lists ---
 
     // Replaces the camera records with ones built from a decoded camera list
@@ -147,6 +166,7 @@ private:
     std::shared_ptr<const CameraList> cameras_;
     std::shared_ptr<const MicrophoneList> microphones_;
 
+    std::atomic<bool> passwordPending_{false};
     std::atomic<std::int64_t> currentCameraIndex_{0};
     std::unique_ptr<QTimer> timer_;  // main thread only; single shot, set for the next slot
     RefreshSchedule schedule_;       // main thread only

@@ -82,6 +82,21 @@ void ZVDataManager::stopAllLoading() {
     }
     // Not-started jobs are dropped; running ones go on, and nobody waits.
     if (queue) queue->cancelAll();
+    loadHeld_.store(false);
+}
+
+bool ZVDataManager::holdForPassword() {
+    const std::shared_ptr<CamServer> server = currentServer();
+    if (!server || !server->passwordPending()) return false;
+    // A request without the password would go with a wrong one: the load
+    // leaves when the password is known, and no sooner.
+    stopAllLoading();
+    loadHeld_.store(true);
+    return true;
+}
+
+void ZVDataManager::passwordsKnown() {
+    if (loadHeld_.load()) loadCameras();
 }
 
 void ZVDataManager::setQueueSuspended(bool suspended) {
@@ -114,6 +129,7 @@ void ZVDataManager::addAsyncOperation(std::function<void()> run, std::function<v
 }
 
 void ZVDataManager::loadCameras() {
+    if (holdForPassword()) return;
     stopAllLoading();
     std::shared_ptr<CamServer> server = currentServer();
     if (!server) return;

@@ -59,7 +59,11 @@ public:
     void setCurrentServer(std::shared_ptr<CamServer> server);
 
     // Stops all loading and queues one list load: microphones, then cameras.
+    // While the server's password is still being read from the keyring the
+    // load is held until passwordsKnown().
     void loadCameras();
+    // Passwords being read have arrived: a held load leaves now.
+    void passwordsKnown();
     // Stops all loading and queues one picture job for the camera at index.
     void loadCameraIndex(std::int64_t index, const QString& uri,
                          const QString& resolution) override;
@@ -93,6 +97,7 @@ private:
     struct Job;
     void addAsyncOperation(std::function<void()> run, std::function<void()> cancelled = {});
     bool isCurrent(const CamServer* server) const;
+    bool holdForPassword();
     // Makes server current and gives it this manager as its picture loader.
     void bind(const std::shared_ptr<CamServer>& server);
 
@@ -108,7 +113,8 @@ private:
 
     std::atomic<ZVDataManagerDelegate*> delegate_{nullptr};
     std::atomic<long> timeoutMs_{25000};
-    mutable std::mutex lock_;  // guards the fields below
+    std::atomic<bool> loadHeld_{false};  // a load waits for the password (main thread)
+    mutable std::mutex lock_;            // guards the fields below
     std::shared_ptr<CamServer> currentServer_;
     std::vector<std::weak_ptr<CamServer>> boundServers_;  // told when this manager goes
     std::shared_ptr<OperationQueue> loadQueue_;

@@ -1,6 +1,7 @@
 #include "zvserversettings.h"
 
 #include "camserver.h"
+#include "passwordvault.h"
 #include "serverlistmodel.h"
 #include "settings.h"
 #include "ui_zvserversettings.h"
@@ -33,6 +34,7 @@ ZVServerSettings::ZVServerSettings(Settings& store, QWidget* parent)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 
+    ui_->keyringBox->setEnabled(false);
     fillFromStore();
     translateCaptions();
     // The table would mark its first row as current on taking the focus,
@@ -146,6 +148,28 @@ void ZVServerSettings::applyToStore() {
     }
     for (const auto& server : gone) store_.deleteServer(server);
     store_.save();
+    if (vault_) vault_->storeChanged();
+}
+
+void ZVServerSettings::setPasswordVault(PasswordVault* vault) {
+    vault_ = vault;
+    connect(vault, &PasswordVault::changed, this, &ZVServerSettings::showVault);
+    // clicked comes from the person only, not from showVault().
+    connect(ui_->keyringBox, &QAbstractButton::clicked, this,
+            [this](bool on) { vault_->setKeepInKeyring(on); });
+    showVault();
+}
+
+void ZVServerSettings::showVault() {
+    ui_->keyringBox->setChecked(vault_->keepInKeyring());
+    ui_->keyringBox->setEnabled(vault_->canChange());
+    ui_->keyringBox->setToolTip(vault_->reason());
+}
+
+void ZVServerSettings::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A keyring unlocked or started since is found when the list opens.
+    if (vault_) vault_->refresh();
 }
 
 void ZVServerSettings::closeEvent(QCloseEvent* event) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 class CamServer;
+class PasswordVault;
 class QLineEdit;
 class ServerListModel;
 class Settings;
@@ -57,12 +58,18 @@ public:
 
     Ui::ZVServerSettings& ui() { return *ui_; }
 
+    // The check box "Keep passwords in the system keyring" follows vault
+    // (not owned; it outlives this window) and turns its choice; each close
+    // tells it that the list changed. Without one the box stays disabled.
+    void setPasswordVault(PasswordVault* vault);
+
 signals:
     // The window closed and the store holds the dialog's list.
     void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void fillFromStore();
@@ -73,4 +80,6 @@ private:
     Settings& store_;
     std::unique_ptr<Ui::ZVServerSettings> ui_;
     ServerListModel* serversArray_;  // owned by this widget
+    PasswordVault* vault_ = nullptr;
+    void showVault();
 };

@@ -1,0 +1,171 @@
+// The passwords in a real keyring (a private gnome-keyring-daemon, see
+// keyring_test_main.cpp): moved in and out, read back at the next start
+// before any request leaves, and removed with their server. What the keyring
+// holds is looked up with secret-tool, apart from the code under test.
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "camserver.h"
+#include "keyringenv.h"
+#include "passwordvault.h"
+#include "plistcodec.h"
+#include "scriptedserver.h"
+#include "settings.h"
+#include "testutil.h"
+#include "zvdatamanager.h"
+
+namespace {
+
+struct Row {
+    const char* name;
+    const char* host;
+    const char* port;
+    const char* password;
+};
+// Names, addresses and passwords as a person might type them.
+const Row kRows[] = {
+    {"Front office", "127.0.0.1", "1818", "s3cret"},
+    {"No password", "10.0.0.2", "80", ""},
+    {"Yard", "cams.example", "8080", "pä ss:wörd/ü"},
+};
+
+class SystemKeyring : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!keyringenv::unavailableReason.isEmpty())
+            GTEST_SKIP() << "no keyring: " << keyringenv::unavailableReason.toStdString();
+        QSettings().remove(PasswordVault::kPreferenceKey);
+        store = Settings::createInFolder(dir.path(), "en");
+        store->deleteServer(store->getServers().front());  // the first start's demo server
+        for (const Row& r : kRows) {
+            auto s = CamServer::create();
+            s->setName(r.name);
+            s->setHost(r.host);
+            s->setPort(r.port);
+            s->setLogin("admin");
+            s->setPassword(QString::fromUtf8(r.password));
+            store->updateServer(s);
+        }
+        vault = startVault(*store);
+    }
+    std::unique_ptr<PasswordVault> startVault(Settings& s) {
+        auto v = std::make_unique<PasswordVault>(s, std::make_unique<Keyring>(10000));
+        v->start();
+        return v;
+    }
+    // The file's entry of each server, in order.
+    QList<QVariantMap> fileEntries() const {
+        QFile f(store->pathToDataFile());
+        f.open(QIODevice::ReadOnly);
+        const QVariantMap root = PlistCodec::readDictionary(f.readAll()).value_or(QVariantMap());
+        QList<QVariantMap> out;
+        for (int i = 0; i < root.value("server_count").toInt(); ++i)
+            out << root.value(QString::number(i)).toMap();
+        return out;
+    }
+    bool turn(bool on) {
+        vault->refresh();
+        if (!waitUntil([&] { return vault->canChange(); }, 20000)) return false;
+        vault->setKeepInKeyring(on);
+        return waitUntil([&] { return vault->canChange() && vault->keepInKeyring() == on; }, 20000);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Settings> store;
+    std::unique_ptr<PasswordVault> vault;
+};
+
+}  // namespace
+
+TEST_F(SystemKeyring, TurnedOnTheFileKeepsEmptyPasswordsAndTheKeyringTheRest) {
+    ASSERT_TRUE(turn(true));
+    const QList<QVariantMap> entries = fileEntries();
+    ASSERT_EQ(entries.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const Row& r = kRows[i];
+        SCOPED_TRACE(r.name);
+        const QVariantMap& e = entries[i];
+        EXPECT_TRUE(e.contains("password"));
+        EXPECT_EQ(e.value("password").toString(), "") << "no password in the file";
+        const QString id = e.value("keyringId").toString();
+        const keyringenv::Entry k = keyringenv::lookup(id);
+        if (*r.password == 0) {
+            EXPECT_TRUE(id.isEmpty()) << "an empty password needs no entry";
+            continue;
+        }
+        EXPECT_FALSE(id.isEmpty());
+        EXPECT_TRUE(k.found);
+        EXPECT_EQ(k.secret, QString::fromUtf8(r.password));
+        EXPECT_EQ(k.label, QString("Zorvan: %1 (%2:%3)").arg(r.name, r.host, r.port));
+        EXPECT_EQ(store->getServers()[i]->password(), QString::fromUtf8(r.password))
+            << "still known in memory";
+    }
+    EXPECT_TRUE(QSettings().value(PasswordVault::kPreferenceKey).toBool());
+
+    // Turned off: the passwords are back in the file and the entries gone.
+    ASSERT_TRUE(turn(false));
+    ASSERT_TRUE(waitUntil([&] {
+        for (const QVariantMap& e : entries)
+            if (keyringenv::lookup(e.value("keyringId").toString()).found &&
+                !e.value("keyringId").toString().isEmpty())
+                return false;
+        return true;
+    }));
+    const QList<QVariantMap> back = fileEntries();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(back[i].value("password").toString(), QString::fromUtf8(kRows[i].password));
+        EXPECT_FALSE(back[i].contains("keyringId"));
+    }
+}
+
+TEST_F(SystemKeyring, TheNextStartReadsThePasswordsBeforeAnyRequestLeaves) {
+    ASSERT_TRUE(turn(true));
+    ScriptedServer server(
+        [](const ScriptedServer::Request&) { return ScriptedServer::json("[]"); });
+    store->getServers()[0]->setHost("127.0.0.1");
+    store->getServers()[0]->setPort(QString::number(server.port()));
+    store->save();
+
+    // A second run of the viewer over the same file.
+    auto next = Settings::createInFolder(dir.path(), "en");
+    PasswordVault nextVault(*next, std::make_unique<Keyring>(10000));
+    int alerts = 0;
+    QObject::connect(&nextVault, &PasswordVault::unavailable, [&] { ++alerts; });
+    ZVDataManager manager(next->getServers()[0]);
+    QObject::connect(&nextVault, &PasswordVault::passwordsKnown, [&] { manager.passwordsKnown(); });
+    nextVault.start();
+    EXPECT_TRUE(next->getServers()[0]->passwordPending());
+    manager.loadCameras();  // the start-up load, before the keyring has answered
+    ASSERT_TRUE(waitUntil([&] { return server.requests().size() >= 2; }, 20000));
+    for (const auto& request : server.requests())
+        EXPECT_EQ(request.headers.at("authorization"),
+                  "Basic " + QByteArray("admin:s3cret").toBase64().toStdString())
+            << "every request carries the password from the keyring";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(next->getServers()[i]->password(), QString::fromUtf8(kRows[i].password));
+    EXPECT_EQ(alerts, 0);
+    manager.shutdown();
+}
+
+TEST_F(SystemKeyring, ARemovedServerTakesItsEntryAndARenamedOneGetsItsNewLabel) {
+    ASSERT_TRUE(turn(true));
+    const auto gone = store->getServers()[0];
+    const auto renamed = store->getServers()[2];
+    const QString goneId = gone->keyringId;
+    ASSERT_TRUE(keyringenv::lookup(goneId).found);
+    store->deleteServer(gone);
+    renamed->setName("Back yard");
+    vault->storeChanged();  // what the server list's close does
+    EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(goneId).found; }, 20000));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return keyringenv::lookup(renamed->keyringId).label ==
+                   "Zorvan: Back yard (cams.example:8080)";
+        },
+        20000));
+    EXPECT_EQ(keyringenv::lookup(renamed->keyringId).secret, QString::fromUtf8(kRows[2].password));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+// The keyring tests' surroundings, set up by their main() before the Qt
+// application exists: a private home, preferences and runtime folder, and
+// either a private D-Bus session with gnome-keyring-daemon unlocked with a
+// test password (keyring_tests) or a session bus address that leads nowhere
+// (keyring_absent_tests).
+
+#include <QString>
+
+#include <functional>
+
+namespace keyringenv {
+
+// Empty when the keyring is up; otherwise why not (the tests then skip).
+extern QString unavailableReason;
+// The temporary folder of the run.
+extern QString root;
+
+// What secret-tool finds for the record key (no value: no entry), and the
+// entry's label.
+struct Entry {
+    bool found = false;
+    QString secret;
+    QString label;
+};
+Entry lookup(const QString& key);
+
+}  // namespace keyringenv
