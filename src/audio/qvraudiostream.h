@@ -21,7 +21,7 @@ struct StreamAddress;
 // Plays an MP3 stream that a server sends as the body of one HTTP answer.
 // A download thread writes the body into a temporary file as it arrives; once
 // enough is buffered it starts a playback thread that decodes the growing
-// file and plays it. Make it with create(), give it an address and
+// file and plays it. Make it with initWithURL(), give it an address and
 // credentials, start() it, later stop() it; one object may be started again
 // after a stop or after its stream ended by itself.
 //
