@@ -110,6 +110,9 @@ private:
     void drawPicture(QPainter& p);
 
     QImage picture_;
+    // picture_ scaled to fit the view, in device pixels, when it does not
+    // fit as it is; made at the first paint after either changes.
+    QImage fitted_;
     std::weak_ptr<CameraView> delegate_;  // not owned, never called
     QPointer<QMenu> camerasMenu_;         // not owned
     bool inFullScreen_ = false;
