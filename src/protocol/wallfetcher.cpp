@@ -21,12 +21,6 @@ Q_LOGGING_CATEGORY(lcWall, "zorvan.wall")
 
 namespace {
 
-// Until the scaled decode is in: the demo and most servers already answer
-// at the asked size.
-QImage decodeAt(const QByteArray& bytes, QSize) {
-    return PictureDecoder::decode(bytes);
-}
-
 // One camera's transfer: its easy handle lives while the camera is on the
 // page, and its answer is gathered here.
 struct Transfer {
@@ -277,7 +271,7 @@ private:
                 if (it == wanted_.end() || it->second != job.id) continue;
             }
             QImage image;
-            if (job.body && !job.body->isEmpty()) image = decodeAt(*job.body, job.asked);
+            if (job.body && !job.body->isEmpty()) image = PictureDecoder::decode(*job.body, job.asked);
             deliver_(job.index, job.id, image);
         }
     }
