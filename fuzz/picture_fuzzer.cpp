@@ -1,8 +1,12 @@
 // The decoder of fetched pictures, given arbitrary bytes as a server's
-// answer. Whenever it gives a picture, the picture stays within Qt's image
-// allocation limit; decoding the same bytes again gives the same picture;
-// and that second decode, which reuses the thread's buffers, leaves the
-// first picture (still held, as a view holds the shown one) untouched.
+// answer and the size the view asks for: the input's first four bytes are
+// the asked width and height (16 bits each, big-endian; 0 for a view
+// without a size), the rest is the answer. Whenever it gives a picture, the
+// picture stays within Qt's image allocation limit and, for a view with a
+// size, within 64 times the asked pixel count; decoding the same bytes again
+// gives the same picture; and that second decode, which reuses the thread's
+// buffers, leaves the first picture (still held, as a view holds the shown
+// one) untouched.
 
 #include "picturedecoder.h"
 
@@ -23,13 +27,20 @@ void fail(const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QImage first = PictureDecoder::decode(bytes);
+    if (size < 4) return 0;
+    const QSize asked((data[0] << 8) | data[1], (data[2] << 8) | data[3]);
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 4,
+                           static_cast<qsizetype>(size - 4));
+    const QImage first = PictureDecoder::decode(bytes, asked);
     if (first.isNull()) return 0;
     const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
     if (limit > 0 && first.sizeInBytes() > limit) fail("a picture beyond the allocation limit");
+    if (!asked.isEmpty() &&
+        qint64(first.width()) * first.height() >
+            PictureDecoder::kMaxPixelsPerAskedPixel * asked.width() * asked.height())
+        fail("a picture beyond 64 times the asked size");
     const QImage firstCopy = first.copy();
-    const QImage second = PictureDecoder::decode(bytes);
+    const QImage second = PictureDecoder::decode(bytes, asked);
     if (second != firstCopy) fail("the same bytes gave another picture");
     if (first != firstCopy) fail("a held picture was overwritten by the next decode");
     return 0;

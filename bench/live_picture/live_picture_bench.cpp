@@ -84,7 +84,7 @@ double pacedDecode(const QByteArray& jpeg, double perSecond, int ms) {
             std::this_thread::sleep_until(next);
             next += period;
             const double c0 = threadCpuSeconds();
-            kept = PictureDecoder::decode(jpeg);
+            kept = PictureDecoder::decode(jpeg, QSize());
             cpu += threadCpuSeconds() - c0;
             ++count;
         }
@@ -251,9 +251,9 @@ Row measure(int fps, int delayMs) {
     }
     const double decode = (cpuSeconds() - d0) / decodes;
     QImage kept;  // as the view keeps each picture
-    for (int i = 0; i < 20; ++i) kept = PictureDecoder::decode(jpeg);
+    for (int i = 0; i < 20; ++i) kept = PictureDecoder::decode(jpeg, QSize());
     const double o0 = cpuSeconds();
-    for (int i = 0; i < decodes; ++i) kept = PictureDecoder::decode(jpeg);
+    for (int i = 0; i < decodes; ++i) kept = PictureDecoder::decode(jpeg, QSize());
     const double ownDecode = (cpuSeconds() - o0) / decodes;
     const double paced = pacedDecode(jpeg, limit, kWindowMs);
 

@@ -57,12 +57,38 @@ QImage pictureBuffer(int width, int height) {
                   QImage::Format_RGB32, std::free, data);
 }
 
+// The denominator (8, 4, 2 or 1) of the smallest of libjpeg's scales at
+// which a picture of size full, fitted into asked with its aspect ratio
+// kept, is not enlarged. Sizes at a scale 1/d are rounded up, as libjpeg
+// rounds them.
+int scaleDenominator(QSize full, QSize asked) {
+    if (asked.isEmpty()) return 1;
+    const QSize fitted = full.scaled(asked, Qt::KeepAspectRatio);
+    for (int d : {8, 4, 2}) {
+        if ((full.width() + d - 1) / d >= fitted.width() &&
+            (full.height() + d - 1) / d >= fitted.height())
+            return d;
+    }
+    return 1;
+}
+
+// Whether a picture of size full is refused for an asked size: even at
+// libjpeg's smallest scale it would have more than 64 times the asked
+// pixels. Nothing is refused for an empty asked size.
+bool beyondBackstop(QSize full, QSize asked) {
+    if (asked.isEmpty()) return false;
+    const qint64 smallest = ((qint64(full.width()) + 7) / 8) * ((qint64(full.height()) + 7) / 8);
+    // smallest stays below 2^56, so no product here overflows.
+    const qint64 askedPixels = std::min(qint64(asked.width()) * asked.height(), qint64(1) << 50);
+    return smallest > PictureDecoder::kMaxPixelsPerAskedPixel * askedPixels;
+}
+
 enum class Outcome { Decoded, Failed, NotForUs };
 
-// Decodes a JPEG into *target, reusing its memory when the size matches.
-// Only trivially destructible locals live here: an error jumps out of
-// libjpeg's calls straight back to the setjmp below.
-Outcome decodeJpeg(const QByteArray& bytes, QImage* target) {
+// Decodes a JPEG for the asked size into *target, reusing its memory when
+// the size matches. Only trivially destructible locals live here: an error
+// jumps out of libjpeg's calls straight back to the setjmp below.
+Outcome decodeJpeg(const QByteArray& bytes, QSize asked, QImage* target) {
     jpeg_decompress_struct info;
     ErrorManager errors;
     jpeg_progress_mgr progress;
@@ -84,8 +110,9 @@ Outcome decodeJpeg(const QByteArray& bytes, QImage* target) {
         jpeg_destroy_decompress(&info);
         return Outcome::NotForUs;  // Qt's reader converts these
     }
-    const qint64 width = info.image_width, height = info.image_height;
-    if (const qint64 limit = allocationLimitBytes(); limit > 0 && width * height * 4 > limit) {
+    // Both are at most 65500 (JPEG_MAX_DIMENSION): an int holds them.
+    const QSize full(static_cast<int>(info.image_width), static_cast<int>(info.image_height));
+    if (beyondBackstop(full, asked)) {
         jpeg_destroy_decompress(&info);
         return Outcome::Failed;
     }
@@ -93,6 +120,17 @@ Outcome decodeJpeg(const QByteArray& bytes, QImage* target) {
     // Format_RGB32 on a little-endian machine.
     static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "BGRX is RGB32 only on little-endian machines");
     info.out_color_space = JCS_EXT_BGRX;
+    // Scaled inside the inverse DCT: at 1/4 the entropy decoding stays, but
+    // the transform, upsampling and colour conversion make a sixteenth of
+    // the pixels.
+    info.scale_num = 1;
+    info.scale_denom = static_cast<unsigned int>(scaleDenominator(full, asked));
+    jpeg_calc_output_dimensions(&info);
+    const qint64 width = info.output_width, height = info.output_height;
+    if (const qint64 limit = allocationLimitBytes(); limit > 0 && width * height * 4 > limit) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::Failed;
+    }
     jpeg_start_decompress(&info);
     if (target->width() != static_cast<int>(info.output_width) ||
         target->height() != static_cast<int>(info.output_height) ||
@@ -122,7 +160,7 @@ bool isJpeg(const QByteArray& bytes) {
 
 namespace PictureDecoder {
 
-QImage decode(const QByteArray& bytes) {
+QImage decode(const QByteArray& bytes, QSize asked) {
     // Of the two buffers, the one the view does not hold (the view keeps one
     // picture at a time). Should both be held elsewhere, the second is let
     // go to its holder and a new one made in its place.
@@ -137,7 +175,7 @@ QImage decode(const QByteArray& bytes) {
     if (!target->isNull() && !target->isDetached()) *target = QImage();
 
     if (isJpeg(bytes)) {
-        switch (decodeJpeg(bytes, target)) {
+        switch (decodeJpeg(bytes, asked, target)) {
             case Outcome::Decoded:
                 return *target;
             case Outcome::Failed:
@@ -150,6 +188,15 @@ QImage decode(const QByteArray& bytes) {
     device.setData(bytes);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device);
+    // Judged by the header's size, before any pixel is decoded; then read at
+    // the size a JPEG of that size would decode to, so that the view gets
+    // the same from every format (Qt's JPEG reader scales inside the
+    // decode as well, the others after it).
+    if (const QSize full = reader.size(); full.isValid()) {
+        if (beyondBackstop(full, asked)) return QImage();
+        if (const int d = scaleDenominator(full, asked); d > 1)
+            reader.setScaledSize(QSize((full.width() + d - 1) / d, (full.height() + d - 1) / d));
+    }
     if (!reader.read(target)) return QImage();
     return *target;
 }

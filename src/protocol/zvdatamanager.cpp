@@ -18,6 +18,22 @@
 
 Q_LOGGING_CATEGORY(lcData, "zorvan.data")
 
+namespace {
+
+// The size a picture job asks for, from its resolution text "WxH"; an
+// empty size (the full picture) for any other text.
+QSize askedSize(const QString& resolution) {
+    const qsizetype x = resolution.indexOf(QLatin1Char('x'));
+    if (x < 0) return {};
+    bool wideOk = false, highOk = false;
+    const int width = resolution.left(x).toInt(&wideOk);
+    const int height = resolution.mid(x + 1).toInt(&highOk);
+    if (!wideOk || !highOk || width <= 0 || height <= 0) return {};
+    return {width, height};
+}
+
+}  // namespace
+
 ZVDataManager::ZVDataManager(std::shared_ptr<CamServer> server)
     : abort_(std::make_shared<AbortToken>()), threads_(std::make_shared<WorkerThreads>()) {
     bind(server);
@@ -232,7 +248,7 @@ void ZVDataManager::_syncLoadImage(const std::shared_ptr<CamServer>& server, std
     const std::optional<QByteArray> bytes =
         _sendGetSynchronizeEmptyType(*server, pictureUrl(*server, uri, resolution));
     QImage image;
-    if (bytes && !bytes->isEmpty()) image = PictureDecoder::decode(*bytes);
+    if (bytes && !bytes->isEmpty()) image = PictureDecoder::decode(*bytes, askedSize(resolution));
     // Handed on once this thread is idle, so that the next picture request,
     // which the hand-over may send at once, runs here again.
     WorkerThreads::whenIdle([server, index, image] { server->updateCamera(index, image); });

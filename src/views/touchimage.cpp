@@ -36,11 +36,13 @@ void TouchImage::setPicture(const QImage& image) {
     // A failed picture leaves the last good one; its age tells the rest.
     if (image.isNull()) return;
     picture_ = image;
+    fitted_ = QImage();
     update();
 }
 
 void TouchImage::clearPicture() {
     picture_ = QImage();
+    fitted_ = QImage();
     // No camera is shown any more: nothing to warn of until one is.
     shownServer_ = nullptr;
     shownImageUri_.clear();
@@ -57,6 +59,7 @@ void TouchImage::setDelegate(CameraView* record) {
     shownServer_ = server;
     shownImageUri_ = imageUri;
     picture_ = QImage();
+    fitted_ = QImage();
     if (record) {
         freshness_->restart();
     } else {
@@ -77,16 +80,33 @@ void TouchImage::paintEvent(QPaintEvent*) {
 }
 
 void TouchImage::drawPicture(QPainter& p) {
-    // Fit inside the view, aspect kept, centred. The server already sends
-    // pictures at the view's size, so this is usually a plain copy.
-    QSize target = picture_.size().scaled(size(), Qt::KeepAspectRatio);
-    QRect place(QPoint(0, 0), target);
-    place.moveCenter(rect().center());
-    if (target == picture_.size()) {
-        p.drawImage(place.topLeft(), picture_);
+    // Fit inside the view, aspect kept, centred, in device pixels so that
+    // a high-density screen gets every pixel of the picture.
+    const qreal ratio = devicePixelRatioF();
+    const QSize device(qRound(width() * ratio), qRound(height() * ratio));
+    const QSize target = picture_.size().scaled(device, Qt::KeepAspectRatio);
+    if (target.isEmpty()) return;
+    // The picture is scaled once, when it arrives or the view's size
+    // changes, and each repaint (the warning's clock, an expose) copies
+    // the result: a smooth scale of a large picture at every repaint cost
+    // more than its decode. A picture at the target size, as a server that
+    // honours the asked size sends it, is drawn as it is.
+    const QImage* shown = &picture_;
+    if (target != picture_.size()) {
+        if (fitted_.size() != target) {
+            // An area-averaging scale: a picture decoded at up to twice the
+            // view's size (the decoder's nearest scale) keeps its fine
+            // detail instead of sampling every other pixel.
+            fitted_ = picture_.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+        shown = &fitted_;
+    }
+    const QPoint topLeft((device.width() - target.width()) / 2,
+                         (device.height() - target.height()) / 2);
+    if (ratio == 1.0) {
+        p.drawImage(topLeft, *shown);
     } else {
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(place, picture_);
+        p.drawImage(QRectF(QPointF(topLeft) / ratio, QSizeF(target) / ratio), *shown);
     }
 }
 

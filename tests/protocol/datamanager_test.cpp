@@ -201,7 +201,9 @@ TEST(DataManager, CredentialsAreSentAsUtf8OnOneLine) {
 }
 
 TEST(DataManager, PictureRequestAndDelivery) {
-    const std::string picture = jpeg(320, 240);
+    // A server that ignores the asked size: the picture is decoded at the
+    // view's size all the same (1/4 of 1280x960).
+    const std::string picture = jpeg(1280, 960);
     ScriptedServer http([&](const auto& r) {
         if (r.target.rfind("/cameras/1/image", 0) == 0) return withBody(picture, "image/jpeg");
         return ScriptedServer::json("", 404);

@@ -229,3 +229,57 @@ TEST(TouchImage, FullScreenChosenBeforeTheWindowShowsHidesTheMenuBarToo) {
     view->setFullScreen(false);
     EXPECT_TRUE(main.menuBar()->isVisible());
 }
+
+TEST(TouchImage, PaintsThePictureFittedWithItsFineDetailAveraged) {
+    // One white column in four: scaled to a quarter of its width or less,
+    // an even grey of a quarter of white (64); sampled rather than
+    // averaged, black or white columns.
+    const auto columns = [](QSize size) {
+        QImage image(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < size.width(); ++x)
+                line[x] = x % 4 ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+        }
+        return image;
+    };
+    const QImage hd = columns({1920, 1080});
+    // One view throughout: a resize must scale the same picture again.
+    struct Case {
+        const char* what;
+        QImage picture;
+        QSize view;
+        QRect placed;  // where the picture goes; black around it
+        bool asItIs;   // the picture's own pixels, else an even grey
+    } cases[] = {
+        {"1920x1080 in 480x270", hd, {480, 270}, {0, 0, 480, 270}, false},
+        {"the same in 480x300: bars above and below", hd, {480, 300}, {0, 15, 480, 270}, false},
+        {"the same in 240x135", hd, {240, 135}, {0, 0, 240, 135}, false},
+        {"the same in 300x135: bars beside", hd, {300, 135}, {30, 0, 240, 135}, false},
+        {"480x270 in 480x270", columns({480, 270}), {480, 270}, {0, 0, 480, 270}, true},
+    };
+    TouchImage view;
+    view.show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        view.setPicture(c.picture);
+        view.resize(c.view);
+        const QImage painted = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(painted.size(), c.view);
+        int wrong = 0;
+        for (int y = 0; y < painted.height(); ++y) {
+            for (int x = 0; x < painted.width(); ++x) {
+                const int value = qGray(painted.pixel(x, y));
+                if (!c.placed.contains(x, y)) {
+                    wrong += value != 0;
+                } else if (c.asItIs) {
+                    wrong +=
+                        painted.pixel(x, y) != c.picture.pixel(x - c.placed.x(), y - c.placed.y());
+                } else {
+                    wrong += std::abs(value - 64) > 4;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
