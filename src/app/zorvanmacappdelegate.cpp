@@ -11,6 +11,7 @@
 #include "timedpictureloader.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
+#include "wallmode.h"
 #include "zvdatamanager.h"
 #include "zvmainwindow.h"
 #include "zvserversettings.h"
@@ -71,6 +72,7 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
         std::make_unique<RestWhileHidden>(window_.get(), [this] { return settings_.getCurrent(); });
     createVolumeSlider();
     connectCommands();
+    createWallCommands();
 }
 
 ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
@@ -212,6 +214,7 @@ void ZorvanMacAppDelegate::endWork() {
     // Sound first: its output must be silent and its threads gone while the
     // main loop still runs, and its temporary file must not outlive us.
     if (playerView_) playerView_->shutdown();
+    wall_->stop();
     for (const auto& server : settings_.getServers()) server->stopVideo();
     // Release workers waiting for the main thread (an alert's included),
     // then abort and join them.
@@ -243,6 +246,7 @@ void ZorvanMacAppDelegate::updateServers() {
         previous->stopVideo();
         if (!current) dataManager_->setCurrentServer(nullptr);
     }
+    followServer(current);
     if (!current) return;
     const QString name = current->name();
     for (QAction* item : menu->actions())
@@ -281,6 +285,7 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
         const std::shared_ptr<CamServer> chosen = servers[static_cast<size_t>(i)];
         settings_.setCurrent(chosen);
         bindServer(chosen);
+        followServer(chosen);
         stopSoundForSwitch();
         // Before its list has arrived a server has no first camera, and the
         // sound entries are hidden until it does.
@@ -446,6 +451,10 @@ bool ZorvanMacAppDelegate::isRetryFailure() {
 // --- helpers, main thread ---
 
 void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
+    if (isWallOn(&server)) {
+        showWall(server.shared_from_this(), k);
+        return;
+    }
     const auto cameras = server.getCameras();
     // The picture counts as old after a few of this server's intervals.
     mainImage()->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server.fps()));

@@ -15,7 +15,9 @@
 
 class CamServer;
 class CameraView;
+class CameraWall;
 class QAction;
+class QActionGroup;
 class QMenu;
 class QMessageBox;
 class PlayerView;
@@ -27,6 +29,7 @@ class Settings;
 class SoundStatusLine;
 class TimedPictureLoader;
 class TouchImage;
+class WallMode;
 class ZVDataManager;
 class ZVMainWindow;
 class ZVServerSettings;
@@ -76,6 +79,11 @@ public:
     void changeSound(bool wasOn);
     // value: the volume slider's value, 0 to 100.
     void changeVolume(int value);
+    // Turns the camera wall on or off for the current server and keeps the
+    // choice in its previewRegim (1 the wall, 0 one camera).
+    void toggleWall(bool on);
+    // Lays the wall out for n cameras on a page, kept in camOnPage.
+    void setCamerasOnPage(int n);
 
     ZVMainWindow* window() const { return window_.get(); }
     TouchImage* mainImage() const;
@@ -93,6 +101,12 @@ public:
     RestWhileHidden* restWhileHidden() const { return rest_.get(); }
     // The checkable "Show Picture Rate" item, off at start.
     QAction* liveFiguresAction() const { return liveFigures_; }
+    CameraWall* cameraWall() const;
+    // The wall's page and pictures; its server is none while the wall is off.
+    WallMode* wallMode() const { return wall_.get(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createVolumeSlider();
@@ -113,6 +127,22 @@ private:
     // sound toggle goes off and the player stops.
     void stopSoundForSwitch();
     void endWork();
+
+    // The camera wall (zorvanmacappdelegate_wall.cpp).
+    void createWallCommands();
+    static bool isWallOn(const CamServer* server);
+    // Shows the wall or the one camera as the server's previewRegim says,
+    // after a server change: a wall of another server ends.
+    void followServer(const std::shared_ptr<CamServer>& server);
+    void setWallShown(bool on);
+    void showWall(const std::shared_ptr<CamServer>& server, std::int64_t selected);
+    // The person chose the camera from the wall: it is stored, checked in
+    // the cameras menu, framed on its page, and the sound follows it.
+    void selectCamera(std::int64_t k);
+    void openFromWall(int cell);
+    void turnPage(bool forward);
+    void moveSelection(int key);
+    void checkCamerasOnPage(const CamServer* server);
 
     Settings& settings_;
     std::unique_ptr<ZVMainWindow> window_;              // the main window and its controller
@@ -139,4 +169,8 @@ private:
     std::weak_ptr<CamServer> retrying_;       // the server the retries are for
     QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::unique_ptr<RestWhileHidden> rest_;
+    std::unique_ptr<WallMode> wall_;         // refers to the window's wall: declared after window_
+    QActionGroup* camerasOnPage_ = nullptr;  // owned by this controller
+    // Set when a camera was opened out of the wall, so that Escape goes back.
+    bool openedFromWall_ = false;
 };
