@@ -6,6 +6,7 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -20,9 +21,14 @@ namespace {
 constexpr char kJsonType[] = "application/json; charset=utf-8";
 constexpr char kTextType[] = "text/plain; charset=utf-8";
 
-// Each connection holds a worker for as long as it lasts, and a sound stream
-// lasts as long as someone listens, so allow many at once.
-constexpr size_t kWorkerThreads = 32;
+// Each connection holds a worker for as long as it lasts (a kept-alive one
+// until it has been idle for kKeepAliveSeconds), and a sound stream lasts as
+// long as someone listens. A camera wall keeps a connection per camera, and
+// may briefly open a second one while the first closes: allow for both,
+// with room for sound and lists.
+size_t workerThreads(int cameras) {
+    return std::max<size_t>(32, 2 * static_cast<size_t>(cameras) + 16);
+}
 
 // Idle keep-alive connections are only dropped after this long, and stop()
 // waits for them: keep it short so that stopping is quick.
@@ -70,7 +76,10 @@ DemoServer::DemoServer() : DemoServer(Options{}) {}
 
 DemoServer::DemoServer(Options options)
     : options_(std::move(options)),
-      frames_(std::make_unique<std::atomic<std::uint64_t>[]>(demo::demoCameras().size())) {}
+      cameras_(demo::demoCameras(options_.cameras)),
+      frames_(std::make_unique<std::atomic<std::uint64_t>[]>(cameras_.size())) {
+    options_.cameras = static_cast<int>(cameras_.size());
+}
 
 DemoServer::~DemoServer() {
     stop();
@@ -100,7 +109,9 @@ bool DemoServer::start() {
     }
 
     server_ = std::make_unique<httplib::Server>();
-    server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server_->new_task_queue = [n = workerThreads(options_.cameras)] {
+        return new httplib::ThreadPool(n);
+    };
     server_->set_keep_alive_timeout(kKeepAliveSeconds);
     // A viewer keeps its connection for picture after picture: no Nagle
     // delay on the answers (accepted sockets inherit it), and no cap of five.
@@ -171,11 +182,11 @@ void DemoServer::installRoutes() {
         return httplib::Server::HandlerResponse::Handled;
     });
 
-    s.Get("/cameras", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(demo::camerasDocument(), kJsonType);
+    s.Get("/cameras", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(demo::camerasDocument(options_.cameras), kJsonType);
     });
-    s.Get("/microphones", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(demo::microphonesDocument(), kJsonType);
+    s.Get("/microphones", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(demo::microphonesDocument(options_.cameras), kJsonType);
     });
     s.Get(R"(/cameras/(\d+)/image)",
           [this](const httplib::Request& req, httplib::Response& res) { answerPicture(req, res); });
@@ -227,7 +238,7 @@ bool DemoServer::waitDelay() {
 }
 
 void DemoServer::answerPicture(const httplib::Request& req, httplib::Response& res) {
-    const auto& cameras = demo::demoCameras();
+    const auto& cameras = cameras_;
     const std::optional<int> index = pathIndex(req, static_cast<int>(cameras.size()));
     if (!index) {
         answerNotFound(res);
