@@ -221,9 +221,9 @@ TEST(WallFetcher, DestroyingItEndsStalledRequestsAtOnce) {
 TEST(WallFetcher, SixtyFourCamerasOfTheDemoServerAreAnsweredSideBySide) {
     // Each answer is held back long enough that all 64 requests are in the
     // server at once, unless its workers run out (each connection holds one).
-    DemoServer demo({"127.0.0.1", 0, "admin", "", 1500, 64});
     std::mutex lock;
     std::vector<std::pair<std::int64_t, std::int64_t>> spans;  // start, end in us
+    DemoServer demo({"127.0.0.1", 0, "admin", "", 3000, 64});  // after spans: stops first
     demo.setLogHook([&](const DemoServer::RequestLog& e) {
         const std::int64_t end = std::chrono::duration_cast<std::chrono::microseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
@@ -250,5 +250,7 @@ TEST(WallFetcher, SixtyFourCamerasOfTheDemoServerAreAnsweredSideBySide) {
             }));
         most = std::max(most, overlapping);
     }
-    EXPECT_EQ(most, 64);
+    // All 64, but for a few that a loaded machine may start late; a pool
+    // of 32 workers gives 32.
+    EXPECT_GE(most, 56);
 }

@@ -30,6 +30,9 @@ size_t workerThreads(int cameras) {
     return std::max<size_t>(32, 2 * static_cast<size_t>(cameras) + 16);
 }
 
+// Connections waiting to be accepted: a page of 64 cameras connects at once.
+constexpr int kListenBacklog = 256;
+
 // Idle keep-alive connections are only dropped after this long, and stop()
 // waits for them: keep it short so that stopping is quick.
 constexpr time_t kKeepAliveSeconds = 1;
@@ -120,9 +123,11 @@ bool DemoServer::start() {
     // The library's default sets SO_REUSEPORT, which lets a second server bind
     // the same port and silently take half of the first one's connections.
     // SO_REUSEADDR alone still allows a quick restart on the same port.
-    server_->set_socket_options([](socket_t sock) {
+    socket_t listening = INVALID_SOCKET;
+    server_->set_socket_options([&listening](socket_t sock) {
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = sock;
     });
     installRoutes();
 
@@ -132,6 +137,11 @@ bool DemoServer::start() {
     } else if (server_->bind_to_port(options_.host, options_.port)) {
         bound = options_.port;
     }
+    // The library listens with a queue of 5 connections: a camera wall
+    // that opens a connection per camera at once overflows it, and the
+    // connections left out wait for retransmissions, seconds each. Linux
+    // takes a new length from a second listen() on the same socket.
+    if (bound > 0 && listening != INVALID_SOCKET) ::listen(listening, kListenBacklog);
     if (bound <= 0) {
         error_ = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
         server_.reset();
