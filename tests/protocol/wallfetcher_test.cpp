@@ -14,6 +14,7 @@
 
 #include "TXJsonValue.h"
 #include "camserver.h"
+#include "demoserver.h"
 #include "scriptedserver.h"
 #include "testutil.h"
 #include "wallfetcher.h"
@@ -215,4 +216,41 @@ TEST(WallFetcher, DestroyingItEndsStalledRequestsAtOnce) {
     EXPECT_LT(t.elapsed(), 5000);
     spinFor(50);
     EXPECT_EQ(done, 0);
+}
+
+TEST(WallFetcher, SixtyFourCamerasOfTheDemoServerAreAnsweredSideBySide) {
+    // Each answer is held back long enough that all 64 requests are in the
+    // server at once, unless its workers run out (each connection holds one).
+    std::mutex lock;
+    std::vector<std::pair<std::int64_t, std::int64_t>> spans;  // start, end in us
+    DemoServer demo({"127.0.0.1", 0, "admin", "", 3000, 64});  // after spans: stops first
+    demo.setLogHook([&](const DemoServer::RequestLog& e) {
+        const std::int64_t end = std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+        std::lock_guard l(lock);
+        spans.emplace_back(end - e.elapsed.count(), end);
+    });
+    ASSERT_TRUE(demo.start()) << demo.errorString();
+    auto server = recordFor(demo.port(), 64);
+    server->setPassword("");
+    WallFetcher fetcher(server);
+    int pictures = 0;
+    for (int i = 0; i < 64; ++i) {
+        fetcher.requestPicture(i, QString("/cameras/%1/image").arg(i), {32, 24},
+                               [&](const QImage& image) { pictures += !image.isNull(); });
+    }
+    ASSERT_TRUE(waitUntil([&] { return pictures == 64; }));
+    std::lock_guard l(lock);
+    int most = 0;
+    for (const auto& [start, end] : spans) {
+        const int overlapping =
+            static_cast<int>(std::count_if(spans.begin(), spans.end(), [&](auto& o) {
+                return o.first <= start && o.second > start;
+            }));
+        most = std::max(most, overlapping);
+    }
+    // All 64, but for a few that a loaded machine may start late; a pool
+    // of 32 workers gives 32.
+    EXPECT_GE(most, 56);
 }

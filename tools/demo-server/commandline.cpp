@@ -22,9 +22,10 @@ bool parseInt(const std::string& text, int low, int high, int& out) {
 
 std::string usage() {
     return "usage: zorvan-demo-server [--port 1818] [--user admin] [--password \"\"]\n"
-           "                          [--delay-ms N] [--host 127.0.0.1]\n"
+           "                          [--delay-ms N] [--host 127.0.0.1] [--cameras 4]\n"
            "A demo video server for the Zorvan viewer. --port 0 picks a free port;\n"
-           "--delay-ms holds each picture answer back by N milliseconds.\n";
+           "--delay-ms holds each picture answer back by N milliseconds;\n"
+           "--cameras serves 1 to 64 cameras (a camera wall needs more than 4).\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -42,7 +43,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             value = name.substr(equals + 1);
             name.resize(equals);
         } else if (name == "--port" || name == "--user" || name == "--password" ||
-                   name == "--delay-ms" || name == "--host") {
+                   name == "--delay-ms" || name == "--host" || name == "--cameras") {
             if (i + 1 >= args.size()) {
                 result.error = name + " needs a value";
                 return result;
@@ -59,6 +60,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             if (!parseInt(value, 0, kMaxDelayMs, o.delayMs)) {
                 result.error = "--delay-ms must be a number from 0 to " +
                                std::to_string(kMaxDelayMs) + ", not \"" + value + "\"";
+                return result;
+            }
+        } else if (name == "--cameras") {
+            if (!parseInt(value, 1, kMaxCameraCount, o.cameras)) {
+                result.error = "--cameras must be a number from 1 to " +
+                               std::to_string(kMaxCameraCount) + ", not \"" + value + "\"";
                 return result;
             }
         } else if (name == "--user") {

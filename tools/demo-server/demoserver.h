@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "democatalog.h"
+
 namespace httplib {
 class Server;
 struct Request;
@@ -39,6 +41,7 @@ public:
         std::string user = "admin";
         std::string password;  // compared as bytes: UTF-8 for non-ASCII
         int delayMs = 0;       // holds each picture answer back (not the lists)
+        int cameras = 4;       // 1 to 64: the first four are always the same
     };
 
     // One answered request, as the log hook receives it.
@@ -93,6 +96,7 @@ private:
     std::thread listenThread_;
     std::atomic<bool> listenEnded_{false};
 
+    std::vector<demo::DemoCamera> cameras_;
     // Frame counter of each camera, by position.
     std::unique_ptr<std::atomic<std::uint64_t>[]> frames_;
 
