@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "camerawall.h"
 #include "menutestkit.h"
 #include "previewtouchimage.h"
@@ -228,7 +231,11 @@ TEST_F(Wall, EnterAndEscapeBetweenTheWallAndOneCamera) {
 
 TEST_F(Wall, ServerChangeEndsTheOldServersRequests) {
     ScriptedServer a(camerasServer(camerasDoc(names(4))));
-    ScriptedServer b(camerasServer(camerasDoc(names(2))));
+    // Beta's camera list comes late: Alpha's wall must end before it does.
+    ScriptedServer b([list = camerasServer(camerasDoc(names(2)))](const auto& r) {
+        if (r.target == "/cameras") std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return list(r);
+    });
     writeServers(dir.path(), {{"Alpha", a.port(), true}, {"Beta", b.port()}}, 0);
     {
         auto store = Settings::createInFolder(dir.path(), "en");
@@ -240,14 +247,16 @@ TEST_F(Wall, ServerChangeEndsTheOldServersRequests) {
 
     app->serversMenu()->actions().at(1)->trigger();
     const size_t atChange = picturesOf(a);
-    ASSERT_TRUE(waitForCaptions({"C0", "C1", "", ""}));
-    ASSERT_TRUE(waitUntil([&] { return picturesOf(b) >= 4; }));
-    EXPECT_EQ(app->wallMode()->server(), settings->getCurrent());
+    EXPECT_EQ(captions(), QStringList({"", "", "", ""})) << "until Beta's list arrives";
     spinFor(300);
     // Requests already on their way may still arrive, nothing after them.
     EXPECT_LE(picturesOf(a), atChange + 4);
     const size_t settled = picturesOf(a);
     spinFor(500);
+    EXPECT_EQ(picturesOf(a), settled);
+    ASSERT_TRUE(waitForCaptions({"C0", "C1", "", ""}));
+    ASSERT_TRUE(waitUntil([&] { return picturesOf(b) >= 4; }));
+    EXPECT_EQ(app->wallMode()->server(), settings->getCurrent());
     EXPECT_EQ(picturesOf(a), settled);
 }
 
