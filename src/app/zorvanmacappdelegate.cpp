@@ -391,7 +391,11 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
         int n = 0;
         for (const auto& camera : *cameras) addRecordItem(menu, camera->cameraName, n++);
         mainImage()->setCamerasMenu(menu);
-        if (cameras->empty()) return;
+        if (cameras->empty()) {
+            // A wall of cameras the server no longer has would stay live.
+            if (isWallOn(server.get())) showWall(server, -1);
+            return;
+        }
 
         // Compared unsigned, so a negative stored index counts as out of range.
         const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());

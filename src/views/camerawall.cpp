@@ -35,7 +35,10 @@ void CameraWall::setGrid(int cells, int columns) {
         auto* cell = new TouchView(this);
         PreviewTouchImage* image = cell->imageView();
         image->setCamerasMenu(camerasMenu_);
-        connect(image, &PreviewTouchImage::pressed, this, [this, i] { emit cellPressed(i); });
+        connect(image, &PreviewTouchImage::pressed, this, [this, i] {
+            setFocus(Qt::MouseFocusReason);  // the keys then move from this cell
+            emit cellPressed(i);
+        });
         connect(image, &PreviewTouchImage::activated, this, [this, i] { emit cellActivated(i); });
         connect(image, &PreviewTouchImage::pageStep, this, &CameraWall::pageStep);
         cell->setMinimumSize(2 * TouchView::kInset + 8, 2 * TouchView::kInset + 6);

@@ -279,3 +279,22 @@ TEST_F(Wall, SoundFollowsTheSelection) {
     EXPECT_FALSE(ui().actionSound->isChecked()) << "the sound of the camera left ends";
     EXPECT_FALSE(soundAvailable());
 }
+
+TEST_F(Wall, ACameraListEmptiedEmptiesTheWall) {
+    ScriptedServer a(camerasServer(camerasDoc(names(3))));
+    writeWall(a.port(), 1, 4, 2);
+    start();
+    ASSERT_TRUE(waitForCaptions({"C0", "C1", "C2", ""}));
+    ASSERT_TRUE(waitUntil([&] { return picturesOf(a) >= 3; }));
+    a.setScript(camerasServer("[]"));
+    app->openServer();
+    ASSERT_TRUE(waitForCaptions({"", "", "", ""}));
+    EXPECT_EQ(wall()->selectedCell(), -1);
+    ui().actionNextPage->trigger();
+    key(Qt::Key_Right);
+    EXPECT_EQ(settings->cameraIdx(), 2) << "nothing to select";
+    spinFor(300);  // requests already out may still arrive
+    const size_t settled = picturesOf(a);
+    spinFor(500);
+    EXPECT_EQ(picturesOf(a), settled);
+}
