@@ -77,6 +77,8 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
 
 ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
     endWork();
+    // The window's widgets outlive this controller's other members.
+    mainImage()->removeEventFilter(this);
 }
 
 TouchImage* ZorvanMacAppDelegate::mainImage() const {

@@ -73,7 +73,7 @@ void ZorvanMacAppDelegate::createWallCommands() {
 }
 
 bool ZorvanMacAppDelegate::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mainImage() && event->type() == QEvent::KeyPress &&
+    if (event->type() == QEvent::KeyPress && watched == mainImage() &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
         !mainImage()->inFullScreen() && openedFromWall_) {
