@@ -69,15 +69,15 @@ protected:
 
 TEST_F(Wall, StoredModeAndLayoutAreUsedAndKept) {
     ScriptedServer a(camerasServer(camerasDoc(names(10))));
+    // The layout itself is WallPages' rule; here only that it is used.
     struct Case {
         std::int32_t previewRegim;
         std::int64_t camOnPage;
         bool wall;
-        int columns, cells;
+        int cells;
     } cases[] = {
-        {0, 4, false, 2, 4}, {1, 4, true, 2, 4},   {7, 7, false, 3, 9},  {-3, -3, false, 2, 4},
-        {1, 7, true, 3, 9},  {1, -3, true, 2, 4},  {1, 0, true, 2, 4},   {1, 1, true, 1, 1},
-        {1, 2, true, 2, 4},  {1, 100, true, 2, 4}, {1, 16, true, 4, 16},
+        {0, 0, false, 0},   {1, 1, true, 1}, {7, 7, false, 0},
+        {-3, -3, false, 0}, {1, 7, true, 9}, {1, -3, true, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.previewRegim << " " << c.camOnPage);
@@ -87,7 +87,6 @@ TEST_F(Wall, StoredModeAndLayoutAreUsedAndKept) {
         EXPECT_EQ(wallShown(), c.wall);
         EXPECT_EQ(ui().actionCameraWall->isChecked(), c.wall);
         if (c.wall) {
-            EXPECT_EQ(wall()->columns(), c.columns);
             EXPECT_EQ(wall()->cellCount(), c.cells);
             EXPECT_EQ(captions().front(), "C0");
             // Moving about the wall writes the file; the preferences stay.
@@ -153,29 +152,19 @@ TEST_F(Wall, PagingKeysAndMenuMoveTheSelection) {
     } steps[] = {
         {"Page Down", [&] { ui().actionNextPage->trigger(); }, {"C4", "C5", "C6", "C7"}, 4},
         {"Right", [&] { key(Qt::Key_Right); }, {"C4", "C5", "C6", "C7"}, 5},
-        {"Down", [&] { key(Qt::Key_Down); }, {"C4", "C5", "C6", "C7"}, 7},
-        {"Down off the page", [&] { key(Qt::Key_Down); }, {"C8", "C9", "", ""}, 9},
-        {"Page Down after the last",
-         [&] { ui().actionNextPage->trigger(); },
-         {"C0", "C1", "C2", "C3"},
-         1},
-        {"Left", [&] { key(Qt::Key_Left); }, {"C0", "C1", "C2", "C3"}, 0},
-        {"Page Up before the first",
-         [&] { ui().actionPreviousPage->trigger(); },
+        {"Page Up", [&] { ui().actionPreviousPage->trigger(); }, {"C0", "C1", "C2", "C3"}, 1},
+        {"the cameras menu",
+         [&] { app->camerasMenu()->actions().at(9)->trigger(); },
          {"C8", "C9", "", ""},
-         8},
+         9},
         {"a click on an empty cell",
          [&] { QTest::mouseClick(wall()->cell(3)->imageView(), Qt::LeftButton); },
          {"C8", "C9", "", ""},
-         8},
-        {"a click on a camera",
-         [&] { QTest::mouseClick(wall()->cell(1)->imageView(), Qt::LeftButton); },
-         {"C8", "C9", "", ""},
          9},
-        {"the cameras menu",
-         [&] { app->camerasMenu()->actions().at(6)->trigger(); },
-         {"C4", "C5", "C6", "C7"},
-         6},
+        {"a click on a camera",
+         [&] { QTest::mouseClick(wall()->cell(0)->imageView(), Qt::LeftButton); },
+         {"C8", "C9", "", ""},
+         8},
     };
     for (const Step& s : steps) {
         s.act();
