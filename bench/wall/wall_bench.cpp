@@ -31,6 +31,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <fstream>
 #include <memory>
@@ -79,6 +80,17 @@ double rssMb() {
         status.ignore(1 << 16, '\n');
     }
     return 0;
+}
+
+// With ZORVAN_PERF_CONTROL naming the control FIFO of `perf record -D -1
+// --control fifo:...`, only the measured windows are profiled.
+void perfControl(const char* command) {
+    static const QByteArray path = qgetenv("ZORVAN_PERF_CONTROL");
+    if (path.isEmpty()) return;
+    if (FILE* f = std::fopen(path.constData(), "w")) {
+        std::fputs(command, f);
+        std::fclose(f);
+    }
 }
 
 void runEventLoop(int ms) {
@@ -202,7 +214,9 @@ void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
         const double c0 = cpuSeconds(), m0 = mainThreadCpuSeconds();
         QElapsedTimer window;
         window.start();
+        perfControl("enable\n");
         runEventLoop(kWindowMs);
+        perfControl("disable\n");
         const double seconds = window.nsecsElapsed() / 1e9;
         cpu = cpuSeconds() - c0;
         mainCpu = mainThreadCpuSeconds() - m0;
