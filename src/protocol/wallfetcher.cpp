@@ -271,7 +271,8 @@ private:
                 if (it == wanted_.end() || it->second != job.id) continue;
             }
             QImage image;
-            if (job.body && !job.body->isEmpty()) image = PictureDecoder::decode(*job.body, job.asked);
+            if (job.body && !job.body->isEmpty())
+                image = PictureDecoder::decode(*job.body, job.asked);
             deliver_(job.index, job.id, image);
         }
     }
