@@ -28,6 +28,30 @@
         <translation>В&amp;ыход</translation>
     </message>
     <message>
+        <source>&amp;View</source>
+        <translation>&amp;Вид</translation>
+    </message>
+    <message>
+        <source>Cameras on Page</source>
+        <translation>Камер на странице</translation>
+    </message>
+    <message>
+        <source>Camera Wall</source>
+        <translation>Стена камер</translation>
+    </message>
+    <message>
+        <source>Next Page</source>
+        <translation>Следующая страница</translation>
+    </message>
+    <message>
+        <source>Previous Page</source>
+        <translation>Предыдущая страница</translation>
+    </message>
+    <message>
+        <source>Full Screen</source>
+        <translation>Во весь экран</translation>
+    </message>
+    <message>
         <source>Listen</source>
         <translation>Слушать</translation>
     </message>

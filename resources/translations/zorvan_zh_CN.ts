@@ -28,6 +28,30 @@
         <translation>退出(&amp;Q)</translation>
     </message>
     <message>
+        <source>&amp;View</source>
+        <translation>视图(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Cameras on Page</source>
+        <translation>每页摄像头数</translation>
+    </message>
+    <message>
+        <source>Camera Wall</source>
+        <translation>摄像头墙</translation>
+    </message>
+    <message>
+        <source>Next Page</source>
+        <translation>下一页</translation>
+    </message>
+    <message>
+        <source>Previous Page</source>
+        <translation>上一页</translation>
+    </message>
+    <message>
+        <source>Full Screen</source>
+        <translation>全屏</translation>
+    </message>
+    <message>
         <source>Listen</source>
         <translation>收听</translation>
     </message>

@@ -64,6 +64,7 @@ void RestWhileHidden::update() {
     const bool hidden = windowHidden();
     if (hidden == resting_) return;
     resting_ = hidden;
+    emit restingChanged(resting_);
     if (resting_) {
         qCInfo(lcRest) << "Window hidden: pictures rest";
         rest();
@@ -99,4 +100,9 @@ void RestWhileHidden::videoCameraAtIndex(CamServer& server, std::int64_t p) {
     server.stopVideo();
     stopped_ = server.weak_from_this();
     stoppedIndex_ = p;
+}
+
+void RestWhileHidden::stopVideo(CamServer& server) {
+    server.stopVideo();
+    if (stopped_.lock().get() == &server) stopped_.reset();
 }

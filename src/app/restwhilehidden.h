@@ -13,7 +13,8 @@ class CamServer;
 // Asks for no pictures while the main window cannot be seen: minimised,
 // hidden, or (where the window system tells) wholly covered. When it can be
 // seen again, the shown camera's picture is asked for at once and the
-// refresh goes on. Main thread only.
+// refresh goes on. The camera wall follows restingChanged(). Main thread
+// only.
 class RestWhileHidden : public QObject {
     Q_OBJECT
 
@@ -28,6 +29,9 @@ public:
     // window can be seen again. Every start of the shown camera's refresh
     // goes through here.
     void videoCameraAtIndex(CamServer& server, std::int64_t p);
+    // Ends the shown camera's refresh of server, also one that waits for
+    // the window to be seen again (the camera wall takes over).
+    void stopVideo(CamServer& server);
     // At quit: nothing is resumed or started from here on.
     void end();
     // While held (the server list is open), no refresh starts, whether asked
@@ -35,6 +39,9 @@ public:
     // forgotten: whoever ends the hold starts the refresh anew.
     void hold(bool held);
     bool held() const { return held_; }
+
+signals:
+    void restingChanged(bool resting);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

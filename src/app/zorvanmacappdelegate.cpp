@@ -15,6 +15,7 @@
 #include "timedpictureloader.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
+#include "wallmode.h"
 #include "zvdatamanager.h"
 #include "zvmainwindow.h"
 #include "zvserversettings.h"
@@ -81,10 +82,13 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
             &ZorvanMacAppDelegate::pictureServerBack);
     createVolumeSlider();
     connectCommands();
+    createWallCommands();
 }
 
 ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
     endWork();
+    // The window's widgets outlive this controller's other members.
+    mainImage()->removeEventFilter(this);
 }
 
 TouchImage* ZorvanMacAppDelegate::mainImage() const {
@@ -241,6 +245,7 @@ void ZorvanMacAppDelegate::endWork() {
     // Sound first: its output must be silent and its threads gone while the
     // main loop still runs, and its temporary file must not outlive us.
     if (playerView_) playerView_->shutdown();
+    wall_->stop();
     for (const auto& server : settings_.getServers()) server->stopVideo();
     // Release workers waiting for the main thread (an alert's included),
     // then abort and join them.
@@ -272,6 +277,7 @@ void ZorvanMacAppDelegate::updateServers() {
         previous->stopVideo();
         if (!current) dataManager_->setCurrentServer(nullptr);
     }
+    followServer(current);
     if (!current) return;
     const QString name = current->name();
     for (QAction* item : menu->actions())
@@ -315,6 +321,7 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
         const std::shared_ptr<CamServer> chosen = servers[static_cast<size_t>(i)];
         settings_.setCurrent(chosen);
         bindServer(chosen);
+        followServer(chosen);
         stopSoundForSwitch();
         // Before its list has arrived a server has no first camera, and the
         // sound entries are hidden until it does.
@@ -471,7 +478,11 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
         int n = 0;
         for (const auto& camera : *cameras) addRecordItem(menu, camera->cameraName, n++);
         mainImage()->setCamerasMenu(menu);
-        if (cameras->empty()) return;
+        if (cameras->empty()) {
+            // A wall of cameras the server no longer has would stay live.
+            if (isWallOn(server.get())) showWall(server, -1);
+            return;
+        }
 
         // Compared unsigned, so a negative stored index counts as out of range.
         const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
@@ -538,6 +549,10 @@ bool ZorvanMacAppDelegate::isRetryFailure() {
 
 void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
     stopPictureProbe();
+    if (isWallOn(&server)) {
+        showWall(server.shared_from_this(), k);
+        return;
+    }
     const auto cameras = server.getCameras();
     // The picture counts as old after a few of this server's intervals.
     mainImage()->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server.fps()));

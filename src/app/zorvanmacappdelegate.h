@@ -15,7 +15,9 @@
 
 class CamServer;
 class CameraView;
+class CameraWall;
 class QAction;
+class QActionGroup;
 class QMenu;
 class QMessageBox;
 class PasswordVault;
@@ -29,6 +31,7 @@ class ServerProbe;
 class SoundStatusLine;
 class TimedPictureLoader;
 class TouchImage;
+class WallMode;
 class ZVDataManager;
 class ZVMainWindow;
 class ZVServerSettings;
@@ -78,6 +81,11 @@ public:
     void changeSound(bool wasOn);
     // value: the volume slider's value, 0 to 100.
     void changeVolume(int value);
+    // Turns the camera wall on or off for the current server and keeps the
+    // choice in its previewRegim (1 the wall, 0 one camera).
+    void toggleWall(bool on);
+    // Lays the wall out for n cameras on a page, kept in camOnPage.
+    void setCamerasOnPage(int n);
 
     ZVMainWindow* window() const { return window_.get(); }
     TouchImage* mainImage() const;
@@ -101,6 +109,12 @@ public:
     // Finds out when the shown camera's server is back after its pictures
     // stopped coming because it refused connections.
     ServerProbe* pictureProbe() const { return pictureProbe_.get(); }
+    CameraWall* cameraWall() const;
+    // The wall's page and pictures; its server is none while the wall is off.
+    WallMode* wallMode() const { return wall_.get(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createVolumeSlider();
@@ -140,6 +154,22 @@ private:
     void pictureServerBack();
     void stopPictureProbe();
 
+    // The camera wall (zorvanmacappdelegate_wall.cpp).
+    void createWallCommands();
+    static bool isWallOn(const CamServer* server);
+    // Shows the wall or the one camera as the server's previewRegim says,
+    // after a server change: a wall of another server ends.
+    void followServer(const std::shared_ptr<CamServer>& server);
+    void setWallShown(bool on);
+    void showWall(const std::shared_ptr<CamServer>& server, std::int64_t selected);
+    // The person chose the camera from the wall: it is stored, checked in
+    // the cameras menu, framed on its page, and the sound follows it.
+    void selectCamera(std::int64_t k);
+    void openFromWall(int cell);
+    void turnPage(bool forward);
+    void moveSelection(int key);
+    void checkCamerasOnPage(const CamServer* server);
+
     Settings& settings_;
     // Where the passwords are kept; from start-up, and outliving the server list.
     std::unique_ptr<PasswordVault> vault_;
@@ -171,4 +201,8 @@ private:
     std::unique_ptr<ServerProbe> pictureProbe_;
     std::weak_ptr<CamServer> probed_;  // the server whose pictures stopped
     std::int64_t probedCamera_ = 0;    // and its camera
+    std::unique_ptr<WallMode> wall_;         // refers to the window's wall: declared after window_
+    QActionGroup* camerasOnPage_ = nullptr;  // owned by this controller
+    // Set when a camera was opened out of the wall, so that Escape goes back.
+    bool openedFromWall_ = false;
 };

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QImage>
+#include <QSize>
 #include <QSizeF>
 
 class CameraView;
@@ -23,8 +24,15 @@ public:
     // Shows the image in place of the previous one. A null image is a failed
     // picture: the view shows none, or keeps the last one and marks it as old.
     virtual void setPicture(const QImage& image) = 0;
-    // The view's size in points; the picture is asked for at this size.
+    // The view's size in points.
     virtual QSizeF boundsSize() const = 0;
+    // Device pixels per point of the screen the view is on. Pictures are
+    // asked for at boundsSize() times this, so that they are sharp on a
+    // high-density screen.
+    virtual qreal pixelRatio() const { return 1.0; }
+    // The size to ask a picture for: boundsSize() in device pixels, each
+    // side truncated toward zero.
+    QSize pixelSize() const;
     // The camera record now shown in this view. The view keeps the reference
     // without owning or calling it.
     virtual void setDelegate(CameraView* record) = 0;

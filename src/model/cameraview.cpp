@@ -16,13 +16,18 @@ void CameraView::setCamera(CameraImageView* view) {
     view->setDelegate(this);
 }
 
+QSize CameraImageView::pixelSize() const {
+    const QSizeF size = boundsSize() * pixelRatio();
+    // Truncation toward zero: the server is asked for whole pixels.
+    return {static_cast<int>(size.width()), static_cast<int>(size.height())};
+}
+
 QString CameraView::currentResolution() const {
     if (!camera_) return QStringLiteral("0x0");
-    const QSizeF size = camera_->boundsSize();
-    // Truncation toward zero, as the server is asked for whole points.
-    return QStringLiteral("%1x%2")
-        .arg(static_cast<int>(size.width()))
-        .arg(static_cast<int>(size.height()));
+    // In device pixels rather than points, so the picture is sharp on a
+    // high-density screen.
+    const QSize size = camera_->pixelSize();
+    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
 }
 
 void CameraView::updateCamera(const QImage& image) {

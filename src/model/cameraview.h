@@ -41,7 +41,8 @@ public:
     bool canLoadNext() const { return canLoadNext_.load(); }
     void setCanLoadNext(bool open) { canLoadNext_.store(open); }
 
-    // The view's size truncated to whole points as "WxH"; "0x0" without a view.
+    // The view's size in device pixels, truncated, as "WxH"; "0x0" without a
+    // view.
     QString currentResolution() const;
 
     // Puts the image (or none) into the view and reopens the gate. Must run on

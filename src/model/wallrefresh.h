@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+class QImage;
+
 class CamServer;
 class CameraImageView;
 class WallLoader;
@@ -14,6 +16,10 @@ class WallLoader;
 // in device pixels. A camera that leaves the page gets no more requests, and
 // a picture that comes back late never lands in a view that now shows
 // another camera. Main thread only.
+//
+// The views are not owned: a view must stay alive while it is on the page
+// (show a page without it, or stop(), before deleting it). A camera index
+// given twice on one page refreshes only its first cell.
 class WallRefresh {
 public:
     struct Cell {
@@ -43,8 +49,20 @@ public:
 
 private:
     struct Camera;
+    // Asks for the camera's next picture when its slot has come, or sets its
+    // timer for the slot.
+    void tick(Camera& camera);
+    void answered(std::int64_t index, std::uint64_t generation, const QImage& image);
+    Camera* find(std::int64_t index) const;
+
     std::shared_ptr<CamServer> server_;
     WallLoader* loader_;
     std::vector<std::unique_ptr<Camera>> cameras_;
     bool resting_ = false;
+    // Every camera that joins the page gets a new generation; an answer for
+    // an older one is thrown away.
+    std::uint64_t nextGeneration_ = 1;
+    // Answers hold it weakly: none reaches a destroyed refresh, whatever
+    // the loader does.
+    std::shared_ptr<WallRefresh*> self_;
 };

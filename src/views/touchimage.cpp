@@ -10,11 +10,13 @@
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QStyleHints>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
+#include <QtMath>
 
 TouchImage::TouchImage(QWidget* parent)
     : QWidget(parent), freshness_(new PictureFreshness([this] { update(); }, this)) {
@@ -74,8 +76,11 @@ QSizeF TouchImage::boundsSize() const {
 
 void TouchImage::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    if (!picture_.isNull()) drawPicture(p);
+    if (picture_.isNull()) {
+        p.fillRect(rect(), Qt::black);
+    } else {
+        drawPicture(p);
+    }
     freshness_->paint(p, rect());
 }
 
@@ -85,7 +90,10 @@ void TouchImage::drawPicture(QPainter& p) {
     const qreal ratio = devicePixelRatioF();
     const QSize device(qRound(width() * ratio), qRound(height() * ratio));
     const QSize target = picture_.size().scaled(device, Qt::KeepAspectRatio);
-    if (target.isEmpty()) return;
+    if (target.isEmpty()) {
+        p.fillRect(rect(), Qt::black);
+        return;
+    }
     // The picture is scaled once, when it arrives or the view's size
     // changes, and each repaint (the warning's clock, an expose) copies
     // the result: an area-averaging scale of 1920x1080 to 480x270 takes
@@ -104,6 +112,13 @@ void TouchImage::drawPicture(QPainter& p) {
     }
     const QPoint topLeft((device.width() - target.width()) / 2,
                          (device.height() - target.height()) / 2);
+    // Black only around the picture (the pixels it covers whole): filling
+    // the whole view under it cost more than drawing the picture, in every
+    // cell of a camera wall at every picture.
+    const QRectF place(QPointF(topLeft) / ratio, QSizeF(target) / ratio);
+    const QRect covered(QPoint(qCeil(place.left()), qCeil(place.top())),
+                        QPoint(qFloor(place.right()) - 1, qFloor(place.bottom()) - 1));
+    for (const QRect& r : QRegion(rect()).subtracted(covered)) p.fillRect(r, Qt::black);
     if (ratio == 1.0) {
         p.drawImage(topLeft, *shown);
     } else {

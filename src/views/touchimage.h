@@ -22,9 +22,9 @@ class QPainter;
 // It paints the last picture set on it, scaled to fit with its aspect ratio
 // kept, or nothing without one. A failed picture keeps the last good one on
 // screen, dimmed under a warning once it is a few refresh intervals old;
-// showing another camera clears it. Its size in whole points is the picture size
-// that the camera asks for, so a resized window or full screen gets pictures
-// of the new size from the next picture on.
+// showing another camera clears it. Its size in device pixels is the picture
+// size that the camera asks for, so a resized window or full screen gets
+// pictures of the new size from the next picture on.
 //
 // Controls: a right-button press opens the cameras menu as a context menu; a
 // click whose click count is above 1 toggles full screen (so a triple click
@@ -43,6 +43,7 @@ public:
     // CameraImageView
     void setPicture(const QImage& image) override;
     QSizeF boundsSize() const override;
+    qreal pixelRatio() const override { return devicePixelRatioF(); }
     void setDelegate(CameraView* record) override;
 
     // The camera record shown here, while it exists.

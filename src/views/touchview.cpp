@@ -1,13 +1,34 @@
 #include "touchview.h"
 
-#include "touchimage.h"
+#include "previewtouchimage.h"
 
-TouchView::TouchView(QWidget* parent) : QWidget(parent), imageView_(new TouchImage(this)) {
-    imageView_->setMinimumSize(0, 0);
-    imageView_->setGeometry(rect().adjusted(kInset, kInset, -kInset, -kInset));
+#include <QPainter>
+#include <QRegion>
+
+TouchView::TouchView(QWidget* parent) : QWidget(parent), imageView_(new PreviewTouchImage(this)) {
+    imageView_->setGeometry(inner());
+}
+
+QRect TouchView::inner() const {
+    const QRect r = rect().adjusted(kInset, kInset, -kInset, -kInset);
+    return r.isValid() ? r : QRect(kInset, kInset, 0, 0);
 }
 
 void TouchView::resizeEvent(QResizeEvent*) {
-    const QRect inner = rect().adjusted(kInset, kInset, -kInset, -kInset);
-    imageView_->setGeometry(inner.isValid() ? inner : QRect(kInset, kInset, 0, 0));
+    imageView_->setGeometry(inner());
+}
+
+void TouchView::setSelected(bool selected) {
+    if (selected == selected_) return;
+    selected_ = selected;
+    update(QRegion(rect()).subtracted(QRegion(inner())));
+}
+
+void TouchView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setClipRegion(QRegion(rect()).subtracted(QRegion(inner())));
+    p.fillRect(rect(), QColor(24, 24, 24));
+    if (!selected_) return;
+    // An amber ring inside the cell's edges, clear of its neighbours'.
+    p.fillRect(rect().adjusted(1, 1, -1, -1), QColor(255, 190, 0));
 }

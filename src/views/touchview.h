@@ -3,11 +3,12 @@
 #include <QWidget>
 
 class CameraView;
-class TouchImage;
+class PreviewTouchImage;
 
 // A frame around one camera picture view: the picture sits 5 points inside
-// each edge, and follows the frame's size. The picture view is owned by this
-// view; the camera record is only referred to.
+// each edge, and follows the frame's size. The frame is drawn in the
+// highlight colour while the cell is selected. The picture view is owned by
+// this view; the camera record is only referred to.
 class TouchView : public QWidget {
     Q_OBJECT
 
@@ -16,14 +17,22 @@ public:
 
     explicit TouchView(QWidget* parent = nullptr);
 
-    TouchImage* imageView() const { return imageView_; }
+    PreviewTouchImage* imageView() const { return imageView_; }
     CameraView* delegate() const { return delegate_; }
     void setDelegate(CameraView* record) { delegate_ = record; }
 
+    bool isSelected() const { return selected_; }
+    // Repaints the frame only, never the picture inside it.
+    void setSelected(bool selected);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    TouchImage* imageView_;           // a child widget, deleted with this view
+    QRect inner() const;
+
+    PreviewTouchImage* imageView_;    // a child widget, deleted with this view
     CameraView* delegate_ = nullptr;  // not owned, never called
+    bool selected_ = false;
 };

@@ -38,3 +38,25 @@ TEST_F(LiveViewer, NoPicturesWhileHiddenOneAtOnceOnReturn) {
             << w.how << ": pictures come again";
     }
 }
+
+TEST_F(LiveViewer, TheWallRestsWhileHiddenToo) {
+    ScriptedServer server(videoServer());
+    writeSettings(dir.path(), server.port(), 0);
+    {
+        auto store = Settings::createInFolder(dir.path(), "en");
+        store->getCurrent()->previewRegim = 1;
+        store->save();
+    }
+    start();
+    ASSERT_TRUE(waitUntil([&] { return pictureRequests(server) >= 6; })) << "the wall is live";
+    app->window()->hide();
+    ASSERT_TRUE(waitUntil([&] { return app->restWhileHidden()->resting(); }));
+    spinFor(200);  // requests already out may still arrive
+    const size_t atRest = pictureRequests(server);
+    spinFor(600);
+    EXPECT_EQ(pictureRequests(server), atRest);
+
+    app->window()->show();
+    EXPECT_TRUE(waitUntil([&] { return pictureRequests(server) >= atRest + 3; }))
+        << "every camera of the page asks again";
+}

@@ -18,7 +18,9 @@ TEST(Translations, EveryTextIsTranslatedInBothLanguages) {
             EXPECT_NE(text, QString::fromUtf8(key)) << lang << ": " << key;
         }
         EXPECT_EQ(t.translate("Zorvan", "A text nobody translated"), "") << "so the key is shown";
-        for (const char* menu : {"&Sound", "S&ervers", "&Cameras", "&Reload Server", "&Quit"}) {
+        for (const char* menu :
+             {"&Sound", "S&ervers", "&Cameras", "&Reload Server", "&Quit", "&View", "Camera Wall",
+              "Cameras on Page", "Next Page", "Previous Page", "Full Screen"}) {
             EXPECT_FALSE(t.translate("ZVMainWindow", menu).isEmpty()) << lang << ": " << menu;
         }
     }

@@ -130,14 +130,50 @@ TEST(DemoServer, DelayedPictureArrivesAndThePortIsNotShared) {
     EXPECT_EQ(pictureSize(fetch(first->port(), "/cameras/3/image?resolution=4x3")), QSize(4, 3));
 }
 
+TEST(DemoServer, CameraCountSetsTheListsAndEveryCameraLooksItsOwn) {
+    // clang-format off
+    const struct { int asked; size_t cameras, microphones; } cases[] = {
+        {1, 1, 1}, {4, 4, 3}, {16, 16, 3},
+        {0, 1, 1}, {100, 64, 3},  // out of range: the nearest count
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        DemoServer server({"127.0.0.1", 0, "admin", "secret", 0, c.asked});
+        ASSERT_TRUE(server.start()) << server.errorString();
+        const int port = server.port();
+        const tx::JsonArray cameras = parsedList(port, "/cameras");
+        EXPECT_EQ(cameras.size(), c.cameras);
+        std::set<std::string> names;
+        for (const tx::JsonValue& camera : cameras) names.insert(*camera.findString("name"));
+        EXPECT_EQ(names.size(), c.cameras);
+        EXPECT_EQ(parsedList(port, "/microphones").size(), c.microphones);
+        const auto image = [&](size_t i) {
+            return fetch(port, "/cameras/" + std::to_string(i) + "/image?resolution=32x24");
+        };
+        EXPECT_EQ(pictureSize(image(c.cameras - 1)), QSize(32, 24));
+        EXPECT_EQ(image(c.cameras).status, 404);
+        // Cameras that share a pattern (every fourth) differ in the middle
+        // of the picture, where no caption or marker is drawn.
+        if (c.cameras >= 9) {
+            const QImage first = QImage::fromData(*image(0).body, "JPG");
+            const QImage fifth = QImage::fromData(*image(4).body, "JPG");
+            const QImage ninth = QImage::fromData(*image(8).body, "JPG");
+            EXPECT_NE(first.pixelColor(16, 12), fifth.pixelColor(16, 12));
+            EXPECT_NE(fifth.pixelColor(16, 12), ninth.pixelColor(16, 12));
+        }
+    }
+}
+
 TEST(DemoServer, ExecutableAnnouncesServesAndStopsOnSigterm) {
     QProcess process;
-    process.start(ZORVAN_DEMO_SERVER_BINARY, {"--port", "0", "--password", "secret"});
+    process.start(ZORVAN_DEMO_SERVER_BINARY,
+                  {"--port", "0", "--password", "secret", "--cameras", "9"});
     while (!process.canReadLine()) ASSERT_TRUE(process.waitForReadyRead(60000));
     const QString line = QString::fromUtf8(process.readLine());
     const QString announce = "zorvan-demo-server listening on http://127.0.0.1:";
     ASSERT_TRUE(line.startsWith(announce)) << line.toStdString();
-    EXPECT_EQ(fetch(line.mid(announce.size()).toInt(), "/cameras").status, 200);
+    EXPECT_EQ(parsedList(line.mid(announce.size()).toInt(), "/cameras").size(), 9u);
 
     process.terminate();  // SIGTERM
     ASSERT_TRUE(process.waitForFinished(60000));

@@ -411,3 +411,27 @@ TEST(Refresh, APictureFromAWorkerIsPlacedLaterOnTheMainThreadOrDroppedAtQuit) {
     EXPECT_EQ(view.pictures.size(), 1u) << "a picture refused at quit came later";
     EXPECT_TRUE(weak.expired()) << "a dropped hand-over still holds the record";
 }
+
+TEST(Refresh, AsksForTheViewsSizeInDevicePixels) {
+    struct Case {
+        QSizeF points;
+        qreal ratio;
+        const char* resolution;
+    };
+    const Case cases[] = {
+        {{640.7, 480.2}, 1.0, "640x480"},
+        {{320.6, 240.2}, 2.0, "641x480"},
+        {{100, 50}, 1.5, "150x75"},
+    };
+    for (const Case& c : cases) {
+        RecordingLoader loader;
+        auto server = serverWithCameras(1, &loader);
+        FakeImageView view(c.points);
+        view.ratio = c.ratio;
+        server->getCameras()->at(0)->setCamera(&view);
+        server->videoCameraAtIndex(0);
+        ASSERT_EQ(loader.calls.size(), 1u);
+        EXPECT_EQ(loader.calls[0].resolution, c.resolution);
+        server->stopVideo();
+    }
+}

@@ -43,9 +43,11 @@ public:
         last = image;
     }
     QSizeF boundsSize() const override { return size; }
+    qreal pixelRatio() const override { return ratio; }
     void setDelegate(CameraView* record) override { delegate = record; }
 
     QSizeF size;
+    qreal ratio = 1.0;
     std::vector<QImage> pictures;
     QImage last;
     CameraView* delegate = nullptr;

@@ -19,7 +19,6 @@
 #include <memory>
 #include <optional>
 
-#include "previewtouchimage.h"
 #include "touchimage.h"
 
 namespace {
@@ -67,7 +66,7 @@ struct Window {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&main));
     }
     QMainWindow main;
-    TouchImage* view = new PreviewTouchImage;
+    TouchImage* view = new TouchImage;
 };
 
 }  // namespace

@@ -9,8 +9,8 @@ namespace demo {
 
 // True when `authorization` (the header's value) is the Basic scheme, in any
 // letter case, with the padded Base64 of exactly `user + ":" + password`
-// (the bytes as given: UTF-8 for text outside ASCII). The comparison does not stop at the first differing
-// byte.
+// (the bytes as given: UTF-8 for text outside ASCII). The comparison does not stop at the first
+// differing byte.
 bool basicCredentialsMatch(std::string_view authorization, std::string_view user,
                            std::string_view password);
 

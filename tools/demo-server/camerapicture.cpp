@@ -107,6 +107,15 @@ void drawMarker(QPainter& p, int w, int h, std::uint64_t frame) {
     p.fillRect(x, h - side, side, side, QColor(255, 0, 80));
 }
 
+// A square in a colour of the camera's own in the middle of the picture:
+// cameras that share a pattern still differ at a glance, even in a cell too
+// small for the captions.
+void drawBadge(QPainter& p, int w, int h, int variant) {
+    const int side = std::max(2, std::min(w, h) / 3);
+    const QColor colour = QColor::fromHsv((variant * 67) % 360, 220, 235);
+    p.fillRect((w - side) / 2, (h - side) / 2, side, side, colour);
+}
+
 void drawCaptions(QPainter& p, int w, int h, const DemoCamera& camera, const FrameStamp& stamp) {
     const int pixelSize = std::clamp(h / 16, 8, 96);
     if (h < pixelSize * 3 || w < pixelSize * 4) return;  // too small to read anyway
@@ -171,6 +180,7 @@ QByteArray drawCameraPicture(const DemoCamera& camera, QSize size, int quality,
                 drawStripes(p, w, h, stamp.frame);
                 break;
         }
+        if (camera.variant > 0) drawBadge(p, w, h, camera.variant);
         drawMarker(p, w, h, stamp.frame);
         drawCaptions(p, w, h, camera, stamp);
     }

@@ -3,16 +3,24 @@
 #include "TXJsonValue.h"
 #include "TXJsonWriter.h"
 
+#include <algorithm>
+
 namespace demo {
 
-const std::vector<DemoCamera>& demoCameras() {
-    static const std::vector<DemoCamera> cameras = {
+std::vector<DemoCamera> demoCameras(int count) {
+    std::vector<DemoCamera> cameras = {
         {"Front door", Pattern::ColourBars, false},
         {"Parking lot", Pattern::Radar, true},
         {"Warehouse", Pattern::Grid, false},
         // A name outside ASCII, so the viewer's UTF-8 path is exercised.
         {"Garden café", Pattern::Stripes, false},
     };
+    count = std::clamp(count, 1, kMaxCameraCount);
+    cameras.resize(std::min<size_t>(cameras.size(), static_cast<size_t>(count)));
+    static constexpr Pattern kPatterns[] = {Pattern::ColourBars, Pattern::Radar, Pattern::Grid,
+                                            Pattern::Stripes};
+    for (int i = static_cast<int>(cameras.size()); i < count; ++i)
+        cameras.push_back({"Camera " + std::to_string(i + 1), kPatterns[i % 4], false, i - 3});
     return cameras;
 }
 
@@ -65,9 +73,9 @@ std::string written(const tx::JsonValue& list) {
 
 }  // namespace
 
-std::string camerasDocument() {
+std::string camerasDocument(int cameraCount) {
     tx::JsonArray elements;
-    const auto& cameras = demoCameras();
+    const auto cameras = demoCameras(cameraCount);
     for (int i = 0; i < static_cast<int>(cameras.size()); ++i) {
         const std::string uri = cameraUri(i);
         tx::JsonObject camera = {
@@ -82,10 +90,11 @@ std::string camerasDocument() {
     return written(elements);
 }
 
-std::string microphonesDocument() {
+std::string microphonesDocument(int cameraCount) {
     tx::JsonArray elements;
     const auto& microphones = demoMicrophones();
     for (int i = 0; i < static_cast<int>(microphones.size()); ++i) {
+        if (microphones[i].camera >= cameraCount) continue;
         elements.push_back(tx::JsonObject{
             {"name", microphones[i].name},
             {"uri", "/microphones/" + std::to_string(i)},

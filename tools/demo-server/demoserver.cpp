@@ -6,6 +6,7 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -20,9 +21,17 @@ namespace {
 constexpr char kJsonType[] = "application/json; charset=utf-8";
 constexpr char kTextType[] = "text/plain; charset=utf-8";
 
-// Each connection holds a worker for as long as it lasts, and a sound stream
-// lasts as long as someone listens, so allow many at once.
-constexpr size_t kWorkerThreads = 32;
+// Each connection holds a worker for as long as it lasts (a kept-alive one
+// until it has been idle for kKeepAliveSeconds), and a sound stream lasts as
+// long as someone listens. A camera wall keeps a connection per camera, and
+// may briefly open a second one while the first closes: allow for both,
+// with room for sound and lists.
+size_t workerThreads(int cameras) {
+    return std::max<size_t>(32, 2 * static_cast<size_t>(cameras) + 16);
+}
+
+// Connections waiting to be accepted: a page of 64 cameras connects at once.
+constexpr int kListenBacklog = 256;
 
 // Idle keep-alive connections are only dropped after this long, and stop()
 // waits for them: keep it short so that stopping is quick.
@@ -70,7 +79,10 @@ DemoServer::DemoServer() : DemoServer(Options{}) {}
 
 DemoServer::DemoServer(Options options)
     : options_(std::move(options)),
-      frames_(std::make_unique<std::atomic<std::uint64_t>[]>(demo::demoCameras().size())) {}
+      cameras_(demo::demoCameras(options_.cameras)),
+      frames_(std::make_unique<std::atomic<std::uint64_t>[]>(cameras_.size())) {
+    options_.cameras = static_cast<int>(cameras_.size());
+}
 
 DemoServer::~DemoServer() {
     stop();
@@ -100,7 +112,9 @@ bool DemoServer::start() {
     }
 
     server_ = std::make_unique<httplib::Server>();
-    server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server_->new_task_queue = [n = workerThreads(options_.cameras)] {
+        return new httplib::ThreadPool(n);
+    };
     server_->set_keep_alive_timeout(kKeepAliveSeconds);
     // A viewer keeps its connection for picture after picture: no Nagle
     // delay on the answers (accepted sockets inherit it), and no cap of five.
@@ -109,9 +123,11 @@ bool DemoServer::start() {
     // The library's default sets SO_REUSEPORT, which lets a second server bind
     // the same port and silently take half of the first one's connections.
     // SO_REUSEADDR alone still allows a quick restart on the same port.
-    server_->set_socket_options([](socket_t sock) {
+    socket_t listening = INVALID_SOCKET;
+    server_->set_socket_options([&listening](socket_t sock) {
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = sock;
     });
     installRoutes();
 
@@ -121,6 +137,11 @@ bool DemoServer::start() {
     } else if (server_->bind_to_port(options_.host, options_.port)) {
         bound = options_.port;
     }
+    // The library listens with a queue of 5 connections: a camera wall
+    // that opens a connection per camera at once overflows it, and the
+    // connections left out wait for retransmissions, seconds each. Linux
+    // takes a new length from a second listen() on the same socket.
+    if (bound > 0 && listening != INVALID_SOCKET) ::listen(listening, kListenBacklog);
     if (bound <= 0) {
         error_ = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
         server_.reset();
@@ -171,11 +192,11 @@ void DemoServer::installRoutes() {
         return httplib::Server::HandlerResponse::Handled;
     });
 
-    s.Get("/cameras", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(demo::camerasDocument(), kJsonType);
+    s.Get("/cameras", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(demo::camerasDocument(options_.cameras), kJsonType);
     });
-    s.Get("/microphones", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(demo::microphonesDocument(), kJsonType);
+    s.Get("/microphones", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(demo::microphonesDocument(options_.cameras), kJsonType);
     });
     s.Get(R"(/cameras/(\d+)/image)",
           [this](const httplib::Request& req, httplib::Response& res) { answerPicture(req, res); });
@@ -227,7 +248,7 @@ bool DemoServer::waitDelay() {
 }
 
 void DemoServer::answerPicture(const httplib::Request& req, httplib::Response& res) {
-    const auto& cameras = demo::demoCameras();
+    const auto& cameras = cameras_;
     const std::optional<int> index = pathIndex(req, static_cast<int>(cameras.size()));
     if (!index) {
         answerNotFound(res);
@@ -263,11 +284,11 @@ void DemoServer::answerStill(int index, int quality, httplib::Response& res) {
     std::string jpeg;
     {
         std::lock_guard lock(stillLock_);
-        if (stills_.empty()) stills_.resize(demo::demoCameras().size());
+        if (stills_.empty()) stills_.resize(cameras_.size());
         if (stills_[index].empty()) {
             // The first request's quality stays, as a stored file's would.
             const QByteArray drawn = demo::drawCameraPicture(
-                demo::demoCameras()[index], QSize(options_.fixedWidth, options_.fixedHeight),
+                cameras_[index], QSize(options_.fixedWidth, options_.fixedHeight),
                 quality, {1, QTime::currentTime()});
             stills_[index] = drawn.toStdString();
         }

@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "democatalog.h"
+
 namespace httplib {
 class Server;
 struct Request;
@@ -44,6 +46,7 @@ public:
         // (a camera's snapshot behind a plain web server).
         int fixedWidth = 0;
         int fixedHeight = 0;
+        int cameras = 4;       // 1 to 64: the first four are always the same
     };
 
     // One answered request, as the log hook receives it.
@@ -99,6 +102,7 @@ private:
     std::thread listenThread_;
     std::atomic<bool> listenEnded_{false};
 
+    std::vector<demo::DemoCamera> cameras_;
     // Frame counter of each camera, by position.
     std::unique_ptr<std::atomic<std::uint64_t>[]> frames_;
 

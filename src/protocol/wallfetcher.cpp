@@ -1,0 +1,361 @@
+#include "wallfetcher.h"
+
+#include "camserver.h"
+#include "mainthreadcall.h"
+#include "picturedecoder.h"
+#include "zvdatamanager.h"
+
+#include <QLoggingCategory>
+
+#include <curl/curl.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcWall, "zorvan.wall")
+
+namespace {
+
+// One camera's transfer: its easy handle lives while the camera is on the
+// page, and its answer is gathered here.
+struct Transfer {
+    std::int64_t index = 0;
+    std::uint64_t id = 0;  // the request now running on it
+    QSize asked;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    QByteArray body;
+    size_t maxBytes = 0;
+    bool overflow = false;
+    bool active = false;  // added to the multi handle
+
+    ~Transfer() {
+        if (easy) curl_easy_cleanup(easy);
+        curl_slist_free_all(headers);
+    }
+};
+
+size_t writeBody(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    if (static_cast<size_t>(t->body.size()) + n > t->maxBytes) {
+        t->overflow = true;  // a server that never stops must not exhaust memory
+        return 0;
+    }
+    t->body.append(data, static_cast<qsizetype>(n));
+    return n;
+}
+
+// Reserves the body's room from Content-Length (within the cap) so the
+// picture is not copied through growing buffers; a longer one ends here.
+size_t readHeader(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    constexpr char kName[] = "content-length:";
+    constexpr size_t kNameLength = sizeof kName - 1;
+    if (n <= kNameLength || qstrnicmp(data, kName, kNameLength) != 0) return n;
+    size_t i = kNameLength;
+    while (i < n && (data[i] == ' ' || data[i] == '\t')) ++i;
+    unsigned long long length = 0;
+    for (; i < n && data[i] >= '0' && data[i] <= '9'; ++i) {
+        length = length * 10 + static_cast<unsigned>(data[i] - '0');
+        if (length > t->maxBytes) {
+            t->overflow = true;
+            return 0;
+        }
+    }
+    if (t->body.isEmpty()) t->body.reserve(static_cast<qsizetype>(length));
+    return n;
+}
+
+}  // namespace
+
+// The threads: one drives the multi handle, a few decode. They share the
+// command queue (main thread to curl thread), the decode queue (curl thread
+// to decoders) and the map of wanted requests (so that work for a request
+// that was cancelled meanwhile is skipped).
+struct WallFetcher::Engine {
+    struct Command {
+        bool cancel = false;
+        std::int64_t index = 0;
+        std::uint64_t id = 0;
+        std::string url;
+        std::vector<std::string> headers;
+        QSize asked;
+    };
+    struct DecodeJob {
+        std::int64_t index;
+        std::uint64_t id;
+        QSize asked;
+        std::optional<QByteArray> body;
+    };
+    using Deliver = std::function<void(std::int64_t, std::uint64_t, const QImage&)>;
+
+    Engine(const Options& options, Deliver deliver)
+        : options_(options), deliver_(std::move(deliver)), multi_(curl_multi_init()) {
+        if (multi_) {
+            // Every camera on its own connection: nothing waits for a free
+            // connection to the host, and no request waits behind another
+            // on one connection.
+            curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, 0L);
+            curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, 0L);
+            curl_multi_setopt(multi_, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_NOTHING));
+            curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 128L);
+            curlThread_ = std::thread([this] { runCurl(); });
+        }
+        for (int i = 0; i < std::max(1, options_.decodeThreads); ++i)
+            decoders_.emplace_back([this] { runDecoder(); });
+    }
+
+    ~Engine() {
+        {
+            std::lock_guard l(lock_);
+            stopping_ = true;
+        }
+        if (multi_) curl_multi_wakeup(multi_);
+        decodeWake_.notify_all();
+        if (curlThread_.joinable()) curlThread_.join();
+        for (std::thread& t : decoders_) t.join();
+        if (multi_) curl_multi_cleanup(multi_);
+    }
+
+    void push(Command command) {
+        {
+            std::lock_guard l(lock_);
+            if (command.cancel) {
+                wanted_.erase(command.index);
+            } else {
+                wanted_[command.index] = command.id;
+            }
+            commands_.push_back(std::move(command));
+        }
+        if (multi_) curl_multi_wakeup(multi_);
+    }
+
+    bool wanted(std::int64_t index, std::uint64_t id) {
+        std::lock_guard l(lock_);
+        const auto it = wanted_.find(index);
+        return it != wanted_.end() && it->second == id;
+    }
+
+    bool ok() const { return multi_ != nullptr; }
+
+private:
+    void runCurl() {
+        for (;;) {
+            std::deque<Command> commands;
+            {
+                std::lock_guard l(lock_);
+                if (stopping_) break;
+                commands.swap(commands_);
+            }
+            for (Command& c : commands) apply(c);
+            int running = 0;
+            curl_multi_perform(multi_, &running);
+            int queued = 0;
+            while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
+                if (msg->msg != CURLMSG_DONE) continue;
+                Transfer* t = nullptr;
+                curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
+                if (t) finish(*t, msg->data.result);
+            }
+            // Wakes on socket activity, libcurl's own timers, or a command.
+            curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+        }
+        // Quick exit is set on every handle, so a name look-up still running
+        // is left behind rather than waited for.
+        for (auto& [index, t] : transfers_) {
+            if (t->active) curl_multi_remove_handle(multi_, t->easy);
+        }
+        transfers_.clear();
+    }
+
+    Transfer* transferFor(std::int64_t index) {
+        auto& slot = transfers_[index];
+        if (slot) return slot.get();
+        auto t = std::make_unique<Transfer>();
+        t->index = index;
+        t->easy = curl_easy_init();
+        if (!t->easy) {
+            transfers_.erase(index);
+            return nullptr;
+        }
+        CURL* e = t->easy;
+        curl_easy_setopt(e, CURLOPT_PRIVATE, t.get());
+        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, options_.requestTimeoutMs);
+        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, writeBody);
+        curl_easy_setopt(e, CURLOPT_WRITEDATA, t.get());
+        curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, readHeader);
+        curl_easy_setopt(e, CURLOPT_HEADERDATA, t.get());
+        // The request leaves in one piece, never held back for an acknowledgement.
+        curl_easy_setopt(e, CURLOPT_TCP_NODELAY, 1L);
+        // Only plain HTTP, and a server may not send us elsewhere.
+        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
+        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
+        t->maxBytes = options_.maxPictureBytes;
+        slot = std::move(t);
+        return slot.get();
+    }
+
+    void apply(Command& c) {
+        if (c.cancel) {
+            // The camera left the page: its handle goes; its connection
+            // stays in the multi handle's pool for the next camera.
+            if (auto it = transfers_.find(c.index); it != transfers_.end()) {
+                if (it->second->active) curl_multi_remove_handle(multi_, it->second->easy);
+                transfers_.erase(it);
+            }
+            return;
+        }
+        Transfer* t = transferFor(c.index);
+        if (!t) {
+            queueDecode({c.index, c.id, c.asked, std::nullopt});
+            return;
+        }
+        if (t->active) curl_multi_remove_handle(multi_, t->easy);
+        curl_slist_free_all(t->headers);
+        t->headers = nullptr;
+        for (const std::string& h : c.headers)
+            t->headers = curl_slist_append(t->headers, h.c_str());
+        curl_easy_setopt(t->easy, CURLOPT_URL, c.url.c_str());
+        curl_easy_setopt(t->easy, CURLOPT_HTTPHEADER, t->headers);
+        t->id = c.id;
+        t->asked = c.asked;
+        t->body = QByteArray();
+        t->overflow = false;
+        t->active = curl_multi_add_handle(multi_, t->easy) == CURLM_OK;
+        if (!t->active) queueDecode({c.index, c.id, c.asked, std::nullopt});
+    }
+
+    void finish(Transfer& t, CURLcode code) {
+        curl_multi_remove_handle(multi_, t.easy);
+        t.active = false;
+        std::optional<QByteArray> body;
+        if (code == CURLE_OK && !t.overflow) {
+            body = std::move(t.body);
+        } else {
+            qCDebug(lcWall) << "No picture for camera" << t.index
+                            << (t.overflow ? "answer too large" : curl_easy_strerror(code));
+        }
+        t.body = QByteArray();
+        queueDecode({t.index, t.id, t.asked, std::move(body)});
+    }
+
+    void queueDecode(DecodeJob job) {
+        {
+            std::lock_guard l(lock_);
+            decodeJobs_.push_back(std::move(job));
+        }
+        decodeWake_.notify_one();
+    }
+
+    void runDecoder() {
+        for (;;) {
+            DecodeJob job;
+            {
+                std::unique_lock l(lock_);
+                decodeWake_.wait(l, [this] { return stopping_ || !decodeJobs_.empty(); });
+                if (stopping_) return;
+                job = std::move(decodeJobs_.front());
+                decodeJobs_.pop_front();
+                // A camera that left the page meanwhile: no decode.
+                const auto it = wanted_.find(job.index);
+                if (it == wanted_.end() || it->second != job.id) continue;
+            }
+            QImage image;
+            if (job.body && !job.body->isEmpty())
+                image = PictureDecoder::decode(*job.body, job.asked);
+            deliver_(job.index, job.id, image);
+        }
+    }
+
+    const Options options_;
+    const Deliver deliver_;
+    CURLM* const multi_;
+
+    std::mutex lock_;  // guards the four fields below
+    std::deque<Command> commands_;
+    std::unordered_map<std::int64_t, std::uint64_t> wanted_;  // camera index -> request id
+    std::deque<DecodeJob> decodeJobs_;
+    bool stopping_ = false;
+    std::condition_variable decodeWake_;
+
+    std::unordered_map<std::int64_t, std::unique_ptr<Transfer>> transfers_;  // curl thread
+    std::thread curlThread_;
+    std::vector<std::thread> decoders_;
+};
+
+WallFetcher::WallFetcher(std::shared_ptr<CamServer> server)
+    : WallFetcher(std::move(server), Options()) {}
+
+WallFetcher::WallFetcher(std::shared_ptr<CamServer> server, Options options)
+    : server_(std::move(server)), self_(std::make_shared<WallFetcher*>(this)) {
+    std::weak_ptr<WallFetcher*> weak = self_;
+    engine_ = std::make_unique<Engine>(
+        options, [weak](std::int64_t index, std::uint64_t id, const QImage& image) {
+            // Posted without waiting: the decoder goes straight on with the
+            // next picture. A fetcher gone by then drops the answer.
+            MainThreadCall::post([weak, index, id, image] {
+                if (auto self = weak.lock()) (*self)->deliver(index, id, image);
+            });
+        });
+}
+
+WallFetcher::~WallFetcher() {
+    self_.reset();  // answers already posted find no fetcher
+    engine_.reset();
+    pending_.clear();
+}
+
+void WallFetcher::requestPicture(std::int64_t index, const QString& imageUri, QSize pixelSize,
+                                 std::function<void(const QImage&)> done) {
+    const std::uint64_t id = nextId_++;
+    pending_[index] = {id, std::move(done)};
+    const QString resolution = QStringLiteral("%1x%2")
+                                   .arg(std::max(0, pixelSize.width()))
+                                   .arg(std::max(0, pixelSize.height()));
+    std::optional<std::string> url =
+        server_ ? ZVDataManager::pictureUrl(*server_, imageUri, resolution) : std::nullopt;
+    if (!url || !engine_->ok()) {
+        // Refused by the address check (or no libcurl): a failed picture,
+        // delivered later on the main thread as any other answer.
+        std::weak_ptr<WallFetcher*> weak = self_;
+        MainThreadCall::post([weak, index, id] {
+            if (auto self = weak.lock()) (*self)->deliver(index, id, QImage());
+        });
+        return;
+    }
+    Engine::Command command;
+    command.index = index;
+    command.id = id;
+    command.url = std::move(*url);
+    // "Accept:" with no value drops libcurl's default one: the picture
+    // request carries the credentials alone.
+    command.headers = {ZVDataManager::authorizationHeader(*server_), "Accept:"};
+    command.asked = pixelSize;
+    engine_->push(std::move(command));
+}
+
+void WallFetcher::cancel(std::int64_t index) {
+    if (pending_.erase(index) == 0) return;
+    Engine::Command command;
+    command.cancel = true;
+    command.index = index;
+    engine_->push(std::move(command));
+}
+
+void WallFetcher::deliver(std::int64_t index, std::uint64_t id, const QImage& image) {
+    const auto it = pending_.find(index);
+    if (it == pending_.end() || it->second.id != id) return;  // cancelled or replaced
+    auto done = std::move(it->second.done);
+    pending_.erase(it);
+    done(image);
+}

@@ -1,0 +1,92 @@
+#include "camerawall.h"
+
+#include "previewtouchimage.h"
+#include "touchview.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+
+#include <algorithm>
+
+CameraWall::CameraWall(QWidget* parent) : QWidget(parent), grid_(new QGridLayout(this)) {
+    grid_->setContentsMargins(0, 0, 0, 0);
+    grid_->setSpacing(0);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setAutoFillBackground(true);
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, Qt::black);
+    setPalette(dark);
+    setGrid(1, 1);
+}
+
+void CameraWall::setGrid(int cells, int columns) {
+    cells = std::max(cells, 1);
+    columns = std::clamp(columns, 1, cells);
+    if (cells == cellCount() && columns == columns_) return;
+    for (TouchView* cell : cells_) delete cell;
+    cells_.clear();
+    selected_ = -1;
+    columns_ = columns;
+    const int rows = (cells + columns - 1) / columns;
+    for (int r = 0; r < grid_->rowCount(); ++r) grid_->setRowStretch(r, 0);
+    for (int c = 0; c < grid_->columnCount(); ++c) grid_->setColumnStretch(c, 0);
+    for (int i = 0; i < cells; ++i) {
+        auto* cell = new TouchView(this);
+        PreviewTouchImage* image = cell->imageView();
+        image->setCamerasMenu(camerasMenu_);
+        connect(image, &PreviewTouchImage::pressed, this, [this, i] {
+            setFocus(Qt::MouseFocusReason);  // the keys then move from this cell
+            emit cellPressed(i);
+        });
+        connect(image, &PreviewTouchImage::activated, this, [this, i] { emit cellActivated(i); });
+        connect(image, &PreviewTouchImage::pageStep, this, &CameraWall::pageStep);
+        cell->setMinimumSize(2 * TouchView::kInset + 8, 2 * TouchView::kInset + 6);
+        cell->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        grid_->addWidget(cell, i / columns, i % columns);
+        cells_.push_back(cell);
+    }
+    // Every cell the same size, whatever its picture.
+    for (int r = 0; r < rows; ++r) grid_->setRowStretch(r, 1);
+    for (int c = 0; c < columns; ++c) grid_->setColumnStretch(c, 1);
+}
+
+void CameraWall::setSelectedCell(int cell) {
+    if (cell < 0 || cell >= cellCount()) cell = -1;
+    selected_ = cell;
+    for (int i = 0; i < cellCount(); ++i) cells_[static_cast<size_t>(i)]->setSelected(i == cell);
+}
+
+void CameraWall::setCamerasMenu(QMenu* menu) {
+    camerasMenu_ = menu;
+    for (TouchView* cell : cells_) cell->imageView()->setCamerasMenu(menu);
+}
+
+void CameraWall::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    if (mods == Qt::NoModifier) {
+        switch (event->key()) {
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+                emit arrowKey(event->key());
+                return;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (selected_ >= 0) emit cellActivated(selected_);
+                return;
+            case Qt::Key_Escape:
+                emit escapePressed();
+                return;
+            case Qt::Key_F:
+            case Qt::Key_F11:
+                emit fullScreenKey();
+                return;
+            default:
+                break;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+class QGridLayout;
+class QMenu;
+class TouchView;
+
+// The camera wall: one page of camera cells (TouchView) in a near-square
+// grid, one of them selected. It only lays out and reports; which camera a
+// cell shows, the paging and the pictures are the application's.
+//
+// Reports: a click on a cell, a double click or Enter (the selected cell's
+// camera alone), a swipe or wheel tilt (a page step), the arrow keys, and
+// Escape and F (full screen). The right button opens the cameras menu.
+// Main thread only.
+class CameraWall : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CameraWall(QWidget* parent = nullptr);
+
+    // Lays out cells cells (1 or more) in columns; the cells are made anew
+    // only when their count changes.
+    void setGrid(int cells, int columns);
+    int cellCount() const { return static_cast<int>(cells_.size()); }
+    int columns() const { return columns_; }
+    TouchView* cell(int i) const { return cells_.at(static_cast<size_t>(i)); }
+
+    // The cell drawn selected; -1 for none.
+    void setSelectedCell(int cell);
+    int selectedCell() const { return selected_; }
+
+    // The cameras menu (not owned) opened by the right button on a cell.
+    void setCamerasMenu(QMenu* menu);
+
+    QSize sizeHint() const override { return {640, 480}; }
+
+signals:
+    void cellPressed(int cell);
+    void cellActivated(int cell);
+    void pageStep(bool forward);
+    void arrowKey(int key);
+    void escapePressed();
+    void fullScreenKey();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QGridLayout* grid_;
+    std::vector<TouchView*> cells_;  // children
+    int columns_ = 1;
+    int selected_ = -1;
+    QPointer<QMenu> camerasMenu_;
+};

@@ -1,0 +1,78 @@
+#include "previewtouchimage.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+PreviewTouchImage::PreviewTouchImage(QWidget* parent) : TouchImage(parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setMinimumSize(0, 0);
+}
+
+void PreviewTouchImage::setCaption(const QString& caption) {
+    if (caption == caption_) return;
+    caption_ = caption;
+    update();
+}
+
+void PreviewTouchImage::paintEvent(QPaintEvent* event) {
+    TouchImage::paintEvent(event);
+    if (caption_.isEmpty()) return;
+    QPainter p(this);
+    QFont font = p.font();
+    font.setPixelSize(std::clamp(height() / 12, 10, 18));
+    p.setFont(font);
+    const QFontMetrics metrics(font);
+    const int pad = 4;
+    const QString text =
+        metrics.elidedText(caption_, Qt::ElideRight, std::max(0, width() - 4 * pad));
+    QRect box(0, 0, metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad);
+    box.moveBottomLeft(rect().bottomLeft());
+    p.fillRect(box, QColor(0, 0, 0, 160));
+    p.setPen(Qt::white);
+    p.drawText(box, Qt::AlignCenter, text);
+}
+
+void PreviewTouchImage::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        emit pressed();
+        event->accept();
+        return;
+    }
+    TouchImage::mousePressEvent(event);  // the right button's cameras menu
+}
+
+void PreviewTouchImage::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        emit activated();
+        event->accept();
+        return;
+    }
+    TouchImage::mouseDoubleClickEvent(event);
+}
+
+void PreviewTouchImage::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();  // a cell does not move the window
+}
+
+void PreviewTouchImage::wheelEvent(QWheelEvent* event) {
+    apply(gestures_.wheel(*event));
+    event->accept();
+}
+
+bool PreviewTouchImage::event(QEvent* event) {
+    if (event->type() == QEvent::NativeGesture) {
+        apply(gestures_.nativeGesture(*static_cast<QNativeGestureEvent*>(event)));
+        event->accept();
+        return true;
+    }
+    return TouchImage::event(event);
+}
+
+void PreviewTouchImage::apply(GestureTracker::Step step) {
+    if (step != GestureTracker::Step::None) emit pageStep(step == GestureTracker::Step::Forward);
+}

@@ -1,0 +1,159 @@
+// The camera wall's layout, paging and selection rules, and its cells'
+// controls, on real widgets (offscreen).
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include "camerawall.h"
+#include "previewtouchimage.h"
+#include "touchview.h"
+#include "wallpages.h"
+
+using Move = WallPages::Move;
+
+TEST(WallPages, LayoutOfAStoredCount) {
+    struct Case {
+        std::int64_t camOnPage;
+        int columns, rows;
+    } cases[] = {
+        {1, 1, 1},  {2, 2, 2},  {4, 2, 2}, {5, 3, 3},  {9, 3, 3},   {16, 4, 4},
+        {25, 5, 5}, {36, 6, 6}, {0, 2, 2}, {-1, 2, 2}, {100, 2, 2}, {37, 2, 2},
+    };
+    for (const Case& c : cases) {
+        const WallPages pages(10, c.camOnPage);
+        EXPECT_EQ(pages.columns(), c.columns) << c.camOnPage;
+        EXPECT_EQ(pages.rows(), c.rows) << c.camOnPage;
+        EXPECT_EQ(pages.cells(), c.columns * c.rows) << c.camOnPage;
+    }
+}
+
+TEST(WallPages, PagingWrapsAtTheEdges) {
+    struct Case {
+        const char* name;
+        std::int64_t cameras, camOnPage, selected;
+        bool forward;
+        std::int64_t expected;
+    } cases[] = {
+        {"fewer cameras than cells: the same page", 3, 4, 1, true, 1},
+        {"fewer cameras than cells, back", 3, 4, 2, false, 2},
+        {"exactly one page", 4, 4, 3, true, 3},
+        {"to the second page, same cell", 10, 4, 1, true, 5},
+        {"to the partial last page: its last camera", 10, 4, 7, true, 9},
+        {"after the last page the first", 10, 4, 9, true, 1},
+        {"before the first page the last", 10, 4, 2, false, 9},
+        {"before the first page the last, cell there", 10, 4, 0, false, 8},
+        {"one camera", 1, 9, 0, false, 0},
+        {"no cameras", 0, 4, 0, true, -1},
+        {"selection outside the list starts at 0", 10, 4, 42, true, 4},
+    };
+    for (const Case& c : cases) {
+        const WallPages pages(c.cameras, c.camOnPage);
+        EXPECT_EQ(pages.turnPage(c.selected, c.forward), c.expected) << c.name;
+    }
+}
+
+TEST(WallPages, SelectionRingCrossesPages) {
+    // 10 cameras, 4 a page: pages {0 1 / 2 3}, {4 5 / 6 7}, {8 9 / - -}.
+    struct Case {
+        const char* name;
+        std::int64_t selected;
+        Move move;
+        std::int64_t expected;
+    } cases[] = {
+        {"right within the page", 0, Move::Right, 1},
+        {"right off the page: the next one", 3, Move::Right, 4},
+        {"right off the last camera: the first", 9, Move::Right, 0},
+        {"left off the first camera: the last", 0, Move::Left, 9},
+        {"left off a page: the previous one", 4, Move::Left, 3},
+        {"down within the page", 1, Move::Down, 3},
+        {"down off the page: top row of the next", 3, Move::Down, 5},
+        {"down into the partial page's empty column", 7, Move::Down, 9},
+        {"down off the partial last page: the first", 9, Move::Down, 1},
+        {"up within the page", 6, Move::Up, 4},
+        {"up off the page: bottom row of the previous", 4, Move::Up, 2},
+        {"up off the first page: the last page's camera", 1, Move::Up, 9},
+        {"up off the first page, column without bottom camera", 0, Move::Up, 8},
+        {"selection outside the list starts at 0", -1, Move::Right, 0},
+    };
+    const WallPages pages(10, 4);
+    for (const Case& c : cases) EXPECT_EQ(pages.move(c.selected, c.move), c.expected) << c.name;
+    EXPECT_EQ(WallPages(0, 4).move(0, Move::Right), -1) << "no cameras";
+    EXPECT_EQ(WallPages(1, 4).move(0, Move::Down), 0) << "one camera";
+}
+
+namespace {
+
+void click(QWidget* w, QEvent::Type type, Qt::MouseButton button) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void key(QWidget* w, int k) {
+    QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+TEST(CameraWall, CellsReportToTheWall) {
+    CameraWall wall;
+    wall.resize(400, 300);
+    wall.setGrid(4, 2);
+    wall.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
+    QSignalSpy pressed(&wall, &CameraWall::cellPressed);
+    QSignalSpy activated(&wall, &CameraWall::cellActivated);
+    QSignalSpy pages(&wall, &CameraWall::pageStep);
+    QSignalSpy arrows(&wall, &CameraWall::arrowKey);
+
+    PreviewTouchImage* third = wall.cell(2)->imageView();
+    click(third, QEvent::MouseButtonPress, Qt::LeftButton);
+    ASSERT_EQ(pressed.size(), 1);
+    EXPECT_EQ(pressed.last().at(0).toInt(), 2);
+    click(third, QEvent::MouseButtonDblClick, Qt::LeftButton);
+    ASSERT_EQ(activated.size(), 1);
+    EXPECT_EQ(activated.last().at(0).toInt(), 2);
+    EXPECT_FALSE(third->inFullScreen()) << "a double click opens the camera instead";
+
+    // A wheel tilt to the right is a page forward.
+    QWheelEvent tilt(QPointF(10, 10), third->mapToGlobal(QPointF(10, 10)), QPoint(),
+                     QPoint(-120, 0), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(third, &tilt);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages.last().at(0).toBool());
+
+    key(&wall, Qt::Key_Down);
+    ASSERT_EQ(arrows.size(), 1);
+    EXPECT_EQ(arrows.last().at(0).toInt(), int(Qt::Key_Down));
+    key(&wall, Qt::Key_Return);
+    EXPECT_EQ(activated.size(), 1) << "nothing selected, nothing opened";
+    wall.setSelectedCell(3);
+    key(&wall, Qt::Key_Return);
+    ASSERT_EQ(activated.size(), 2);
+    EXPECT_EQ(activated.last().at(0).toInt(), 3);
+}
+
+TEST(CameraWall, SelectedCellHasAVisibleFrame) {
+    CameraWall wall;
+    wall.resize(400, 300);
+    wall.setGrid(4, 2);
+    wall.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
+    wall.setSelectedCell(1);
+    const QImage shot = wall.grab().toImage();
+    // The frame's middle, 2 px inside the edges, of a selected and a plain cell.
+    const auto frameColour = [&](int cell) {
+        const QRect r = wall.cell(cell)->geometry();
+        return shot.pixelColor(r.center().x(), r.top() + 2);
+    };
+    EXPECT_GT(frameColour(1).red(), 200);
+    EXPECT_LT(frameColour(0).red(), 80);
+    EXPECT_EQ(wall.cell(1)->imageView()->geometry(), wall.cell(1)->rect().adjusted(5, 5, -5, -5))
+        << "the picture sits 5 px inside the cell";
+}
