@@ -26,6 +26,18 @@
 //   paced_decode_us CPU time of the viewer's decoder on that JPEG once every
 //                   1 / limit_per_s
 //   paced_ratio     cpu_us_per_pic / paced_decode_us
+//
+// A second set of rows, BM_FixedSizePicture, stands for a server that ignores
+// the asked size (the demo server with --fixed-size 1920x1080: one still
+// JPEG of about 58 KB) shown in the viewer's own picture view at 480x270,
+// painted offscreen at every picture. Reported per row, besides
+// pictures_per_s, limit_per_s, rate_ratio, cpu_us_per_pic and
+// main_us_per_pic as above:
+//   paints_per_pic  paints of the view per delivered picture
+//   full_decode_us  the viewer's decoder on that JPEG at its full size
+//   asked_decode_us the same asked for 480x270
+//   scale_us        a smooth scale of the full picture to 480x270, as the
+//                   view did at every paint before it kept the scaled one
 
 #include <QApplication>
 #include <QDir>
@@ -55,6 +67,7 @@
 #include "mainthreadcall.h"
 #include "picturedecoder.h"
 #include "qtbenchmain.h"
+#include "touchimage.h"
 #include "zvdatamanager.h"
 
 namespace {
@@ -295,6 +308,111 @@ Row measure(int fps, int delayMs) {
             paced};
 }
 
+// The viewer's picture view, painted offscreen, counting pictures and paints.
+class PaintedView : public TouchImage {
+public:
+    void setPicture(const QImage& image) override {
+        TouchImage::setPicture(image);
+        if (image.isNull()) return;
+        ++delivered;
+        lastNs = clock.nsecsElapsed();
+    }
+    int delivered = 0, paints = 0;
+    QElapsedTimer clock;  // started by the caller
+    qint64 lastNs = 0;    // when the last picture came
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        TouchImage::paintEvent(event);
+        ++paints;
+    }
+};
+
+struct FixedRow {
+    double perSecond, limit, cpuPerPicture, mainCpuPerPicture, paintsPerPicture, fullDecode,
+        askedDecode, scale;
+};
+
+template <typename F>
+double cpuPerCall(int times, F&& f) {
+    for (int i = 0; i < times / 10; ++i) f();
+    const double c0 = cpuSeconds();
+    for (int i = 0; i < times; ++i) f();
+    return (cpuSeconds() - c0) / times;
+}
+
+FixedRow measureFixed(int fps) {
+    const QSize shown(480, 270);
+    const QString asked = QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height());
+    DemoProcess demo(0, {"--fixed-size", "1920x1080"});
+    auto server = CamServer::create();
+    server->setHost("127.0.0.1");
+    server->setPort(QString::number(demo.port()));
+    server->setLogin("admin");
+    server->setPassword("");
+    server->setFps(QString::number(fps));
+    server->setCameras(tx::JsonValue(
+        tx::JsonArray{tx::JsonObject{{"name", "bench"}, {"image-uri", "/cameras/0/image"}}}));
+
+    HttpClient::Get get;
+    get.url = ZVDataManager::pictureUrl(*server, "/cameras/0/image", asked).value();
+    get.headers = {ZVDataManager::authorizationHeader(*server), "Accept:"};
+    QByteArray jpeg;
+    double cpuPerGet = 0;
+    bareRate(get, kWarmUpMs, &jpeg, &cpuPerGet);
+    const double limit = std::min<double>(fps, bareRate(get, kWindowMs, &jpeg, &cpuPerGet));
+
+    QImage kept;  // as the view keeps each picture
+    const double fullDecode = cpuPerCall(50, [&] { kept = PictureDecoder::decode(jpeg, QSize()); });
+    const double askedDecode = cpuPerCall(50, [&] { kept = PictureDecoder::decode(jpeg, shown); });
+    const QImage full = PictureDecoder::decode(jpeg, QSize());
+    const double scale = cpuPerCall(50, [&] {
+        benchmark::DoNotOptimize(full.scaled(shown, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    });
+
+    PaintedView view;
+    view.resize(shown);
+    view.show();
+    view.clock.start();
+    ZVDataManager dm(server);
+    server->getCameras()->at(0)->setCamera(&view);
+    server->videoCameraAtIndex(0);
+    runEventLoop(kWarmUpMs);
+    const int before = view.delivered, paintsBefore = view.paints;
+    const qint64 firstNs = view.lastNs;
+    const Usage u0 = usage();
+    const double c0 = cpuSeconds();
+    perfControl("enable\n");
+    runEventLoop(kWindowMs);
+    perfControl("disable\n");
+    const double cpu = cpuSeconds() - c0;
+    const Usage u1 = usage();
+    const int delivered = view.delivered - before;
+    const double perSecond = delivered > 0 ? delivered / ((view.lastNs - firstNs) / 1e9) : 0;
+    const int paints = view.paints - paintsBefore;
+    server->stopVideo();
+    MainThreadCall::close();
+    dm.shutdown();
+    MainThreadCall::reopen();
+    const double n = std::max(delivered, 1);
+    return {perSecond,  limit,      cpu / n,     (u1.mainCpu - u0.mainCpu) / n,
+            paints / n, fullDecode, askedDecode, scale};
+}
+
+void BM_FixedSizePicture(benchmark::State& state, int fps) {
+    FixedRow row{};
+    for (auto _ : state) row = measureFixed(fps);
+    state.counters["pictures_per_s"] = row.perSecond;
+    state.counters["limit_per_s"] = row.limit;
+    state.counters["rate_ratio"] = row.perSecond / row.limit;
+    state.counters["cpu_us_per_pic"] = row.cpuPerPicture * 1e6;
+    state.counters["main_us_per_pic"] = row.mainCpuPerPicture * 1e6;
+    state.counters["paints_per_pic"] = row.paintsPerPicture;
+    state.counters["full_decode_us"] = row.fullDecode * 1e6;
+    state.counters["asked_decode_us"] = row.askedDecode * 1e6;
+    state.counters["scale_us"] = row.scale * 1e6;
+}
+
 void BM_LivePicture(benchmark::State& state, int fps, int delayMs) {
     Row row{};
     for (auto _ : state) row = measure(fps, delayMs);
@@ -331,6 +449,15 @@ ROW(25, 200);
 ROW(60, 0);
 ROW(60, 50);
 ROW(60, 200);
+
+#define FIXED_ROW(F)                                                           \
+    BENCHMARK_CAPTURE(BM_FixedSizePicture, fixed1920x1080_at480x270_fps##F, F) \
+        ->Iterations(1)                                                        \
+        ->Repetitions(3)                                                       \
+        ->ReportAggregatesOnly(true)                                           \
+        ->Unit(benchmark::kSecond)
+FIXED_ROW(8);
+FIXED_ROW(25);
 
 int main(int argc, char** argv) {
     return runQtBenchmarks(argc, argv);

@@ -176,7 +176,7 @@ double bareDecodeUs(const QByteArray& jpeg, QSize cell) {
 }
 
 void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
-    DemoProcess demo(0, cameras);
+    DemoProcess demo(0, {"--cameras", QString::number(cameras)});
     auto server = demoRecord(demo.port(), cameras, rate);
     QByteArray jpeg;
     const double limit = serverLimit(*server, cameras, rate, cell, &jpeg);

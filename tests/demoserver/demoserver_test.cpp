@@ -139,7 +139,9 @@ TEST(DemoServer, CameraCountSetsTheListsAndEveryCameraLooksItsOwn) {
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.asked);
-        DemoServer server({"127.0.0.1", 0, "admin", "secret", 0, c.asked});
+        DemoServer::Options options{"127.0.0.1", 0, "admin", "secret"};
+        options.cameras = c.asked;
+        DemoServer server(options);
         ASSERT_TRUE(server.start()) << server.errorString();
         const int port = server.port();
         const tx::JsonArray cameras = parsedList(port, "/cameras");
@@ -183,3 +185,17 @@ TEST(DemoServer, ExecutableAnnouncesServesAndStopsOnSigterm) {
 }
 
 }  // namespace
+
+// A server that ignores the asked size, as a snapshot behind a plain web
+// server does: one still picture per camera, the same bytes every time.
+TEST(DemoServer, FixedSizeAnswersOneStillPictureWhateverWasAsked) {
+    DemoServer server({"127.0.0.1", 0, "admin", "secret", 0, 1920, 1080});
+    ASSERT_TRUE(server.start()) << server.errorString();
+    const auto first = fetch(server.port(), "/cameras/2/image?resolution=320x240&quality=60");
+    EXPECT_EQ(pictureSize(first), QSize(1920, 1080));
+    const auto again = fetch(server.port(), "/cameras/2/image?resolution=640x480&quality=90");
+    EXPECT_EQ(again.body, first.body);
+    const auto other = fetch(server.port(), "/cameras/1/image?resolution=320x240");
+    EXPECT_EQ(pictureSize(other), QSize(1920, 1080));
+    EXPECT_NE(other.body, first.body);
+}

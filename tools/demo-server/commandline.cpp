@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "camerapicture.h"
+
 namespace demo {
 
 namespace {
@@ -18,14 +20,25 @@ bool parseInt(const std::string& text, int low, int high, int& out) {
     return true;
 }
 
+// "WxH", each side 1..kMaxPictureSide.
+bool parseSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    return parseInt(text.substr(0, x), 1, demo::kMaxPictureSide, width) &&
+           parseInt(text.substr(x + 1), 1, demo::kMaxPictureSide, height);
+}
+
 }  // namespace
 
 std::string usage() {
     return "usage: zorvan-demo-server [--port 1818] [--user admin] [--password \"\"]\n"
            "                          [--delay-ms N] [--host 127.0.0.1] [--cameras 4]\n"
+           "                          [--fixed-size WxH]\n"
            "A demo video server for the Zorvan viewer. --port 0 picks a free port;\n"
            "--delay-ms holds each picture answer back by N milliseconds;\n"
-           "--cameras serves 1 to 64 cameras (a camera wall needs more than 4).\n";
+           "--cameras serves 1 to 64 cameras (a camera wall needs more than 4);\n"
+           "--fixed-size answers every picture request with one still picture of\n"
+           "that size per camera, whatever size was asked for.\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -43,7 +56,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             value = name.substr(equals + 1);
             name.resize(equals);
         } else if (name == "--port" || name == "--user" || name == "--password" ||
-                   name == "--delay-ms" || name == "--host" || name == "--cameras") {
+                   name == "--delay-ms" || name == "--host" || name == "--cameras" ||
+                   name == "--fixed-size") {
             if (i + 1 >= args.size()) {
                 result.error = name + " needs a value";
                 return result;
@@ -66,6 +80,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             if (!parseInt(value, 1, kMaxCameraCount, o.cameras)) {
                 result.error = "--cameras must be a number from 1 to " +
                                std::to_string(kMaxCameraCount) + ", not \"" + value + "\"";
+                return result;
+            }
+        } else if (name == "--fixed-size") {
+            if (!parseSize(value, o.fixedWidth, o.fixedHeight)) {
+                result.error = "--fixed-size must be WIDTHxHEIGHT, each from 1 to " +
+                               std::to_string(demo::kMaxPictureSide) + ", not \"" + value + "\"";
                 return result;
             }
         } else if (name == "--user") {

@@ -262,6 +262,10 @@ void DemoServer::answerPicture(const httplib::Request& req, httplib::Response& r
         return;
     }
 
+    if (options_.fixedWidth > 0 && options_.fixedHeight > 0) {
+        answerStill(*index, quality, res);
+        return;
+    }
     // Drawn after the delay, so the clock on the picture is the time it is sent.
     demo::FrameStamp stamp;
     stamp.frame = ++frames_[*index];
@@ -274,6 +278,28 @@ void DemoServer::answerPicture(const httplib::Request& req, httplib::Response& r
     }
     res.set_header("Cache-Control", "no-store");
     res.set_content(jpeg.constData(), static_cast<size_t>(jpeg.size()), "image/jpeg");
+}
+
+void DemoServer::answerStill(int index, int quality, httplib::Response& res) {
+    std::string jpeg;
+    {
+        std::lock_guard lock(stillLock_);
+        if (stills_.empty()) stills_.resize(cameras_.size());
+        if (stills_[index].empty()) {
+            // The first request's quality stays, as a stored file's would.
+            const QByteArray drawn = demo::drawCameraPicture(
+                cameras_[index], QSize(options_.fixedWidth, options_.fixedHeight), quality,
+                {1, QTime::currentTime()});
+            stills_[index] = drawn.toStdString();
+        }
+        jpeg = stills_[index];
+    }
+    if (jpeg.empty()) {
+        res.status = 500;
+        res.set_content("Cannot make the picture (no JPEG encoder, or out of memory)\n", kTextType);
+        return;
+    }
+    res.set_content(std::move(jpeg), "image/jpeg");
 }
 
 void DemoServer::answerAudio(const httplib::Request& req, httplib::Response& res) {

@@ -41,7 +41,12 @@ public:
         std::string user = "admin";
         std::string password;  // compared as bytes: UTF-8 for non-ASCII
         int delayMs = 0;       // holds each picture answer back (not the lists)
-        int cameras = 4;       // 1 to 64: the first four are always the same
+        // Both above 0: each camera answers every picture request with one
+        // still JPEG of this size, drawn once, whatever size was asked for
+        // (a camera's snapshot behind a plain web server).
+        int fixedWidth = 0;
+        int fixedHeight = 0;
+        int cameras = 4;  // 1 to 64: the first four are always the same
     };
 
     // One answered request, as the log hook receives it.
@@ -83,6 +88,7 @@ private:
     void installRoutes();
     bool authorised(const httplib::Request& req) const;
     void answerPicture(const httplib::Request& req, httplib::Response& res);
+    void answerStill(int index, int quality, httplib::Response& res);
     void answerAudio(const httplib::Request& req, httplib::Response& res);
     // Waits for the picture delay; false when stop() cut it short.
     bool waitDelay();
@@ -99,6 +105,10 @@ private:
     std::vector<demo::DemoCamera> cameras_;
     // Frame counter of each camera, by position.
     std::unique_ptr<std::atomic<std::uint64_t>[]> frames_;
+
+    std::mutex stillLock_;  // guards stills_
+    // Each camera's still picture with fixed sizes, drawn at the first request.
+    std::vector<std::string> stills_;
 
     std::mutex stopLock_;  // guards stopping_
     std::condition_variable stopChanged_;
