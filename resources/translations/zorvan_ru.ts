@@ -118,6 +118,10 @@
         <translation>Не удаётся создать временный звуковой файл.</translation>
     </message>
     <message>
+        <source>Cannot write the temporary sound file.</source>
+        <translation>Не удаётся записать временный звуковой файл.</translation>
+    </message>
+    <message>
         <source>Cannot communicate with the server.</source>
         <translation>Нет связи с сервером.</translation>
     </message>

@@ -118,6 +118,10 @@
         <translation>无法创建临时声音文件。</translation>
     </message>
     <message>
+        <source>Cannot write the temporary sound file.</source>
+        <translation>无法写入临时声音文件。</translation>
+    </message>
+    <message>
         <source>Cannot communicate with the server.</source>
         <translation>无法与服务器通信。</translation>
     </message>

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include "curlmultiloop.h"
+
 #include <algorithm>
 #include <chrono>
 #include <mutex>
@@ -108,20 +110,18 @@ std::string originOf(const std::string& url) {
 // them its open connections: a steady picture rate then costs neither a
 // connection set-up nor a handle set-up per picture.
 struct ThreadHandles {
-    CURLM* multi = nullptr;
+    CurlMultiLoop loop;
     CURL* easy = nullptr;
     ~ThreadHandles() {
         if (easy) curl_easy_cleanup(easy);
-        if (multi) curl_multi_cleanup(multi);
     }
     bool ready() {
-        if (!multi) multi = curl_multi_init();
         if (!easy) {
             easy = curl_easy_init();
         } else {
             curl_easy_reset(easy);
         }
-        return multi && easy;
+        return loop.valid() && easy;
     }
 };
 
@@ -131,17 +131,17 @@ void AbortToken::abort() {
     std::lock_guard l(lock_);
     // Set under the lock: a request that enters after this sees the flag.
     aborted_ = true;
-    for (void* multi : running_) curl_multi_wakeup(static_cast<CURLM*>(multi));
+    for (CurlMultiLoop* loop : running_) loop->wakeup();
 }
 
-void AbortToken::enter(void* multi) {
+void AbortToken::enter(CurlMultiLoop* loop) {
     std::lock_guard l(lock_);
-    running_.push_back(multi);
+    running_.push_back(loop);
 }
 
-void AbortToken::leave(void* multi) {
+void AbortToken::leave(CurlMultiLoop* loop) {
     std::lock_guard l(lock_);
-    std::erase(running_, multi);
+    std::erase(running_, loop);
 }
 
 HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
@@ -154,14 +154,12 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
         return result;
     }
     CURL* easy = handles.easy;
-    CURLM* multi = handles.multi;
     Sink sink{QByteArray(), request.maxBytes};
     curl_slist* headers = nullptr;
     for (const std::string& h : request.headers) headers = curl_slist_append(headers, h.c_str());
 
     curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, request.timeoutMs);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, writeBody);
@@ -170,49 +168,17 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &sink);
     // Our request leaves in one piece, never held back for an acknowledgement.
     curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L);
-    // Only plain HTTP is spoken, and a server may not send us elsewhere.
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     const std::string origin = originOf(request.url);
     const bool stalling = StallingServers::contains(origin);
     if (stalling) {
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     }
-    // An aborted request whose name lookup still hangs must not hold its
-    // worker until the resolver gives up: leave the lookup thread behind.
-    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
-
-    CURLcode code = CURLE_OK;
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
-        code = CURLE_FAILED_INIT;
-    } else {
-        if (abort) abort->enter(multi);
-        int running = 1;
-        bool done = false;
-        while (!done) {
-            if (abort && abort->aborted()) {
-                code = CURLE_ABORTED_BY_CALLBACK;
-                break;
-            }
-            if (curl_multi_perform(multi, &running) != CURLM_OK) {
-                code = CURLE_FAILED_INIT;
-                break;
-            }
-            int queued = 0;
-            while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
-                if (msg->msg == CURLMSG_DONE) {
-                    code = msg->data.result;
-                    done = true;
-                }
-            }
-            if (done || running == 0) break;
-            // Wakes on socket activity, curl's own timers, or abort().
-            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
-        }
-        if (abort) abort->leave(multi);
-        curl_multi_remove_handle(multi, easy);
-    }
+    // The loop adds no signals, plain HTTP only, no redirections, and does
+    // not wait for a hanging name look-up once the request is aborted.
+    if (abort) abort->enter(&handles.loop);
+    const CURLcode code = handles.loop.perform(easy, [abort] { return abort && abort->aborted(); });
+    if (abort) abort->leave(&handles.loop);
 
     if (code == CURLE_OK && !sink.overflow) {
         long newConnections = 1;

@@ -8,6 +8,8 @@
 
 #include <QByteArray>
 
+class CurlMultiLoop;
+
 // Lets another thread end blocking requests at once. One token may serve
 // many requests, in turn and at the same time (the data manager's workers
 // share one); abort() wakes every one that is running. Once aborted it stays
@@ -19,12 +21,12 @@ public:
 
 private:
     friend class HttpClient;
-    void enter(void* multi);
-    void leave(void* multi);
+    void enter(CurlMultiLoop* loop);
+    void leave(CurlMultiLoop* loop);
 
     std::atomic<bool> aborted_{false};
-    std::mutex lock_;             // guards running_
-    std::vector<void*> running_;  // the libcurl multi handles of running requests
+    std::mutex lock_;                      // guards running_
+    std::vector<CurlMultiLoop*> running_;  // the loops of running requests
 };
 
 // A synchronous HTTP GET over libcurl, for worker threads. The body comes back
