@@ -9,14 +9,13 @@
 class DemoProcess {
 public:
     // extraArgs: further options of the demo server, such as --fixed-size.
-    explicit DemoProcess(int delayMs = 0, int cameras = 4, const QStringList& extraArgs = {}) {
+    explicit DemoProcess(int delayMs = 0, const QStringList& extraArgs = {}) {
         // One log line per request would otherwise pile up in our buffer, and
         // reading it would count as our CPU time.
         process_.setStandardErrorFile(QProcess::nullDevice());
-        process_.start(ZORVAN_DEMO_SERVER,
-                       QStringList{"--port", "0", "--delay-ms", QString::number(delayMs),
-                                   "--cameras", QString::number(cameras)} +
-                           extraArgs);
+        process_.start(
+            ZORVAN_DEMO_SERVER,
+            QStringList{"--port", "0", "--delay-ms", QString::number(delayMs)} + extraArgs);
         process_.waitForStarted();
         while (port_ == 0 && process_.waitForReadyRead(10000)) {
             const QString line = QString::fromUtf8(process_.readLine());

@@ -344,7 +344,7 @@ double cpuPerCall(int times, F&& f) {
 FixedRow measureFixed(int fps) {
     const QSize shown(480, 270);
     const QString asked = QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height());
-    DemoProcess demo(0, 4, {"--fixed-size", "1920x1080"});
+    DemoProcess demo(0, {"--fixed-size", "1920x1080"});
     auto server = CamServer::create();
     server->setHost("127.0.0.1");
     server->setPort(QString::number(demo.port()));

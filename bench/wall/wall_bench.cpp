@@ -17,7 +17,9 @@
 //   decode_us        CPU time of a bare scaled decode of the same picture
 //                    at the cell's size, in a tight loop
 //   cpu_ratio        cpu_us_per_pic / decode_us (target <= 1.3)
-//   rss_mb           resident memory at the end of the window
+//   rss_mb           resident memory at the end of the window; the rows run
+//                    in one process, so it includes what earlier rows left
+//                    with the allocator (run one row alone for its own)
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -176,7 +178,7 @@ double bareDecodeUs(const QByteArray& jpeg, QSize cell) {
 }
 
 void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
-    DemoProcess demo(0, cameras);
+    DemoProcess demo(0, {"--cameras", QString::number(cameras)});
     auto server = demoRecord(demo.port(), cameras, rate);
     QByteArray jpeg;
     const double limit = serverLimit(*server, cameras, rate, cell, &jpeg);

@@ -1,6 +1,7 @@
 #include "wallfetcher.h"
 
 #include "camserver.h"
+#include "curlmultiloop.h"
 #include "mainthreadcall.h"
 #include "picturedecoder.h"
 #include "zvdatamanager.h"
@@ -96,18 +97,14 @@ struct WallFetcher::Engine {
     };
     using Deliver = std::function<void(std::int64_t, std::uint64_t, const QImage&)>;
 
+    // The loop's multi handle keeps libcurl's defaults, which suit a page
+    // of cameras: no cap on connections to one host or in all, nothing
+    // pipelined on HTTP/1.1, and a pool of idle connections that grows with
+    // the transfers. So every camera's request runs on a connection of its
+    // own, and none waits behind another's.
     Engine(const Options& options, Deliver deliver)
-        : options_(options), deliver_(std::move(deliver)), multi_(curl_multi_init()) {
-        if (multi_) {
-            // Every camera on its own connection: nothing waits for a free
-            // connection to the host, and no request waits behind another
-            // on one connection.
-            curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, 0L);
-            curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, 0L);
-            curl_multi_setopt(multi_, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_NOTHING));
-            curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 128L);
-            curlThread_ = std::thread([this] { runCurl(); });
-        }
+        : options_(options), deliver_(std::move(deliver)) {
+        if (loop_.valid()) curlThread_ = std::thread([this] { runCurl(); });
         for (int i = 0; i < std::max(1, options_.decodeThreads); ++i)
             decoders_.emplace_back([this] { runDecoder(); });
     }
@@ -117,11 +114,11 @@ struct WallFetcher::Engine {
             std::lock_guard l(lock_);
             stopping_ = true;
         }
-        if (multi_) curl_multi_wakeup(multi_);
+        loop_.wakeup();
+        commandWake_.notify_all();
         decodeWake_.notify_all();
         if (curlThread_.joinable()) curlThread_.join();
         for (std::thread& t : decoders_) t.join();
-        if (multi_) curl_multi_cleanup(multi_);
     }
 
     void push(Command command) {
@@ -134,7 +131,8 @@ struct WallFetcher::Engine {
             }
             commands_.push_back(std::move(command));
         }
-        if (multi_) curl_multi_wakeup(multi_);
+        commandWake_.notify_one();
+        loop_.wakeup();
     }
 
     bool wanted(std::int64_t index, std::uint64_t id) {
@@ -143,35 +141,40 @@ struct WallFetcher::Engine {
         return it != wanted_.end() && it->second == id;
     }
 
-    bool ok() const { return multi_ != nullptr; }
+    bool ok() const { return loop_.valid(); }
 
 private:
     void runCurl() {
+        const auto commandOrStop = [this] {
+            std::lock_guard l(lock_);
+            return stopping_ || !commands_.empty();
+        };
+        const auto done = [this](CURL* easy, CURLcode code) {
+            Transfer* t = nullptr;
+            curl_easy_getinfo(easy, CURLINFO_PRIVATE, &t);
+            if (t) finish(*t, code);
+        };
         for (;;) {
             std::deque<Command> commands;
             {
-                std::lock_guard l(lock_);
+                std::unique_lock l(lock_);
+                // Nothing to drive: sleep until a command comes.
+                if (loop_.transfers() == 0)
+                    commandWake_.wait(l, [this] { return stopping_ || !commands_.empty(); });
                 if (stopping_) break;
                 commands.swap(commands_);
             }
             for (Command& c : commands) apply(c);
-            int running = 0;
-            curl_multi_perform(multi_, &running);
-            int queued = 0;
-            while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
-                if (msg->msg != CURLMSG_DONE) continue;
-                Transfer* t = nullptr;
-                curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
-                if (t) finish(*t, msg->data.result);
+            // Runs until a command comes (wakeup() makes it look), every
+            // transfer has finished, or libcurl fails.
+            if (loop_.run(commandOrStop, done) == CurlMultiLoop::Outcome::Failed) {
+                for (auto& [index, t] : transfers_)
+                    if (t->active) finish(*t, CURLE_FAILED_INIT);
             }
-            // Wakes on socket activity, libcurl's own timers, or a command.
-            curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
         }
         // Quick exit is set on every handle, so a name look-up still running
         // is left behind rather than waited for.
-        for (auto& [index, t] : transfers_) {
-            if (t->active) curl_multi_remove_handle(multi_, t->easy);
-        }
+        for (auto& [index, t] : transfers_) loop_.remove(t->easy);
         transfers_.clear();
     }
 
@@ -188,7 +191,6 @@ private:
         CURL* e = t->easy;
         curl_easy_setopt(e, CURLOPT_PRIVATE, t.get());
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, options_.requestTimeoutMs);
         curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, writeBody);
         curl_easy_setopt(e, CURLOPT_WRITEDATA, t.get());
@@ -196,10 +198,6 @@ private:
         curl_easy_setopt(e, CURLOPT_HEADERDATA, t.get());
         // The request leaves in one piece, never held back for an acknowledgement.
         curl_easy_setopt(e, CURLOPT_TCP_NODELAY, 1L);
-        // Only plain HTTP, and a server may not send us elsewhere.
-        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
-        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
         t->maxBytes = options_.maxPictureBytes;
         slot = std::move(t);
         return slot.get();
@@ -210,7 +208,7 @@ private:
             // The camera left the page: its handle goes; its connection
             // stays in the multi handle's pool for the next camera.
             if (auto it = transfers_.find(c.index); it != transfers_.end()) {
-                if (it->second->active) curl_multi_remove_handle(multi_, it->second->easy);
+                loop_.remove(it->second->easy);
                 transfers_.erase(it);
             }
             return;
@@ -220,7 +218,7 @@ private:
             queueDecode({c.index, c.id, c.asked, std::nullopt});
             return;
         }
-        if (t->active) curl_multi_remove_handle(multi_, t->easy);
+        loop_.remove(t->easy);
         curl_slist_free_all(t->headers);
         t->headers = nullptr;
         for (const std::string& h : c.headers)
@@ -231,12 +229,14 @@ private:
         t->asked = c.asked;
         t->body = QByteArray();
         t->overflow = false;
-        t->active = curl_multi_add_handle(multi_, t->easy) == CURLM_OK;
+        // The loop adds the options every transfer of the viewer carries:
+        // no signals, plain HTTP only, no redirection, quick exit.
+        t->active = loop_.add(t->easy);
         if (!t->active) queueDecode({c.index, c.id, c.asked, std::nullopt});
     }
 
     void finish(Transfer& t, CURLcode code) {
-        curl_multi_remove_handle(multi_, t.easy);
+        loop_.remove(t.easy);
         t.active = false;
         std::optional<QByteArray> body;
         if (code == CURLE_OK && !t.overflow) {
@@ -279,13 +279,15 @@ private:
 
     const Options options_;
     const Deliver deliver_;
-    CURLM* const multi_;
+    // Driven by the curl thread alone; other threads only wake it.
+    CurlMultiLoop loop_;
 
     std::mutex lock_;  // guards the four fields below
     std::deque<Command> commands_;
     std::unordered_map<std::int64_t, std::uint64_t> wanted_;  // camera index -> request id
     std::deque<DecodeJob> decodeJobs_;
     bool stopping_ = false;
+    std::condition_variable commandWake_;  // the curl thread, idle
     std::condition_variable decodeWake_;
 
     std::unordered_map<std::int64_t, std::unique_ptr<Transfer>> transfers_;  // curl thread

@@ -139,7 +139,9 @@ TEST(DemoServer, CameraCountSetsTheListsAndEveryCameraLooksItsOwn) {
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.asked);
-        DemoServer server({"127.0.0.1", 0, "admin", "secret", 0, c.asked});
+        DemoServer::Options options{"127.0.0.1", 0, "admin", "secret"};
+        options.cameras = c.asked;
+        DemoServer server(options);
         ASSERT_TRUE(server.start()) << server.errorString();
         const int port = server.port();
         const tx::JsonArray cameras = parsedList(port, "/cameras");

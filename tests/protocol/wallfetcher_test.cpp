@@ -223,7 +223,9 @@ TEST(WallFetcher, SixtyFourCamerasOfTheDemoServerAreAnsweredSideBySide) {
     // server at once, unless its workers run out (each connection holds one).
     std::mutex lock;
     std::vector<std::pair<std::int64_t, std::int64_t>> spans;  // start, end in us
-    DemoServer demo({"127.0.0.1", 0, "admin", "", 3000, 64});  // after spans: stops first
+    DemoServer::Options options{"127.0.0.1", 0, "admin", "", 3000};
+    options.cameras = 64;
+    DemoServer demo(options);  // after spans: stops first
     demo.setLogHook([&](const DemoServer::RequestLog& e) {
         const std::int64_t end = std::chrono::duration_cast<std::chrono::microseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())

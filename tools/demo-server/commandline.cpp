@@ -56,8 +56,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             value = name.substr(equals + 1);
             name.resize(equals);
         } else if (name == "--port" || name == "--user" || name == "--password" ||
-                   name == "--delay-ms" || name == "--host" || name == "--fixed-size" ||
-                   name == "--cameras") {
+                   name == "--delay-ms" || name == "--host" || name == "--cameras" ||
+                   name == "--fixed-size") {
             if (i + 1 >= args.size()) {
                 result.error = name + " needs a value";
                 return result;
@@ -76,16 +76,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                                std::to_string(kMaxDelayMs) + ", not \"" + value + "\"";
                 return result;
             }
-        } else if (name == "--fixed-size") {
-            if (!parseSize(value, o.fixedWidth, o.fixedHeight)) {
-                result.error = "--fixed-size must be WIDTHxHEIGHT, each from 1 to " +
-                               std::to_string(demo::kMaxPictureSide) + ", not \"" + value + "\"";
-                return result;
-            }
         } else if (name == "--cameras") {
             if (!parseInt(value, 1, kMaxCameraCount, o.cameras)) {
                 result.error = "--cameras must be a number from 1 to " +
                                std::to_string(kMaxCameraCount) + ", not \"" + value + "\"";
+                return result;
+            }
+        } else if (name == "--fixed-size") {
+            if (!parseSize(value, o.fixedWidth, o.fixedHeight)) {
+                result.error = "--fixed-size must be WIDTHxHEIGHT, each from 1 to " +
+                               std::to_string(demo::kMaxPictureSide) + ", not \"" + value + "\"";
                 return result;
             }
         } else if (name == "--user") {

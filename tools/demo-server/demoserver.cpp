@@ -288,8 +288,8 @@ void DemoServer::answerStill(int index, int quality, httplib::Response& res) {
         if (stills_[index].empty()) {
             // The first request's quality stays, as a stored file's would.
             const QByteArray drawn = demo::drawCameraPicture(
-                cameras_[index], QSize(options_.fixedWidth, options_.fixedHeight),
-                quality, {1, QTime::currentTime()});
+                cameras_[index], QSize(options_.fixedWidth, options_.fixedHeight), quality,
+                {1, QTime::currentTime()});
             stills_[index] = drawn.toStdString();
         }
         jpeg = stills_[index];

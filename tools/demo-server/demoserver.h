@@ -46,7 +46,7 @@ public:
         // (a camera's snapshot behind a plain web server).
         int fixedWidth = 0;
         int fixedHeight = 0;
-        int cameras = 4;       // 1 to 64: the first four are always the same
+        int cameras = 4;  // 1 to 64: the first four are always the same
     };
 
     // One answered request, as the log hook receives it.
