@@ -15,25 +15,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <climits>
 
 Q_LOGGING_CATEGORY(lcRefresh, "zorvan.refresh")
-
-namespace {
-
-std::int64_t monotonicNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// Timers count whole milliseconds: round up, so no tick comes before its slot.
-int ceilMs(std::int64_t ns) {
-    return static_cast<int>(std::min<std::int64_t>((ns + 999'999) / 1'000'000, INT_MAX));
-}
-
-}  // namespace
 
 CamServer::~CamServer() {
     // The last reference may be dropped on a worker thread or inside the
@@ -81,7 +65,7 @@ void CamServer::videoCameraAtIndex(std::int64_t p) {
     (*cameras)[static_cast<size_t>(p)]->setCanLoadNext(true);
 
     schedule_ = RefreshSchedule(refreshRate(fps()));
-    schedule_.start(monotonicNs());
+    schedule_.start(RefreshSchedule::nowNs());
     timer_ = std::make_unique<QTimer>();
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setSingleShot(true);
@@ -105,9 +89,9 @@ void CamServer::tickVideo() {
     // A request of this server is still on its way (perhaps for a camera
     // shown before): the timer rests, and its answer calls this again.
     if (pictureInFlight_.load() || !camera->canLoadNext()) return;
-    const std::int64_t now = monotonicNs();
+    const std::int64_t now = RefreshSchedule::nowNs();
     if (const std::int64_t wait = schedule_.waitNs(now); wait > 0) {
-        timer_->start(ceilMs(wait));
+        timer_->start(RefreshSchedule::timerMs(wait));
         return;
     }
     if (!ServerUrl::isSafePath(camera->imageUri)) {

@@ -1,6 +1,8 @@
 #include "refreshschedule.h"
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
 
 RefreshSchedule::RefreshSchedule(int ratePerSecond)
     : periodNs_(1'000'000'000 / std::clamp(ratePerSecond, 1, 1000)) {}
@@ -33,4 +35,14 @@ void RefreshSchedule::answered(bool gotPicture) {
     const int doublings = std::min(failures_ - 2, 8);
     const std::int64_t backoff = std::min(kMaxBackoffNs, kFirstBackoffNs << doublings);
     nextNs_ = std::max(nextNs_, lastRequestNs_ + backoff);
+}
+
+std::int64_t RefreshSchedule::nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int RefreshSchedule::timerMs(std::int64_t waitNs) {
+    return static_cast<int>(std::min<std::int64_t>((waitNs + 999'999) / 1'000'000, INT_MAX));
 }

@@ -29,6 +29,12 @@ public:
     void answered(bool gotPicture);
 
     std::int64_t periodNs() const { return periodNs_; }
+
+    // The monotonic clock the viewer's refreshes read, in nanoseconds.
+    static std::int64_t nowNs();
+    // A wait as a timer's whole milliseconds, rounded up, so that no
+    // request leaves before its slot.
+    static int timerMs(std::int64_t waitNs);
     int failures() const { return failures_; }
 
 private:

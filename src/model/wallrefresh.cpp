@@ -14,23 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
-
-namespace {
-
-std::int64_t monotonicNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// Timers count whole milliseconds: round up, so no request leaves before its slot.
-int ceilMs(std::int64_t ns) {
-    return static_cast<int>(std::min<std::int64_t>((ns + 999'999) / 1'000'000, INT_MAX));
-}
-
-}  // namespace
 
 struct WallRefresh::Camera {
     Camera(std::int64_t index, CameraImageView* view, QString imageUri, std::uint64_t generation,
@@ -104,7 +88,7 @@ void WallRefresh::showPage(std::vector<Cell> cells) {
     }
     cameras_ = std::move(kept);
 
-    const std::int64_t now = monotonicNs();
+    const std::int64_t now = RefreshSchedule::nowNs();
     for (Camera* camera : joined) {
         camera->schedule.start(now);
         tick(*camera);
@@ -121,7 +105,7 @@ void WallRefresh::stop() {
 void WallRefresh::setResting(bool resting) {
     if (resting == resting_) return;
     resting_ = resting;
-    const std::int64_t now = monotonicNs();
+    const std::int64_t now = RefreshSchedule::nowNs();
     for (const auto& camera : cameras_) {
         if (resting) {
             camera->timer.stop();
@@ -141,9 +125,9 @@ void WallRefresh::tick(Camera& camera) {
     // Resting, or the previous picture is still on its way (its answer
     // calls this again), or nothing may ever be asked for this camera.
     if (resting_ || camera.inFlight || camera.refused || !loader_) return;
-    const std::int64_t now = monotonicNs();
+    const std::int64_t now = RefreshSchedule::nowNs();
     if (const std::int64_t wait = camera.schedule.waitNs(now); wait > 0) {
-        camera.timer.start(ceilMs(wait));
+        camera.timer.start(RefreshSchedule::timerMs(wait));
         return;
     }
     if (!ServerUrl::isSafePath(camera.imageUri)) {
