@@ -383,6 +383,9 @@ void ZorvanMacAppDelegate::beginEditing() {
     reconnector_->cancel();
     rest_->hold(true);
     if (const auto current = settings_.getCurrent()) current->stopVideo();
+    // The wall's cameras ask with the record's address as it is at each
+    // request, so they rest too, until the lists come from the final values.
+    wall_->setResting(true);
     // The sound toggle stays as it is: it says whether the sound starts
     // again at the close.
     if (playerView_) playerView_->stopSound();

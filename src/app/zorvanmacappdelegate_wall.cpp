@@ -65,7 +65,7 @@ void ZorvanMacAppDelegate::createWallCommands() {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
     });
     connect(rest_.get(), &RestWhileHidden::restingChanged, this,
-            [this](bool resting) { wall_->setResting(resting); });
+            [this](bool resting) { wall_->setResting(resting || editing_); });
     // Escape from a camera opened out of the wall goes back to it; in full
     // screen the picture's own Escape leaves full screen first.
     mainImage()->installEventFilter(this);
@@ -112,6 +112,7 @@ void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
     // The one-camera refresh ends for good: the wall asks for the pictures.
     rest_->stopVideo(*server);
     setWallShown(true);
+    wall_->setResting(rest_->resting() || editing_);
     wall_->show(server, selected);
 }
 
@@ -123,7 +124,7 @@ void ZorvanMacAppDelegate::toggleWall(bool on) {
         return;
     }
     server->previewRegim = on ? 1 : 0;
-    settings_.save();
+    settings_.saveSoon();
     const auto cameras = server->getCameras();
     const auto count = static_cast<std::int64_t>(cameras ? cameras->size() : 0);
     const std::int64_t stored = settings_.cameraIdx();
@@ -142,7 +143,7 @@ void ZorvanMacAppDelegate::setCamerasOnPage(int n) {
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
     if (!server) return;
     server->camOnPage = n;
-    settings_.save();
+    settings_.saveSoon();
     checkCamerasOnPage(server.get());
     if (wall_->server() == server) wall_->show(server, wall_->selected());
     if (!wall_->server() && isWallOn(server.get())) wall_->clear(server.get());
@@ -170,7 +171,7 @@ void ZorvanMacAppDelegate::selectCamera(std::int64_t k) {
     }
     applySoundAvailability(server.get(), cameras->at(static_cast<size_t>(k)).get());
     wall_->show(server, k);
-    settings_.save();
+    settings_.saveSoon();
 }
 
 void ZorvanMacAppDelegate::openFromWall(int cell) {

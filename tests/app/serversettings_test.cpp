@@ -284,6 +284,7 @@ TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
         bool address;    // retype the address's last part, else the whole port
         bool reachable;  // pictures flow before, else the retries run
         Midway midway;
+        bool wall = false;  // every camera of the page asks, not the shown one alone
     } cases[] = {
         {"port, pictures flowing", false, true, {}},
         {"address, pictures flowing", true, true, {}},
@@ -293,6 +294,7 @@ TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
         {"port, the server chosen midway", false, true,
          [&](ZorvanMacAppDelegate& a) { chooseItem(a.serversMenu(), 0); }},
         {"port, a reload midway", false, true, [](ZorvanMacAppDelegate& a) { a.openServer(); }},
+        {"port, the camera wall on", false, true, {}, true},
     };
     const auto script = camerasServer(camerasDoc({"Gate", "Yard"}));
     for (const Case& c : cases) {
@@ -327,6 +329,11 @@ TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
         start([&](ZorvanMacAppDelegate& a) { a.reconnector()->setTiming({100, 100, 5000}); });
         if (c.reachable) {
             ASSERT_TRUE(waitUntil([&] { return picturesOf(*initial) > 0; }));
+            if (c.wall) {
+                app->toggleWall(true);
+                const size_t before = picturesOf(*initial);
+                ASSERT_TRUE(waitUntil([&] { return picturesOf(*initial) > before + 2; }));
+            }
         } else {
             ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); }));
             spinFor(300);

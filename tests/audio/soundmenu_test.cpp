@@ -23,6 +23,7 @@
 #include "testutil.h"
 #include "touchimage.h"
 #include "zorvanmacappdelegate.h"
+#include "zvserversettings.h"
 
 namespace {
 
@@ -115,6 +116,16 @@ TEST_F(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
     EXPECT_FALSE(stream->isPlaying());
     toggle()->trigger();
     EXPECT_EQ(app->playerView()->netStreamer(), stream);
+    ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000));
+
+    // The server list open: nothing may reach a half-typed address, so the
+    // sound pauses (its toggle stays on) and comes back at the close.
+    app->preference();
+    EXPECT_TRUE(waitUntil([&] { return !stream->isPlaying() && !stream->downloadThreadInUse(); }));
+    EXPECT_TRUE(toggle()->isChecked());
+    spinFor(300);
+    EXPECT_FALSE(stream->downloadThreadInUse()) << "no stream while the list is open";
+    app->settingsWindow()->close();
     ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000));
 
     const std::string folder = AudioTempFolder::path();
