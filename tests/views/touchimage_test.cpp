@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "touchimage.h"
 
@@ -281,5 +282,37 @@ TEST(TouchImage, PaintsThePictureFittedWithItsFineDetailAveraged) {
             }
         }
         EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST(TouchImage, ZoomedItPaintsOnlyThePartZoomedTo) {
+    // Four quadrants of four colours; 2x at a corner shows that corner's alone.
+    QImage picture(400, 300, QImage::Format_RGB32);
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) picture.setPixel(x, y, colours[(y >= 150) * 2 + (x >= 200)]);
+    struct Case {
+        QPointF at;
+        double factor;
+        int colours;  // distinct colours painted
+        QRgb centre;
+    } cases[] = {
+        {{0, 0}, 2.0, 1, colours[0]},     {{399, 0}, 2.0, 1, colours[1]},
+        {{0, 299}, 2.0, 1, colours[2]},   {{399, 299}, 2.0, 1, colours[3]},
+        {{200, 150}, 1.0, 4, colours[3]},  // the whole picture
+    };
+    TouchImage view;
+    view.resize(400, 300);
+    view.show();
+    view.setPicture(picture);
+    for (const Case& c : cases) {
+        view.resetZoom();
+        view.zoomAt(c.factor, c.at);
+        const QImage painted = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        std::set<QRgb> seen;
+        for (QPoint p : {QPoint(5, 5), QPoint(394, 5), QPoint(5, 294), QPoint(394, 294)})
+            seen.insert(painted.pixel(p));
+        EXPECT_EQ(int(seen.size()), c.colours) << c.at.x() << "," << c.at.y();
+        EXPECT_EQ(painted.pixel(200, 150), c.centre) << c.at.x() << "," << c.at.y();
     }
 }
