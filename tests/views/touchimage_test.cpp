@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -315,4 +317,59 @@ TEST(TouchImage, ZoomedItPaintsOnlyThePartZoomedTo) {
         EXPECT_EQ(int(seen.size()), c.colours) << c.at.x() << "," << c.at.y();
         EXPECT_EQ(painted.pixel(200, 150), c.centre) << c.at.x() << "," << c.at.y();
     }
+}
+
+TEST(TouchImage, EachZoomControlZoomsAndNoneStepsTheCamera) {
+    QPointingDevice touchpad("test touch-pad", 4244, QInputDevice::DeviceType::TouchPad,
+                             QPointingDevice::PointerType::Finger,
+                             QInputDevice::Capability::Position, 2, 0);
+    const double root2 = std::sqrt(2.0);
+    const auto wheel = [](TouchImage* v, Qt::KeyboardModifiers mods) {
+        QWheelEvent e(QPointF(50, 50), v->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(v, &e);
+    };
+    const auto pinch = [&](TouchImage* v, double spread) {
+        const QPointF at(50, 50), global = v->mapToGlobal(at);
+        for (auto [type, value] :
+             {std::pair{Qt::BeginNativeGesture, 0.0}, std::pair{Qt::ZoomNativeGesture, spread},
+              std::pair{Qt::EndNativeGesture, 0.0}}) {
+            QNativeGestureEvent e(type, &touchpad, 2, at, at, global, value, QPointF());
+            QApplication::sendEvent(v, &e);
+        }
+    };
+    const auto key = [](TouchImage* v, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(v, k, mods);
+    };
+    struct Case {
+        const char* what;
+        double from;
+        std::function<void(TouchImage*)> act;
+        double factor;
+    } cases[] = {
+        {"Ctrl+wheel notch", 1, [&](TouchImage* v) { wheel(v, Qt::ControlModifier); }, root2},
+        {"wheel without Ctrl", 1, [&](TouchImage* v) { wheel(v, Qt::NoModifier); }, 1},
+        {"pinch spreading", 1, [&](TouchImage* v) { pinch(v, 1.0); }, 2},
+        {"pinch closing", 4, [&](TouchImage* v) { pinch(v, -0.5); }, 2},
+        {"+", 1, [&](TouchImage* v) { key(v, Qt::Key_Plus, Qt::ShiftModifier); }, root2},
+        {"=", 1, [&](TouchImage* v) { key(v, Qt::Key_Equal); }, root2},
+        {"keypad +", 2, [&](TouchImage* v) { key(v, Qt::Key_Plus, Qt::KeypadModifier); },
+         2 * root2},
+        {"-", 2, [&](TouchImage* v) { key(v, Qt::Key_Minus); }, root2},
+        {"- at 1x", 1, [&](TouchImage* v) { key(v, Qt::Key_Minus); }, 1},
+        {"+ at 8x", 8, [&](TouchImage* v) { key(v, Qt::Key_Plus); }, 8},
+        {"0", 8, [&](TouchImage* v) { key(v, Qt::Key_0); }, 1},
+    };
+    Window w;
+    auto menu = cameraMenu(3, {1});
+    w.view->setCamerasMenu(menu.get());
+    w.view->setPicture(QImage(400, 300, QImage::Format_RGB32));
+    QSignalSpy steps(w.view, &TouchImage::cameraChosen);
+    for (const Case& c : cases) {
+        w.view->resetZoom();
+        w.view->zoomAt(c.from, QPointF(50, 50));
+        c.act(w.view);
+        EXPECT_NEAR(w.view->zoom().factor(), c.factor, 1e-9) << c.what;
+    }
+    EXPECT_EQ(steps.size(), 0);
 }
