@@ -4,6 +4,8 @@
 // zoom's own arithmetic is ZoomState's.
 
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -34,18 +36,16 @@ protected:
     void drag(QPointF from, QPointF to) {
         TouchImage* view = app->mainImage();
         const QPointF origin = view->mapToGlobal(QPointF(0, 0));
-        // Presses far apart in time: never a double click.
-        clockMs += 10000;
-        QMouseEvent press(QEvent::MouseButtonPress, from, origin + from, Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        press.setTimestamp(clockMs);
-        QApplication::sendEvent(view, &press);
-        QMouseEvent move(QEvent::MouseMove, to, origin + to, Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(view, &move);
-        QMouseEvent release(QEvent::MouseButtonRelease, to, origin + to, Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view, &release);
+        clockMs += 10000;  // presses far apart: never a double click
+        for (auto [type, at, buttons] : {std::tuple{QEvent::MouseButtonPress, from, Qt::LeftButton},
+                                         {QEvent::MouseMove, to, Qt::LeftButton},
+                                         {QEvent::MouseButtonRelease, to, Qt::NoButton}}) {
+            QMouseEvent e(type, at, origin + at,
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+            e.setTimestamp(clockMs);
+            QApplication::sendEvent(view, &e);
+        }
     }
     quint64 clockMs = 0;
 };
@@ -114,4 +114,18 @@ TEST_F(Zoom, DragPansAndAnotherCameraShowsTheWholePicture) {
     EXPECT_EQ(view->zoom().factor(), 1.0);
     EXPECT_EQ(view->zoom().visible(), QRectF(0, 0, 1, 1));
     EXPECT_TRUE(waitForRequest(s, before, "/c/1/image", "400x300"));
+
+    // A pinch spreading the fingers to twice their distance: 2x, and no camera step.
+    QPointingDevice pad("pad", 4245, QInputDevice::DeviceType::TouchPad,
+                        QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 2,
+                        0);
+    for (auto [type, value] : {std::pair{Qt::BeginNativeGesture, 0.0},
+                               {Qt::ZoomNativeGesture, 1.0},
+                               {Qt::EndNativeGesture, 0.0}}) {
+        QNativeGestureEvent e(type, &pad, 2, {200, 150}, {200, 150},
+                              view->mapToGlobal(QPointF(200, 150)), value, {});
+        QApplication::sendEvent(view, &e);
+    }
+    EXPECT_EQ(view->zoom().factor(), 2.0);
+    EXPECT_EQ(settings->cameraIdx(), 1);
 }

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
+#include <QPainter>
 #include <QPointingDevice>
 #include <QScreen>
 #include <QSignalSpy>
@@ -16,11 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 
 #include "touchimage.h"
 
@@ -288,88 +286,21 @@ TEST(TouchImage, PaintsThePictureFittedWithItsFineDetailAveraged) {
 }
 
 TEST(TouchImage, ZoomedItPaintsOnlyThePartZoomedTo) {
-    // Four quadrants of four colours; 2x at a corner shows that corner's alone.
-    QImage picture(400, 300, QImage::Format_RGB32);
+    // Four quadrants of four colours: 2x at a corner shows that corner's alone.
     const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 400; ++x) picture.setPixel(x, y, colours[(y >= 150) * 2 + (x >= 200)]);
-    struct Case {
-        QPointF at;
-        double factor;
-        int colours;  // distinct colours painted
-        QRgb centre;
-    } cases[] = {
-        {{0, 0}, 2.0, 1, colours[0]},     {{399, 0}, 2.0, 1, colours[1]},
-        {{0, 299}, 2.0, 1, colours[2]},   {{399, 299}, 2.0, 1, colours[3]},
-        {{200, 150}, 1.0, 4, colours[3]},  // the whole picture
-    };
+    QImage picture(400, 300, QImage::Format_RGB32);
+    for (int i = 0; i < 4; ++i)
+        QPainter(&picture).fillRect(i % 2 * 200, i / 2 * 150, 200, 150, colours[i]);
     TouchImage view;
     view.resize(400, 300);
     view.show();
     view.setPicture(picture);
-    for (const Case& c : cases) {
+    const QPointF corners[] = {{0, 0}, {399, 0}, {0, 299}, {399, 299}};
+    for (int i = 0; i < 4; ++i) {
         view.resetZoom();
-        view.zoomAt(c.factor, c.at);
+        view.zoomAt(2.0, corners[i]);
         const QImage painted = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        std::set<QRgb> seen;
-        for (QPoint p : {QPoint(5, 5), QPoint(394, 5), QPoint(5, 294), QPoint(394, 294)})
-            seen.insert(painted.pixel(p));
-        EXPECT_EQ(int(seen.size()), c.colours) << c.at.x() << "," << c.at.y();
-        EXPECT_EQ(painted.pixel(200, 150), c.centre) << c.at.x() << "," << c.at.y();
+        for (QPoint p : {QPoint(5, 5), QPoint(394, 294), QPoint(200, 150)})
+            EXPECT_EQ(painted.pixel(p), colours[i]) << i << ": " << p.x() << "," << p.y();
     }
-}
-
-TEST(TouchImage, EachZoomControlZoomsAndNoneStepsTheCamera) {
-    QPointingDevice touchpad("test touch-pad", 4244, QInputDevice::DeviceType::TouchPad,
-                             QPointingDevice::PointerType::Finger,
-                             QInputDevice::Capability::Position, 2, 0);
-    const double root2 = std::sqrt(2.0);
-    const auto wheel = [](TouchImage* v, Qt::KeyboardModifiers mods) {
-        QWheelEvent e(QPointF(50, 50), v->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
-                      Qt::NoButton, mods, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(v, &e);
-    };
-    const auto pinch = [&](TouchImage* v, double spread) {
-        const QPointF at(50, 50), global = v->mapToGlobal(at);
-        for (auto [type, value] :
-             {std::pair{Qt::BeginNativeGesture, 0.0}, std::pair{Qt::ZoomNativeGesture, spread},
-              std::pair{Qt::EndNativeGesture, 0.0}}) {
-            QNativeGestureEvent e(type, &touchpad, 2, at, at, global, value, QPointF());
-            QApplication::sendEvent(v, &e);
-        }
-    };
-    const auto key = [](TouchImage* v, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(v, k, mods);
-    };
-    struct Case {
-        const char* what;
-        double from;
-        std::function<void(TouchImage*)> act;
-        double factor;
-    } cases[] = {
-        {"Ctrl+wheel notch", 1, [&](TouchImage* v) { wheel(v, Qt::ControlModifier); }, root2},
-        {"wheel without Ctrl", 1, [&](TouchImage* v) { wheel(v, Qt::NoModifier); }, 1},
-        {"pinch spreading", 1, [&](TouchImage* v) { pinch(v, 1.0); }, 2},
-        {"pinch closing", 4, [&](TouchImage* v) { pinch(v, -0.5); }, 2},
-        {"+", 1, [&](TouchImage* v) { key(v, Qt::Key_Plus, Qt::ShiftModifier); }, root2},
-        {"=", 1, [&](TouchImage* v) { key(v, Qt::Key_Equal); }, root2},
-        {"keypad +", 2, [&](TouchImage* v) { key(v, Qt::Key_Plus, Qt::KeypadModifier); },
-         2 * root2},
-        {"-", 2, [&](TouchImage* v) { key(v, Qt::Key_Minus); }, root2},
-        {"- at 1x", 1, [&](TouchImage* v) { key(v, Qt::Key_Minus); }, 1},
-        {"+ at 8x", 8, [&](TouchImage* v) { key(v, Qt::Key_Plus); }, 8},
-        {"0", 8, [&](TouchImage* v) { key(v, Qt::Key_0); }, 1},
-    };
-    Window w;
-    auto menu = cameraMenu(3, {1});
-    w.view->setCamerasMenu(menu.get());
-    w.view->setPicture(QImage(400, 300, QImage::Format_RGB32));
-    QSignalSpy steps(w.view, &TouchImage::cameraChosen);
-    for (const Case& c : cases) {
-        w.view->resetZoom();
-        w.view->zoomAt(c.from, QPointF(50, 50));
-        c.act(w.view);
-        EXPECT_NEAR(w.view->zoom().factor(), c.factor, 1e-9) << c.what;
-    }
-    EXPECT_EQ(steps.size(), 0);
 }
