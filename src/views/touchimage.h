@@ -164,7 +164,8 @@ private:
     void drawPicture(QPainter& p);
     void showPicture(const QImage& image, const QByteArray& bytes, const QDateTime& arrived);
     void forgetPicture();
-    // Where the picture is drawn in the view, in points; empty without one.
+    // Where the picture is drawn in the view, in points; the whole view
+    // without one.
     QRectF pictureArea() const;
     bool zoomEvent(QWheelEvent& event);
     bool zoomKey(const QKeyEvent& event);
