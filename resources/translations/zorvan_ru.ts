@@ -55,6 +55,10 @@
         <source>Listen</source>
         <translation>Слушать</translation>
     </message>
+    <message>
+        <source>&amp;Save Picture</source>
+        <translation>&amp;Сохранить снимок</translation>
+    </message>
 </context>
 <context>
     <name>ZVServerSettings</name>
@@ -220,6 +224,18 @@
     <message>
         <source>The system keyring did not take the passwords.</source>
         <translation>Системная связка ключей не приняла пароли.</translation>
+    </message>
+    <message>
+        <source>Saved to %1</source>
+        <translation>Сохранено в %1</translation>
+    </message>
+    <message>
+        <source>Cannot save the picture: %1</source>
+        <translation>Не удаётся сохранить снимок: %1</translation>
+    </message>
+    <message>
+        <source>no pictures folder</source>
+        <translation>нет папки изображений</translation>
     </message>
 </context>
 </TS>

@@ -55,6 +55,10 @@
         <source>Listen</source>
         <translation>收听</translation>
     </message>
+    <message>
+        <source>&amp;Save Picture</source>
+        <translation>保存图片(&amp;S)</translation>
+    </message>
 </context>
 <context>
     <name>ZVServerSettings</name>
@@ -220,6 +224,18 @@
     <message>
         <source>The system keyring did not take the passwords.</source>
         <translation>系统密钥环未能保存密码。</translation>
+    </message>
+    <message>
+        <source>Saved to %1</source>
+        <translation>已保存到 %1</translation>
+    </message>
+    <message>
+        <source>Cannot save the picture: %1</source>
+        <translation>无法保存图片：%1</translation>
+    </message>
+    <message>
+        <source>no pictures folder</source>
+        <translation>没有图片文件夹</translation>
     </message>
 </context>
 </TS>

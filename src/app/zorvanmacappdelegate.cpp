@@ -5,6 +5,7 @@
 #include "mainthreadcall.h"
 #include "passwordvault.h"
 #include "phonelist.h"
+#include "picturesaver.h"
 #include "playerview.h"
 #include "reconnector.h"
 #include "restwhilehidden.h"
@@ -82,6 +83,7 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
             &ZorvanMacAppDelegate::pictureServerBack);
     createVolumeSlider();
     connectCommands();
+    createPictureCommands();
     createWallCommands();
 }
 

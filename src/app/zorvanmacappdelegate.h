@@ -21,6 +21,7 @@ class QActionGroup;
 class QMenu;
 class QMessageBox;
 class PasswordVault;
+class PictureSaver;
 class PlayerView;
 class QSlider;
 class QWidgetAction;
@@ -112,6 +113,10 @@ public:
     CameraWall* cameraWall() const;
     // The wall's page and pictures; its server is none while the wall is off.
     WallMode* wallMode() const { return wall_.get(); }
+    // Save Picture: the shown camera's last picture (in the wall the
+    // selected cell's) as the server sent it, into the pictures folder's
+    // "Zorvan" folder. Enabled while there is such a picture.
+    QAction* savePictureAction() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -170,6 +175,16 @@ private:
     void moveSelection(int key);
     void checkCamerasOnPage(const CamServer* server);
 
+    // Save Picture (zorvanmacappdelegate_picture.cpp).
+    void createPictureCommands();
+    // The view whose picture Save Picture saves: the one camera's, or the
+    // wall's selected cell's; none without a selected cell.
+    TouchImage* pictureToSave() const;
+    void updateSaveAction();
+    // Writes view's picture on the saver's thread; a note over the view
+    // says where it went or why not.
+    void savePicture(TouchImage* view);
+
     Settings& settings_;
     // Where the passwords are kept; from start-up, and outliving the server list.
     std::unique_ptr<PasswordVault> vault_;
@@ -199,10 +214,13 @@ private:
     QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::unique_ptr<RestWhileHidden> rest_;
     std::unique_ptr<ServerProbe> pictureProbe_;
-    std::weak_ptr<CamServer> probed_;  // the server whose pictures stopped
-    std::int64_t probedCamera_ = 0;    // and its camera
+    std::weak_ptr<CamServer> probed_;        // the server whose pictures stopped
+    std::int64_t probedCamera_ = 0;          // and its camera
     std::unique_ptr<WallMode> wall_;         // refers to the window's wall: declared after window_
     QActionGroup* camerasOnPage_ = nullptr;  // owned by this controller
     // Set when a camera was opened out of the wall, so that Escape goes back.
     bool openedFromWall_ = false;
+    // Writes saved pictures; ended first, so that no save reports to a
+    // controller being destroyed.
+    std::unique_ptr<PictureSaver> saver_;
 };

@@ -95,6 +95,7 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
     } else {
         ui.mainImage->setFocus();
     }
+    updateSaveAction();
 }
 
 void ZorvanMacAppDelegate::followServer(const std::shared_ptr<CamServer>& server) {

@@ -30,7 +30,9 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Buffering..."),
     QT_TRANSLATE_NOOP("Zorvan", "Closed by server."),
     QT_TRANSLATE_NOOP("Zorvan", "The data format is not supported by this file type."),
-    QT_TRANSLATE_NOOP("Zorvan", "The file is malformed, or otherwise not a valid instance of an audio file of its type."),
+    QT_TRANSLATE_NOOP(
+        "Zorvan",
+        "The file is malformed, or otherwise not a valid instance of an audio file of its type."),
     QT_TRANSLATE_NOOP("Zorvan", "This microphone has no usable sound address."),
     QT_TRANSLATE_NOOP("Zorvan", "Cannot create the temporary sound file."),
     QT_TRANSLATE_NOOP("Zorvan", "Cannot communicate with the server."),
@@ -47,6 +49,10 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "%1 pictures/s"),
     QT_TRANSLATE_NOOP("Zorvan", "%1 pictures/s, round trip %2 ms"),
     QT_TRANSLATE_NOOP("Zorvan", "Show Picture Rate"),
+    // Save Picture's note over the picture
+    QT_TRANSLATE_NOOP("Zorvan", "Saved to %1"),
+    QT_TRANSLATE_NOOP("Zorvan", "Cannot save the picture: %1"),
+    QT_TRANSLATE_NOOP("Zorvan", "no pictures folder"),
 };
 
 }  // namespace zvtexts

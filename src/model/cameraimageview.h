@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QSizeF>
 
+#include "camerapicture.h"
+
 class CameraView;
 
 // What a camera record needs from the view that shows its pictures. The main
@@ -24,6 +26,9 @@ public:
     // Shows the image in place of the previous one. A null image is a failed
     // picture: the view shows none, or keeps the last one and marks it as old.
     virtual void setPicture(const QImage& image) = 0;
+    // The same with the bytes the image was decoded from and when they
+    // arrived; a view that can save its picture keeps them.
+    virtual void setCameraPicture(const CameraPicture& picture) { setPicture(picture.image); }
     // The view's size in points.
     virtual QSizeF boundsSize() const = 0;
     // Device pixels per point of the screen the view is on. Pictures are
@@ -33,6 +38,9 @@ public:
     // The size to ask a picture for: boundsSize() in device pixels, each
     // side truncated toward zero.
     QSize pixelSize() const;
+    // The size to ask a picture for: pixelSize() unless the view shows a
+    // part of the picture enlarged and wants more of its detail.
+    virtual QSize askedPixels() const { return pixelSize(); }
     // The camera record now shown in this view. The view keeps the reference
     // without owning or calling it.
     virtual void setDelegate(CameraView* record) = 0;

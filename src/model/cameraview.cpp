@@ -26,11 +26,11 @@ QString CameraView::currentResolution() const {
     if (!camera_) return QStringLiteral("0x0");
     // In device pixels rather than points, so the picture is sharp on a
     // high-density screen.
-    const QSize size = camera_->pixelSize();
+    const QSize size = camera_->askedPixels();
     return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
 }
 
-void CameraView::updateCamera(const QImage& image) {
-    if (camera_) camera_->setPicture(image);
+void CameraView::updateCamera(const CameraPicture& picture) {
+    if (camera_) camera_->setCameraPicture(picture);
     setCanLoadNext(true);
 }

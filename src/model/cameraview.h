@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+#include "camerapicture.h"
+
 class CamServer;
 class CameraImageView;
 
@@ -41,13 +43,14 @@ public:
     bool canLoadNext() const { return canLoadNext_.load(); }
     void setCanLoadNext(bool open) { canLoadNext_.store(open); }
 
-    // The view's size in device pixels, truncated, as "WxH"; "0x0" without a
+    // The size the view asks pictures for (its size in device pixels,
+    // truncated, or more while it is zoomed in) as "WxH"; "0x0" without a
     // view.
     QString currentResolution() const;
 
-    // Puts the image (or none) into the view and reopens the gate. Must run on
-    // the main thread.
-    void updateCamera(const QImage& image);
+    // Puts the picture (or none) into the view and reopens the gate. Must run
+    // on the main thread.
+    void updateCamera(const CameraPicture& picture);
 
 private:
     friend class CameraImageView;

@@ -128,7 +128,7 @@ public:
     void tickVideo();
     // Hands a fetched picture (or none) to the camera at p: on the main
     // thread at once, from the picture job's worker thread without waiting.
-    void updateCamera(std::int64_t p, const QImage& image);
+    void updateCamera(std::int64_t p, const CameraPicture& picture);
     // The picture job for the camera at p was cancelled before it ran: opens
     // that camera's gate without touching its view. Main thread.
     void pictureCancelled(std::int64_t p);
@@ -158,7 +158,7 @@ public:
 
 private:
     // Places a fetched picture on the main thread and asks for the next one.
-    void placePicture(std::int64_t p, const QImage& image);
+    void placePicture(std::int64_t p, const CameraPicture& picture);
     mutable std::mutex textLock_;  // guards the six text fields
     QString name_, host_, port_, login_, password_, fps_;
 

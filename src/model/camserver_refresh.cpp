@@ -111,21 +111,23 @@ void CamServer::tickVideo() {
     loader->loadCameraIndex(index, camera->imageUri, camera->currentResolution());
 }
 
-void CamServer::updateCamera(std::int64_t p, const QImage& image) {
+void CamServer::updateCamera(std::int64_t p, const CameraPicture& picture) {
     pictureInFlight_ = false;
     // The worker hands the picture over and goes back to its pool without
     // waiting for the main thread: a picture wakes one thread fewer, and the
     // next request finds this same worker idle, its connection and decode
     // buffers still warm. The record stays alive until the picture is placed.
-    MainThreadCall::post([self = shared_from_this(), p, image] { self->placePicture(p, image); });
+    MainThreadCall::post(
+        [self = shared_from_this(), p, picture] { self->placePicture(p, picture); });
 }
 
-void CamServer::placePicture(std::int64_t p, const QImage& image) {
+void CamServer::placePicture(std::int64_t p, const CameraPicture& picture) {
+    const QImage& image = picture.image;
     const auto cameras = getCameras();
     if (p >= 0 && cameras && p < static_cast<std::int64_t>(cameras->size())) {
         CameraView* camera = (*cameras)[static_cast<size_t>(p)].get();
         if (timer_ && p == currentCameraIndex_) {
-            camera->updateCamera(image);
+            camera->updateCamera(picture);
             schedule_.answered(!image.isNull());
             if (image.isNull() && pictureFailed_) {
                 // The listener may stop the refresh: it is told last.

@@ -142,18 +142,19 @@ void WallRefresh::tick(Camera& camera) {
     std::weak_ptr<WallRefresh*> weak = self_;
     loader_->requestPicture(
         camera.index, camera.imageUri, camera.view->pixelSize(),
-        [weak, index = camera.index, generation = camera.generation](const QImage& image) {
-            if (auto self = weak.lock()) (*self)->answered(index, generation, image);
+        [weak, index = camera.index, generation = camera.generation](const CameraPicture& picture) {
+            if (auto self = weak.lock()) (*self)->answered(index, generation, picture);
         });
 }
 
-void WallRefresh::answered(std::int64_t index, std::uint64_t generation, const QImage& image) {
+void WallRefresh::answered(std::int64_t index, std::uint64_t generation,
+                           const CameraPicture& picture) {
     Camera* camera = find(index);
     // A camera that left the page, or left and came back since it asked:
     // this picture is not for the view that now shows it.
     if (!camera || camera->generation != generation || !camera->inFlight) return;
     camera->inFlight = false;
-    camera->schedule.answered(!image.isNull());
-    camera->view->setPicture(image);
+    camera->schedule.answered(!picture.image.isNull());
+    camera->view->setCameraPicture(picture);
     tick(*camera);
 }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-class QImage;
+struct CameraPicture;
 
 class CamServer;
 class CameraImageView;
@@ -52,7 +52,7 @@ private:
     // Asks for the camera's next picture when its slot has come, or sets its
     // timer for the slot.
     void tick(Camera& camera);
-    void answered(std::int64_t index, std::uint64_t generation, const QImage& image);
+    void answered(std::int64_t index, std::uint64_t generation, const CameraPicture& picture);
     Camera* find(std::int64_t index) const;
 
     std::shared_ptr<CamServer> server_;

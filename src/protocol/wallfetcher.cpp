@@ -95,7 +95,7 @@ struct WallFetcher::Engine {
         QSize asked;
         std::optional<QByteArray> body;
     };
-    using Deliver = std::function<void(std::int64_t, std::uint64_t, const QImage&)>;
+    using Deliver = std::function<void(std::int64_t, std::uint64_t, const CameraPicture&)>;
 
     // The loop's multi handle keeps libcurl's defaults, which suit a page
     // of cameras: no cap on connections to one host or in all, nothing
@@ -270,10 +270,17 @@ private:
                 const auto it = wanted_.find(job.index);
                 if (it == wanted_.end() || it->second != job.id) continue;
             }
-            QImage image;
-            if (job.body && !job.body->isEmpty())
-                image = PictureDecoder::decode(*job.body, job.asked);
-            deliver_(job.index, job.id, image);
+            CameraPicture picture;
+            if (job.body && !job.body->isEmpty()) {
+                picture.image = PictureDecoder::decode(*job.body, job.asked);
+                // The answer's own bytes go along (shared, not copied), so
+                // that the cell's picture can be saved as it was sent.
+                if (!picture.image.isNull()) {
+                    picture.bytes = *job.body;
+                    picture.arrived = QDateTime::currentDateTimeUtc();
+                }
+            }
+            deliver_(job.index, job.id, picture);
         }
     }
 
@@ -302,11 +309,11 @@ WallFetcher::WallFetcher(std::shared_ptr<CamServer> server, Options options)
     : server_(std::move(server)), self_(std::make_shared<WallFetcher*>(this)) {
     std::weak_ptr<WallFetcher*> weak = self_;
     engine_ = std::make_unique<Engine>(
-        options, [weak](std::int64_t index, std::uint64_t id, const QImage& image) {
+        options, [weak](std::int64_t index, std::uint64_t id, const CameraPicture& picture) {
             // Posted without waiting: the decoder goes straight on with the
             // next picture. A fetcher gone by then drops the answer.
-            MainThreadCall::post([weak, index, id, image] {
-                if (auto self = weak.lock()) (*self)->deliver(index, id, image);
+            MainThreadCall::post([weak, index, id, picture] {
+                if (auto self = weak.lock()) (*self)->deliver(index, id, picture);
             });
         });
 }
@@ -318,7 +325,7 @@ WallFetcher::~WallFetcher() {
 }
 
 void WallFetcher::requestPicture(std::int64_t index, const QString& imageUri, QSize pixelSize,
-                                 std::function<void(const QImage&)> done) {
+                                 std::function<void(const CameraPicture&)> done) {
     const std::uint64_t id = nextId_++;
     pending_[index] = {id, std::move(done)};
     const QString resolution = QStringLiteral("%1x%2")
@@ -354,10 +361,10 @@ void WallFetcher::cancel(std::int64_t index) {
     engine_->push(std::move(command));
 }
 
-void WallFetcher::deliver(std::int64_t index, std::uint64_t id, const QImage& image) {
+void WallFetcher::deliver(std::int64_t index, std::uint64_t id, const CameraPicture& picture) {
     const auto it = pending_.find(index);
     if (it == pending_.end() || it->second.id != id) return;  // cancelled or replaced
     auto done = std::move(it->second.done);
     pending_.erase(it);
-    done(image);
+    done(picture);
 }

@@ -39,7 +39,7 @@ public:
     WallFetcher& operator=(const WallFetcher&) = delete;
 
     void requestPicture(std::int64_t index, const QString& imageUri, QSize pixelSize,
-                        std::function<void(const QImage&)> done) override;
+                        std::function<void(const CameraPicture&)> done) override;
     void cancel(std::int64_t index) override;
 
     const std::shared_ptr<CamServer>& server() const { return server_; }
@@ -48,10 +48,10 @@ private:
     struct Engine;
     struct Pending {
         std::uint64_t id;
-        std::function<void(const QImage&)> done;
+        std::function<void(const CameraPicture&)> done;
     };
     // On the main thread: the answer of request id for the camera at index.
-    void deliver(std::int64_t index, std::uint64_t id, const QImage& image);
+    void deliver(std::int64_t index, std::uint64_t id, const CameraPicture& picture);
 
     std::shared_ptr<CamServer> server_;
     std::unordered_map<std::int64_t, Pending> pending_;  // by camera index

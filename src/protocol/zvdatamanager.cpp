@@ -283,9 +283,17 @@ void ZVDataManager::_syncLoadImage(const std::shared_ptr<CamServer>& server, con
                                    const QString& resolution) {
     const std::optional<QByteArray> bytes =
         _sendGetSynchronizeEmptyType(target, pictureUrl(target, uri, resolution));
-    QImage image;
-    if (bytes && !bytes->isEmpty()) image = PictureDecoder::decode(*bytes, askedSize(resolution));
+    CameraPicture picture;
+    if (bytes && !bytes->isEmpty()) {
+        picture.image = PictureDecoder::decode(*bytes, askedSize(resolution));
+        // The bytes travel with the picture (shared, not copied), so that it
+        // can be saved as it was sent.
+        if (!picture.image.isNull()) {
+            picture.bytes = *bytes;
+            picture.arrived = QDateTime::currentDateTimeUtc();
+        }
+    }
     // Handed on once this thread is idle, so that the next picture request,
     // which the hand-over may send at once, runs here again.
-    WorkerThreads::whenIdle([server, index, image] { server->updateCamera(index, image); });
+    WorkerThreads::whenIdle([server, index, picture] { server->updateCamera(index, picture); });
 }

@@ -35,6 +35,11 @@ void CameraWall::setGrid(int cells, int columns) {
         auto* cell = new TouchView(this);
         PreviewTouchImage* image = cell->imageView();
         image->setCamerasMenu(camerasMenu_);
+        image->setSaveAction(saveAction_);
+        connect(image, &TouchImage::saveRequested, this, [this, i] { emit saveRequested(i); });
+        connect(image, &TouchImage::savableChanged, this, [this, i] {
+            if (i == selected_) emit selectedPictureChanged();
+        });
         connect(image, &PreviewTouchImage::pressed, this, [this, i] {
             setFocus(Qt::MouseFocusReason);  // the keys then move from this cell
             emit cellPressed(i);
@@ -49,17 +54,25 @@ void CameraWall::setGrid(int cells, int columns) {
     // Every cell the same size, whatever its picture.
     for (int r = 0; r < rows; ++r) grid_->setRowStretch(r, 1);
     for (int c = 0; c < columns; ++c) grid_->setColumnStretch(c, 1);
+    emit selectedPictureChanged();
 }
 
 void CameraWall::setSelectedCell(int cell) {
     if (cell < 0 || cell >= cellCount()) cell = -1;
+    const bool changed = cell != selected_;
     selected_ = cell;
+    if (changed) emit selectedPictureChanged();
     for (int i = 0; i < cellCount(); ++i) cells_[static_cast<size_t>(i)]->setSelected(i == cell);
 }
 
 void CameraWall::setCamerasMenu(QMenu* menu) {
     camerasMenu_ = menu;
     for (TouchView* cell : cells_) cell->imageView()->setCamerasMenu(menu);
+}
+
+void CameraWall::setSaveAction(QAction* save) {
+    saveAction_ = save;
+    for (TouchView* cell : cells_) cell->imageView()->setSaveAction(save);
 }
 
 void CameraWall::keyPressEvent(QKeyEvent* event) {

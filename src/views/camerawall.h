@@ -5,6 +5,7 @@
 
 #include <vector>
 
+class QAction;
 class QGridLayout;
 class QMenu;
 class TouchView;
@@ -15,7 +16,8 @@ class TouchView;
 //
 // Reports: a click on a cell, a double click or Enter (the selected cell's
 // camera alone), a swipe or wheel tilt (a page step), the arrow keys, and
-// Escape and F (full screen). The right button opens the cameras menu.
+// Escape and F (full screen). The right button opens the cameras menu, with
+// Save Picture for the cell's picture when the window offers it.
 // Main thread only.
 class CameraWall : public QWidget {
     Q_OBJECT
@@ -36,6 +38,9 @@ public:
 
     // The cameras menu (not owned) opened by the right button on a cell.
     void setCamerasMenu(QMenu* menu);
+    // The window's Save Picture item (not owned), offered in each cell's
+    // context menu for that cell's picture.
+    void setSaveAction(QAction* save);
 
     QSize sizeHint() const override { return {640, 480}; }
 
@@ -46,6 +51,10 @@ signals:
     void arrowKey(int key);
     void escapePressed();
     void fullScreenKey();
+    // Save Picture chosen from the context menu of a cell.
+    void saveRequested(int cell);
+    // The selected cell, or whether its picture can be saved, changed.
+    void selectedPictureChanged();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -56,4 +65,5 @@ private:
     int columns_ = 1;
     int selected_ = -1;
     QPointer<QMenu> camerasMenu_;
+    QPointer<QAction> saveAction_;
 };

@@ -19,7 +19,9 @@
 #include <QtMath>
 
 TouchImage::TouchImage(QWidget* parent)
-    : QWidget(parent), freshness_(new PictureFreshness([this] { update(); }, this)) {
+    : QWidget(parent),
+      note_([this] { update(); }),
+      freshness_(new PictureFreshness([this] { update(); }, this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(64, 48);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -34,17 +36,40 @@ TouchImage::~TouchImage() {
 }
 
 void TouchImage::setPicture(const QImage& image) {
+    showPicture(image, QByteArray(), QDateTime());
+}
+
+void TouchImage::setCameraPicture(const CameraPicture& picture) {
+    showPicture(picture.image, picture.bytes, picture.arrived);
+}
+
+void TouchImage::showPicture(const QImage& image, const QByteArray& bytes,
+                             const QDateTime& arrived) {
     freshness_->pictureArrived(!image.isNull());
-    // A failed picture leaves the last good one; its age tells the rest.
+    // A failed picture leaves the last good one, and its bytes: what is on
+    // screen is what would be saved. Its age tells the rest.
     if (image.isNull()) return;
+    const bool wasSavable = hasSavablePicture();
     picture_ = image;
+    pictureBytes_ = bytes;
+    pictureArrived_ = arrived;
     fitted_ = QImage();
     update();
+    if (hasSavablePicture() != wasSavable) emit savableChanged(!wasSavable);
+}
+
+void TouchImage::forgetPicture() {
+    const bool wasSavable = hasSavablePicture();
+    picture_ = QImage();
+    fitted_ = QImage();
+    pictureBytes_ = QByteArray();
+    pictureArrived_ = QDateTime();
+    if (wasSavable) emit savableChanged(false);
 }
 
 void TouchImage::clearPicture() {
-    picture_ = QImage();
-    fitted_ = QImage();
+    forgetPicture();
+    zoom_.reset();
     // No camera is shown any more: nothing to warn of until one is.
     shownServer_ = nullptr;
     shownImageUri_.clear();
@@ -60,8 +85,9 @@ void TouchImage::setDelegate(CameraView* record) {
     if (record && server == shownServer_ && imageUri == shownImageUri_) return;
     shownServer_ = server;
     shownImageUri_ = imageUri;
-    picture_ = QImage();
-    fitted_ = QImage();
+    forgetPicture();
+    // Another camera (or server) starts at the whole picture.
+    zoom_.reset();
     if (record) {
         freshness_->restart();
     } else {
@@ -82,36 +108,63 @@ void TouchImage::paintEvent(QPaintEvent*) {
         drawPicture(p);
     }
     freshness_->paint(p, rect());
+    note_.paint(p, rect());
+}
+
+TouchImage::Placement TouchImage::placement() const {
+    // Fit inside the view, aspect kept, centred, in device pixels so that
+    // a high-density screen gets every pixel of the picture. Zoomed, the
+    // part zoomed to is what fits.
+    Placement out;
+    out.ratio = devicePixelRatioF();
+    out.device = QSize(qRound(width() * out.ratio), qRound(height() * out.ratio));
+    const QRectF part = zoom_.visible();
+    const QSizeF whole(picture_.size());
+    out.source = QRect(qRound(part.x() * whole.width()), qRound(part.y() * whole.height()),
+                       std::max(1, qRound(part.width() * whole.width())),
+                       std::max(1, qRound(part.height() * whole.height())))
+                     .intersected(picture_.rect());
+    out.target = out.source.size().scaled(out.device, Qt::KeepAspectRatio);
+    out.topLeft = QPoint((out.device.width() - out.target.width()) / 2,
+                         (out.device.height() - out.target.height()) / 2);
+    return out;
+}
+
+QRectF TouchImage::pictureArea() const {
+    if (picture_.isNull()) return QRectF(rect());
+    const Placement at = placement();
+    return QRectF(QPointF(at.topLeft) / at.ratio, QSizeF(at.target) / at.ratio);
 }
 
 void TouchImage::drawPicture(QPainter& p) {
-    // Fit inside the view, aspect kept, centred, in device pixels so that
-    // a high-density screen gets every pixel of the picture.
-    const qreal ratio = devicePixelRatioF();
-    const QSize device(qRound(width() * ratio), qRound(height() * ratio));
-    const QSize target = picture_.size().scaled(device, Qt::KeepAspectRatio);
+    const Placement at = placement();
+    const QSize target = at.target;
     if (target.isEmpty()) {
         p.fillRect(rect(), Qt::black);
         return;
     }
-    // The picture is scaled once, when it arrives or the view's size
-    // changes, and each repaint (the warning's clock, an expose) copies
+    // The picture is scaled once, when it arrives, the view's size or the
+    // zoom changes, and each repaint (the warning's clock, an expose) copies
     // the result: an area-averaging scale of 1920x1080 to 480x270 takes
     // longer than decoding the picture at 1/4, too long for every repaint.
-    // A picture at the target size, as the decoder or a server that
+    // A whole picture at the target size, as the decoder or a server that
     // honours the asked size makes it, is drawn as it is.
     const QImage* shown = &picture_;
-    if (target != picture_.size()) {
-        if (fitted_.size() != target) {
+    if (at.source != picture_.rect() || target != picture_.size()) {
+        if (fitted_.size() != target || fittedPart_ != zoom_.visible()) {
+            const QImage part = at.source == picture_.rect() ? picture_ : picture_.copy(at.source);
             // An area-averaging scale: a picture decoded at up to twice the
             // view's size (the decoder's nearest scale) keeps its fine
             // detail instead of sampling every other pixel.
-            fitted_ = picture_.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            fitted_ = part.size() == target
+                          ? part
+                          : part.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            fittedPart_ = zoom_.visible();
         }
         shown = &fitted_;
     }
-    const QPoint topLeft((device.width() - target.width()) / 2,
-                         (device.height() - target.height()) / 2);
+    const qreal ratio = at.ratio;
+    const QPoint topLeft = at.topLeft;
     // Black only around the picture (the pixels it covers whole): filling
     // the whole view under it cost more than drawing the picture, in every
     // cell of a camera wall at every picture.
@@ -122,7 +175,7 @@ void TouchImage::drawPicture(QPainter& p) {
     if (ratio == 1.0) {
         p.drawImage(topLeft, *shown);
     } else {
-        p.drawImage(QRectF(QPointF(topLeft) / ratio, QSizeF(target) / ratio), *shown);
+        p.drawImage(place, *shown);
     }
 }
 
@@ -223,11 +276,33 @@ bool TouchImage::eventFilter(QObject* watched, QEvent* event) {
 
 // --- pointer ---
 
-QMenu* TouchImage::menuForEvent(const QMouseEvent& event) const {
+QMenu* TouchImage::menuForEvent(const QMouseEvent& event) {
     if (event.type() != QEvent::MouseButtonPress || event.button() != Qt::RightButton)
         return nullptr;
+    if (saveAction_) return contextMenu();
     if (!camerasMenu_ || camerasMenu_->isEmpty()) return nullptr;
     return camerasMenu_;
+}
+
+QMenu* TouchImage::contextMenu() {
+    // The cameras menu's own items: a menu reports its items' triggers
+    // wherever they were chosen, so a camera chosen here reaches the same
+    // command as from the menu bar.
+    if (!contextMenu_) contextMenu_ = new QMenu(this);
+    contextMenu_->clear();
+    if (camerasMenu_ && !camerasMenu_->isEmpty()) {
+        contextMenu_->addActions(camerasMenu_->actions());
+        contextMenu_->addSeparator();
+    }
+    // An item of its own rather than the window's: it saves this view's
+    // picture (a wall cell's may not be the selected one), and is enabled
+    // by this view's picture alone.
+    const QString shortcut = saveAction_->shortcut().toString(QKeySequence::NativeText);
+    QAction* save = contextMenu_->addAction(saveAction_->text() +
+                                            (shortcut.isEmpty() ? QString() : u'\t' + shortcut));
+    save->setEnabled(hasSavablePicture());
+    connect(save, &QAction::triggered, this, &TouchImage::saveRequested);
+    return contextMenu_;
 }
 
 void TouchImage::mousePressEvent(QMouseEvent* event) {
@@ -269,11 +344,19 @@ void TouchImage::leftPress(const QMouseEvent& event) {
     clickCount_ = (near && soon) ? clickCount_ + 1 : 1;
     lastClickMs_ = now;
     lastClickPos_ = pos;
+    lastDragPos_ = pos;
     mayMoveWindow_ = clickCount_ == 1;
     if (clickCount_ > 1) toggleFullScreen();
 }
 
 void TouchImage::mouseMoveEvent(QMouseEvent* event) {
+    // Zoomed in, a drag moves the picture under the view instead.
+    if (mayMoveWindow_ && (event->buttons() & Qt::LeftButton) && zoom_.zoomed()) {
+        panBy(event->globalPosition() - lastDragPos_);
+        lastDragPos_ = event->globalPosition();
+        event->accept();
+        return;
+    }
     // A press in the picture may move the window, as a title bar would.
     if (mayMoveWindow_ && (event->buttons() & Qt::LeftButton) && !inFullScreen_ &&
         (event->globalPosition() - lastClickPos_).manhattanLength() >=
@@ -292,13 +375,16 @@ void TouchImage::mouseReleaseEvent(QMouseEvent* event) {
 // --- touch-pad and keys ---
 
 void TouchImage::wheelEvent(QWheelEvent* event) {
-    apply(gestures_.wheel(*event));
+    if (!zoomEvent(*event)) apply(gestures_.wheel(*event));
     event->accept();
 }
 
 bool TouchImage::event(QEvent* event) {
     if (event->type() == QEvent::NativeGesture) {
-        apply(gestures_.nativeGesture(*static_cast<QNativeGestureEvent*>(event)));
+        // A pinch zooms; the tracker, which sees it too, then steps no camera.
+        const auto& gesture = *static_cast<QNativeGestureEvent*>(event);
+        zoomGesture(gesture);
+        apply(gestures_.nativeGesture(gesture));
         event->accept();
         return true;
     }
@@ -306,6 +392,7 @@ bool TouchImage::event(QEvent* event) {
 }
 
 void TouchImage::keyPressEvent(QKeyEvent* event) {
+    if (zoomKey(*event)) return;
     const Qt::KeyboardModifiers mods =
         event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
     if (mods == Qt::NoModifier) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QImage>
 #include <QMenu>
 #include <QPointF>
@@ -12,9 +14,14 @@
 #include "cameraimageview.h"
 #include "gesturetracker.h"
 #include "picturefreshness.h"
+#include "picturenote.h"
+#include "zoomstate.h"
 
 class QAction;
+class QKeyEvent;
+class QNativeGestureEvent;
 class QPainter;
+class QWheelEvent;
 
 // The main window's view of the shown camera, and the viewer's pointer,
 // keyboard and touch-pad controls over it.
@@ -26,7 +33,18 @@ class QPainter;
 // size that the camera asks for, so a resized window or full screen gets
 // pictures of the new size from the next picture on.
 //
-// Controls: a right-button press opens the cameras menu as a context menu; a
+// It keeps the last good picture's bytes as the server sent them and when
+// they arrived, so that what is on screen can be saved as it came.
+//
+// Zoom: Ctrl+wheel and a pinch zoom at the pointer, the + and - keys (= too,
+// and the keypad's) at the centre, from 1x to 8x; 0 returns to 1x, and so
+// does showing another camera. While zoomed it paints only the part zoomed
+// to, a left-button drag pans instead of moving the window, and pictures are
+// asked for at the zoomed size (ZoomState::askedSize), so that a camera with
+// the detail shows it.
+//
+// Controls: a right-button press opens the cameras menu as a context menu
+// (with the picture's own items under it, when there are any); a
 // click whose click count is above 1 toggles full screen (so a triple click
 // toggles twice); a horizontal two-finger movement or swipe, and the Left
 // and Right keys, step backward or forward through the cameras menu as a
@@ -42,13 +60,21 @@ public:
 
     // CameraImageView
     void setPicture(const QImage& image) override;
+    void setCameraPicture(const CameraPicture& picture) override;
     QSizeF boundsSize() const override;
+    QSize askedPixels() const override;
     qreal pixelRatio() const override { return devicePixelRatioF(); }
     void setDelegate(CameraView* record) override;
 
     // The camera record shown here, while it exists.
     std::shared_ptr<CameraView> delegate() const { return delegate_.lock(); }
     const QImage& picture() const { return picture_; }
+    // The shown picture's bytes as the server sent them, and when they
+    // arrived (UTC); empty when the picture came without them. A failed
+    // picture keeps the last good one's, as it keeps it on screen.
+    const QByteArray& pictureBytes() const { return pictureBytes_; }
+    const QDateTime& pictureArrived() const { return pictureArrived_; }
+    bool hasSavablePicture() const { return !picture_.isNull() && !pictureBytes_.isEmpty(); }
     // Empties the view and ends the warning until a camera is shown again;
     // setPicture() with no image does not, it keeps the last good picture.
     void clearPicture();
@@ -57,10 +83,16 @@ public:
     // ring that the camera step walks. None until the first camera list.
     void setCamerasMenu(QMenu* menu) { camerasMenu_ = menu; }
     QMenu* camerasMenu() const { return camerasMenu_; }
+    // The window's Save Picture item (not owned): the context menu then
+    // offers it under the cameras, for this view's own picture (enabled
+    // while there is one to save), and choosing it there emits
+    // saveRequested().
+    void setSaveAction(QAction* save) { saveAction_ = save; }
 
-    // The menu to open for a mouse event: the cameras menu for a right-button
-    // press when it has items, none otherwise.
-    QMenu* menuForEvent(const QMouseEvent& event) const;
+    // The menu to open for a mouse event: for a right-button press, the
+    // cameras menu when it has items, or with a save item a menu of the
+    // cameras menu's items and the save item; none otherwise.
+    QMenu* menuForEvent(const QMouseEvent& event);
 
     // Emits cameraChosen() with the item after (forward) or before the last
     // checked item of the cameras menu, wrapping around at both ends; with no
@@ -83,12 +115,25 @@ public:
 
     QSize sizeHint() const override { return {640, 480}; }
 
+    // A short note over the picture that fades after a few seconds.
+    void showNote(const QString& text) { note_.show(text); }
+    const QString& noteText() const { return note_.text(); }
+
+    const ZoomState& zoom() const { return zoom_; }
+    // Zooms to factor about a point of the view (in its own coordinates).
+    void zoomAt(double factor, QPointF viewPoint);
+    void resetZoom();
+
     // How old the picture is: the stale-picture warning and the live figures.
     PictureFreshness& freshness() { return *freshness_; }
 
 signals:
     // A camera step chose this item of the cameras menu.
     void cameraChosen(QAction* item);
+    // hasSavablePicture() changed.
+    void savableChanged(bool savable);
+    // Save Picture was chosen from this view's context menu.
+    void saveRequested();
 
 protected:
     bool event(QEvent* event) override;
@@ -107,12 +152,39 @@ private:
     void watchWindow();
     void showMenuBar(bool show);
     void fillScreenIfIgnored();
+    // Where the picture (or its part zoomed to) goes, in device pixels.
+    struct Placement {
+        qreal ratio = 1.0;
+        QSize device;    // the view
+        QRect source;    // the part of the picture shown
+        QSize target;    // its size on screen
+        QPoint topLeft;  // of the target in the view
+    };
+    Placement placement() const;
     void drawPicture(QPainter& p);
+    void showPicture(const QImage& image, const QByteArray& bytes, const QDateTime& arrived);
+    void forgetPicture();
+    // Where the picture is drawn in the view, in points; the whole view
+    // without one.
+    QRectF pictureArea() const;
+    bool zoomEvent(QWheelEvent& event);
+    bool zoomKey(const QKeyEvent& event);
+    void zoomGesture(const QNativeGestureEvent& event);
+    void panBy(QPointF viewDistance);
+    QMenu* contextMenu();
 
     QImage picture_;
     // picture_ scaled to fit the view, in device pixels, when it does not
     // fit as it is; made at the first paint after either changes.
     QImage fitted_;
+    QRectF fittedPart_;  // the part of picture_ that fitted_ shows, in fractions
+    QByteArray pictureBytes_;
+    QDateTime pictureArrived_;
+    ZoomState zoom_;
+    QPointF lastDragPos_;           // where the last pan step left the pointer (global)
+    QPointer<QAction> saveAction_;  // not owned
+    QMenu* contextMenu_ = nullptr;  // child, made on first use
+    PictureNote note_;
     std::weak_ptr<CameraView> delegate_;  // not owned, never called
     QPointer<QMenu> camerasMenu_;         // not owned
     bool inFullScreen_ = false;

@@ -21,10 +21,10 @@ public:
         std::int64_t index;
         QString uri;
         QSize size;
-        std::function<void(const QImage&)> done;
+        std::function<void(const CameraPicture&)> done;
     };
     void requestPicture(std::int64_t index, const QString& uri, QSize size,
-                        std::function<void(const QImage&)> done) override {
+                        std::function<void(const CameraPicture&)> done) override {
         calls.push_back({index, uri, size, std::move(done)});
     }
     void cancel(std::int64_t index) override { cancels.push_back(index); }

@@ -118,7 +118,8 @@ TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
         options.maxPictureBytes = 4096;
         WallFetcher fetcher(recordFor(http.port(), 1), options);
         std::optional<QImage> got;
-        fetcher.requestPicture(0, "/c/0", {400, 300}, [&](const QImage& i) { got = i; });
+        fetcher.requestPicture(0, "/c/0", {400, 300},
+                               [&](const CameraPicture& p) { got = p.image; });
         ASSERT_TRUE(waitUntil([&] { return got.has_value(); }));
         EXPECT_EQ(got->isNull() ? QSize() : got->size(), c.expected);
         const auto requests = http.requests();
@@ -207,7 +208,7 @@ TEST(WallFetcher, DestroyingItEndsStalledRequestsAtOnce) {
     int done = 0;
     for (int i = 0; i < 4; ++i)
         fetcher->requestPicture(i, QString("/c/%1").arg(i), {64, 48},
-                                [&](const QImage&) { ++done; });
+                                [&](const CameraPicture&) { ++done; });
     ASSERT_TRUE(http.waitForRequests(4));
     QElapsedTimer t;
     t.start();
@@ -240,7 +241,7 @@ TEST(WallFetcher, SixtyFourCamerasOfTheDemoServerAreAnsweredSideBySide) {
     int pictures = 0;
     for (int i = 0; i < 64; ++i) {
         fetcher.requestPicture(i, QString("/cameras/%1/image").arg(i), {32, 24},
-                               [&](const QImage& image) { pictures += !image.isNull(); });
+                               [&](const CameraPicture& p) { pictures += !p.image.isNull(); });
     }
     ASSERT_TRUE(waitUntil([&] { return pictures == 64; }));
     std::lock_guard l(lock);

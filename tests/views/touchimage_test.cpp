@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
+#include <QPainter>
 #include <QPointingDevice>
 #include <QScreen>
 #include <QSignalSpy>
@@ -281,5 +282,25 @@ TEST(TouchImage, PaintsThePictureFittedWithItsFineDetailAveraged) {
             }
         }
         EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST(TouchImage, ZoomedItPaintsOnlyThePartZoomedTo) {
+    // Four quadrants of four colours: 2x at a corner shows that corner's alone.
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
+    QImage picture(400, 300, QImage::Format_RGB32);
+    for (int i = 0; i < 4; ++i)
+        QPainter(&picture).fillRect(i % 2 * 200, i / 2 * 150, 200, 150, colours[i]);
+    TouchImage view;
+    view.resize(400, 300);
+    view.show();
+    view.setPicture(picture);
+    const QPointF corners[] = {{0, 0}, {399, 0}, {0, 299}, {399, 299}};
+    for (int i = 0; i < 4; ++i) {
+        view.resetZoom();
+        view.zoomAt(2.0, corners[i]);
+        const QImage painted = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (QPoint p : {QPoint(5, 5), QPoint(394, 294), QPoint(200, 150)})
+            EXPECT_EQ(painted.pixel(p), colours[i]) << i << ": " << p.x() << "," << p.y();
     }
 }

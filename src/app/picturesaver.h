@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "picturefile.h"
+
+// Writes saved pictures on a thread of its own, so that a slow or stalled
+// disk never holds up the window, one after another in the order asked.
+// Made, used and destroyed on the main thread; each save's done runs there
+// with the outcome. Destruction finishes the saves already asked for (a
+// picture asked to be kept is not lost at quit), then joins; no done runs
+// after it.
+class PictureSaver : public QObject {
+public:
+    using Done = std::function<void(const PictureFile::Saved&)>;
+
+    PictureSaver() = default;
+    ~PictureSaver() override;
+    PictureSaver(const PictureSaver&) = delete;
+    PictureSaver& operator=(const PictureSaver&) = delete;
+
+    // PictureFile::save(folder, cameraName, arrived, bytes), then done.
+    void save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
+              const QByteArray& bytes, Done done);
+
+private:
+    struct Job {
+        QString folder, cameraName;
+        QDateTime arrived;
+        QByteArray bytes;
+        Done done;
+    };
+    void run();
+
+    std::mutex lock_;  // guards the two fields below
+    std::deque<Job> jobs_;
+    bool stopping_ = false;
+    std::condition_variable wake_;
+    std::thread thread_;  // started by the first save
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+
+// One picture of a camera as it came from the server: the decoded image for
+// the screen, and the bytes it was decoded from, kept so that the picture
+// can be saved exactly as it was sent. The bytes are implicitly shared with
+// the answer they came in: carrying them costs no copy.
+struct CameraPicture {
+    // An image alone is a picture whose bytes are unknown: it can be shown
+    // but not saved. A null image is a failed picture.
+    CameraPicture(QImage image = QImage(), QByteArray bytes = QByteArray(),
+                  QDateTime arrived = QDateTime())
+        : image(std::move(image)), bytes(std::move(bytes)), arrived(std::move(arrived)) {}
+
+    QImage image;
+    QByteArray bytes;  // as received; empty when unknown
+    // When the bytes arrived, in UTC: a clock read on the worker, with no
+    // time zone lookup off the main thread.
+    QDateTime arrived;
+};

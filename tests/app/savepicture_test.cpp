@@ -1,0 +1,141 @@
+// Save Picture in the whole viewer (offscreen) against a scripted server on
+// loopback: the file holds the bytes the server sent, for the one camera and
+// a wall cell, from the menu and the context menu; the item waits for a
+// picture. Names and the writing itself are PictureFile's rules.
+
+#include <QBuffer>
+#include <QDir>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "camerawall.h"
+#include "menutestkit.h"
+#include "previewtouchimage.h"
+#include "touchview.h"
+#include "viewerfixture.h"
+
+namespace {
+
+std::string pictureOf(int k, const char* format) {
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(cameraColour(k));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes.toStdString();
+}
+
+// Cameras C0..C2; camera k answers served[k], or nothing while it is refused.
+ScriptedServer::Script fixedPictures(std::vector<std::string> served,
+                                     std::shared_ptr<std::atomic<int>> refused = nullptr) {
+    return [served, refused, lists = camerasServer(camerasDoc({"C0", "C1", "C2"}))](
+               const ScriptedServer::Request& r) {
+        int k = -1;
+        if (std::sscanf(r.target.c_str(), "/c/%d/image", &k) != 1) return lists(r);
+        if (k < 0 || k >= 3 || (refused && *refused == k)) return ScriptedServer::json("", 404);
+        return ScriptedServer::json(served[static_cast<size_t>(k)]);
+    };
+}
+
+class SavePicture : public ViewerFixture {
+protected:
+    void SetUp() override {
+        // A pictures folder of this test's own, through the XDG user folders
+        // file that QStandardPaths reads.
+        QFile dirs(config.filePath("user-dirs.dirs"));
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_PICTURES_DIR=\"" + pictures.path().toUtf8() + "\"\n");
+        dirs.close();
+        oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+                  pictures.path());
+    }
+    void TearDown() override {
+        ViewerFixture::TearDown();
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+    QDir folder() const { return QDir(pictures.path() + "/Zorvan"); }
+    QStringList saved() const { return folder().entryList(QDir::Files); }
+
+    QTemporaryDir config, pictures;
+    QByteArray oldConfig;
+};
+
+}  // namespace
+
+TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
+    // Camera 1 is the one shown, or the wall's selected cell.
+    struct Case {
+        const char* format;
+        bool wall, contextMenu;
+        int saved;
+        const char* extension;
+    } cases[] = {
+        {"JPG", false, false, 1, ".jpg"},
+        {"PNG", false, true, 1, ".png"},
+        {"PNG", true, false, 1, ".png"},
+        {"JPG", true, true, 2, ".jpg"},  // a cell not selected
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + (c.wall ? " wall" : "") +
+                     (c.contextMenu ? " menu" : ""));
+        std::vector<std::string> served;
+        for (int k = 0; k < 3; ++k) served.push_back(pictureOf(k, c.format));
+        ScriptedServer s(fixedPictures(served));
+        writeServers(dir.path(), {{"Alpha", s.port(), true}}, 1);
+        {
+            auto store = Settings::createInFolder(dir.path(), "en");
+            store->getCurrent()->previewRegim = c.wall ? 1 : 0;
+            store->save();
+        }
+        start();
+        TouchImage* view =
+            c.wall ? app->cameraWall()->cell(c.saved)->imageView() : app->mainImage();
+        ASSERT_TRUE(waitUntil([&] { return app->savePictureAction()->isEnabled(); }));
+        ASSERT_TRUE(waitUntil([&] { return view->hasSavablePicture(); }));
+        if (c.contextMenu) {
+            QMouseEvent right(QEvent::MouseButtonPress, {10, 10},
+                              view->mapToGlobal(QPointF(10, 10)), Qt::RightButton, Qt::RightButton,
+                              Qt::NoModifier);
+            view->menuForEvent(right)->actions().last()->trigger();
+        } else {
+            app->savePictureAction()->trigger();
+        }
+        ASSERT_TRUE(waitUntil([&] { return !view->noteText().isEmpty(); }));
+        ASSERT_EQ(saved().size(), 1);
+        QFile file(folder().filePath(saved().first()));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().toStdString(), served[static_cast<size_t>(c.saved)]);
+        EXPECT_TRUE(saved().first().startsWith(QString("C%1 ").arg(c.saved)));
+        EXPECT_TRUE(saved().first().endsWith(c.extension));
+        EXPECT_EQ(view->noteText(), "Saved to " + file.fileName());
+        quit();
+        folder().removeRecursively();
+    }
+}
+
+TEST_F(SavePicture, TheItemWaitsForAPictureOfTheCameraShown) {
+    auto refused = std::make_shared<std::atomic<int>>(1);
+    ScriptedServer s(
+        fixedPictures({pictureOf(0, "JPG"), pictureOf(1, "JPG"), pictureOf(2, "JPG")}, refused));
+    writeServers(dir.path(), {{"Alpha", s.port(), true}}, 1);
+    start();
+    EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "before any picture";
+    ASSERT_TRUE(waitUntil([&] { return picturesOf(s) >= 2; }));
+    EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "camera 1's pictures fail";
+    *refused = 2;
+    ASSERT_TRUE(waitUntil([&] { return app->savePictureAction()->isEnabled(); }));
+    QTest::keyClick(app->mainImage(), Qt::Key_Right);  // to camera 2, whose pictures fail
+    EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "camera 1's picture is not camera 2's";
+    app->savePictureAction()->trigger();
+    spinFor(200);
+    EXPECT_TRUE(saved().isEmpty());
+}
