@@ -35,6 +35,7 @@ inline constexpr const char* kAll[] = {
         "The file is malformed, or otherwise not a valid instance of an audio file of its type."),
     QT_TRANSLATE_NOOP("Zorvan", "This microphone has no usable sound address."),
     QT_TRANSLATE_NOOP("Zorvan", "Cannot create the temporary sound file."),
+    QT_TRANSLATE_NOOP("Zorvan", "Cannot write the temporary sound file."),
     QT_TRANSLATE_NOOP("Zorvan", "Cannot communicate with the server."),
     QT_TRANSLATE_NOOP("Zorvan", "No sound output is available."),
     QT_TRANSLATE_NOOP("Zorvan", "The sound output failed."),
