@@ -1,5 +1,6 @@
 #include "zorvanmacappdelegate.h"
 
+#include "alertqueue.h"
 #include "camserver.h"
 #include "keyring.h"
 #include "mainthreadcall.h"
@@ -17,6 +18,7 @@
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
 #include "wallmode.h"
+#include "windowplacement.h"
 #include "zvdatamanager.h"
 #include "zvmainwindow.h"
 #include "zvserversettings.h"
@@ -64,7 +66,24 @@ void forEachItemTitled(QMenu* menu, const QString& title,
 }  // namespace
 
 ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
-    : QObject(parent), settings_(settings), window_(std::make_unique<ZVMainWindow>()) {
+    : QObject(parent),
+      settings_(settings),
+      window_(std::make_unique<ZVMainWindow>()),
+      alerts_(std::make_unique<AlertQueue>(window_.get())) {
+    createPictureKeepers();
+    createVolumeSlider();
+    connectCommands();
+    createPictureCommands();
+    createWallCommands();
+}
+
+ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
+    endWork();
+    // The window's widgets outlive this controller's other members.
+    mainImage()->removeEventFilter(this);
+}
+
+void ZorvanMacAppDelegate::createPictureKeepers() {
     reconnector_ = std::make_unique<Reconnector>([this] {
         // Only the server that did not answer is retried: should another
         // have become current, its own load decides.
@@ -81,16 +100,6 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
             &ZorvanMacAppDelegate::pictureServerDown);
     connect(pictureProbe_.get(), &ServerProbe::back, this,
             &ZorvanMacAppDelegate::pictureServerBack);
-    createVolumeSlider();
-    connectCommands();
-    createPictureCommands();
-    createWallCommands();
-}
-
-ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
-    endWork();
-    // The window's widgets outlive this controller's other members.
-    mainImage()->removeEventFilter(this);
 }
 
 TouchImage* ZorvanMacAppDelegate::mainImage() const {
@@ -158,9 +167,9 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
     startPasswordVault();
 
     if (settings_.hasStoredFrame()) {
-        placeWindow(settings_.getWinPosition());
+        window_->setGeometry(WindowPlacement::placed(settings_.getWinPosition()));
     } else {
-        centreWindow();
+        window_->setGeometry(WindowPlacement::centred());
     }
     window_->show();
     window_->raise();
@@ -179,47 +188,10 @@ void ZorvanMacAppDelegate::startPasswordVault() {
     });
     connect(vault_.get(), &PasswordVault::unavailable, this, [this] {
         qCInfo(lcApp) << "Alert: keyring not available";
-        queueAlert(
+        alerts_->add(
             zvText(PasswordVault::kUnavailableAlert), [] {}, nullptr);
     });
     vault_->start();
-}
-
-void ZorvanMacAppDelegate::placeWindow(const QRectF& frame) {
-    QRect r = frame.toAlignedRect();
-    if (r.width() <= 0 || r.height() <= 0) r.setSize({507, 363});
-    // Keep the window whole on the screen that shows most of it (the primary
-    // one when none does): a frame stored for a larger or unplugged monitor
-    // would otherwise leave the picture partly or wholly out of sight.
-    const QScreen* best = QGuiApplication::primaryScreen();
-    qint64 bestArea = 0;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect common = screen->availableGeometry().intersected(r);
-        const qint64 area = qint64(common.width()) * common.height();
-        if (area > bestArea) {
-            best = screen;
-            bestArea = area;
-        }
-    }
-    if (best) {
-        const QRect avail = best->availableGeometry();
-        r.setSize(r.size().boundedTo(avail.size()));
-        r.moveLeft(std::clamp(r.left(), avail.left(), avail.right() - r.width() + 1));
-        r.moveTop(std::clamp(r.top(), avail.top(), avail.bottom() - r.height() + 1));
-    }
-    window_->setGeometry(r);
-}
-
-void ZorvanMacAppDelegate::centreWindow() {
-    // A first start (or a stored frame no screen could show): the default
-    // size in the middle of the primary screen.
-    QRect r(QPoint(0, 0), QSize(507, 363));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect avail = screen->availableGeometry();
-        r.setSize(r.size().boundedTo(avail.size()));
-        r.moveCenter(avail.center());
-    }
-    window_->setGeometry(r);
 }
 
 void ZorvanMacAppDelegate::applicationWillTerminate() {
@@ -240,6 +212,7 @@ void ZorvanMacAppDelegate::applicationWillTerminate() {
 void ZorvanMacAppDelegate::endWork() {
     if (workEnded_) return;
     workEnded_ = true;
+    alerts_->end();
     reconnector_->cancel();
     stopPictureProbe();
     for (const auto& server : settings_.getServers()) server->setPictureFailureListener({});
@@ -628,43 +601,5 @@ void ZorvanMacAppDelegate::showAlert(const char* key, QPointer<QMessageBox>* sho
     qCInfo(lcApp) << "Alert:" << key;
     // The worker waits until the user has dismissed its alert.
     MainThreadCall::runAndWait(
-        [&](std::function<void()> finish) { queueAlert(zvText(key), std::move(finish), shown); });
-}
-
-void ZorvanMacAppDelegate::queueAlert(const QString& text, std::function<void()> finish,
-                                      QPointer<QMessageBox>* shown) {
-    // The same text as the alert open or the last one waiting: shown once,
-    // and its reporters are released together when it is dismissed.
-    if (!alerts_.empty() && alerts_.back().text == text) {
-        alerts_.back().finishers.push_back(std::move(finish));
-        if (shown) {
-            alerts_.back().watchers.push_back(shown);
-            if (alerts_.size() == 1) *shown = alertBox_;
-        }
-        return;
-    }
-    alerts_.push_back({text, {std::move(finish)}, {}});
-    if (shown) alerts_.back().watchers.push_back(shown);
-    if (!alertBox_) showNextAlert();
-}
-
-void ZorvanMacAppDelegate::showNextAlert() {
-    if (alerts_.empty() || workEnded_) return;
-    // Window-modal and without a nested event loop: alerts come one at a
-    // time, in the order of their reports, and never stack up.
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zorvan"),
-                                alerts_.front().text, QMessageBox::NoButton, window_.get());
-    box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QDialog::finished, this, [this] {
-        alertBox_ = nullptr;
-        if (alerts_.empty()) return;
-        const PendingAlert done = std::move(alerts_.front());
-        alerts_.pop_front();
-        for (const auto& finish : done.finishers) finish();
-        showNextAlert();
-    });
-    alertBox_ = box;
-    for (QPointer<QMessageBox>* watcher : alerts_.front().watchers) *watcher = box;
-    box->open();
+        [&](std::function<void()> finish) { alerts_->add(zvText(key), std::move(finish), shown); });
 }

@@ -13,6 +13,7 @@
 
 #include "zvdatamanagerdelegate.h"
 
+class AlertQueue;
 class CamServer;
 class CameraView;
 class CameraWall;
@@ -122,21 +123,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The silent retries, the rest while hidden and the picture probe: what
+    // keeps the pictures coming, or resting, without the person's doing.
+    void createPictureKeepers();
     void createVolumeSlider();
     // Reads the passwords kept in the keyring; alerts once where it cannot.
     void startPasswordVault();
     void connectCommands();
-    void placeWindow(const QRectF& frame);
-    void centreWindow();
     // Makes server the data manager's and gives it the picture loader.
     void bindServer(const std::shared_ptr<CamServer>& server);
     void showCamera(CamServer& server, std::int64_t k);
     void applySoundAvailability(CamServer* server, const CameraView* camera);
     // shown: set to the alert while it is up, so that it can be closed.
     void showAlert(const char* key, QPointer<QMessageBox>* shown = nullptr);
-    void queueAlert(const QString& text, std::function<void()> finish,
-                    QPointer<QMessageBox>* shown);
-    void showNextAlert();
     bool isRetryFailure();
     // A server or camera switch ends the sound of the camera left: the
     // sound toggle goes off and the player stops.
@@ -198,19 +197,12 @@ private:
     bool workEnded_ = false;
     bool editing_ = false;  // the server list is open
 
-    // Alerts waiting to be shown, the front one open while alertBox_ is set.
-    struct PendingAlert {
-        QString text;
-        std::vector<std::function<void()>> finishers;  // release the reporting workers
-        std::vector<QPointer<QMessageBox>*> watchers;  // told the box once it is up
-    };
-    std::deque<PendingAlert> alerts_;
-    QPointer<QMessageBox> alertBox_;
     QAction* liveFigures_ = nullptr;  // owned by its menu
     // Gives the view the moment each picture is asked for.
     std::unique_ptr<TimedPictureLoader> pictureLoader_;
     std::unique_ptr<Reconnector> reconnector_;
-    std::weak_ptr<CamServer> retrying_;       // the server the retries are for
+    std::weak_ptr<CamServer> retrying_;  // the server the retries are for
+    std::unique_ptr<AlertQueue> alerts_;
     QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::unique_ptr<RestWhileHidden> rest_;
     std::unique_ptr<ServerProbe> pictureProbe_;
