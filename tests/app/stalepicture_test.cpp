@@ -9,12 +9,6 @@
 
 namespace {
 
-QImage solid(QSize size, QColor colour) {
-    QImage img(size, QImage::Format_RGB32);
-    img.fill(colour);
-    return img;
-}
-
 QColor pixelOf(TouchImage& view, QPoint at) {
     return view.grab().toImage().pixelColor(at);
 }
@@ -30,7 +24,7 @@ TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
     CameraView camera("Gate", server.get());
     camera.imageUri = "/c/0/image";
     camera.setCamera(&view);
-    const QImage grey = solid(view.size(), QColor(200, 200, 200));
+    const QImage grey = solid(QColor(200, 200, 200), view.size());
 
     view.setPicture(grey);
     EXPECT_FALSE(view.freshness().isStale());
@@ -94,7 +88,7 @@ TEST(StalePicture, AnotherCameraClearsThePictureTheSameOneKeepsIt) {
         CameraView first("Gate", serverA.get());
         first.imageUri = "/c/0/image";
         first.setCamera(&view);
-        view.setPicture(solid(view.size(), Qt::green));
+        view.setPicture(solid(Qt::green, view.size()));
         CameraView next("Next", c.server);
         next.imageUri = c.imageUri;
         next.setCamera(&view);

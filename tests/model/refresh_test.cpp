@@ -36,12 +36,6 @@ std::shared_ptr<CamServer> serverWithCameras(int count, RecordingLoader* loader,
     return server;
 }
 
-QImage solid(QColor c) {
-    QImage img(8, 6, QImage::Format_RGB32);
-    img.fill(c);
-    return img;
-}
-
 }  // namespace
 
 TEST(RefreshRate, RateFromTheLeadingIntegerOfFps) {

@@ -47,12 +47,6 @@ std::shared_ptr<CamServer> serverWith(const std::vector<std::string>& imagePaths
     return server;
 }
 
-QImage solid(QColor c) {
-    QImage img(8, 6, QImage::Format_RGB32);
-    img.fill(c);
-    return img;
-}
-
 }  // namespace
 
 TEST(WallRefresh, EachCameraOnThePageAsksAtItsViewsDevicePixelSize) {

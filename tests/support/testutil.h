@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QColor>
 #include <QImage>
 #include <QSizeF>
 #include <QThread>
@@ -26,6 +27,13 @@ inline bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 30000) 
         QThread::usleep(200);
     }
     return true;
+}
+
+// A picture of one colour, as a server's answer decodes to.
+inline QImage solid(QColor colour, QSize size = {8, 6}) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(colour);
+    return img;
 }
 
 // Keeps the event loop turning for a while, for checks that something does
