@@ -1,9 +1,7 @@
 // The streaming copy of an opaque picture into a raster painter's image:
-// where it draws, it must draw exactly what drawImage() draws; where it
-// cannot, it must leave the target alone and say so.
+// where it draws, exactly what drawImage() draws; elsewhere, nothing.
 
 #include <QImage>
-#include <QPaintEvent>
 #include <QPainter>
 #include <QWidget>
 
@@ -15,123 +13,81 @@
 
 namespace {
 
-// A picture whose every pixel differs from its neighbours, so that a
-// misplaced row or column shows.
-QImage pattern(QSize size, QImage::Format format = QImage::Format_RGB32) {
-    QImage image(size, format);
+// Every pixel differs from its neighbours, so a misplaced one shows.
+QImage pattern(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x) image.setPixel(x, y, qRgb(x * 7, y * 11, x ^ y));
     return image;
 }
 
 // Paints the picture in its paint event, streamed or with drawImage().
-class Cell : public QWidget {
-public:
-    Cell(QImage picture, bool stream) : picture_(std::move(picture)), stream_(stream) {
-        resize(64, 48);
-    }
+struct Cell : QWidget {
+    explicit Cell(bool stream) : stream(stream) { resize(64, 48); }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        if (!stream_ || !(streamed = OpaqueBlit::draw(p, {3, 2}, picture_)))
-            p.drawImage(QPoint(3, 2), picture_);
+        if (!stream || !(streamed = OpaqueBlit::draw(p, {3, 2}, picture)))
+            p.drawImage(QPoint(3, 2), picture);
     }
+    const bool stream;
     bool streamed = false;
-
-private:
-    QImage picture_;
-    bool stream_;
+    QImage picture = pattern({50, 40});
 };
 
 }  // namespace
 
 TEST(OpaqueBlit, DrawsWhatDrawImageDrawsOrNothing) {
-    struct Case {
+    using SetUp = std::function<void(QPainter&)>;
+    const auto none = [](QPainter&) {};
+    const struct {
         const char* name;
         QImage::Format target;
-        QImage::Format source;
-        std::function<void(QPainter&)> setUp;
+        SetUp setUp;
         QPoint at;
         bool streams;
-    };
-    const auto none = [](QPainter&) {};
-    const Case cases[] = {
-        {"plain", QImage::Format_RGB32, QImage::Format_RGB32, none, {5, 4}, true},
-        {"premultiplied target, moved painter",
+    } cases[] = {
+        {"plain", QImage::Format_RGB32, none, {5, 4}, true},
+        {"moved painter",
          QImage::Format_ARGB32_Premultiplied,
-         QImage::Format_RGB32,
          [](QPainter& p) { p.translate(7, -3); },
          {5, 4},
          true},
-        {"partly outside on all sides",
-         QImage::Format_RGB32,
-         QImage::Format_RGB32,
-         none,
-         {-10, -6},
-         true},
-        {"beyond the right and bottom",
-         QImage::Format_RGB32,
-         QImage::Format_RGB32,
-         none,
-         {70, 40},
-         true},
+        {"partly outside", QImage::Format_RGB32, none, {-10, 36}, true},
         {"painter's clip",
          QImage::Format_RGB32,
-         QImage::Format_RGB32,
-         [](QPainter& p) { p.setClipRect(0, 0, 20, 20); },
+         [](QPainter& p) { p.setClipRect(0, 0, 9, 9); },
          {5, 4},
          false},
-        {"scaled",
-         QImage::Format_RGB32,
-         QImage::Format_RGB32,
-         [](QPainter& p) { p.scale(2, 2); },
-         {5, 4},
-         false},
-        {"half a pixel over",
-         QImage::Format_RGB32,
-         QImage::Format_RGB32,
-         [](QPainter& p) { p.translate(0.5, 0); },
-         {5, 4},
-         false},
-        {"half opacity",
-         QImage::Format_RGB32,
-         QImage::Format_RGB32,
-         [](QPainter& p) { p.setOpacity(0.5); },
-         {5, 4},
-         false},
-        {"16-bit target", QImage::Format_RGB16, QImage::Format_RGB32, none, {5, 4}, false},
-        {"picture with alpha", QImage::Format_RGB32, QImage::Format_ARGB32, none, {5, 4}, false},
+        {"scaled", QImage::Format_RGB32, [](QPainter& p) { p.scale(2, 2); }, {5, 4}, false},
+        {"16-bit target", QImage::Format_RGB16, none, {5, 4}, false},
     };
-    for (const Case& c : cases) {
+    const QImage picture = pattern({40, 30});
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const QImage picture = pattern({40, 30}, c.source);
-        QImage expected(80, 50, c.target);
+        QImage expected(80, 50, c.target), got(80, 50, c.target);
         expected.fill(Qt::gray);
-        QImage got = expected;
-        const QImage before = expected;
+        got.fill(Qt::gray);
+        const QImage before = got;
         {
             QPainter p(&expected);
             c.setUp(p);
             p.drawImage(c.at, picture);
         }
-        bool streamed = false;
-        {
-            QPainter p(&got);
-            c.setUp(p);
-            streamed = OpaqueBlit::draw(p, c.at, picture);
-        }
-        EXPECT_EQ(streamed, c.streams);
+        QPainter p(&got);
+        c.setUp(p);
+        EXPECT_EQ(OpaqueBlit::draw(p, c.at, picture), c.streams);
+        p.end();
         EXPECT_TRUE(got == (c.streams ? expected : before));
     }
 }
 
 TEST(OpaqueBlit, KeepsToThePaintEventsRegion) {
-    // A widget painted into a larger image at an offset, only a part of it
-    // asked for: the rest of the image keeps what it had.
-    const QImage picture = pattern({50, 40});
+    // Rendered at an offset into a larger image, a part asked for: the
+    // rest of the image keeps what it had.
     const QRegion part = QRegion(0, 0, 30, 20) + QRegion(40, 30, 24, 18);
     QImage images[2];
     for (int stream = 0; stream < 2; ++stream) {
-        Cell cell(picture, stream == 1);
+        Cell cell(stream == 1);
         images[stream] = QImage(100, 80, QImage::Format_ARGB32_Premultiplied);
         images[stream].fill(Qt::gray);
         cell.render(&images[stream], QPoint(9, 7), part, QWidget::RenderFlags());
