@@ -14,8 +14,14 @@
 //   cpu_us_per_pic   this process's CPU time per delivered picture
 //   core_share       this process's CPU time as a share of one core
 //   main_us_per_pic  the main thread's part of cpu_us_per_pic
+//   curl_us_per_pic, decode_thread_us_per_pic
+//                    the parts of the fetcher's libcurl thread and of its
+//                    decode threads (all of them together)
 //   decode_us        CPU time of a bare scaled decode of the same picture
 //                    at the cell's size, in a tight loop
+//   decode_cold_us   the same decode with the caches full of other work
+//                    and each result held while the next is made, as the
+//                    wall's cells hold their pictures
 //   cpu_ratio        cpu_us_per_pic / decode_us (target <= 1.3)
 //   rss_mb           resident memory at the end of the window; the rows run
 //                    in one process, so it includes what earlier rows left
@@ -31,11 +37,13 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <dirent.h>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -69,6 +77,27 @@ double mainThreadCpuSeconds() {
     getrusage(RUSAGE_THREAD, &u);
     return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
            u.ru_stime.tv_usec / 1e6;
+}
+
+// CPU seconds of this process's threads, summed by thread name.
+std::map<std::string, double> threadCpuByName() {
+    std::map<std::string, double> byName;
+    DIR* dir = opendir("/proc/self/task");
+    if (!dir) return byName;
+    while (dirent* e = readdir(dir)) {
+        const int tid = std::atoi(e->d_name);
+        if (tid <= 0) continue;
+        std::ifstream commFile("/proc/self/task/" + std::string(e->d_name) + "/comm");
+        std::string name;
+        std::getline(commFile, name);
+        // The kernel's CPU clock of another thread of this process, as
+        // pthread_getcpuclockid() makes it from the thread id.
+        const clockid_t clock = static_cast<clockid_t>((~static_cast<unsigned>(tid) << 3) | 6);
+        timespec ts;
+        if (clock_gettime(clock, &ts) == 0) byName[name] += ts.tv_sec + ts.tv_nsec / 1e9;
+    }
+    closedir(dir);
+    return byName;
 }
 
 double rssMb() {
@@ -177,12 +206,31 @@ double bareDecodeUs(const QByteArray& jpeg, QSize cell) {
     return (cpuSeconds() - c0) / n * 1e6;
 }
 
+// The same decode as the wall meets it: the compressed bytes fresh, the
+// caches full of other work, and every result held by one of 16 cells
+// while the next is decoded (timed without the cache thrashing).
+double coldDecodeUs(const QByteArray& jpeg, QSize cell) {
+    std::vector<QImage> cells(16);
+    std::vector<char> other(16 << 20);
+    const int n = 200;
+    double spent = 0;
+    for (int i = 0; i < n; ++i) {
+        for (size_t k = 0; k < other.size(); k += 64) ++other[k];
+        const QByteArray bytes(jpeg.constData(), jpeg.size());
+        const double c0 = cpuSeconds();
+        cells[static_cast<size_t>(i) % cells.size()] = PictureDecoder::decode(bytes, cell);
+        spent += cpuSeconds() - c0;
+    }
+    return spent / n * 1e6;
+}
+
 void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
     DemoProcess demo(0, {"--cameras", QString::number(cameras)});
     auto server = demoRecord(demo.port(), cameras, rate);
     QByteArray jpeg;
     const double limit = serverLimit(*server, cameras, rate, cell, &jpeg);
     const double decodeUs = bareDecodeUs(jpeg, cell);
+    const double coldUs = coldDecodeUs(jpeg, cell);
 
     // The page: a near-square grid of cells, as the wall lays them out.
     const int columns = static_cast<int>(std::ceil(std::sqrt(cameras)));
@@ -200,7 +248,7 @@ void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
     }
     page.show();
 
-    double perSecond = 0, cpu = 0, mainCpu = 0, rss = 0;
+    double perSecond = 0, cpu = 0, mainCpu = 0, curlCpu = 0, decodeCpu = 0, rss = 0;
     int delivered = 0;
     for (auto _ : state) {
         auto fetcher = std::make_unique<WallFetcher>(server);
@@ -213,6 +261,7 @@ void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
             return n;
         };
         const int before = total();
+        const auto t0 = threadCpuByName();
         const double c0 = cpuSeconds(), m0 = mainThreadCpuSeconds();
         QElapsedTimer window;
         window.start();
@@ -222,6 +271,13 @@ void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
         const double seconds = window.nsecsElapsed() / 1e9;
         cpu = cpuSeconds() - c0;
         mainCpu = mainThreadCpuSeconds() - m0;
+        const auto t1 = threadCpuByName();
+        const auto spent = [&](const std::string& name) {
+            const auto a = t0.find(name), b = t1.find(name);
+            return a == t0.end() || b == t1.end() ? 0.0 : (b->second - a->second) / seconds;
+        };
+        curlCpu = spent("zv-wall-curl");
+        decodeCpu = spent("zv-wall-decode");
         delivered = total() - before;
         perSecond = delivered / seconds;
         cpu /= seconds;  // per second of window
@@ -237,7 +293,10 @@ void BM_Wall(benchmark::State& state, int cameras, int rate, QSize cell) {
     state.counters["cpu_us_per_pic"] = cpu / n * 1e6;
     state.counters["core_share"] = cpu;
     state.counters["main_us_per_pic"] = mainCpu / n * 1e6;
+    state.counters["curl_us_per_pic"] = curlCpu / n * 1e6;
+    state.counters["decode_thread_us_per_pic"] = decodeCpu / n * 1e6;
     state.counters["decode_us"] = decodeUs;
+    state.counters["decode_cold_us"] = coldUs;
     state.counters["cpu_ratio"] = decodeUs > 0 ? cpu / n * 1e6 / decodeUs : 0;
     state.counters["rss_mb"] = rss;
 }

@@ -45,6 +45,10 @@ void CurlMultiLoop::remove(CURL* easy) {
     curl_multi_remove_handle(multi_, easy);
 }
 
+void CurlMultiLoop::setMaxConnections(long count) {
+    if (multi_) curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, std::max(count, 1L));
+}
+
 CurlMultiLoop::Outcome CurlMultiLoop::run(const StopCondition& stop, const OnDone& onDone) {
     if (!multi_) return Outcome::Failed;
     while (!easy_.empty()) {

@@ -44,6 +44,11 @@ public:
     void remove(CURL* easy);
     int transfers() const { return static_cast<int>(easy_.size()); }
 
+    // The most connections kept open for reuse. libcurl's default follows
+    // the number of transfers on the loop at the time, which is small for
+    // a loop whose transfers seldom overlap.
+    void setMaxConnections(long count);
+
     // Drives the added transfers until none is left, the stop condition
     // holds or libcurl fails. Transfers still on the loop when it returns
     // stay on it.

@@ -1,6 +1,7 @@
 #include "touchimage.h"
 
 #include "cameraview.h"
+#include "opaqueblit.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -173,7 +174,7 @@ void TouchImage::drawPicture(QPainter& p) {
                         QPoint(qFloor(place.right()) - 1, qFloor(place.bottom()) - 1));
     for (const QRect& r : QRegion(rect()).subtracted(covered)) p.fillRect(r, Qt::black);
     if (ratio == 1.0) {
-        p.drawImage(topLeft, *shown);
+        if (!OpaqueBlit::draw(p, topLeft, *shown)) p.drawImage(topLeft, *shown);
     } else {
         p.drawImage(place, *shown);
     }
