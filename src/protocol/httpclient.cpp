@@ -1,5 +1,7 @@
 #include "httpclient.h"
 
+#include "cappedbody.h"
+
 #include <curl/curl.h>
 
 #include "curlmultiloop.h"
@@ -19,9 +21,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kStallGap = std::chrono::milliseconds(30);
 
 struct Sink {
-    QByteArray body;
-    size_t maxBytes;
-    bool overflow = false;
+    CappedBody body;
     Clock::time_point lastArrival{};  // of the answer's previous part
     Clock::duration longestGap{};     // between two parts of the answer
 
@@ -35,41 +35,14 @@ struct Sink {
 
 size_t writeBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
-    const size_t n = size * count;
     sink->arrived();
-    if (static_cast<size_t>(sink->body.size()) + n > sink->maxBytes) {
-        // A server that never stops sending must not exhaust memory.
-        sink->overflow = true;
-        return 0;
-    }
-    sink->body.append(data, static_cast<qsizetype>(n));
-    return n;
+    return sink->body.append(data, size * count) ? size * count : 0;
 }
 
-// Reserves the body's room at once from Content-Length (within the cap), so
-// that a picture is not copied through a series of growing buffers; a length
-// over the cap ends the transfer before its body is read.
 size_t readHeader(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
-    const size_t n = size * count;
     sink->arrived();
-    constexpr char kName[] = "content-length:";
-    constexpr size_t kNameLength = sizeof kName - 1;
-    if (n <= kNameLength || qstrnicmp(data, kName, kNameLength) != 0) return n;
-    size_t i = kNameLength;
-    while (i < n && (data[i] == ' ' || data[i] == '\t')) ++i;
-    unsigned long long length = 0;
-    bool digits = false;
-    for (; i < n && data[i] >= '0' && data[i] <= '9'; ++i) {
-        digits = true;
-        length = length * 10 + static_cast<unsigned>(data[i] - '0');
-        if (length > sink->maxBytes) {
-            sink->overflow = true;
-            return 0;
-        }
-    }
-    if (digits && sink->body.isEmpty()) sink->body.reserve(static_cast<qsizetype>(length));
-    return n;
+    return sink->body.header(data, size * count) ? size * count : 0;
 }
 
 // The servers ("http://host:port") seen to stall on a kept connection: with
@@ -154,7 +127,8 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
         return result;
     }
     CURL* easy = handles.easy;
-    Sink sink{QByteArray(), request.maxBytes};
+    Sink sink;
+    sink.body.maxBytes = request.maxBytes;
     curl_slist* headers = nullptr;
     for (const std::string& h : request.headers) headers = curl_slist_append(headers, h.c_str());
 
@@ -180,7 +154,7 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
     const CURLcode code = handles.loop.perform(easy, [abort] { return abort && abort->aborted(); });
     if (abort) abort->leave(&handles.loop);
 
-    if (code == CURLE_OK && !sink.overflow) {
+    if (code == CURLE_OK && !sink.body.overflow) {
         long newConnections = 1;
         curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &newConnections);
         if (!stalling && newConnections == 0 && sink.longestGap >= kStallGap) {
@@ -189,9 +163,9 @@ HttpClient::Result HttpClient::get(const Get& request, AbortToken* abort) {
             StallingServers::add(origin);
         }
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.status);
-        result.body = std::move(sink.body);
+        result.body = std::move(sink.body.bytes);
     } else {
-        result.error = sink.overflow ? "answer too large" : curl_easy_strerror(code);
+        result.error = sink.body.overflow ? "answer too large" : curl_easy_strerror(code);
     }
     curl_slist_free_all(headers);
     return result;

@@ -1,5 +1,7 @@
 #include "wallfetcher.h"
 
+#include "cappedbody.h"
+
 #include "camserver.h"
 #include "curlmultiloop.h"
 #include "mainthreadcall.h"
@@ -32,9 +34,7 @@ struct Transfer {
     QSize asked;
     CURL* easy = nullptr;
     curl_slist* headers = nullptr;
-    QByteArray body;
-    size_t maxBytes = 0;
-    bool overflow = false;
+    CappedBody body;
     bool active = false;  // added to the multi handle
 
     ~Transfer() {
@@ -44,36 +44,11 @@ struct Transfer {
 };
 
 size_t writeBody(char* data, size_t size, size_t count, void* user) {
-    auto* t = static_cast<Transfer*>(user);
-    const size_t n = size * count;
-    if (static_cast<size_t>(t->body.size()) + n > t->maxBytes) {
-        t->overflow = true;  // a server that never stops must not exhaust memory
-        return 0;
-    }
-    t->body.append(data, static_cast<qsizetype>(n));
-    return n;
+    return static_cast<Transfer*>(user)->body.append(data, size * count) ? size * count : 0;
 }
 
-// Reserves the body's room from Content-Length (within the cap) so the
-// picture is not copied through growing buffers; a longer one ends here.
 size_t readHeader(char* data, size_t size, size_t count, void* user) {
-    auto* t = static_cast<Transfer*>(user);
-    const size_t n = size * count;
-    constexpr char kName[] = "content-length:";
-    constexpr size_t kNameLength = sizeof kName - 1;
-    if (n <= kNameLength || qstrnicmp(data, kName, kNameLength) != 0) return n;
-    size_t i = kNameLength;
-    while (i < n && (data[i] == ' ' || data[i] == '\t')) ++i;
-    unsigned long long length = 0;
-    for (; i < n && data[i] >= '0' && data[i] <= '9'; ++i) {
-        length = length * 10 + static_cast<unsigned>(data[i] - '0');
-        if (length > t->maxBytes) {
-            t->overflow = true;
-            return 0;
-        }
-    }
-    if (t->body.isEmpty()) t->body.reserve(static_cast<qsizetype>(length));
-    return n;
+    return static_cast<Transfer*>(user)->body.header(data, size * count) ? size * count : 0;
 }
 
 }  // namespace
@@ -216,7 +191,7 @@ private:
         curl_easy_setopt(e, CURLOPT_HEADERDATA, t.get());
         // The request leaves in one piece, never held back for an acknowledgement.
         curl_easy_setopt(e, CURLOPT_TCP_NODELAY, 1L);
-        t->maxBytes = options_.maxPictureBytes;
+        t->body.maxBytes = options_.maxPictureBytes;
         slot = std::move(t);
         keepConnections();
         return slot.get();
@@ -247,8 +222,7 @@ private:
         curl_easy_setopt(t->easy, CURLOPT_HTTPHEADER, t->headers);
         t->id = c.id;
         t->asked = c.asked;
-        t->body = QByteArray();
-        t->overflow = false;
+        t->body.reset();
         // The loop adds the options every transfer of the viewer carries:
         // no signals, plain HTTP only, no redirection, quick exit.
         t->active = loop_.add(t->easy);
@@ -259,13 +233,13 @@ private:
         loop_.remove(t.easy);
         t.active = false;
         std::optional<QByteArray> body;
-        if (code == CURLE_OK && !t.overflow) {
-            body = std::move(t.body);
+        if (code == CURLE_OK && !t.body.overflow) {
+            body = std::move(t.body.bytes);
         } else {
             qCDebug(lcWall) << "No picture for camera" << t.index
-                            << (t.overflow ? "answer too large" : curl_easy_strerror(code));
+                            << (t.body.overflow ? "answer too large" : curl_easy_strerror(code));
         }
-        t.body = QByteArray();
+        t.body.reset();
         queueDecode({t.index, t.id, t.asked, std::move(body)});
     }
 
