@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QBuffer>
 #include <QColor>
 #include <QImage>
 #include <QSizeF>
@@ -34,6 +35,17 @@ inline QImage solid(QColor colour, QSize size = {8, 6}) {
     QImage img(size, QImage::Format_RGB32);
     img.fill(colour);
     return img;
+}
+
+// A server's JPEG answer: a picture of one colour at the given size.
+inline std::string jpegOf(QSize size, QColor colour = Qt::darkCyan, int quality = 80) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "JPG", quality);
+    return bytes.toStdString();
 }
 
 // Keeps the event loop turning for a while, for checks that something does
