@@ -311,9 +311,9 @@ Row measure(int fps, int delayMs) {
 // The viewer's picture view, painted offscreen, counting pictures and paints.
 class PaintedView : public TouchImage {
 public:
-    void setPicture(const QImage& image) override {
-        TouchImage::setPicture(image);
-        if (image.isNull()) return;
+    void setCameraPicture(const CameraPicture& picture) override {
+        TouchImage::setCameraPicture(picture);
+        if (picture.image.isNull()) return;
         ++delivered;
         lastNs = clock.nsecsElapsed();
     }

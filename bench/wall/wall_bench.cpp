@@ -134,9 +134,9 @@ void runEventLoop(int ms) {
 class CountingCell : public PreviewTouchImage {
 public:
     using PreviewTouchImage::PreviewTouchImage;
-    void setPicture(const QImage& image) override {
-        PreviewTouchImage::setPicture(image);
-        if (!image.isNull()) ++delivered;
+    void setCameraPicture(const CameraPicture& picture) override {
+        PreviewTouchImage::setCameraPicture(picture);
+        if (!picture.image.isNull()) ++delivered;
     }
     int delivered = 0;
 };

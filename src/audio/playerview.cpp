@@ -6,16 +6,9 @@
 
 #include "camserver.h"
 #include "qvraudiostream.h"
+#include "soundtext.h"
 #include "serverurl.h"
 #include "tempfolder.h"
-
-namespace {
-
-QString text(const char* key) {
-    return QCoreApplication::translate("Zorvan", key);
-}
-
-}  // namespace
 
 PlayerView::PlayerView() {
     // Brings up the sound system's client on the main thread, so that the
@@ -74,16 +67,16 @@ QString PlayerView::statusText() const {
     const QVRAudioStream& s = *netStreamer_;
     const int status = s.status();
     const QString message = s.statusMessage();
-    if (status == QVRAudioStream::Playing) return text("Playing");
-    if (status == QVRAudioStream::Paused) return text("Paused");
+    if (status == QVRAudioStream::Playing) return soundText("Playing");
+    if (status == QVRAudioStream::Paused) return soundText("Paused");
     if (status == QVRAudioStream::Downloading && s.bufferStatus() < 1.0f) {
-        return text("Buffering...") + QStringLiteral(" %1 %").arg(qRound(s.bufferStatus() * 100));
+        return soundText("Buffering...") + QStringLiteral(" %1 %").arg(qRound(s.bufferStatus() * 100));
     }
     // The progress figures are the buffering line's business; any other
     // message says how the stream stands or why it ended.
     bool isNumber = false;
     message.toFloat(&isNumber);
     if (!message.isEmpty() && !isNumber) return message;
-    if (status == QVRAudioStream::Idle && !s.isPlaying()) return text("Sound stopped.");
-    return text("Buffering...");
+    if (status == QVRAudioStream::Idle && !s.isPlaying()) return soundText("Sound stopped.");
+    return soundText("Buffering...");
 }

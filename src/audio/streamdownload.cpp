@@ -20,6 +20,7 @@
 #include "curlmultiloop.h"
 #include "outputqueue.h"
 #include "qvraudiostream.h"
+#include "soundtext.h"
 #include "streamrun.h"
 #include "tempfolder.h"
 
@@ -29,10 +30,6 @@ namespace {
 
 // The bytes handed over per read, as the stream's buffering rule counts them.
 constexpr std::size_t kReadSize = 1024;
-
-QString text(const char* key) {
-    return QCoreApplication::translate("Zorvan", key);
-}
 
 std::int32_t saturatingInt32(std::string_view digits) {
     std::int64_t value = 0;
@@ -293,24 +290,24 @@ void StreamRun::startDownloadingMP3() {
     };
     const std::optional<std::string>& url = setup_.url;
     if (!url) {
-        setStatusMessage(text("This microphone has no usable sound address."));
+        setStatusMessage(soundText("This microphone has no usable sound address."));
         finish();
         return;
     }
 
-    setStatusMessage(text("Connecting to stream."));
+    setStatusMessage(soundText("Connecting to stream."));
     bufferStatus_ = 0.0f;
     const std::int64_t preference = setup_.bufferSizePreference
                                         ? *setup_.bufferSizePreference
                                         : QSettings().value("BufferSize", 0).toLongLong();
     d.threshold = QVRAudioStream::thresholdForPreference(preference);
-    setStatusMessage(text("Connecting to stream"));
-    setStatusMessage(text("Buffering..."));
+    setStatusMessage(soundText("Connecting to stream"));
+    setStatusMessage(soundText("Buffering..."));
 
     d.fd = AudioTempFolder::createFile(*url, &d.path);
     if (d.fd < 0) {
         qCWarning(lcAudio) << "Cannot create the temporary sound file";
-        setStatusMessage(text("Cannot create the temporary sound file."));
+        setStatusMessage(soundText("Cannot create the temporary sound file."));
         status_ = Idle;
         finish();
         return;
@@ -356,7 +353,7 @@ void StreamRun::startDownloadingMP3() {
         // Asked to stop, by stop() or by the playback thread's end.
     } else if (result == CURLE_OK) {
         qCInfo(lcAudio) << "Closed by server." << d.statusLine.c_str();
-        setStatusMessage(text("Closed by server.") + u' ' + QString::fromStdString(d.statusLine));
+        setStatusMessage(soundText("Closed by server.") + u' ' + QString::fromStdString(d.statusLine));
         status_ = ClosedByServer;
         stopStreaming_ = true;
         // A body shorter than the threshold still plays when it is audio.
@@ -369,19 +366,19 @@ void StreamRun::startDownloadingMP3() {
         }
     } else if (d.notAudio) {
         qCInfo(lcAudio) << "The stream is not MP3";
-        setStatusMessage(text("The data format is not supported by this file type."));
+        setStatusMessage(soundText("The data format is not supported by this file type."));
         status_ = Idle;
         _safeReleaseUrl();
     } else if (d.writeError != 0) {
         const QString reason =
             QString::fromStdString(std::generic_category().message(d.writeError));
         qCWarning(lcAudio) << "Cannot write the temporary sound file:" << reason;
-        setStatusMessage(text("Cannot write the temporary sound file.") + u' ' + reason);
+        setStatusMessage(soundText("Cannot write the temporary sound file.") + u' ' + reason);
         status_ = Idle;
         _safeReleaseUrl();
     } else if (!d.connected) {
         qCInfo(lcAudio) << "Error opening stream to http server." << curl_easy_strerror(result);
-        setStatusMessage(text("Cannot communicate with the server."));
+        setStatusMessage(soundText("Cannot communicate with the server."));
         status_ = Idle;
         _safeReleaseUrl();
     } else {

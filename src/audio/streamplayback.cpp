@@ -16,6 +16,7 @@
 #include "curlmultiloop.h"
 #include "outputqueue.h"
 #include "qvraudiostream.h"
+#include "soundtext.h"
 #include "streamrun.h"
 
 Q_LOGGING_CATEGORY(lcAudio, "zorvan.audio")
@@ -30,10 +31,6 @@ std::atomic<unsigned> gGainGeneration{0};
 // How often the playback thread moves sound into the output and looks at
 // its flags: small enough that a stop silences the output at once.
 constexpr int kPumpIntervalMs = 20;
-
-QString text(const char* key) {
-    return QCoreApplication::translate("Zorvan", key);
-}
 
 }  // namespace
 
@@ -126,11 +123,11 @@ void StreamRun::startInternalMP3() {
     if (!mAudioFile) {
         switch (error) {
             case Mp3File::Error::NotAudio:
-                setStatusMessage(text("The data format is not supported by this file type."));
+                setStatusMessage(soundText("The data format is not supported by this file type."));
                 break;
             case Mp3File::Error::NotYetAudio:
                 setStatusMessage(
-                    text("The file is malformed, or otherwise not a valid instance of "
+                    soundText("The file is malformed, or otherwise not a valid instance of "
                          "an audio file of its type."));
                 break;
             default:
@@ -179,7 +176,7 @@ void StreamRun::startInternalMP3() {
     }
     if (!started && !stopRequested_) {
         qCWarning(lcAudio) << "No sound output";
-        setStatusMessage(text("No sound output is available."));
+        setStatusMessage(soundText("No sound output is available."));
     }
     playbackThreadInUse_ = true;
 
@@ -212,7 +209,7 @@ void StreamRun::startInternalMP3() {
             }
             mQueue->pump();
             if (mQueue->failed()) {
-                setStatusMessage(text("The sound output failed."));
+                setStatusMessage(soundText("The sound output failed."));
                 loop.quit();
                 return;
             }
@@ -222,7 +219,7 @@ void StreamRun::startInternalMP3() {
                 if (!drainClock.isValid()) drainClock.start();
                 if (mQueue->finished() || drainClock.elapsed() > 10000) {
                     if (statusMessage().isEmpty())
-                        setStatusMessage(text("The sound stream has ended."));
+                        setStatusMessage(soundText("The sound stream has ended."));
                     loop.quit();
                 }
             }

@@ -43,11 +43,11 @@ struct Transfer {
     }
 };
 
-size_t writeBody(char* data, size_t size, size_t count, void* user) {
+size_t writeCellBody(char* data, size_t size, size_t count, void* user) {
     return static_cast<Transfer*>(user)->body.append(data, size * count) ? size * count : 0;
 }
 
-size_t readHeader(char* data, size_t size, size_t count, void* user) {
+size_t readCellHeader(char* data, size_t size, size_t count, void* user) {
     return static_cast<Transfer*>(user)->body.header(data, size * count) ? size * count : 0;
 }
 
@@ -185,9 +185,9 @@ private:
         curl_easy_setopt(e, CURLOPT_PRIVATE, t.get());
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
         curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, options_.requestTimeoutMs);
-        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, writeBody);
+        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, writeCellBody);
         curl_easy_setopt(e, CURLOPT_WRITEDATA, t.get());
-        curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, readHeader);
+        curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, readCellHeader);
         curl_easy_setopt(e, CURLOPT_HEADERDATA, t.get());
         // The request leaves in one piece, never held back for an acknowledgement.
         curl_easy_setopt(e, CURLOPT_TCP_NODELAY, 1L);
