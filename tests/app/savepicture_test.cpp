@@ -1,34 +1,28 @@
-// Save Picture in the whole viewer (offscreen) against a scripted server on
-// loopback: the file holds the bytes the server sent, for the one camera and
-// a wall cell, from the menu and the context menu; the item waits for a
-// picture. Names and the writing itself are PictureFile's rules.
+// Save Picture in the whole viewer: the file holds the bytes the server
+// sent, for the one camera and a wall cell, from the menu and the context
+// menu; the item waits for a picture. Names and the writing itself are
+// PictureFile's rules.
 
 #include <QBuffer>
 #include <QDir>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QStandardPaths>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 
 #include "camerawall.h"
-#include "menutestkit.h"
 #include "previewtouchimage.h"
 #include "touchview.h"
-#include "viewerfixture.h"
+#include "viewerkit.h"
 
 namespace {
 
 std::string pictureOf(int k, const char* format) {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(cameraColour(k));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
+    solid(cameraColour(k), {64, 48}).save(&buffer, format);
     return bytes.toStdString();
 }
 
@@ -73,7 +67,7 @@ protected:
 
 TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
     // Camera 1 is the one shown, or the wall's selected cell.
-    struct Case {
+    const struct {
         const char* format;
         bool wall, contextMenu;
         int saved;
@@ -84,18 +78,12 @@ TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
         {"PNG", true, false, 1, ".png"},
         {"JPG", true, true, 2, ".jpg"},  // a cell not selected
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.format) + (c.wall ? " wall" : "") +
-                     (c.contextMenu ? " menu" : ""));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format << c.wall << c.contextMenu);
         std::vector<std::string> served;
         for (int k = 0; k < 3; ++k) served.push_back(pictureOf(k, c.format));
         ScriptedServer s(fixedPictures(served));
-        writeServers(dir.path(), {{"Alpha", s.port(), true}}, 1);
-        {
-            auto store = Settings::createInFolder(dir.path(), "en");
-            store->getCurrent()->previewRegim = c.wall ? 1 : 0;
-            store->save();
-        }
+        writeServers(dir.path(), {{"Alpha", s.port(), true, "127.0.0.1", c.wall ? 1 : 0}}, 1);
         start();
         TouchImage* view =
             c.wall ? app->cameraWall()->cell(c.saved)->imageView() : app->mainImage();

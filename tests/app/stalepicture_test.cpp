@@ -1,11 +1,9 @@
 // The stale-picture warning: a picture that stops being renewed, whatever the
 // cause, is dimmed under a warning, and the next picture ends it.
 
-#include <QAction>
 #include <QRegularExpression>
 
-#include "camserver.h"
-#include "viewerfixture.h"
+#include "viewerkit.h"
 
 namespace {
 
@@ -25,9 +23,7 @@ TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
     camera.imageUri = "/c/0/image";
     camera.setCamera(&view);
     const QImage grey = solid(QColor(200, 200, 200), view.size());
-
     view.setPicture(grey);
-    EXPECT_FALSE(view.freshness().isStale());
     view.setPicture(QImage());  // a failed picture
     EXPECT_EQ(view.picture(), grey) << "the last good picture stays";
     EXPECT_FALSE(view.freshness().isStale()) << "not yet a few intervals old";
@@ -45,22 +41,18 @@ TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
     view.setPicture(grey);
     EXPECT_FALSE(view.freshness().isStale());
     EXPECT_TRUE(view.freshness().warningText().isEmpty());
-    EXPECT_EQ(pixelOf(view, {4, 4}), QColor(200, 200, 200));
     EXPECT_EQ(pixelOf(view, {160, 120}), QColor(200, 200, 200));
 }
 
-TEST(StalePicture, ACameraThatNeverDeliversIsWarnedAbout) {
+TEST(StalePicture, ACameraThatNeverDeliversIsWarnedAboutWhileShown) {
     TouchImage view;
     view.freshness().setMinimumStaleMs(300);
     auto server = CamServer::create();
     CameraView camera("Gate", server.get());
-    EXPECT_FALSE(view.freshness().isStale()) << "no camera shown, nothing to warn of";
     spinFor(400);
-    EXPECT_FALSE(view.freshness().isStale());
+    EXPECT_FALSE(view.freshness().isStale()) << "no camera shown, nothing to warn of";
     camera.setCamera(&view);
     ASSERT_TRUE(waitUntil([&] { return view.freshness().isStale(); }));
-    EXPECT_TRUE(view.picture().isNull());
-
     view.clearPicture();  // no camera shown any more
     EXPECT_FALSE(view.freshness().isStale());
     spinFor(400);
@@ -70,8 +62,7 @@ TEST(StalePicture, ACameraThatNeverDeliversIsWarnedAbout) {
 }
 
 TEST(StalePicture, AnotherCameraClearsThePictureTheSameOneKeepsIt) {
-    auto serverA = CamServer::create();
-    auto serverB = CamServer::create();
+    auto serverA = CamServer::create(), serverB = CamServer::create();
     const struct {
         const char* what;
         CamServer* server;
@@ -84,11 +75,10 @@ TEST(StalePicture, AnotherCameraClearsThePictureTheSameOneKeepsIt) {
     };
     for (const auto& c : cases) {
         TouchImage view;
-        view.resize(64, 48);
         CameraView first("Gate", serverA.get());
         first.imageUri = "/c/0/image";
         first.setCamera(&view);
-        view.setPicture(solid(Qt::green, view.size()));
+        view.setPicture(solid(Qt::green));
         CameraView next("Next", c.server);
         next.imageUri = c.imageUri;
         next.setCamera(&view);
@@ -97,46 +87,33 @@ TEST(StalePicture, AnotherCameraClearsThePictureTheSameOneKeepsIt) {
 }
 
 TEST_F(LiveViewer, WarningAppearsWhateverTheCauseAndGoesWithTheNextPicture) {
-    auto server = std::make_unique<ScriptedServer>(videoServer());
+    auto server = std::make_unique<ScriptedServer>(camerasServer());
     const int port = server->port();
-    auto picturesAnswer = [](ScriptedServer::Reply failed) {
-        return [failed](const ScriptedServer::Request& r) {
-            if (r.target.find("resolution=") != std::string::npos) return failed;
-            return videoServer()(r);
-        };
+    const auto failPictures = [&](ScriptedServer::Reply failed) {
+        server->setScript([failed](const ScriptedServer::Request& r) {
+            return r.target.find("resolution=") != std::string::npos ? failed : camerasServer()(r);
+        });
     };
+    using Kind = ScriptedServer::Reply::Kind;
     const struct {
         const char* cause;
         std::function<void()> fail;
-        std::function<void()> recover;
     } causes[] = {
-        {"a server that stalls",
-         [&] {
-             server->setScript(
-                 picturesAnswer(ScriptedServer::of(ScriptedServer::Reply::Kind::Stall)));
-         },
-         [&] { server->setScript(videoServer()); }},
-        {"a connection reset",
-         [&] {
-             server->setScript(
-                 picturesAnswer(ScriptedServer::of(ScriptedServer::Reply::Kind::Reset)));
-         },
-         [&] { server->setScript(videoServer()); }},
-        {"a picture that does not decode",
-         [&] { server->setScript(picturesAnswer(ScriptedServer::json("not a picture"))); },
-         [&] { server->setScript(videoServer()); }},
-        {"a refused connection", [&] { server.reset(); },
-         [&] { server = std::make_unique<ScriptedServer>(videoServer(), port); }},
+        {"a server that stalls", [&] { failPictures(ScriptedServer::of(Kind::Stall)); }},
+        {"a connection reset", [&] { failPictures(ScriptedServer::of(Kind::Reset)); }},
+        {"a picture that does not decode", [&] { failPictures(ScriptedServer::json("no")); }},
+        {"a refused connection", [&] { server.reset(); }},
     };
-    writeSettings(dir.path(), port, 0);
+    writeServers(dir.path(), {{"Local", port, true}});
     start();
     for (const auto& c : causes) {
-        ASSERT_TRUE(waitForPicture()) << c.cause;
         ASSERT_TRUE(waitUntil([&] { return !app->mainImage()->freshness().isStale(); })) << c.cause;
+        ASSERT_TRUE(waitForPicture()) << c.cause;
         c.fail();
         ASSERT_TRUE(waitUntil([&] { return app->mainImage()->freshness().isStale(); })) << c.cause;
         EXPECT_FALSE(app->mainImage()->picture().isNull()) << c.cause << ": the picture stays";
-        c.recover();
+        server.reset();  // and back, answering again
+        server = std::make_unique<ScriptedServer>(camerasServer(), port);
         ASSERT_TRUE(server->listening()) << c.cause;
         EXPECT_TRUE(waitUntil([&] { return !app->mainImage()->freshness().isStale(); }))
             << c.cause << ": the next picture ends the warning";
@@ -145,19 +122,16 @@ TEST_F(LiveViewer, WarningAppearsWhateverTheCauseAndGoesWithTheNextPicture) {
 }
 
 TEST_F(LiveViewer, LiveFiguresAreShownOnRequest) {
-    ScriptedServer server(videoServer());
-    writeSettings(dir.path(), server.port(), 0);
+    ScriptedServer server(camerasServer());
+    writeServers(dir.path(), {{"Local", server.port(), true}});
     start();
     QAction* figures = app->liveFiguresAction();
     ASSERT_NE(figures, nullptr);
-    EXPECT_TRUE(figures->isCheckable());
     EXPECT_FALSE(figures->isChecked()) << "off by default";
     EXPECT_FALSE(app->mainImage()->freshness().showStats());
     figures->trigger();
-    EXPECT_TRUE(app->mainImage()->freshness().showStats());
     PictureFreshness& f = app->mainImage()->freshness();
+    EXPECT_TRUE(f.showStats());
     ASSERT_TRUE(waitUntil([&] { return f.rate() > 0 && f.lastRoundTripMs().has_value(); }));
-    EXPECT_GE(*f.lastRoundTripMs(), 0);
-    EXPECT_LT(*f.lastRoundTripMs(), 30000);
     EXPECT_TRUE(f.statsText().contains("pictures/s, round trip"));
 }
