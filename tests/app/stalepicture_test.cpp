@@ -33,10 +33,9 @@ TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
                     .match(view.freshness().warningText())
                     .hasMatch())
         << view.freshness().warningText().toStdString();
-    const QColor corner = pixelOf(view, {4, 4});
-    EXPECT_LT(corner.red(), 120) << "dimmed";
-    EXPECT_GT(corner.red(), 20) << "but still visible";
-    EXPECT_NE(pixelOf(view, {160, 120}), corner) << "the warning sits in the middle";
+    const int corner = pixelOf(view, {4, 4}).red();
+    EXPECT_TRUE(corner > 20 && corner < 120) << "dimmed but still visible: " << corner;
+    EXPECT_NE(pixelOf(view, {160, 120}).red(), corner) << "the warning sits in the middle";
 
     view.setPicture(grey);
     EXPECT_FALSE(view.freshness().isStale());
@@ -49,40 +48,34 @@ TEST(StalePicture, ACameraThatNeverDeliversIsWarnedAboutWhileShown) {
     view.freshness().setMinimumStaleMs(300);
     auto server = CamServer::create();
     CameraView camera("Gate", server.get());
-    spinFor(400);
-    EXPECT_FALSE(view.freshness().isStale()) << "no camera shown, nothing to warn of";
-    camera.setCamera(&view);
-    ASSERT_TRUE(waitUntil([&] { return view.freshness().isStale(); }));
-    view.clearPicture();  // no camera shown any more
-    EXPECT_FALSE(view.freshness().isStale());
-    spinFor(400);
-    EXPECT_FALSE(view.freshness().isStale());
-    camera.setCamera(&view);  // shown again: counting again
-    ASSERT_TRUE(waitUntil([&] { return view.freshness().isStale(); }));
+    for (int shown = 0; shown < 2; ++shown) {
+        spinFor(400);
+        EXPECT_FALSE(view.freshness().isStale()) << "no camera shown, nothing to warn of";
+        camera.setCamera(&view);  // shown (again): counting (again)
+        ASSERT_TRUE(waitUntil([&] { return view.freshness().isStale(); }));
+        view.clearPicture();  // no camera shown any more
+        EXPECT_FALSE(view.freshness().isStale());
+    }
 }
 
 TEST(StalePicture, AnotherCameraClearsThePictureTheSameOneKeepsIt) {
     auto serverA = CamServer::create(), serverB = CamServer::create();
     const struct {
-        const char* what;
         CamServer* server;
         const char* imageUri;
-        bool cleared;
-    } cases[] = {
-        {"the same camera from a reloaded list", serverA.get(), "/c/0/image", false},
-        {"another camera of the server", serverA.get(), "/c/1/image", true},
-        {"a camera of another server", serverB.get(), "/c/0/image", true},
-    };
+        bool cleared;  // the same camera from a reloaded list keeps it
+    } cases[] = {{serverA.get(), "/c/0/image", false},
+                 {serverA.get(), "/c/1/image", true},
+                 {serverB.get(), "/c/0/image", true}};
     for (const auto& c : cases) {
         TouchImage view;
-        CameraView first("Gate", serverA.get());
+        CameraView first("Gate", serverA.get()), next("Next", c.server);
         first.imageUri = "/c/0/image";
         first.setCamera(&view);
         view.setPicture(solid(Qt::green));
-        CameraView next("Next", c.server);
         next.imageUri = c.imageUri;
         next.setCamera(&view);
-        EXPECT_EQ(view.picture().isNull(), c.cleared) << c.what;
+        EXPECT_EQ(view.picture().isNull(), c.cleared) << c.imageUri;
     }
 }
 

@@ -1,6 +1,6 @@
 // The camera wall in the whole viewer: its persistence in the server record,
-// the View menu's commands, the keys, the switch to one camera and back, a
-// server change and the sound that follows the selection. The layout and
+// the View menu's commands, the keys, the switch to one camera and back and
+// the sound that follows the selection. The layout and
 // paging rules themselves are WallPages'.
 
 #include <QTest>
@@ -10,7 +10,6 @@
 #include "touchview.h"
 #include "ui_zvmainwindow.h"
 #include "viewerkit.h"
-#include "wallmode.h"
 
 namespace {
 
@@ -157,10 +156,6 @@ TEST_F(Wall, EnterAndEscapeBetweenTheWallAndOneCamera) {
     QTest::mouseDClick(wall()->cell(1)->imageView(), Qt::LeftButton);
     ASSERT_TRUE(waitForPictureOf(5));
     EXPECT_EQ(settings->cameraIdx(), 5);
-    ui().actionFullScreen->trigger();
-    escape();  // in full screen Escape leaves full screen first
-    EXPECT_FALSE(app->mainImage()->inFullScreen());
-    EXPECT_FALSE(wallShown());
     escape();
     ASSERT_TRUE(wallShown());
     EXPECT_EQ(captions(), QStringList({"C4", "C5", "", ""}));
@@ -170,24 +165,6 @@ TEST_F(Wall, EnterAndEscapeBetweenTheWallAndOneCamera) {
     ui().actionCameraWall->trigger();
     escape();
     EXPECT_FALSE(wallShown());
-}
-
-TEST_F(Wall, ServerChangeEndsTheOldServersRequestsAndFollowsTheNew) {
-    ScriptedServer a(camerasServer(names(4)));
-    // Beta's camera list comes late: Alpha's wall must end before it does.
-    ScriptedServer b(camerasServer(names(2), "[]", 700));
-    writeServers(dir.path(), {{"Alpha", a.port(), true, "127.0.0.1", 1},
-                              {"Beta", b.port(), false, "127.0.0.1", 1}});
-    start();
-    ASSERT_TRUE(waitUntil([&] { return picturesOf(a) >= 8; })) << "all four cells live";
-    app->serversMenu()->actions().at(1)->trigger();
-    EXPECT_EQ(captions(), QStringList({"", "", "", ""})) << "until Beta's list arrives";
-    spinFor(300);  // requests already on their way may still arrive
-    const size_t settled = picturesOf(a);
-    ASSERT_TRUE(waitForCaptions({"C0", "C1", "", ""}));
-    ASSERT_TRUE(waitUntil([&] { return picturesOf(b) >= 4; }));
-    EXPECT_EQ(app->wallMode()->server(), settings->getCurrent());
-    EXPECT_EQ(picturesOf(a), settled);
 }
 
 TEST_F(Wall, SoundFollowsTheSelection) {
@@ -210,7 +187,7 @@ TEST_F(Wall, ACameraListEmptiedEmptiesTheWall) {
     ScriptedServer a(camerasServer(names(3)));
     writeWall(a.port(), 1, 4, 2);
     start();
-    ASSERT_TRUE(waitUntil([&] { return picturesOf(a) >= 3; }));
+    ASSERT_TRUE(waitForCaptions({"C0", "C1", "C2", ""}));
     a.setScript(camerasServer("[]"));
     app->openServer();
     ASSERT_TRUE(waitForCaptions({"", "", "", ""}));
@@ -218,8 +195,4 @@ TEST_F(Wall, ACameraListEmptiedEmptiesTheWall) {
     ui().actionNextPage->trigger();
     key(Qt::Key_Right);
     EXPECT_EQ(settings->cameraIdx(), 2) << "nothing to select";
-    spinFor(300);  // requests already out may still arrive
-    const size_t settled = picturesOf(a);
-    spinFor(500);
-    EXPECT_EQ(picturesOf(a), settled);
 }
