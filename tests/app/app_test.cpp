@@ -2,7 +2,6 @@
 // each server answer leaves, the alerts' queue and the window's frame.
 
 #include <QScreen>
-#include <QSlider>
 
 #include "viewerkit.h"
 
@@ -18,18 +17,6 @@ ScriptedServer::Script answering(std::string target, ScriptedServer::Reply reply
 }
 
 }  // namespace
-
-TEST_F(Viewer, FirstStartShowsTheDemoServersFirstCamera) {
-    ScriptedServer demo(camerasServer(), 1818);
-    if (!demo.listening()) GTEST_SKIP() << "port 1818 is taken on this machine";
-    start();
-    ASSERT_TRUE(waitForPictureOf(0));
-    EXPECT_EQ(titles(app->camerasMenu()), QStringList({"Gate", "Yard", "Roof"}));
-    EXPECT_EQ(titles(app->serversMenu()), QStringList({"Demo Server"}));
-    EXPECT_EQ(checkedItems(app->serversMenu()), std::vector<int>{0});
-    EXPECT_EQ(app->audioSlider()->value(), 100);
-    EXPECT_TRUE(alerts->texts.empty());
-}
 
 TEST_F(Viewer, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
     const struct {

@@ -1,9 +1,7 @@
-// Zoom in the whole viewer: the wheel, drag and pinch that reach the view's
+// Zoom in the whole viewer: the wheel and drag that reach the view's
 // zoom, the size pictures are then asked for and decoded at, and the whole
 // picture again with another camera. The zoom's own arithmetic is ZoomState's.
 
-#include <QNativeGestureEvent>
-#include <QPointingDevice>
 #include <QWheelEvent>
 
 #include "viewerkit.h"
@@ -70,17 +68,5 @@ TEST_F(Zoom, WheelDragAndPinchReachTheZoomAndAnotherCameraShowsTheWholePicture) 
     EXPECT_EQ(view->zoom().visible(), QRectF(0, 0, 1, 1));
     EXPECT_TRUE(waitForRequest(before, "/c/1/image?resolution=400x300"));
 
-    // A pinch spreading the fingers to twice their distance: 2x, and no camera step.
-    QPointingDevice pad("pad", 4245, QInputDevice::DeviceType::TouchPad,
-                        QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 2,
-                        0);
-    for (auto [type, value] : {std::pair{Qt::BeginNativeGesture, 0.0},
-                               {Qt::ZoomNativeGesture, 1.0},
-                               {Qt::EndNativeGesture, 0.0}}) {
-        QNativeGestureEvent e(type, &pad, 2, {200, 150}, {200, 150},
-                              view->mapToGlobal(QPointF(200, 150)), value, {});
-        QApplication::sendEvent(view, &e);
-    }
-    EXPECT_EQ(view->zoom().factor(), 2.0);
     EXPECT_EQ(settings->cameraIdx(), 1);
 }
