@@ -26,9 +26,10 @@ TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
     start([&](ZorvanMacAppDelegate& a) {
         // Changes of this machine's network would rightly start the pauses
         // over; only the pauses are looked at here.
-        a.reconnector()->setTiming({100, 400, 5000, false});
-        QObject::connect(a.reconnector(), &Reconnector::attempting,
-                         [&] { pauses.push_back(a.reconnector()->pauseMs()); });
+        ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 400, 5000, false});
+        ReconnectorTestAccess::onAttempt(*a.reconnector(), [&] {
+            pauses.push_back(ReconnectorTestAccess::pauseMs(*a.reconnector()));
+        });
     });
     ASSERT_TRUE(waitUntil([&] { return pauses.size() >= 5; }));
     EXPECT_EQ(std::vector<int>(pauses.begin(), pauses.begin() + 5),
@@ -43,7 +44,8 @@ TEST_F(LiveViewer, TheUsersOwnReloadEndsTheRetriesAndIsHeardOf) {
     ScriptedServer server(listsUnanswered());
     writeServers(dir.path(), {{"Local", server.port(), true}});
     start();
-    ASSERT_TRUE(waitUntil([&] { return app->reconnector()->attempts() >= 1; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return ReconnectorTestAccess::attempts(*app->reconnector()) >= 1; }));
     ASSERT_EQ(alerts->texts.size(), 1u);
     app->openServer();  // Ctrl+R
     EXPECT_FALSE(app->reconnector()->isActive());
@@ -66,7 +68,7 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
         reloads += wanted;
         return wanted;
     });
-    r.setTiming({600000, 600000, 600000});  // only the network can bring a retry
+    ReconnectorTestAccess::setTiming(r, {600000, 600000, 600000});  // only the network retries
     r.start("10.20.0.7");
     spinFor(200);
     EXPECT_EQ(reloads, 0);
@@ -113,12 +115,15 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
         const int port = server->port();
         writeServers(dir.path(), {{"Local", port, true}}, 1);
         if (startDown) server.reset();
-        start([](ZorvanMacAppDelegate& a) { a.reconnector()->setTiming({20000, 30000, 10000}); });
+        start([](ZorvanMacAppDelegate& a) {
+            ReconnectorTestAccess::setTiming(*a.reconnector(), {20000, 30000, 10000});
+        });
         ASSERT_TRUE(startDown ? waitUntil([&] { return app->reconnector()->isActive(); })
                               : waitForPicture());
         server.reset();
         const auto connects = [&] {
-            return app->reconnector()->probes() + app->reconnector()->attempts() +
+            return ReconnectorTestAccess::probes(*app->reconnector()) +
+                   ReconnectorTestAccess::attempts(*app->reconnector()) +
                    app->pictureProbe()->connects();
         };
         const int before = connects();

@@ -176,7 +176,9 @@ TEST_F(ServerList, TypedPortNeverReachesAnotherServer) {
         auto initial = std::make_unique<ScriptedServer>(script);
         writeServers(dir.path(), {{"Mine", initial->port(), true, "127.0.0.1", c.wall}});
         if (!c.reachable) initial.reset();
-        start([&](ZorvanMacAppDelegate& a) { a.reconnector()->setTiming({100, 100, 5000}); });
+        start([&](ZorvanMacAppDelegate& a) {
+            ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 100, 5000});
+        });
         ASSERT_TRUE(waitUntil([&] {
             return initial ? picturesOf(*initial) > 2u * c.wall : app->reconnector()->isActive();
         }));

@@ -16,7 +16,7 @@ QColor pixelOf(TouchImage& view, QPoint at) {
 TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
     TouchImage view;
     view.resize(320, 240);
-    view.freshness().setMinimumStaleMs(300);
+    PictureFreshnessTestAccess::setMinimumStaleMs(view.freshness(), 300);
     view.freshness().setRefreshIntervalMs(50);
     auto server = CamServer::create();
     CameraView camera("Gate", server.get());
@@ -45,7 +45,7 @@ TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
 
 TEST(StalePicture, ACameraThatNeverDeliversIsWarnedAboutWhileShown) {
     TouchImage view;
-    view.freshness().setMinimumStaleMs(300);
+    PictureFreshnessTestAccess::setMinimumStaleMs(view.freshness(), 300);
     auto server = CamServer::create();
     CameraView camera("Gate", server.get());
     for (int shown = 0; shown < 2; ++shown) {

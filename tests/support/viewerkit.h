@@ -18,8 +18,8 @@
 
 #include <thread>
 
+#include "apptestaccess.h"
 #include "camserver.h"
-#include "reconnector.h"
 #include "scriptedserver.h"
 #include "settings.h"
 #include "testutil.h"
@@ -195,10 +195,10 @@ class LiveViewer : public ViewerFixture {
 protected:
     void start(const std::function<void(ZorvanMacAppDelegate&)>& configure = {}) {
         ViewerFixture::start([&](ZorvanMacAppDelegate& a) {
-            a.reconnector()->setTiming({100, 400, 5000});
+            ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 400, 5000});
             if (configure) configure(a);
         });
-        app->dataManager()->setRequestTimeoutMs(1500);
-        app->mainImage()->freshness().setMinimumStaleMs(300);
+        ZVDataManagerTestAccess::setRequestTimeoutMs(*app->dataManager(), 1500);
+        PictureFreshnessTestAccess::setMinimumStaleMs(app->mainImage()->freshness(), 300);
     }
 };
