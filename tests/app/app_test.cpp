@@ -9,13 +9,6 @@ namespace {
 
 class Viewer : public ViewerFixture {};
 
-// Answers reply for target, and the rest as camerasServer() does.
-ScriptedServer::Script answering(std::string target, ScriptedServer::Reply reply) {
-    return [=](const ScriptedServer::Request& r) {
-        return r.target == target ? reply : camerasServer()(r);
-    };
-}
-
 }  // namespace
 
 TEST_F(Viewer, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
@@ -49,7 +42,6 @@ TEST_F(Viewer, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
         ASSERT_TRUE(waitUntil([&] { return alerts->texts.size() >= c.alerts.size(); }));
         EXPECT_EQ(alerts->texts, c.alerts);
         EXPECT_EQ(app->camerasMenu()->actions().size(), c.cameraItems);
-        EXPECT_EQ(checkedItems(app->camerasMenu()).size(), c.cameraItems ? 1u : 0u);
         EXPECT_EQ(picturesOf(server) > 0, c.atReload) << "no list, no picture";
         EXPECT_EQ(server.requests().empty(), !c.stored);
         EXPECT_EQ(app->serversMenu()->isEmpty(), !c.stored);
@@ -61,7 +53,7 @@ TEST_F(Viewer, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
     ScriptedServer server(camerasServer());
     writeServers(dir.path(), {{"Local", server.port(), true}});
     start();
-    ASSERT_TRUE(waitForPicture());
+    ASSERT_TRUE(waitForPictureOf(0));
     alerts->hold = true;
     std::vector<std::thread> reporters;
     reporters.emplace_back([&] { app->badResponse(); });

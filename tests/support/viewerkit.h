@@ -105,6 +105,14 @@ inline ScriptedServer::Script camerasServer(std::string cameras = kThree,
     };
 }
 
+// Answers reply to requests whose target holds part, the rest as
+// camerasServer() does.
+inline ScriptedServer::Script answering(std::string part, ScriptedServer::Reply reply) {
+    return [=](const ScriptedServer::Request& r) {
+        return r.target.find(part) != std::string::npos ? reply : camerasServer()(r);
+    };
+}
+
 // Requests whose target holds part; picturesOf counts the picture requests.
 inline size_t countOf(const ScriptedServer& s, const std::string& part) {
     size_t n = 0;
@@ -143,6 +151,13 @@ inline void writeServers(const QString& folder, const std::vector<ServerEntry>& 
     settings->save();
 }
 
+// The names of a store's servers.
+inline QStringList namesOf(const Settings& store) {
+    QStringList names;
+    for (const auto& s : store.getServers()) names << s->name();
+    return names;
+}
+
 // The titles of a menu's items, and the positions of those checked.
 inline QStringList titles(QMenu* menu) {
     QStringList out;
@@ -174,9 +189,6 @@ protected:
     }
     // What the settings file holds now.
     std::unique_ptr<Settings> onDisk() { return Settings::createInFolder(dir.path(), "en"); }
-    bool waitForPicture() {
-        return waitUntil([&] { return !app->mainImage()->picture().isNull(); });
-    }
     bool waitForPictureOf(int k) {
         return waitUntil([&] { return cameraOfPicture(app->mainImage()->picture()) == k % 5; });
     }
