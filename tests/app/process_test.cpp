@@ -6,18 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include "apptestkit.h"
+#include "viewerkit.h"
 
 TEST(ViewerProcess, TerminatesCleanlyDuringAStalledPictureRequest) {
     ScriptedServer server([](const ScriptedServer::Request& r) {
         if (r.target.find("resolution=") != std::string::npos) {
             return ScriptedServer::of(ScriptedServer::Reply::Kind::Stall);
         }
-        return videoServer()(r);
+        return camerasServer()(r);
     });
     QTemporaryDir home;
     const QString folder = home.path() + "/data/Zorvan";
-    writeSettings(folder, server.port(), 1);
+    writeServers(folder, {{"Local", server.port(), true}}, 1);
 
     QProcess viewer;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

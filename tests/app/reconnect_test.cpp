@@ -1,56 +1,23 @@
 // Silent reconnection after "Server is not available": growing pauses, at
-// once on a change of the network, no alerts, and a start-up's result once
-// the server is back.
-
-#include <QElapsedTimer>
-#include <QMenu>
-#include <QPushButton>
-#include <QTimer>
+// once on a change of the network or when the server takes connections
+// again, no alerts, and a start-up's result once the server is back.
 
 #include "../net/testnetns.h"
 #include "serverprobe.h"
-#include "viewerfixture.h"
+#include "viewerkit.h"
 
 namespace {
 
-ScriptedServer::Script listsUnanswered() {
-    return [](const ScriptedServer::Request& r) {
-        if (r.target == "/microphones" || r.target == "/cameras")
-            return ScriptedServer::of(ScriptedServer::Reply::Kind::Reset);
-        return videoServer()(r);
-    };
+// A server that resets every connection.
+ScriptedServer::Reply reset(const ScriptedServer::Request&) {
+    return ScriptedServer::of(ScriptedServer::Reply::Kind::Reset);
 }
 
 }  // namespace
 
-TEST_F(LiveViewer, ServerBackAfterAStartWithoutItShowsItsPictureWithoutASecondAlert) {
-    int port = 0;
-    {
-        ScriptedServer probe(videoServer());
-        port = probe.port();
-    }  // nobody listens there now
-    writeSettings(dir.path(), port, 1);
-    start();
-    ASSERT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }));
-    EXPECT_EQ(alerts->texts, std::vector<QString>{"Server is not available"});
-    EXPECT_TRUE(app->reconnector()->isActive());
-    // While nothing listens the retries probe the port.
-    ASSERT_TRUE(waitUntil([&] { return ReconnectorTestAccess::probes(*app->reconnector()) >= 2; }));
-
-    ScriptedServer server(videoServer(), port);
-    ASSERT_TRUE(server.listening());
-    ASSERT_TRUE(waitForPicture());
-    EXPECT_FALSE(app->reconnector()->isActive());
-    EXPECT_EQ(app->camerasMenu()->actions().size(), 3);
-    EXPECT_TRUE(app->camerasMenu()->actions().at(1)->isChecked()) << "the stored camera";
-    EXPECT_EQ(server.requests().front().target, "/microphones") << "loaded as at start-up";
-    spinFor(300);
-    EXPECT_EQ(alerts->texts.size(), 1u) << "the retries raise no alert";
-}
-
 TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
-    ScriptedServer server(listsUnanswered());
-    writeSettings(dir.path(), server.port(), 0);
+    ScriptedServer server(reset);
+    writeServers(dir.path(), {{"Local", server.port(), true}});
     std::vector<int> pauses;
     start([&](ZorvanMacAppDelegate& a) {
         // Changes of this machine's network would rightly start the pauses
@@ -70,8 +37,8 @@ TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
 }
 
 TEST_F(LiveViewer, TheUsersOwnReloadEndsTheRetriesAndIsHeardOf) {
-    ScriptedServer server(listsUnanswered());
-    writeSettings(dir.path(), server.port(), 0);
+    ScriptedServer server(reset);
+    writeServers(dir.path(), {{"Local", server.port(), true}});
     start();
     ASSERT_TRUE(
         waitUntil([&] { return ReconnectorTestAccess::attempts(*app->reconnector()) >= 1; }));
@@ -91,21 +58,17 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
     ASSERT_TRUE(ns.ip("link add zva type veth peer name zvb"));
     ASSERT_TRUE(ns.ip("link set zva up"));
     ASSERT_TRUE(ns.ip("link set zvb up"));
-
     int reloads = 0;
     bool wanted = true;
     Reconnector r([&] {
-        if (wanted) ++reloads;
+        reloads += wanted;
         return wanted;
     });
-    // Only the network can bring a retry.
-    ReconnectorTestAccess::setTiming(r, {600000, 600000, 600000});
+    ReconnectorTestAccess::setTiming(r, {600000, 600000, 600000});  // only the network retries
     r.start("10.20.0.7");
     spinFor(200);
     EXPECT_EQ(reloads, 0);
-
-    // The host becomes reachable.
-    ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));
+    ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));  // the host becomes reachable
     ASSERT_TRUE(waitUntil([&] { return reloads == 1; }));
     // A change while that attempt is out waits for its end, then tries again.
     ASSERT_TRUE(ns.ip("route add 10.30.0.0/24 via 10.20.0.2"));
@@ -134,75 +97,26 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
     EXPECT_FALSE(r.takeFailure());
 }
 
-TEST_F(LiveViewer, ServerBackWhileNobodyAnswersTheAlertTakesTheAlertAway) {
-    alerts.reset();  // nobody there to press OK
-    int port = 0;
-    {
-        ScriptedServer probe(videoServer());
-        port = probe.port();
-    }
-    writeSettings(dir.path(), port, 2);
-
-    // The alert runs its own event loop: what happens while it is up is
-    // done from a timer, which also presses OK after a generous bound so
-    // that a failure ends the test instead of hanging it.
-    std::unique_ptr<ScriptedServer> server;
-    int attemptsDuringAlert = 0;
-    QElapsedTimer alertUp;
-    QTimer watcher;
-    watcher.setInterval(10);
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        if (!alertUp.isValid()) alertUp.start();
-        attemptsDuringAlert = ReconnectorTestAccess::attempts(*app->reconnector()) +
-                              ReconnectorTestAccess::probes(*app->reconnector());
-        if (!server && attemptsDuringAlert >= 1)
-            server = std::make_unique<ScriptedServer>(videoServer(), port);
-        if (alertUp.elapsed() > 30000) box->buttons().first()->click();
-    });
-    watcher.start();
-    start();
-    ASSERT_TRUE(waitUntil([&] { return server && !app->mainImage()->picture().isNull(); }));
-    EXPECT_LT(alertUp.elapsed(), 30000) << "the alert went by itself";
-    EXPECT_GE(attemptsDuringAlert, 1) << "the retries do not wait for the alert";
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    spinFor(200);
-    EXPECT_EQ(app->camerasMenu()->actions().size(), 3) << "the fresh list stays in the menu";
-    EXPECT_TRUE(app->camerasMenu()->actions().at(2)->isChecked());
-    EXPECT_FALSE(app->reconnector()->isActive());
-}
-
 // A server that refuses connections for a while and comes back on the same
 // port: the picture, or the lists after a start without it, come back with
-// no alert beyond the first, well before the retries' pauses would have
-// brought them (the pauses here are too long to), and while it is down the
-// viewer connects at most about once a second.
+// no alert beyond the first (which goes by itself, nobody pressing OK), well
+// before the retries' pauses would have brought them (the pauses here are
+// too long to), and while it is down the viewer connects about once a second.
 TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
-    struct Case {
-        const char* name;
-        bool startDown;  // else a camera is shown when the server goes
-        size_t alerts;   // "Server is not available" at a start without it
-    } cases[] = {
-        {"the picture, after pictures flowed", false, 0},
-        {"the lists, after a start without the server", true, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        alerts->texts.clear();
-        auto server = std::make_unique<ScriptedServer>(videoServer());
+    alerts->hold = true;
+    for (const bool startDown : {false, true}) {  // else a camera is shown when it goes
+        SCOPED_TRACE(startDown);
+        alerts->maxOpen = 0;
+        auto server = std::make_unique<ScriptedServer>(camerasServer());
         const int port = server->port();
-        writeSettings(dir.path(), port, 0);
-        if (c.startDown) server.reset();
+        writeServers(dir.path(), {{"Local", port, true}}, 1);
+        if (startDown) server.reset();
         start([](ZorvanMacAppDelegate& a) {
             ReconnectorTestAccess::setTiming(*a.reconnector(), {20000, 30000, 10000});
         });
-        if (c.startDown) {
-            ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); }));
-        } else {
-            ASSERT_TRUE(waitForPicture());
-            server.reset();
-        }
+        ASSERT_TRUE(startDown ? waitUntil([&] { return app->reconnector()->isActive(); })
+                              : waitForPictureOf(1));
+        server.reset();
         const auto connects = [&] {
             return ReconnectorTestAccess::probes(*app->reconnector()) +
                    ReconnectorTestAccess::attempts(*app->reconnector()) +
@@ -213,16 +127,21 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
         EXPECT_LE(connects() - before, 3 + 2) << "about one connection a second while down";
         const qint64 shown = app->mainImage()->picture().cacheKey();
 
-        server = std::make_unique<ScriptedServer>(videoServer(), port);
+        server = std::make_unique<ScriptedServer>(camerasServer(), port);
         ASSERT_TRUE(server->listening());
         EXPECT_TRUE(waitUntil(
             [&] {
                 const QImage p = app->mainImage()->picture();
                 return !p.isNull() && p.cacheKey() != shown;
             },
-            10000));
-        EXPECT_EQ(app->camerasMenu()->actions().size(), 3);
-        EXPECT_EQ(alerts->texts.size(), c.alerts);
+            10000))
+            << "before the retries' pause would end";
+        const std::string first = server->requests().front().target;
+        EXPECT_EQ(first.rfind(startDown ? "/microphones" : "/c/1/image?", 0), 0u) << first;
+        EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{1}) << "the stored camera";
+        EXPECT_EQ(alerts->maxOpen, startDown ? 1 : 0);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the alert went by itself";
+        EXPECT_FALSE(app->reconnector()->isActive());
         quit();
     }
 }

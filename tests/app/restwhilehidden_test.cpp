@@ -1,62 +1,44 @@
-// No pictures are asked for while the window cannot be seen; one is asked
+// No pictures are asked for while the window cannot be seen; they are asked
 // for at once when it can again.
 
 #include "restwhilehidden.h"
-#include "viewerfixture.h"
+#include "viewerkit.h"
 
-TEST_F(LiveViewer, NoPicturesWhileHiddenOneAtOnceOnReturn) {
-    ScriptedServer server(videoServer());
-    writeSettings(dir.path(), server.port(), 0);
-    start();
-    ASSERT_TRUE(waitForPicture());
-    QWidget* window = app->window();
+TEST_F(LiveViewer, NoPicturesWhileHiddenAtOnceOnReturn) {
     const struct {
         const char* how;
-        std::function<void()> hide, show;
+        bool wall;  // every camera of the page asks, not the shown one alone
+        void (QWidget::*hide)();
+        void (QWidget::*show)();
     } ways[] = {
-        {"minimised", [&] { window->showMinimized(); }, [&] { window->showNormal(); }},
-        {"hidden", [&] { window->hide(); }, [&] { window->show(); }},
+        {"minimised", false, &QWidget::showMinimized, &QWidget::showNormal},
+        {"hidden", false, &QWidget::hide, &QWidget::show},
+        {"hidden with the wall", true, &QWidget::hide, &QWidget::show},
     };
     for (const auto& w : ways) {
-        w.hide();
-        ASSERT_TRUE(waitUntil([&] { return app->restWhileHidden()->resting(); })) << w.how;
+        SCOPED_TRACE(w.how);
+        ScriptedServer server(camerasServer());
+        writeServers(dir.path(), {{"Local", server.port(), true, "127.0.0.1", w.wall ? 1 : 0}});
+        start();
+        ASSERT_TRUE(waitUntil([&] { return picturesOf(server) >= 3; }));
+        (app->window()->*w.hide)();
+        ASSERT_TRUE(waitUntil([&] { return app->restWhileHidden()->resting(); }));
         spinFor(200);  // a request already out may still arrive
-        const size_t atRest = pictureRequests(server);
+        const size_t atRest = picturesOf(server);
         spinFor(600);
-        EXPECT_EQ(pictureRequests(server), atRest) << w.how;
+        EXPECT_EQ(picturesOf(server), atRest);
 
         // A reload while hidden shows the camera again, still at rest.
         const size_t lists = countOf(server, "/cameras");
         app->openServer();
-        ASSERT_TRUE(waitUntil([&] { return countOf(server, "/cameras") > lists; })) << w.how;
+        ASSERT_TRUE(waitUntil([&] { return countOf(server, "/cameras") > lists; }));
         spinFor(400);
-        EXPECT_EQ(pictureRequests(server), atRest) << w.how;
+        EXPECT_EQ(picturesOf(server), atRest);
 
-        w.show();
-        ASSERT_TRUE(waitUntil([&] { return !app->restWhileHidden()->resting(); })) << w.how;
-        EXPECT_TRUE(waitUntil([&] { return pictureRequests(server) >= atRest + 3; }))
-            << w.how << ": pictures come again";
+        (app->window()->*w.show)();
+        ASSERT_TRUE(waitUntil([&] { return !app->restWhileHidden()->resting(); }));
+        EXPECT_TRUE(waitUntil([&] { return picturesOf(server) >= atRest + 3; }))
+            << "pictures come again";
+        quit();
     }
-}
-
-TEST_F(LiveViewer, TheWallRestsWhileHiddenToo) {
-    ScriptedServer server(videoServer());
-    writeSettings(dir.path(), server.port(), 0);
-    {
-        auto store = Settings::createInFolder(dir.path(), "en");
-        store->getCurrent()->previewRegim = 1;
-        store->save();
-    }
-    start();
-    ASSERT_TRUE(waitUntil([&] { return pictureRequests(server) >= 6; })) << "the wall is live";
-    app->window()->hide();
-    ASSERT_TRUE(waitUntil([&] { return app->restWhileHidden()->resting(); }));
-    spinFor(200);  // requests already out may still arrive
-    const size_t atRest = pictureRequests(server);
-    spinFor(600);
-    EXPECT_EQ(pictureRequests(server), atRest);
-
-    app->window()->show();
-    EXPECT_TRUE(waitUntil([&] { return pictureRequests(server) >= atRest + 3; }))
-        << "every camera of the page asks again";
 }

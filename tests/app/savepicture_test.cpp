@@ -1,46 +1,39 @@
-// Save Picture in the whole viewer (offscreen) against a scripted server on
-// loopback: the file holds the bytes the server sent, for the one camera and
-// a wall cell, from the menu and the context menu; the item waits for a
-// picture. Names and the writing itself are PictureFile's rules.
+// Save Picture in the whole viewer: the file holds the bytes the server
+// sent, for the one camera and a wall cell, from the menu and the context
+// menu; the item waits for a picture. Names and the writing itself are
+// PictureFile's rules.
 
 #include <QBuffer>
 #include <QDir>
-#include <QMenu>
-#include <QMouseEvent>
 #include <QStandardPaths>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 
 #include "camerawall.h"
-#include "menutestkit.h"
 #include "previewtouchimage.h"
 #include "touchview.h"
-#include "viewerfixture.h"
+#include "viewerkit.h"
 
 namespace {
 
 std::string pictureOf(int k, const char* format) {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(cameraColour(k));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
+    solid(cameraColour(k), {64, 48}).save(&buffer, format);
     return bytes.toStdString();
 }
 
-// Cameras C0..C2; camera k answers served[k], or nothing while it is refused.
-ScriptedServer::Script fixedPictures(std::vector<std::string> served,
+// Cameras C0..C2: camera k answers pictureOf(k, format), or nothing while
+// it is the one refused.
+ScriptedServer::Script fixedPictures(const char* format,
                                      std::shared_ptr<std::atomic<int>> refused = nullptr) {
-    return [served, refused, lists = camerasServer(camerasDoc({"C0", "C1", "C2"}))](
+    return [=, lists = camerasServer(camerasDoc({"C0", "C1", "C2"}))](
                const ScriptedServer::Request& r) {
         int k = -1;
         if (std::sscanf(r.target.c_str(), "/c/%d/image", &k) != 1) return lists(r);
-        if (k < 0 || k >= 3 || (refused && *refused == k)) return ScriptedServer::json("", 404);
-        return ScriptedServer::json(served[static_cast<size_t>(k)]);
+        if (refused && *refused == k) return ScriptedServer::json("", 404);
+        return ScriptedServer::json(pictureOf(k, format));
     };
 }
 
@@ -73,38 +66,26 @@ protected:
 
 TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
     // Camera 1 is the one shown, or the wall's selected cell.
-    struct Case {
+    const struct {
         const char* format;
         bool wall, contextMenu;
-        int saved;
-        const char* extension;
-    } cases[] = {
-        {"JPG", false, false, 1, ".jpg"},
-        {"PNG", false, true, 1, ".png"},
-        {"PNG", true, false, 1, ".png"},
-        {"JPG", true, true, 2, ".jpg"},  // a cell not selected
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.format) + (c.wall ? " wall" : "") +
-                     (c.contextMenu ? " menu" : ""));
-        std::vector<std::string> served;
-        for (int k = 0; k < 3; ++k) served.push_back(pictureOf(k, c.format));
-        ScriptedServer s(fixedPictures(served));
-        writeServers(dir.path(), {{"Alpha", s.port(), true}}, 1);
-        {
-            auto store = Settings::createInFolder(dir.path(), "en");
-            store->getCurrent()->previewRegim = c.wall ? 1 : 0;
-            store->save();
-        }
+        int saved;  // 2: a cell not selected
+    } cases[] = {{"JPG", false, false, 1},
+                 {"PNG", false, true, 1},
+                 {"PNG", true, false, 1},
+                 {"JPG", true, true, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format << c.wall << c.contextMenu);
+        ScriptedServer s(fixedPictures(c.format));
+        writeServers(dir.path(), {{"Alpha", s.port(), true, "127.0.0.1", c.wall ? 1 : 0}}, 1);
         start();
         TouchImage* view =
             c.wall ? app->cameraWall()->cell(c.saved)->imageView() : app->mainImage();
-        ASSERT_TRUE(waitUntil([&] { return app->savePictureAction()->isEnabled(); }));
-        ASSERT_TRUE(waitUntil([&] { return view->hasSavablePicture(); }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return app->savePictureAction()->isEnabled() && view->hasSavablePicture(); }));
         if (c.contextMenu) {
-            QMouseEvent right(QEvent::MouseButtonPress, {10, 10},
-                              view->mapToGlobal(QPointF(10, 10)), Qt::RightButton, Qt::RightButton,
-                              Qt::NoModifier);
+            QMouseEvent right(QEvent::MouseButtonPress, {10, 10}, {10, 10}, Qt::RightButton,
+                              Qt::RightButton, {});
             view->menuForEvent(right)->actions().last()->trigger();
         } else {
             app->savePictureAction()->trigger();
@@ -113,9 +94,9 @@ TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
         ASSERT_EQ(saved().size(), 1);
         QFile file(folder().filePath(saved().first()));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll().toStdString(), served[static_cast<size_t>(c.saved)]);
-        EXPECT_TRUE(saved().first().startsWith(QString("C%1 ").arg(c.saved)));
-        EXPECT_TRUE(saved().first().endsWith(c.extension));
+        EXPECT_EQ(file.readAll().toStdString(), pictureOf(c.saved, c.format));
+        EXPECT_TRUE(file.fileName().contains(QString("/C%1 ").arg(c.saved)));
+        EXPECT_TRUE(file.fileName().endsWith(QString(c.format).toLower()));
         EXPECT_EQ(view->noteText(), "Saved to " + file.fileName());
         quit();
         folder().removeRecursively();
@@ -124,8 +105,7 @@ TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
 
 TEST_F(SavePicture, TheItemWaitsForAPictureOfTheCameraShown) {
     auto refused = std::make_shared<std::atomic<int>>(1);
-    ScriptedServer s(
-        fixedPictures({pictureOf(0, "JPG"), pictureOf(1, "JPG"), pictureOf(2, "JPG")}, refused));
+    ScriptedServer s(fixedPictures("JPG", refused));
     writeServers(dir.path(), {{"Alpha", s.port(), true}}, 1);
     start();
     EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "before any picture";

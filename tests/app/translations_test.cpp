@@ -23,5 +23,7 @@ TEST(Translations, EveryTextIsTranslatedInBothLanguages) {
               "Cameras on Page", "Next Page", "Previous Page", "Full Screen"}) {
             EXPECT_FALSE(t.translate("ZVMainWindow", menu).isEmpty()) << lang << ": " << menu;
         }
+        for (const char* caption : {"Servers", "Add a server", "Remove the selected server"})
+            EXPECT_FALSE(t.translate("ZVServerSettings", caption).isEmpty()) << lang << caption;
     }
 }

@@ -10,13 +10,12 @@
 
 #include "camserver.h"
 #include "keyringenv.h"
-#include "menutestkit.h"
 #include "passwordvault.h"
 #include "plistcodec.h"
 #include "settings.h"
 #include "testutil.h"
 #include "ui_zvserversettings.h"
-#include "viewerfixture.h"
+#include "viewerkit.h"
 #include "zvserversettings.h"
 
 namespace {

@@ -1,0 +1,216 @@
+#pragma once
+
+// The one way the application tests run the viewer: in-process (offscreen),
+// in a temporary settings folder written through the store itself, against
+// scripted servers on loopback whose camera k sends pictures of colour k at
+// the asked size. Header-only: only the application suite links the viewer.
+
+#include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "apptestaccess.h"
+#include "camserver.h"
+#include "scriptedserver.h"
+#include "settings.h"
+#include "testutil.h"
+#include "touchimage.h"
+#include "zorvanmacappdelegate.h"
+#include "zvdatamanager.h"
+#include "zvmainwindow.h"
+
+// Presses the button of every modal alert that appears (unless held), and
+// records the texts and the most alerts ever open at once.
+class AlertCatcher {
+public:
+    AlertCatcher() {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            int open = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                open += qobject_cast<QMessageBox*>(w) && w->isVisible();
+            maxOpen = std::max(maxOpen, open);
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (hold || !box) return;
+            texts.push_back(box->text());
+            if (!box->buttons().isEmpty()) box->buttons().first()->click();
+        });
+        timer_.start();
+    }
+    bool hold = false;
+    int maxOpen = 0;
+    std::vector<QString> texts;
+
+private:
+    QTimer timer_;
+};
+
+// Camera k's pictures are of colour k (of five); cameraOfPicture() tells
+// whose a picture is from its centre, -1 for none.
+inline QColor cameraColour(int k) {
+    static const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta};
+    return colours[k % 5];
+}
+inline int cameraOfPicture(const QImage& picture) {
+    const QColor c = picture.isNull() ? QColor() : picture.pixelColor(picture.rect().center());
+    for (int k = 0; k < 5 && c.isValid(); ++k) {
+        const QColor r = cameraColour(k);
+        if (std::abs(c.red() - r.red()) + std::abs(c.green() - r.green()) +
+                std::abs(c.blue() - r.blue()) <
+            150)
+            return k;
+    }
+    return -1;
+}
+
+// A camera list document of the given names; camera k has "/c/k" paths.
+inline std::string camerasDoc(const std::vector<std::string>& names) {
+    std::string doc = "[";
+    for (size_t k = 0; k < names.size(); ++k) {
+        const std::string n = std::to_string(k);
+        doc += (k ? "," : "") + std::string(R"({"name":")") + names[k] + R"(","uri":"/c/)" + n +
+               R"(","image-uri":"/c/)" + n + R"(/image"})";
+    }
+    return doc + "]";
+}
+inline const std::string kThree = camerasDoc({"Gate", "Yard", "Roof"});
+// The microphone of camera 1.
+inline const std::string kYardMic =
+    R"([{"name":"Yard mic","camera-uri":"/c/1","audio-uri":"/m/0.mp3"}])";
+
+// Answers the lists, and for "/c/k/image" a JPEG of camera k's colour at the
+// asked size, each after delayMs.
+inline ScriptedServer::Script camerasServer(std::string cameras = kThree,
+                                            std::string microphones = kYardMic, int delayMs = 0) {
+    return [=](const ScriptedServer::Request& r) {
+        if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        if (r.target == "/microphones") return ScriptedServer::json(microphones);
+        if (r.target == "/cameras") return ScriptedServer::json(cameras);
+        int k = -1, w = 0, h = 0;
+        if (std::sscanf(r.target.c_str(), "/c/%d/image?resolution=%dx%d", &k, &w, &h) != 3)
+            return ScriptedServer::json("", 404);
+        ScriptedServer::Reply reply =
+            ScriptedServer::json(jpegOf({std::max(w, 1), std::max(h, 1)}, cameraColour(k)));
+        reply.contentType = "image/jpeg";
+        return reply;
+    };
+}
+
+// Answers reply to requests whose target holds part, the rest as
+// camerasServer() does.
+inline ScriptedServer::Script answering(std::string part, ScriptedServer::Reply reply) {
+    return [=](const ScriptedServer::Request& r) {
+        return r.target.find(part) != std::string::npos ? reply : camerasServer()(r);
+    };
+}
+
+// Requests whose target holds part; picturesOf counts the picture requests.
+inline size_t countOf(const ScriptedServer& s, const std::string& part) {
+    size_t n = 0;
+    for (const auto& r : s.requests()) n += r.target.find(part) != std::string::npos;
+    return n;
+}
+inline size_t picturesOf(const ScriptedServer& s) {
+    return countOf(s, "resolution=");
+}
+
+struct ServerEntry {
+    QString name;
+    int port;
+    bool selected = false;
+    QString host = QStringLiteral("127.0.0.1");
+    std::int32_t previewRegim = 0;  // 1: the camera wall
+    std::int64_t camOnPage = 4;
+};
+
+// A settings folder holding exactly these servers and the camera index.
+inline void writeServers(const QString& folder, const std::vector<ServerEntry>& entries,
+                         std::int64_t cameraIdx = 0) {
+    auto settings = Settings::createInFolder(folder, "en");
+    while (!settings->getServers().empty()) settings->deleteServer(settings->getServers().front());
+    for (const ServerEntry& entry : entries) {
+        auto server = CamServer::create();
+        server->setName(entry.name);
+        server->setHost(entry.host);
+        server->setPort(QString::number(entry.port));
+        server->isSelected = entry.selected;
+        server->previewRegim = entry.previewRegim;
+        server->camOnPage = entry.camOnPage;
+        settings->updateServer(server);
+    }
+    settings->setCameraIdx(cameraIdx);
+    settings->save();
+}
+
+// The names of a store's servers.
+inline QStringList namesOf(const Settings& store) {
+    QStringList names;
+    for (const auto& s : store.getServers()) names << s->name();
+    return names;
+}
+
+// The titles of a menu's items, and the positions of those checked.
+inline QStringList titles(QMenu* menu) {
+    QStringList out;
+    for (QAction* a : menu->actions()) out << a->property("title").toString();
+    return out;
+}
+inline std::vector<int> checkedItems(QMenu* menu) {
+    std::vector<int> on;
+    for (int i = 0; i < menu->actions().size(); ++i)
+        if (menu->actions()[i]->isChecked()) on.push_back(i);
+    return on;
+}
+
+class ViewerFixture : public ::testing::Test {
+protected:
+    // Makes the viewer; configure() may adjust it before start-up.
+    void start(const std::function<void(ZorvanMacAppDelegate&)>& configure = {}) {
+        settings = Settings::createInFolder(dir.path(), "en");
+        app = std::make_unique<ZorvanMacAppDelegate>(*settings);
+        if (configure) configure(*app);
+        app->applicationDidFinishLaunching();
+    }
+    void quit() {
+        app->applicationWillTerminate();
+        app.reset();
+    }
+    void TearDown() override {
+        if (app) quit();
+    }
+    // What the settings file holds now.
+    std::unique_ptr<Settings> onDisk() { return Settings::createInFolder(dir.path(), "en"); }
+    bool waitForPictureOf(int k) {
+        return waitUntil([&] { return cameraOfPicture(app->mainImage()->picture()) == k % 5; });
+    }
+    bool soundAvailable() { return app->soundMenu()->menuAction()->isEnabled(); }
+
+    QTemporaryDir dir;
+    // Presses every alert's button; a test that wants an alert left up drops it.
+    std::unique_ptr<AlertCatcher> alerts = std::make_unique<AlertCatcher>();
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<ZorvanMacAppDelegate> app;
+};
+
+// With short retry pauses, request timeout and warning delay, for the tests
+// of the picture's age, the silent reconnection and the rest while hidden.
+class LiveViewer : public ViewerFixture {
+protected:
+    void start(const std::function<void(ZorvanMacAppDelegate&)>& configure = {}) {
+        ViewerFixture::start([&](ZorvanMacAppDelegate& a) {
+            ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 400, 5000});
+            if (configure) configure(a);
+        });
+        ZVDataManagerTestAccess::setRequestTimeoutMs(*app->dataManager(), 1500);
+        PictureFreshnessTestAccess::setMinimumStaleMs(app->mainImage()->freshness(), 300);
+    }
+};
