@@ -22,6 +22,8 @@ struct ReconnectorTestAccess {
     static int probes(const Reconnector& r) { return r.probes(); }
     // The pause before the next attempt.
     static int pauseMs(const Reconnector& r) { return r.pauseMs(); }
+    // A network change came during the attempt under way.
+    static bool changeWaiting(const Reconnector& r) { return r.retryWhenDone_; }
     // Calls fn as each attempt starts.
     static void onAttempt(Reconnector& r, std::function<void()> fn) {
         QObject::connect(&r, &Reconnector::attempting, std::move(fn));
