@@ -34,7 +34,7 @@ ScriptedServer::Reply raw(std::string bytes) {
 // headers only after that pause whatever the socket options.
 class KeepAliveServer {
 public:
-    KeepAliveServer(bool noDelay, int pauseMs) : noDelay_(noDelay), pauseMs_(pauseMs) {
+    KeepAliveServer(bool noDelay, int pauseMs) {
         listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -43,39 +43,33 @@ public:
         ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
         ::listen(listenFd_, 16);
         ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        acceptThread_ = std::thread([this] {
-            for (;;) {
-                const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-                if (fd < 0) return;
-                const int on = noDelay_ ? 1 : 0;
+        url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/p";
+        acceptThread_ = std::thread([this, noDelay, pauseMs] {
+            for (int fd; (fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+                const int on = noDelay ? 1 : 0;
                 ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
                 std::lock_guard l(lock_);
-                ++connections_;
                 fds_.push_back(fd);
-                serving_.emplace_back([this, fd] { serve(fd); });
+                serving_.emplace_back([fd, pauseMs] { serve(fd, pauseMs); });
             }
         });
     }
     ~KeepAliveServer() {
         ::shutdown(listenFd_, SHUT_RDWR);
         acceptThread_.join();
-        {
-            std::lock_guard l(lock_);
-            for (int fd : fds_) ::shutdown(fd, SHUT_RDWR);
-        }
+        for (int fd : fds_) ::shutdown(fd, SHUT_RDWR);
         for (auto& t : serving_) t.join();
         for (int fd : fds_) ::close(fd);
         ::close(listenFd_);
     }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/p"; }
-    int connections() {
+    size_t connections() {
         std::lock_guard l(lock_);
-        return connections_;
+        return fds_.size();
     }
+    std::string url;
 
 private:
-    void serve(int fd) {
+    static void serve(int fd, int pauseMs) {
         std::string in;
         char buf[4096];
         for (;;) {
@@ -87,21 +81,16 @@ private:
             }
             in.erase(0, end + 4);
             const std::string body(20000, 'x');
-            const std::string head =
-                "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+            const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n";
             ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
-            if (pauseMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs_));
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
             ::send(fd, body.data(), body.size(), MSG_NOSIGNAL);
         }
     }
 
-    const bool noDelay_;
-    const int pauseMs_;
     int listenFd_ = -1;
-    int port_ = 0;
     std::thread acceptThread_;
     std::mutex lock_;
-    int connections_ = 0;
     std::vector<int> fds_;
     std::vector<std::thread> serving_;
 };
@@ -113,7 +102,7 @@ TEST(HttpClient, KeepsConnectionsUnlessTheServerStallsOnThem) {
         const char* what;
         bool noDelay;
         int pauseMs;
-        int connections;  // for four requests
+        size_t connections;  // for four requests
     } cases[] = {
         {"no Nagle delay: one connection for all", true, 0, 1},
         // The first answer comes on a new connection, where the kernel
@@ -125,7 +114,7 @@ TEST(HttpClient, KeepsConnectionsUnlessTheServerStallsOnThem) {
     for (const Case& c : cases) {
         KeepAliveServer server(c.noDelay, c.pauseMs);
         HttpClient::Get get;
-        get.url = server.url();
+        get.url = server.url;
         get.timeoutMs = 5000;
         for (int i = 0; i < 4; ++i) {
             const HttpClient::Result r = HttpClient::get(get);
