@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <mutex>
 
 #include "TXJsonValue.h"
@@ -29,14 +28,12 @@ public:
     void noConnection() override { add("noConnection"); }
     void serverNotConnected() override { add("serverNotConnected"); }
     void badResponse() override { add("badResponse"); }
-
     Events events() {
         std::lock_guard l(lock);
         return list;
     }
     bool waitFor(size_t n) {
-        std::unique_lock l(lock);
-        return changed.wait_for(l, std::chrono::seconds(30), [&] { return list.size() >= n; });
+        return waitUntil([&] { return events().size() >= n; });
     }
 
 private:
@@ -46,11 +43,9 @@ private:
     void add(std::string e) {
         std::lock_guard l(lock);
         list.push_back(std::move(e));
-        changed.notify_all();
     }
     std::mutex lock;
     Events list;
-    std::condition_variable changed;
 };
 
 std::shared_ptr<CamServer> serverFor(const ScriptedServer& s, const QString& login = "admin",
@@ -129,6 +124,8 @@ TEST(DataManager, LoadsMicrophonesThenCamerasWithUtf8Credentials) {
 
 TEST(DataManager, AnswersDecideWhatTheDelegateHears) {
     // A failed microphone list ends the load: the cameras are not asked for.
+    // (Which answers are no answer is the HTTP client's table, which texts
+    // are JSON the JSON suite's.)
     struct Case {
         const char* what;
         Reply reply;
@@ -141,18 +138,12 @@ TEST(DataManager, AnswersDecideWhatTheDelegateHears) {
         {"an object", ScriptedServer::json(R"({"a":1})"), {"microphones:object", "cameras:2"}},
         {"raw control characters", withBody("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"), {"microphones:1", "cameras:2"}},
         {"reset", ScriptedServer::of(Kind::Reset), {"serverNotConnected"}},
-        {"stall past the timeout", ScriptedServer::of(Kind::Stall), {"serverNotConnected"}},
-        {"endless body", ScriptedServer::of(Kind::Endless), {"serverNotConnected"}},
         {"HTML", withBody("<html><body>Error</body></html>", "text/html"), {"badResponse"}},
-        {"empty body", withBody(""), {"badResponse"}},
         {"null", withBody("null"), {"badResponse"}},
         {"42", withBody("42"), {"badResponse"}},
         {"broken JSON", withBody("[1,"), {"badResponse"}},
-        {"invalid UTF-8", withBody("[\"\xff\xfe\"]"), {"badResponse"}},
-        {"last character cut short", withBody("[]\xc3"), {"badResponse"}},
         {"cameras reset", ScriptedServer::of(Kind::Reset), {"microphones:0", "serverNotConnected"}, true},
         {"cameras HTML", withBody("<html/>"), {"microphones:0", "badResponse"}, true},
-        {"cameras a string", withBody("\"text\""), {"microphones:0", "badResponse"}, true},
     };
     // clang-format on
     for (const Case& c : cases) {
