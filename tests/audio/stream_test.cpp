@@ -57,8 +57,9 @@ std::string tagWithPicture() {
                                SoundStream::pictureFrame("image/png", std::string(3000, 'P')));
 }
 
-std::shared_ptr<QVRAudioStream> streamFor(const std::string& url, std::int64_t bufferSize) {
-    auto stream = QVRAudioStream::initWithURL(url);
+std::shared_ptr<QVRAudioStream> streamFor(const std::string& url, std::int64_t bufferSize,
+                                          const QVRAudioStream::Timing& timing = {}) {
+    auto stream = QVRAudioStream::initWithURL(url, timing);
     stream->setBufferSizePreference(bufferSize);
     stream->setVolume(1.0f);  // the gain is process-wide
     return stream;
@@ -126,8 +127,7 @@ TEST(StreamSound, HowARunEnds) {
         const std::string base =
             r.host ? "http://" + std::string(r.host) + ":" + std::to_string(server.port())
                    : server.base();
-        auto stream = streamFor(base + "/m/0.mp3", r.bufferSize);
-        stream->setStallTimeoutMs(1000);
+        auto stream = streamFor(base + "/m/0.mp3", r.bufferSize, {.stallTimeoutMs = 1000});
         stream->setVolume(r.gain);
         SinkRecorder recorder;
         ASSERT_TRUE(recorder.start());
@@ -217,9 +217,8 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     NEED_SOUND_SERVER();
     ScriptedServer server(always(mp3Reply(toneMp3(30000), 16000)));
     const std::string url = server.base() + "/m/0.mp3";
-    auto stream = streamFor(url, 100);
     // Long enough that "still settling" cannot be a matter of timing.
-    stream->setOutputSettleMs(5000);
+    auto stream = streamFor(url, 100, {.outputSettleMs = 5000});
     stream->start();
     ASSERT_TRUE(waitUntil([&] { return stream->playbackThreadInUse(); }, 60000));
     const QString oldFile = QString::fromStdString(stream->fileName());

@@ -8,6 +8,7 @@
 #include "TXJsonValue.h"
 #include "camserver.h"
 #include "mainthreadcall.h"
+#include "protocoltestaccess.h"
 #include "scriptedserver.h"
 #include "testutil.h"
 #include "zvdatamanager.h"
@@ -88,7 +89,7 @@ Reply withBody(std::string body, std::string type = "application/json") {
 Events load(std::shared_ptr<CamServer> server, size_t events, long timeoutMs = 25000) {
     RecordingDelegate delegate;
     ZVDataManager dm(std::move(server));
-    dm.setRequestTimeoutMs(timeoutMs);
+    ZVDataManagerTestAccess::setRequestTimeoutMs(dm, timeoutMs);
     dm.setDelegate(&delegate);
     dm.loadCameras();
     EXPECT_TRUE(delegate.waitFor(events));
@@ -198,13 +199,13 @@ TEST(DataManager, LoadCancelsAQueuedPictureJobAndReopensItsGate) {
     ZVDataManager dm(server);
     dm.setDelegate(&delegate);
 
-    dm.setQueueSuspended(true);
+    ZVDataManagerTestAccess::setQueueSuspended(dm, true);
     camera->setCanLoadNext(false);  // as a tick does before asking
     dm.loadCameraIndex(0, camera->imageUri, "640x480");
     dm.loadCameras();
     EXPECT_TRUE(camera->canLoadNext()) << "a cancelled picture job must not freeze the camera";
     EXPECT_TRUE(view.pictures.empty()) << "the view is not touched";
-    dm.setQueueSuspended(false);
+    ZVDataManagerTestAccess::setQueueSuspended(dm, false);
     ASSERT_TRUE(delegate.waitFor(2));
     spinFor(100);
     EXPECT_EQ(http.requests().size(), 2u) << "the lists only";
@@ -288,7 +289,7 @@ TEST(DataManager, AddressesThatCouldReachAnotherHostAskNothing) {
         EXPECT_EQ(ZVDataManager::pictureUrl(*server, path, "1x1"), std::nullopt)
             << path.toStdString();
     server->setHost("evil@127.0.0.1");
-    EXPECT_EQ(ZVDataManager::listUrl(*server, "/cameras"), std::nullopt);
+    EXPECT_EQ(ZVDataManagerTestAccess::listUrl(*server, "/cameras"), std::nullopt);
     EXPECT_EQ(load(server, 1), Events{"serverNotConnected"});
     EXPECT_TRUE(http.requests().empty());
 }
