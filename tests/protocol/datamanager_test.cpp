@@ -138,6 +138,7 @@ TEST(DataManager, AnswersDecideWhatTheDelegateHears) {
         {"401 with a JSON list", ScriptedServer::json(R"([{"n":1}])", 401), {"microphones:1", "cameras:2"}},
         {"an object", ScriptedServer::json(R"({"a":1})"), {"microphones:object", "cameras:2"}},
         {"raw control characters", withBody("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"), {"microphones:1", "cameras:2"}},
+        {"the last control character dropped", withBody("[\"a\x1f\"]"), {"microphones:1", "cameras:2"}},
         {"reset", ScriptedServer::of(Kind::Reset), {"serverNotConnected"}},
         {"HTML", withBody("<html><body>Error</body></html>", "text/html"), {"badResponse"}},
         {"null", withBody("null"), {"badResponse"}},
