@@ -190,10 +190,10 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
     const std::string jpeg(986, 'J');
     std::string apic = SoundStream::pictureFrame("image/jpeg", jpeg);
     ASSERT_EQ(apic.size(), 1010u);  // a frame of 1000 bytes after its header
-    const std::string tlen = std::string("TLEN\0\0\0\x06\0\0", 10) + std::string(
-                                                                         "\0"
-                                                                         "12345",
-                                                                         6);
+    const std::string tlen = std::string(
+        "TLEN\0\0\0\x06\0\0\0"
+        "12345",
+        16);
     struct Row {
         const char* name;
         std::string tag;
@@ -205,17 +205,15 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
     runsPast.resize(runsPast.size() - 1);
     std::string longDescription = SoundStream::id3v23(apic);
     longDescription[10 + 10 + 1 + 10 + 1 + 1] = 'D';  // the description's zero byte
+    // clang-format off
     const Row rows[] = {
         {"picture", SoundStream::id3v23(apic), 986, {}, {}},
         {"no picture", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Hof")), {}, {}, "Hof"},
         {"picture cut", runsPast, {}, {}, {}},
         {"description runs on", longDescription, {}, {}, {}},
-        {"length and title",
-         SoundStream::id3v23(SoundStream::textFrame("TIT2", "Двор") + tlen),
-         {},
-         "12345",
-         "Двор"},
+        {"length and title", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Двор") + tlen), {}, "12345", "Двор"},
     };
+    // clang-format on
     for (const Row& r : rows) {
         const auto b = bytes(r.tag);
         const id3::TagInfo info = id3::readTag(b.data(), b.size());

