@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ int spawn(const std::vector<std::string>& args, const std::string& out) {
         if (fd >= 0) ::close(fd);
         return pid;
     }
+    // Ends with the test, also when a timeout kills it before its clean-up.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (fd >= 0) {
         ::dup2(fd, 1);
         ::dup2(fd, 2);
