@@ -16,16 +16,12 @@
 #include "mp3frame.h"
 #include "qvraudiostream.h"
 #include "soundstream.h"
+#include "tonemp3.h"
 
 namespace {
 
 std::vector<std::uint8_t> bytes(const std::string& s) {
     return {s.begin(), s.end()};
-}
-
-std::string toneMp3(int ms) {
-    demo::SoundStream sound(22050, 64, 440, "Tone");
-    return sound.next(ms);
 }
 
 // Offsets of the frames the reader hands out for the whole of data.

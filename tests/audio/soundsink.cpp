@@ -111,6 +111,12 @@ bool SinkRecorder::start() {
     return pid_ > 0;
 }
 
+std::size_t SinkRecorder::samplesSoFar() const {
+    struct stat st {};
+    if (file_.empty() || ::stat(file_.c_str(), &st) != 0) return 0;
+    return static_cast<std::size_t>(st.st_size) / 2;
+}
+
 std::vector<std::int16_t> SinkRecorder::stop() {
     std::vector<std::int16_t> samples;
     if (pid_ <= 0) return samples;

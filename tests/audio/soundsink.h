@@ -31,6 +31,8 @@ public:
     static constexpr int kRate = 44100;
     ~SinkRecorder();
     bool start();
+    // Samples recorded so far (as parec has written them).
+    std::size_t samplesSoFar() const;
     // Ends the recording and returns the samples.
     std::vector<std::int16_t> stop();
 

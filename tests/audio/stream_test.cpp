@@ -22,6 +22,7 @@
 #include "slowresolver.h"
 #include "soundsink.h"
 #include "soundstream.h"
+#include "tonemp3.h"
 #include "tempfolder.h"
 #include "testutil.h"
 
@@ -45,10 +46,6 @@ ScriptedServer::Reply mp3Reply(std::string body, int bytesPerSecond = 0,
                                After after = After::Close) {
     return ScriptedServer::stream(ScriptedServer::audioHead(-1), std::move(body), bytesPerSecond,
                                   after);
-}
-
-std::string toneMp3(int ms) {
-    return demo::SoundStream(22050, 64, 440, "Tone").next(ms);
 }
 
 std::string tagWithPicture() {
