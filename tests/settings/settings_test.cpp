@@ -209,21 +209,6 @@ TEST_F(SettingsStore, CurrentServerAndListChangesWorkByIdentity) {
     EXPECT_TRUE(open()->getServers().empty());
 }
 
-TEST_F(SettingsStore, StringsForKeyFollowTheLanguageName) {
-    // clang-format off
-    const struct { const char *lang, *key, *expected; } cases[] = {
-        {"Русский", "Server:", "Сервер:"},
-        {"Русский", "Port:", "Port:"},  // translated in another context only
-        {"简体中文", "Server:", "服务器："},
-    };
-    // clang-format on
-    auto s = open();
-    for (const auto& c : cases) {
-        s->setLang(c.lang);
-        EXPECT_EQ(s->getStringForKey(c.key), QString(c.expected)) << c.lang << " " << c.key;
-    }
-}
-
 // A hand-written file's values. The plist library reads reals with the
 // process locale, and a decimal comma must not turn 37.3 into 37.
 TEST_F(SettingsStore, HandWrittenValuesWhateverTheLocale) {
