@@ -45,8 +45,6 @@ public:
     explicit Reconnector(std::function<bool()> reload, QObject* parent = nullptr);
     ~Reconnector() override;
 
-    void setTiming(const Timing& timing) { timing_ = timing; }
-
     // Starts (or starts over) the retries for the server at host and port
     // (no probe when either is not a usable address).
     void start(const QString& host, const QString& port = {});
@@ -62,17 +60,19 @@ public:
     // The lists arrived: the retries are over.
     void succeeded();
 
+private:
+    friend struct ReconnectorTestAccess;
+
+    // An attempt starts.
+    Q_SIGNAL void attempting();
+
+    void setTiming(const Timing& timing) { timing_ = timing; }
     int attempts() const { return attempts_; }
-    // The probe's connects so far (for tests and diagnostics).
+    // The probe's connects so far.
     int probes() const;
     // The pause before the next attempt.
     int pauseMs() const { return pauseMs_; }
 
-signals:
-    // An attempt starts (for tests and diagnostics).
-    void attempting();
-
-private:
     void attempt();
     void attemptFailed();
     void retryNow();

@@ -7,11 +7,18 @@
 
 #include "streamrun.h"
 
-QVRAudioStream::QVRAudioStream()
-    : address_(std::make_shared<StreamAddress>()), current_(std::make_shared<StreamRun>()) {}
+QVRAudioStream::QVRAudioStream(const Timing& timing)
+    : address_(std::make_shared<StreamAddress>()),
+      current_(std::make_shared<StreamRun>()),
+      timing_(timing) {}
 
 std::shared_ptr<QVRAudioStream> QVRAudioStream::initWithURL(std::optional<std::string> url) {
-    std::shared_ptr<QVRAudioStream> stream(new QVRAudioStream());
+    return initWithURL(std::move(url), Timing());
+}
+
+std::shared_ptr<QVRAudioStream> QVRAudioStream::initWithURL(std::optional<std::string> url,
+                                                            const Timing& timing) {
+    std::shared_ptr<QVRAudioStream> stream(new QVRAudioStream(timing));
     stream->address_->url = std::move(url);
     return stream;
 }
@@ -131,8 +138,8 @@ void QVRAudioStream::start() {
     }
     // The sound system's device list is the main thread's business.
     setup.device = QMediaDevices::defaultAudioOutput();
-    setup.stallTimeoutMs = stallTimeoutMs_.load();
-    setup.outputSettleMs = outputSettleMs_.load();
+    setup.stallTimeoutMs = timing_.stallTimeoutMs;
+    setup.outputSettleMs = timing_.outputSettleMs;
 
     auto run = std::make_shared<StreamRun>(std::move(setup));
     run->markStarted();

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -38,8 +37,22 @@ public:
     // Values of status().
     enum Status : int { Idle = 0, Playing = 1, Paused = 2, Downloading = 3, ClosedByServer = 4 };
 
+    // How long the stream waits for the server and for the sound output.
+    struct Timing {
+        // How long the server may send nothing before the stream counts as
+        // failed.
+        long stallTimeoutMs = 15000;
+        // How long a stopped output is left to settle before it is destroyed
+        // (destroying an output that has just been active can crash inside
+        // the sound server's client library). Neither stop() nor start()
+        // waits for it.
+        int outputSettleMs = 250;
+    };
+
     // url: the whole address, or none (then start() does nothing visible).
     static std::shared_ptr<QVRAudioStream> initWithURL(std::optional<std::string> url);
+    static std::shared_ptr<QVRAudioStream> initWithURL(std::optional<std::string> url,
+                                                       const Timing& timing);
     ~QVRAudioStream();  // stop() and waitEnded()
     QVRAudioStream(const QVRAudioStream&) = delete;
     QVRAudioStream& operator=(const QVRAudioStream&) = delete;
@@ -58,8 +71,7 @@ public:
     // and deletes the temporary file in the background (waitEnded() waits
     // for that).
     void stop();
-    // Waits until the threads of every run have ended. Used at quit and by
-    // tests.
+    // Waits until the threads of every run have ended (at quit).
     void waitEnded();
     // Toggles the output between paused and playing.
     void pause();
@@ -72,16 +84,9 @@ public:
     // 50000 bytes, 1 gives 200000, 2 gives 300000, any other value is itself
     // the number of bytes.
     static std::int32_t thresholdForPreference(std::int64_t bufferSize);
-    // Overrides the preference for this object (tests); none reads it again.
+    // Overrides the preference for this object's later starts; none reads
+    // the preference again.
     void setBufferSizePreference(std::optional<std::int64_t> value);
-    // How long the server may send nothing before the stream counts as
-    // failed (default 15 s); for later starts.
-    void setStallTimeoutMs(long ms) { stallTimeoutMs_ = ms; }
-    // How long a stopped output is left to settle before it is destroyed
-    // (default 250 ms; destroying an output that has just been active can
-    // crash inside the sound server's client library). For later starts;
-    // neither stop() nor start() waits for it.
-    void setOutputSettleMs(int ms) { outputSettleMs_ = ms; }
 
     // Sizes one output buffer for seconds of sound: the buffer bytes and
     // packets per read.
@@ -109,7 +114,7 @@ public:
     id3::TagInfo tags() const;
 
 private:
-    QVRAudioStream();
+    explicit QVRAudioStream(const Timing& timing);
     std::shared_ptr<StreamRun> current() const;
     // Joins and deletes the threads of earlier runs that have ended.
     void reapEndedRuns();
@@ -128,6 +133,5 @@ private:
     std::optional<std::int64_t> bufferSizeOverride_;
     std::shared_ptr<StreamRun> current_;  // never null
     std::vector<Started> runs_;           // controlling thread only; the last may be current_
-    std::atomic<long> stallTimeoutMs_{15000};
-    std::atomic<int> outputSettleMs_{250};
+    const Timing timing_;
 };

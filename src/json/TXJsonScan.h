@@ -55,6 +55,10 @@ inline const char* findStop(const char* p, const char* end, bool& nonAscii) {
     return p;
 }
 
+inline bool isDigit(unsigned char b) {
+    return b >= '0' && b <= '9';
+}
+
 // Lowercase hexadecimal without leading zeros, as in "0x%x".
 inline std::string hex(unsigned value) {
     static constexpr char kDigits[] = "0123456789abcdef";

@@ -34,7 +34,8 @@ bool runAndWait(const StartFunction& start);
 
 // Closes the gate: pending and later calls return false. Main thread, at quit.
 void close();
-// Opens the gate again (for a new application object, as tests make).
+// Opens the gate again, at launch: a process may make a new application
+// object after an earlier one closed it.
 void reopen();
 
 // Keeps the gate closed while it lives, whatever close() and reopen() do

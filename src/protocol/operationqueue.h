@@ -63,8 +63,7 @@ public:
 
     void add(Job job);
     void cancelAll();
-    // A suspended queue keeps its jobs until resumed (tests use it to hold a
-    // job in the not-yet-started state).
+    // A suspended queue keeps its jobs, not yet started, until resumed.
     void setSuspended(bool suspended);
 
 private:

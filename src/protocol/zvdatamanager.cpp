@@ -183,10 +183,6 @@ std::optional<std::string> ZVDataManager::pictureUrl(const Target& target, const
         QStringLiteral("resolution=%1&quality=%2").arg(resolution).arg(kPictureQuality));
 }
 
-std::optional<std::string> ZVDataManager::listUrl(const CamServer& server, const char* path) {
-    return listUrl(Target::of(server), path);
-}
-
 std::optional<std::string> ZVDataManager::pictureUrl(const CamServer& server, const QString& uri,
                                                      const QString& resolution) {
     return pictureUrl(Target::of(server), uri, resolution);

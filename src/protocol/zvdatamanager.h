@@ -40,13 +40,6 @@ public:
     static constexpr size_t kMaxListBytes = 16u << 20;
     static constexpr size_t kMaxPictureBytes = 32u << 20;
 
-    // Where a job's requests go and the credentials they carry, copied from
-    // the record on the main thread when the job is queued.
-    struct Target {
-        QString host, port, login, password;
-        static Target of(const CamServer& server);
-    };
-
     // Binds to server (which may be null) and gives the server this manager.
     explicit ZVDataManager(std::shared_ptr<CamServer> server);
     ~ZVDataManager() override;
@@ -75,25 +68,35 @@ public:
     // any order with MainThreadCall::close().
     void shutdown();
 
-    // The request timeout, 25 s; tests shorten it.
-    void setRequestTimeoutMs(long ms) { timeoutMs_ = ms; }
-    // New queues start suspended while set, so tests can hold a job queued.
-    void setQueueSuspended(bool suspended);
-
-    // The request builders, public for tests: the full URL and headers. No
-    // URL when the host, the port or the path could move the request (and
-    // the credentials) to another host.
-    static std::optional<std::string> listUrl(const Target& target, const char* path);
-    static std::optional<std::string> pictureUrl(const Target& target, const QString& uri,
-                                                 const QString& resolution);
-    static std::string authorizationHeader(const Target& target);
-    // The same for the record's fields as they are now.
-    static std::optional<std::string> listUrl(const CamServer& server, const char* path);
+    // A picture request for the record's fields as they are now (the wall
+    // asks its pictures with these): the full URL and the header. No URL
+    // when the host, the port or the path could move the request (and the
+    // credentials) to another host.
     static std::optional<std::string> pictureUrl(const CamServer& server, const QString& uri,
                                                  const QString& resolution);
     static std::string authorizationHeader(const CamServer& server);
 
 private:
+    friend struct ZVDataManagerTestAccess;
+
+    // Where a job's requests go and the credentials they carry, copied from
+    // the record on the main thread when the job is queued.
+    struct Target {
+        QString host, port, login, password;
+        static Target of(const CamServer& server);
+    };
+
+    // The request builders of the jobs, with the same rule for URLs.
+    static std::optional<std::string> listUrl(const Target& target, const char* path);
+    static std::optional<std::string> pictureUrl(const Target& target, const QString& uri,
+                                                 const QString& resolution);
+    static std::string authorizationHeader(const Target& target);
+
+    // The request timeout, 25 s by default.
+    void setRequestTimeoutMs(long ms) { timeoutMs_ = ms; }
+    // New queues start suspended while set, holding their jobs not yet started.
+    void setQueueSuspended(bool suspended);
+
     struct Job;
     void addAsyncOperation(std::function<void()> run, std::function<void()> cancelled = {});
     bool isCurrent(const CamServer* server) const;

@@ -41,8 +41,6 @@ public:
     // The refresh interval of the shown camera, which sets the threshold.
     void setRefreshIntervalMs(int ms);
     int staleAfterMs() const;
-    // Lowers the two-second floor; for tests that must stay short.
-    void setMinimumStaleMs(int ms);
 
     bool isStale() const;
     // Milliseconds since the last real picture (or since restart()).
@@ -63,6 +61,10 @@ public:
     void paint(QPainter& painter, const QRect& area) const;
 
 private:
+    friend struct PictureFreshnessTestAccess;
+
+    // Lowers the two-second floor.
+    void setMinimumStaleMs(int ms);
     void tick();
     QString shownState() const;
     void pruneArrivals() const;

@@ -35,7 +35,7 @@ TEST_F(LiveViewer, ServerBackAfterAStartWithoutItShowsItsPictureWithoutASecondAl
     EXPECT_EQ(alerts->texts, std::vector<QString>{"Server is not available"});
     EXPECT_TRUE(app->reconnector()->isActive());
     // While nothing listens the retries probe the port.
-    ASSERT_TRUE(waitUntil([&] { return app->reconnector()->probes() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return ReconnectorTestAccess::probes(*app->reconnector()) >= 2; }));
 
     ScriptedServer server(videoServer(), port);
     ASSERT_TRUE(server.listening());
@@ -55,9 +55,10 @@ TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
     start([&](ZorvanMacAppDelegate& a) {
         // Changes of this machine's network would rightly start the pauses
         // over; only the pauses are looked at here.
-        a.reconnector()->setTiming({100, 400, 5000, false});
-        QObject::connect(a.reconnector(), &Reconnector::attempting,
-                         [&] { pauses.push_back(a.reconnector()->pauseMs()); });
+        ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 400, 5000, false});
+        ReconnectorTestAccess::onAttempt(*a.reconnector(), [&] {
+            pauses.push_back(ReconnectorTestAccess::pauseMs(*a.reconnector()));
+        });
     });
     ASSERT_TRUE(waitUntil([&] { return pauses.size() >= 5; }));
     EXPECT_EQ(std::vector<int>(pauses.begin(), pauses.begin() + 5),
@@ -72,7 +73,8 @@ TEST_F(LiveViewer, TheUsersOwnReloadEndsTheRetriesAndIsHeardOf) {
     ScriptedServer server(listsUnanswered());
     writeSettings(dir.path(), server.port(), 0);
     start();
-    ASSERT_TRUE(waitUntil([&] { return app->reconnector()->attempts() >= 1; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return ReconnectorTestAccess::attempts(*app->reconnector()) >= 1; }));
     ASSERT_EQ(alerts->texts.size(), 1u);
     app->openServer();  // Ctrl+R
     EXPECT_FALSE(app->reconnector()->isActive());
@@ -96,7 +98,8 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
         if (wanted) ++reloads;
         return wanted;
     });
-    r.setTiming({600000, 600000, 600000});  // only the network can bring a retry
+    // Only the network can bring a retry.
+    ReconnectorTestAccess::setTiming(r, {600000, 600000, 600000});
     r.start("10.20.0.7");
     spinFor(200);
     EXPECT_EQ(reloads, 0);
@@ -152,7 +155,8 @@ TEST_F(LiveViewer, ServerBackWhileNobodyAnswersTheAlertTakesTheAlertAway) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         if (!alertUp.isValid()) alertUp.start();
-        attemptsDuringAlert = app->reconnector()->attempts() + app->reconnector()->probes();
+        attemptsDuringAlert = ReconnectorTestAccess::attempts(*app->reconnector()) +
+                              ReconnectorTestAccess::probes(*app->reconnector());
         if (!server && attemptsDuringAlert >= 1)
             server = std::make_unique<ScriptedServer>(videoServer(), port);
         if (alertUp.elapsed() > 30000) box->buttons().first()->click();
@@ -190,7 +194,9 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
         const int port = server->port();
         writeSettings(dir.path(), port, 0);
         if (c.startDown) server.reset();
-        start([](ZorvanMacAppDelegate& a) { a.reconnector()->setTiming({20000, 30000, 10000}); });
+        start([](ZorvanMacAppDelegate& a) {
+            ReconnectorTestAccess::setTiming(*a.reconnector(), {20000, 30000, 10000});
+        });
         if (c.startDown) {
             ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); }));
         } else {
@@ -198,7 +204,8 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
             server.reset();
         }
         const auto connects = [&] {
-            return app->reconnector()->probes() + app->reconnector()->attempts() +
+            return ReconnectorTestAccess::probes(*app->reconnector()) +
+                   ReconnectorTestAccess::attempts(*app->reconnector()) +
                    app->pictureProbe()->connects();
         };
         const int before = connects();

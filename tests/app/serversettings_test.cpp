@@ -326,7 +326,9 @@ TEST_F(ServerList, TypedAddressAndPortNeverReachAnotherServer) {
             initialPort = gone.port();
         }
         writeServers(dir.path(), {{"Mine", initialPort, true, host}}, 0);
-        start([&](ZorvanMacAppDelegate& a) { a.reconnector()->setTiming({100, 100, 5000}); });
+        start([&](ZorvanMacAppDelegate& a) {
+            ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 100, 5000});
+        });
         if (c.reachable) {
             ASSERT_TRUE(waitUntil([&] { return picturesOf(*initial) > 0; }));
             if (c.wall) {

@@ -18,7 +18,7 @@ QColor pixelOf(TouchImage& view, QPoint at) {
 TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
     TouchImage view;
     view.resize(320, 240);
-    view.freshness().setMinimumStaleMs(300);
+    PictureFreshnessTestAccess::setMinimumStaleMs(view.freshness(), 300);
     view.freshness().setRefreshIntervalMs(50);
     auto server = CamServer::create();
     CameraView camera("Gate", server.get());
@@ -51,7 +51,7 @@ TEST(StalePicture, FailedPicturesKeepTheLastOneDimmedUnderAWarning) {
 
 TEST(StalePicture, ACameraThatNeverDeliversIsWarnedAbout) {
     TouchImage view;
-    view.freshness().setMinimumStaleMs(300);
+    PictureFreshnessTestAccess::setMinimumStaleMs(view.freshness(), 300);
     auto server = CamServer::create();
     CameraView camera("Gate", server.get());
     EXPECT_FALSE(view.freshness().isStale()) << "no camera shown, nothing to warn of";

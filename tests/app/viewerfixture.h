@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "apptestaccess.h"
 #include "apptestkit.h"
 #include "reconnector.h"
 #include "testutil.h"
@@ -51,11 +52,11 @@ class LiveViewer : public ViewerFixture {
 protected:
     void start(const std::function<void(ZorvanMacAppDelegate&)>& configure = {}) {
         ViewerFixture::start([&](ZorvanMacAppDelegate& a) {
-            a.reconnector()->setTiming({100, 400, 5000});
+            ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 400, 5000});
             if (configure) configure(a);
         });
-        app->dataManager()->setRequestTimeoutMs(1500);
-        app->mainImage()->freshness().setMinimumStaleMs(300);
+        ZVDataManagerTestAccess::setRequestTimeoutMs(*app->dataManager(), 1500);
+        PictureFreshnessTestAccess::setMinimumStaleMs(app->mainImage()->freshness(), 300);
     }
     static size_t countOf(const ScriptedServer& s, const std::string& part) {
         size_t n = 0;

@@ -49,8 +49,9 @@ std::string tagWithPicture() {
                                SoundStream::pictureFrame("image/png", std::string(3000, 'P')));
 }
 
-std::shared_ptr<QVRAudioStream> streamFor(const std::string& url, std::int64_t bufferSize) {
-    auto stream = QVRAudioStream::initWithURL(url);
+std::shared_ptr<QVRAudioStream> streamFor(const std::string& url, std::int64_t bufferSize,
+                                          const QVRAudioStream::Timing& timing = {}) {
+    auto stream = QVRAudioStream::initWithURL(url, timing);
     stream->setBufferSizePreference(bufferSize);
     // The gain is process-wide: an earlier test may have left it at 0.
     stream->setVolume(1.0f);
@@ -177,8 +178,7 @@ TEST(StreamSound, Endings) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         ScriptedServer server(always(r.plan));
-        auto stream = streamFor(server.base() + "/m/live", 100);
-        stream->setStallTimeoutMs(1000);
+        auto stream = streamFor(server.base() + "/m/live", 100, {.stallTimeoutMs = 1000});
         SinkRecorder recorder;
         ASSERT_TRUE(recorder.start());
         stream->start();
@@ -318,9 +318,8 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     ScriptedServer server(
         always(ScriptedServer::stream(ScriptedServer::audioHead(-1), tone, 16000)));
     const std::string url = server.base() + "/m/0.mp3";
-    auto stream = streamFor(url, 100);
     // Long enough that "still settling" cannot be a matter of timing.
-    stream->setOutputSettleMs(5000);
+    auto stream = streamFor(url, 100, {.outputSettleMs = 5000});
     stream->start();
     // Once the output runs, a stop leaves it to settle.
     ASSERT_TRUE(waitUntil([&] { return stream->playbackThreadInUse(); }, 60000));

@@ -16,6 +16,7 @@
 #include "TXJsonValue.h"
 #include "camserver.h"
 #include "mainthreadcall.h"
+#include "protocoltestaccess.h"
 #include "scriptedserver.h"
 #include "testutil.h"
 #include "zvdatamanager.h"
@@ -165,7 +166,7 @@ TEST(DataManager, AnswersDecideWhatTheDelegateHears) {
                                           : lists(c.reply));
         RecordingDelegate delegate;
         ZVDataManager dm(serverFor(http));
-        dm.setRequestTimeoutMs(400);
+        ZVDataManagerTestAccess::setRequestTimeoutMs(dm, 400);
         dm.setDelegate(&delegate);
         dm.loadCameras();
         ASSERT_TRUE(delegate.waitFor(c.events.size())) << c.what;
@@ -248,13 +249,13 @@ TEST(DataManager, LoadCancelsAQueuedPictureJobAndReopensItsGate) {
     ZVDataManager dm(server);
     dm.setDelegate(&delegate);
 
-    dm.setQueueSuspended(true);
+    ZVDataManagerTestAccess::setQueueSuspended(dm, true);
     camera->setCanLoadNext(false);  // as a tick does before asking
     dm.loadCameraIndex(0, camera->imageUri, "640x480");
     dm.loadCameras();
     EXPECT_TRUE(camera->canLoadNext()) << "a cancelled picture job must not freeze the camera";
     EXPECT_TRUE(view.pictures.empty()) << "the view is not touched";
-    dm.setQueueSuspended(false);
+    ZVDataManagerTestAccess::setQueueSuspended(dm, false);
     ASSERT_TRUE(delegate.waitFor(2));
     spinFor(100);
     EXPECT_EQ(targets(http), (std::vector<std::string>{"/microphones", "/cameras"}));
@@ -369,7 +370,7 @@ TEST(DataManager, AddressesThatCouldReachAnotherHostAskNothing) {
         auto server = serverFor(http);
         server->setHost(c.host);
         server->setPort(c.port);
-        EXPECT_EQ(ZVDataManager::listUrl(*server, "/cameras"), std::nullopt)
+        EXPECT_EQ(ZVDataManagerTestAccess::listUrl(*server, "/cameras"), std::nullopt)
             << c.host.toStdString() << " " << c.port.toStdString();
         RecordingDelegate delegate;
         ZVDataManager dm(server);

@@ -1,0 +1,14 @@
+#pragma once
+
+// Reaches the views layer's internals that only tests need: each class
+// names its access struct as a friend, so its public header shows only what
+// the viewer uses.
+
+#include "picturefreshness.h"
+
+struct PictureFreshnessTestAccess {
+    // Lowers the two-second floor of the warning, so that a test stays short.
+    static void setMinimumStaleMs(PictureFreshness& freshness, int ms) {
+        freshness.setMinimumStaleMs(ms);
+    }
+};
