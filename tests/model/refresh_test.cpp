@@ -100,9 +100,14 @@ TEST(RefreshRate, FailingPicturesBackOffToOneEveryFourSecondsAndRecover) {
         now += schedule.waitNs(now);
         schedule.requested(now);
         schedule.answered(i == 6);
-        // One lost picture is no reason to slow down; six in a row wait the longest.
-        const std::int64_t expected[] = {
-            schedule.periodNs(), 0, 0, 0, 0, RefreshSchedule::kMaxBackoffNs, 0};
+        // One lost picture is no reason to slow down; two are, and six wait the longest.
+        const std::int64_t expected[] = {schedule.periodNs(),
+                                         RefreshSchedule::kFirstBackoffNs,
+                                         0,
+                                         0,
+                                         0,
+                                         RefreshSchedule::kMaxBackoffNs,
+                                         0};
         if (expected[i]) {
             EXPECT_EQ(schedule.waitNs(now), expected[i]) << i;
         }
