@@ -33,13 +33,10 @@ TEST(Base64Test, Rfc4648Vectors) {
         // The raw interface: NUL-terminated output and the measured length.
         std::size_t length = 12345;
         const auto text = codec::NewBase64Encode(in.data(), in.size(), false, &length);
-        ASSERT_NE(text, nullptr);
-        EXPECT_EQ(length, encoded.size());
-        EXPECT_EQ(std::string(text.get()), encoded);
+        EXPECT_EQ(std::string(text.get(), length), encoded);
+        EXPECT_EQ(text.get()[length], '\0');
         for (std::size_t given : {codec::kMeasureInput, encoded.size()}) {
-            length = 12345;
             const auto back = codec::NewBase64Decode(encoded.c_str(), given, &length);
-            ASSERT_NE(back, nullptr);
             EXPECT_EQ(std::vector<std::uint8_t>(back.get(), back.get() + length), in);
         }
     }

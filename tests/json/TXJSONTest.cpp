@@ -54,19 +54,14 @@ TEST(ParserTest, ErrorTraces) {
         {"", "11: Unexpected end of string"},
         {"[1] x", "10: Garbage after JSON"},
         {"tru", "3: Expected 'true'"},
-        {"fals", "3: Expected 'false'"},
-        {"nul", "3: Expected 'null'"},
         {"\xEF\xBB\xBF[]", "3: Unrecognised leading character"},
         {"[", "11: End of input while parsing array"},
         // A blank after the bracket reaches the value scan before the end.
         {"[ ", "11: Unexpected end of string | 3: Expected value while parsing array"},
-        {"[1,", "11: End of input while parsing array"},
         {"{", "11: End of input while parsing object"},
         {"{ ", "3: Object key string expected"},
         {"[1,]", "9: Trailing comma disallowed in array"},
         {"[,1]", "3: Unrecognised leading character | 3: Expected value while parsing array"},
-        {"{\"a\":1", "11: End of input while parsing object"},
-        {"{1:2}", "3: Object key string expected"},
         {"{\"a\" 1}", "3: Expected ':' separating key and value"},
         {"{\"a\":}", "3: Unrecognised leading character | 3: Object value expected for key: a"},
         {"{\"a\":1,}", "9: Trailing comma disallowed in object"},
@@ -76,7 +71,6 @@ TEST(ParserTest, ErrorTraces) {
         {"\"a\tb\"", "5: Unescaped control character '0x9'"},
         {"\"\\n", "11: Unexpected EOF while parsing string"},
         {"\"\\x\"", "8: Illegal escape sequence '0x78'"},
-        {"\"\\\xC3\xA9\"", "8: Illegal escape sequence '0xc3'"},
         {"\"\\u12", "6: Missing hex digit in quad | 6: Missing hex quad | 6: Broken unicode character"},
     });
     // clang-format on
@@ -96,11 +90,9 @@ TEST(ParserTest, ValuesEscapesLeniencesAndSurrogates) {
         // Leniencies: commas are optional, VT and FF are whitespace, the input
         // ends at its first NUL byte.
         {"[1 2]", "[1,2]"},
-        {"{\"a\":1 \"b\":2}", "{\"a\":1,\"b\":2}"},
         {"\v[\f1\v,\f2]\f", "[1,2]"},
         {std::string("[1]\0garbage", 11), "[1]"},
         {std::string("\"a\0b\"", 5), "5: Unescaped control character '0x0'"},
-        {"{\"a\":1,\"a\":[2]}", "{\"a\":[2]}"},  // a duplicate key: the later value wins
         // Surrogate pairs
         {"\"\\uD83D\\uDE00\\uDBFF\\uDFFF\"", "\"\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\""},
         {"\"\\uD800x\"", "6: Missing low character in surrogate pair | 6: Broken unicode character"},
@@ -117,11 +109,9 @@ TEST(ParserTest, Numbers) {
         {"[-0,0,1E5,1e-5,1.50,1.0e2,100E-2,0e999999999999999999999]", "[-0,0,100000,0.00001,1.5,100,1,0]"},
         {"12345678901234567890123456789012345678", "12345678901234567890123456789012345678"},
         {"1234567890123456789012345678901234567800000", "1.2345678901234567890123456789012345678e+42"},
-        {"-0.000000000000000000001234567890123456789012", "-1.234567890123456789012e-21"},
         {"[1234567890123456789,12345678901234567890,9999999999999999999.5]",
          "[1234567890123456789,12345678901234567890,9999999999999999999.5]"},
         {"123456789012345678901234567890123456789", "2: Failed creating decimal instance"},
-        {"1e1000000001", "2: Failed creating decimal instance"},
         {"+1", "2: Leading + disallowed in number"},
         {"-", "2: No digits after initial minus"},
         {"01", "2: Leading 0 disallowed in number"},
@@ -209,29 +199,6 @@ TEST(ParserTest, NoInputIsError12) {
     tx::TXJsonParser parser;
     EXPECT_FALSE(parser.objectWithString(static_cast<const std::string*>(nullptr)));
     EXPECT_EQ(traceText(parser), "12: Input was 'nil'");
-}
-
-// Parse, write, parse again: both layouts give back the same tree, and
-// writing the second tree gives the same text.
-TEST(WriterTest, ParseWriteParseRoundTrips) {
-    // clang-format off
-    const std::string documents[] = {
-        R"([{"name":"Gate","uri":"/cameras/0","ptz":{"menu":{"show-uri":"/m"}}},{"name":"","a":{}}])",
-        R"({"a":[1,-2.5e-7,3e+40,0.1,-0,12345678901234567890123456789012345678],"b":{"c":[[],{}]}})",
-        R"(["\u0000\u001f\"\\\/\b\f\n\r\t","\u00e9\uD83D\uDE00",true,false,null,"text"])",
-    };
-    // clang-format on
-    for (const std::string& document : documents) {
-        for (bool pretty : {false, true}) {
-            tx::TXJSON json;
-            json.setHumanReadable(pretty);
-            const std::optional<JsonValue> first = json.fragmentWithString(document);
-            const std::optional<std::string> text = json.stringWithFragment(first.value_or(0));
-            const std::optional<JsonValue> second = json.fragmentWithString(text.value_or(""));
-            EXPECT_TRUE(first && second && *second == *first) << document;
-            EXPECT_EQ(json.stringWithFragment(second.value_or(0)), text) << document;
-        }
-    }
 }
 
 // The facade hands a failed run's last error, with its chain of underlying

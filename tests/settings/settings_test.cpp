@@ -209,23 +209,6 @@ TEST_F(SettingsStore, CurrentServerAndListChangesWorkByIdentity) {
     EXPECT_TRUE(open()->getServers().empty());
 }
 
-TEST_F(SettingsStore, StringsForKeyFollowTheLanguageName) {
-    // clang-format off
-    const struct { const char *lang, *key, *expected; } cases[] = {
-        {"English", "Server:", "Server:"},
-        {"Русский", "Server:", "Сервер:"},
-        {"Русский", "Port:", "Port:"},  // translated in another context only
-        {"Русский", "Missing", "Missing"},
-        {"简体中文", "Server:", "服务器："},
-    };
-    // clang-format on
-    auto s = open();
-    for (const auto& c : cases) {
-        s->setLang(c.lang);
-        EXPECT_EQ(s->getStringForKey(c.key), QString(c.expected)) << c.lang << " " << c.key;
-    }
-}
-
 // A hand-written file's values. The plist library reads reals with the
 // process locale, and a decimal comma must not turn 37.3 into 37.
 TEST_F(SettingsStore, HandWrittenValuesWhateverTheLocale) {
@@ -252,67 +235,49 @@ TEST_F(SettingsStore, HandWrittenValuesWhateverTheLocale) {
     }
 }
 
-TEST_F(SettingsStore, WindowFramesNoScreenCouldShowGiveTheDefault) {
-    const struct {
-        const char* frame;
-        bool stored;
-    } cases[] = {
-        {"{{1.5, 2}, {300, 200}}", true},    {"{{-1000, 5}, {800, 600}}", true},
-        {"{{1e300, 5}, {600, 400}}", false}, {"{{0, 0}, {1e300, 1e300}}", false},
-        {"{{5, 5}, {600, 1e7}}", false},     {"{{-1e308, 0}, {10, 10}}", false},
-    };
-    for (const auto& c : cases) {
-        writeFile(plist(QByteArray("<key>winPosition</key><string>") + c.frame + "</string>"));
-        const auto s = open();
-        EXPECT_EQ(s->hasStoredFrame(), c.stored) << c.frame;
-        if (!c.stored) EXPECT_EQ(s->getWinPosition(), QRectF(630, 580, 507, 363)) << c.frame;
-    }
-}
-
-TEST_F(SettingsStore, TemporaryFilesOfAKilledSaveAreRemovedOnceOld) {
-    writeFile(kFull);
-    const auto make = [&](const QString& name, qint64 ageSeconds) {
-        const QString path = folder() + "/" + name;
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("partial");
-        f.close();
-        const QDateTime when = QDateTime::currentDateTimeUtc().addSecs(-ageSeconds);
-        EXPECT_TRUE(f.open(QIODevice::ReadWrite));
-        EXPECT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
-        return path;
-    };
-    const QString old = make("settings.dat.tmp-a1B2c3", 7200);
-    const QString fresh = make("settings.dat.tmp-Zz9Zz9", 5);  // a save running now
-    const QString other = make("settings.dat.tmp-notours", 7200);
-    const QString target = make("precious", 7200);
-    ASSERT_TRUE(QFile::link(target, folder() + "/settings.dat.tmp-LINK00"));
-    const auto s = open();
-    EXPECT_EQ(names(*s), "A");
-    EXPECT_FALSE(QFileInfo::exists(old));
-    EXPECT_TRUE(QFileInfo::exists(fresh));
-    EXPECT_TRUE(QFileInfo::exists(other));
-    EXPECT_TRUE(QFileInfo::exists(target));
-}
-
-// Frames whose numbers are beyond a double (found by fuzzing the file): they
-// read as 0, so the next save writes a frame that reads back the same, not
-// "inf", which shifted every later number by one place.
-TEST_F(SettingsStore, FrameNumbersBeyondADoubleReadAsZero) {
+// Frames no screen could show give the default. Numbers beyond a double
+// (found by fuzzing the file) read as 0, so the next save writes a frame that
+// reads back the same, not "inf", which shifted every later number by one.
+TEST_F(SettingsStore, WindowFramesAsWrittenByHandOrByFuzzing) {
+    const QRectF kDefault(630, 580, 507, 363);
     // clang-format off
-    const std::pair<const char*, QRectF> cases[] = {
-        {"{{1e3083 -0}, {inf, 1.5}}", QRectF(0, 0, 1.5, 0)},
-        {"{{1, -1e400}, {3, 4}}", QRectF(1, 0, 3, 4)},
-        {"{{1.5, 2}, {300, 1e308}}", QRectF(630, 580, 507, 363)},  // no screen: the default
+    const struct { const char* text; bool stored; QRectF frame; } cases[] = {
+        {"{{1.5, 2}, {300, 200}}", true, QRectF(1.5, 2, 300, 200)},
+        {"{{-1000, 5}, {800, 600}}", true, QRectF(-1000, 5, 800, 600)},
+        {"{{1e300, 5}, {600, 400}}", false, kDefault},
+        {"{{5, 5}, {600, 1e7}}", false, kDefault},
+        {"{{-1e308, 0}, {10, 10}}", false, kDefault},
+        {"{{1e3083 -0}, {inf, 1.5}}", true, QRectF(0, 0, 1.5, 0)},
+        {"{{1, -1e400}, {3, 4}}", true, QRectF(1, 0, 3, 4)},
     };
     // clang-format on
-    for (const auto& [text, frame] : cases) {
-        writeFile(plist(QByteArray("<key>winPosition</key><string>") + text + "</string>"));
+    for (const auto& c : cases) {
+        writeFile(plist(QByteArray("<key>winPosition</key><string>") + c.text + "</string>"));
         const auto first = open();
-        EXPECT_EQ(first->getWinPosition(), frame) << text;
+        EXPECT_EQ(first->hasStoredFrame(), c.stored) << c.text;
+        EXPECT_EQ(first->getWinPosition(), c.frame) << c.text;
         ASSERT_TRUE(first->save());
-        EXPECT_EQ(open()->getWinPosition(), frame) << text;
+        EXPECT_EQ(open()->getWinPosition(), c.frame) << c.text;
     }
+}
+
+// Only the store's own temporary files (six letters or digits), and only
+// those an hour old or more (a save may be running now), are removed.
+TEST_F(SettingsStore, TemporaryFilesOfAKilledSaveAreRemovedOnceOld) {
+    writeFile(kFull);
+    const std::pair<const char*, bool> cases[] = {{"settings.dat.tmp-a1B2c3", false},
+                                                  {"settings.dat.tmp-Zz9Zz9", true},
+                                                  {"settings.dat.tmp-notours", true}};
+    for (const auto& [name, kept] : cases) {
+        QFile f(folder() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const int age = QByteArray(name).endsWith("Zz9Zz9") ? 5 : 7200;
+        f.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-age),
+                      QFileDevice::FileModificationTime);
+    }
+    EXPECT_EQ(names(*open()), "A");
+    for (const auto& [name, kept] : cases)
+        EXPECT_EQ(QFileInfo::exists(folder() + "/" + name), kept) << name;
 }
 
 }  // namespace
@@ -321,92 +286,73 @@ TEST_F(SettingsStore, FrameNumbersBeyondADoubleReadAsZero) {
 // is written through the link, in the target's own folder; a link that leads
 // nowhere fails to save and stays as it is, and nothing is lost either way.
 TEST_F(SettingsStore, ALinkedFileIsWrittenThroughItsLink) {
-    struct Case {
-        const char* name;
-        const char* target;  // relative to the temporary folder; none: no target file
-        bool corrupt;        // the target holds no property list
-        bool saves;
-    } cases[] = {
-        {"a link to a file elsewhere", "dotfiles/zorvan/settings.dat", false, true},
-        {"a link to an unreadable file", "dotfiles/zorvan/settings.dat", true, true},
-        {"a link that leads nowhere", "gone/settings.dat", false, false},
+    // clang-format off
+    const struct { QByteArray target; const char* names; bool saves; QStringList beside; } cases[] = {
+        {kFull, "A", true, {"settings.dat"}},
+        {"not a list", "", true, {"settings.dat", "settings.dat.corrupt"}},
+        {QByteArray(), "Demo Server", false, {}},  // no target: a link that leads nowhere
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QTemporaryDir base;
-        const QString dots = base.path() + "/dotfiles/zorvan";
-        const QString target = base.path() + "/" + c.target;
-        const QString link = base.path() + "/share/Zorvan/settings.dat";
-        ASSERT_TRUE(QDir().mkpath(dots) && QDir().mkpath(base.path() + "/share/Zorvan"));
-        const bool dangling = !c.saves;
-        if (!dangling) {
+    // clang-format on
+    const QString dots = tmp.path() + "/dotfiles", target = dots + "/settings.dat";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.names);
+        QDir(dots).removeRecursively();
+        QDir(folder()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(dots) && QDir().mkpath(folder()));
+        if (!c.target.isNull()) {
             QFile f(target);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.corrupt ? QByteArray("not a list") : kFull);
+            f.write(c.target);
         }
-        ASSERT_TRUE(QFile::link(target, link));
-
-        auto s = Settings::createInFolder(base.path() + "/share/Zorvan", "en");
-        EXPECT_EQ(names(*s), c.corrupt ? "" : dangling ? "Demo Server" : "A");
+        ASSERT_TRUE(QFile::link(target, file()));
+        auto s = open();
+        EXPECT_EQ(names(*s), c.names);
         s->setCameraIdx(3);
         EXPECT_EQ(s->save(), c.saves);
-
-        EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link stays a link";
-        EXPECT_EQ(QFileInfo(link).symLinkTarget(), target);
-        EXPECT_EQ(QDir(base.path() + "/share/Zorvan").entryList(QDir::Files | QDir::System),
-                  QStringList{"settings.dat"})
+        EXPECT_EQ(QFileInfo(file()).symLinkTarget(), target) << "the link stays a link";
+        EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::System), QStringList{"settings.dat"})
             << "nothing written beside the link";
-        if (dangling) {
-            EXPECT_FALSE(QFileInfo::exists(target));
-            continue;
-        }
-        EXPECT_EQ(Settings::createInFolder(base.path() + "/share/Zorvan", "en")->cameraIdx(), 3);
+        EXPECT_EQ(QDir(dots).entryList(QDir::Files, QDir::Name), c.beside);
+        if (!c.saves) continue;
+        EXPECT_EQ(open()->cameraIdx(), 3);
         EXPECT_EQ(modeOf(target), 0600u);
-        QStringList beside{"settings.dat"};
-        if (c.corrupt) beside.append("settings.dat.corrupt");  // kept, beside the target
-        EXPECT_EQ(QDir(dots).entryList(QDir::Files, QDir::Name), beside);
     }
 }
 
 // Changes that keep coming (a held arrow key) are written at most twice a
 // second, and the last one reaches the file soon after; a save() at quit
-// writes at once.
+// writes at once. (The lowest owner of this rule: the menus only use it.)
 TEST_F(SettingsStore, QuickChangesAreWrittenTogether) {
     auto s = open();
     ASSERT_TRUE(s->save());
-    const auto inode = [&] {
+    const auto written = [&] {  // every write renames a new file over the old one
         struct stat st {};
         ::stat(QFile::encodeName(file()).constData(), &st);
         return std::pair(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
     };
-    const auto spin = [](int ms) {
+    const auto spinUntil = [](const std::function<bool()>& done, int ms) {
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        while (!done() && t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     };
-    // Every write renames a new file over the old one: a new change time.
-    std::set<std::pair<time_t, long>> writes{inode()};
+    std::set<std::pair<time_t, long>> writes{written()};
     QElapsedTimer burst;
     burst.start();
     for (int i = 1; i <= 60; ++i) {  // 30 steps a second for two seconds
         s->setCameraIdx(i);
         s->saveSoon();
-        spin(33);
-        writes.insert(inode());
+        spinUntil([] { return false; }, 33);
+        writes.insert(written());
     }
-    const double seconds = burst.elapsed() / 1000.0;
-    EXPECT_LE(writes.size(), static_cast<size_t>(2 * seconds) + 2);
+    EXPECT_LE(writes.size(), static_cast<size_t>(2 * burst.elapsed() / 1000.0) + 2);
     EXPECT_GE(writes.size(), 2u) << "a burst is not held back until it ends";
-
-    QElapsedTimer settle;
-    settle.start();
-    while (open()->cameraIdx() != 60 && settle.elapsed() < 10000) spin(20);
+    spinUntil([&] { return open()->cameraIdx() == 60; }, 10000);
     EXPECT_EQ(open()->cameraIdx(), 60) << "the last change reaches the file";
-
-    s->setCameraIdx(61);
-    s->saveSoon();
-    s->setCameraIdx(62);
-    s->saveSoon();  // pending now: the first one was just written
+    for (int i : {61, 62}) {
+        s->setCameraIdx(i);
+        s->saveSoon();  // pending after the second: the first was just written
+    }
     EXPECT_TRUE(s->savePending());
     ASSERT_TRUE(s->save());  // as at quit
     EXPECT_FALSE(s->savePending());

@@ -88,20 +88,15 @@ TEST(WallPages, SelectionRingCrossesPages) {
 
 namespace {
 
-void click(QWidget* w, QEvent::Type type, Qt::MouseButton button) {
+void click(QWidget* w, QEvent::Type type) {
     const QPointF at(w->width() / 2.0, w->height() / 2.0);
-    QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-void key(QWidget* w, int k) {
-    QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
+    QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 
 }  // namespace
 
-TEST(CameraWall, CellsReportToTheWall) {
+TEST(CameraWall, CellsReportToTheWallAndTheSelectedOneIsFramed) {
     CameraWall wall;
     wall.resize(400, 300);
     wall.setGrid(4, 2);
@@ -111,49 +106,33 @@ TEST(CameraWall, CellsReportToTheWall) {
     QSignalSpy activated(&wall, &CameraWall::cellActivated);
     QSignalSpy pages(&wall, &CameraWall::pageStep);
     QSignalSpy arrows(&wall, &CameraWall::arrowKey);
-
     PreviewTouchImage* third = wall.cell(2)->imageView();
-    click(third, QEvent::MouseButtonPress, Qt::LeftButton);
-    ASSERT_EQ(pressed.size(), 1);
-    EXPECT_EQ(pressed.last().at(0).toInt(), 2);
-    click(third, QEvent::MouseButtonDblClick, Qt::LeftButton);
-    ASSERT_EQ(activated.size(), 1);
-    EXPECT_EQ(activated.last().at(0).toInt(), 2);
+    click(third, QEvent::MouseButtonPress);
+    click(third, QEvent::MouseButtonDblClick);
+    EXPECT_EQ(pressed.value(0).value(0).toInt(), 2);
+    EXPECT_EQ(activated.value(0).value(0).toInt(), 2);
     EXPECT_FALSE(third->inFullScreen()) << "a double click opens the camera instead";
-
     // A wheel tilt to the right is a page forward.
     QWheelEvent tilt(QPointF(10, 10), third->mapToGlobal(QPointF(10, 10)), QPoint(),
                      QPoint(-120, 0), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(third, &tilt);
-    ASSERT_EQ(pages.size(), 1);
-    EXPECT_TRUE(pages.last().at(0).toBool());
-
-    key(&wall, Qt::Key_Down);
-    ASSERT_EQ(arrows.size(), 1);
-    EXPECT_EQ(arrows.last().at(0).toInt(), int(Qt::Key_Down));
-    key(&wall, Qt::Key_Return);
+    EXPECT_EQ(pages.value(0).value(0), QVariant(true));
+    QTest::keyClick(&wall, Qt::Key_Down);
+    EXPECT_EQ(arrows.value(0).value(0).toInt(), int(Qt::Key_Down));
+    QTest::keyClick(&wall, Qt::Key_Return);
     EXPECT_EQ(activated.size(), 1) << "nothing selected, nothing opened";
     wall.setSelectedCell(3);
-    key(&wall, Qt::Key_Return);
-    ASSERT_EQ(activated.size(), 2);
-    EXPECT_EQ(activated.last().at(0).toInt(), 3);
-}
+    QTest::keyClick(&wall, Qt::Key_Return);
+    EXPECT_EQ(activated.value(1).value(0).toInt(), 3);
 
-TEST(CameraWall, SelectedCellHasAVisibleFrame) {
-    CameraWall wall;
-    wall.resize(400, 300);
-    wall.setGrid(4, 2);
-    wall.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
-    wall.setSelectedCell(1);
+    // The frame's middle, 2 px inside the edges, of the selected and a plain cell.
     const QImage shot = wall.grab().toImage();
-    // The frame's middle, 2 px inside the edges, of a selected and a plain cell.
-    const auto frameColour = [&](int cell) {
+    const auto frameRed = [&](int cell) {
         const QRect r = wall.cell(cell)->geometry();
-        return shot.pixelColor(r.center().x(), r.top() + 2);
+        return shot.pixelColor(r.center().x(), r.top() + 2).red();
     };
-    EXPECT_GT(frameColour(1).red(), 200);
-    EXPECT_LT(frameColour(0).red(), 80);
+    EXPECT_GT(frameRed(3), 200);
+    EXPECT_LT(frameRed(0), 80);
     EXPECT_EQ(wall.cell(1)->imageView()->geometry(), wall.cell(1)->rect().adjusted(5, 5, -5, -5))
         << "the picture sits 5 px inside the cell";
 }
