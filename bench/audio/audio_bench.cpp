@@ -50,11 +50,13 @@ bool waitFor(const std::function<bool()>& pred, int ms) {
 }
 
 std::shared_ptr<QVRAudioStream> demoStream(const DemoProcess& demo, std::int64_t bufferSize) {
+    QVRAudioStream::Options options;
+    options.bufferSizePreference = bufferSize;
     auto stream =
         QVRAudioStream::initWithURL("http://127.0.0.1:" + std::to_string(demo.port()) +
-                                    "/microphones/0/audio.mp3?sample_rate=22050&bit_rate=64");
+                                        "/microphones/0/audio.mp3?sample_rate=22050&bit_rate=64",
+                                    options);
     stream->setAuthUser("admin");
-    stream->setBufferSizePreference(bufferSize);
     stream->setVolume(1.0f);
     return stream;
 }

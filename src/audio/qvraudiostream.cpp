@@ -7,18 +7,18 @@
 
 #include "streamrun.h"
 
-QVRAudioStream::QVRAudioStream(const Timing& timing)
+QVRAudioStream::QVRAudioStream(const Options& options)
     : address_(std::make_shared<StreamAddress>()),
       current_(std::make_shared<StreamRun>()),
-      timing_(timing) {}
+      options_(options) {}
 
 std::shared_ptr<QVRAudioStream> QVRAudioStream::initWithURL(std::optional<std::string> url) {
-    return initWithURL(std::move(url), Timing());
+    return initWithURL(std::move(url), Options());
 }
 
 std::shared_ptr<QVRAudioStream> QVRAudioStream::initWithURL(std::optional<std::string> url,
-                                                            const Timing& timing) {
-    std::shared_ptr<QVRAudioStream> stream(new QVRAudioStream(timing));
+                                                            const Options& options) {
+    std::shared_ptr<QVRAudioStream> stream(new QVRAudioStream(options));
     stream->address_->url = std::move(url);
     return stream;
 }
@@ -47,11 +47,6 @@ void QVRAudioStream::setAuthUser(const QString& user) {
 void QVRAudioStream::setAuthPass(const QString& password) {
     std::lock_guard l(lock_);
     authPass_ = password;
-}
-
-void QVRAudioStream::setBufferSizePreference(std::optional<std::int64_t> value) {
-    std::lock_guard l(lock_);
-    bufferSizeOverride_ = value;
 }
 
 std::int32_t QVRAudioStream::thresholdForPreference(std::int64_t bufferSize) {
@@ -134,12 +129,12 @@ void QVRAudioStream::start() {
         std::lock_guard l(lock_);
         setup.user = authUser_;
         setup.password = authPass_;
-        setup.bufferSizePreference = bufferSizeOverride_;
     }
     // The sound system's device list is the main thread's business.
     setup.device = QMediaDevices::defaultAudioOutput();
-    setup.stallTimeoutMs = timing_.stallTimeoutMs;
-    setup.outputSettleMs = timing_.outputSettleMs;
+    setup.stallTimeoutMs = options_.stallTimeoutMs;
+    setup.outputSettleMs = options_.outputSettleMs;
+    setup.bufferSizePreference = options_.bufferSizePreference;
 
     auto run = std::make_shared<StreamRun>(std::move(setup));
     run->markStarted();

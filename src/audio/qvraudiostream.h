@@ -37,8 +37,9 @@ public:
     // Values of status().
     enum Status : int { Idle = 0, Playing = 1, Paused = 2, Downloading = 3, ClosedByServer = 4 };
 
-    // How long the stream waits for the server and for the sound output.
-    struct Timing {
+    // How long the stream waits for the server and for the sound output,
+    // and how much it buffers.
+    struct Options {
         // How long the server may send nothing before the stream counts as
         // failed.
         long stallTimeoutMs = 15000;
@@ -47,12 +48,15 @@ public:
         // the sound server's client library). Neither stop() nor start()
         // waits for it.
         int outputSettleMs = 250;
+        // The buffering preference (see thresholdForPreference()); none reads
+        // the stored "BufferSize" preference at each start.
+        std::optional<std::int64_t> bufferSizePreference;
     };
 
     // url: the whole address, or none (then start() does nothing visible).
     static std::shared_ptr<QVRAudioStream> initWithURL(std::optional<std::string> url);
     static std::shared_ptr<QVRAudioStream> initWithURL(std::optional<std::string> url,
-                                                       const Timing& timing);
+                                                       const Options& options);
     ~QVRAudioStream();  // stop() and waitEnded()
     QVRAudioStream(const QVRAudioStream&) = delete;
     QVRAudioStream& operator=(const QVRAudioStream&) = delete;
@@ -84,10 +88,6 @@ public:
     // 50000 bytes, 1 gives 200000, 2 gives 300000, any other value is itself
     // the number of bytes.
     static std::int32_t thresholdForPreference(std::int64_t bufferSize);
-    // Overrides the preference for this object's later starts; none reads
-    // the preference again.
-    void setBufferSizePreference(std::optional<std::int64_t> value);
-
     // Sizes one output buffer for seconds of sound: the buffer bytes and
     // packets per read.
     static void DeriveBufferSize(const Mp3File::StreamFormat& format, std::uint32_t maxPacketSize,
@@ -114,7 +114,7 @@ public:
     id3::TagInfo tags() const;
 
 private:
-    explicit QVRAudioStream(const Timing& timing);
+    explicit QVRAudioStream(const Options& options);
     std::shared_ptr<StreamRun> current() const;
     // Joins and deletes the threads of earlier runs that have ended.
     void reapEndedRuns();
@@ -127,11 +127,10 @@ private:
     };
 
     const std::shared_ptr<StreamAddress> address_;
-    // Guards the credentials, bufferSizeOverride_ and current_.
+    // Guards the credentials and current_.
     mutable std::mutex lock_;
     QString authUser_, authPass_;
-    std::optional<std::int64_t> bufferSizeOverride_;
     std::shared_ptr<StreamRun> current_;  // never null
     std::vector<Started> runs_;           // controlling thread only; the last may be current_
-    const Timing timing_;
+    const Options options_;
 };

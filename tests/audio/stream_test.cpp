@@ -22,9 +22,9 @@
 #include "slowresolver.h"
 #include "soundsink.h"
 #include "soundstream.h"
-#include "tonemp3.h"
 #include "tempfolder.h"
 #include "testutil.h"
+#include "tonemp3.h"
 
 namespace {
 
@@ -55,9 +55,9 @@ std::string tagWithPicture() {
 }
 
 std::shared_ptr<QVRAudioStream> streamFor(const std::string& url, std::int64_t bufferSize,
-                                          const QVRAudioStream::Timing& timing = {}) {
-    auto stream = QVRAudioStream::initWithURL(url, timing);
-    stream->setBufferSizePreference(bufferSize);
+                                          QVRAudioStream::Options options = {}) {
+    options.bufferSizePreference = bufferSize;
+    auto stream = QVRAudioStream::initWithURL(url, options);
     stream->setVolume(1.0f);  // the gain is process-wide
     return stream;
 }
