@@ -94,26 +94,11 @@ public:
     QMenu* serversMenu() const;
     QMenu* camerasMenu() const;
     QMenu* soundMenu() const;
-    QSlider* audioSlider() const { return audioSlider_; }
     ZVDataManager* dataManager() const { return dataManager_.get(); }
-    ZVServerSettings* settingsWindow() const { return settingsWindow_.get(); }
-    PasswordVault* passwordVault() const { return vault_.get(); }
-    PlayerView* playerView() const { return playerView_.get(); }
     // The silent retries after a server did not answer. Every command of the
     // person's own that loads a server ends them with cancel() first.
     Reconnector* reconnector() const { return reconnector_.get(); }
-    // Rests the picture refresh while the window cannot be seen.
-    RestWhileHidden* restWhileHidden() const { return rest_.get(); }
-    // The checkable "Show Picture Rate" item, off at start.
-    QAction* liveFiguresAction() const { return liveFigures_; }
-    // True while the server list is open: no request leaves then.
-    bool editingServers() const { return editing_; }
-    // Finds out when the shown camera's server is back after its pictures
-    // stopped coming because it refused connections.
-    ServerProbe* pictureProbe() const { return pictureProbe_.get(); }
     CameraWall* cameraWall() const;
-    // The wall's page and pictures; its server is none while the wall is off.
-    WallMode* wallMode() const { return wall_.get(); }
     // Save Picture: the shown camera's last picture (in the wall the
     // selected cell's) as the server sent it, into the pictures folder's
     // "Zorvan" folder. Enabled while there is such a picture.
@@ -123,6 +108,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend struct ZorvanMacAppDelegateTestAccess;
+
     // The silent retries, the rest while hidden and the picture probe: what
     // keeps the pictures coming, or resting, without the person's doing.
     void createPictureKeepers();

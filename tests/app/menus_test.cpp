@@ -25,7 +25,7 @@ TEST_F(Menus, ChangeServerShowsItsFirstCameraAndStopsTheOldRefresh) {
     start();
     ASSERT_TRUE(waitForPictureOf(1));
     ASSERT_TRUE(soundAvailable()) << "Yard has a microphone";
-    EXPECT_EQ(app->audioSlider()->value(), 100);
+    EXPECT_EQ(AppAccess::audioSlider(*app)->value(), 100);
 
     server(1)->trigger();
     EXPECT_EQ(checkedItems(app->serversMenu()), std::vector<int>{1});
@@ -88,7 +88,7 @@ TEST_F(Menus, CamerasChosenByMenuOrKeysAreShownStoredAndWritten) {
         EXPECT_EQ(settings->cameraIdx(), c.shown);
         EXPECT_EQ(soundAvailable(), c.sound);
         EXPECT_EQ(app->soundMenu()->actions().at(0)->isVisible(), c.sound);
-        EXPECT_EQ(app->audioSlider()->isEnabled(), c.sound);
+        EXPECT_EQ(AppAccess::audioSlider(*app)->isEnabled(), c.sound);
         EXPECT_TRUE(waitUntil([&] {
             return QFile::exists(dir.filePath("settings.dat")) && onDisk()->cameraIdx() == c.shown;
         })) << "written soon";

@@ -128,7 +128,7 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
         const auto connects = [&] {
             return ReconnectorTestAccess::probes(*app->reconnector()) +
                    ReconnectorTestAccess::attempts(*app->reconnector()) +
-                   app->pictureProbe()->connects();
+                   AppAccess::pictureProbe(*app)->connects();
         };
         const int before = connects();
         spinFor(3000);

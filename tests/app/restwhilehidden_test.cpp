@@ -22,7 +22,7 @@ TEST_F(LiveViewer, NoPicturesWhileHiddenAtOnceOnReturn) {
         start();
         ASSERT_TRUE(waitUntil([&] { return picturesOf(server) >= 3; }));
         (app->window()->*w.hide)();
-        ASSERT_TRUE(waitUntil([&] { return app->restWhileHidden()->resting(); }));
+        ASSERT_TRUE(waitUntil([&] { return AppAccess::restWhileHidden(*app)->resting(); }));
         spinFor(200);  // a request already out may still arrive
         const size_t atRest = picturesOf(server);
         spinFor(600);
@@ -36,7 +36,7 @@ TEST_F(LiveViewer, NoPicturesWhileHiddenAtOnceOnReturn) {
         EXPECT_EQ(picturesOf(server), atRest);
 
         (app->window()->*w.show)();
-        ASSERT_TRUE(waitUntil([&] { return !app->restWhileHidden()->resting(); }));
+        ASSERT_TRUE(waitUntil([&] { return !AppAccess::restWhileHidden(*app)->resting(); }));
         EXPECT_TRUE(waitUntil([&] { return picturesOf(server) >= atRest + 3; }))
             << "pictures come again";
         quit();

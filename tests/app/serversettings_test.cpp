@@ -15,7 +15,7 @@ class ServerList : public ViewerFixture {
 protected:
     ZVServerSettings* open() {
         app->preference();
-        return app->settingsWindow();
+        return AppAccess::settingsWindow(*app);
     }
     // Types into a field of the dialog as a person would.
     static void type(QLineEdit* field, const QString& text) {

@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include "apptestaccess.h"
 #include "camserver.h"
 #include "demoserver.h"
 #include "playerview.h"
@@ -47,11 +48,11 @@ TEST(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
     EXPECT_FALSE(line->isVisible());
 
     // A volume chosen before the first sound is the one it plays at.
-    app->audioSlider()->setValue(40);
+    AppAccess::audioSlider(*app)->setValue(40);
     toggle->trigger();
     ASSERT_TRUE(toggle->isChecked());
     EXPECT_FLOAT_EQ(QVRAudioStream::gain(), 0.4f);
-    const auto stream = app->playerView()->netStreamer();
+    const auto stream = AppAccess::playerView(*app)->netStreamer();
     ASSERT_TRUE(stream);
     // While buffering, the line says so, with the progress.
     ASSERT_TRUE(waitUntil([&] { return line->text().startsWith("Buffering..."); }));
@@ -59,7 +60,7 @@ TEST(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
     ASSERT_TRUE(waitUntil([&] { return line->text() == "Playing"; }, 60000))
         << line->text().toStdString();
 
-    app->audioSlider()->setValue(50);
+    AppAccess::audioSlider(*app)->setValue(50);
     EXPECT_FLOAT_EQ(QVRAudioStream::gain(), 0.5f);
 
     // Off and on again: the same stream object plays again.
@@ -68,7 +69,7 @@ TEST(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
     EXPECT_FALSE(line->isVisibleTo(app->mainImage()));
     EXPECT_FALSE(stream->isPlaying());
     toggle->trigger();
-    EXPECT_EQ(app->playerView()->netStreamer(), stream);
+    EXPECT_EQ(AppAccess::playerView(*app)->netStreamer(), stream);
     ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000));
 
     // The server list open: nothing may reach a half-typed address, so the
@@ -78,7 +79,7 @@ TEST(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
     EXPECT_TRUE(toggle->isChecked());
     spinFor(300);
     EXPECT_FALSE(stream->downloadThreadInUse()) << "no stream while the list is open";
-    app->settingsWindow()->close();
+    AppAccess::settingsWindow(*app)->close();
     ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000));
 
     const std::string folder = AudioTempFolder::path();

@@ -56,13 +56,14 @@ TEST_F(NoKeyring, TheBoxIsDisabledAndSaysWhy) {
     QSettings().remove(PasswordVault::kPreferenceKey);
     start();
     app->preference();  // opening asks the keyring
-    QCheckBox* box = app->settingsWindow()->ui().keyringBox;
+    QCheckBox* box = AppAccess::settingsWindow(*app)->ui().keyringBox;
     ASSERT_TRUE(waitUntil([&] {
-        return app->passwordVault()->availability() == PasswordVault::Availability::Absent;
+        return AppAccess::passwordVault(*app)->availability() ==
+               PasswordVault::Availability::Absent;
     }));
     EXPECT_FALSE(box->isEnabled());
     EXPECT_FALSE(box->isChecked());
-    EXPECT_EQ(box->toolTip(), app->passwordVault()->reason());
+    EXPECT_EQ(box->toolTip(), AppAccess::passwordVault(*app)->reason());
     EXPECT_TRUE(box->toolTip().contains("No system keyring")) << box->toolTip().toStdString();
 }
 

@@ -12,6 +12,7 @@
 #include "protocoltestaccess.h"
 #include "reconnector.h"
 #include "viewstestaccess.h"
+#include "zorvanmacappdelegate.h"
 
 struct ReconnectorTestAccess {
     static void setTiming(Reconnector& r, const Reconnector::Timing& timing) {
@@ -29,3 +30,17 @@ struct ReconnectorTestAccess {
         QObject::connect(&r, &Reconnector::attempting, std::move(fn));
     }
 };
+
+// The controller's parts that only tests look into.
+struct ZorvanMacAppDelegateTestAccess {
+    using App = ZorvanMacAppDelegate;
+    static QSlider* audioSlider(const App& a) { return a.audioSlider_; }
+    static ZVServerSettings* settingsWindow(const App& a) { return a.settingsWindow_.get(); }
+    static PasswordVault* passwordVault(const App& a) { return a.vault_.get(); }
+    static PlayerView* playerView(const App& a) { return a.playerView_.get(); }
+    static RestWhileHidden* restWhileHidden(const App& a) { return a.rest_.get(); }
+    // Finds out when the shown camera's server is back after its pictures
+    // stopped coming because it refused connections.
+    static ServerProbe* pictureProbe(const App& a) { return a.pictureProbe_.get(); }
+};
+using AppAccess = ZorvanMacAppDelegateTestAccess;
