@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -23,18 +25,10 @@ bool sendAll(int fd, const char* data, size_t size) {
 }
 
 const char* reason(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 401:
-            return "Unauthorized";
-        case 404:
-            return "Not Found";
-        case 500:
-            return "Internal Server Error";
-        default:
-            return "Status";
-    }
+    static const std::map<int, const char*> reasons = {
+        {200, "OK"}, {401, "Unauthorized"}, {404, "Not Found"}, {500, "Internal Server Error"}};
+    const auto it = reasons.find(status);
+    return it == reasons.end() ? "Status" : it->second;
 }
 
 }  // namespace
@@ -159,62 +153,79 @@ void ScriptedServer::sendStream(int fd, const Reply& reply) {
 }
 
 void ScriptedServer::serve(int fd) {
-    std::string head;
-    char buf[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        head.append(buf, static_cast<size_t>(n));
-    }
-    if (head.empty()) {
-        // Connected and closed without a byte: nothing to answer.
-        std::lock_guard l(lock_);
-        openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-        ::close(fd);
-        return;
-    }
-    Request request;
-    request.head = head;
-    size_t lineEnd = head.find("\r\n");
-    const std::string first = head.substr(0, lineEnd);
-    const size_t sp1 = first.find(' '), sp2 = first.rfind(' ');
-    if (sp1 != std::string::npos && sp2 > sp1) {
-        request.method = first.substr(0, sp1);
-        request.target = first.substr(sp1 + 1, sp2 - sp1 - 1);
-    }
-    while (lineEnd != std::string::npos) {
-        const size_t next = head.find("\r\n", lineEnd + 2);
-        if (next == std::string::npos || next == lineEnd + 2) break;
-        const std::string line = head.substr(lineEnd + 2, next - lineEnd - 2);
-        const size_t colon = line.find(':');
-        if (colon != std::string::npos) {
-            std::string name = line.substr(0, colon);
-            std::transform(name.begin(), name.end(), name.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            size_t v = colon + 1;
-            while (v < line.size() && line[v] == ' ') ++v;
-            request.headers[name] = line.substr(v);
+    std::string in;
+    for (bool again = true; again;) {
+        size_t end;
+        char buf[4096];
+        while ((end = in.find("\r\n\r\n")) == std::string::npos && in.size() < 65536) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            in.append(buf, static_cast<size_t>(n));
         }
-        lineEnd = next;
+        // Connected and closed without a byte (or after the last request on
+        // a kept connection): nothing to answer.
+        if (in.empty()) break;
+        Request request;
+        request.head = in.substr(0, end == std::string::npos ? in.size() : end + 4);
+        in.erase(0, request.head.size());
+        const std::string& head = request.head;
+        size_t lineEnd = head.find("\r\n");
+        const std::string first = head.substr(0, lineEnd);
+        const size_t sp1 = first.find(' '), sp2 = first.rfind(' ');
+        if (sp1 != std::string::npos && sp2 > sp1) {
+            request.method = first.substr(0, sp1);
+            request.target = first.substr(sp1 + 1, sp2 - sp1 - 1);
+        }
+        while (lineEnd != std::string::npos) {
+            const size_t next = head.find("\r\n", lineEnd + 2);
+            if (next == std::string::npos || next == lineEnd + 2) break;
+            const std::string line = head.substr(lineEnd + 2, next - lineEnd - 2);
+            const size_t colon = line.find(':');
+            if (colon != std::string::npos) {
+                std::string name = line.substr(0, colon);
+                std::transform(name.begin(), name.end(), name.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+                request.headers[name] =
+                    line.substr(std::min(line.find_first_not_of(' ', colon + 1), line.size()));
+            }
+            lineEnd = next;
+        }
+        Script script;
+        {
+            std::lock_guard l(lock_);
+            requests_.push_back(request);
+            script = script_;
+        }
+        changed_.notify_all();
+        const Reply reply = script ? script(request) : json("[]");
+        again = reply.kind == Reply::Kind::Answer && reply.keepAlive;
+        answer(fd, reply);
     }
-
-    Script script;
     {
         std::lock_guard l(lock_);
-        requests_.push_back(request);
-        script = script_;
+        openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
     }
-    changed_.notify_all();
-    const Reply reply = script ? script(request) : json("[]");
+    ::close(fd);
+}
 
+void ScriptedServer::answer(int fd, const Reply& reply) {
     switch (reply.kind) {
         case Reply::Kind::Answer: {
             if (reply.delayMs > 0 && waitStopped(reply.delayMs)) break;
-            std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-                              reason(reply.status) + "\r\nContent-Type: " + reply.contentType +
-                              "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                              "\r\nConnection: close\r\n\r\n" + reply.body;
-            sendAll(fd, out.data(), out.size());
+            const std::string head =
+                "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
+                "\r\nContent-Type: " + reply.contentType +
+                "\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                (reply.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
+            if (!reply.keepAlive) {
+                sendAll(fd, (head + reply.body).data(), head.size() + reply.body.size());
+                break;
+            }
+            const int on = reply.noDelay ? 1 : 0;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            sendAll(fd, head.data(), head.size());
+            if (reply.pauseMs > 0) waitStopped(reply.pauseMs);
+            sendAll(fd, reply.body.data(), reply.body.size());
             break;
         }
         case Reply::Kind::Raw:
@@ -243,9 +254,4 @@ void ScriptedServer::serve(int fd) {
             break;
         }
     }
-    {
-        std::lock_guard l(lock_);
-        openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-    }
-    ::close(fd);
 }
