@@ -40,14 +40,10 @@ ScriptedServer::ScriptedServer(Script script, int port, const char* address)
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
-        (ntohl(addr.sin_addr.s_addr) >> 24) != 127) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-        return;
-    }
     addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
+        (ntohl(addr.sin_addr.s_addr) >> 24) != 127 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 64) != 0) {
         ::close(listenFd_);
         listenFd_ = -1;
@@ -242,16 +238,10 @@ void ScriptedServer::answer(int fd, const Reply& reply) {
         case Reply::Kind::Stream:
             sendStream(fd, reply);
             break;
-        case Reply::Kind::Endless: {
-            const std::string header =
-                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n[";
-            if (!sendAll(fd, header.data(), header.size())) break;
-            const std::string chunk(64 * 1024, ' ');
-            while (sendAll(fd, chunk.data(), chunk.size())) {
-                std::lock_guard l(lock_);
-                if (stopping_) break;
-            }
+        case Reply::Kind::Endless:  // "[" and spaces until stopped
+            sendStream(fd, stream("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                                  "Connection: close\r\n\r\n[",
+                                  std::string(64 * 1024, ' '), 0, Reply::After::Repeat));
             break;
-        }
     }
 }
