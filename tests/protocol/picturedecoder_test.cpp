@@ -85,7 +85,6 @@ TEST(PictureDecoder, ShowsWhatQtsReadersShowAndNothingForHostilePictures) {
     const QByteArray largeJpeg = encode(colourPicture(640, 480), "JPG");
     const QByteArray hdJpeg = encode(colourPicture(1920, 1080), "JPG");
     const qsizetype sos = colourJpeg.indexOf(QByteArray("\xff\xda", 2));
-    QImage grey = colourPicture().convertToFormat(QImage::Format_Grayscale8);
     QImage withAlpha = colourPicture().convertToFormat(QImage::Format_ARGB32);
     withAlpha.setPixel(3, 3, qRgba(10, 20, 30, 40));
     // A few bytes whose header claims 5700x5700: its picture data runs out
@@ -107,7 +106,7 @@ TEST(PictureDecoder, ShowsWhatQtsReadersShowAndNothingForHostilePictures) {
         {"colour JPEG", colourJpeg, full, {64, 48}},
         {"640x480 colour JPEG", largeJpeg, full, {640, 480}},
         {"odd-sized colour JPEG", encode(colourPicture(37, 23), "JPG"), full, {37, 23}},
-        {"grey JPEG", encode(grey, "JPG"), full, {64, 48}},
+        {"grey JPEG", encode(colourPicture().convertToFormat(QImage::Format_Grayscale8), "JPG"), full, {64, 48}},
         {"progressive JPEG", encode(colourPicture(), "JPG", true), full, {64, 48}},
         {"PNG with transparency", encode(withAlpha, "PNG"), full, {64, 48}},
         {"JPEG cut inside its picture data", colourJpeg.left(sos + (colourJpeg.size() - sos) / 2), full, {64, 48}},

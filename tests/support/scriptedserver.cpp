@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstring>
 #include <map>
+#include <sstream>
 
 namespace {
 
@@ -92,7 +92,6 @@ bool ScriptedServer::waitStopped(int ms) {
 }
 
 void ScriptedServer::stop() {
-    std::vector<std::thread> threads;
     {
         std::lock_guard l(lock_);
         if (stopping_ && !acceptThread_.joinable()) return;
@@ -102,11 +101,9 @@ void ScriptedServer::stop() {
     changed_.notify_all();
     if (listenFd_ >= 0) ::shutdown(listenFd_, SHUT_RDWR);
     if (acceptThread_.joinable()) acceptThread_.join();
-    {
-        std::lock_guard l(lock_);
-        threads.swap(connections_);
-    }
-    for (auto& t : threads) t.join();
+    // No connection is added once the accept loop has ended.
+    for (auto& t : connections_) t.join();
+    connections_.clear();
     if (listenFd_ >= 0) ::close(listenFd_);
     listenFd_ = -1;
 }
@@ -164,27 +161,21 @@ void ScriptedServer::serve(int fd) {
         Request request;
         request.head = in.substr(0, end == std::string::npos ? in.size() : end + 4);
         in.erase(0, request.head.size());
-        const std::string& head = request.head;
-        size_t lineEnd = head.find("\r\n");
-        const std::string first = head.substr(0, lineEnd);
-        const size_t sp1 = first.find(' '), sp2 = first.rfind(' ');
+        std::istringstream lines(request.head);
+        std::string line;
+        std::getline(lines, line);
+        const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
         if (sp1 != std::string::npos && sp2 > sp1) {
-            request.method = first.substr(0, sp1);
-            request.target = first.substr(sp1 + 1, sp2 - sp1 - 1);
+            request.method = line.substr(0, sp1);
+            request.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
         }
-        while (lineEnd != std::string::npos) {
-            const size_t next = head.find("\r\n", lineEnd + 2);
-            if (next == std::string::npos || next == lineEnd + 2) break;
-            const std::string line = head.substr(lineEnd + 2, next - lineEnd - 2);
+        while (std::getline(lines, line) && line != "\r") {
             const size_t colon = line.find(':');
-            if (colon != std::string::npos) {
-                std::string name = line.substr(0, colon);
-                std::transform(name.begin(), name.end(), name.begin(),
-                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-                request.headers[name] =
-                    line.substr(std::min(line.find_first_not_of(' ', colon + 1), line.size()));
-            }
-            lineEnd = next;
+            if (colon == std::string::npos) continue;
+            std::string name = line.substr(0, colon);
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const size_t value = std::min(line.find_first_not_of(' ', colon + 1), line.size());
+            request.headers[name] = line.substr(value, line.size() - value - (line.back() == '\r'));
         }
         Script script;
         {

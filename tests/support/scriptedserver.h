@@ -11,7 +11,8 @@
 
 // An HTTP/1.1 server on 127.0.0.1 for tests, answering each request as a
 // script says: a normal answer, a stall, a connection reset, an endless
-// body, raw bytes, or a paced stream. It records every request it received.
+// body, raw bytes, or a paced stream; an answer may keep its connection
+// for the next request. It records every request it received.
 class ScriptedServer {
 public:
     struct Request {
@@ -26,9 +27,9 @@ public:
         std::string contentType = "application/json";
         std::string body = "";  // the body for Answer and Stream; the whole bytes for Raw
         int delayMs = 0;        // wait before answering (Answer only)
-        // Answer only: keep the connection for the next request, and send
-        // the body in a write of its own pauseMs after the headers, with
-        // Nagle's algorithm on unless noDelay.
+        // Answer only: keep the connection for the next request. A kept
+        // answer sends its body in a write of its own, pauseMs after the
+        // headers, with Nagle's algorithm on unless noDelay.
         bool keepAlive = false;
         bool noDelay = true;
         int pauseMs = 0;
