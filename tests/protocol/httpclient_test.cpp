@@ -37,9 +37,7 @@ TEST(HttpClient, KeepsConnectionsUnlessTheServerStallsOnThem) {
             r.pauseMs = c.pauseMs;
             return r;
         });
-        HttpClient::Get get;
-        get.url = server.base() + "/p";
-        get.timeoutMs = 5000;
+        const HttpClient::Get get{server.base() + "/p", {}, 5000};
         for (int i = 0; i < 4; ++i) {
             const HttpClient::Result r = HttpClient::get(get);
             ASSERT_TRUE(r.body.has_value()) << c.what << ": " << r.error;
@@ -84,11 +82,8 @@ TEST(HttpClient, BodyWhateverTheStatusAndNothingWithoutAnAnswer) {
     // clang-format on
     for (const Case& c : cases) {
         ScriptedServer server([&](const auto&) { return c.reply; });
-        HttpClient::Get get;
-        get.url = c.url.empty() ? server.base() + "/x" : c.url;
-        get.timeoutMs = 500;
-        get.maxBytes = 1 << 20;
-        const HttpClient::Result r = HttpClient::get(get);
+        const HttpClient::Result r =
+            HttpClient::get({c.url.empty() ? server.base() + "/x" : c.url, {}, 500, 1 << 20});
         EXPECT_EQ(r.body ? std::optional(r.body->toStdString()) : std::nullopt, c.body)
             << c.what << ": " << r.error;
         EXPECT_EQ(r.status, c.status) << c.what;
@@ -109,17 +104,12 @@ TEST(HttpClient, AbortEndsEveryStalledRequestAtOnce) {
         std::vector<std::thread> workers;
         for (int i = 0; i < stalled; ++i) {
             workers.emplace_back([&, i] {
-                HttpClient::Get get;
-                get.url = server.base() + "/stall";
-                get.timeoutMs = 600000;
-                bodies[i] = HttpClient::get(get, &token).body;
+                bodies[i] = HttpClient::get({server.base() + "/stall", {}, 600000}, &token).body;
                 endedNs[i] = std::chrono::steady_clock::now().time_since_epoch().count();
             });
         }
         ASSERT_TRUE(server.waitForRequests(stalled));
-        HttpClient::Get quick;
-        quick.url = server.base() + "/quick";
-        ASSERT_TRUE(HttpClient::get(quick, &token).body.has_value());
+        ASSERT_TRUE(HttpClient::get({server.base() + "/quick", {}}, &token).body.has_value());
         const auto abortedNs = std::chrono::steady_clock::now().time_since_epoch().count();
         token.abort();
         for (auto& w : workers) w.join();  // ten minutes if an abort were lost
@@ -131,9 +121,7 @@ TEST(HttpClient, AbortEndsEveryStalledRequestAtOnce) {
                 << "request " << i << " of " << stalled;
         }
         // An aborted token refuses later requests at once.
-        HttpClient::Get get;
-        get.url = server.base() + "/again";
-        EXPECT_FALSE(HttpClient::get(get, &token).body.has_value());
+        EXPECT_FALSE(HttpClient::get({server.base() + "/again", {}}, &token).body.has_value());
         EXPECT_EQ(server.requests().size(), static_cast<size_t>(stalled) + 1);
     }
 }

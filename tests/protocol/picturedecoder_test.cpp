@@ -45,15 +45,10 @@ QImage colourPicture(int w = 64, int h = 48) {
 // The JPEG's first scan repeated: a progressive picture with more scans
 // than any real one has, each a warning and not an error to libjpeg.
 QByteArray withRepeatedScan(const QByteArray& jpeg, int copies) {
-    std::vector<qsizetype> scans;
-    for (qsizetype i = 0; i + 1 < jpeg.size(); ++i) {
-        if (static_cast<unsigned char>(jpeg[i]) == 0xff &&
-            static_cast<unsigned char>(jpeg[i + 1]) == 0xda)
-            scans.push_back(i);
-    }
-    if (scans.size() < 2) return {};
-    const QByteArray scan = jpeg.mid(scans[0], scans[1] - scans[0]);
-    return jpeg.left(scans[1]) + scan.repeated(copies) + jpeg.mid(scans[1]);
+    const QByteArray sos("\xff\xda", 2);
+    const qsizetype first = jpeg.indexOf(sos), second = jpeg.indexOf(sos, first + 1);
+    if (first < 0 || second < 0) return {};
+    return jpeg.left(second) + jpeg.mid(first, second - first).repeated(copies) + jpeg.mid(second);
 }
 
 // A baseline JPEG whose frame header claims width x height.
