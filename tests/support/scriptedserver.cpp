@@ -218,14 +218,12 @@ void ScriptedServer::answer(int fd, const Reply& reply) {
         case Reply::Kind::Raw:
             sendAll(fd, reply.body.data(), reply.body.size());
             break;
-        case Reply::Kind::Stall:
-            waitStopped(24 * 3600 * 1000);
-            break;
         case Reply::Kind::Reset: {
             linger lg{1, 0};  // close with RST
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
             break;
         }
+        case Reply::Kind::Stall:  // as a stream that never sends its head
         case Reply::Kind::Stream:
             sendStream(fd, reply);
             break;
