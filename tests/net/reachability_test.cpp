@@ -58,8 +58,7 @@ TEST(Reachability, TargetsThatCannotBeMadeGiveNoMonitor) {
     EXPECT_EQ(Reachability::reachabilityWithHostName(""), nullptr);
     EXPECT_EQ(Reachability::reachabilityWithHostName(QString(300, 'a')), nullptr);
     EXPECT_EQ(Reachability::reachabilityWithAddress(nullptr), nullptr);
-    sockaddr unixAddress = {};
-    unixAddress.sa_family = AF_UNIX;
+    const sockaddr unixAddress = {.sa_family = AF_UNIX, .sa_data = {}};
     EXPECT_EQ(Reachability::reachabilityWithAddress(&unixAddress), nullptr);
     // A monitor notifies on its own thread, so it starts only there.
     auto monitor = monitorFor("127.0.0.1");
@@ -184,10 +183,8 @@ TEST_F(NetnsTest, HostNamesAreResolvedWithoutBlocking) {
         ASSERT_TRUE(r->startNotifier());
         Counter count(*r);
         EXPECT_EQ(r->hostLookupPending(), c.lookup) << c.name;
-        if (c.lookup) {
-            // Asked before the answer: not reachable yet, and no waiting.
-            EXPECT_EQ(r->currentReachabilityStatus(), 0) << c.name;
-        }
+        // Asked before the answer: not reachable yet, and no waiting.
+        EXPECT_EQ(c.lookup ? r->currentReachabilityStatus() : 0, 0) << c.name;
         ASSERT_TRUE(waitUntil([&] { return !r->hostLookupPending(); })) << c.name;
         EXPECT_EQ(r->currentReachabilityStatus(), c.status) << c.name;
         // Becoming reachable once the name is known is a change.

@@ -5,6 +5,7 @@
 
 #include <mutex>
 
+#include "TXJSON.h"
 #include "TXJsonValue.h"
 #include "camserver.h"
 #include "mainthreadcall.h"
@@ -72,17 +73,12 @@ ScriptedServer::Script lists(Reply microphones = ScriptedServer::json("[]"),
     };
 }
 
-// The same two cameras as a parsed list, for a server record.
-tx::JsonValue twoCameras() {
-    return tx::JsonValue(
-        tx::JsonArray{tx::JsonObject{{"name", "Gate"}, {"image-uri", "/cameras/0/image"}},
-                      tx::JsonObject{{"name", "Yard"}, {"image-uri", "/cameras/1/image"}}});
-}
-
-Reply withBody(std::string body, std::string type = "application/json") {
-    Reply r = ScriptedServer::json(std::move(body));
-    r.contentType = std::move(type);
-    return r;
+// A server record with the two cameras, the view showing camera index.
+std::shared_ptr<CamServer> withView(const ScriptedServer& s, FakeImageView& view, int index) {
+    auto server = serverFor(s);
+    server->setCameras(*tx::TXJSON().objectWithString(kCameras));
+    server->getCameras()->at(index)->setCamera(&view);
+    return server;
 }
 
 // Loads the lists from http through a fresh manager; the delegate's events.
@@ -109,17 +105,15 @@ TEST(DataManager, LoadsMicrophonesThenCamerasWithUtf8Credentials) {
         ScriptedServer http(lists());
         EXPECT_EQ(load(serverFor(http, login, password), 2),
                   (Events{"microphones:0", "cameras:2"}));
-        const auto requests = http.requests();
-        ASSERT_EQ(requests.size(), 2u);
-        EXPECT_EQ(requests[0].target, "/microphones");
-        EXPECT_EQ(requests[1].target, "/cameras");
-        for (const auto& r : requests) {
-            EXPECT_EQ(r.method, "GET");
-            EXPECT_EQ(r.headers.at("authorization"),
-                      "Basic " + (login + ":" + password).toUtf8().toBase64().toStdString());
-            EXPECT_EQ(r.headers.at("accept"), "application/json");
-            EXPECT_EQ(r.headers.at("content-type"), "application/json");
-        }
+        // Each request as "method target authorization accept content-type".
+        Events seen;
+        for (const auto& r : http.requests())
+            seen.push_back(r.method + " " + r.target + " " + r.headers.at("authorization") + " " +
+                           r.headers.at("accept") + " " + r.headers.at("content-type"));
+        const std::string rest = " Basic " +
+                                 (login + ":" + password).toUtf8().toBase64().toStdString() +
+                                 " application/json application/json";
+        EXPECT_EQ(seen, (Events{"GET /microphones" + rest, "GET /cameras" + rest}));
     }
 }
 
@@ -137,15 +131,15 @@ TEST(DataManager, AnswersDecideWhatTheDelegateHears) {
     const Case cases[] = {
         {"401 with a JSON list", ScriptedServer::json(R"([{"n":1}])", 401), {"microphones:1", "cameras:2"}},
         {"an object", ScriptedServer::json(R"({"a":1})"), {"microphones:object", "cameras:2"}},
-        {"raw control characters", withBody("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"), {"microphones:1", "cameras:2"}},
-        {"the last control character dropped", withBody("[\"a\x1f\"]"), {"microphones:1", "cameras:2"}},
+        {"raw control characters", ScriptedServer::json("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"), {"microphones:1", "cameras:2"}},
+        {"the last control character dropped", ScriptedServer::json("[\"a\x1f\"]"), {"microphones:1", "cameras:2"}},
         {"reset", ScriptedServer::of(Kind::Reset), {"serverNotConnected"}},
-        {"HTML", withBody("<html><body>Error</body></html>", "text/html"), {"badResponse"}},
-        {"null", withBody("null"), {"badResponse"}},
-        {"42", withBody("42"), {"badResponse"}},
-        {"broken JSON", withBody("[1,"), {"badResponse"}},
+        {"HTML", ScriptedServer::json("<html><body>Error</body></html>", 200, "text/html"), {"badResponse"}},
+        {"null", ScriptedServer::json("null"), {"badResponse"}},
+        {"42", ScriptedServer::json("42"), {"badResponse"}},
+        {"broken JSON", ScriptedServer::json("[1,"), {"badResponse"}},
         {"cameras reset", ScriptedServer::of(Kind::Reset), {"microphones:0", "serverNotConnected"}, true},
-        {"cameras HTML", withBody("<html/>"), {"microphones:0", "badResponse"}, true},
+        {"cameras HTML", ScriptedServer::json("<html/>"), {"microphones:0", "badResponse"}, true},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -161,41 +155,39 @@ TEST(DataManager, PictureRequestAndDelivery) {
     // view's size all the same (1/4 of 1280x960).
     const std::string picture = jpegOf({1280, 960});
     ScriptedServer http([&](const auto& r) {
-        if (r.target.rfind("/cameras/1/image", 0) == 0) return withBody(picture, "image/jpeg");
+        if (r.target.rfind("/cameras/1/image", 0) == 0)
+            return ScriptedServer::json(picture, 200, "image/jpeg");
         return ScriptedServer::json("", 404);
     });
-    auto server = serverFor(http);
-    server->setCameras(twoCameras());
+    FakeImageView view({320.6, 240.2});
+    auto server = withView(http, view, 1);
     server->setFps("2");
     ZVDataManager dm(server);
-    FakeImageView view({320.6, 240.2});
-    server->getCameras()->at(1)->setCamera(&view);
     server->videoCameraAtIndex(1);
     ASSERT_TRUE(waitUntil([&] { return !view.pictures.empty(); }));
     EXPECT_EQ(view.last.size(), QSize(320, 240));
     const auto reqs = http.requests();
     ASSERT_GE(reqs.size(), 1u);
     EXPECT_EQ(reqs[0].target, "/cameras/1/image?resolution=320x240&quality=60");
-    EXPECT_EQ(reqs[0].headers.count("accept"), 0u);
-    EXPECT_EQ(reqs[0].headers.count("content-type"), 0u);
-    EXPECT_EQ(reqs[0].headers.count("authorization"), 1u);
+    const auto& h = reqs[0].headers;  // credentials only
+    EXPECT_EQ(std::tuple(h.count("accept"), h.count("content-type"), h.count("authorization")),
+              std::tuple(0u, 0u, 1u));
     // Plain substitution, once: percent signs in a path stay as they are.
     EXPECT_EQ(ZVDataManager::pictureUrl(*server, "/a%5Fb/%1", "1x2"),
               http.base() + "/a%5Fb/%1?resolution=1x2&quality=60");
 
     // An undecodable picture clears the view.
-    http.setScript([](const auto&) { return withBody("not a picture", "image/jpeg"); });
+    http.setScript(
+        [](const auto&) { return ScriptedServer::json("not a picture", 200, "image/jpeg"); });
     ASSERT_TRUE(waitUntil([&] { return view.last.isNull(); }));
     server->stopVideo();
 }
 
 TEST(DataManager, LoadCancelsAQueuedPictureJobAndReopensItsGate) {
     ScriptedServer http(lists());
-    auto server = serverFor(http);
-    server->setCameras(twoCameras());
-    CameraView* camera = server->getCameras()->at(0).get();
     FakeImageView view;
-    camera->setCamera(&view);
+    auto server = withView(http, view, 0);
+    CameraView* camera = server->getCameras()->at(0).get();
     RecordingDelegate delegate;
     ZVDataManager dm(server);
     dm.setDelegate(&delegate);
@@ -216,8 +208,7 @@ TEST(DataManager, ASecondLoadReportsButALeftServerIsUnheard) {
     // The first server's lists are slow. A second load while the first runs
     // still reports; a server left meanwhile reports nothing more.
     for (const bool switchServer : {false, true}) {
-        Reply slowList = ScriptedServer::json("[]");
-        slowList.delayMs = 300;
+        const Reply slowList{.body = "[]", .delayMs = 300};
         ScriptedServer slow(lists(slowList, slowList)), fast(lists());
         RecordingDelegate delegate;
         ZVDataManager dm(serverFor(slow));
@@ -242,10 +233,8 @@ TEST(DataManager, ShutdownEndsStalledRequestsAndReleasesAWaitingWorker) {
     // A list load and a picture both stalled: shutdown aborts them (the
     // abort itself is the HTTP client's, see HttpClient.AbortEnds...).
     ScriptedServer http([](const auto&) { return ScriptedServer::of(Kind::Stall); });
-    auto server = serverFor(http);
-    server->setCameras(twoCameras());
     FakeImageView view;
-    server->getCameras()->at(0)->setCamera(&view);
+    auto server = withView(http, view, 0);
     RecordingDelegate delegate;
     {
         ZVDataManager dm(server);

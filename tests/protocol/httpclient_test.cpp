@@ -1,101 +1,16 @@
 // The blocking GET over libcurl against a scripted server on loopback.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "httpclient.h"
 #include "scriptedserver.h"
 
-namespace {
-
 using Kind = ScriptedServer::Reply::Kind;
-
-ScriptedServer::Reply raw(std::string bytes) {
-    ScriptedServer::Reply r;
-    r.kind = Kind::Raw;
-    r.body = std::move(bytes);
-    return r;
-}
-
-// Keeps each connection open for request after request (HTTP/1.1 keep-alive)
-// and counts the connections it accepted. Each answer goes out in two
-// writes, headers then body, as common servers write them: with Nagle's
-// algorithm on (noDelay false), the body then waits on a kept connection for
-// the client's delayed acknowledgement. With pauseMs, the body follows its
-// headers only after that pause whatever the socket options.
-class KeepAliveServer {
-public:
-    KeepAliveServer(bool noDelay, int pauseMs) {
-        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(listenFd_, 16);
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-        url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/p";
-        acceptThread_ = std::thread([this, noDelay, pauseMs] {
-            for (int fd; (fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
-                const int on = noDelay ? 1 : 0;
-                ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                std::lock_guard l(lock_);
-                fds_.push_back(fd);
-                serving_.emplace_back([fd, pauseMs] { serve(fd, pauseMs); });
-            }
-        });
-    }
-    ~KeepAliveServer() {
-        ::shutdown(listenFd_, SHUT_RDWR);
-        acceptThread_.join();
-        for (int fd : fds_) ::shutdown(fd, SHUT_RDWR);
-        for (auto& t : serving_) t.join();
-        for (int fd : fds_) ::close(fd);
-        ::close(listenFd_);
-    }
-    size_t connections() {
-        std::lock_guard l(lock_);
-        return fds_.size();
-    }
-    std::string url;
-
-private:
-    static void serve(int fd, int pauseMs) {
-        std::string in;
-        char buf[4096];
-        for (;;) {
-            size_t end;
-            while ((end = in.find("\r\n\r\n")) == std::string::npos) {
-                const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-                if (n <= 0) return;
-                in.append(buf, static_cast<size_t>(n));
-            }
-            in.erase(0, end + 4);
-            const std::string body(20000, 'x');
-            const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n";
-            ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
-            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-            ::send(fd, body.data(), body.size(), MSG_NOSIGNAL);
-        }
-    }
-
-    int listenFd_ = -1;
-    std::thread acceptThread_;
-    std::mutex lock_;
-    std::vector<int> fds_;
-    std::vector<std::thread> serving_;
-};
-
-}  // namespace
 
 TEST(HttpClient, KeepsConnectionsUnlessTheServerStallsOnThem) {
     struct Case {
@@ -112,10 +27,17 @@ TEST(HttpClient, KeepsConnectionsUnlessTheServerStallsOnThem) {
         {"a pause inside the answer: the same", true, 60, 3},
     };
     for (const Case& c : cases) {
-        KeepAliveServer server(c.noDelay, c.pauseMs);
-        HttpClient::Get get;
-        get.url = server.url;
-        get.timeoutMs = 5000;
+        // Each answer goes out in two writes, headers then body, as common
+        // servers write them: with Nagle's algorithm on, the body then waits
+        // on a kept connection for the client's delayed acknowledgement.
+        ScriptedServer server([&](const auto&) {
+            ScriptedServer::Reply r = ScriptedServer::json(std::string(20000, 'x'));
+            r.keepAlive = true;
+            r.noDelay = c.noDelay;
+            r.pauseMs = c.pauseMs;
+            return r;
+        });
+        const HttpClient::Get get{server.base() + "/p", {}, 5000};
         for (int i = 0; i < 4; ++i) {
             const HttpClient::Result r = HttpClient::get(get);
             ASSERT_TRUE(r.body.has_value()) << c.what << ": " << r.error;
@@ -146,12 +68,12 @@ TEST(HttpClient, BodyWhateverTheStatusAndNothingWithoutAnAnswer) {
         {"redirect not followed", ScriptedServer::json("moved", 302), "moved", 302},
         {"empty body", ScriptedServer::json(""), "", 200},
         {"reset", ScriptedServer::of(Kind::Reset), std::nullopt, 0},
-        {"not HTTP", raw("garbage\r\n\r\n"), std::nullopt, 0},
-        {"closed at once", raw(""), std::nullopt, 0},
+        {"not HTTP", ScriptedServer::of(Kind::Raw, "garbage\r\n\r\n"), std::nullopt, 0},
+        {"closed at once", ScriptedServer::of(Kind::Raw, ""), std::nullopt, 0},
         {"stall past the timeout", ScriptedServer::of(Kind::Stall), std::nullopt, 0},
         {"endless body", ScriptedServer::of(Kind::Endless), std::nullopt, 0},
-        {"length over the cap", raw("HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n[]"), std::nullopt, 0},
-        {"length within the cap", raw("HTTP/1.1 200 OK\r\nContent-length:  2\r\n\r\n[]"), "[]", 200},
+        {"length over the cap", ScriptedServer::of(Kind::Raw, "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n[]"), std::nullopt, 0},
+        {"length within the cap", ScriptedServer::of(Kind::Raw, "HTTP/1.1 200 OK\r\nContent-length:  2\r\n\r\n[]"), "[]", 200},
         {"connection refused", ScriptedServer::json("[]"), std::nullopt, 0, refused},
         {"port not a number", ScriptedServer::json("[]"), std::nullopt, 0, "http://127.0.0.1:notaport/x"},
         {"space in the path", ScriptedServer::json("[]"), std::nullopt, 0, "http://127.0.0.1:1/a b"},
@@ -160,11 +82,8 @@ TEST(HttpClient, BodyWhateverTheStatusAndNothingWithoutAnAnswer) {
     // clang-format on
     for (const Case& c : cases) {
         ScriptedServer server([&](const auto&) { return c.reply; });
-        HttpClient::Get get;
-        get.url = c.url.empty() ? server.base() + "/x" : c.url;
-        get.timeoutMs = 500;
-        get.maxBytes = 1 << 20;
-        const HttpClient::Result r = HttpClient::get(get);
+        const HttpClient::Result r =
+            HttpClient::get({c.url.empty() ? server.base() + "/x" : c.url, {}, 500, 1 << 20});
         EXPECT_EQ(r.body ? std::optional(r.body->toStdString()) : std::nullopt, c.body)
             << c.what << ": " << r.error;
         EXPECT_EQ(r.status, c.status) << c.what;
@@ -185,17 +104,12 @@ TEST(HttpClient, AbortEndsEveryStalledRequestAtOnce) {
         std::vector<std::thread> workers;
         for (int i = 0; i < stalled; ++i) {
             workers.emplace_back([&, i] {
-                HttpClient::Get get;
-                get.url = server.base() + "/stall";
-                get.timeoutMs = 600000;
-                bodies[i] = HttpClient::get(get, &token).body;
+                bodies[i] = HttpClient::get({server.base() + "/stall", {}, 600000}, &token).body;
                 endedNs[i] = std::chrono::steady_clock::now().time_since_epoch().count();
             });
         }
         ASSERT_TRUE(server.waitForRequests(stalled));
-        HttpClient::Get quick;
-        quick.url = server.base() + "/quick";
-        ASSERT_TRUE(HttpClient::get(quick, &token).body.has_value());
+        ASSERT_TRUE(HttpClient::get({server.base() + "/quick", {}}, &token).body.has_value());
         const auto abortedNs = std::chrono::steady_clock::now().time_since_epoch().count();
         token.abort();
         for (auto& w : workers) w.join();  // ten minutes if an abort were lost
@@ -207,9 +121,7 @@ TEST(HttpClient, AbortEndsEveryStalledRequestAtOnce) {
                 << "request " << i << " of " << stalled;
         }
         // An aborted token refuses later requests at once.
-        HttpClient::Get get;
-        get.url = server.base() + "/again";
-        EXPECT_FALSE(HttpClient::get(get, &token).body.has_value());
+        EXPECT_FALSE(HttpClient::get({server.base() + "/again", {}}, &token).body.has_value());
         EXPECT_EQ(server.requests().size(), static_cast<size_t>(stalled) + 1);
     }
 }

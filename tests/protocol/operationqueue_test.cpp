@@ -12,27 +12,15 @@
 #include "operationqueue.h"
 #include "testutil.h"
 
-namespace {
-
-// A gate that blocking jobs wait at until the test opens it.
-struct Gate {
-    std::atomic<bool> open{false};
-    void wait() const {
-        while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-};
-
-}  // namespace
-
 TEST(OperationQueue, RunsFourAtOnceAndCancelDropsOnlyTheWaitingJobs) {
     auto threads = std::make_shared<WorkerThreads>();
     auto queue = std::make_shared<OperationQueue>(4, threads);
-    Gate gate;
+    std::atomic<bool> open{false};  // the running jobs wait until the test opens
     std::atomic<int> started{0}, finished{0}, cancelled{0};
     for (int i = 0; i < 6; ++i) {
         queue->add({[&] {
                         ++started;
-                        gate.wait();
+                        while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                         ++finished;
                     },
                     [&] { ++cancelled; }});
@@ -42,7 +30,7 @@ TEST(OperationQueue, RunsFourAtOnceAndCancelDropsOnlyTheWaitingJobs) {
     EXPECT_EQ(cancelled, 2) << "the two jobs that had not started";
     queue->add({[&] { ++started; }, [&] { ++cancelled; }});
     EXPECT_EQ(cancelled, 3) << "a retired queue refuses new jobs";
-    gate.open = true;
+    open = true;
     ASSERT_TRUE(waitUntil([&] { return finished == 4; }));
     threads->joinAll();
     EXPECT_EQ(started, 4) << "running jobs ran to their end, the others never";

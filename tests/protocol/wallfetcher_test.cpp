@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -17,6 +18,8 @@
 #include "wallrefresh.h"
 
 namespace {
+
+using Kind = ScriptedServer::Reply::Kind;
 
 // The camera number in a target such as "/c/12?resolution=...".
 int cameraOf(const std::string& target) {
@@ -44,17 +47,8 @@ std::shared_ptr<CamServer> recordFor(int port, int count, const char* fps = "100
 ScriptedServer::Script slowPictures(int holdMs) {
     return [holdMs](const ScriptedServer::Request& r) {
         std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-        ScriptedServer::Reply reply;
-        reply.contentType = "image/jpeg";
-        reply.body = jpegOf({16 + cameraOf(r.target), 8});
-        return reply;
+        return ScriptedServer::json(jpegOf({16 + cameraOf(r.target), 8}), 200, "image/jpeg");
     };
-}
-
-int requestsFor(const ScriptedServer& server, int camera) {
-    int n = 0;
-    for (const auto& r : server.requests()) n += cameraOf(r.target) == camera;
-    return n;
 }
 
 }  // namespace
@@ -65,19 +59,13 @@ TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
         ScriptedServer::Reply reply;
         QSize expected;  // invalid: a failed picture (null image)
     };
-    ScriptedServer::Reply picture;
-    picture.contentType = "image/jpeg";
-    picture.body = jpegOf({40, 30});
-    ScriptedServer::Reply notFound = picture;
-    notFound.status = 404;
-    ScriptedServer::Reply tooLong = picture;
-    tooLong.body = std::string(5000, 'x');
+    const std::string picture = jpegOf({40, 30});
     const Case cases[] = {
-        {"picture", picture, {40, 30}},
-        {"status not looked at", notFound, {40, 30}},
+        {"picture", ScriptedServer::json(picture, 200, "image/jpeg"), {40, 30}},
+        {"status not looked at", ScriptedServer::json(picture, 404, "image/jpeg"), {40, 30}},
         {"not a picture", ScriptedServer::json("<html>"), {}},
-        {"over the body cap", tooLong, {}},
-        {"connection reset", ScriptedServer::of(ScriptedServer::Reply::Kind::Reset), {}},
+        {"over the body cap", ScriptedServer::json(std::string(5000, 'x'), 200, "image/jpeg"), {}},
+        {"connection reset", ScriptedServer::of(Kind::Reset), {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -105,7 +93,7 @@ TEST(WallFetcher, PagingAndServerChangesStopTheCamerasThatLeft) {
     for (const bool serverChange : {false, true}) {
         SCOPED_TRACE(serverChange ? "server change" : "paging");
         ScriptedServer http(serverChange ? ScriptedServer::Script([](const auto&) {
-            return ScriptedServer::of(ScriptedServer::Reply::Kind::Stall);
+            return ScriptedServer::of(Kind::Stall);
         })
                                          : slowPictures(300));
         auto server = recordFor(http.port(), 8);
@@ -131,8 +119,10 @@ TEST(WallFetcher, PagingAndServerChangesStopTheCamerasThatLeft) {
         }
         // Long enough for the old answers to come and their cameras to ask again.
         spinFor(700);
+        std::map<int, int> asked;  // requests by camera
+        for (const auto& r : http.requests()) ++asked[cameraOf(r.target)];
         for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(requestsFor(http, i), 1) << i;
+            EXPECT_EQ(asked[i], 1) << i;
             for (const QImage& p : views[i].pictures) EXPECT_EQ(p.width(), 16 + 4 + i) << i;
             EXPECT_EQ(views[i].pictures.empty(), serverChange) << i;
         }

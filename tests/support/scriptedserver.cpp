@@ -2,13 +2,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstring>
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -23,18 +25,10 @@ bool sendAll(int fd, const char* data, size_t size) {
 }
 
 const char* reason(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 401:
-            return "Unauthorized";
-        case 404:
-            return "Not Found";
-        case 500:
-            return "Internal Server Error";
-        default:
-            return "Status";
-    }
+    static const std::map<int, const char*> reasons = {
+        {200, "OK"}, {401, "Unauthorized"}, {404, "Not Found"}, {500, "Internal Server Error"}};
+    const auto it = reasons.find(status);
+    return it == reasons.end() ? "Status" : it->second;
 }
 
 }  // namespace
@@ -46,14 +40,10 @@ ScriptedServer::ScriptedServer(Script script, int port, const char* address)
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
-        (ntohl(addr.sin_addr.s_addr) >> 24) != 127) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-        return;
-    }
     addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
+        (ntohl(addr.sin_addr.s_addr) >> 24) != 127 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 64) != 0) {
         ::close(listenFd_);
         listenFd_ = -1;
@@ -102,7 +92,6 @@ bool ScriptedServer::waitStopped(int ms) {
 }
 
 void ScriptedServer::stop() {
-    std::vector<std::thread> threads;
     {
         std::lock_guard l(lock_);
         if (stopping_ && !acceptThread_.joinable()) return;
@@ -112,11 +101,9 @@ void ScriptedServer::stop() {
     changed_.notify_all();
     if (listenFd_ >= 0) ::shutdown(listenFd_, SHUT_RDWR);
     if (acceptThread_.joinable()) acceptThread_.join();
-    {
-        std::lock_guard l(lock_);
-        threads.swap(connections_);
-    }
-    for (auto& t : threads) t.join();
+    // No connection is added once the accept loop has ended.
+    for (auto& t : connections_) t.join();
+    connections_.clear();
     if (listenFd_ >= 0) ::close(listenFd_);
     listenFd_ = -1;
 }
@@ -159,93 +146,91 @@ void ScriptedServer::sendStream(int fd, const Reply& reply) {
 }
 
 void ScriptedServer::serve(int fd) {
-    std::string head;
-    char buf[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        head.append(buf, static_cast<size_t>(n));
-    }
-    if (head.empty()) {
-        // Connected and closed without a byte: nothing to answer.
-        std::lock_guard l(lock_);
-        openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-        ::close(fd);
-        return;
-    }
-    Request request;
-    request.head = head;
-    size_t lineEnd = head.find("\r\n");
-    const std::string first = head.substr(0, lineEnd);
-    const size_t sp1 = first.find(' '), sp2 = first.rfind(' ');
-    if (sp1 != std::string::npos && sp2 > sp1) {
-        request.method = first.substr(0, sp1);
-        request.target = first.substr(sp1 + 1, sp2 - sp1 - 1);
-    }
-    while (lineEnd != std::string::npos) {
-        const size_t next = head.find("\r\n", lineEnd + 2);
-        if (next == std::string::npos || next == lineEnd + 2) break;
-        const std::string line = head.substr(lineEnd + 2, next - lineEnd - 2);
-        const size_t colon = line.find(':');
-        if (colon != std::string::npos) {
+    std::string in;
+    for (bool again = true; again;) {
+        size_t end;
+        char buf[4096];
+        while ((end = in.find("\r\n\r\n")) == std::string::npos && in.size() < 65536) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            in.append(buf, static_cast<size_t>(n));
+        }
+        // Connected and closed without a byte (or after the last request on
+        // a kept connection): nothing to answer.
+        if (in.empty()) break;
+        Request request;
+        request.head = in.substr(0, end == std::string::npos ? in.size() : end + 4);
+        in.erase(0, request.head.size());
+        std::istringstream lines(request.head);
+        std::string line;
+        std::getline(lines, line);
+        const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
+        if (sp1 != std::string::npos && sp2 > sp1) {
+            request.method = line.substr(0, sp1);
+            request.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
+        }
+        while (std::getline(lines, line) && line != "\r") {
+            const size_t colon = line.find(':');
+            if (colon == std::string::npos) continue;
             std::string name = line.substr(0, colon);
-            std::transform(name.begin(), name.end(), name.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            size_t v = colon + 1;
-            while (v < line.size() && line[v] == ' ') ++v;
-            request.headers[name] = line.substr(v);
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const size_t value = std::min(line.find_first_not_of(' ', colon + 1), line.size());
+            request.headers[name] = line.substr(value, line.size() - value - (line.back() == '\r'));
         }
-        lineEnd = next;
-    }
-
-    Script script;
-    {
-        std::lock_guard l(lock_);
-        requests_.push_back(request);
-        script = script_;
-    }
-    changed_.notify_all();
-    const Reply reply = script ? script(request) : json("[]");
-
-    switch (reply.kind) {
-        case Reply::Kind::Answer: {
-            if (reply.delayMs > 0 && waitStopped(reply.delayMs)) break;
-            std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-                              reason(reply.status) + "\r\nContent-Type: " + reply.contentType +
-                              "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                              "\r\nConnection: close\r\n\r\n" + reply.body;
-            sendAll(fd, out.data(), out.size());
-            break;
+        Script script;
+        {
+            std::lock_guard l(lock_);
+            requests_.push_back(request);
+            script = script_;
         }
-        case Reply::Kind::Raw:
-            sendAll(fd, reply.body.data(), reply.body.size());
-            break;
-        case Reply::Kind::Stall:
-            waitStopped(24 * 3600 * 1000);
-            break;
-        case Reply::Kind::Reset: {
-            linger lg{1, 0};  // close with RST
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
-            break;
-        }
-        case Reply::Kind::Stream:
-            sendStream(fd, reply);
-            break;
-        case Reply::Kind::Endless: {
-            const std::string header =
-                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n[";
-            if (!sendAll(fd, header.data(), header.size())) break;
-            const std::string chunk(64 * 1024, ' ');
-            while (sendAll(fd, chunk.data(), chunk.size())) {
-                std::lock_guard l(lock_);
-                if (stopping_) break;
-            }
-            break;
-        }
+        changed_.notify_all();
+        const Reply reply = script ? script(request) : json("[]");
+        again = reply.kind == Reply::Kind::Answer && reply.keepAlive;
+        answer(fd, reply);
     }
     {
         std::lock_guard l(lock_);
         openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
     }
     ::close(fd);
+}
+
+void ScriptedServer::answer(int fd, const Reply& reply) {
+    switch (reply.kind) {
+        case Reply::Kind::Answer: {
+            if (reply.delayMs > 0 && waitStopped(reply.delayMs)) break;
+            const std::string head =
+                "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
+                "\r\nContent-Type: " + reply.contentType +
+                "\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                (reply.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
+            if (!reply.keepAlive) {
+                sendAll(fd, (head + reply.body).data(), head.size() + reply.body.size());
+                break;
+            }
+            const int on = reply.noDelay ? 1 : 0;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            sendAll(fd, head.data(), head.size());
+            if (reply.pauseMs > 0) waitStopped(reply.pauseMs);
+            sendAll(fd, reply.body.data(), reply.body.size());
+            break;
+        }
+        case Reply::Kind::Raw:
+            sendAll(fd, reply.body.data(), reply.body.size());
+            break;
+        case Reply::Kind::Reset: {
+            linger lg{1, 0};  // close with RST
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+            break;
+        }
+        case Reply::Kind::Stall:  // as a stream that never sends its head
+        case Reply::Kind::Stream:
+            sendStream(fd, reply);
+            break;
+        case Reply::Kind::Endless:  // "[" and spaces until stopped
+            sendStream(fd, stream("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                                  "Connection: close\r\n\r\n[",
+                                  std::string(64 * 1024, ' '), 0, Reply::After::Repeat));
+            break;
+    }
 }

@@ -11,7 +11,8 @@
 
 // An HTTP/1.1 server on 127.0.0.1 for tests, answering each request as a
 // script says: a normal answer, a stall, a connection reset, an endless
-// body, raw bytes, or a paced stream. It records every request it received.
+// body, raw bytes, or a paced stream; an answer may keep its connection
+// for the next request. It records every request it received.
 class ScriptedServer {
 public:
     struct Request {
@@ -24,12 +25,18 @@ public:
         enum class Kind { Answer, Stall, Reset, Endless, Raw, Stream } kind = Kind::Answer;
         int status = 200;
         std::string contentType = "application/json";
-        std::string body;  // the body for Answer and Stream; the whole bytes for Raw
-        int delayMs = 0;   // wait before answering (Answer only)
+        std::string body = "";  // the body for Answer and Stream; the whole bytes for Raw
+        int delayMs = 0;        // wait before answering (Answer only)
+        // Answer only: keep the connection for the next request. A kept
+        // answer sends its body in a write of its own, pauseMs after the
+        // headers, with Nagle's algorithm on unless noDelay.
+        bool keepAlive = false;
+        bool noDelay = true;
+        int pauseMs = 0;
         // Stream: head is sent as it is (empty: nothing is ever sent), then
         // body at bytesPerSecond (0: at once), then the server closes, stalls
         // or sends the body again and again.
-        std::string head;
+        std::string head = "";
         int bytesPerSecond = 0;
         enum class After { Close, Stall, Repeat } after = After::Close;
     };
@@ -56,34 +63,28 @@ public:
     // Ends stalls and endless bodies, closes everything and joins.
     void stop();
 
-    static Reply json(std::string body, int status = 200) {
-        Reply r;
-        r.status = status;
-        r.body = std::move(body);
-        return r;
+    static Reply json(std::string body, int status = 200, std::string type = "application/json") {
+        return {.status = status, .contentType = std::move(type), .body = std::move(body)};
     }
     static Reply stream(std::string head, std::string body, int bytesPerSecond = 0,
                         Reply::After after = Reply::After::Close) {
-        Reply r;
-        r.kind = Reply::Kind::Stream;
-        r.head = std::move(head);
-        r.body = std::move(body);
-        r.bytesPerSecond = bytesPerSecond;
-        r.after = after;
-        return r;
+        return {.kind = Reply::Kind::Stream,
+                .body = std::move(body),
+                .head = std::move(head),
+                .bytesPerSecond = bytesPerSecond,
+                .after = after};
     }
     // "200 OK" with Content-Type audio/mpeg and, when length >= 0,
     // Content-Length, for a Stream reply.
     static std::string audioHead(long long length, const char* version = "HTTP/1.1");
-    static Reply of(Reply::Kind kind) {
-        Reply r;
-        r.kind = kind;
-        return r;
+    static Reply of(Reply::Kind kind, std::string body = "") {
+        return {.kind = kind, .body = std::move(body)};
     }
 
 private:
     void acceptLoop();
     void serve(int fd);
+    void answer(int fd, const Reply& reply);
     bool waitStopped(int ms);
     void sendStream(int fd, const Reply& reply);
 
