@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "TXJsonValue.h"
 #include "camserver.h"
 #include "testutil.h"

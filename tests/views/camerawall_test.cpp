@@ -33,7 +33,8 @@ TEST(WallPages, LayoutOfAStoredCount) {
 
 TEST(WallPages, PagingWrapsAtTheEdges) {
     // clang-format off
-    const struct { const char* name; std::int64_t cameras, camOnPage, selected; bool forward; std::int64_t expected; } cases[] = {
+    const struct { const char* name; std::int64_t cameras, camOnPage, selected; bool forward;
+                   std::int64_t expected; } cases[] = {
         {"fewer cameras than cells: the same page", 3, 4, 1, true, 1},
         {"fewer cameras than cells, back", 3, 4, 2, false, 2},
         {"exactly one page", 4, 4, 3, true, 3},

@@ -24,13 +24,9 @@ constexpr Step B = Step::Backward;
 
 // One wheel event: how Qt reports the scroll (content movement), in pixels
 // or, with angle set, in eighths of a degree.
-struct Wheel {
-    Qt::ScrollPhase phase;
-    QPoint delta;
-    bool angle = false;
-    bool inverted = false;
-    quint64 ms = 0;
-};
+// clang-format off
+struct Wheel { Qt::ScrollPhase phase; QPoint delta; bool angle = false, inverted = false; quint64 ms = 0; };
+// clang-format on
 
 // Phased events, one a letter: b begin, e end, r/l fingers right/left, n
 // fingers right with natural scrolling, v more vertical than horizontal, m
@@ -86,7 +82,8 @@ TEST(GestureTracker, WheelWithoutPhasesStepsOncePerBurst) {
     const Wheel left{Qt::NoScrollPhase, {120, 0}, true, false, 1000};
     // Each case: the events, the steps, the index of the event that made the first step.
     // clang-format off
-    const struct { const char* name; std::vector<Wheel> events; std::vector<Step> steps; size_t stepAtEvent; } cases[] = {
+    const struct { const char* name; std::vector<Wheel> events; std::vector<Step> steps;
+                   size_t stepAtEvent; } cases[] = {
         {"one tilt click right", {right}, {F}, 0},
         {"one tilt click left", {left}, {B}, 0},
         {"tilt held: events 30 ms apart", repeat(20, right, 30), {F}, 0},

@@ -49,11 +49,6 @@ void pressAt(QWidget* w, Qt::MouseButton button, quint64 ms, QPointF global,
     QApplication::sendEvent(w, &r);
 }
 
-void press(QWidget* w, Qt::MouseButton button, quint64 ms, QPointF at = {20, 20},
-           Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    pressAt(w, button, ms, w->mapToGlobal(at), mods);
-}
-
 // A main window holding the view, with a menu bar, as the viewer has it.
 // The view may be put in full screen before the window first shows.
 struct Window {
@@ -74,7 +69,8 @@ struct Window {
 
 TEST(TouchImage, CameraStepWalksTheMenuAsARing) {
     // clang-format off
-    struct Case { const char* name; int count; std::initializer_list<int> on; bool forward; std::optional<int> expected; } cases[] = {
+    struct Case { const char* name; int count; std::initializer_list<int> on; bool forward;
+                  std::optional<int> expected; } cases[] = {
         {"last, forward: wraps to the first", 3, {2}, true, 0},
         {"first, backward: wraps to the last", 3, {0}, false, 2},
         {"middle, forward", 3, {1}, true, 2},
@@ -129,14 +125,15 @@ TEST(TouchImage, RightPressOpensTheCamerasMenuAndNothingElseDoes) {
     Window w;
     auto menu = cameraMenu(3, {1});
     w.view->setCamerasMenu(menu.get());
-    press(w.view, Qt::LeftButton, 5000, {20, 20}, Qt::ControlModifier);
+    const QPointF at = w.view->mapToGlobal(QPointF(20, 20));
+    pressAt(w.view, Qt::LeftButton, 5000, at, Qt::ControlModifier);
     EXPECT_FALSE(menu->isVisible()) << "a left press opens nothing";
-    press(w.view, Qt::RightButton, 9000);
+    pressAt(w.view, Qt::RightButton, 9000, at);
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
     auto empty = cameraMenu(0, {});
     w.view->setCamerasMenu(empty.get());
-    press(w.view, Qt::RightButton, 12000);
+    pressAt(w.view, Qt::RightButton, 12000, at);
     EXPECT_FALSE(empty->isVisible()) << "an empty menu is not shown";
 }
 
