@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -49,6 +50,11 @@ QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+void writeAt(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
 
 // The names of the store's servers, "-" for an absent name.
 QString names(const Settings& s) {
@@ -64,11 +70,7 @@ protected:
     QString folder() const { return tmp.path() + "/home/.local/share/Zorvan"; }
     QString file() const { return folder() + "/settings.dat"; }
     auto open(QString locale = "en") const { return Settings::createInFolder(folder(), locale); }
-    void writeFile(const QByteArray& bytes) const {
-        QFile f(file());
-        ASSERT_TRUE(QDir().mkpath(folder()) && f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    void writeFile(const QByteArray& bytes) const { writeAt(file(), bytes); }
 
     QTemporaryDir tmp;
 };
@@ -215,13 +217,10 @@ TEST_F(SettingsStore, HandWrittenValuesWhateverTheLocale) {
     QProcess::execute("localedef", {"-i", "ru_RU", "-f", "UTF-8", tmp.path() + "/ru_RU.UTF-8"});
     const QByteArray oldLocPath = qgetenv("LOCPATH");
     const bool hadLocPath = qEnvironmentVariableIsSet("LOCPATH");
-    struct Restore {
-        std::function<void()> fn;
-        ~Restore() { fn(); }
-    } restore{[&] {
+    const auto restore = qScopeGuard([&] {
         std::setlocale(LC_NUMERIC, "C");
         hadLocPath ? qputenv("LOCPATH", oldLocPath) : qunsetenv("LOCPATH");
-    }};
+    });
     qputenv("LOCPATH", QFile::encodeName(tmp.path()));
     writeFile(kFull);
     for (const char* locale : {"C", "ru_RU.UTF-8"}) {
@@ -299,11 +298,7 @@ TEST_F(SettingsStore, ALinkedFileIsWrittenThroughItsLink) {
         QDir(dots).removeRecursively();
         QDir(folder()).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(dots) && QDir().mkpath(folder()));
-        if (!c.target.isNull()) {
-            QFile f(target);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.target);
-        }
+        if (!c.target.isNull()) writeAt(target, c.target);
         ASSERT_TRUE(QFile::link(target, file()));
         auto s = open();
         EXPECT_EQ(names(*s), c.names);

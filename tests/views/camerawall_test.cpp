@@ -17,28 +17,24 @@
 using Move = WallPages::Move;
 
 TEST(WallPages, LayoutOfAStoredCount) {
-    struct Case {
-        std::int64_t camOnPage;
-        int columns, rows;
-    } cases[] = {
+    // clang-format off
+    const struct { std::int64_t camOnPage; int columns, rows; } cases[] = {
         {1, 1, 1},  {2, 2, 2},  {4, 2, 2}, {5, 3, 3},  {9, 3, 3},   {16, 4, 4},
         {25, 5, 5}, {36, 6, 6}, {0, 2, 2}, {-1, 2, 2}, {100, 2, 2}, {37, 2, 2},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         const WallPages pages(10, c.camOnPage);
-        EXPECT_EQ(pages.columns(), c.columns) << c.camOnPage;
-        EXPECT_EQ(pages.rows(), c.rows) << c.camOnPage;
-        EXPECT_EQ(pages.cells(), c.columns * c.rows) << c.camOnPage;
+        EXPECT_EQ(std::tuple(pages.columns(), pages.rows(), pages.cells()),
+                  std::tuple(c.columns, c.rows, c.columns * c.rows))
+            << c.camOnPage;
     }
 }
 
 TEST(WallPages, PagingWrapsAtTheEdges) {
-    struct Case {
-        const char* name;
-        std::int64_t cameras, camOnPage, selected;
-        bool forward;
-        std::int64_t expected;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* name; std::int64_t cameras, camOnPage, selected; bool forward;
+                   std::int64_t expected; } cases[] = {
         {"fewer cameras than cells: the same page", 3, 4, 1, true, 1},
         {"fewer cameras than cells, back", 3, 4, 2, false, 2},
         {"exactly one page", 4, 4, 3, true, 3},
@@ -51,7 +47,8 @@ TEST(WallPages, PagingWrapsAtTheEdges) {
         {"no cameras", 0, 4, 0, true, -1},
         {"selection outside the list starts at 0", 10, 4, 42, true, 4},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         const WallPages pages(c.cameras, c.camOnPage);
         EXPECT_EQ(pages.turnPage(c.selected, c.forward), c.expected) << c.name;
     }
@@ -59,12 +56,8 @@ TEST(WallPages, PagingWrapsAtTheEdges) {
 
 TEST(WallPages, SelectionRingCrossesPages) {
     // 10 cameras, 4 a page: pages {0 1 / 2 3}, {4 5 / 6 7}, {8 9 / - -}.
-    struct Case {
-        const char* name;
-        std::int64_t selected;
-        Move move;
-        std::int64_t expected;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* name; std::int64_t selected; Move move; std::int64_t expected; } cases[] = {
         {"right within the page", 0, Move::Right, 1},
         {"right off the page: the next one", 3, Move::Right, 4},
         {"right off the last camera: the first", 9, Move::Right, 0},
@@ -80,8 +73,9 @@ TEST(WallPages, SelectionRingCrossesPages) {
         {"up off the first page, column without bottom camera", 0, Move::Up, 8},
         {"selection outside the list starts at 0", -1, Move::Right, 0},
     };
+    // clang-format on
     const WallPages pages(10, 4);
-    for (const Case& c : cases) EXPECT_EQ(pages.move(c.selected, c.move), c.expected) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(pages.move(c.selected, c.move), c.expected) << c.name;
     EXPECT_EQ(WallPages(0, 4).move(0, Move::Right), -1) << "no cameras";
     EXPECT_EQ(WallPages(1, 4).move(0, Move::Down), 0) << "one camera";
 }

@@ -24,28 +24,22 @@ constexpr Step B = Step::Backward;
 
 // One wheel event: how Qt reports the scroll (content movement), in pixels
 // or, with angle set, in eighths of a degree.
-struct Wheel {
-    Qt::ScrollPhase phase;
-    QPoint delta;
-    bool angle = false;
-    bool inverted = false;
-    quint64 ms = 0;
-};
+// clang-format off
+struct Wheel { Qt::ScrollPhase phase; QPoint delta; bool angle = false, inverted = false; quint64 ms = 0; };
+// clang-format on
 
 // Phased events, one a letter: b begin, e end, r/l fingers right/left, n
 // fingers right with natural scrolling, v more vertical than horizontal, m
 // momentum, a an angle click right.
 std::vector<Wheel> phased(const std::string& letters) {
+    // clang-format off
     const std::map<char, Wheel> kinds = {
-        {'b', {Qt::ScrollBegin, {}}},
-        {'e', {Qt::ScrollEnd, {}}},
-        {'r', {Qt::ScrollUpdate, {-20, 0}}},
-        {'l', {Qt::ScrollUpdate, {20, 0}}},
-        {'n', {Qt::ScrollUpdate, {20, 0}, false, true}},
-        {'v', {Qt::ScrollUpdate, {-20, -25}}},
-        {'m', {Qt::ScrollMomentum, {-50, 0}}},
-        {'a', {Qt::ScrollUpdate, {-120, 0}, true}},
+        {'b', {Qt::ScrollBegin, {}}},               {'e', {Qt::ScrollEnd, {}}},
+        {'r', {Qt::ScrollUpdate, {-20, 0}}},        {'l', {Qt::ScrollUpdate, {20, 0}}},
+        {'n', {Qt::ScrollUpdate, {20, 0}, false, true}}, {'v', {Qt::ScrollUpdate, {-20, -25}}},
+        {'m', {Qt::ScrollMomentum, {-50, 0}}},      {'a', {Qt::ScrollUpdate, {-120, 0}, true}},
     };
+    // clang-format on
     std::vector<Wheel> out;
     for (char c : letters) out.push_back(kinds.at(c));
     return out;
@@ -86,26 +80,19 @@ TEST(GestureTracker, PhasedTwoFingerMovementStepsOnceAtItsEnd) {
 TEST(GestureTracker, WheelWithoutPhasesStepsOncePerBurst) {
     const Wheel right{Qt::NoScrollPhase, {-120, 0}, true, false, 1000};
     const Wheel left{Qt::NoScrollPhase, {120, 0}, true, false, 1000};
-    const struct {
-        const char* name;
-        std::vector<Wheel> events;
-        std::vector<Step> steps;
-        size_t stepAtEvent;  // index of the event that made the first step
-    } cases[] = {
+    // Each case: the events, the steps, the index of the event that made the first step.
+    // clang-format off
+    const struct { const char* name; std::vector<Wheel> events; std::vector<Step> steps;
+                   size_t stepAtEvent; } cases[] = {
         {"one tilt click right", {right}, {F}, 0},
         {"one tilt click left", {left}, {B}, 0},
         {"tilt held: events 30 ms apart", repeat(20, right, 30), {F}, 0},
         {"two clicks 400 ms apart", repeat(2, right, 400), {F, F}, 0},
-        {"small pixel steps",
-         repeat(12, {Qt::NoScrollPhase, {-6, 0}, false, false, 5000}, 10),
-         {F},
-         4},
+        {"small pixel steps", repeat(12, {Qt::NoScrollPhase, {-6, 0}, false, false, 5000}, 10), {F}, 4},
         {"vertical wheel", repeat(5, {Qt::NoScrollPhase, {0, -120}, true, false, 1000}, 50), {}, 0},
-        {"time going backwards",
-         {right, {Qt::NoScrollPhase, {-120, 0}, true, false, 500}},
-         {F, F},
-         0},
+        {"time going backwards", {right, {Qt::NoScrollPhase, {-120, 0}, true, false, 500}}, {F, F}, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         GestureTracker tracker;
         EXPECT_EQ(feed(tracker, c.events), c.steps) << c.name;
@@ -127,24 +114,21 @@ TEST(GestureTracker, NativeGesturesFollowTheSwipeRule) {
         {"b<<<e", {F}}, {"b>>e", {B}}, {"b<z<e", {}}, {"bve", {}}, {"bse", {}},
         {"e", {}},      {"2", {F}},    {"0", {B}},    {"13", {}},
     };
+    // (type, pan delta, swipe angle)
+    // clang-format off
+    const std::map<char, std::tuple<Qt::NativeGestureType, QPointF, double>> kinds = {
+        {'b', {Qt::BeginNativeGesture, {}, 0}},     {'e', {Qt::EndNativeGesture, {}, 0}},
+        {'<', {Qt::PanNativeGesture, {-20, 2}, 0}}, {'>', {Qt::PanNativeGesture, {20, 0}, 0}},
+        {'z', {Qt::ZoomNativeGesture, {}, 0.1}},    {'v', {Qt::PanNativeGesture, {3, -60}, 0}},
+        {'s', {Qt::PanNativeGesture, {-10, 0}, 0}}, {'0', {Qt::SwipeNativeGesture, {}, 0}},
+        {'1', {Qt::SwipeNativeGesture, {}, 90}},    {'2', {Qt::SwipeNativeGesture, {}, 180}},
+        {'3', {Qt::SwipeNativeGesture, {}, 270}},
+    };
+    // clang-format on
     for (const auto& [letters, expected] : cases) {
         GestureTracker tracker;
         std::vector<Step> steps;
         for (const char* c = letters; *c; ++c) {
-            // (type, pan delta, swipe angle)
-            const std::map<char, std::tuple<Qt::NativeGestureType, QPointF, double>> kinds = {
-                {'b', {Qt::BeginNativeGesture, {}, 0}},
-                {'e', {Qt::EndNativeGesture, {}, 0}},
-                {'<', {Qt::PanNativeGesture, {-20, 2}, 0}},
-                {'>', {Qt::PanNativeGesture, {20, 0}, 0}},
-                {'z', {Qt::ZoomNativeGesture, {}, 0.1}},
-                {'v', {Qt::PanNativeGesture, {3, -60}, 0}},
-                {'s', {Qt::PanNativeGesture, {-10, 0}, 0}},
-                {'0', {Qt::SwipeNativeGesture, {}, 0}},
-                {'1', {Qt::SwipeNativeGesture, {}, 90}},
-                {'2', {Qt::SwipeNativeGesture, {}, 180}},
-                {'3', {Qt::SwipeNativeGesture, {}, 270}},
-            };
             const auto [type, delta, value] = kinds.at(*c);
             QNativeGestureEvent e(type, &touchpad, 3, QPointF(5, 5), QPointF(5, 5), QPointF(5, 5),
                                   value, delta);
