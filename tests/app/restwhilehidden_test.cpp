@@ -18,7 +18,7 @@ TEST_F(LiveViewer, NoPicturesWhileHiddenAtOnceOnReturn) {
     for (const auto& w : ways) {
         SCOPED_TRACE(w.how);
         ScriptedServer server(camerasServer());
-        writeServers(dir.path(), {{"Local", server.port(), true, "127.0.0.1", w.wall ? 1 : 0}});
+        writeServers(dir.path(), {{"Local", server.port(), true, w.wall ? 1 : 0}});
         start();
         ASSERT_TRUE(waitUntil([&] { return picturesOf(server) >= 3; }));
         (app->window()->*w.hide)();

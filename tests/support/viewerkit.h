@@ -61,13 +61,11 @@ inline QColor cameraColour(int k) {
     return colours[k % 5];
 }
 inline int cameraOfPicture(const QImage& picture) {
-    const QColor c = picture.isNull() ? QColor() : picture.pixelColor(picture.rect().center());
-    for (int k = 0; k < 5 && c.isValid(); ++k) {
-        const QColor r = cameraColour(k);
-        if (std::abs(c.red() - r.red()) + std::abs(c.green() - r.green()) +
-                std::abs(c.blue() - r.blue()) <
-            150)
-            return k;
+    const QRgb c = picture.isNull() ? 0 : picture.pixel(picture.rect().center());
+    for (int k = 0; k < 5 && c; ++k) {
+        const QRgb r = cameraColour(k).rgb();
+        const int apart = std::abs(qRed(c) - qRed(r)) + std::abs(qGreen(c) - qGreen(r));
+        if (apart + std::abs(qBlue(c) - qBlue(r)) < 150) return k;
     }
     return -1;
 }
@@ -127,7 +125,6 @@ struct ServerEntry {
     QString name;
     int port;
     bool selected = false;
-    QString host = QStringLiteral("127.0.0.1");
     std::int32_t previewRegim = 0;  // 1: the camera wall
     std::int64_t camOnPage = 4;
 };
@@ -140,7 +137,7 @@ inline void writeServers(const QString& folder, const std::vector<ServerEntry>& 
     for (const ServerEntry& entry : entries) {
         auto server = CamServer::create();
         server->setName(entry.name);
-        server->setHost(entry.host);
+        server->setHost("127.0.0.1");
         server->setPort(QString::number(entry.port));
         server->isSelected = entry.selected;
         server->previewRegim = entry.previewRegim;
