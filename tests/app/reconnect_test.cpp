@@ -15,7 +15,7 @@ ScriptedServer::Reply reset(const ScriptedServer::Request&) {
 
 }  // namespace
 
-TEST_F(LiveViewer, RetriesAreSilentWithGrowingPausesUntilTheUsersOwnReload) {
+TEST_F(ViewerFixture, RetriesAreSilentWithGrowingPausesUntilTheUsersOwnReload) {
     ScriptedServer server(reset);
     writeServers(dir.path(), {{"Local", server.port(), true}});
     std::vector<int> pauses;

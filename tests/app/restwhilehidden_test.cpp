@@ -4,7 +4,7 @@
 #include "restwhilehidden.h"
 #include "viewerkit.h"
 
-TEST_F(LiveViewer, NoPicturesWhileHiddenAtOnceOnReturn) {
+TEST_F(ViewerFixture, NoPicturesWhileHiddenAtOnceOnReturn) {
     const struct {
         const char* how;
         bool wall;  // every camera of the page asks, not the shown one alone

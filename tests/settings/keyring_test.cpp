@@ -48,12 +48,8 @@ protected:
             s->setPassword(QString::fromUtf8(r.password));
             store->updateServer(s);
         }
-        vault = startVault(*store);
-    }
-    std::unique_ptr<PasswordVault> startVault(Settings& s) {
-        auto v = std::make_unique<PasswordVault>(s, std::make_unique<Keyring>(10000));
-        v->start();
-        return v;
+        vault = std::make_unique<PasswordVault>(*store, std::make_unique<Keyring>(10000));
+        vault->start();
     }
     // What the settings file holds now.
     auto onDisk() const { return Settings::createInFolder(dir.path(), "en"); }

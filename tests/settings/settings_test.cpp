@@ -315,12 +315,9 @@ TEST_F(SettingsStore, ALinkedFileIsWrittenThroughItsLink) {
 TEST_F(SettingsStore, QuickChangesAreWrittenTogether) {
     auto s = open();
     ASSERT_TRUE(s->save());
-    const auto written = [&] {  // every write renames a new file over the old one
-        struct stat st {};
-        ::stat(QFile::encodeName(file()).constData(), &st);
-        return std::pair(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
-    };
-    std::set<std::pair<time_t, long>> writes{written()};
+    // Every write renames a new file over the old one.
+    const auto written = [&] { return QFileInfo(file()).metadataChangeTime(); };
+    std::set<QDateTime> writes{written()};
     QElapsedTimer burst;
     burst.start();
     for (int i = 1; i <= 60; ++i) {  // 30 steps a second for two seconds

@@ -86,11 +86,10 @@ inline const std::string kYardMic =
     R"([{"name":"Yard mic","camera-uri":"/c/1","audio-uri":"/m/0.mp3"}])";
 
 // Answers the lists, and for "/c/k/image" a JPEG of camera k's colour at the
-// asked size, each after delayMs.
+// asked size.
 inline ScriptedServer::Script camerasServer(std::string cameras = kThree,
-                                            std::string microphones = kYardMic, int delayMs = 0) {
+                                            std::string microphones = kYardMic) {
     return [=](const ScriptedServer::Request& r) {
-        if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         if (r.target == "/microphones") return ScriptedServer::json(microphones);
         if (r.target == "/cameras") return ScriptedServer::json(cameras);
         int k = -1, w = 0, h = 0;
@@ -196,18 +195,4 @@ protected:
     std::unique_ptr<AlertCatcher> alerts = std::make_unique<AlertCatcher>();
     std::unique_ptr<Settings> settings;
     std::unique_ptr<ZorvanMacAppDelegate> app;
-};
-
-// With short retry pauses, request timeout and warning delay, for the tests
-// of the picture's age, the silent reconnection and the rest while hidden.
-class LiveViewer : public ViewerFixture {
-protected:
-    void start(const std::function<void(ZorvanMacAppDelegate&)>& configure = {}) {
-        ViewerFixture::start([&](ZorvanMacAppDelegate& a) {
-            ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 400, 5000});
-            if (configure) configure(a);
-        });
-        ZVDataManagerTestAccess::setRequestTimeoutMs(*app->dataManager(), 1500);
-        PictureFreshnessTestAccess::setMinimumStaleMs(app->mainImage()->freshness(), 300);
-    }
 };
