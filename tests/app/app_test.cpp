@@ -19,8 +19,8 @@ TEST_F(Viewer, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
         int cameraItems;
     } cases[] = {
         {true, true, nullptr, {"Server is not available"}, 0},
-        {true, true, answering("/microphones", ScriptedServer::json("<b>", 503)), {"Error"}, 3},
-        {true, false, answering("/cameras", ScriptedServer::json("{}")), {"Error"}, 0},
+        {true, true, camerasServer(kThree, "<b>"), {"Error"}, 3},
+        {true, false, camerasServer("{}"), {"Error"}, 0},
         {true, false, camerasServer("[]", "[1]"), {}, 0},
         {false, false, camerasServer(), {}, 0},
     };

@@ -40,13 +40,12 @@ protected:
         store = Settings::createInFolder(dir.path(), "en");
         store->deleteServer(store->getServers().front());  // the first start's demo server
         for (const Row& r : kRows) {
-            auto s = CamServer::create();
-            s->setName(r.name);
-            s->setHost(r.host);
-            s->setPort(r.port);
-            s->setLogin("admin");
-            s->setPassword(QString::fromUtf8(r.password));
-            store->updateServer(s);
+            store->updateServer(
+                CamServer::fromDictionary({{"name", r.name},
+                                           {"host", r.host},
+                                           {"port", r.port},
+                                           {"login", "admin"},
+                                           {"password", QString::fromUtf8(r.password)}}));
         }
         vault = std::make_unique<PasswordVault>(*store, std::make_unique<Keyring>(10000));
         vault->start();

@@ -81,14 +81,6 @@ bool defaultCollectionReady() {
            r.arguments().first().value<QDBusObjectPath>().path() != u"/";
 }
 
-void stop(QProcess& p) {
-    if (p.state() == QProcess::NotRunning) return;
-    p.terminate();  // by its own process id
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-}
 #endif
 
 }  // namespace
@@ -147,8 +139,10 @@ int main(int argc, char** argv) {
     // GLib's shared session connection ends its process with SIGTERM when
     // the bus goes away under it; here the bus going away is the plan.
     std::signal(SIGTERM, SIG_IGN);
-    stop(keyring);
-    stop(busDaemon);
+    for (QProcess* p : {&keyring, &busDaemon}) {
+        p->terminate();  // by its own process id (the destructor kills what is left)
+        p->waitForFinished(5000);
+    }
 #else
     rc = RUN_ALL_TESTS();
 #endif

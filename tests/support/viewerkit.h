@@ -102,14 +102,6 @@ inline ScriptedServer::Script camerasServer(std::string cameras = kThree,
     };
 }
 
-// Answers reply to requests whose target holds part, the rest as
-// camerasServer() does.
-inline ScriptedServer::Script answering(std::string part, ScriptedServer::Reply reply) {
-    return [=](const ScriptedServer::Request& r) {
-        return r.target.find(part) != std::string::npos ? reply : camerasServer()(r);
-    };
-}
-
 // Requests whose target holds part; picturesOf counts the picture requests.
 inline size_t countOf(const ScriptedServer& s, const std::string& part) {
     size_t n = 0;
