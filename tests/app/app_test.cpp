@@ -5,13 +5,7 @@
 
 #include "viewerkit.h"
 
-namespace {
-
-class Viewer : public ViewerFixture {};
-
-}  // namespace
-
-TEST_F(Viewer, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
+TEST_F(ViewerFixture, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
     const struct {
         bool stored, atReload;          // else the answer comes at the start
         ScriptedServer::Script script;  // none: the server is gone
@@ -19,8 +13,8 @@ TEST_F(Viewer, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
         int cameraItems;
     } cases[] = {
         {true, true, nullptr, {"Server is not available"}, 0},
-        {true, true, answering("/microphones", ScriptedServer::json("<b>", 503)), {"Error"}, 3},
-        {true, false, answering("/cameras", ScriptedServer::json("{}")), {"Error"}, 0},
+        {true, true, camerasServer(kThree, "<b>"), {"Error"}, 3},
+        {true, false, camerasServer("{}"), {"Error"}, 0},
         {true, false, camerasServer("[]", "[1]"), {}, 0},
         {false, false, camerasServer(), {}, 0},
     };
@@ -49,7 +43,7 @@ TEST_F(Viewer, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
     }
 }
 
-TEST_F(Viewer, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
+TEST_F(ViewerFixture, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
     ScriptedServer server(camerasServer());
     writeServers(dir.path(), {{"Local", server.port(), true}});
     start();
@@ -71,7 +65,7 @@ TEST_F(Viewer, AlertsComeOneAtATimeInOrderAndARunOfTheSameIsShownOnce) {
     EXPECT_EQ(alerts->maxOpen, 1) << "an alert opened over another";
 }
 
-TEST_F(Viewer, FrameIsKeptAtQuitEvenInFullScreenAndPlacedWholeOnTheScreen) {
+TEST_F(ViewerFixture, FrameIsKeptAtQuitEvenInFullScreenAndPlacedWholeOnTheScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QRect centred(0, 0, 507, 363);
     centred.moveCenter(screen.center());

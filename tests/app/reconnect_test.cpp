@@ -15,7 +15,7 @@ ScriptedServer::Reply reset(const ScriptedServer::Request&) {
 
 }  // namespace
 
-TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
+TEST_F(ViewerFixture, RetriesAreSilentWithGrowingPausesUntilTheUsersOwnReload) {
     ScriptedServer server(reset);
     writeServers(dir.path(), {{"Local", server.port(), true}});
     std::vector<int> pauses;
@@ -34,19 +34,9 @@ TEST_F(LiveViewer, RetriesAreSilentWithGrowingPauses) {
     // One list load per attempt, no more: the first load and the retries.
     EXPECT_LE(countOf(server, "/microphones"), pauses.size() + 1);
     EXPECT_GE(countOf(server, "/microphones"), pauses.size());
-}
-
-TEST_F(LiveViewer, TheUsersOwnReloadEndsTheRetriesAndIsHeardOf) {
-    ScriptedServer server(reset);
-    writeServers(dir.path(), {{"Local", server.port(), true}});
-    start();
-    ASSERT_TRUE(
-        waitUntil([&] { return ReconnectorTestAccess::attempts(*app->reconnector()) >= 1; }));
-    ASSERT_EQ(alerts->texts.size(), 1u);
-    app->openServer();  // Ctrl+R
+    app->openServer();  // Ctrl+R: the person's own reload ends the retries
     EXPECT_FALSE(app->reconnector()->isActive());
-    ASSERT_TRUE(waitUntil([&] { return alerts->texts.size() == 2; }))
-        << "the person's own reload fails with an alert";
+    ASSERT_TRUE(waitUntil([&] { return alerts->texts.size() == 2; })) << "and fails with an alert";
     EXPECT_EQ(alerts->texts[1], "Server is not available");
     ASSERT_TRUE(waitUntil([&] { return app->reconnector()->isActive(); })) << "and retries again";
 }
@@ -109,7 +99,10 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
 // port: the picture, or the lists after a start without it, come back with
 // no alert beyond the first (which goes by itself, nobody pressing OK), well
 // before the retries' pauses would have brought them (the pauses here are
-// too long to), and while it is down the viewer connects about once a second.
+// too long to), and while it is down the viewer connects about once a second
+// and the last picture stays under the warning that none comes (the
+// warning's rules are the picture view's; that every failed picture, a
+// stall, a reset or one that does not decode, is no picture, the protocol's).
 TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
     alerts->hold = true;
     for (const bool startDown : {false, true}) {  // else a camera is shown when it goes
@@ -134,6 +127,9 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
         spinFor(3000);
         EXPECT_LE(connects() - before, 3 + 2) << "about one connection a second while down";
         const qint64 shown = app->mainImage()->picture().cacheKey();
+        // The last picture stays, under the warning that no picture comes.
+        EXPECT_EQ(app->mainImage()->picture().isNull(), startDown);
+        EXPECT_EQ(app->mainImage()->freshness().isStale(), !startDown);
 
         server = std::make_unique<ScriptedServer>(camerasServer(), port);
         ASSERT_TRUE(server->listening());
@@ -144,6 +140,8 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
             },
             10000))
             << "before the retries' pause would end";
+        EXPECT_TRUE(waitUntil([&] { return !app->mainImage()->freshness().isStale(); }))
+            << "the next picture ends the warning";
         const std::string first = server->requests().front().target;
         EXPECT_EQ(first.rfind(startDown ? "/microphones" : "/c/1/image?", 0), 0u) << first;
         EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{1}) << "the stored camera";

@@ -4,7 +4,7 @@
 #include "restwhilehidden.h"
 #include "viewerkit.h"
 
-TEST_F(LiveViewer, NoPicturesWhileHiddenAtOnceOnReturn) {
+TEST_F(ViewerFixture, NoPicturesWhileHiddenAtOnceOnReturn) {
     const struct {
         const char* how;
         bool wall;  // every camera of the page asks, not the shown one alone
@@ -18,7 +18,7 @@ TEST_F(LiveViewer, NoPicturesWhileHiddenAtOnceOnReturn) {
     for (const auto& w : ways) {
         SCOPED_TRACE(w.how);
         ScriptedServer server(camerasServer());
-        writeServers(dir.path(), {{"Local", server.port(), true, "127.0.0.1", w.wall ? 1 : 0}});
+        writeServers(dir.path(), {{"Local", server.port(), true, w.wall ? 1 : 0}});
         start();
         ASSERT_TRUE(waitUntil([&] { return picturesOf(server) >= 3; }));
         (app->window()->*w.hide)();

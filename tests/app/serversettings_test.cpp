@@ -149,7 +149,7 @@ TEST_F(ServerList, TypedPortNeverReachesAnotherServer) {
         for (int n = 1; n < port.size(); ++n)
             decoys.push_back(std::make_unique<ScriptedServer>(script, port.left(n).toInt()));
         auto initial = std::make_unique<ScriptedServer>(script);
-        writeServers(dir.path(), {{"Mine", initial->port(), true, "127.0.0.1", c.wall}});
+        writeServers(dir.path(), {{"Mine", initial->port(), true, c.wall}});
         if (!c.reachable) initial.reset();
         start([&](ZorvanMacAppDelegate& a) {
             ReconnectorTestAccess::setTiming(*a.reconnector(), {100, 100, 5000});

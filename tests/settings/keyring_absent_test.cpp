@@ -3,17 +3,11 @@
 // read without its passwords, with one alert and every record kept.
 
 #include <QCheckBox>
-#include <QFile>
 #include <QSettings>
+#include <QUuid>
 
-#include <gtest/gtest.h>
-
-#include "camserver.h"
 #include "keyringenv.h"
 #include "passwordvault.h"
-#include "plistcodec.h"
-#include "settings.h"
-#include "testutil.h"
 #include "ui_zvserversettings.h"
 #include "viewerkit.h"
 #include "zvserversettings.h"
@@ -22,30 +16,19 @@ namespace {
 
 // A settings file as a run with the box on leaves it: servers whose
 // passwords are in the keyring (an id and an empty password) and one
-// without a password at all.
-void writeKeyringFile(const QString& folder, int port) {
-    QVariantMap root;
-    const struct {
-        const char* name;
-        const char* id;
-    } rows[] = {{"Front office", "7d7f2a6e-0b1c-4f7e-9a51-3f0c2d9e8b11"},
-                {"Yard", "0c9e4a52-6d0b-4c55-8f3e-2b7a1d6e9f20"},
-                {"Open", nullptr}};
-    int i = 0;
-    for (const auto& r : rows) {
-        QVariantMap s{
-            {"name", r.name},       {"host", "127.0.0.1"}, {"port", QString::number(port)},
-            {"login", "admin"},     {"password", ""},      {"fps", "8"},
-            {"isSelected", i == 0}, {"camOnPage", 4}};
-        if (r.id) s.insert("keyringId", r.id);
-        root.insert(QString::number(i++), s);
+// without a password at all. Returns the ids.
+QStringList writeKeyringFile(const QString& folder, int port) {
+    writeServers(folder, {{"Front office", port, true}, {"Yard", port}, {"Open", port}});
+    auto store = Settings::createInFolder(folder, "en");
+    store->getServers()[0]->setLogin("admin");
+    const QStringList ids = {QUuid::createUuid().toString(), QUuid::createUuid().toString()};
+    for (int i : {0, 1}) {
+        store->getServers()[i]->keyringId = ids[i];
+        store->getServers()[i]->passwordInKeyring = true;
     }
-    root.insert("server_count", i);
-    QDir().mkpath(folder);
-    QFile f(folder + "/settings.dat");
-    f.open(QIODevice::WriteOnly);
-    f.write(PlistCodec::writeXml(root));
+    store->save();
     QSettings().setValue(PasswordVault::kPreferenceKey, true);
+    return ids;
 }
 
 class NoKeyring : public ViewerFixture {};
@@ -69,7 +52,7 @@ TEST_F(NoKeyring, TheBoxIsDisabledAndSaysWhy) {
 
 TEST_F(NoKeyring, AFileWrittenWithTheBoxOnIsReadWithEmptyPasswordsAndOneAlert) {
     ScriptedServer server(camerasServer(camerasDoc({"Gate"})));
-    writeKeyringFile(dir.path(), server.port());
+    const QStringList ids = writeKeyringFile(dir.path(), server.port());
     start();
     // The start-up load goes, without a password, once the keyring is known
     // to be absent.
@@ -86,13 +69,10 @@ TEST_F(NoKeyring, AFileWrittenWithTheBoxOnIsReadWithEmptyPasswordsAndOneAlert) {
     // Saved again, the file still leads to the keyring: nothing is lost for
     // a run where it is back.
     quit();
-    QFile f(dir.path() + "/settings.dat");
-    f.open(QIODevice::ReadOnly);
-    const QVariantMap root = PlistCodec::readDictionary(f.readAll()).value_or(QVariantMap());
-    ASSERT_EQ(root.value("server_count").toInt(), 3);
-    EXPECT_EQ(root.value("0").toMap().value("keyringId").toString(),
-              "7d7f2a6e-0b1c-4f7e-9a51-3f0c2d9e8b11");
-    EXPECT_EQ(root.value("1").toMap().value("password").toString(), "");
-    EXPECT_FALSE(root.value("2").toMap().contains("keyringId"));
+    const auto file = onDisk();
+    ASSERT_EQ(file->getServers().size(), 3u);
+    EXPECT_EQ(file->getServers()[0]->keyringId, ids[0]);
+    EXPECT_EQ(file->getServers()[1]->keyringId, ids[1]);
+    EXPECT_TRUE(file->getServers()[2]->keyringId.isNull());
     EXPECT_TRUE(QSettings().value(PasswordVault::kPreferenceKey).toBool());
 }

@@ -3,7 +3,6 @@
 // before any request leaves, and removed with their server. What the keyring
 // holds is looked up with secret-tool, apart from the code under test.
 
-#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -12,7 +11,6 @@
 #include "camserver.h"
 #include "keyringenv.h"
 #include "passwordvault.h"
-#include "plistcodec.h"
 #include "scriptedserver.h"
 #include "settings.h"
 #include "testutil.h"
@@ -42,31 +40,18 @@ protected:
         store = Settings::createInFolder(dir.path(), "en");
         store->deleteServer(store->getServers().front());  // the first start's demo server
         for (const Row& r : kRows) {
-            auto s = CamServer::create();
-            s->setName(r.name);
-            s->setHost(r.host);
-            s->setPort(r.port);
-            s->setLogin("admin");
-            s->setPassword(QString::fromUtf8(r.password));
-            store->updateServer(s);
+            store->updateServer(
+                CamServer::fromDictionary({{"name", r.name},
+                                           {"host", r.host},
+                                           {"port", r.port},
+                                           {"login", "admin"},
+                                           {"password", QString::fromUtf8(r.password)}}));
         }
-        vault = startVault(*store);
+        vault = std::make_unique<PasswordVault>(*store, std::make_unique<Keyring>(10000));
+        vault->start();
     }
-    std::unique_ptr<PasswordVault> startVault(Settings& s) {
-        auto v = std::make_unique<PasswordVault>(s, std::make_unique<Keyring>(10000));
-        v->start();
-        return v;
-    }
-    // The file's entry of each server, in order.
-    QList<QVariantMap> fileEntries() const {
-        QFile f(store->pathToDataFile());
-        f.open(QIODevice::ReadOnly);
-        const QVariantMap root = PlistCodec::readDictionary(f.readAll()).value_or(QVariantMap());
-        QList<QVariantMap> out;
-        for (int i = 0; i < root.value("server_count").toInt(); ++i)
-            out << root.value(QString::number(i)).toMap();
-        return out;
-    }
+    // What the settings file holds now.
+    auto onDisk() const { return Settings::createInFolder(dir.path(), "en"); }
     bool turn(bool on) {
         vault->refresh();
         if (!waitUntil([&] { return vault->canChange(); }, 20000)) return false;
@@ -83,13 +68,13 @@ protected:
 
 TEST_F(SystemKeyring, TurnedOnTheFileKeepsEmptyPasswordsAndTheKeyringTheRest) {
     ASSERT_TRUE(turn(true));
-    const QList<QVariantMap> entries = fileEntries();
-    ASSERT_EQ(entries.size(), 3);
+    const auto file = onDisk();
+    ASSERT_EQ(file->getServers().size(), 3u);
     for (int i = 0; i < 3; ++i) {
         const Row& r = kRows[i];
-        const QString id = entries[i].value("keyringId").toString();
+        const QString id = file->getServers()[i]->keyringId;
         const keyringenv::Entry k = keyringenv::lookup(id);
-        EXPECT_EQ(entries[i].value("password"), QVariant(QString(""))) << "no password in the file";
+        EXPECT_EQ(file->getServers()[i]->password(), "") << "no password in the file";
         EXPECT_EQ(id.isEmpty(), *r.password == 0) << "an empty password needs no entry";
         EXPECT_EQ(k.secret, QString::fromUtf8(r.password)) << r.name;
         if (*r.password)
@@ -101,15 +86,14 @@ TEST_F(SystemKeyring, TurnedOnTheFileKeepsEmptyPasswordsAndTheKeyringTheRest) {
 
     // Turned off: the passwords are back in the file and the entries gone.
     ASSERT_TRUE(turn(false));
-    for (const QVariantMap& e : entries) {
-        const QString id = e.value("keyringId").toString();
-        EXPECT_TRUE(id.isEmpty() ||
-                    waitUntil([&] { return !keyringenv::lookup(id).found; }, 20000));
+    for (const auto& s : file->getServers()) {
+        EXPECT_TRUE(s->keyringId.isEmpty() ||
+                    waitUntil([&] { return !keyringenv::lookup(s->keyringId).found; }, 20000));
     }
-    const QList<QVariantMap> back = fileEntries();
+    const auto back = onDisk();
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(back[i].value("password").toString(), QString::fromUtf8(kRows[i].password));
-        EXPECT_FALSE(back[i].contains("keyringId"));
+        EXPECT_EQ(back->getServers()[i]->password(), QString::fromUtf8(kRows[i].password));
+        EXPECT_TRUE(back->getServers()[i]->keyringId.isNull());
     }
 }
 

@@ -8,14 +8,10 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace keyringenv {
 
 // Empty when the keyring is up; otherwise why not (the tests then skip).
 extern QString unavailableReason;
-// The temporary folder of the run.
-extern QString root;
 
 // What secret-tool finds for the record key (no value: no entry), and the
 // entry's label.
