@@ -55,8 +55,11 @@ void ZorvanMacAppDelegate::createWallCommands() {
 
     CameraWall* wall = ui.cameraWall;
     wall->setCamerasMenu(ui.camerasMenu);
-    connect(wall, &CameraWall::cellPressed, this,
-            [this](int cell) { selectCamera(wall_->cameraAt(cell)); });
+    // A press on the selected cell only focuses the wall: selecting again
+    // would end the sound of the camera being listened to.
+    connect(wall, &CameraWall::cellPressed, this, [this](int cell) {
+        if (const std::int64_t k = wall_->cameraAt(cell); k != wall_->selected()) selectCamera(k);
+    });
     connect(wall, &CameraWall::cellActivated, this, &ZorvanMacAppDelegate::openFromWall);
     connect(wall, &CameraWall::pageStep, this, &ZorvanMacAppDelegate::turnPage);
     connect(wall, &CameraWall::arrowKey, this, &ZorvanMacAppDelegate::moveSelection);

@@ -38,8 +38,10 @@ void PreviewTouchImage::paintEvent(QPaintEvent* event) {
 }
 
 void PreviewTouchImage::mousePressEvent(QMouseEvent* event) {
+    // Either button selects the cell, so the cameras menu the right button
+    // opens, and Listen in it, are about the camera under the pointer.
+    if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) emit pressed();
     if (event->button() == Qt::LeftButton) {
-        emit pressed();
         event->accept();
         return;
     }

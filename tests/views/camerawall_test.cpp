@@ -82,9 +82,9 @@ TEST(WallPages, SelectionRingCrossesPages) {
 
 namespace {
 
-void click(QWidget* w, QEvent::Type type) {
+void click(QWidget* w, QEvent::Type type, Qt::MouseButton button = Qt::LeftButton) {
     const QPointF at(w->width() / 2.0, w->height() / 2.0);
-    QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 
@@ -104,6 +104,8 @@ TEST(CameraWall, CellsReportToTheWallAndTheSelectedOneIsFramed) {
     click(third, QEvent::MouseButtonPress);
     click(third, QEvent::MouseButtonDblClick);
     EXPECT_EQ(pressed.value(0).value(0).toInt(), 2);
+    click(wall.cell(1)->imageView(), QEvent::MouseButtonPress, Qt::RightButton);
+    EXPECT_EQ(pressed.value(1).value(0).toInt(), 1) << "the right button selects too";
     EXPECT_EQ(activated.value(0).value(0).toInt(), 2);
     EXPECT_FALSE(third->inFullScreen()) << "a double click opens the camera instead";
     // A wheel tilt to the right is a page forward.
