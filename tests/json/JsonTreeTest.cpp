@@ -3,6 +3,7 @@
 // parts of them are copied, moved out, changed or dropped on other threads.
 
 #include "TXJSON.h"
+#include "TXJsonConvenience.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ using tx::TXJsonParser;
 namespace {
 
 std::string written(const JsonValue& v) {
-    return tx::TXJsonWriter().stringWithFragment(v).value_or("?");
+    return tx::JSONRepresentation(v).value_or("?");
 }
 
 // An object text with keys k0..k(n-1) in a scrambled order, each twice: key
@@ -40,7 +41,7 @@ std::string scrambledObject(int n) {
 // size at which the parser sorts differently.
 TEST(JsonTreeTest, MembersAreFoundAndWrittenInKeyOrderAndLaterDuplicatesWin) {
     for (int n : {0, 1, 2, 5, 24, 25, 100, 1000}) {
-        const std::optional<JsonValue> v = TXJsonParser().objectWithString(scrambledObject(n));
+        const std::optional<JsonValue> v = tx::JSONValue(scrambledObject(n));
         ASSERT_TRUE(v) << n;
         ASSERT_EQ(v->asObject().size(), static_cast<std::size_t>(n));
         for (int k = 0; k < n; ++k) {
@@ -63,7 +64,7 @@ TEST(JsonTreeTest, MembersAreFoundAndWrittenInKeyOrderAndLaterDuplicatesWin) {
     };
     // clang-format on
     for (const auto& [input, expected] : cases)
-        EXPECT_EQ(written(*TXJsonParser().objectWithString(input)), expected) << input;
+        EXPECT_EQ(written(*tx::JSONValue(input)), expected) << input;
 }
 
 // Parts of a parsed tree stay valid without the tree: copies, parts moved
@@ -74,7 +75,7 @@ TEST(JsonTreeTest, PartsOutliveTheParsedTree) {
                              R"("other":{"k":"v"}})";
     JsonValue copied, moved, changed;
     {
-        std::optional<JsonValue> tree = TXJsonParser().objectWithString(text);
+        std::optional<JsonValue> tree = tx::JSONValue(text);
         ASSERT_TRUE(tree);
         copied = *tree->find("list");
         moved = std::move(tree->asObject()["other"]);

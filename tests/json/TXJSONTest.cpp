@@ -2,6 +2,7 @@
 // numbers, the writer's layouts and limits, and the TXJSON facade.
 
 #include "TXJSON.h"
+#include "TXJsonConvenience.h"
 
 #include <gtest/gtest.h>
 
@@ -34,9 +35,7 @@ void expectOutcomes(const Cases& cases) {
     for (const auto& [input, expected] : cases) {
         TXJsonParser parser;
         const std::optional<JsonValue> v = parser.fragmentWithString(input);
-        EXPECT_EQ(v ? TXJsonWriter().stringWithFragment(*v).value_or("?") : traceText(parser),
-                  expected)
-            << input;
+        EXPECT_EQ(v ? tx::JSONFragment(*v).value_or("?") : traceText(parser), expected) << input;
     }
 }
 
