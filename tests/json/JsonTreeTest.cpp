@@ -12,10 +12,7 @@
 #include <utility>
 #include <vector>
 
-using tx::JsonArray;
-using tx::JsonObject;
-using tx::JsonValue;
-using tx::TXJsonParser;
+using namespace tx;
 
 namespace {
 

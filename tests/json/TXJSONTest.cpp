@@ -10,12 +10,7 @@
 #include <utility>
 #include <vector>
 
-using tx::Decimal;
-using tx::JsonArray;
-using tx::JsonObject;
-using tx::JsonValue;
-using tx::TXJsonParser;
-using tx::TXJsonWriter;
+using namespace tx;
 
 namespace {
 
