@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QBuffer>
 #include <QColor>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSizeF>
 #include <QThread>
@@ -39,12 +39,10 @@ inline QImage solid(QColor colour, QSize size = {8, 6}) {
 
 // A server's JPEG answer: a picture of one colour at the given size.
 inline std::string jpegOf(QSize size, QColor colour = Qt::darkCyan, int quality = 80) {
-    QImage img(size, QImage::Format_RGB32);
-    img.fill(colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "JPG", quality);
+    solid(colour, size).save(&buffer, "JPG", quality);
     return bytes.toStdString();
 }
 
@@ -54,23 +52,25 @@ inline void spinFor(int ms) {
     waitUntil([] { return false; }, ms);
 }
 
-// A view that records what the camera record gives it. Main thread only.
+// A view that records what the camera record gives it, and counts the
+// pictures given to it off the main thread (it must be touched there only).
 class FakeImageView : public CameraImageView {
 public:
     explicit FakeImageView(QSizeF size = {640, 480}) : size(size) {}
     void setPicture(const QImage& image) override {
+        offMainThread += QThread::currentThread() != QCoreApplication::instance()->thread();
         pictures.push_back(image);
         last = image;
     }
     QSizeF boundsSize() const override { return size; }
     qreal pixelRatio() const override { return ratio; }
-    void setDelegate(CameraView* record) override { delegate = record; }
+    void setDelegate(CameraView*) override {}
 
     QSizeF size;
     qreal ratio = 1.0;
     std::vector<QImage> pictures;
     QImage last;
-    CameraView* delegate = nullptr;
+    int offMainThread = 0;
 };
 
 // A picture loader that records the requests of the refresh. Main thread.
