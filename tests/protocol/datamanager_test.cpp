@@ -175,6 +175,7 @@ TEST(DataManager, PictureRequestAndDelivery) {
     // Plain substitution, once: percent signs in a path stay as they are.
     EXPECT_EQ(ZVDataManager::pictureUrl(*server, "/a%5Fb/%1", "1x2"),
               http.base() + "/a%5Fb/%1?resolution=1x2&quality=60");
+    EXPECT_EQ(ZVDataManager::pictureUrl(*server, "//other-host/x", "1x1"), std::nullopt);
 
     // An undecodable picture clears the view.
     http.setScript(
@@ -270,16 +271,12 @@ TEST(DataManager, ShutdownEndsStalledRequestsAndReleasesAWaitingWorker) {
     EXPECT_TRUE(MainThreadCall::run([] {})) << "the gate is open again after the join";
 }
 
-TEST(DataManager, AddressesThatCouldReachAnotherHostAskNothing) {
+TEST(DataManager, AHostThatCouldReachAnotherHostAsksNothing) {
     // Which addresses are refused is the model's ServerUrl rule; here, that
     // the manager asks nothing for one.
     ScriptedServer http(lists());
     auto server = serverFor(http);
-    for (const QString path : {"", "@other-host:9/x", "//other-host/x", "/a b"})
-        EXPECT_EQ(ZVDataManager::pictureUrl(*server, path, "1x1"), std::nullopt)
-            << path.toStdString();
     server->setHost("evil@127.0.0.1");
-    EXPECT_EQ(ZVDataManagerTestAccess::listUrl(*server, "/cameras"), std::nullopt);
     EXPECT_EQ(load(server, 1), Events{"serverNotConnected"});
     EXPECT_TRUE(http.requests().empty());
 }

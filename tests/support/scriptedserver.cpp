@@ -1,6 +1,5 @@
 #include "scriptedserver.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <map>
 #include <sstream>
 
 namespace {
@@ -24,26 +22,17 @@ bool sendAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-const char* reason(int status) {
-    static const std::map<int, const char*> reasons = {
-        {200, "OK"}, {401, "Unauthorized"}, {404, "Not Found"}, {500, "Internal Server Error"}};
-    const auto it = reasons.find(status);
-    return it == reasons.end() ? "Status" : it->second;
-}
-
 }  // namespace
 
-ScriptedServer::ScriptedServer(Script script, int port, const char* address)
-    : script_(std::move(script)) {
+ScriptedServer::ScriptedServer(Script script, int port) : script_(std::move(script)) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
-        (ntohl(addr.sin_addr.s_addr) >> 24) != 127 ||
-        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 64) != 0) {
         ::close(listenFd_);
         listenFd_ = -1;
@@ -199,16 +188,17 @@ void ScriptedServer::answer(int fd, const Reply& reply) {
     switch (reply.kind) {
         case Reply::Kind::Answer: {
             if (reply.delayMs > 0 && waitStopped(reply.delayMs)) break;
+            // The reason phrase is not looked at.
             const std::string head =
-                "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
-                "\r\nContent-Type: " + reply.contentType +
+                "HTTP/1.1 " + std::to_string(reply.status) +
+                " Status\r\nContent-Type: " + reply.contentType +
                 "\r\nContent-Length: " + std::to_string(reply.body.size()) +
                 (reply.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
             if (!reply.keepAlive) {
                 sendAll(fd, (head + reply.body).data(), head.size() + reply.body.size());
                 break;
             }
-            const int on = reply.noDelay ? 1 : 0;
+            const int on = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             sendAll(fd, head.data(), head.size());
             if (reply.pauseMs > 0) waitStopped(reply.pauseMs);
@@ -226,11 +216,6 @@ void ScriptedServer::answer(int fd, const Reply& reply) {
         case Reply::Kind::Stall:  // as a stream that never sends its head
         case Reply::Kind::Stream:
             sendStream(fd, reply);
-            break;
-        case Reply::Kind::Endless:  // "[" and spaces until stopped
-            sendStream(fd, stream("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                                  "Connection: close\r\n\r\n[",
-                                  std::string(64 * 1024, ' '), 0, Reply::After::Repeat));
             break;
     }
 }

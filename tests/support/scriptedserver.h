@@ -10,9 +10,9 @@
 #include <vector>
 
 // An HTTP/1.1 server on 127.0.0.1 for tests, answering each request as a
-// script says: a normal answer, a stall, a connection reset, an endless
-// body, raw bytes, or a paced stream; an answer may keep its connection
-// for the next request. It records every request it received.
+// script says: a normal answer, a stall, a connection reset, raw bytes, or
+// a paced stream; an answer may keep its connection for the next request.
+// It records every request it received.
 class ScriptedServer {
 public:
     struct Request {
@@ -22,16 +22,15 @@ public:
         std::string head;                            // as received
     };
     struct Reply {
-        enum class Kind { Answer, Stall, Reset, Endless, Raw, Stream } kind = Kind::Answer;
+        enum class Kind { Answer, Stall, Reset, Raw, Stream } kind = Kind::Answer;
         int status = 200;
         std::string contentType = "application/json";
         std::string body = "";  // the body for Answer and Stream; the whole bytes for Raw
         int delayMs = 0;        // wait before answering (Answer only)
         // Answer only: keep the connection for the next request. A kept
         // answer sends its body in a write of its own, pauseMs after the
-        // headers, with Nagle's algorithm on unless noDelay.
+        // headers.
         bool keepAlive = false;
-        bool noDelay = true;
         int pauseMs = 0;
         // Stream: head is sent as it is (empty: nothing is ever sent), then
         // body at bytesPerSecond (0: at once), then the server closes, stalls
@@ -42,9 +41,11 @@ public:
     };
     using Script = std::function<Reply(const Request&)>;
 
-    // Listens on address (a loopback address) at port (0: any free port);
-    // see listening().
-    explicit ScriptedServer(Script script, int port = 0, const char* address = "127.0.0.1");
+    // Listens on 127.0.0.1 at port (0: any free port); see listening().
+    explicit ScriptedServer(Script script, int port = 0);
+    // Gives every request the same reply.
+    explicit ScriptedServer(Reply reply, int port = 0)
+        : ScriptedServer([reply](const Request&) { return reply; }, port) {}
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
