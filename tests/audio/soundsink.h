@@ -5,7 +5,10 @@
 // touches the sound system, and a recorder takes what reaches that sink, so
 // that tests check the sound itself, not only flags.
 
+#include <QProcess>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +27,7 @@ public:
     std::vector<std::int16_t> stop();
 
 private:
-    int pid_ = -1;
+    std::unique_ptr<QProcess> parec_;
     std::string file_;
 };
 

@@ -199,11 +199,11 @@ TEST(StreamSound, ThresholdTagAndRequest) {
         stream->stop();
         stream->waitEnded();
 
-        auto request = server.requests().at(0);
-        EXPECT_EQ(request.head.rfind("GET /m/0.mp3 HTTP/1.1\r\n", 0), 0u) << request.head;
-        EXPECT_EQ(request.headers.at("accept"), "audio/mpeg");
-        EXPECT_EQ(request.headers.count("range"), 0u);
-        EXPECT_EQ(request.headers["authorization"], user.isEmpty() ? "" : "Basic YWRtaW46c2VjcmV0");
+        auto r = server.requests().at(0);
+        EXPECT_EQ(std::tuple(r.method + " " + r.target, r.headers["accept"],
+                             r.headers.count("range"), r.headers["authorization"]),
+                  std::tuple("GET /m/0.mp3", "audio/mpeg", 0u,
+                             user.isEmpty() ? "" : "Basic YWRtaW46c2VjcmV0"));
     }
 }
 

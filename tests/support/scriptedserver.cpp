@@ -148,9 +148,8 @@ void ScriptedServer::serve(int fd) {
         // a kept connection): nothing to answer.
         if (in.empty()) break;
         Request request;
-        request.head = in.substr(0, end == std::string::npos ? in.size() : end + 4);
-        in.erase(0, request.head.size());
-        std::istringstream lines(request.head);
+        std::istringstream lines(in.substr(0, end == std::string::npos ? in.size() : end + 4));
+        in.erase(0, end == std::string::npos ? in.size() : end + 4);
         std::string line;
         std::getline(lines, line);
         const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');

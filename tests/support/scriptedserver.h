@@ -19,7 +19,6 @@ public:
         std::string method;
         std::string target;                          // path and query as sent
         std::map<std::string, std::string> headers;  // names in lower case
-        std::string head;                            // as received
     };
     struct Reply {
         enum class Kind { Answer, Stall, Reset, Raw, Stream } kind = Kind::Answer;
