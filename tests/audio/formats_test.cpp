@@ -193,7 +193,7 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
     struct Row {
         const char* name;
         std::string tag;
-        std::optional<size_t> imageSize;
+        bool picture;  // the JPEG comes out whole
         std::optional<std::string> duration;
         std::optional<std::string> title;
     };
@@ -203,24 +203,20 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
     longDescription[10 + 10 + 1 + 10 + 1 + 1] = 'D';  // the description's zero byte
     // clang-format off
     const Row rows[] = {
-        {"picture", SoundStream::id3v23(apic), 986, {}, {}},
-        {"no picture", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Hof")), {}, {}, "Hof"},
-        {"picture cut", runsPast, {}, {}, {}},
-        {"description runs on", longDescription, {}, {}, {}},
-        {"length and title", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Двор") + tlen), {}, "12345", "Двор"},
+        {"picture", SoundStream::id3v23(apic), true, {}, {}},
+        {"no picture", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Hof")), false, {}, "Hof"},
+        {"picture cut", runsPast, false, {}, {}},
+        {"description runs on", longDescription, false, {}, {}},
+        {"length and title", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Двор") + tlen), false, "12345", "Двор"},
     };
     // clang-format on
     for (const Row& r : rows) {
         const auto b = bytes(r.tag);
         const id3::TagInfo info = id3::readTag(b.data(), b.size());
-        EXPECT_EQ(info.image ? std::optional<size_t>(info.image->size()) : std::nullopt,
-                  r.imageSize)
+        EXPECT_EQ(std::tuple(info.image ? std::string(info.image->begin(), info.image->end()) : "-",
+                             info.duration, info.title),
+                  std::tuple(r.picture ? jpeg : "-", r.duration, r.title))
             << r.name;
-        if (r.imageSize) {
-            EXPECT_EQ(std::string(info.image->begin(), info.image->end()), jpeg);
-        }
-        EXPECT_EQ(info.duration, r.duration) << r.name;
-        EXPECT_EQ(info.title, r.title) << r.name;
     }
     // A tag of four bytes is not searched; one of five only at position 0.
     const std::uint8_t five[] = {'T', 'L', 'E', 'N', 0};

@@ -12,8 +12,11 @@
 
 namespace {
 
-bool sendAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
+constexpr int kForever = 24 * 3600 * 1000;
+
+bool sendAll(int fd, const std::string& bytes) {
+    const char* data = bytes.data();
+    for (size_t size = bytes.size(); size > 0;) {
         const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
         if (n <= 0) return false;
         data += n;
@@ -106,32 +109,13 @@ void ScriptedServer::acceptLoop() {
             ::close(fd);
             return;
         }
+        // Each write goes out at once: a pause inside an answer is the script's.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         openFds_.push_back(fd);
         ++accepted_;
         connections_.emplace_back([this, fd] { serve(fd); });
     }
-}
-
-void ScriptedServer::sendStream(int fd, const Reply& reply) {
-    bool ok = !reply.head.empty() && sendAll(fd, reply.head.data(), reply.head.size());
-    // The body in 100 ms steps at the given pace.
-    const auto sendBody = [&] {
-        if (reply.bytesPerSecond <= 0) return sendAll(fd, reply.body.data(), reply.body.size());
-        const size_t step = std::max<size_t>(1, static_cast<size_t>(reply.bytesPerSecond) / 10);
-        for (size_t at = 0; at < reply.body.size(); at += step) {
-            if (!sendAll(fd, reply.body.data() + at, std::min(step, reply.body.size() - at)))
-                return false;
-            if (waitStopped(100)) return false;
-        }
-        return true;
-    };
-    if (ok) {
-        do {
-            ok = sendBody();
-        } while (ok && reply.after == Reply::After::Repeat && !waitStopped(0));
-    }
-    if (reply.head.empty() || (ok && reply.after == Reply::After::Stall))
-        waitStopped(24 * 3600 * 1000);
 }
 
 void ScriptedServer::serve(int fd) {
@@ -151,12 +135,8 @@ void ScriptedServer::serve(int fd) {
         std::istringstream lines(in.substr(0, end == std::string::npos ? in.size() : end + 4));
         in.erase(0, end == std::string::npos ? in.size() : end + 4);
         std::string line;
-        std::getline(lines, line);
-        const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
-        if (sp1 != std::string::npos && sp2 > sp1) {
-            request.method = line.substr(0, sp1);
-            request.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
-        }
+        lines >> request.method >> request.target;
+        std::getline(lines, line);  // the rest of the request line
         while (std::getline(lines, line) && line != "\r") {
             const size_t colon = line.find(':');
             if (colon == std::string::npos) continue;
@@ -172,7 +152,7 @@ void ScriptedServer::serve(int fd) {
             script = script_;
         }
         changed_.notify_all();
-        const Reply reply = script ? script(request) : json("[]");
+        const Reply reply = script(request);
         again = reply.kind == Reply::Kind::Answer && reply.keepAlive;
         answer(fd, reply);
     }
@@ -183,38 +163,35 @@ void ScriptedServer::serve(int fd) {
     ::close(fd);
 }
 
-void ScriptedServer::answer(int fd, const Reply& reply) {
-    switch (reply.kind) {
-        case Reply::Kind::Answer: {
-            if (reply.delayMs > 0 && waitStopped(reply.delayMs)) break;
-            // The reason phrase is not looked at.
-            const std::string head =
-                "HTTP/1.1 " + std::to_string(reply.status) +
-                " Status\r\nContent-Type: " + reply.contentType +
-                "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                (reply.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
-            if (!reply.keepAlive) {
-                sendAll(fd, (head + reply.body).data(), head.size() + reply.body.size());
-                break;
-            }
-            const int on = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            sendAll(fd, head.data(), head.size());
-            if (reply.pauseMs > 0) waitStopped(reply.pauseMs);
-            sendAll(fd, reply.body.data(), reply.body.size());
-            break;
-        }
-        case Reply::Kind::Raw:
-            sendAll(fd, reply.body.data(), reply.body.size());
-            break;
-        case Reply::Kind::Reset: {
-            linger lg{1, 0};  // close with RST
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
-            break;
-        }
-        case Reply::Kind::Stall:  // as a stream that never sends its head
-        case Reply::Kind::Stream:
-            sendStream(fd, reply);
-            break;
+void ScriptedServer::answer(int fd, const Reply& r) {
+    using Kind = Reply::Kind;
+    if (r.kind == Kind::Reset) {
+        linger lg{1, 0};  // close with RST
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+        return;
     }
+    if (r.kind == Kind::Stall || (r.kind == Kind::Stream && r.head.empty())) {
+        waitStopped(kForever);
+        return;
+    }
+    if (r.delayMs > 0 && waitStopped(r.delayMs)) return;
+    // An answer's head (the reason phrase is not looked at); raw bytes are
+    // all head.
+    const std::string head = r.kind == Kind::Stream ? r.head
+                             : r.kind == Kind::Raw
+                                 ? r.body
+                                 : "HTTP/1.1 " + std::to_string(r.status) +
+                                       " Status\r\nContent-Type: " + r.contentType +
+                                       "\r\nContent-Length: " + std::to_string(r.body.size()) +
+                                       (r.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
+    bool ok = sendAll(fd, head) && r.kind != Kind::Raw;
+    if (ok && r.pauseMs > 0) waitStopped(r.pauseMs);
+    // The body at the given pace in 100 ms steps (0: at once), then as After says.
+    const size_t step = r.bytesPerSecond > 0 ? std::max(1, r.bytesPerSecond / 10) : r.body.size();
+    do {
+        for (size_t at = 0; ok && at < r.body.size(); at += step)
+            ok = sendAll(fd, r.body.substr(at, step)) &&
+                 (r.bytesPerSecond <= 0 || !waitStopped(100));
+    } while (ok && r.after == Reply::After::Repeat && !waitStopped(0));
+    if (ok && r.after == Reply::After::Stall) waitStopped(kForever);
 }

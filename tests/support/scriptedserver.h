@@ -26,9 +26,8 @@ public:
         std::string contentType = "application/json";
         std::string body = "";  // the body for Answer and Stream; the whole bytes for Raw
         int delayMs = 0;        // wait before answering (Answer only)
-        // Answer only: keep the connection for the next request. A kept
-        // answer sends its body in a write of its own, pauseMs after the
-        // headers.
+        // Answer only: keep the connection for the next request; a pause
+        // between the head and the body, which go out in writes of their own.
         bool keepAlive = false;
         int pauseMs = 0;
         // Stream: head is sent as it is (empty: nothing is ever sent), then
@@ -86,7 +85,6 @@ private:
     void serve(int fd);
     void answer(int fd, const Reply& reply);
     bool waitStopped(int ms);
-    void sendStream(int fd, const Reply& reply);
 
     int listenFd_ = -1;
     int port_ = 0;
