@@ -15,8 +15,8 @@
 #include "mp3file.h"
 #include "mp3frame.h"
 #include "qvraudiostream.h"
+#include "soundsink.h"
 #include "soundstream.h"
-#include "tonemp3.h"
 
 namespace {
 

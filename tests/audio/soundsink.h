@@ -3,7 +3,7 @@
 // The audio suite's sound: its main starts a private PulseAudio server with
 // one null sink ("test") in a temporary runtime folder before anything
 // touches the sound system, and a recorder takes what reaches that sink, so
-// that tests check the sound itself, not only flags.
+// that tests check the sound itself, not only flags. And the tone they play.
 
 #include <QProcess>
 
@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "soundstream.h"
 
 // False when the private sound server could not start (the main said why).
 bool soundServerRunning();
@@ -40,3 +42,8 @@ struct ToneStats {
 
 // Looks at 20 ms blocks; those whose RMS is above 0.01 count as sound.
 ToneStats analyse(const std::vector<std::int16_t>& samples);
+
+// ms milliseconds of the demo server's 440 Hz tone, as MP3.
+inline std::string toneMp3(int ms) {
+    return demo::SoundStream(22050, 64, 440, "Tone").next(ms);
+}

@@ -22,7 +22,6 @@
 #include "soundstream.h"
 #include "tempfolder.h"
 #include "testutil.h"
-#include "tonemp3.h"
 
 namespace {
 
