@@ -28,11 +28,17 @@ namespace {
 using After = ScriptedServer::Reply::After;
 using Check = std::function<bool(const QVRAudioStream&)>;
 
+// "200 OK" for audio/mpeg with a Content-Length when length >= 0.
+std::string audioHead(long long length, const char* version = "HTTP/1.1") {
+    return std::string(version) + " 200 OK\r\nContent-Type: audio/mpeg\r\n" +
+           (length >= 0 ? "Content-Length: " + std::to_string(length) + "\r\n" : "") +
+           "Connection: close\r\n\r\n";
+}
+
 // An endless-length MP3 answer: body at bytesPerSecond (0: at once).
 ScriptedServer::Reply mp3Reply(std::string body, int bytesPerSecond = 0,
                                After after = After::Close) {
-    return ScriptedServer::stream(ScriptedServer::audioHead(-1), std::move(body), bytesPerSecond,
-                                  after);
+    return ScriptedServer::stream(audioHead(-1), std::move(body), bytesPerSecond, after);
 }
 
 std::string tagWithPicture() {
@@ -66,8 +72,8 @@ TEST(StreamSound, HowARunEnds) {
     const std::string tone = toneMp3(3000), tagged = tagWithPicture() + tone;
     const std::string longTone = toneMp3(20000);
     const std::string page = "<html><body>Not here</body></html>\n";
-    const auto closes = ScriptedServer::stream(
-        ScriptedServer::audioHead(static_cast<long long>(tagged.size())), tagged, 24000);
+    const auto closes =
+        ScriptedServer::stream(audioHead(static_cast<long long>(tagged.size())), tagged, 24000);
     const auto notFound = ScriptedServer::stream(
         "HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) +
             "\r\nConnection: close\r\n\r\n",
@@ -94,7 +100,7 @@ TEST(StreamSound, HowARunEnds) {
     // clang-format off
     const Row rows[] = {
         {"server closes mid-stream", closes, 1.0f, 100, taggedLength, 2.3, "Closed by server. HTTP/1.1 200 OK", 0},
-        {"at half gain, mid-frame, HTTP/1.0 without length", ScriptedServer::stream(ScriptedServer::audioHead(-1, "HTTP/1.0"), tone.substr(101), 24000), 0.5f, 100, -1, 2.3, "Closed by server. HTTP/1.0 200 OK", 0},
+        {"at half gain, mid-frame, HTTP/1.0 without length", ScriptedServer::stream(audioHead(-1, "HTTP/1.0"), tone.substr(101), 24000), 0.5f, 100, -1, 2.3, "Closed by server. HTTP/1.0 200 OK", 0},
         {"muted", closes, 0.0f, 100, taggedLength, 0, "Closed by server. HTTP/1.1 200 OK", 0},
         {"error page", notFound, 1.0f, 100, static_cast<std::int64_t>(page.size()), 0, "Closed by server. HTTP/1.1 404 Not Found", 4},
         {"endless text instead of MP3", mp3Reply(std::string(8192, 'x'), 0, After::Repeat), 1.0f, 100, -1, 0, "The data format is not supported", 0},

@@ -14,15 +14,10 @@ namespace {
 
 constexpr int kForever = 24 * 3600 * 1000;
 
+// A blocking send returns once all is sent, or on an error (the peer gone,
+// or the server stopping).
 bool sendAll(int fd, const std::string& bytes) {
-    const char* data = bytes.data();
-    for (size_t size = bytes.size(); size > 0;) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
 }
 
 }  // namespace
@@ -45,12 +40,6 @@ ScriptedServer::ScriptedServer(Script script, int port) : script_(std::move(scri
     ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
     acceptThread_ = std::thread([this] { acceptLoop(); });
-}
-
-std::string ScriptedServer::audioHead(long long length, const char* version) {
-    std::string head = std::string(version) + " 200 OK\r\nContent-Type: audio/mpeg\r\n";
-    if (length >= 0) head += "Content-Length: " + std::to_string(length) + "\r\n";
-    return head + "Connection: close\r\n\r\n";
 }
 
 ScriptedServer::~ScriptedServer() {

@@ -73,9 +73,6 @@ public:
                 .bytesPerSecond = bytesPerSecond,
                 .after = after};
     }
-    // "200 OK" with Content-Type audio/mpeg and, when length >= 0,
-    // Content-Length, for a Stream reply.
-    static std::string audioHead(long long length, const char* version = "HTTP/1.1");
     static Reply of(Reply::Kind kind, std::string body = "") {
         return {.kind = kind, .body = std::move(body)};
     }
