@@ -1,102 +1,69 @@
 #include "soundsink.h"
 
-#include <fcntl.h>
+#include <QApplication>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 namespace {
 
-// Starts a program with its output in the file out. Everything is prepared
-// before fork, so the child only calls what is safe in a threaded process.
-int spawn(const std::vector<std::string>& args, const std::string& out) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const pid_t pid = ::fork();
-    if (pid != 0) {
-        if (fd >= 0) ::close(fd);
-        return pid;
-    }
-    // Ends with the test, also when a timeout kills it before its clean-up.
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (fd >= 0) {
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-    }
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
+constexpr int kRate = 44100;
+std::unique_ptr<QProcess> pulse;
+
+// Starts a program with its output and errors in the file out. It ends with
+// the test, also when a timeout kills the test before its clean-up.
+std::unique_ptr<QProcess> spawn(const QStringList& args, const QString& out) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setStandardOutputFile(out);
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    process->start(args.first(), args.mid(1));
+    return process;
 }
 
-void endProcess(int pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
+// Ends a program with SIGTERM, or SIGKILL when that does not end it.
+void end(std::unique_ptr<QProcess>& process) {
+    if (process) {
+        process->terminate();
+        if (!process->waitForFinished(2000)) process->kill();
+    }
+    process.reset();
+}
+
+// Starts the server in the folder dir and points this process
+// (PULSE_SERVER) at it; false when it does not come up.
+bool startPulse(const QString& dir) {
+    qputenv("XDG_RUNTIME_DIR", dir.toUtf8());
+    const QString socket = dir + "/native";
+    pulse = spawn({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                   "--enable-memfd=no", "-n", "--load=module-null-sink sink_name=test",
+                   "--load=module-native-protocol-unix socket=" + socket + " auth-anonymous=1"},
+                  dir + "/pulse.log");
+    for (int i = 0; i < 1000 && pulse->state() != QProcess::NotRunning; ++i) {
+        if (QFile::exists(socket)) return qputenv("PULSE_SERVER", "unix:" + socket.toUtf8());
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
+    QFile log(dir + "/pulse.log");
+    log.open(QIODevice::ReadOnly);
+    std::fprintf(stderr, "audio tests: pulseaudio did not start: %s\n", log.readAll().data());
+    end(pulse);
+    return false;
 }
 
 }  // namespace
 
-PrivatePulse*& PrivatePulse::instance() {
-    static PrivatePulse* pulse = nullptr;
-    return pulse;
-}
-
-bool PrivatePulse::start(std::string* why) {
-    char pattern[] = "/tmp/zorvan-pulse-XXXXXX";
-    if (!::mkdtemp(pattern)) {
-        *why = "cannot make a runtime folder";
-        return false;
-    }
-    dir_ = pattern;
-    ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-    const std::string socket = dir_ + "/native";
-    pid_ = spawn({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                  "--enable-memfd=no", "-n", "--load=module-null-sink sink_name=test",
-                  "--load=module-native-protocol-unix socket=" + socket + " auth-anonymous=1"},
-                 dir_ + "/pulse.log");
-    for (int i = 0; i < 1000; ++i) {
-        struct stat st {};
-        if (::stat(socket.c_str(), &st) == 0) {
-            ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-            return true;
-        }
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    std::ifstream log(dir_ + "/pulse.log");
-    *why = "pulseaudio did not start: " +
-           std::string(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
-    stop();
-    return false;
-}
-
-void PrivatePulse::stop() {
-    endProcess(pid_);
-    pid_ = -1;
-    if (!dir_.empty()) {
-        const std::string command = "rm -rf '" + dir_ + "'";
-        [[maybe_unused]] const int rc = std::system(command.c_str());
-        dir_.clear();
-    }
-}
-
-SinkRecorder::~SinkRecorder() {
-    stop();
+bool soundServerRunning() {
+    return pulse != nullptr;
 }
 
 bool SinkRecorder::start() {
@@ -105,55 +72,58 @@ bool SinkRecorder::start() {
     if (fd < 0) return false;
     ::close(fd);
     file_ = pattern;
-    pid_ = spawn({"parec", "-d", "test.monitor", "--raw", "--format=s16le",
-                  "--rate=" + std::to_string(kRate), "--channels=1", "--latency-msec=20"},
-                 file_);
-    return pid_ > 0;
-}
-
-std::size_t SinkRecorder::samplesSoFar() const {
-    struct stat st {};
-    if (file_.empty() || ::stat(file_.c_str(), &st) != 0) return 0;
-    return static_cast<std::size_t>(st.st_size) / 2;
+    parec_ = spawn({"parec", "-d", "test.monitor", "--raw", "--format=s16le",
+                    "--rate=" + QString::number(kRate), "--channels=1", "--latency-msec=20"},
+                   QString::fromStdString(file_));
+    return parec_->waitForStarted();
 }
 
 std::vector<std::int16_t> SinkRecorder::stop() {
     std::vector<std::int16_t> samples;
-    if (pid_ <= 0) return samples;
-    endProcess(pid_);
-    pid_ = -1;
-    std::ifstream in(file_, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    samples.resize(bytes.size() / 2);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        samples[i] = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                               (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    }
+    if (!parec_) return samples;
+    end(parec_);
+    std::ifstream in(file_, std::ios::binary | std::ios::ate);
+    samples.resize(static_cast<size_t>(in.tellg()) / 2);  // little-endian, as the machine
+    in.seekg(0).read(reinterpret_cast<char*>(samples.data()), 2 * samples.size());
     ::unlink(file_.c_str());
     return samples;
 }
 
-ToneStats analyse(const std::vector<std::int16_t>& samples, int rate, double silenceRms) {
+ToneStats analyse(const std::vector<std::int16_t>& samples) {
     ToneStats stats;
-    const size_t block = static_cast<size_t>(rate / 50);
+    const size_t block = kRate / 50;
     double sumSquares = 0;
-    size_t loud = 0;
-    size_t crossings = 0;
+    size_t loud = 0, crossings = 0;
     for (std::int16_t s : samples) stats.peak = std::max(stats.peak, std::abs(s / 32768.0));
     for (size_t start = 0; start + block <= samples.size(); start += block) {
         double sq = 0;
         for (size_t i = start; i < start + block; ++i)
             sq += (samples[i] / 32768.0) * (samples[i] / 32768.0);
-        if (std::sqrt(sq / block) <= silenceRms) continue;
+        if (std::sqrt(sq / block) <= 0.01) continue;
         sumSquares += sq;
         loud += block;
         for (size_t i = start + 1; i < start + block; ++i)
             if (samples[i - 1] < 0 && samples[i] >= 0) ++crossings;
     }
     if (loud > 0) {
-        stats.seconds = static_cast<double>(loud) / rate;
+        stats.seconds = static_cast<double>(loud) / kRate;
         stats.rms = std::sqrt(sumSquares / static_cast<double>(loud));
         stats.frequency = static_cast<double>(crossings) / stats.seconds;
     }
     return stats;
+}
+
+// The suite's main: an offscreen QApplication, and the sound server before
+// anything touches the sound system (listing the tests needs none).
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    char dir[] = "/tmp/zorvan-pulse-XXXXXX";
+    const bool made = !testing::GTEST_FLAG(list_tests) && ::mkdtemp(dir);
+    if (made) startPulse(dir);
+    const int rc = RUN_ALL_TESTS();
+    end(pulse);
+    if (made && std::system(("rm -rf '" + std::string(dir) + "'").c_str()) != 0) return 1;
+    return rc;
 }

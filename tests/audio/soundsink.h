@@ -1,43 +1,35 @@
 #pragma once
 
-// A private sound server for the audio tests: PulseAudio with one null sink
-// ("test") in a temporary runtime folder, and a recorder of what reaches that
-// sink, so that tests check the sound itself, not only flags.
+// The audio suite's sound: its main starts a private PulseAudio server with
+// one null sink ("test") in a temporary runtime folder before anything
+// touches the sound system, and a recorder takes what reaches that sink, so
+// that tests check the sound itself, not only flags. And the tone they play.
+
+#include <QProcess>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-class PrivatePulse {
-public:
-    // Starts the server and points this process (PULSE_SERVER) at it. False,
-    // with why set, when it cannot start.
-    bool start(std::string* why);
-    // Stops the server by its PID and removes its folder.
-    void stop();
-    bool running() const { return pid_ > 0; }
+#include "soundstream.h"
 
-    // The instance started by the test main, or null.
-    static PrivatePulse*& instance();
+// False when the private sound server could not start (the main said why).
+bool soundServerRunning();
 
-private:
-    int pid_ = -1;
-    std::string dir_;
-};
+#define NEED_SOUND_SERVER() \
+    if (!soundServerRunning()) GTEST_SKIP() << "pulseaudio could not be started"
 
 // Records the sink's monitor as 16-bit mono at 44100 Hz with parec.
 class SinkRecorder {
 public:
-    static constexpr int kRate = 44100;
-    ~SinkRecorder();
+    ~SinkRecorder() { stop(); }
     bool start();
-    // Samples recorded so far (as parec has written them).
-    std::size_t samplesSoFar() const;
     // Ends the recording and returns the samples.
     std::vector<std::int16_t> stop();
 
 private:
-    int pid_ = -1;
+    std::unique_ptr<QProcess> parec_;
     std::string file_;
 };
 
@@ -48,6 +40,10 @@ struct ToneStats {
     double peak = 0;       // over the whole recording, 1.0 = full scale
 };
 
-// Looks at 20 ms blocks; those whose RMS is above silenceRms count as sound.
-ToneStats analyse(const std::vector<std::int16_t>& samples, int rate = SinkRecorder::kRate,
-                  double silenceRms = 0.01);
+// Looks at 20 ms blocks; those whose RMS is above 0.01 count as sound.
+ToneStats analyse(const std::vector<std::int16_t>& samples);
+
+// ms milliseconds of the demo server's 440 Hz tone, as MP3.
+inline std::string toneMp3(int ms) {
+    return demo::SoundStream(22050, 64, 440, "Tone").next(ms);
+}

@@ -11,9 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <system_error>
 
 #include "camserver.h"
 #include "playerview.h"
@@ -24,28 +22,23 @@
 #include "soundstream.h"
 #include "tempfolder.h"
 #include "testutil.h"
-#include "tonemp3.h"
 
 namespace {
 
 using After = ScriptedServer::Reply::After;
 using Check = std::function<bool(const QVRAudioStream&)>;
 
-#define NEED_SOUND_SERVER()                                                        \
-    if (!PrivatePulse::instance())                                                 \
-    GTEST_SKIP() << "pulseaudio could not be started, so no sound can be checked " \
-                    "(see the message at the start of the run)"
-
-// A script that gives every request the same reply.
-ScriptedServer::Script always(ScriptedServer::Reply reply) {
-    return [reply = std::move(reply)](const ScriptedServer::Request&) { return reply; };
+// "200 OK" for audio/mpeg with a Content-Length when length >= 0.
+std::string audioHead(long long length, const char* version = "HTTP/1.1") {
+    return std::string(version) + " 200 OK\r\nContent-Type: audio/mpeg\r\n" +
+           (length >= 0 ? "Content-Length: " + std::to_string(length) + "\r\n" : "") +
+           "Connection: close\r\n\r\n";
 }
 
 // An endless-length MP3 answer: body at bytesPerSecond (0: at once).
 ScriptedServer::Reply mp3Reply(std::string body, int bytesPerSecond = 0,
                                After after = After::Close) {
-    return ScriptedServer::stream(ScriptedServer::audioHead(-1), std::move(body), bytesPerSecond,
-                                  after);
+    return ScriptedServer::stream(audioHead(-1), std::move(body), bytesPerSecond, after);
 }
 
 std::string tagWithPicture() {
@@ -79,8 +72,8 @@ TEST(StreamSound, HowARunEnds) {
     const std::string tone = toneMp3(3000), tagged = tagWithPicture() + tone;
     const std::string longTone = toneMp3(20000);
     const std::string page = "<html><body>Not here</body></html>\n";
-    const auto closes = ScriptedServer::stream(
-        ScriptedServer::audioHead(static_cast<long long>(tagged.size())), tagged, 24000);
+    const auto closes =
+        ScriptedServer::stream(audioHead(static_cast<long long>(tagged.size())), tagged, 24000);
     const auto notFound = ScriptedServer::stream(
         "HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) +
             "\r\nConnection: close\r\n\r\n",
@@ -100,13 +93,14 @@ TEST(StreamSound, HowARunEnds) {
         const char* message;  // the status message begins with it; null: a stop, silent at once
         int finalStatus;
         Check stopAt = nullptr;
-        const char* host = nullptr;  // null: the scripted server's address
+        const char* host = nullptr;            // null: the scripted server's address
+        rlim_t fileSizeLimit = RLIM_INFINITY;  // the process's, while the sound downloads
     };
     const std::int64_t taggedLength = static_cast<std::int64_t>(tagged.size());
     // clang-format off
     const Row rows[] = {
         {"server closes mid-stream", closes, 1.0f, 100, taggedLength, 2.3, "Closed by server. HTTP/1.1 200 OK", 0},
-        {"at half gain, mid-frame, HTTP/1.0 without length", ScriptedServer::stream(ScriptedServer::audioHead(-1, "HTTP/1.0"), tone.substr(101), 24000), 0.5f, 100, -1, 2.3, "Closed by server. HTTP/1.0 200 OK", 0},
+        {"at half gain, mid-frame, HTTP/1.0 without length", ScriptedServer::stream(audioHead(-1, "HTTP/1.0"), tone.substr(101), 24000), 0.5f, 100, -1, 2.3, "Closed by server. HTTP/1.0 200 OK", 0},
         {"muted", closes, 0.0f, 100, taggedLength, 0, "Closed by server. HTTP/1.1 200 OK", 0},
         {"error page", notFound, 1.0f, 100, static_cast<std::int64_t>(page.size()), 0, "Closed by server. HTTP/1.1 404 Not Found", 4},
         {"endless text instead of MP3", mp3Reply(std::string(8192, 'x'), 0, After::Repeat), 1.0f, 100, -1, 0, "The data format is not supported", 0},
@@ -116,11 +110,15 @@ TEST(StreamSound, HowARunEnds) {
         {"stopped buffering", mp3Reply(longTone, 2000), 1.0f, 0, -1, 0, nullptr, 0, buffering},
         {"stopped playing", mp3Reply(longTone, 8000), 1.0f, 100, -1, 0, nullptr, 0, playing},
         {"stopped after the end", mp3Reply(longTone.substr(0, 4000)), 1.0f, 100, -1, 0, nullptr, 0, ended},
+        // A write to the sound file that fails reports that write's own error
+        // (buffering only: no playback runs under the limit).
+        {"no file at all", mp3Reply(longTone), 1.0f, 10000000, -1, 0, "Cannot write the temporary sound file. File too large", 0, nullptr, nullptr, 0},
+        {"a write cut short", mp3Reply(longTone), 1.0f, 10000000, -1, 0, "Cannot write the temporary sound file. File too large", 0, nullptr, nullptr, 5000},
     };
     // clang-format on
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        ScriptedServer server(always(r.plan));
+        ScriptedServer server(r.plan);
         const std::string base =
             r.host ? "http://" + std::string(r.host) + ":" + std::to_string(server.port())
                    : server.base();
@@ -128,8 +126,17 @@ TEST(StreamSound, HowARunEnds) {
         stream->setVolume(r.gain);
         SinkRecorder recorder;
         ASSERT_TRUE(recorder.start());
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const rlimit limited{std::min(r.fileSizeLimit, saved.rlim_cur), saved.rlim_max};
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         stream->start();
-        ASSERT_TRUE(waitUntil([&] { return (r.stopAt ? r.stopAt : ended)(*stream); }, 60000));
+        const bool reached =
+            waitUntil([&] { return (r.stopAt ? r.stopAt : ended)(*stream); }, 60000);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+        ASSERT_TRUE(reached);
         spinFor(300);  // the last sound through the sound server
         QElapsedTimer held;
         if (r.stopAt) {
@@ -172,7 +179,7 @@ TEST(StreamSound, ThresholdTagAndRequest) {
     NEED_SOUND_SERVER();
     const std::string tag = tagWithPicture();
     for (const QString user : {"admin", ""}) {
-        ScriptedServer server(always(mp3Reply(tag + toneMp3(4000), 8000)));
+        ScriptedServer server(mp3Reply(tag + toneMp3(4000), 8000));
         auto stream = streamFor(server.base() + "/m/0.mp3", 3000);
         stream->setAuthUser(user);
         stream->setAuthPass("secret");
@@ -197,14 +204,11 @@ TEST(StreamSound, ThresholdTagAndRequest) {
         stream->stop();
         stream->waitEnded();
 
-        const ScriptedServer::Request request = server.requests().at(0);
-        EXPECT_EQ(request.head.rfind("GET /m/0.mp3 HTTP/1.1\r\n", 0), 0u) << request.head;
-        EXPECT_EQ(request.headers.at("accept"), "audio/mpeg");
-        EXPECT_EQ(request.headers.count("range"), 0u);
-        EXPECT_EQ(request.headers.count("authorization"), user.isEmpty() ? 0u : 1u);
-        if (!user.isEmpty()) {
-            EXPECT_EQ(request.headers.at("authorization"), "Basic YWRtaW46c2VjcmV0");
-        }
+        auto r = server.requests().at(0);
+        EXPECT_EQ(std::tuple(r.method + " " + r.target, r.headers["accept"],
+                             r.headers.count("range"), r.headers["authorization"]),
+                  std::tuple("GET /m/0.mp3", "audio/mpeg", 0u,
+                             user.isEmpty() ? "" : "Basic YWRtaW46c2VjcmV0"));
     }
 }
 
@@ -213,7 +217,7 @@ TEST(StreamSound, ThresholdTagAndRequest) {
 // stream's file, address or state, and the new stream plays.
 TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     NEED_SOUND_SERVER();
-    ScriptedServer server(always(mp3Reply(toneMp3(30000), 16000)));
+    ScriptedServer server(mp3Reply(toneMp3(30000), 16000));
     const std::string url = server.base() + "/m/0.mp3";
     // Long enough that "still settling" cannot be a matter of timing.
     auto stream = streamFor(url, 100, {.outputSettleMs = 5000});
@@ -247,35 +251,8 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     EXPECT_EQ(leftovers(), QStringList());
 }
 
-// A write to the temporary file that fails reports that write's own error.
-TEST(StreamFile, AFailedWriteReportsItsOwnError) {
-    const std::string tone = toneMp3(20000);
-    for (const rlim_t fileSizeLimit : {rlim_t{0}, rlim_t{5000}}) {  // none, or inside a write
-        ScriptedServer server(always(mp3Reply(tone)));
-        // Buffering only: the limit is the process's, so no playback runs.
-        auto stream = streamFor(server.base() + "/m/0.mp3", 10000000);
-        rlimit saved{};
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
-        limited.rlim_cur = fileSizeLimit;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        stream->start();
-        const bool ended = waitUntil([&] { return !stream->isActive(); }, 60000);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-        ASSERT_TRUE(ended);
-        stream->waitEnded();
-        EXPECT_EQ(
-            stream->statusMessage().toStdString(),
-            "Cannot write the temporary sound file. " + std::generic_category().message(EFBIG));
-        EXPECT_EQ(stream->status(), QVRAudioStream::Idle);
-        EXPECT_EQ(leftovers(), QStringList());
-    }
-}
-
 TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
-    ScriptedServer server(always(mp3Reply("")));
+    ScriptedServer server(mp3Reply(""));
     auto record = CamServer::create();
     record->setHost("127.0.0.1");
     record->setPort(QString::number(server.port()));
@@ -283,9 +260,10 @@ TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
               server.base() + "/m/0.mp3?sample_rate=22050&bit_rate=64");
     PlayerView player;
     player.setCurrentServer(record);
-    for (const char* path : {"m/0.mp3", "//evil.example/x", "/a@evil.example/x", "/a b", ""}) {
+    // Which paths are refused is the model's ServerUrl rule; here, that the
+    // player asks nothing for one, the first time and the next.
+    for (const char* path : {"//evil.example/x", ""}) {
         SCOPED_TRACE(path);
-        EXPECT_FALSE(PlayerView::streamAddress(record.get(), path));
         EXPECT_TRUE(player.playSound(path));
         ASSERT_TRUE(waitUntil([&] { return !player.netStreamer()->isActive(); }));
         EXPECT_EQ(player.netStreamer()->status(), QVRAudioStream::Idle);

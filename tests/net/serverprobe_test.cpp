@@ -12,14 +12,6 @@
 #include "serverprobe.h"
 #include "testutil.h"
 
-namespace {
-
-ScriptedServer::Script anything() {
-    return [](const ScriptedServer::Request&) { return ScriptedServer::json("[]"); };
-}
-
-}  // namespace
-
 TEST(ServerProbe, ReportsWhetherAndWhenTheServerTakesConnections) {
     struct Case {
         const char* name;
@@ -35,7 +27,8 @@ TEST(ServerProbe, ReportsWhetherAndWhenTheServerTakesConnections) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<ScriptedServer> server = std::make_unique<ScriptedServer>(anything());
+        std::unique_ptr<ScriptedServer> server =
+            std::make_unique<ScriptedServer>(ScriptedServer::json("[]"));
         const int port = server->port();
         if (c.listenAfterMs >= 0) server.reset();
         ServerProbe probe;
@@ -52,7 +45,7 @@ TEST(ServerProbe, ReportsWhetherAndWhenTheServerTakesConnections) {
             EXPECT_GE(probe.connects(), 2) << "it keeps trying";
         }
         if (c.listenAfterMs > 0) {
-            server = std::make_unique<ScriptedServer>(anything(), port);
+            server = std::make_unique<ScriptedServer>(ScriptedServer::json("[]"), port);
             ASSERT_TRUE(server->listening());
             EXPECT_TRUE(waitUntil([&] { return !probe.isActive(); }, 10000));
         }

@@ -13,46 +13,30 @@
 using Kind = ScriptedServer::Reply::Kind;
 
 TEST(HttpClient, KeepsConnectionsUnlessTheServerStallsOnThem) {
-    struct Case {
-        const char* what;
-        bool noDelay;
-        int pauseMs;
-        size_t connections;  // for four requests
-    } cases[] = {
-        {"no Nagle delay: one connection for all", true, 0, 1},
-        // The first answer comes on a new connection, where the kernel
-        // acknowledges at once; the second, on the kept one, stalls: fresh
-        // connections from then on.
-        {"Nagle's algorithm on: fresh connections after the first stall", false, 0, 3},
-        {"a pause inside the answer: the same", true, 60, 3},
-    };
-    for (const Case& c : cases) {
-        // Each answer goes out in two writes, headers then body, as common
-        // servers write them: with Nagle's algorithm on, the body then waits
-        // on a kept connection for the client's delayed acknowledgement.
-        ScriptedServer server([&](const auto&) {
-            ScriptedServer::Reply r = ScriptedServer::json(std::string(20000, 'x'));
-            r.keepAlive = true;
-            r.noDelay = c.noDelay;
-            r.pauseMs = c.pauseMs;
-            return r;
-        });
-        const HttpClient::Get get{server.base() + "/p", {}, 5000};
+    // Each answer goes out in two writes, headers then body, as common
+    // servers write them. A pause between the two on a kept connection (with
+    // Nagle's algorithm on at the server, the body waits for the client's
+    // delayed acknowledgement) marks a stalling server: the first answer comes
+    // on a new connection, the second stalls, fresh connections from then on.
+    for (const auto& [pauseMs, connections] : {std::pair(0, 1u), std::pair(60, 3u)}) {
+        ScriptedServer::Reply reply = ScriptedServer::json(std::string(20000, 'x'));
+        reply.keepAlive = true;
+        reply.pauseMs = pauseMs;
+        ScriptedServer server(reply);
         for (int i = 0; i < 4; ++i) {
-            const HttpClient::Result r = HttpClient::get(get);
-            ASSERT_TRUE(r.body.has_value()) << c.what << ": " << r.error;
-            EXPECT_EQ(r.body->size(), 20000) << c.what;
+            const HttpClient::Result r = HttpClient::get({server.base() + "/p", {}, 5000});
+            ASSERT_TRUE(r.body.has_value()) << pauseMs << ": " << r.error;
+            EXPECT_EQ(r.body->size(), 20000) << pauseMs;
         }
-        EXPECT_EQ(server.connections(), c.connections) << c.what;
+        EXPECT_EQ(server.connections(), connections) << pauseMs;
     }
 }
 
 TEST(HttpClient, BodyWhateverTheStatusAndNothingWithoutAnAnswer) {
-    std::string refused;  // a port where nobody listens any more
-    {
-        ScriptedServer closed([](const auto&) { return ScriptedServer::json("[]"); });
-        refused = closed.base() + "/x";
-    }
+    // A port where nobody listens any more, and "[" then spaces until stopped.
+    const std::string refused = ScriptedServer(ScriptedServer::json("[]")).base() + "/x";
+    const auto endless = ScriptedServer::stream("HTTP/1.1 200 OK\r\n\r\n[", std::string(65536, ' '),
+                                                0, ScriptedServer::Reply::After::Repeat);
     struct Case {
         const char* what;
         ScriptedServer::Reply reply;
@@ -71,7 +55,7 @@ TEST(HttpClient, BodyWhateverTheStatusAndNothingWithoutAnAnswer) {
         {"not HTTP", ScriptedServer::of(Kind::Raw, "garbage\r\n\r\n"), std::nullopt, 0},
         {"closed at once", ScriptedServer::of(Kind::Raw, ""), std::nullopt, 0},
         {"stall past the timeout", ScriptedServer::of(Kind::Stall), std::nullopt, 0},
-        {"endless body", ScriptedServer::of(Kind::Endless), std::nullopt, 0},
+        {"endless body", endless, std::nullopt, 0},
         {"length over the cap", ScriptedServer::of(Kind::Raw, "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n[]"), std::nullopt, 0},
         {"length within the cap", ScriptedServer::of(Kind::Raw, "HTTP/1.1 200 OK\r\nContent-length:  2\r\n\r\n[]"), "[]", 200},
         {"connection refused", ScriptedServer::json("[]"), std::nullopt, 0, refused},
@@ -81,7 +65,7 @@ TEST(HttpClient, BodyWhateverTheStatusAndNothingWithoutAnAnswer) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        ScriptedServer server([&](const auto&) { return c.reply; });
+        ScriptedServer server(c.reply);
         const HttpClient::Result r =
             HttpClient::get({c.url.empty() ? server.base() + "/x" : c.url, {}, 500, 1 << 20});
         EXPECT_EQ(r.body ? std::optional(r.body->toStdString()) : std::nullopt, c.body)

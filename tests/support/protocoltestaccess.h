@@ -4,9 +4,6 @@
 // names its access struct as a friend, so its public header shows only what
 // the viewer uses.
 
-#include <optional>
-#include <string>
-
 #include "zvdatamanager.h"
 
 struct ZVDataManagerTestAccess {
@@ -15,8 +12,5 @@ struct ZVDataManagerTestAccess {
     // While set, new queues hold their jobs not yet started.
     static void setQueueSuspended(ZVDataManager& dm, bool suspended) {
         dm.setQueueSuspended(suspended);
-    }
-    static std::optional<std::string> listUrl(const CamServer& server, const char* path) {
-        return ZVDataManager::listUrl(ZVDataManager::Target::of(server), path);
     }
 };

@@ -1,6 +1,5 @@
 #include "scriptedserver.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -9,41 +8,29 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <map>
 #include <sstream>
 
 namespace {
 
-bool sendAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+constexpr int kForever = 24 * 3600 * 1000;
 
-const char* reason(int status) {
-    static const std::map<int, const char*> reasons = {
-        {200, "OK"}, {401, "Unauthorized"}, {404, "Not Found"}, {500, "Internal Server Error"}};
-    const auto it = reasons.find(status);
-    return it == reasons.end() ? "Status" : it->second;
+// A blocking send returns once all is sent, or on an error (the peer gone,
+// or the server stopping).
+bool sendAll(int fd, const std::string& bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
 }
 
 }  // namespace
 
-ScriptedServer::ScriptedServer(Script script, int port, const char* address)
-    : script_(std::move(script)) {
+ScriptedServer::ScriptedServer(Script script, int port) : script_(std::move(script)) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
-        (ntohl(addr.sin_addr.s_addr) >> 24) != 127 ||
-        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 64) != 0) {
         ::close(listenFd_);
         listenFd_ = -1;
@@ -53,12 +40,6 @@ ScriptedServer::ScriptedServer(Script script, int port, const char* address)
     ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
     acceptThread_ = std::thread([this] { acceptLoop(); });
-}
-
-std::string ScriptedServer::audioHead(long long length, const char* version) {
-    std::string head = std::string(version) + " 200 OK\r\nContent-Type: audio/mpeg\r\n";
-    if (length >= 0) head += "Content-Length: " + std::to_string(length) + "\r\n";
-    return head + "Connection: close\r\n\r\n";
 }
 
 ScriptedServer::~ScriptedServer() {
@@ -117,32 +98,13 @@ void ScriptedServer::acceptLoop() {
             ::close(fd);
             return;
         }
+        // Each write goes out at once: a pause inside an answer is the script's.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         openFds_.push_back(fd);
         ++accepted_;
         connections_.emplace_back([this, fd] { serve(fd); });
     }
-}
-
-void ScriptedServer::sendStream(int fd, const Reply& reply) {
-    bool ok = !reply.head.empty() && sendAll(fd, reply.head.data(), reply.head.size());
-    // The body in 100 ms steps at the given pace.
-    const auto sendBody = [&] {
-        if (reply.bytesPerSecond <= 0) return sendAll(fd, reply.body.data(), reply.body.size());
-        const size_t step = std::max<size_t>(1, static_cast<size_t>(reply.bytesPerSecond) / 10);
-        for (size_t at = 0; at < reply.body.size(); at += step) {
-            if (!sendAll(fd, reply.body.data() + at, std::min(step, reply.body.size() - at)))
-                return false;
-            if (waitStopped(100)) return false;
-        }
-        return true;
-    };
-    if (ok) {
-        do {
-            ok = sendBody();
-        } while (ok && reply.after == Reply::After::Repeat && !waitStopped(0));
-    }
-    if (reply.head.empty() || (ok && reply.after == Reply::After::Stall))
-        waitStopped(24 * 3600 * 1000);
 }
 
 void ScriptedServer::serve(int fd) {
@@ -159,16 +121,11 @@ void ScriptedServer::serve(int fd) {
         // a kept connection): nothing to answer.
         if (in.empty()) break;
         Request request;
-        request.head = in.substr(0, end == std::string::npos ? in.size() : end + 4);
-        in.erase(0, request.head.size());
-        std::istringstream lines(request.head);
+        std::istringstream lines(in.substr(0, end == std::string::npos ? in.size() : end + 4));
+        in.erase(0, end == std::string::npos ? in.size() : end + 4);
         std::string line;
-        std::getline(lines, line);
-        const size_t sp1 = line.find(' '), sp2 = line.rfind(' ');
-        if (sp1 != std::string::npos && sp2 > sp1) {
-            request.method = line.substr(0, sp1);
-            request.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
-        }
+        lines >> request.method >> request.target;
+        std::getline(lines, line);  // the rest of the request line
         while (std::getline(lines, line) && line != "\r") {
             const size_t colon = line.find(':');
             if (colon == std::string::npos) continue;
@@ -184,7 +141,7 @@ void ScriptedServer::serve(int fd) {
             script = script_;
         }
         changed_.notify_all();
-        const Reply reply = script ? script(request) : json("[]");
+        const Reply reply = script(request);
         again = reply.kind == Reply::Kind::Answer && reply.keepAlive;
         answer(fd, reply);
     }
@@ -195,42 +152,35 @@ void ScriptedServer::serve(int fd) {
     ::close(fd);
 }
 
-void ScriptedServer::answer(int fd, const Reply& reply) {
-    switch (reply.kind) {
-        case Reply::Kind::Answer: {
-            if (reply.delayMs > 0 && waitStopped(reply.delayMs)) break;
-            const std::string head =
-                "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
-                "\r\nContent-Type: " + reply.contentType +
-                "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                (reply.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
-            if (!reply.keepAlive) {
-                sendAll(fd, (head + reply.body).data(), head.size() + reply.body.size());
-                break;
-            }
-            const int on = reply.noDelay ? 1 : 0;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            sendAll(fd, head.data(), head.size());
-            if (reply.pauseMs > 0) waitStopped(reply.pauseMs);
-            sendAll(fd, reply.body.data(), reply.body.size());
-            break;
-        }
-        case Reply::Kind::Raw:
-            sendAll(fd, reply.body.data(), reply.body.size());
-            break;
-        case Reply::Kind::Reset: {
-            linger lg{1, 0};  // close with RST
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
-            break;
-        }
-        case Reply::Kind::Stall:  // as a stream that never sends its head
-        case Reply::Kind::Stream:
-            sendStream(fd, reply);
-            break;
-        case Reply::Kind::Endless:  // "[" and spaces until stopped
-            sendStream(fd, stream("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                                  "Connection: close\r\n\r\n[",
-                                  std::string(64 * 1024, ' '), 0, Reply::After::Repeat));
-            break;
+void ScriptedServer::answer(int fd, const Reply& r) {
+    using Kind = Reply::Kind;
+    if (r.kind == Kind::Reset) {
+        linger lg{1, 0};  // close with RST
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+        return;
     }
+    if (r.kind == Kind::Stall || (r.kind == Kind::Stream && r.head.empty())) {
+        waitStopped(kForever);
+        return;
+    }
+    if (r.delayMs > 0 && waitStopped(r.delayMs)) return;
+    // An answer's head (the reason phrase is not looked at); raw bytes are
+    // all head.
+    const std::string head = r.kind == Kind::Stream ? r.head
+                             : r.kind == Kind::Raw
+                                 ? r.body
+                                 : "HTTP/1.1 " + std::to_string(r.status) +
+                                       " Status\r\nContent-Type: " + r.contentType +
+                                       "\r\nContent-Length: " + std::to_string(r.body.size()) +
+                                       (r.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
+    bool ok = sendAll(fd, head) && r.kind != Kind::Raw;
+    if (ok && r.pauseMs > 0) waitStopped(r.pauseMs);
+    // The body at the given pace in 100 ms steps (0: at once), then as After says.
+    const size_t step = r.bytesPerSecond > 0 ? std::max(1, r.bytesPerSecond / 10) : r.body.size();
+    do {
+        for (size_t at = 0; ok && at < r.body.size(); at += step)
+            ok = sendAll(fd, r.body.substr(at, step)) &&
+                 (r.bytesPerSecond <= 0 || !waitStopped(100));
+    } while (ok && r.after == Reply::After::Repeat && !waitStopped(0));
+    if (ok && r.after == Reply::After::Stall) waitStopped(kForever);
 }

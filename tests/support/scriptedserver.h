@@ -10,28 +10,25 @@
 #include <vector>
 
 // An HTTP/1.1 server on 127.0.0.1 for tests, answering each request as a
-// script says: a normal answer, a stall, a connection reset, an endless
-// body, raw bytes, or a paced stream; an answer may keep its connection
-// for the next request. It records every request it received.
+// script says: a normal answer, a stall, a connection reset, raw bytes, or
+// a paced stream; an answer may keep its connection for the next request.
+// It records every request it received.
 class ScriptedServer {
 public:
     struct Request {
         std::string method;
         std::string target;                          // path and query as sent
         std::map<std::string, std::string> headers;  // names in lower case
-        std::string head;                            // as received
     };
     struct Reply {
-        enum class Kind { Answer, Stall, Reset, Endless, Raw, Stream } kind = Kind::Answer;
+        enum class Kind { Answer, Stall, Reset, Raw, Stream } kind = Kind::Answer;
         int status = 200;
         std::string contentType = "application/json";
         std::string body = "";  // the body for Answer and Stream; the whole bytes for Raw
         int delayMs = 0;        // wait before answering (Answer only)
-        // Answer only: keep the connection for the next request. A kept
-        // answer sends its body in a write of its own, pauseMs after the
-        // headers, with Nagle's algorithm on unless noDelay.
+        // Answer only: keep the connection for the next request; a pause
+        // between the head and the body, which go out in writes of their own.
         bool keepAlive = false;
-        bool noDelay = true;
         int pauseMs = 0;
         // Stream: head is sent as it is (empty: nothing is ever sent), then
         // body at bytesPerSecond (0: at once), then the server closes, stalls
@@ -42,9 +39,11 @@ public:
     };
     using Script = std::function<Reply(const Request&)>;
 
-    // Listens on address (a loopback address) at port (0: any free port);
-    // see listening().
-    explicit ScriptedServer(Script script, int port = 0, const char* address = "127.0.0.1");
+    // Listens on 127.0.0.1 at port (0: any free port); see listening().
+    explicit ScriptedServer(Script script, int port = 0);
+    // Gives every request the same reply.
+    explicit ScriptedServer(Reply reply, int port = 0)
+        : ScriptedServer([reply](const Request&) { return reply; }, port) {}
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -74,9 +73,6 @@ public:
                 .bytesPerSecond = bytesPerSecond,
                 .after = after};
     }
-    // "200 OK" with Content-Type audio/mpeg and, when length >= 0,
-    // Content-Length, for a Stream reply.
-    static std::string audioHead(long long length, const char* version = "HTTP/1.1");
     static Reply of(Reply::Kind kind, std::string body = "") {
         return {.kind = kind, .body = std::move(body)};
     }
@@ -86,7 +82,6 @@ private:
     void serve(int fd);
     void answer(int fd, const Reply& reply);
     bool waitStopped(int ms);
-    void sendStream(int fd, const Reply& reply);
 
     int listenFd_ = -1;
     int port_ = 0;
