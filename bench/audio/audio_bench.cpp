@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
 #include "camserver.h"
@@ -28,8 +29,6 @@
 #include "soundsink.h"
 
 namespace {
-
-PrivatePulse* pulse = nullptr;
 
 double cpuSeconds() {
     rusage usage{};
@@ -214,14 +213,9 @@ BENCHMARK(BM_StopWhileTheLookUpHangs)->Arg(0)->Arg(1)->Iterations(5)->Unit(bench
 BENCHMARK(BM_RestartHoldsTheCaller)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    PrivatePulse privatePulse;
-    std::string why;
-    if (!privatePulse.start(&why)) {
-        std::fprintf(stderr, "bench_audio: %s\n", why.c_str());
-        return 1;
-    }
-    pulse = &privatePulse;
+    char dir[] = "/tmp/zorvan-pulse-XXXXXX";
+    if (!::mkdtemp(dir) || !startSoundServer(dir)) return 1;
     const int rc = runQtBenchmarks(argc, argv);
-    privatePulse.stop();
-    return rc;
+    stopSoundServer();
+    return std::system(("rm -rf '" + std::string(dir) + "'").c_str()) == 0 ? rc : 1;
 }

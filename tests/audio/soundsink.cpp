@@ -1,9 +1,8 @@
 #include "soundsink.h"
 
-#include <QApplication>
 #include <QFile>
-
-#include <gtest/gtest.h>
+#include <QFileInfo>
+#include <QString>
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -17,7 +16,7 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+constexpr int kRate = SinkRecorder::kRate;
 std::unique_ptr<QProcess> pulse;
 
 // Starts a program with its output and errors in the file out. It ends with
@@ -40,9 +39,9 @@ void end(std::unique_ptr<QProcess>& process) {
     process.reset();
 }
 
-// Starts the server in the folder dir and points this process
-// (PULSE_SERVER) at it; false when it does not come up.
-bool startPulse(const QString& dir) {
+}  // namespace
+
+bool startSoundServer(const QString& dir) {
     qputenv("XDG_RUNTIME_DIR", dir.toUtf8());
     const QString socket = dir + "/native";
     pulse = spawn({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
@@ -60,7 +59,9 @@ bool startPulse(const QString& dir) {
     return false;
 }
 
-}  // namespace
+void stopSoundServer() {
+    end(pulse);
+}
 
 bool soundServerRunning() {
     return pulse != nullptr;
@@ -76,6 +77,12 @@ bool SinkRecorder::start() {
                     "--rate=" + QString::number(kRate), "--channels=1", "--latency-msec=20"},
                    QString::fromStdString(file_));
     return parec_->waitForStarted();
+}
+
+std::size_t SinkRecorder::samplesSoFar() const {
+    return file_.empty()
+               ? 0
+               : static_cast<std::size_t>(QFileInfo(QString::fromStdString(file_)).size()) / 2;
 }
 
 std::vector<std::int16_t> SinkRecorder::stop() {
@@ -111,19 +118,4 @@ ToneStats analyse(const std::vector<std::int16_t>& samples) {
         stats.frequency = static_cast<double>(crossings) / stats.seconds;
     }
     return stats;
-}
-
-// The suite's main: an offscreen QApplication, and the sound server before
-// anything touches the sound system (listing the tests needs none).
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    char dir[] = "/tmp/zorvan-pulse-XXXXXX";
-    const bool made = !testing::GTEST_FLAG(list_tests) && ::mkdtemp(dir);
-    if (made) startPulse(dir);
-    const int rc = RUN_ALL_TESTS();
-    end(pulse);
-    if (made && std::system(("rm -rf '" + std::string(dir) + "'").c_str()) != 0) return 1;
-    return rc;
 }

@@ -14,7 +14,12 @@
 
 #include "soundstream.h"
 
-// False when the private sound server could not start (the main said why).
+// Starts the private sound server in the folder dir and points this process
+// (PULSE_SERVER) at it; false, said on the error output, when it does not
+// come up. The suite's main and the sound benchmark call these.
+bool startSoundServer(const QString& dir);
+void stopSoundServer();
+// False when the private sound server could not start.
 bool soundServerRunning();
 
 #define NEED_SOUND_SERVER() \
@@ -23,8 +28,11 @@ bool soundServerRunning();
 // Records the sink's monitor as 16-bit mono at 44100 Hz with parec.
 class SinkRecorder {
 public:
+    static constexpr int kRate = 44100;
     ~SinkRecorder() { stop(); }
     bool start();
+    // Samples recorded so far, as parec has written them.
+    std::size_t samplesSoFar() const;
     // Ends the recording and returns the samples.
     std::vector<std::int16_t> stop();
 

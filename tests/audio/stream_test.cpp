@@ -122,7 +122,9 @@ TEST(StreamSound, HowARunEnds) {
         const std::string base =
             r.host ? "http://" + std::string(r.host) + ":" + std::to_string(server.port())
                    : server.base();
-        auto stream = streamFor(base + "/m/0.mp3", r.bufferSize, {.stallTimeoutMs = 1000});
+        QVRAudioStream::Options quickStall;
+        quickStall.stallTimeoutMs = 1000;
+        auto stream = streamFor(base + "/m/0.mp3", r.bufferSize, quickStall);
         stream->setVolume(r.gain);
         SinkRecorder recorder;
         ASSERT_TRUE(recorder.start());
@@ -149,7 +151,9 @@ TEST(StreamSound, HowARunEnds) {
         }
         const ToneStats sound = analyse(recorder.stop());
         stream->waitEnded();  // as at quit: never for the 10 s look-up either
-        if (r.stopAt) EXPECT_LT(held.elapsed(), 5000);
+        if (r.stopAt) {
+            EXPECT_LT(held.elapsed(), 5000);
+        }
         if (r.soundSeconds > 0) {
             EXPECT_GE(sound.seconds, r.soundSeconds);
             EXPECT_NEAR(sound.frequency, 440, 12);
@@ -220,7 +224,9 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     ScriptedServer server(mp3Reply(toneMp3(30000), 16000));
     const std::string url = server.base() + "/m/0.mp3";
     // Long enough that "still settling" cannot be a matter of timing.
-    auto stream = streamFor(url, 100, {.outputSettleMs = 5000});
+    QVRAudioStream::Options slowSettle;
+    slowSettle.outputSettleMs = 5000;
+    auto stream = streamFor(url, 100, slowSettle);
     stream->start();
     ASSERT_TRUE(waitUntil([&] { return stream->playbackThreadInUse(); }, 60000));
     const QString oldFile = QString::fromStdString(stream->fileName());

@@ -77,8 +77,9 @@ TEST_F(SystemKeyring, TurnedOnTheFileKeepsEmptyPasswordsAndTheKeyringTheRest) {
         EXPECT_EQ(file->getServers()[i]->password(), "") << "no password in the file";
         EXPECT_EQ(id.isEmpty(), *r.password == 0) << "an empty password needs no entry";
         EXPECT_EQ(k.secret, QString::fromUtf8(r.password)) << r.name;
-        if (*r.password)
+        if (*r.password) {
             EXPECT_EQ(k.label, QString("Zorvan: %1 (%2:%3)").arg(r.name, r.host, r.port));
+        }
         EXPECT_EQ(store->getServers()[i]->password(), QString::fromUtf8(r.password))
             << "still known in memory";
     }

@@ -37,6 +37,7 @@ struct ZorvanMacAppDelegateTestAccess {
     static QSlider* audioSlider(const App& a) { return a.audioSlider_; }
     static ZVServerSettings* settingsWindow(const App& a) { return a.settingsWindow_.get(); }
     static PasswordVault* passwordVault(const App& a) { return a.vault_.get(); }
+    static PlayerView* playerView(const App& a) { return a.playerView_.get(); }
     static RestWhileHidden* restWhileHidden(const App& a) { return a.rest_.get(); }
     // Finds out when the shown camera's server is back after its pictures
     // stopped coming because it refused connections.
