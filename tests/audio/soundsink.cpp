@@ -4,8 +4,10 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -17,39 +19,60 @@
 namespace {
 
 constexpr int kRate = SinkRecorder::kRate;
-std::unique_ptr<QProcess> pulse;
+int pulse = -1;
 
-// Starts a program with its output and errors in the file out. It ends with
-// the test, also when a timeout kills the test before its clean-up.
-std::unique_ptr<QProcess> spawn(const QStringList& args, const QString& out) {
-    auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    process->setStandardOutputFile(out);
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    process->start(args.first(), args.mid(1));
-    return process;
+// Starts a program with its output and errors in the file out, by its pid.
+// Everything is prepared before fork, so the child only calls what is safe
+// in a threaded process (a QProcess here made ThreadSanitizer lose track of
+// the main thread's locks).
+int spawn(const std::vector<std::string>& args, const std::string& out) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t pid = ::fork();
+    if (pid != 0) {
+        if (fd >= 0) ::close(fd);
+        return pid;
+    }
+    // Ends with the test, also when a timeout kills it before its clean-up.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (fd >= 0) {
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+    }
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
 }
 
 // Ends a program with SIGTERM, or SIGKILL when that does not end it.
-void end(std::unique_ptr<QProcess>& process) {
-    if (process) {
-        process->terminate();
-        if (!process->waitForFinished(2000)) process->kill();
+void end(int& pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    bool ended = false;
+    for (int i = 0; i < 200 && !ended; ++i) {
+        ended = ::waitpid(pid, nullptr, WNOHANG) == pid;
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    process.reset();
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    pid = -1;
 }
 
 }  // namespace
 
 bool startSoundServer(const QString& dir) {
     qputenv("XDG_RUNTIME_DIR", dir.toUtf8());
-    const QString socket = dir + "/native";
+    const std::string socket = dir.toStdString() + "/native";
     pulse = spawn({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
                    "--enable-memfd=no", "-n", "--load=module-null-sink sink_name=test",
                    "--load=module-native-protocol-unix socket=" + socket + " auth-anonymous=1"},
-                  dir + "/pulse.log");
-    for (int i = 0; i < 1000 && pulse->state() != QProcess::NotRunning; ++i) {
-        if (QFile::exists(socket)) return qputenv("PULSE_SERVER", "unix:" + socket.toUtf8());
+                  dir.toStdString() + "/pulse.log");
+    for (int i = 0; i < 1000 && ::waitpid(pulse, nullptr, WNOHANG) == 0; ++i) {
+        if (::access(socket.c_str(), F_OK) == 0)
+            return qputenv("PULSE_SERVER", QByteArray("unix:") + socket.c_str());
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     QFile log(dir + "/pulse.log");
@@ -64,7 +87,7 @@ void stopSoundServer() {
 }
 
 bool soundServerRunning() {
-    return pulse != nullptr;
+    return pulse > 0;
 }
 
 bool SinkRecorder::start() {
@@ -73,10 +96,10 @@ bool SinkRecorder::start() {
     if (fd < 0) return false;
     ::close(fd);
     file_ = pattern;
-    parec_ = spawn({"parec", "-d", "test.monitor", "--raw", "--format=s16le",
-                    "--rate=" + QString::number(kRate), "--channels=1", "--latency-msec=20"},
-                   QString::fromStdString(file_));
-    return parec_->waitForStarted();
+    pid_ = spawn({"parec", "-d", "test.monitor", "--raw", "--format=s16le",
+                  "--rate=" + std::to_string(kRate), "--channels=1", "--latency-msec=20"},
+                 file_);
+    return pid_ > 0;
 }
 
 std::size_t SinkRecorder::samplesSoFar() const {
@@ -87,8 +110,8 @@ std::size_t SinkRecorder::samplesSoFar() const {
 
 std::vector<std::int16_t> SinkRecorder::stop() {
     std::vector<std::int16_t> samples;
-    if (!parec_) return samples;
-    end(parec_);
+    if (pid_ <= 0) return samples;
+    end(pid_);
     std::ifstream in(file_, std::ios::binary | std::ios::ate);
     samples.resize(static_cast<size_t>(in.tellg()) / 2);  // little-endian, as the machine
     in.seekg(0).read(reinterpret_cast<char*>(samples.data()), 2 * samples.size());

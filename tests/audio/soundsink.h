@@ -5,7 +5,7 @@
 // touches the sound system, and a recorder takes what reaches that sink, so
 // that tests check the sound itself, not only flags. And the tone they play.
 
-#include <QProcess>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -37,7 +37,7 @@ public:
     std::vector<std::int16_t> stop();
 
 private:
-    std::unique_ptr<QProcess> parec_;
+    int pid_ = -1;
     std::string file_;
 };
 
