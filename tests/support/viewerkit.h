@@ -3,7 +3,8 @@
 // The one way the application tests run the viewer: in-process (offscreen),
 // in a temporary settings folder written through the store itself, against
 // scripted servers on loopback whose camera k sends pictures of colour k at
-// the asked size. Header-only: only the application suite links the viewer.
+// the asked size. Header-only, for the suites that link the viewer (the
+// application, sound and keyring-absent suites).
 
 #include <QFile>
 #include <QMenu>
