@@ -105,6 +105,18 @@ TEST(ParserTest, OutcomeOfEachInput) {
     TXJsonParser parser;  // no input at all
     EXPECT_FALSE(parser.objectWithString(static_cast<const std::string*>(nullptr)));
     EXPECT_EQ(traceText(parser), "12: Input was 'nil'");
+    // The facade hands a failed run's last error, with its chain of underlying
+    // errors, to the out-parameter and leaves it alone on success, so a caller
+    // may keep one error variable.
+    tx::TXJSON json;
+    tx::JsonErrorPtr error;
+    EXPECT_FALSE(json.objectWithString("[\"\\u12x4\"]", &error));
+    const tx::JsonErrorPtr failure = error;
+    EXPECT_TRUE(error == json.errorTrace()->back() &&
+                error->underlying == json.errorTrace()->at(2));
+    EXPECT_EQ(json.objectWithString("[1,2]", &error), JsonValue(JsonArray{1, 2}));
+    EXPECT_EQ(error, failure);
+    EXPECT_FALSE(json.jsonParser().errorTrace().has_value());  // each run starts afresh
 }
 
 TEST(ParserTest, DepthLimitIs512AndNoLimitSurvivesVeryDeepInput) {
@@ -168,24 +180,6 @@ TEST(WriterTest, LayoutsSortedKeysAndDepthLimit) {
         EXPECT_EQ(traceText(writer), "4: Not valid type for JSON");
         EXPECT_TRUE(writer.stringWithFragment(scalar));
     }
-}
-
-// The facade hands a failed run's last error, with its chain of underlying
-// errors, to the out-parameter and leaves it alone on success, so a caller
-// may keep one error variable.
-TEST(TXJSONTest, ErrorOutParameterAndUnderlyingChain) {
-    tx::TXJSON json;
-    tx::JsonErrorPtr error;
-    EXPECT_FALSE(json.objectWithString("[\"\\u12x4\"]", &error));
-    const tx::JsonErrorTrace& trace = *json.errorTrace();
-    ASSERT_EQ(trace.size(), 4u);
-    EXPECT_EQ(trace[0]->underlying, nullptr);
-    for (std::size_t i = 1; i < trace.size(); ++i) EXPECT_EQ(trace[i]->underlying, trace[i - 1]);
-    EXPECT_EQ(error, trace.back());
-    const tx::JsonErrorPtr failure = error;
-    EXPECT_EQ(json.objectWithString("[1,2]", &error), JsonValue(JsonArray{1, 2}));
-    EXPECT_EQ(error, failure);
-    EXPECT_FALSE(json.jsonParser().errorTrace().has_value());  // each run starts afresh
 }
 
 }  // namespace
