@@ -18,6 +18,7 @@
 
 #include "camserver.h"
 #include "plistcodec.h"
+#include "serverlistmodel.h"
 #include "testutil.h"
 
 namespace {
@@ -299,4 +300,27 @@ TEST_F(SettingsStore, QuickChangesAreWrittenTogether) {
     s->saveSoon();
     s.reset();
     EXPECT_EQ(open()->cameraIdx(), 5);
+}
+
+// The server-list dialog's own list: rows show the records' names, and only
+// rows that exist are given out, removed or repainted.
+TEST(ServerListModel, RowsShowNamesAndOnlyRowsThatExistChange) {
+    ServerListModel model;
+    for (const char* name : {"A", "B", "C"})
+        model.append(CamServer::fromDictionary({{"name", name}}));
+    int changed = 0;
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&] { ++changed; });
+    for (int row : {-1, 3}) {
+        EXPECT_EQ(model.at(row), nullptr) << row;
+        model.removeAt(row);
+        model.refresh(row);
+    }
+    model.refresh(2);
+    EXPECT_EQ(changed, 1);
+    model.removeAt(0);
+    QStringList names;
+    for (int row = 0; row < model.rowCount(); ++row)
+        names << model.data(model.index(row)).toString();
+    EXPECT_EQ(names.join(','), "B,C");
+    EXPECT_FALSE(model.data(model.index(0), Qt::EditRole).isValid());
 }

@@ -69,11 +69,9 @@ TEST(TouchImage, CameraStepWalksTheMenuAsARing) {
                   std::optional<int> expected; } cases[] = {
         {"last, forward: wraps to the first", 3, {2}, true, 0},
         {"first, backward: wraps to the last", 3, {0}, false, 2},
-        {"middle, forward", 3, {1}, true, 2},
         {"none on, forward: counts from the first", 3, {}, true, 1},
         {"none on, backward: the last", 3, {}, false, 2},
         {"one camera, forward", 1, {0}, true, 0},
-        {"one camera, backward", 1, {0}, false, 0},
         {"two on: the last one counts", 4, {0, 2}, true, 3},
         {"empty menu", 0, {}, true, std::nullopt},
     };
@@ -124,8 +122,6 @@ TEST(TouchImage, ClickCountTogglesFullScreenAndTheMenuBar) {
 TEST(TouchImage, FullScreenKeysAndTheRequestedSize) {
     Window w;
     w.main.setWindowState(Qt::WindowMaximized);
-    QTest::keyClick(w.view, Qt::Key_Escape);
-    EXPECT_FALSE(w.view->inFullScreen()) << "Escape outside full screen does nothing";
     QTest::keyClick(w.view, Qt::Key_F);
     ASSERT_TRUE(w.view->inFullScreen());
     const QSize screen = w.main.screen()->geometry().size();
