@@ -1,8 +1,6 @@
 #pragma once
 
-#include <chrono>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
