@@ -86,7 +86,6 @@ TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
         QFile file(folder().filePath(saved().first()));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll().toStdString(), pictureOf(c.saved));
-        EXPECT_TRUE(file.fileName().contains(QString("/C%1 ").arg(c.saved)));
         EXPECT_EQ(view->noteText(), "Saved to " + file.fileName());
         quit();
         folder().removeRecursively();
@@ -98,7 +97,6 @@ TEST_F(SavePicture, TheItemWaitsForAPictureOfTheCameraShown) {
     ScriptedServer s(fixedPictures(refused));
     writeServers(dir.path(), {{"Alpha", s.port(), true}}, 1);
     start();
-    EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "before any picture";
     ASSERT_TRUE(waitUntil([&] { return picturesOf(s) >= 2; }));
     EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "camera 1's pictures fail";
     *refused = 2;
