@@ -58,8 +58,6 @@ TEST(Reconnector, TriesAtOnceWhenTheNetworkChanges) {
     });
     ReconnectorTestAccess::setTiming(r, {600000, 600000, 600000});  // only the network retries
     r.start("10.20.0.7");
-    spinFor(200);
-    EXPECT_EQ(reloads, 0);
     ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));  // the host becomes reachable
     // The host's watch and the network's both report it, the host's after a
     // look-up of its own: one attempt, the later report waiting for its end.
