@@ -1,8 +1,9 @@
-// The camera wall in the whole viewer: its persistence in the server record,
-// the View menu's commands, the keys and clicks, the switch to one camera and
-// back and the sound that follows the selection. Layout and paging are
-// WallPages'.
+// The cameras in the whole viewer, alone and on the wall: the cameras menu,
+// the View menu's commands, the keys and clicks, the switch to one camera
+// and back, the sound that follows the selection, and what is stored and
+// written. Layout and paging are WallPages'.
 
+#include <QSlider>
 #include <QTest>
 
 #include "camerawall.h"
@@ -28,6 +29,7 @@ TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAre
         QTest::keyClick(wallShown() ? static_cast<QWidget*>(wall()) : app->mainImage(), k);
     };
     const auto cell = [&](int i) { return wall()->cell(i)->imageView(); };
+    const auto menu = [&](int i) { app->camerasMenu()->actions().at(i)->trigger(); };
     const auto rightClick = [&](int i) {
         QTest::mousePress(cell(i), Qt::RightButton);
         if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
@@ -37,8 +39,14 @@ TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAre
         const char* what;
         std::function<void()> act;
         QString first;  // the page's first camera, "" for one camera alone
-        int selected;   // the camera, stored and checked in the menu
+        int selected;   // the camera, stored, written and checked in the menu
+        bool soundOn = false;
     } steps[] = {
+        {"the cameras menu, one camera", [&] { menu(1); }, "", 1},
+        {"Right, one camera", [&] { key(Qt::Key_Right); }, "", 2},
+        {"Left, one camera", [&] { key(Qt::Key_Left); }, "", 1},
+        {"the cameras menu again", [&] { menu(6); }, "", 6},
+        {"the camera shown", [&] { menu(6); }, "", 6},
         {"Ctrl+G", [&] { ui().actionCameraWall->trigger(); }, "C4", 6},
         {"nine a page", [&] { ui().camerasOnPageMenu->actions().at(2)->trigger(); }, "C0", 6},
         {"Enter", [&] { key(Qt::Key_Return); }, "", 6},
@@ -46,10 +54,10 @@ TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAre
         {"Page Down", [&] { ui().actionNextPage->trigger(); }, "C9", 9},
         {"Page Up", [&] { ui().actionPreviousPage->trigger(); }, "C0", 0},
         {"Right", [&] { key(Qt::Key_Right); }, "C0", 1},
-        {"sound on", [&] { ui().actionSound->trigger(); }, "C0", 1},
+        {"sound on", [&] { ui().actionSound->trigger(); }, "C0", 1, true},
         {"a click on the selected camera", [&] { QTest::mouseClick(cell(1), Qt::LeftButton); },
-         "C0", 1},
-        {"the cameras menu", [&] { app->camerasMenu()->actions().at(9)->trigger(); }, "C9", 9},
+         "C0", 1, true},
+        {"the cameras menu", [&] { menu(9); }, "C9", 9},
         {"a click on an empty cell", [&] { QTest::mouseClick(cell(3), Qt::LeftButton); }, "C9", 9},
         {"Page Up again", [&] { ui().actionPreviousPage->trigger(); }, "C0", 0},
         {"a double click", [&] { QTest::mouseDClick(cell(2), Qt::LeftButton); }, "", 2},
@@ -63,12 +71,14 @@ TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAre
         if (wallShown()) EXPECT_EQ(first(), s.first);
         if (wallShown()) EXPECT_EQ(wall()->selectedCell(), s.selected % wall()->cellCount());
         if (!wallShown()) EXPECT_TRUE(waitForPictureOf(s.selected));
-        EXPECT_EQ(settings->getCurrent()->previewRegim, wallShown() ? 1 : 0);
+        EXPECT_EQ(settings->getCurrent()->previewRegim == 1, wallShown());
         EXPECT_EQ(settings->cameraIdx(), s.selected);
         EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{s.selected});
         EXPECT_EQ(soundAvailable(), s.selected == 1);
-        EXPECT_EQ(ui().actionSound->isChecked(), &s == &steps[7] || &s == &steps[8])
+        EXPECT_EQ(AppAccess::audioSlider(*app)->isEnabled(), s.selected == 1);
+        EXPECT_EQ(ui().actionSound->isChecked(), s.soundOn)
             << "sound ends with its camera, not with a click on it";
+        ASSERT_TRUE(waitUntil([&] { return onDisk()->cameraIdx() == s.selected; })) << "written";
     }
     ASSERT_TRUE(waitUntil([&] { return cameraOfPicture(cell(1)->picture()) == 1; }))
         << "the cells are live";
