@@ -28,6 +28,13 @@ TEST_F(ViewerFixture, NoPicturesWhileHiddenAtOnceOnReturn) {
         spinFor(600);
         EXPECT_EQ(picturesOf(server), atRest);
 
+        // A reload while hidden shows the camera again, still at rest.
+        const size_t lists = countOf(server, "/cameras");
+        app->openServer();
+        ASSERT_TRUE(waitUntil([&] { return countOf(server, "/cameras") > lists; }));
+        spinFor(400);
+        EXPECT_EQ(picturesOf(server), atRest);
+
         (app->window()->*w.show)();
         ASSERT_TRUE(waitUntil([&] { return !AppAccess::restWhileHidden(*app)->resting(); }));
         EXPECT_TRUE(waitUntil([&] { return picturesOf(server) >= atRest + 3; }))
