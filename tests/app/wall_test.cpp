@@ -1,10 +1,12 @@
 // The cameras in the whole viewer, alone and on the wall: the cameras menu,
-// the View menu's commands, the keys and clicks, the switch to one camera
-// and back, the sound that follows the selection, and what is stored and
-// written. Layout and paging are WallPages'.
+// the View menu's commands, the keys, wheel and clicks, the switch to one
+// camera and back, the sound that follows the selection, and what is stored
+// and written. Layout and paging are WallPages', the zoom's arithmetic
+// ZoomState's.
 
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "camerawall.h"
 #include "previewtouchimage.h"
@@ -12,7 +14,7 @@
 #include "ui_zvmainwindow.h"
 #include "viewerkit.h"
 
-TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAreKept) {
+TEST_F(ViewerFixture, CamerasAloneAndOnTheWallFollowEveryCommandKeyAndClick) {
     std::vector<std::string> names;
     for (int k = 0; k < 10; ++k) names.push_back("C" + std::to_string(k));
     ScriptedServer a(camerasServer(camerasDoc(names)));  // camera 1 has the microphone
@@ -34,6 +36,17 @@ TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAre
         QTest::mousePress(cell(i), Qt::RightButton);
         if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
     };
+    // Two wheel notches with Ctrl at the top left corner: 2x there, and the
+    // pictures asked for and decoded at twice the view's size.
+    const auto view = [&] { return app->mainImage(); };
+    const auto zoomIn = [&] {
+        QWheelEvent wheel({0, 0}, view()->mapToGlobal(QPointF(0, 0)), {}, {0, 240}, Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view(), &wheel);
+    };
+    const auto shownAt = [&](int zoom) {
+        return view()->picture().size() == view()->size() * zoom;
+    };
     EXPECT_FALSE(wallShown());
     const struct {
         const char* what;
@@ -41,8 +54,12 @@ TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAre
         QString first;  // the page's first camera, "" for one camera alone
         int selected;   // the camera, stored, written and checked in the menu
         bool soundOn = false;
+        std::function<bool()> shows = {};
     } steps[] = {
-        {"the cameras menu, one camera", [&] { menu(1); }, "", 1},
+        {"Ctrl+wheel, one camera", zoomIn, "", 6, false,
+         [&] { return view()->zoom().visible() == QRectF(0, 0, .5, .5) && shownAt(2); }},
+        {"the cameras menu, one camera", [&] { menu(1); }, "", 1, false,
+         [&] { return view()->zoom().visible() == QRectF(0, 0, 1, 1) && shownAt(1); }},
         {"Right, one camera", [&] { key(Qt::Key_Right); }, "", 2},
         {"Left, one camera", [&] { key(Qt::Key_Left); }, "", 1},
         {"the cameras menu again", [&] { menu(6); }, "", 6},
@@ -71,6 +88,7 @@ TEST_F(ViewerFixture, WallCommandsKeysAndClicksMoveTheSelectionAndTheSoundAndAre
         if (wallShown()) EXPECT_EQ(first(), s.first);
         if (wallShown()) EXPECT_EQ(wall()->selectedCell(), s.selected % wall()->cellCount());
         if (!wallShown()) EXPECT_TRUE(waitForPictureOf(s.selected));
+        if (s.shows) EXPECT_TRUE(waitUntil(s.shows)) << "the zoom and the size asked";
         EXPECT_EQ(settings->getCurrent()->previewRegim == 1, wallShown());
         EXPECT_EQ(settings->cameraIdx(), s.selected);
         EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{s.selected});
