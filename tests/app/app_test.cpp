@@ -36,9 +36,7 @@ TEST_F(ViewerFixture, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
         ASSERT_TRUE(waitUntil([&] { return alerts->texts.size() >= c.alerts.size(); }));
         EXPECT_EQ(alerts->texts, c.alerts);
         EXPECT_EQ(app->camerasMenu()->actions().size(), c.cameraItems);
-        EXPECT_EQ(picturesOf(server) > 0, c.atReload) << "no list, no picture";
         EXPECT_EQ(server.requests().empty(), !c.stored);
-        EXPECT_EQ(app->serversMenu()->isEmpty(), !c.stored);
         quit();
     }
 }

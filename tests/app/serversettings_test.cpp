@@ -26,32 +26,26 @@ protected:
 
 }  // namespace
 
-TEST_F(ServerList, OpensOnceWithTheStoresRecordsAndNoSelection) {
-    writeServers(dir.path(), {{"Alpha", 9, true}, {"Beta", 9}});
+TEST_F(ServerList, OpensOnceWithNoSelectionAndEditsTheRecordAtOnce) {
+    writeServers(dir.path(), {{"Alpha", 9, true}});
     start();
     ZVServerSettings* dialog = open();
     ASSERT_TRUE(dialog && dialog->isVisible());
-    EXPECT_EQ(dialog->servers(), settings->getServers()) << "the same records, not copies";
     EXPECT_FALSE(dialog->ui().name->isEnabled()) << "nothing to edit without a selection";
     EXPECT_EQ(open(), dialog) << "the same window is brought to the front";
-
     dialog->selectRow(0);
-    const auto record = settings->getServers()[0];
-    const std::pair<QLineEdit*, std::function<QString()>> fields[] = {
-        {dialog->ui().name, [&] { return record->name(); }},
-        {dialog->ui().address, [&] { return record->host(); }},
-        {dialog->ui().port, [&] { return record->port(); }},
-        {dialog->ui().login, [&] { return record->login(); }},
-        {dialog->ui().password, [&] { return record->password(); }},
-        {dialog->ui().fps, [&] { return record->fps(); }},
-    };
-    for (const auto& [field, value] : fields) {
-        type(field, " a b/@:x ");
-        EXPECT_EQ(value(), " a b/@:x ") << "at once, as typed";
+    const Ui::ZVServerSettings& ui = dialog->ui();
+    QStringList typed;
+    for (QLineEdit* field : {ui.name, ui.address, ui.port, ui.login, ui.password, ui.fps}) {
+        typed << QString(" a b/@:%1 ").arg(typed.size());
+        type(field, typed.back());
     }
+    const auto& r = *settings->getServers()[0];
+    EXPECT_EQ(QStringList({r.name(), r.host(), r.port(), r.login(), r.password(), r.fps()}), typed)
+        << "each field its own value, at once, as typed";
 }
 
-TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileAndTheMenu) {
+TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileTheMenuAndThePolling) {
     // Steps: "#n" selects row n, "-" removes, "+Name" adds and names, "=Name" renames.
     const struct {
         const char* steps;
@@ -60,15 +54,21 @@ TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileAndTheMen
     } cases[] = {
         {"", {"One", "Two", "Three"}},
         {"+Four +Five", {"One", "Two", "Three", "Four", "Five"}},
-        {"#0 - -", {"Three"}},  // the next one is selected after a removal
+        {"#0 - -", {"Three"}},       // the next one is selected after a removal
+        {"#0 -", {"Two", "Three"}},  // the current server removed: the first is loaded
         {"#1 =Second", {"One", "Second", "Three"}},
         {"-", {"One", "Two", "Three"}},  // nothing selected
+        {"#0 - - -", {}},                // all removed: nothing is asked any more
         {"#1 - +New", {"One", "Three", "New"}, true},
     };
+    ScriptedServer one(camerasServer()), two(camerasServer());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.steps);
-        writeServers(dir.path(), {{"One", 9, true}, {"Two", 9}, {"Three", 9}});
+        writeServers(dir.path(), {{"One", one.port(), true}, {"Two", two.port()}, {"Three", 9}});
         start();
+        const size_t fromOne = picturesOf(one);
+        ASSERT_TRUE(waitUntil([&] { return picturesOf(one) > fromOne; }));
+        const auto first = settings->getCurrent();
         ZVServerSettings* dialog = open();
         for (const QString& step : QString(c.steps).split(' ', Qt::SkipEmptyParts)) {
             if (step[0] == '#') dialog->selectRow(step.mid(1).toInt());
@@ -78,43 +78,28 @@ TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileAndTheMen
         }
         QFile::remove(dir.filePath("settings.dat"));
         if (!c.quit) {
+            const size_t fromTwo = picturesOf(two);
             dialog->close();
             EXPECT_FALSE(dialog->isVisible());
             EXPECT_EQ(namesOf(*settings), c.after);
             EXPECT_EQ(titles(app->serversMenu()), c.after) << "the servers menu is rebuilt";
             EXPECT_EQ(namesOf(*onDisk()), c.after) << "the file is written at the close";
+            const auto current = settings->getCurrent();
+            EXPECT_EQ(current ? current->name() : "", c.after.value(0));
+            if (current != first) EXPECT_FALSE(first->isRefreshing()) << "one server polled";
+            if (c.after.value(0) == "Two")
+                EXPECT_TRUE(waitUntil([&] { return picturesOf(two) > fromTwo; }));
+            if (!current) {    // nothing is asked any more
+                spinFor(200);  // requests already out may still arrive
+                const size_t asked = one.requests().size() + two.requests().size();
+                app->openServer();
+                spinFor(400);
+                EXPECT_EQ(one.requests().size() + two.requests().size(), asked);
+            }
         }
         quit();
         EXPECT_EQ(namesOf(*onDisk()), c.after);
     }
-}
-
-TEST_F(ServerList, RemovingTheCurrentServerLoadsTheFirstAndRemovingAllStopsThePolling) {
-    ScriptedServer a(camerasServer());
-    ScriptedServer b(camerasServer());
-    writeServers(dir.path(), {{"Beta", b.port()}, {"Alpha", a.port(), true}});
-    start();
-    ASSERT_TRUE(waitUntil([&] { return picturesOf(a) > 0; }));
-    const auto alpha = settings->getCurrent();
-    for (int row : {1, 0}) {
-        ZVServerSettings* dialog = open();
-        dialog->selectRow(row);
-        dialog->removeServer();
-        dialog->close();
-        if (row == 1) {
-            EXPECT_EQ(settings->getCurrent()->name(), "Beta");
-            EXPECT_FALSE(alpha->isRefreshing()) << "two servers are never polled at once";
-            ASSERT_TRUE(waitUntil([&] { return picturesOf(b) > 0; }));
-        }
-    }
-    EXPECT_TRUE(settings->getServers().empty());
-    EXPECT_TRUE(app->serversMenu()->isEmpty());
-    spinFor(200);  // requests already out may still arrive
-    const size_t fromA = a.requests().size(), fromB = b.requests().size();
-    app->openServer();
-    spinFor(400);
-    EXPECT_EQ(a.requests().size(), fromA) << "a removed server is not asked any more";
-    EXPECT_EQ(b.requests().size(), fromB);
 }
 
 // A person retypes the current server's port one digit at a time while its

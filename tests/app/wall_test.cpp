@@ -1,8 +1,12 @@
-// The camera wall in the whole viewer: its persistence in the server record,
-// the View menu's commands, the keys, the switch to one camera and back and
-// the sound that follows the selection. Layout and paging are WallPages'.
+// The cameras in the whole viewer, alone and on the wall: the cameras menu,
+// the View menu's commands, the keys, wheel and clicks, the switch to one
+// camera and back, the sound that follows the selection, and what is stored
+// and written. Layout and paging are WallPages', the zoom's arithmetic
+// ZoomState's.
 
+#include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "camerawall.h"
 #include "previewtouchimage.h"
@@ -10,133 +14,107 @@
 #include "ui_zvmainwindow.h"
 #include "viewerkit.h"
 
-namespace {
-
-std::string names(int n) {
-    std::vector<std::string> out;
-    for (int k = 0; k < n; ++k) out.push_back("C" + std::to_string(k));
-    return camerasDoc(out);
-}
-
-class Wall : public ViewerFixture {
-protected:
-    // One server with the given wall preferences and camera index.
-    void writeWall(int port, std::int32_t previewRegim, std::int64_t camOnPage,
-                   std::int64_t cameraIdx = 0) {
-        writeServers(dir.path(), {{"Alpha", port, true, previewRegim, camOnPage}}, cameraIdx);
-    }
-    Ui::ZVMainWindow& ui() { return app->window()->ui(); }
-    CameraWall* wall() { return app->cameraWall(); }
-    bool wallShown() { return !wall()->isHidden() && app->mainImage()->isHidden(); }
-    // The cameras' names in the cells of the page, "" for an empty cell.
-    QStringList captions() {
-        QStringList out;
-        for (int i = 0; i < wall()->cellCount(); ++i)
-            out << wall()->cell(i)->imageView()->caption();
-        return out;
-    }
-    bool waitForCaptions(const QStringList& expected) {
-        return waitUntil([&] { return captions() == expected; });
-    }
-    void key(int k) { QTest::keyClick(wall(), Qt::Key(k)); }
-};
-
-}  // namespace
-
-TEST_F(Wall, ViewMenuEnterAndEscapeSwitchTheWallAndItsLayoutIsKept) {
-    ScriptedServer a(camerasServer(names(10)));
-    writeWall(a.port(), 7, -3, 6);  // unknown values: no wall, four cameras a page
+TEST_F(ViewerFixture, CamerasAloneAndOnTheWallFollowEveryCommandKeyAndClick) {
+    std::vector<std::string> names;
+    for (int k = 0; k < 10; ++k) names.push_back("C" + std::to_string(k));
+    ScriptedServer a(camerasServer(camerasDoc(names)));  // camera 1 has the microphone
+    // Unknown values: no wall, four cameras a page.
+    writeServers(dir.path(), {{"Alpha", a.port(), true, 7, -3}}, 6);
     start();
     ASSERT_TRUE(waitForPictureOf(6));
-    EXPECT_FALSE(wallShown());
-    EXPECT_FALSE(ui().actionNextPage->isEnabled()) << "no pages without the wall";
-    ui().actionCameraWall->trigger();  // Ctrl+G
-    ASSERT_TRUE(wallShown());
-    EXPECT_EQ(captions(), QStringList({"C4", "C5", "C6", "C7"})) << "the page holding camera 6";
-    EXPECT_EQ(wall()->selectedCell(), 2);
-    EXPECT_FALSE(settings->getCurrent()->isRefreshing()) << "the one-camera refresh ended";
-
-    ui().camerasOnPageMenu->actions().at(2)->trigger();  // 9
-    EXPECT_EQ(wall()->cellCount(), 9);
-    EXPECT_EQ(wall()->selectedCell(), 6);
-    ASSERT_TRUE(waitUntil([&] {
-        return cameraOfPicture(wall()->cell(6)->imageView()->picture()) == 6 % 5;
-    })) << "the cells are live";
-    quit();
-    EXPECT_EQ(onDisk()->getCurrent()->previewRegim, 1);
-    EXPECT_EQ(onDisk()->getCurrent()->camOnPage, 9);
-
-    start();  // the next start comes back on the same wall and page
-    ASSERT_TRUE(waitForCaptions({"C0", "C1", "C2", "C3", "C4", "C5", "C6", "C7", "C8"}));
-    EXPECT_EQ(wall()->selectedCell(), 6);
-    key(Qt::Key_Return);  // to the selected camera alone, and back with Escape
-    ASSERT_TRUE(waitForPictureOf(6));
-    EXPECT_FALSE(wallShown());
-    EXPECT_EQ(settings->getCurrent()->previewRegim, 0);
-    const auto escape = [&] { QTest::keyClick(app->mainImage(), Qt::Key_Escape); };
-    escape();
-    ASSERT_TRUE(wallShown());
-    EXPECT_EQ(wall()->selectedCell(), 6);
-    EXPECT_EQ(settings->getCurrent()->previewRegim, 1);
-    // A double click on a cell of the second page; back on that page.
-    ui().actionNextPage->trigger();
-    QTest::mouseDClick(wall()->cell(0)->imageView(), Qt::LeftButton);
-    ASSERT_TRUE(waitForPictureOf(9));
-    EXPECT_EQ(settings->cameraIdx(), 9);
-    escape();
-    ASSERT_TRUE(wallShown());
-    EXPECT_EQ(captions(), QStringList({"C9", "", "", "", "", "", "", "", ""}));
-    EXPECT_EQ(wall()->selectedCell(), 0);
-    ui().actionCameraWall->trigger();
-    EXPECT_FALSE(wallShown());
-    EXPECT_EQ(settings->getCurrent()->previewRegim, 0);
-    ASSERT_TRUE(waitForPictureOf(9)) << "camera 9 alone";
-}
-
-TEST_F(Wall, PagingKeysMenuAndClicksMoveTheSelectionAndTheSound) {
-    ScriptedServer a(camerasServer(names(10)));  // camera 1 has the microphone
-    writeWall(a.port(), 1, 4);
-    start();
-    ASSERT_TRUE(waitForCaptions({"C0", "C1", "C2", "C3"}));
-    const auto click = [&](int cell) {
-        QTest::mouseClick(wall()->cell(cell)->imageView(), Qt::LeftButton);
+    // Through the viewer of the moment: the test starts a second one.
+    const auto ui = [&]() -> Ui::ZVMainWindow& { return app->window()->ui(); };
+    const auto wall = [&] { return app->cameraWall(); };
+    const auto wallShown = [&] { return !wall()->isHidden() && app->mainImage()->isHidden(); };
+    const auto first = [&] { return wall()->cell(0)->imageView()->caption(); };
+    const auto key = [&](Qt::Key k) {
+        QTest::keyClick(wallShown() ? static_cast<QWidget*>(wall()) : app->mainImage(), k);
     };
-    const auto rightClick = [&](int cell) {
-        QTest::mousePress(wall()->cell(cell)->imageView(), Qt::RightButton);
+    const auto cell = [&](int i) { return wall()->cell(i)->imageView(); };
+    const auto menu = [&](int i) { app->camerasMenu()->actions().at(i)->trigger(); };
+    const auto rightClick = [&](int i) {
+        QTest::mousePress(cell(i), Qt::RightButton);
         if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
     };
+    // Two wheel notches with Ctrl at the top left corner: 2x there, and the
+    // pictures asked for and decoded at twice the view's size.
+    const auto view = [&] { return app->mainImage(); };
+    const auto zoomIn = [&] {
+        QWheelEvent wheel({0, 0}, view()->mapToGlobal(QPointF(0, 0)), {}, {0, 240}, Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view(), &wheel);
+    };
+    const auto shownAt = [&](int zoom) {
+        return view()->picture().size() == view()->size() * zoom;
+    };
+    EXPECT_FALSE(wallShown());
     const struct {
         const char* what;
         std::function<void()> act;
-        QString first;  // the page's first camera
-        int selected;   // the camera, stored and checked in the menu
+        QString first;  // the page's first camera, "" for one camera alone
+        int selected;   // the camera, stored, written and checked in the menu
+        bool soundOn = false;
+        std::function<bool()> shows = {};
     } steps[] = {
-        {"Page Down", [&] { ui().actionNextPage->trigger(); }, "C4", 4},
-        {"Right", [&] { key(Qt::Key_Right); }, "C4", 5},
-        {"Page Up", [&] { ui().actionPreviousPage->trigger(); }, "C0", 1},
-        {"sound on", [&] { ui().actionSound->trigger(); }, "C0", 1},
-        {"a click on the selected camera", [&] { click(1); }, "C0", 1},
-        {"the cameras menu", [&] { app->camerasMenu()->actions().at(9)->trigger(); }, "C8", 9},
-        {"a click on an empty cell", [&] { click(3); }, "C8", 9},
-        {"a click on a camera", [&] { click(0); }, "C8", 8},
-        {"a right click on a camera", [&] { rightClick(1); }, "C8", 9},
+        {"Ctrl+wheel, one camera", zoomIn, "", 6, false,
+         [&] { return view()->zoom().visible() == QRectF(0, 0, .5, .5) && shownAt(2); }},
+        {"the cameras menu, one camera", [&] { menu(1); }, "", 1, false,
+         [&] { return view()->zoom().visible() == QRectF(0, 0, 1, 1) && shownAt(1); }},
+        {"Right, one camera", [&] { key(Qt::Key_Right); }, "", 2},
+        {"Left, one camera", [&] { key(Qt::Key_Left); }, "", 1},
+        {"the cameras menu again", [&] { menu(6); }, "", 6},
+        {"the camera shown", [&] { menu(6); }, "", 6},
+        {"Ctrl+G", [&] { ui().actionCameraWall->trigger(); }, "C4", 6},
+        {"nine a page", [&] { ui().camerasOnPageMenu->actions().at(2)->trigger(); }, "C0", 6},
+        {"Enter", [&] { key(Qt::Key_Return); }, "", 6},
+        {"Escape", [&] { key(Qt::Key_Escape); }, "C0", 6},
+        {"Page Down", [&] { ui().actionNextPage->trigger(); }, "C9", 9},
+        {"Page Up", [&] { ui().actionPreviousPage->trigger(); }, "C0", 0},
+        {"Right", [&] { key(Qt::Key_Right); }, "C0", 1},
+        {"sound on", [&] { ui().actionSound->trigger(); }, "C0", 1, true},
+        {"a click on the selected camera", [&] { QTest::mouseClick(cell(1), Qt::LeftButton); },
+         "C0", 1, true},
+        {"the cameras menu", [&] { menu(9); }, "C9", 9},
+        {"a click on an empty cell", [&] { QTest::mouseClick(cell(3), Qt::LeftButton); }, "C9", 9},
+        {"Page Up again", [&] { ui().actionPreviousPage->trigger(); }, "C0", 0},
+        {"a double click", [&] { QTest::mouseDClick(cell(2), Qt::LeftButton); }, "", 2},
+        {"Escape to the camera's page", [&] { key(Qt::Key_Escape); }, "C0", 2},
+        {"a right click on a camera", [&] { rightClick(1); }, "C0", 1},
     };
     for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
         s.act();
-        EXPECT_EQ(captions().front(), s.first) << s.what;
-        EXPECT_EQ(settings->cameraIdx(), s.selected) << s.what;
-        EXPECT_EQ(wall()->selectedCell(), s.selected % 4) << s.what;
-        EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{s.selected}) << s.what;
-        EXPECT_EQ(soundAvailable(), s.selected == 1) << s.what;
-        EXPECT_EQ(ui().actionSound->isChecked(), s.selected == 1 && &s >= &steps[3])
-            << s.what << ": sound ends with its camera, not with a click on it";
-        EXPECT_TRUE(wallShown()) << s.what;
+        ASSERT_EQ(wallShown(), !s.first.isEmpty());
+        if (wallShown()) EXPECT_EQ(first(), s.first);
+        if (wallShown()) EXPECT_EQ(wall()->selectedCell(), s.selected % wall()->cellCount());
+        if (!wallShown()) EXPECT_TRUE(waitForPictureOf(s.selected));
+        if (s.shows) EXPECT_TRUE(waitUntil(s.shows)) << "the zoom and the size asked";
+        EXPECT_EQ(settings->getCurrent()->previewRegim == 1, wallShown());
+        EXPECT_EQ(settings->cameraIdx(), s.selected);
+        EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{s.selected});
+        EXPECT_EQ(soundAvailable(), s.selected == 1);
+        EXPECT_EQ(AppAccess::audioSlider(*app)->isEnabled(), s.selected == 1);
+        EXPECT_EQ(ui().actionSound->isChecked(), s.soundOn)
+            << "sound ends with its camera, not with a click on it";
+        ASSERT_TRUE(waitUntil([&] { return onDisk()->cameraIdx() == s.selected; })) << "written";
     }
+    ASSERT_TRUE(waitUntil([&] { return cameraOfPicture(cell(1)->picture()) == 1; }))
+        << "the cells are live";
+    quit();
+    EXPECT_EQ(onDisk()->getCurrent()->previewRegim, 1);
+    EXPECT_EQ(onDisk()->getCurrent()->camOnPage, 9);
+    start();  // the next start comes back on the same wall and page
+    ASSERT_TRUE(waitUntil([&] { return wallShown() && first() == "C0"; }));
+    EXPECT_EQ(wall()->selectedCell(), 1);
+
     a.setScript(camerasServer("[]"));  // a camera list emptied empties the wall
     app->openServer();
-    ASSERT_TRUE(waitForCaptions({"", "", "", ""}));
+    ASSERT_TRUE(waitUntil([&] { return first() == ""; }));
     EXPECT_EQ(wall()->selectedCell(), -1);
     ui().actionNextPage->trigger();
     key(Qt::Key_Right);
-    EXPECT_EQ(settings->cameraIdx(), 9) << "nothing to select";
+    EXPECT_EQ(settings->cameraIdx(), 1) << "nothing to select";
+    ui().actionCameraWall->trigger();
+    EXPECT_FALSE(wallShown());
+    EXPECT_EQ(settings->getCurrent()->previewRegim, 0);
 }

@@ -18,9 +18,6 @@ struct ReconnectorTestAccess {
     static void setTiming(Reconnector& r, const Reconnector::Timing& timing) {
         r.setTiming(timing);
     }
-    static int attempts(const Reconnector& r) { return r.attempts(); }
-    // The probe's connects so far.
-    static int probes(const Reconnector& r) { return r.probes(); }
     // The pause before the next attempt.
     static int pauseMs(const Reconnector& r) { return r.pauseMs(); }
     // A network change came during the attempt under way.
@@ -39,8 +36,5 @@ struct ZorvanMacAppDelegateTestAccess {
     static PasswordVault* passwordVault(const App& a) { return a.vault_.get(); }
     static PlayerView* playerView(const App& a) { return a.playerView_.get(); }
     static RestWhileHidden* restWhileHidden(const App& a) { return a.rest_.get(); }
-    // Finds out when the shown camera's server is back after its pictures
-    // stopped coming because it refused connections.
-    static ServerProbe* pictureProbe(const App& a) { return a.pictureProbe_.get(); }
 };
 using AppAccess = ZorvanMacAppDelegateTestAccess;
