@@ -107,10 +107,14 @@ TEST(Mp3Frame, StreamsStartingAnywhereGiveOnlyWholeFrames) {
     for (const std::string& f : all) ASSERT_TRUE(mp3::parseHeader(bytes(f).data(), f.size()));
 
     // Cut into the stream at several places, with a false sync word and
-    // garbage before it: the reader finds the next whole frame and from there
-    // hands out exactly the frames of the original.
+    // garbage before it and garbage between two frames further on: the
+    // reader finds the next whole frame each time and hands out exactly the
+    // frames of the original.
+    size_t boundary = 0;
+    for (size_t i = 0; i < 30; ++i) boundary += all[i].size();
     for (size_t cut : {1u, 100u, 207u, 208u, 5000u}) {
-        const std::string stream = std::string("\xFF\xFB\x90", 3) + "junk" + mp3.substr(cut);
+        const std::string stream = std::string("\xFF\xFB\x90", 3) + "junk" +
+                                   mp3.substr(cut, boundary - cut) + "junk" + mp3.substr(boundary);
         const std::vector<std::string> frames = framesOf(stream);
         ASSERT_FALSE(frames.empty()) << cut;
         const size_t skipped = all.size() - frames.size();

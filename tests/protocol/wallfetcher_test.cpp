@@ -47,7 +47,7 @@ std::shared_ptr<CamServer> recordFor(int port, int count, const char* fps = "100
 ScriptedServer::Script slowPictures(int holdMs) {
     return [holdMs](const ScriptedServer::Request& r) {
         std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-        return ScriptedServer::json(jpegOf({16 + cameraOf(r.target), 8}), 200, "image/jpeg");
+        return ScriptedServer::json(jpegOf({16 + cameraOf(r.target), 8}));
     };
 }
 
@@ -61,10 +61,10 @@ TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
     };
     const std::string picture = jpegOf({40, 30});
     const Case cases[] = {
-        {"picture", ScriptedServer::json(picture, 200, "image/jpeg"), {40, 30}},
-        {"status not looked at", ScriptedServer::json(picture, 404, "image/jpeg"), {40, 30}},
+        {"picture", ScriptedServer::json(picture), {40, 30}},
+        {"status not looked at", ScriptedServer::json(picture, 404), {40, 30}},
         {"not a picture", ScriptedServer::json("<html>"), {}},
-        {"over the body cap", ScriptedServer::json(std::string(5000, 'x'), 200, "image/jpeg"), {}},
+        {"over the body cap", ScriptedServer::json(std::string(5000, 'x')), {}},
         {"connection reset", ScriptedServer::of(Kind::Reset), {}},
     };
     for (const Case& c : cases) {
