@@ -139,9 +139,10 @@ TEST(Mp3File, GrowingFile) {
     auto file = f.open(&error);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->id3Tag(), bytes(tag));
-    EXPECT_EQ(std::tuple(file->format().sampleRate, file->format().framesPerPacket,
-                         file->maximumPacketSize(), file->dataOffset(), file->tagSize()),
-              std::tuple(22050.0, 576u, 209u, tag.size(), tag.size()));
+    EXPECT_EQ(std::tuple(file->format().sampleRate, file->format().channels,
+                         file->format().framesPerPacket, file->maximumPacketSize(),
+                         file->dataOffset(), file->tagSize()),
+              std::tuple(22050.0, 1u, 576u, 209u, tag.size(), tag.size()));
 
     // Only whole frames: 500 bytes hold two frames of 208/209.
     std::vector<std::uint8_t> out;

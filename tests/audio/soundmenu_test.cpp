@@ -1,10 +1,9 @@
 // The sound menu of the whole viewer against the demo server: the toggle
-// starts and stops the stream, the status line shows its state, and quitting
-// while sound plays ends everything and leaves no file. (Which cameras offer
-// sound is the application suite's.)
+// starts the stream, the status line shows its state, the server list pauses
+// it, and quitting while sound plays ends everything and leaves no file.
+// (Which cameras offer sound is the application suite's.)
 
 #include <QLabel>
-#include <QSlider>
 
 #include <sys/stat.h>
 
@@ -18,7 +17,7 @@
 
 using SoundMenu = ViewerFixture;
 
-TEST_F(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
+TEST_F(SoundMenu, StatusLinePauseForTheServerListAndQuitWhilePlaying) {
     NEED_SOUND_SERVER();
     DemoServer demo({"127.0.0.1", 0, "", "", 0});
     ASSERT_TRUE(demo.start()) << demo.errorString();
@@ -28,22 +27,12 @@ TEST_F(SoundMenu, ToggleStatusLineVolumeAndQuitWhilePlaying) {
     QAction* toggle = app->soundMenu()->actions().at(0);
     QLabel* line = app->mainImage()->findChild<QLabel*>("soundStatusLine");
     ASSERT_NE(line, nullptr);
-    EXPECT_FALSE(line->isVisible());
-
-    // A volume chosen before the first sound is the one it plays at.
-    AppAccess::audioSlider(*app)->setValue(40);
     toggle->trigger();
-    EXPECT_FLOAT_EQ(QVRAudioStream::gain(), 0.4f);
     const auto stream = AppAccess::playerView(*app)->netStreamer();
     ASSERT_TRUE(stream);
     ASSERT_TRUE(waitUntil([&] { return line->text() == "Playing"; }, 60000))
         << line->text().toStdString();
     EXPECT_TRUE(line->isVisibleTo(app->mainImage()));
-    // Off hides the line and stops the sound.
-    toggle->trigger();
-    EXPECT_FALSE(line->isVisibleTo(app->mainImage()));
-    EXPECT_FALSE(stream->isPlaying());
-    toggle->trigger();
 
     // The server list open: nothing may reach a half-typed address, so the
     // sound pauses (its toggle stays on) and comes back at the close.

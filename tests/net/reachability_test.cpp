@@ -56,7 +56,7 @@ struct Counter {
 
 TEST(Reachability, TargetsThatCannotBeMadeGiveNoMonitor) {
     EXPECT_EQ(Reachability::reachabilityWithHostName(""), nullptr);
-    EXPECT_EQ(Reachability::reachabilityWithHostName(QString(300, 'a')), nullptr);
+    EXPECT_EQ(Reachability::reachabilityWithHostName(QString(254, 'a')), nullptr);
     EXPECT_EQ(Reachability::reachabilityWithAddress(nullptr), nullptr);
     const sockaddr unixAddress = {.sa_family = AF_UNIX, .sa_data = {}};
     EXPECT_EQ(Reachability::reachabilityWithAddress(&unixAddress), nullptr);
