@@ -251,7 +251,7 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     EXPECT_EQ(leftovers(), QStringList());
 }
 
-TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
+TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequestAndQuitEndsTheStream) {
     ScriptedServer server(mp3Reply(""));
     auto record = CamServer::create();
     record->setHost("127.0.0.1");
@@ -272,6 +272,16 @@ TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
     }
     spinFor(200);
     EXPECT_TRUE(server.requests().empty());
+
+    // At quit a running stream ends and the private sound folder goes.
+    server.setScript([](const auto&) { return mp3Reply(toneMp3(2000), 0, After::Stall); });
+    player.playSound("/m/0.mp3");
+    ASSERT_TRUE(waitUntil([&] { return player.netStreamer()->bytesDownloaded() > 0; }));
+    const std::string folder = AudioTempFolder::path();
+    player.shutdown();
+    EXPECT_FALSE(player.netStreamer()->isActive());
+    struct stat st {};
+    EXPECT_NE(::lstat(folder.c_str(), &st), 0);
 }
 
 TEST(TempFile, NameStaysInsideThePrivateFolder) {
