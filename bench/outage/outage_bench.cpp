@@ -37,9 +37,7 @@ ScriptedServer::Script videoServer() {
         if (r.target == "/microphones") return ScriptedServer::json("[]");
         if (r.target == "/cameras")
             return ScriptedServer::json(R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/i"}])");
-        ScriptedServer::Reply reply = ScriptedServer::json(jpeg);
-        reply.contentType = "image/jpeg";
-        return reply;
+        return ScriptedServer::json(jpeg);
     };
 }
 

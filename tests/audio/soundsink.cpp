@@ -45,19 +45,11 @@ int spawn(const std::vector<std::string>& args, const std::string& out) {
     ::_exit(127);
 }
 
-// Ends a program with SIGTERM, or SIGKILL when that does not end it.
+// Ends a program with SIGTERM (pulseaudio and parec both end on it).
 void end(int& pid) {
     if (pid <= 0) return;
     ::kill(pid, SIGTERM);
-    bool ended = false;
-    for (int i = 0; i < 200 && !ended; ++i) {
-        ended = ::waitpid(pid, nullptr, WNOHANG) == pid;
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!ended) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
+    ::waitpid(pid, nullptr, 0);
     pid = -1;
 }
 

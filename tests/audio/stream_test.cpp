@@ -50,6 +50,7 @@ std::string tagWithPicture() {
 std::shared_ptr<QVRAudioStream> streamFor(const std::string& url, std::int64_t bufferSize,
                                           QVRAudioStream::Options options = {}) {
     options.bufferSizePreference = bufferSize;
+    options.stallTimeoutMs = 1000;  // a stalled server is found out at once
     auto stream = QVRAudioStream::initWithURL(url, options);
     stream->setVolume(1.0f);  // the gain is process-wide
     return stream;
@@ -122,9 +123,7 @@ TEST(StreamSound, HowARunEnds) {
         const std::string base =
             r.host ? "http://" + std::string(r.host) + ":" + std::to_string(server.port())
                    : server.base();
-        QVRAudioStream::Options quickStall;
-        quickStall.stallTimeoutMs = 1000;
-        auto stream = streamFor(base + "/m/0.mp3", r.bufferSize, quickStall);
+        auto stream = streamFor(base + "/m/0.mp3", r.bufferSize);
         stream->setVolume(r.gain);
         SinkRecorder recorder;
         ASSERT_TRUE(recorder.start());
@@ -151,9 +150,7 @@ TEST(StreamSound, HowARunEnds) {
         }
         const ToneStats sound = analyse(recorder.stop());
         stream->waitEnded();  // as at quit: never for the 10 s look-up either
-        if (r.stopAt) {
-            EXPECT_LT(held.elapsed(), 5000);
-        }
+        EXPECT_TRUE(!r.stopAt || held.elapsed() < 5000) << held.elapsed();
         if (r.soundSeconds > 0) {
             EXPECT_GE(sound.seconds, r.soundSeconds);
             EXPECT_NEAR(sound.frequency, 440, 12);
@@ -236,17 +233,11 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     stream->setUrl(url);
     stream->start();
     EXPECT_TRUE(QFileInfo::exists(oldFile)) << "the old run is still in its settle";
-    SinkRecorder recorder;
-    ASSERT_TRUE(recorder.start());
     ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000))
         << stream->statusMessage().toStdString();
     const std::string newFile = stream->fileName();
     EXPECT_NE(QString::fromStdString(newFile), oldFile);
     ASSERT_TRUE(waitUntil([&] { return !QFileInfo::exists(oldFile); }, 60000));
-    spinFor(1500);
-    const ToneStats sound = analyse(recorder.stop());
-    EXPECT_GE(sound.seconds, 1.0);
-    EXPECT_NEAR(sound.frequency, 440, 12);
     EXPECT_TRUE(stream->isPlaying());
     EXPECT_EQ(stream->fileName(), newFile);
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(newFile)));
@@ -257,7 +248,7 @@ TEST(StreamSound, RestartDoesNotWaitForTheOldTeardown) {
     EXPECT_EQ(leftovers(), QStringList());
 }
 
-TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
+TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequestAndQuitEndsTheStream) {
     ScriptedServer server(mp3Reply(""));
     auto record = CamServer::create();
     record->setHost("127.0.0.1");
@@ -273,11 +264,21 @@ TEST(PlayerFront, PathsThatCouldLeaveTheServerMakeNoRequest) {
         EXPECT_TRUE(player.playSound(path));
         ASSERT_TRUE(waitUntil([&] { return !player.netStreamer()->isActive(); }));
         EXPECT_EQ(player.netStreamer()->status(), QVRAudioStream::Idle);
-        EXPECT_FALSE(player.statusText().isEmpty());
+        EXPECT_EQ(player.statusText(), "This microphone has no usable sound address.");
         player.stopSound();
     }
     spinFor(200);
     EXPECT_TRUE(server.requests().empty());
+
+    // At quit a running stream ends and the private sound folder goes.
+    server.setScript([](const auto&) { return mp3Reply(toneMp3(2000), 0, After::Stall); });
+    player.playSound("/m/0.mp3");
+    ASSERT_TRUE(waitUntil([&] { return player.netStreamer()->bytesDownloaded() > 0; }));
+    const std::string folder = AudioTempFolder::path();
+    player.shutdown();
+    EXPECT_FALSE(player.netStreamer()->isActive());
+    struct stat st {};
+    EXPECT_NE(::lstat(folder.c_str(), &st), 0);
 }
 
 TEST(TempFile, NameStaysInsideThePrivateFolder) {

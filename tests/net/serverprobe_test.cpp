@@ -27,8 +27,7 @@ TEST(ServerProbe, ReportsWhetherAndWhenTheServerTakesConnections) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<ScriptedServer> server =
-            std::make_unique<ScriptedServer>(ScriptedServer::json("[]"));
+        auto server = std::make_unique<ScriptedServer>(ScriptedServer::json("[]"));
         const int port = server->port();
         if (c.listenAfterMs >= 0) server.reset();
         ServerProbe probe;

@@ -55,6 +55,11 @@ TEST(WorkerThreads, TheNextJobRunsOnTheIdleThreadAndJoinDoesNotWaitForItsIdleTim
     };
     threads.start(job);
     ASSERT_TRUE(waitUntil([&] { return left == 0; }));
+    // A finished job's captures go before its thread idles, not at its next job.
+    auto captured = std::make_shared<int>();
+    const std::weak_ptr<int> released = captured;
+    threads.start([c = std::move(captured)] {});
+    EXPECT_TRUE(waitUntil([&] { return released.expired(); }));
     threads.joinAll();     // would hang for an hour if idle threads were not woken
     threads.start([] {});  // refused after joinAll
     std::lock_guard l(lock);

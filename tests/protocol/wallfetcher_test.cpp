@@ -47,7 +47,7 @@ std::shared_ptr<CamServer> recordFor(int port, int count, const char* fps = "100
 ScriptedServer::Script slowPictures(int holdMs) {
     return [holdMs](const ScriptedServer::Request& r) {
         std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-        return ScriptedServer::json(jpegOf({16 + cameraOf(r.target), 8}), 200, "image/jpeg");
+        return ScriptedServer::json(jpegOf({16 + cameraOf(r.target), 8}));
     };
 }
 
@@ -61,29 +61,35 @@ TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
     };
     const std::string picture = jpegOf({40, 30});
     const Case cases[] = {
-        {"picture", ScriptedServer::json(picture, 200, "image/jpeg"), {40, 30}},
-        {"status not looked at", ScriptedServer::json(picture, 404, "image/jpeg"), {40, 30}},
+        {"picture", ScriptedServer::json(picture), {40, 30}},
+        {"status not looked at", ScriptedServer::json(picture, 404), {40, 30}},
         {"not a picture", ScriptedServer::json("<html>"), {}},
-        {"over the body cap", ScriptedServer::json(std::string(5000, 'x'), 200, "image/jpeg"), {}},
+        {"over the body cap", ScriptedServer::json(std::string(5000, 'x')), {}},
         {"connection reset", ScriptedServer::of(Kind::Reset), {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedServer http([&](const ScriptedServer::Request&) { return c.reply; });
+        ScriptedServer http([&](const ScriptedServer::Request& r) {
+            return cameraOf(r.target) == 1 ? ScriptedServer::of(Kind::Stall) : c.reply;
+        });
         WallFetcher::Options options;
         options.maxPictureBytes = 4096;
-        WallFetcher fetcher(recordFor(http.port(), 1), options);
+        WallFetcher fetcher(recordFor(http.port(), 2), options);
+        // Camera 1's answer stalls: camera 0's request goes out all the same,
+        // long before camera 1's times out (25 s).
+        fetcher.requestPicture(1, "/c/1", {400, 300}, [](const CameraPicture&) {});
+        ASSERT_TRUE(http.waitForRequests(1));
         std::optional<QImage> got;
         fetcher.requestPicture(0, "/c/0", {400, 300},
                                [&](const CameraPicture& p) { got = p.image; });
-        ASSERT_TRUE(waitUntil([&] { return got.has_value(); }));
+        ASSERT_TRUE(waitUntil([&] { return got.has_value(); }, 10000));
         EXPECT_EQ(got->isNull() ? QSize() : got->size(), c.expected);
         const auto requests = http.requests();
-        ASSERT_EQ(requests.size(), 1u);
+        ASSERT_EQ(requests.size(), 2u);
         // The data manager's picture request: credentials, and nothing else asked.
-        EXPECT_EQ(requests[0].target, "/c/0?resolution=400x300&quality=60");
-        EXPECT_EQ(requests[0].headers.at("authorization"), "Basic YWRtaW46c2VjcmV0");
-        EXPECT_EQ(requests[0].headers.count("accept"), 0u);
+        EXPECT_EQ(requests[1].target, "/c/0?resolution=400x300&quality=60");
+        EXPECT_EQ(requests[1].headers.at("authorization"), "Basic YWRtaW46c2VjcmV0");
+        EXPECT_EQ(requests[1].headers.count("accept"), 0u);
     }
 }
 

@@ -56,11 +56,6 @@ std::vector<ScriptedServer::Request> ScriptedServer::requests() const {
     return requests_;
 }
 
-size_t ScriptedServer::connections() const {
-    std::lock_guard l(lock_);
-    return accepted_;
-}
-
 bool ScriptedServer::waitForRequests(size_t n, int timeoutMs) const {
     std::unique_lock l(lock_);
     return changed_.wait_for(l, std::chrono::milliseconds(timeoutMs),
@@ -98,31 +93,26 @@ void ScriptedServer::acceptLoop() {
             ::close(fd);
             return;
         }
-        // Each write goes out at once: a pause inside an answer is the script's.
+        // Each write goes out at once, as the script paces it.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         openFds_.push_back(fd);
-        ++accepted_;
         connections_.emplace_back([this, fd] { serve(fd); });
     }
 }
 
 void ScriptedServer::serve(int fd) {
     std::string in;
-    for (bool again = true; again;) {
-        size_t end;
-        char buf[4096];
-        while ((end = in.find("\r\n\r\n")) == std::string::npos && in.size() < 65536) {
-            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            in.append(buf, static_cast<size_t>(n));
-        }
-        // Connected and closed without a byte (or after the last request on
-        // a kept connection): nothing to answer.
-        if (in.empty()) break;
+    char buf[4096];
+    while (in.find("\r\n\r\n") == std::string::npos && in.size() < 65536) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        in.append(buf, static_cast<size_t>(n));
+    }
+    // Connected and closed without a byte: nothing to answer.
+    if (!in.empty()) {
         Request request;
-        std::istringstream lines(in.substr(0, end == std::string::npos ? in.size() : end + 4));
-        in.erase(0, end == std::string::npos ? in.size() : end + 4);
+        std::istringstream lines(in);
         std::string line;
         lines >> request.method >> request.target;
         std::getline(lines, line);  // the rest of the request line
@@ -141,9 +131,7 @@ void ScriptedServer::serve(int fd) {
             script = script_;
         }
         changed_.notify_all();
-        const Reply reply = script(request);
-        again = reply.kind == Reply::Kind::Answer && reply.keepAlive;
-        answer(fd, reply);
+        answer(fd, script(request));
     }
     {
         std::lock_guard l(lock_);
@@ -153,28 +141,12 @@ void ScriptedServer::serve(int fd) {
 }
 
 void ScriptedServer::answer(int fd, const Reply& r) {
-    using Kind = Reply::Kind;
-    if (r.kind == Kind::Reset) {
+    if (r.kind == Reply::Kind::Reset) {
         linger lg{1, 0};  // close with RST
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
         return;
     }
-    if (r.kind == Kind::Stall || (r.kind == Kind::Stream && r.head.empty())) {
-        waitStopped(kForever);
-        return;
-    }
-    if (r.delayMs > 0 && waitStopped(r.delayMs)) return;
-    // An answer's head (the reason phrase is not looked at); raw bytes are
-    // all head.
-    const std::string head = r.kind == Kind::Stream ? r.head
-                             : r.kind == Kind::Raw
-                                 ? r.body
-                                 : "HTTP/1.1 " + std::to_string(r.status) +
-                                       " Status\r\nContent-Type: " + r.contentType +
-                                       "\r\nContent-Length: " + std::to_string(r.body.size()) +
-                                       (r.keepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
-    bool ok = sendAll(fd, head) && r.kind != Kind::Raw;
-    if (ok && r.pauseMs > 0) waitStopped(r.pauseMs);
+    bool ok = r.kind == Reply::Kind::Send && sendAll(fd, r.head);
     // The body at the given pace in 100 ms steps (0: at once), then as After says.
     const size_t step = r.bytesPerSecond > 0 ? std::max(1, r.bytesPerSecond / 10) : r.body.size();
     do {
@@ -182,5 +154,6 @@ void ScriptedServer::answer(int fd, const Reply& r) {
             ok = sendAll(fd, r.body.substr(at, step)) &&
                  (r.bytesPerSecond <= 0 || !waitStopped(100));
     } while (ok && r.after == Reply::After::Repeat && !waitStopped(0));
-    if (ok && r.after == Reply::After::Stall) waitStopped(kForever);
+    if (r.kind == Reply::Kind::Stall || (ok && r.after == Reply::After::Stall))
+        waitStopped(kForever);
 }

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-// An HTTP/1.1 server on 127.0.0.1 for tests, answering each request as a
-// script says: a normal answer, a stall, a connection reset, raw bytes, or
-// a paced stream; an answer may keep its connection for the next request.
-// It records every request it received.
+// An HTTP/1.1 server on 127.0.0.1 for tests, answering each request (one a
+// connection) as a script says: bytes sent as they are, perhaps paced, then
+// a close, a stall or the body again; a stall; or a connection reset. It
+// records every request it received.
 class ScriptedServer {
 public:
     struct Request {
@@ -21,19 +21,11 @@ public:
         std::map<std::string, std::string> headers;  // names in lower case
     };
     struct Reply {
-        enum class Kind { Answer, Stall, Reset, Raw, Stream } kind = Kind::Answer;
-        int status = 200;
-        std::string contentType = "application/json";
-        std::string body = "";  // the body for Answer and Stream; the whole bytes for Raw
-        int delayMs = 0;        // wait before answering (Answer only)
-        // Answer only: keep the connection for the next request; a pause
-        // between the head and the body, which go out in writes of their own.
-        bool keepAlive = false;
-        int pauseMs = 0;
-        // Stream: head is sent as it is (empty: nothing is ever sent), then
-        // body at bytesPerSecond (0: at once), then the server closes, stalls
-        // or sends the body again and again.
-        std::string head = "";
+        enum class Kind { Send, Stall, Reset } kind = Kind::Send;
+        // Send: head goes out as it is, then body at bytesPerSecond (0: at
+        // once), then the server closes, stalls or sends the body again and
+        // again.
+        std::string head = "", body = "";
         int bytesPerSecond = 0;
         enum class After { Close, Stall, Repeat } after = After::Close;
     };
@@ -55,27 +47,26 @@ public:
     // The requests received; a connection closed before it sent anything
     // (a check that the server takes connections) is not one.
     std::vector<Request> requests() const;
-    // Every connection accepted, requests or not.
-    size_t connections() const;
     // Waits until at least n requests have arrived; false at the deadline.
     bool waitForRequests(size_t n, int timeoutMs = 30000) const;
     // Ends stalls and endless bodies, closes everything and joins.
     void stop();
 
-    static Reply json(std::string body, int status = 200, std::string type = "application/json") {
-        return {.status = status, .contentType = std::move(type), .body = std::move(body)};
+    // A whole answer with this status and body; the server then closes.
+    static Reply json(const std::string& body, int status = 200) {
+        return {.head = "HTTP/1.1 " + std::to_string(status) +
+                        " Status\r\nContent-Type: application/json\r\nContent-Length: " +
+                        std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n",
+                .body = body};
     }
     static Reply stream(std::string head, std::string body, int bytesPerSecond = 0,
                         Reply::After after = Reply::After::Close) {
-        return {.kind = Reply::Kind::Stream,
+        return {.head = std::move(head),
                 .body = std::move(body),
-                .head = std::move(head),
                 .bytesPerSecond = bytesPerSecond,
                 .after = after};
     }
-    static Reply of(Reply::Kind kind, std::string body = "") {
-        return {.kind = kind, .body = std::move(body)};
-    }
+    static Reply of(Reply::Kind kind) { return {.kind = kind}; }
 
 private:
     void acceptLoop();
@@ -90,7 +81,6 @@ private:
     mutable std::condition_variable changed_;
     Script script_;
     std::vector<Request> requests_;
-    size_t accepted_ = 0;
     std::vector<std::thread> connections_;
     std::vector<int> openFds_;
     bool stopping_ = false;

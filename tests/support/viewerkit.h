@@ -96,10 +96,7 @@ inline ScriptedServer::Script camerasServer(std::string cameras = kThree,
         int k = -1, w = 0, h = 0;
         if (std::sscanf(r.target.c_str(), "/c/%d/image?resolution=%dx%d", &k, &w, &h) != 3)
             return ScriptedServer::json("", 404);
-        ScriptedServer::Reply reply =
-            ScriptedServer::json(jpegOf({std::max(w, 1), std::max(h, 1)}, cameraColour(k)));
-        reply.contentType = "image/jpeg";
-        return reply;
+        return ScriptedServer::json(jpegOf({std::max(w, 1), std::max(h, 1)}, cameraColour(k)));
     };
 }
 
