@@ -1,0 +1,45 @@
+// The sound menu of the whole viewer against the demo server: the toggle
+// starts the stream, the status line shows its state, and the server list
+// pauses it. (Which cameras offer sound is the application suite's; quitting
+// with a running stream is the player front's.)
+
+#include <QLabel>
+
+#include "demoserver.h"
+#include "playerview.h"
+#include "qvraudiostream.h"
+#include "soundsink.h"
+#include "viewerkit.h"
+#include "zvserversettings.h"
+
+using SoundMenu = ViewerFixture;
+
+TEST_F(SoundMenu, StatusLineAndPauseForTheServerList) {
+    NEED_SOUND_SERVER();
+    DemoServer demo({"127.0.0.1", 0, "", "", 0});
+    ASSERT_TRUE(demo.start()) << demo.errorString();
+    writeServers(dir.path(), {{"Demo", demo.port(), true}});  // camera 0 has a microphone
+    start();
+    ASSERT_TRUE(waitUntil([&] { return !app->camerasMenu()->actions().isEmpty(); }));
+    QAction* toggle = app->soundMenu()->actions().at(0);
+    QLabel* line = app->mainImage()->findChild<QLabel*>("soundStatusLine");
+    ASSERT_NE(line, nullptr);
+    toggle->trigger();
+    const auto stream = AppAccess::playerView(*app)->netStreamer();
+    ASSERT_TRUE(stream);
+    ASSERT_TRUE(waitUntil([&] { return line->text() == "Playing"; }, 60000))
+        << line->text().toStdString();
+    EXPECT_TRUE(line->isVisibleTo(app->mainImage()));
+
+    // The server list open: nothing may reach a half-typed address, so the
+    // sound pauses (its toggle stays on) and comes back at the close.
+    app->preference();
+    EXPECT_TRUE(waitUntil([&] { return !stream->isPlaying() && !stream->downloadThreadInUse(); }));
+    EXPECT_TRUE(toggle->isChecked());
+    spinFor(300);
+    EXPECT_FALSE(stream->downloadThreadInUse()) << "no stream while the list is open";
+    AppAccess::settingsWindow(*app)->close();
+    ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000));
+    app->applicationWillTerminate();
+    QVRAudioStream::initWithURL(std::nullopt)->setVolume(1.0f);
+}
