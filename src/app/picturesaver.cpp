@@ -1,6 +1,9 @@
 #include "picturesaver.h"
 
+#include "mainthreadcall.h"
+
 PictureSaver::~PictureSaver() {
+    alive_.reset();  // outcomes already on their way to the main thread are dropped
     {
         std::lock_guard l(lock_);
         stopping_ = true;
@@ -16,10 +19,11 @@ void PictureSaver::save(const QString& folder, const QString& cameraName, const 
         jobs_.push_back({folder, cameraName, arrived, bytes, std::move(done)});
     }
     wake_.notify_one();
-    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    if (!thread_.joinable())
+        thread_ = std::thread([this, alive = std::weak_ptr<const bool>(alive_)] { run(alive); });
 }
 
-void PictureSaver::run() {
+void PictureSaver::run(const std::weak_ptr<const bool>& alive) {
     for (;;) {
         Job job;
         {
@@ -31,9 +35,13 @@ void PictureSaver::run() {
         }
         const PictureFile::Saved saved =
             PictureFile::save(job.folder, job.cameraName, job.arrived, job.bytes);
-        // Dropped by Qt if this object is gone by the time it would run;
-        // it cannot be, as destruction joins this thread first.
-        QMetaObject::invokeMethod(
-            this, [done = std::move(job.done), saved] { done(saved); }, Qt::QueuedConnection);
+        // Handed over through a queue whose lock orders this thread's writes
+        // before the main thread's reads. Once this object is gone (or the
+        // application is closing) the outcome is dropped: no done runs after
+        // destruction. done is let go on the main thread, where it was made.
+        MainThreadCall::post([alive, done = std::move(job.done), saved]() mutable {
+            if (!alive.expired()) done(saved);
+            done = nullptr;
+        });
     }
 }

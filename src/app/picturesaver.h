@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -39,11 +40,13 @@ private:
         QByteArray bytes;
         Done done;
     };
-    void run();
+    void run(const std::weak_ptr<const bool>& alive);
 
     std::mutex lock_;  // guards the two fields below
     std::deque<Job> jobs_;
     bool stopping_ = false;
     std::condition_variable wake_;
+    // Expires when destruction starts; outcomes still on their way are dropped.
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
     std::thread thread_;  // started by the first save
 };
