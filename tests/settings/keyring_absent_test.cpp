@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QSettings>
-#include <QUuid>
 
 #include "keyringenv.h"
 #include "passwordvault.h"
@@ -21,7 +20,7 @@ QStringList writeKeyringFile(const QString& folder, int port) {
     writeServers(folder, {{"Front office", port, true}, {"Yard", port}, {"Open", port}});
     auto store = Settings::createInFolder(folder, "en");
     store->getServers()[0]->setLogin("admin");
-    const QStringList ids = {QUuid::createUuid().toString(), QUuid::createUuid().toString()};
+    const QStringList ids = {"front-office-id", "yard-id"};
     for (int i : {0, 1}) {
         store->getServers()[i]->keyringId = ids[i];
         store->getServers()[i]->passwordInKeyring = true;

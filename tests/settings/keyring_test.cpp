@@ -36,14 +36,11 @@ protected:
         QSettings().remove(PasswordVault::kPreferenceKey);
         store = Settings::createInFolder(dir.path(), "en");
         store->deleteServer(store->getServers().front());  // the first start's demo server
-        for (const Row& r : kRows) {
-            store->updateServer(
-                CamServer::fromDictionary({{"name", r.name},
-                                           {"host", r.host},
-                                           {"port", r.port},
-                                           {"login", "admin"},
-                                           {"password", QString::fromUtf8(r.password)}}));
-        }
+        // clang-format off
+        for (const Row& r : kRows)
+            store->updateServer(CamServer::fromDictionary({{"name", r.name}, {"host", r.host},
+                {"port", r.port}, {"login", "admin"}, {"password", QString::fromUtf8(r.password)}}));
+        // clang-format on
         vault = std::make_unique<PasswordVault>(*store, std::make_unique<Keyring>(10000));
         vault->start();
     }
@@ -101,7 +98,6 @@ TEST_F(SystemKeyring, TheNextStartReadsThePasswordsBeforeAnyRequestLeaves) {
     ASSERT_TRUE(turn(true));
     ScriptedServer server(
         [](const ScriptedServer::Request&) { return ScriptedServer::json("[]"); });
-    store->getServers()[0]->setHost("127.0.0.1");
     store->getServers()[0]->setPort(QString::number(server.port()));
     store->save();
 
