@@ -21,14 +21,6 @@
 
 namespace {
 
-// A menu of n checkable items, those in `on` checked.
-std::unique_ptr<QMenu> cameraMenu(int n, std::initializer_list<int> on) {
-    auto menu = std::make_unique<QMenu>();
-    for (int i = 0; i < n; ++i) menu->addAction(QString("Camera %1").arg(i))->setCheckable(true);
-    for (int i : on) menu->actions()[i]->setChecked(true);
-    return menu;
-}
-
 // The position in menu of the item the view chose, or none (-1: chosen
 // from a menu that is gone).
 std::optional<int> chosen(const QSignalSpy& spy, QMenu* menu) {
@@ -81,7 +73,9 @@ TEST(TouchImage, CameraStepWalksTheMenuAsARing) {
     // clang-format on
     for (const Case& c : cases) {
         TouchImage view;
-        auto menu = cameraMenu(c.count, c.on);
+        auto menu = std::make_unique<QMenu>();  // count checkable items, those in on checked
+        for (int i = 0; i < c.count; ++i) menu->addAction(QString::number(i))->setCheckable(true);
+        for (int i : c.on) menu->actions()[i]->setChecked(true);
         view.setCamerasMenu(menu.get());
         if (c.menuGone) menu.reset();
         QSignalSpy spy(&view, &TouchImage::cameraChosen);
