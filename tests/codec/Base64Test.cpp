@@ -15,16 +15,12 @@ std::vector<std::uint8_t> bytes(const std::string& s) {
 }
 
 TEST(Base64Test, Rfc4648Vectors) {
+    // clang-format off
     const Pairs cases = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-        {"\xFB\xFF\xBF", "+/+/"},
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xFB\xFF\xBF", "+/+/"},
     };
+    // clang-format on
     for (const auto& [plain, encoded] : cases) {
         const std::vector<std::uint8_t> in = bytes(plain);
         EXPECT_EQ(codec::base64EncodedString(in), encoded);
@@ -52,12 +48,11 @@ TEST(Base64Test, Rfc4648Vectors) {
 TEST(Base64Test, LineBreaksOnlyBetweenFullLines) {
     const std::string line2 = "MDEyMzQ1Njc4OTo7PD0+P0BBQkNERUZHSElKS0xNTk9QUVJTVFVWV1hZWltcXV5f";
     // input size (bytes 0, 1, 2, ...), what follows the first 64 characters
+    // clang-format off
     const std::vector<std::pair<std::size_t, std::string>> cases = {
-        {48, ""},
-        {49, "\r\nMA=="},
-        {96, "\r\n" + line2},
-        {97, "\r\n" + line2 + "\r\nYA=="},
+        {48, ""}, {49, "\r\nMA=="}, {96, "\r\n" + line2}, {97, "\r\n" + line2 + "\r\nYA=="},
     };
+    // clang-format on
     for (const auto& [size, tail] : cases) {
         std::vector<std::uint8_t> in(size);
         for (std::size_t i = 0; i < size; ++i) in[i] = static_cast<std::uint8_t>(i);

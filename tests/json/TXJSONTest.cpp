@@ -24,16 +24,6 @@ std::string traceText(const tx::TXJsonBase& codec) {
     return out;
 }
 
-// Each input gives the compact text the writer makes of what it parses to,
-// or else its error trace.
-void expectOutcomes(const Cases& cases) {
-    for (const auto& [input, expected] : cases) {
-        TXJsonParser parser;
-        const std::optional<JsonValue> v = parser.fragmentWithString(input);
-        EXPECT_EQ(v ? tx::JSONFragment(*v).value_or("?") : traceText(parser), expected) << input;
-    }
-}
-
 std::string repeat(const std::string& s, std::size_t n) {
     std::string out;
     while (n-- > 0) out += s;
@@ -45,7 +35,7 @@ std::string repeat(const std::string& s, std::size_t n) {
 // numbers are exact decimals of at most 38 significant digits.
 TEST(ParserTest, OutcomeOfEachInput) {
     // clang-format off
-    expectOutcomes({
+    const Cases cases = {
         {"", "11: Unexpected end of string"},
         {"[1] x", "10: Garbage after JSON"},
         {"tru", "3: Expected 'true'"},
@@ -94,12 +84,17 @@ TEST(ParserTest, OutcomeOfEachInput) {
         {"01", "2: Leading 0 disallowed in number"},
         {"1.", "2: No digits after decimal point"},
         {"1e+", "2: No digits after exponent"},
-    });
+    };
     EXPECT_NE(*Decimal::fromString("0.1"), *Decimal::fromString("0.10000000000000001"));
     const std::vector<std::pair<std::string, std::optional<std::int64_t>>> toInt64 = {
         {"9223372036854775807", INT64_MAX}, {"9223372036854775808", {}}, {"0.5", {}},
         {"-9223372036854775808", INT64_MIN}, {"-9223372036854775809", {}}, {"1.5e1", 15}};
     // clang-format on
+    for (const auto& [input, expected] : cases) {
+        TXJsonParser parser;
+        const std::optional<JsonValue> v = parser.fragmentWithString(input);
+        EXPECT_EQ(v ? tx::JSONFragment(*v).value_or("?") : traceText(parser), expected) << input;
+    }
     for (const auto& [text, value] : toInt64)
         EXPECT_EQ(Decimal::fromString(text)->toInt64(), value) << text;
     TXJsonParser parser;  // no input at all
@@ -150,8 +145,7 @@ TEST(ParserTest, DepthLimitIs512AndNoLimitSurvivesVeryDeepInput) {
 TEST(WriterTest, LayoutsSortedKeysAndDepthLimit) {
     // clang-format off
     const Cases cases = {
-        {"[]", "[]"},
-        {"{}", "{}"},
+        {"[]", "[]"}, {"{}", "{}"},
         {"[true,false,null,1]", "[\n  true,\n  false,\n  null,\n  1\n]"},
         {"{\"b\":[{},[3]],\"a\":\"x\"}", "{\n  \"a\" : \"x\",\n  \"b\" : [\n    {},\n    [\n      3\n    ]\n  ]\n}"},
     };

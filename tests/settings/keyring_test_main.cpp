@@ -5,15 +5,10 @@
 // nowhere, as on a machine without a keyring.
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +17,7 @@
 #include <csignal>
 
 #include "keyringenv.h"
+#include "testutil.h"
 
 namespace keyringenv {
 QString unavailableReason;
@@ -29,18 +25,16 @@ QString unavailableReason;
 Entry lookup(const QString& key) {
     Entry e;
     QProcess p;
-    p.start(QStringLiteral("secret-tool"),
-            {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("user"), key,
-             QStringLiteral("server"), QStringLiteral("Zorvan")});
+    p.start("secret-tool", {"search", "--all", "user", key, "server", "Zorvan"});
     if (!p.waitForFinished(10000)) return e;
     // "label = ..." and "secret = ..." lines, on stdout (or stderr for the
     // item's path).
     const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
     for (const QString& line : out.split(u'\n')) {
-        if (line.startsWith(QLatin1String("label = "))) {
+        if (line.startsWith("label = ")) {
             e.found = true;
             e.label = line.mid(8);
-        } else if (line.startsWith(QLatin1String("secret = "))) {
+        } else if (line.startsWith("secret = ")) {
             e.secret = line.mid(9);
         }
     }
@@ -51,36 +45,22 @@ Entry lookup(const QString& key) {
 namespace {
 
 #ifdef ZORVAN_REAL_KEYRING
-const char kBusConfig[] = R"(<busconfig>
-  <type>session</type>
-  <listen>unix:path=%1</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
+// A session bus that starts no services of its own.
+const char kBusConfig[] = R"(<busconfig><type>session</type><listen>unix:path=%1</listen>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
+<allow own="*"/></policy></busconfig>)";
 
+// The keyring's default collection is there (asked from another process:
+// a failed call would spoil this process's shared bus connection, which the
+// code under test needs).
 bool defaultCollectionReady() {
-    QDBusMessage m =
-        QDBusMessage::createMethodCall("org.freedesktop.secrets", "/org/freedesktop/secrets",
-                                       "org.freedesktop.Secret.Service", "ReadAlias");
-    m << QStringLiteral("default");
-    // A connection of its own each time: the shared one, once failed, stays
-    // failed, and the code under test needs it.
-    static int n = 0;
-    const QString name = QStringLiteral("keyring-test-%1").arg(++n);
-    QDBusMessage r;
-    {
-        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-        r = bus.call(m, QDBus::Block, 2000);
-    }
-    QDBusConnection::disconnectFromBus(name);
-    return r.type() == QDBusMessage::ReplyMessage && !r.arguments().isEmpty() &&
-           r.arguments().first().value<QDBusObjectPath>().path() != u"/";
+    QProcess p;
+    p.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                          "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.ReadAlias",
+                          "string:default"});
+    return p.waitForFinished(5000) && p.exitCode() == 0 &&
+           !p.readAllStandardOutput().contains("object path \"/\"");
 }
-
 #endif
 
 }  // namespace
@@ -105,37 +85,32 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Zorvan");
     QApplication::setApplicationName("Zorvan");
-    int rc = 0;
-#ifdef ZORVAN_REAL_KEYRING
+#ifndef ZORVAN_REAL_KEYRING
+    return RUN_ALL_TESTS();
+#else
     QProcess busDaemon, keyring;
     // Should this process die before it stops them, they end with it.
     for (QProcess* p : {&busDaemon, &keyring})
         p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();  // listing needs no keyring
-    {
-        QFile config(dir.path() + "/bus.conf");
-        config.open(QIODevice::WriteOnly);
-        config.write(QString::fromLatin1(kBusConfig).arg(bus).toUtf8());
-    }
+    QFile config(dir.path() + "/bus.conf");
+    config.open(QIODevice::WriteOnly);
+    config.write(QString::fromLatin1(kBusConfig).arg(bus).toUtf8());
+    config.close();
     // It prints its address once it accepts connections.
     busDaemon.start("dbus-daemon",
                     {"--config-file=" + dir.path() + "/bus.conf", "--nofork", "--print-address=1"});
     if (busDaemon.waitForReadyRead(10000)) {
         keyring.start("gnome-keyring-daemon", {"--unlock", "--components=secrets", "--foreground"});
-        keyring.waitForStarted(5000);
         keyring.write("test");  // the test password on its standard input, then its end
-        keyring.waitForBytesWritten(5000);
         keyring.closeWriteChannel();
     }
-    QElapsedTimer t;
-    t.start();
-    while (!defaultCollectionReady() && t.elapsed() < 15000) QThread::msleep(50);
-    if (!defaultCollectionReady()) {
+    if (!waitUntil(defaultCollectionReady, 15000)) {
         keyringenv::unavailableReason = "no unlocked keyring on a private bus: " +
                                         QString::fromLocal8Bit(busDaemon.readAllStandardError() +
                                                                keyring.readAllStandardError());
     }
-    rc = RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
     // GLib's shared session connection ends its process with SIGTERM when
     // the bus goes away under it; here the bus going away is the plan.
     std::signal(SIGTERM, SIG_IGN);
@@ -143,8 +118,6 @@ int main(int argc, char** argv) {
         p->terminate();  // by its own process id (the destructor kills what is left)
         p->waitForFinished(5000);
     }
-#else
-    rc = RUN_ALL_TESTS();
-#endif
     return rc;
+#endif
 }

@@ -11,12 +11,8 @@ namespace {
 // getters stop the whole process on them; found by fuzzing the settings
 // file. They must read as a dictionary that a save and a reload keep.
 TEST(PlistCodecTest, BinaryListsWithANulInAStringOrKey) {
-    struct Case {
-        const char* what;
-        QByteArray bytes;
-        QVariantMap expected;
-    };
     // clang-format off
+    struct Case { const char* what; QByteArray bytes; QVariantMap expected; };
     const Case cases[] = {
         {"{\"lang\": \"Eng\\0lish\\u00e9\"}",
          QByteArray("bplist00\xd1\x01\x02\x54lang\x69\0E\0n\0g\0\0\0l\0i\0s\0h\0\xe9\x08\x0b\x10\0\0\0"
@@ -29,10 +25,9 @@ TEST(PlistCodecTest, BinaryListsWithANulInAStringOrKey) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        const std::optional<QVariantMap> root = PlistCodec::readDictionary(c.bytes);
-        ASSERT_TRUE(root) << c.what;
-        EXPECT_EQ(*root, c.expected) << c.what;
-        EXPECT_EQ(PlistCodec::readDictionary(PlistCodec::writeXml(*root)), root) << c.what;
+        EXPECT_EQ(PlistCodec::readDictionary(c.bytes), c.expected) << c.what;
+        EXPECT_EQ(PlistCodec::readDictionary(PlistCodec::writeXml(c.expected)), c.expected)
+            << c.what;
     }
 }
 

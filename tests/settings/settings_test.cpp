@@ -283,21 +283,20 @@ TEST_F(SettingsStore, ALinkedFileIsWrittenThroughItsLink) {
 // (The lowest owner of this rule: the menus only use it.)
 TEST_F(SettingsStore, QuickChangesAreWrittenTogether) {
     auto s = open();
-    for (int i : {1, 2}) {
-        s->setCameraIdx(i);
-        s->saveSoon();  // pending after the second: the first was just written
-    }
-    EXPECT_TRUE(s->savePending());
-    EXPECT_TRUE(waitUntil([&] { return open()->cameraIdx() == 2; }, 10000));
-    for (int i : {3, 4}) {
+    const auto change = [&](int i) {
         s->setCameraIdx(i);
         s->saveSoon();
-    }
+    };
+    change(1);
+    change(2);  // pending: the first was just written
+    EXPECT_TRUE(s->savePending());
+    EXPECT_TRUE(waitUntil([&] { return open()->cameraIdx() == 2; }, 10000));
+    change(3);
+    change(4);
     ASSERT_TRUE(s->save());  // as at quit
     EXPECT_FALSE(s->savePending());
     EXPECT_EQ(open()->cameraIdx(), 4);
-    s->setCameraIdx(5);
-    s->saveSoon();
+    change(5);
     s.reset();
     EXPECT_EQ(open()->cameraIdx(), 5);
 }
