@@ -95,8 +95,8 @@ TEST(DataManager, LoadsMicrophonesThenCamerasAndTheAnswersDecideWhatTheDelegateH
     };
     // clang-format off
     const Case cases[] = {
-        {"UTF-8 credentials", ScriptedServer::json("[]"), {"microphones:0", "cameras:2"}, false, "José", "пароль"},
-        {"long credentials", ScriptedServer::json("[]"), {"microphones:0", "cameras:2"}, false, "a-user-name-that-is-rather-long", "and-a-password-that-is-longer-than-forty-eight-bytes"},
+        // Base64 of more than 57 bytes, which a MIME encoder would break.
+        {"long UTF-8 credentials", ScriptedServer::json("[]"), {"microphones:0", "cameras:2"}, false, "José", "пароль-and-a-password-longer-than-forty-eight-bytes"},
         {"401 with a JSON list", ScriptedServer::json(R"([{"n":1}])", 401), {"microphones:1", "cameras:2"}},
         {"an object", ScriptedServer::json(R"({"a":1})"), {"microphones:object", "cameras:2"}},
         {"raw control characters", ScriptedServer::json("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"), {"microphones:1", "cameras:2"}},
@@ -153,10 +153,9 @@ TEST(DataManager, PictureRequestAndDelivery) {
     server->videoCameraAtIndex(1);
     ASSERT_TRUE(waitUntil([&] { return !view.pictures.empty(); }));
     EXPECT_EQ(view.last.size(), QSize(320, 240));
-    const auto reqs = http.requests();
-    ASSERT_GE(reqs.size(), 1u);
-    EXPECT_EQ(reqs[0].target, "/cameras/1/image?resolution=320x240&quality=60");
-    const auto& h = reqs[0].headers;  // credentials only
+    const auto request = http.requests().at(0);
+    EXPECT_EQ(request.target, "/cameras/1/image?resolution=320x240&quality=60");
+    const auto& h = request.headers;  // credentials only
     EXPECT_EQ(std::tuple(h.count("accept"), h.count("content-type"), h.count("authorization")),
               std::tuple(0u, 0u, 1u));
     // Plain substitution, once: percent signs in a path stay as they are.
