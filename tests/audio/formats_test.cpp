@@ -166,10 +166,7 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
     const std::string jpeg(986, 'J');
     std::string apic = SoundStream::pictureFrame("image/jpeg", jpeg);
     ASSERT_EQ(apic.size(), 1010u);  // a frame of 1000 bytes after its header
-    const std::string tlen = std::string(
-        "TLEN\0\0\0\x06\0\0\0"
-        "12345",
-        16);
+    const std::string tlen = std::string("TLEN\0\0\0\x06\0\0\0", 11) + "12345";
     struct Row {
         const char* name;
         std::string tag;
@@ -177,15 +174,14 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
         std::optional<std::string> duration;
         std::optional<std::string> title;
     };
-    std::string runsPast = SoundStream::id3v23(apic);
-    runsPast.resize(runsPast.size() - 1);
-    std::string longDescription = SoundStream::id3v23(apic);
+    const std::string pictureTag = SoundStream::id3v23(apic);
+    std::string longDescription = pictureTag;
     longDescription[10 + 10 + 1 + 10 + 1 + 1] = 'D';  // the description's zero byte
     // clang-format off
     const Row rows[] = {
-        {"picture", SoundStream::id3v23(apic), true, {}, {}},
+        {"picture", pictureTag, true, {}, {}},
         {"no picture", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Hof")), false, {}, "Hof"},
-        {"picture cut", runsPast, false, {}, {}},
+        {"picture cut", pictureTag.substr(0, pictureTag.size() - 1), false, {}, {}},
         {"description runs on", longDescription, false, {}, {}},
         {"length and title", SoundStream::id3v23(SoundStream::textFrame("TIT2", "Двор") + tlen), false, "12345", "Двор"},
     };
@@ -224,9 +220,7 @@ TEST(DeriveBufferSize, Rule) {
         {44100, 0, 400000, 400000, 1},
     };
     for (const Row& r : rows) {
-        Mp3File::StreamFormat f;
-        f.sampleRate = r.rate;
-        f.framesPerPacket = r.framesPerPacket;
+        const Mp3File::StreamFormat f{.sampleRate = r.rate, .framesPerPacket = r.framesPerPacket};
         std::uint32_t size = 1, packets = 1;
         QVRAudioStream::DeriveBufferSize(f, r.maxPacket, 0.5, &size, &packets);
         EXPECT_EQ(std::pair(size, packets), std::pair(r.size, r.packets)) << r.maxPacket;

@@ -35,9 +35,6 @@ public:
         std::lock_guard l(lock);
         return list;
     }
-    bool waitFor(size_t n) {
-        return waitUntil([&] { return events().size() >= n; });
-    }
 
 private:
     static std::string shape(const tx::JsonValue& v) {
@@ -121,7 +118,7 @@ TEST(DataManager, LoadsMicrophonesThenCamerasAndTheAnswersDecideWhatTheDelegateH
         ZVDataManagerTestAccess::setRequestTimeoutMs(dm, 400);
         dm.setDelegate(&delegate);
         dm.loadCameras();
-        EXPECT_TRUE(delegate.waitFor(c.events.size()));
+        EXPECT_TRUE(waitUntil([&] { return delegate.events().size() >= c.events.size(); }));
         if (c.events.size() == 1) spinFor(100);  // room for a camera list wrongly asked
         EXPECT_EQ(delegate.events(), c.events) << c.what;
         // Each request as "method target authorization accept content-type".
@@ -185,7 +182,8 @@ TEST(DataManager, ASecondLoadReportsButALeftServerIsUnheard) {
         ASSERT_TRUE(slow.waitForRequests(1));
         if (switchServer) dm.setCurrentServer(serverFor(fast));
         dm.loadCameras();
-        ASSERT_TRUE(delegate.waitFor(switchServer ? 2 : 4));
+        ASSERT_TRUE(
+            waitUntil([&] { return delegate.events().size() >= (switchServer ? 2u : 4u); }));
         spinFor(700);  // the slow answers arrive meanwhile
         auto events = delegate.events();
         std::sort(events.begin(), events.end());

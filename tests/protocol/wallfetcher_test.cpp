@@ -73,9 +73,7 @@ TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
         ScriptedServer http([&](const ScriptedServer::Request& r) {
             return cameraOf(r.target) == 1 ? ScriptedServer::of(Kind::Stall) : c.reply;
         });
-        WallFetcher::Options options;
-        options.maxPictureBytes = 4096;
-        WallFetcher fetcher(recordFor(http.port(), 2), options);
+        WallFetcher fetcher(recordFor(http.port(), 2), {.maxPictureBytes = 4096});
         // Camera 1's answer stalls: camera 0's request goes out all the same,
         // long before camera 1's times out (25 s).
         fetcher.requestPicture(1, "/c/1", {400, 300}, [](const CameraPicture&) {});
