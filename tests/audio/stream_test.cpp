@@ -26,7 +26,8 @@
 namespace {
 
 using After = ScriptedServer::Reply::After;
-using Check = std::function<bool(const QVRAudioStream&)>;
+using Stream = QVRAudioStream;
+using Check = std::function<bool(const Stream&)>;
 
 // "200 OK" for audio/mpeg with a Content-Length when length >= 0.
 std::string audioHead(long long length, const char* version = "HTTP/1.1") {
@@ -77,9 +78,7 @@ TEST(StreamSound, HowARunEnds) {
         ScriptedServer::stream(audioHead(static_cast<long long>(tagged.size())), tagged, 24000);
     const Check connecting = [](const QVRAudioStream& s) { return s.isActive(); };
     const Check buffering = [](const QVRAudioStream& s) { return s.bytesDownloaded() > 1000; };
-    const Check playing = [](const QVRAudioStream& s) {
-        return s.status() == QVRAudioStream::Playing;
-    };
+    const Check playing = [](const Stream& s) { return s.status() == Stream::Playing; };
     const Check ended = [](const QVRAudioStream& s) { return !s.isActive(); };
     struct Row {
         const char* name;
@@ -90,7 +89,7 @@ TEST(StreamSound, HowARunEnds) {
         const char* message;  // the status message begins with it; null: a stop, silent at once
         int finalStatus;
         Check stopAt = nullptr;
-        const char* host = nullptr;            // null: the scripted server's address
+        std::string base = "";                 // empty: the scripted server's address
         rlim_t fileSizeLimit = RLIM_INFINITY;  // the process's, while the sound downloads
     };
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the file size limit fails instead
@@ -103,22 +102,20 @@ TEST(StreamSound, HowARunEnds) {
         {"endless text instead of MP3", mp3Reply(std::string(8192, 'x'), 0, After::Repeat), 1.0f, 100, -1, 0, "The data format is not supported", 0},
         {"server stalls after some sound", mp3Reply(tone.substr(0, 16000), 0, After::Stall), 1.0f, 100, -1, 1.2, "Error code: 28", 0},
         // The name's look-up hangs for 10 s: the stop must not wait for it.
-        {"stopped connecting", ScriptedServer::stream("", ""), 1.0f, 0, -1, 0, nullptr, 0, connecting, slowresolver::kSlowHost},
+        {"stopped connecting", ScriptedServer::stream("", ""), 1.0f, 0, -1, 0, nullptr, 0, connecting, "http://" + std::string(slowresolver::kSlowHost) + ":1"},
         {"stopped buffering", mp3Reply(longTone, 2000), 1.0f, 0, -1, 0, nullptr, 0, buffering},
         {"stopped playing", mp3Reply(longTone, 8000), 1.0f, 100, -1, 0, nullptr, 0, playing},
         {"stopped after the end", mp3Reply(longTone.substr(0, 4000)), 1.0f, 100, -1, 0, nullptr, 0, ended},
         // A write to the sound file that fails reports that write's own error
         // (buffering only: no playback runs under the limit).
-        {"a write cut short", mp3Reply(longTone), 1.0f, 10000000, -1, 0, "Cannot write the temporary sound file. File too large", 0, nullptr, nullptr, 5000},
+        {"a write cut short", mp3Reply(longTone), 1.0f, 10000000, -1, 0, "Cannot write the temporary sound file. File too large", 0, nullptr, "", 5000},
     };
     // clang-format on
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         ScriptedServer server(r.plan);
-        const std::string base =
-            r.host ? "http://" + std::string(r.host) + ":" + std::to_string(server.port())
-                   : server.base();
-        auto stream = streamFor(base + "/m/0.mp3", r.bufferSize);
+        auto stream =
+            streamFor((r.base.empty() ? server.base() : r.base) + "/m/0.mp3", r.bufferSize);
         stream->setVolume(r.gain);
         SinkRecorder recorder;
         ASSERT_TRUE(recorder.start());
@@ -176,7 +173,7 @@ TEST(StreamSound, ThresholdTagRequestAndARestart) {
     ScriptedServer server(mp3Reply(tag + toneMp3(12000), 8000));
     const std::string url = server.base() + "/m/0.mp3";
     // The old run's settle is long: "still settling" is no matter of timing.
-    auto stream = streamFor(url, 3000, {.outputSettleMs = 5000});
+    auto stream = streamFor(url, 3000, {.outputSettleMs = 5000, .bufferSizePreference = {}});
     QString oldFile;
     for (const QString user : {"admin", ""}) {
         if (!oldFile.isEmpty()) stream->stop();
