@@ -95,9 +95,7 @@ bool SinkRecorder::start() {
 }
 
 std::size_t SinkRecorder::samplesSoFar() const {
-    return file_.empty()
-               ? 0
-               : static_cast<std::size_t>(QFileInfo(QString::fromStdString(file_)).size()) / 2;
+    return static_cast<std::size_t>(QFileInfo(QString::fromStdString(file_)).size()) / 2;
 }
 
 std::vector<std::int16_t> SinkRecorder::stop() {

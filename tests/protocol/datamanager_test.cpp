@@ -35,9 +35,6 @@ public:
         std::lock_guard l(lock);
         return list;
     }
-    bool waitFor(size_t n) {
-        return waitUntil([&] { return events().size() >= n; });
-    }
 
 private:
     static std::string shape(const tx::JsonValue& v) {
@@ -95,15 +92,14 @@ TEST(DataManager, LoadsMicrophonesThenCamerasAndTheAnswersDecideWhatTheDelegateH
     };
     // clang-format off
     const Case cases[] = {
-        {"UTF-8 credentials", ScriptedServer::json("[]"), {"microphones:0", "cameras:2"}, false, "José", "пароль"},
-        {"long credentials", ScriptedServer::json("[]"), {"microphones:0", "cameras:2"}, false, "a-user-name-that-is-rather-long", "and-a-password-that-is-longer-than-forty-eight-bytes"},
+        // Base64 of more than 57 bytes, which a MIME encoder would break.
+        {"long UTF-8 credentials", ScriptedServer::json("[]"), {"microphones:0", "cameras:2"}, false, "José", "пароль-and-a-password-longer-than-forty-eight-bytes"},
         {"401 with a JSON list", ScriptedServer::json(R"([{"n":1}])", 401), {"microphones:1", "cameras:2"}},
         {"an object", ScriptedServer::json(R"({"a":1})"), {"microphones:object", "cameras:2"}},
         {"raw control characters", ScriptedServer::json("[\n\t{\"name\" :\r\n \"a\tb\"}\x01]"), {"microphones:1", "cameras:2"}},
         {"the last control character dropped", ScriptedServer::json("[\"a\x1f\"]"), {"microphones:1", "cameras:2"}},
         {"reset", ScriptedServer::of(Kind::Reset), {"serverNotConnected"}},
         {"HTML", ScriptedServer::json("<html><body>Error</body></html>"), {"badResponse"}},
-        {"null", ScriptedServer::json("null"), {"badResponse"}},
         {"42", ScriptedServer::json("42"), {"badResponse"}},
         {"broken JSON", ScriptedServer::json("[1,"), {"badResponse"}},
         {"cameras reset", ScriptedServer::of(Kind::Reset), {"microphones:0", "serverNotConnected"}, true},
@@ -122,7 +118,7 @@ TEST(DataManager, LoadsMicrophonesThenCamerasAndTheAnswersDecideWhatTheDelegateH
         ZVDataManagerTestAccess::setRequestTimeoutMs(dm, 400);
         dm.setDelegate(&delegate);
         dm.loadCameras();
-        EXPECT_TRUE(delegate.waitFor(c.events.size()));
+        EXPECT_TRUE(waitUntil([&] { return delegate.events().size() >= c.events.size(); }));
         if (c.events.size() == 1) spinFor(100);  // room for a camera list wrongly asked
         EXPECT_EQ(delegate.events(), c.events) << c.what;
         // Each request as "method target authorization accept content-type".
@@ -143,10 +139,7 @@ TEST(DataManager, PictureRequestAndDelivery) {
     // A server that ignores the asked size: the picture is decoded at the
     // view's size all the same (1/4 of 1280x960).
     const std::string picture = jpegOf({1280, 960});
-    ScriptedServer http([&](const auto& r) {
-        if (r.target.rfind("/cameras/1/image", 0) == 0) return ScriptedServer::json(picture);
-        return ScriptedServer::json("", 404);
-    });
+    ScriptedServer http([&](const auto&) { return ScriptedServer::json(picture); });
     FakeImageView view({320.6, 240.2});
     auto server = serverFor(http, &view, 1);
     server->setFps("2");
@@ -154,10 +147,9 @@ TEST(DataManager, PictureRequestAndDelivery) {
     server->videoCameraAtIndex(1);
     ASSERT_TRUE(waitUntil([&] { return !view.pictures.empty(); }));
     EXPECT_EQ(view.last.size(), QSize(320, 240));
-    const auto reqs = http.requests();
-    ASSERT_GE(reqs.size(), 1u);
-    EXPECT_EQ(reqs[0].target, "/cameras/1/image?resolution=320x240&quality=60");
-    const auto& h = reqs[0].headers;  // credentials only
+    const auto request = http.requests().at(0);
+    EXPECT_EQ(request.target, "/cameras/1/image?resolution=320x240&quality=60");
+    const auto& h = request.headers;  // credentials only
     EXPECT_EQ(std::tuple(h.count("accept"), h.count("content-type"), h.count("authorization")),
               std::tuple(0u, 0u, 1u));
     // Plain substitution, once: percent signs in a path stay as they are.
@@ -187,32 +179,45 @@ TEST(DataManager, ASecondLoadReportsButALeftServerIsUnheard) {
         ASSERT_TRUE(slow.waitForRequests(1));
         if (switchServer) dm.setCurrentServer(serverFor(fast));
         dm.loadCameras();
-        ASSERT_TRUE(delegate.waitFor(switchServer ? 2 : 4));
-        spinFor(700);  // the slow answers arrive meanwhile
-        auto events = delegate.events();
-        std::sort(events.begin(), events.end());
         const Events expected =
             switchServer ? Events{"cameras:2", "microphones:0"}
                          : Events{"cameras:0", "cameras:0", "microphones:0", "microphones:0"};
+        ASSERT_TRUE(waitUntil([&] { return delegate.events().size() >= expected.size(); }));
+        spinFor(700);  // the slow answers arrive meanwhile
+        auto events = delegate.events();
+        std::sort(events.begin(), events.end());
         EXPECT_EQ(events, expected);
         EXPECT_EQ(slow.requests().size(), switchServer ? 1u : 4u);
     }
 }
 
 TEST(DataManager, ShutdownEndsStalledRequestsAndReleasesAWaitingWorker) {
-    // A list load and a picture both stalled: shutdown aborts them (the
-    // abort itself is the HTTP client's, see HttpClient.AbortEnds...), and
-    // drops a picture job not yet started.
-    ScriptedServer http([](const auto&) { return ScriptedServer::of(Kind::Stall); });
+    // A stalled picture, and a list load whose worker waits for the main
+    // thread (which is not looking) when shutdown begins: shutdown aborts the
+    // one (the abort itself is the HTTP client's, see HttpClient.AbortEnds...),
+    // releases the other instead of deadlocking in the join, and drops a
+    // picture job not yet started.
+    ScriptedServer http([](const ScriptedServer::Request& r) {
+        return r.target == "/microphones" ? ScriptedServer::json("[]")
+                                          : ScriptedServer::of(Kind::Stall);
+    });
     FakeImageView view;
     auto server = serverFor(http, &view, 0);
-    RecordingDelegate delegate;
+    struct Blocking : RecordingDelegate {
+        std::atomic<bool> waiting{false};
+        void mikrophonesDidLoaded(const tx::JsonValue&) override {
+            waiting = true;
+            MainThreadCall::run([] {});
+        }
+    } delegate;
     {
         ZVDataManager dm(server);
         dm.setDelegate(&delegate);
         dm.loadCameraIndex(0, "/i", "1x1");
         dm.loadCameras();
         ASSERT_TRUE(http.waitForRequests(2));
+        for (int i = 0; i < 30000 && !delegate.waiting; ++i) QThread::msleep(1);
+        ASSERT_TRUE(delegate.waiting);
         // A picture job dropped before it ran must not leave its camera's
         // gate closed, or the picture would freeze.
         ZVDataManagerTestAccess::setQueueSuspended(dm, true);
@@ -226,23 +231,5 @@ TEST(DataManager, ShutdownEndsStalledRequestsAndReleasesAWaitingWorker) {
     EXPECT_TRUE(delegate.events().empty());
     EXPECT_TRUE(view.pictures.empty());
     EXPECT_EQ(http.requests().size(), 2u);
-
-    // A worker already waiting for the main thread when shutdown begins.
-    ScriptedServer lists200(lists());
-    struct Blocking : RecordingDelegate {
-        std::atomic<bool> waiting{false};
-        void mikrophonesDidLoaded(const tx::JsonValue&) override {
-            waiting = true;
-            MainThreadCall::run([] {});  // the main thread is not looking
-        }
-    } blocking;
-    {
-        ZVDataManager dm(serverFor(lists200));
-        dm.setDelegate(&blocking);
-        dm.loadCameras();
-        for (int i = 0; i < 30000 && !blocking.waiting; ++i) QThread::msleep(1);
-        ASSERT_TRUE(blocking.waiting);
-        dm.shutdown();  // would deadlock joining the waiting worker
-    }
     EXPECT_TRUE(MainThreadCall::run([] {})) << "the gate is open again after the join";
 }

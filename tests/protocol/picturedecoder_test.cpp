@@ -19,8 +19,7 @@ namespace {
 
 QByteArray encode(const QImage& image, const char* format, bool progressive = false) {
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
+    QBuffer buffer(&bytes);  // the writer opens it
     QImageWriter writer(&buffer, format);
     writer.setQuality(90);
     writer.setProgressiveScanWrite(progressive);

@@ -27,7 +27,7 @@ int cameraOf(const std::string& target) {
 }
 
 // A server record for port with cameras "/c/0" ... "/c/<count - 1>".
-std::shared_ptr<CamServer> recordFor(int port, int count, const char* fps = "1000") {
+std::shared_ptr<CamServer> recordFor(int port, int count) {
     tx::JsonArray list;
     for (int i = 0; i < count; ++i)
         list.push_back(tx::JsonObject{{"name", "Camera " + std::to_string(i)},
@@ -37,15 +37,16 @@ std::shared_ptr<CamServer> recordFor(int port, int count, const char* fps = "100
     server->setPort(QString::number(port));
     server->setLogin("admin");
     server->setPassword("secret");
-    server->setFps(fps);
+    server->setFps("1000");
     server->setCameras(list);
     return server;
 }
 
-// Answers each picture after holdMs; camera n's picture is 16 + n pixels
-// wide, so a picture tells which camera it is of.
+// Answers each picture after holdMs (never when holdMs < 0); camera n's
+// picture is 16 + n pixels wide, so a picture tells which camera it is of.
 ScriptedServer::Script slowPictures(int holdMs) {
     return [holdMs](const ScriptedServer::Request& r) {
+        if (holdMs < 0) return ScriptedServer::of(Kind::Stall);
         std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
         return ScriptedServer::json(jpegOf({16 + cameraOf(r.target), 8}));
     };
@@ -72,9 +73,7 @@ TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
         ScriptedServer http([&](const ScriptedServer::Request& r) {
             return cameraOf(r.target) == 1 ? ScriptedServer::of(Kind::Stall) : c.reply;
         });
-        WallFetcher::Options options;
-        options.maxPictureBytes = 4096;
-        WallFetcher fetcher(recordFor(http.port(), 2), options);
+        WallFetcher fetcher(recordFor(http.port(), 2), {.maxPictureBytes = 4096});
         // Camera 1's answer stalls: camera 0's request goes out all the same,
         // long before camera 1's times out (25 s).
         fetcher.requestPicture(1, "/c/1", {400, 300}, [](const CameraPicture&) {});
@@ -98,10 +97,7 @@ TEST(WallFetcher, PagingAndServerChangesStopTheCamerasThatLeft) {
     // are stalled, and must not wait for them (25 s, the request timeout).
     for (const bool serverChange : {false, true}) {
         SCOPED_TRACE(serverChange ? "server change" : "paging");
-        ScriptedServer http(serverChange ? ScriptedServer::Script([](const auto&) {
-            return ScriptedServer::of(Kind::Stall);
-        })
-                                         : slowPictures(300));
+        ScriptedServer http(slowPictures(serverChange ? -1 : 300));
         auto server = recordFor(http.port(), 8);
         FakeImageView views[4];
         auto fetcher = std::make_unique<WallFetcher>(server);
