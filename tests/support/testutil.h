@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QSizeF>
 #include <QThread>
@@ -42,6 +43,12 @@ inline std::string jpegOf(QSize size, QColor colour = Qt::darkCyan, int quality 
     buffer.open(QIODevice::WriteOnly);
     solid(colour, size).save(&buffer, "JPG", quality);
     return bytes.toStdString();
+}
+
+// A file's bytes, empty when it cannot be read.
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Keeps the event loop turning for a while, for checks that something does
