@@ -15,15 +15,18 @@
 
 namespace {
 
-// A server at 1000 pictures a second whose cameras have these picture paths.
+// A server at 1000 pictures a second whose cameras have these picture paths;
+// the view, if given, is camera 1's.
 std::shared_ptr<CamServer> serverWith(const std::vector<std::string>& paths,
-                                      RecordingLoader* loader = nullptr) {
+                                      RecordingLoader* loader = nullptr,
+                                      FakeImageView* view = nullptr) {
     tx::JsonArray list;
     for (const std::string& path : paths) list.push_back(tx::JsonObject{{"image-uri", path}});
     auto server = CamServer::create();
     server->setFps("1000");
     server->setCameras(list);
     server->setDataManager(loader);
+    if (view) server->getCameras()->at(1)->setCamera(view);
     return server;
 }
 
@@ -117,10 +120,9 @@ TEST(RefreshRate, FailingPicturesBackOffAndOnePictureRecovers) {
 
 TEST(Refresh, StartRequestsAtOnceAndTheGateHoldsTheNext) {
     RecordingLoader loader;
-    auto server = serverWith({"/c/0", "/c/1", "/c/2"}, &loader);
     FakeImageView view({320.6, 240.2});
     view.ratio = 2.0;  // asked in device pixels
-    server->getCameras()->at(1)->setCamera(&view);
+    auto server = serverWith({"/c/0", "/c/1", "/c/2"}, &loader, &view);
     server->videoCameraAtIndex(1);
     EXPECT_EQ(server->currentCameraIndex(), 1);
     ASSERT_EQ(loader.calls.size(), 1u);
@@ -163,9 +165,8 @@ TEST(Refresh, StartRequestsAtOnceAndTheGateHoldsTheNext) {
 TEST(Refresh, OutOfRangePositionsAndUnsafePathsAskForNothing) {
     // (ServerUrl's own table owns which paths are unsafe.)
     RecordingLoader loader;
-    auto server = serverWith({"/c/0", "//other-host/x"}, &loader);
     FakeImageView view;
-    server->getCameras()->at(1)->setCamera(&view);
+    auto server = serverWith({"/c/0", "//other-host/x"}, &loader, &view);
     server->videoCameraAtIndex(1);
     spinFor(30);
     EXPECT_TRUE(loader.calls.empty() && view.pictures.size() == 1 && view.last.isNull());
@@ -196,9 +197,8 @@ TEST(Refresh, AViewBelongsToOneRecordAndNoRecordKeepsADeadView) {
 
 TEST(Refresh, WorkerThreadsStartOnTheMainThreadAndReleaseSafely) {
     RecordingLoader loader;
-    auto server = serverWith({"/c/0", "/c/1"}, &loader);
     FakeImageView view;
-    server->getCameras()->at(1)->setCamera(&view);
+    auto server = serverWith({"/c/0", "/c/1"}, &loader, &view);
     std::thread worker([&] { server->videoCameraAtIndex(1); });
     ASSERT_TRUE(waitUntil([&] { return server->isRefreshing(); }));
     worker.join();

@@ -93,10 +93,7 @@ int main(int argc, char** argv) {
     for (QProcess* p : {&busDaemon, &keyring})
         p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();  // listing needs no keyring
-    QFile config(dir.path() + "/bus.conf");
-    config.open(QIODevice::WriteOnly);
-    config.write(QString::fromLatin1(kBusConfig).arg(bus).toUtf8());
-    config.close();
+    writeAt(dir.path() + "/bus.conf", QString::fromLatin1(kBusConfig).arg(bus).toUtf8());
     // It prints its address once it accepts connections.
     busDaemon.start("dbus-daemon",
                     {"--config-file=" + dir.path() + "/bus.conf", "--nofork", "--print-address=1"});
