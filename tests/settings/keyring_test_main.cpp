@@ -31,12 +31,8 @@ Entry lookup(const QString& key) {
     // item's path).
     const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
     for (const QString& line : out.split(u'\n')) {
-        if (line.startsWith("label = ")) {
-            e.found = true;
-            e.label = line.mid(8);
-        } else if (line.startsWith("secret = ")) {
-            e.secret = line.mid(9);
-        }
+        if (line.startsWith("label = ")) e.label = line.mid(8);
+        if (line.startsWith("secret = ")) e.secret = line.mid(9);
     }
     return e;
 }
