@@ -9,16 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "testutil.h"
+
 namespace {
 
 const QDateTime kArrived(QDate(2026, 12, 7), QTime(3, 40, 5));
 const QByteArray kJpeg("\xff\xd8\xff\xe0 jpeg bytes \x00\x01 as sent", 27);
 const QByteArray kPng("\x89PNG\r\n\x1a\n png bytes");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 }  // namespace
 

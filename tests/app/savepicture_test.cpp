@@ -24,10 +24,8 @@ protected:
     void SetUp() override {
         // A pictures folder of this test's own, through the XDG user folders
         // file that QStandardPaths reads.
-        QFile dirs(config.filePath("user-dirs.dirs"));
-        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_PICTURES_DIR=\"" + pictures.path().toUtf8() + "\"\n");
-        dirs.close();
+        ASSERT_TRUE(writeAt(config.filePath("user-dirs.dirs"),
+                            "XDG_PICTURES_DIR=\"" + pictures.path().toUtf8() + "\"\n"));
         oldConfig = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),

@@ -63,7 +63,6 @@ TEST(Base64Test, LineBreaksOnlyBetweenFullLines) {
         std::erase_if(unbroken, [](char c) { return c == '\r' || c == '\n'; });
         EXPECT_EQ(line, unbroken) << size;
         EXPECT_EQ(codec::base64Decode(broken), in) << size;
-        EXPECT_EQ(codec::base64Decode(line), in) << size;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <utility>
@@ -47,11 +48,7 @@ TEST(JsonTreeTest, MembersAreFoundAndWrittenInKeyOrderAndLaterDuplicatesWin) {
         }
         EXPECT_EQ(v->find("k"), nullptr);
         EXPECT_EQ(v->find("k" + std::to_string(n)), nullptr);
-        std::string previous;
-        for (const auto& [key, value] : v->asObject()) {
-            EXPECT_LT(previous, key);
-            previous = key;
-        }
+        EXPECT_TRUE(std::ranges::is_sorted(v->asObject(), {}, &JsonObject::value_type::first)) << n;
     }
     // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {

@@ -77,7 +77,7 @@ TEST_F(SystemKeyring, PasswordsMoveInAndOutAndFollowTheirServers) {
     store->deleteServer(gone);
     renamed->setName("Back yard");
     vault->storeChanged();  // what the server list's close does
-    EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(goneId).found; }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(goneId).found(); }, 20000));
     EXPECT_TRUE(waitUntil(
         [&] {
             const keyringenv::Entry e = keyringenv::lookup(renamed->keyringId);
@@ -88,7 +88,7 @@ TEST_F(SystemKeyring, PasswordsMoveInAndOutAndFollowTheirServers) {
     const QString renamedId = renamed->keyringId;
     // Turned off: the passwords are back in the file and the entries gone.
     ASSERT_TRUE(turn(false));
-    EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(renamedId).found; }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(renamedId).found(); }, 20000));
     const auto back = onDisk();
     for (int i : {1, 2})
         EXPECT_EQ(back->getServers()[i - 1]->password(), QString::fromUtf8(kRows[i].password));

@@ -31,12 +31,8 @@ Entry lookup(const QString& key) {
     // item's path).
     const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
     for (const QString& line : out.split(u'\n')) {
-        if (line.startsWith("label = ")) {
-            e.found = true;
-            e.label = line.mid(8);
-        } else if (line.startsWith("secret = ")) {
-            e.secret = line.mid(9);
-        }
+        if (line.startsWith("label = ")) e.label = line.mid(8);
+        if (line.startsWith("secret = ")) e.secret = line.mid(9);
     }
     return e;
 }
@@ -93,10 +89,7 @@ int main(int argc, char** argv) {
     for (QProcess* p : {&busDaemon, &keyring})
         p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();  // listing needs no keyring
-    QFile config(dir.path() + "/bus.conf");
-    config.open(QIODevice::WriteOnly);
-    config.write(QString::fromLatin1(kBusConfig).arg(bus).toUtf8());
-    config.close();
+    writeAt(dir.path() + "/bus.conf", QString::fromLatin1(kBusConfig).arg(bus).toUtf8());
     // It prints its address once it accepts connections.
     busDaemon.start("dbus-daemon",
                     {"--config-file=" + dir.path() + "/bus.conf", "--nofork", "--print-address=1"});

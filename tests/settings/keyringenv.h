@@ -16,9 +16,9 @@ extern QString unavailableReason;
 // What secret-tool finds for the record key (no value: no entry), and the
 // entry's label.
 struct Entry {
-    bool found = false;
     QString secret;
     QString label;
+    bool found() const { return !label.isNull(); }
 };
 Entry lookup(const QString& key);
 

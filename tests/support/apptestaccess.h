@@ -33,7 +33,6 @@ struct ZorvanMacAppDelegateTestAccess {
     using App = ZorvanMacAppDelegate;
     static QSlider* audioSlider(const App& a) { return a.audioSlider_; }
     static ZVServerSettings* settingsWindow(const App& a) { return a.settingsWindow_.get(); }
-    static PasswordVault* passwordVault(const App& a) { return a.vault_.get(); }
     static PlayerView* playerView(const App& a) { return a.playerView_.get(); }
     static RestWhileHidden* restWhileHidden(const App& a) { return a.rest_.get(); }
 };

@@ -7,7 +7,10 @@
 #include <QBuffer>
 #include <QColor>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSizeF>
 #include <QThread>
@@ -42,6 +45,19 @@ inline std::string jpegOf(QSize size, QColor colour = Qt::darkCyan, int quality 
     buffer.open(QIODevice::WriteOnly);
     solid(colour, size).save(&buffer, "JPG", quality);
     return bytes.toStdString();
+}
+
+// A file's bytes, empty when it cannot be read.
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Writes bytes to a file, making its folder first; false on failure.
+inline bool writeAt(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly) &&
+           f.write(bytes) == bytes.size();
 }
 
 // Keeps the event loop turning for a while, for checks that something does
