@@ -142,8 +142,6 @@ public:
 
     std::int64_t currentCameraIndex() const { return currentCameraIndex_.load(); }
     bool isRefreshing() const { return timer_ != nullptr; }
-    // True while a picture request of this server is on its way.
-    bool isPictureInFlight() const { return pictureInFlight_.load(); }
     // The pictures per second that fps asks for: its leading integer, 8 when
     // it has none or it is not positive, at most 1000.
     static int refreshRate(const QString& fps);

@@ -116,11 +116,6 @@ void WallRefresh::setResting(bool resting) {
     }
 }
 
-int WallRefresh::inFlight() const {
-    return static_cast<int>(
-        std::count_if(cameras_.begin(), cameras_.end(), [](const auto& c) { return c->inFlight; }));
-}
-
 void WallRefresh::tick(Camera& camera) {
     // Resting, or the previous picture is still on its way (its answer
     // calls this again), or nothing may ever be asked for this camera.

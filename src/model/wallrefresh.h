@@ -44,8 +44,6 @@ public:
     void setResting(bool resting);
 
     const std::shared_ptr<CamServer>& server() const { return server_; }
-    // Requests in flight now, over all cameras of the page.
-    int inFlight() const;
 
 private:
     struct Camera;
