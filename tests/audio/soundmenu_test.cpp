@@ -41,5 +41,4 @@ TEST_F(SoundMenu, StatusLineAndPauseForTheServerList) {
     AppAccess::settingsWindow(*app)->close();
     ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000));
     app->applicationWillTerminate();
-    QVRAudioStream::initWithURL(std::nullopt)->setVolume(1.0f);
 }

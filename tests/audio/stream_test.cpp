@@ -159,7 +159,6 @@ TEST(StreamSound, HowARunEnds) {
             std::tuple(stream->isActive(), stream->isPlaying(), stream->fileName(), leftovers()),
             std::tuple(false, false, std::string(), QStringList()));
     }
-    QVRAudioStream::initWithURL(std::nullopt)->setVolume(1.0f);
 }
 
 // Playback waits for the threshold beyond the whole ID3 tag, and the request
@@ -199,21 +198,19 @@ TEST(StreamSound, ThresholdTagRequestAndARestart) {
         EXPECT_GE(atStart, static_cast<std::int64_t>(tag.size()) + 3000);
         EXPECT_LE(atStart, static_cast<std::int64_t>(tag.size()) + 3000 + 10240 + 8000);
         EXPECT_TRUE(progress);
-        ASSERT_TRUE(stream->tags().image);
-        EXPECT_EQ(stream->tags().image->size(), 3000u);
         auto r = server.requests().back();
-        EXPECT_EQ(std::tuple(r.method + " " + r.target, r.headers["accept"],
+        EXPECT_EQ(std::tuple(stream->tags().image.value_or(std::vector<std::uint8_t>()).size(),
+                             r.method + " " + r.target, r.headers["accept"],
                              r.headers.count("range"), r.headers["authorization"]),
-                  std::tuple("GET /m/0.mp3", "audio/mpeg", 0u,
+                  std::tuple(3000u, "GET /m/0.mp3", "audio/mpeg", 0u,
                              user.isEmpty() ? "" : "Basic YWRtaW46c2VjcmV0"));
         if (oldFile.isEmpty()) oldFile = QString::fromStdString(stream->fileName());
     }
-    const std::string newFile = stream->fileName();
-    EXPECT_NE(QString::fromStdString(newFile), oldFile);
+    // The new run's file is another: it stays while the old one goes.
+    const QString newFile = QString::fromStdString(stream->fileName());
     ASSERT_TRUE(waitUntil([&] { return !QFileInfo::exists(oldFile); }, 60000));
-    EXPECT_TRUE(stream->isPlaying());
-    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(newFile)));
-    EXPECT_EQ(stream->url(), url);
+    EXPECT_EQ(std::tuple(stream->isPlaying(), QFileInfo::exists(newFile), stream->url()),
+              std::tuple(true, true, url));
     stream->stop();
     stream->waitEnded();
     EXPECT_EQ(leftovers(), QStringList());

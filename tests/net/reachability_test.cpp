@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <thread>
 
 #include "reachability.h"

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "TXJsonValue.h"
