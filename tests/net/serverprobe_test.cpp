@@ -1,7 +1,6 @@
 // The probe that finds out when a server takes connections again: what it
 // reports, and that it never connects more than once a second.
 
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 

@@ -42,9 +42,16 @@ namespace {
 
 #ifdef ZORVAN_REAL_KEYRING
 // A session bus that starts no services of its own.
-const char kBusConfig[] = R"(<busconfig><type>session</type><listen>unix:path=%1</listen>
-<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
-<allow own="*"/></policy></busconfig>)";
+const char kBusConfig[] = R"(<busconfig>
+  <type>session</type>
+  <listen>unix:path=%1</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
 
 // The keyring's default collection is there (asked from another process:
 // a failed call would spoil this process's shared bus connection, which the

@@ -7,7 +7,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QStyleHints>
 #include <QTest>
