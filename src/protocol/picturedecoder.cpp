@@ -148,13 +148,18 @@ int scaleDenominator(QSize full, QSize asked) {
 
 // Whether a picture of size full is refused for an asked size: even at
 // libjpeg's smallest scale it would have more than 64 times the asked
-// pixels. Nothing is refused for an empty asked size.
+// pixels, and more than a real camera's picture has at that scale. The
+// second bound keeps a small cell showing a camera of 8K or 24 MP that
+// ignores the asked size (1/8 of 7680x4320 is 960x540), while a few bytes
+// claiming 65500x65500 are still refused. Nothing is refused for an empty
+// asked size.
 bool beyondBackstop(QSize full, QSize asked) {
     if (asked.isEmpty()) return false;
     const qint64 smallest = ((qint64(full.width()) + 7) / 8) * ((qint64(full.height()) + 7) / 8);
     // smallest stays below 2^56, so no product here overflows.
     const qint64 askedPixels = std::min(qint64(asked.width()) * asked.height(), qint64(1) << 50);
-    return smallest > PictureDecoder::kMaxPixelsPerAskedPixel * askedPixels;
+    return smallest > PictureDecoder::kMaxPixelsPerAskedPixel * askedPixels &&
+           smallest > PictureDecoder::kMaxPixelsAtSmallestScale;
 }
 
 enum class Outcome { Decoded, Failed, NotForUs };

@@ -27,16 +27,17 @@ namespace PictureDecoder {
 // that a JPEG of the same size would decode to.
 //
 // A null image comes back for a picture that even at 1/8 would have more
-// than kMaxPixelsPerAskedPixel times the pixels of `asked` (judged from its
-// header, before any decoding: a few bytes that claim a huge picture cost
-// nothing), for one beyond Qt's image allocation limit, for a JPEG that
-// fails to decode, and for one with more than kMaxScans scans (a
-// progressive picture built to take unbounded time). An empty `asked`
-// (0x0, as a view without a size asks) means the full picture, bounded by
-// the allocation limit alone.
+// than kMaxPixelsPerAskedPixel times the pixels of `asked` and more than
+// kMaxPixelsAtSmallestScale (judged from its header, before any decoding:
+// a few bytes that claim a huge picture cost nothing), for one beyond Qt's image allocation limit,
+// for a JPEG that fails to decode, and for one with more than kMaxScans scans (a progressive
+// picture built to take unbounded time). An empty `asked` (0x0, as a view without a size asks)
+// means the full picture, bounded by the allocation limit alone.
 QImage decode(const QByteArray& bytes, QSize asked);
 
 inline constexpr int kMaxScans = 500;
 inline constexpr qint64 kMaxPixelsPerAskedPixel = 64;
+// What 1/8 of a 16384x16384 picture gives: every real camera's still fits.
+inline constexpr qint64 kMaxPixelsAtSmallestScale = qint64(2048) * 2048;
 
 }  // namespace PictureDecoder

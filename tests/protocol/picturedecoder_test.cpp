@@ -118,11 +118,16 @@ TEST(PictureDecoder, ShowsWhatQtsReadersShowAndNothingForHostilePictures) {
         {"64x48 asked larger: whole", colourJpeg, {640, 480}, {64, 48}},
         {"1920x1080 PNG asked at 480x270", encode(colourPicture(1920, 1080), "PNG"), {480, 270}, {480, 270}},
         {"5700x5700 claimed, asked at 320x240: 1/8", claimsHuge, {320, 240}, {713, 713}, false},
-        // Even at 1/8 more than 64 times the asked pixels: refused before
-        // decoding, whatever the format.
-        {"5700x5700 claimed, asked at 32x24", claimsHuge, {32, 24}, {}},
-        {"1920x1080 asked at 16x9", hdJpeg, {16, 9}, {}},
-        {"1920x1080 PNG asked at 16x9", encode(colourPicture(1920, 1080), "PNG"), {16, 9}, {}},
+        // A camera that ignores the asked size still shows in a small cell
+        // (91x59: 25 cells on a small window): its 1/8 is far more than 64
+        // times the cell, but no more than a real camera's picture.
+        {"8K camera in a 91x59 cell: 1/8", withClaimedSize(colourJpeg, 7680, 4320), {91, 59}, {960, 540}, false},
+        {"24 MP camera in a 91x59 cell: 1/8", withClaimedSize(colourJpeg, 6000, 4000), {91, 59}, {750, 500}, false},
+        {"1920x1080 PNG asked at 16x9: 1/8", encode(colourPicture(1920, 1080), "PNG"), {16, 9}, {240, 135}},
+        // Even at 1/8 beyond any camera and more than 64 times the asked
+        // pixels: refused before decoding, whatever the format.
+        {"65500x65500 claimed, asked at 91x59", withClaimedSize(colourJpeg, 65500, 65500), {91, 59}, {}},
+        {"16392x16392 claimed, asked at 32x24", withClaimedSize(colourJpeg, 16392, 16392), {32, 24}, {}},
     };
     // clang-format on
 
