@@ -207,6 +207,13 @@ void Settings::load() {
         loadDefaults();
         return;
     }
+    if (!SettingsFile::mayReplace(path)) {
+        // A link to /dev/null (a way to say "never save"), to a FIFO or a
+        // folder, or a device made here: starts as a link that leads
+        // nowhere, and is never read, moved aside or replaced.
+        loadDefaults();
+        return;
+    }
     std::optional<QVariantMap> root = readFile(path);
     if (!root) {
         // Unreadable: start as from an empty dictionary, and keep the old

@@ -75,10 +75,28 @@ std::optional<QString> resolveLinks(const QString& path) {
     return target;
 }
 
+bool isRegularFile(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool mayReplace(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0) return true;
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return true;
+    if (!S_ISLNK(st.st_mode)) return false;
+    // Through the link: only a regular file, or nothing (saves then fail).
+    return ::stat(name.constData(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
 bool writeAtomically(const QString& path, const QByteArray& data) {
     const std::optional<QString> resolved = resolveLinks(path);
     if (!resolved) return false;
     const QByteArray target = QFile::encodeName(*resolved);
+    // Only a regular file (or none yet) is replaced: renaming over a device
+    // or a FIFO would destroy what the link was meant to say.
+    if (exists(target) && !isRegularFile(*resolved)) return false;
     QByteArray temp = target + ".tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // made with mode 0600
     if (fd < 0) return false;
@@ -98,6 +116,9 @@ bool writeAtomically(const QString& path, const QByteArray& data) {
 bool moveAside(const QString& path) {
     const QByteArray from = QFile::encodeName(path);
     if (!exists(from)) return true;
+    struct stat st;
+    if (::lstat(from.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
+        return false;
     for (int i = 0; i < 1000; ++i) {
         QByteArray to = from + ".corrupt";
         if (i > 0) to += '.' + QByteArray::number(i);
@@ -110,7 +131,7 @@ bool moveAside(const QString& path) {
 int removeStaleTemporaries(const QString& path, qint64 maxAgeSeconds) {
     // A save through a link leaves its temporary files beside the target.
     const std::optional<QString> resolved = resolveLinks(path);
-    if (!resolved) return 0;
+    if (!resolved || (exists(QFile::encodeName(*resolved)) && !isRegularFile(*resolved))) return 0;
     const QFileInfo target(*resolved);
     QDir folder = target.absoluteDir();
     // mkostemp replaces the six X of the pattern with letters and digits.

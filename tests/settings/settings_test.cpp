@@ -13,8 +13,10 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <clocale>
 #include <csignal>
+#include <functional>
 
 #include "camserver.h"
 #include "plistcodec.h"
@@ -38,9 +40,9 @@ const QByteArray kFull =
           "<key>winPosition</key><string>{{1.5, 2}, {300, 200}}</string>"
           "<key>cameraIdx</key><integer>4294967295</integer>");
 
-mode_t modeOf(const QString& path) {
+mode_t modeOf(const QString& path, mode_t mask = 07777) {
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & mask : 0;
 }
 
 // The names of the store's servers, "-" for an absent name.
@@ -261,6 +263,43 @@ TEST_F(SettingsStore, ALinkedFileIsWrittenThroughItsLink) {
     QFile::remove(target);
     EXPECT_FALSE(open()->save());
     EXPECT_EQ(QFileInfo(file()).symLinkTarget(), target) << "the link stays a link";
+
+    // A link to anything but a regular file (to /dev/null: "never save")
+    // starts as one that leads nowhere: the demo server, and nothing read,
+    // moved aside or replaced.
+    const auto isFifo = [](const QString& p) { return S_ISFIFO(modeOf(p, S_IFMT)); };
+    const auto isDevice = [](const QString& p) { return S_ISCHR(modeOf(p, S_IFMT)); };
+    const auto isFolder = [](const QString& p) { return S_ISDIR(modeOf(p, S_IFMT)); };
+    struct Row {
+        const char* name;
+        std::function<bool(const QByteArray&)> make;
+        std::function<bool(const QString&)> stillThere;
+    };
+    const Row rows[] = {
+        {"fifo", [](const QByteArray& p) { return ::mkfifo(p, 0600) == 0; }, isFifo},
+        // A private device like /dev/null (root only: skipped otherwise).
+        {"fakenull",
+         [](const QByteArray& p) { return ::mknod(p, S_IFCHR | 0600, makedev(1, 3)) == 0; },
+         isDevice},
+        {"folder", [](const QByteArray& p) { return ::mkdir(p, 0700) == 0; }, isFolder},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString special = dots + "/" + row.name;
+        QFile::remove(file());
+        if (!row.make(QFile::encodeName(special))) continue;
+        ASSERT_TRUE(QFile::link(special, file()));
+        auto s = open();
+        EXPECT_EQ(names(*s), "Demo Server");
+        EXPECT_FALSE(s->save());
+        EXPECT_TRUE(row.stillThere(special));
+        EXPECT_EQ(QFileInfo(file()).symLinkTarget(), special);
+        EXPECT_EQ(
+            QDir(dots)
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+                .filter("corrupt"),
+            QStringList());
+    }
 }
 
 // Changes that keep coming (a held arrow key) are written at most twice a
