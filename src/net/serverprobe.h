@@ -9,13 +9,16 @@
 
 #include <memory>
 
-class QTcpSocket;
+class QSocketNotifier;
 
 // Finds out cheaply whether a server takes connections again: a TCP connect
 // to its address and port, closed as soon as it is made, without a byte
 // sent, which costs the server nothing. While the connects fail it tries
 // again, never two at once and never more than one a second (the gap holds
-// across stop() and start() too). A host name is looked up on a thread of
+// across stop() and start() too). The gap and the connects are the
+// address's, not the probe's: probes of one host and port running at the
+// same time (the retries of the lists and the picture's own) share one
+// connect a second, and each takes its outcome. A host name is looked up on a thread of
 // its own, so nothing waits on the resolver, however long it takes, and
 // quitting does not wait for it either. Main thread (the thread that makes
 // it).
@@ -56,24 +59,34 @@ protected:
 
 private:
     struct LookupLink;
+    // Another probe of the same address has a connect under way: its
+    // outcome will be this one's too.
+    bool sharedConnectUnderWay() const;
+    // The outcome of a connect another probe of the same address made.
+    void shareOutcome(bool connected, int gapMs);
     void connectNow();
     // Tries the addresses in turn until one takes the connection.
     void connectTo(QStringList addresses);
     void finished(bool connected, int gapMs = kIntervalMs);
+    void tryNextAddress();
     void dropLookup();
     void dropSocket();
 
     QString host_;
     quint16 port_ = 0;
+    QString key_;  // host and port: what the gap and the connects are shared by
     bool active_ = false;
     bool failedOnce_ = false;
     int connects_ = 0;
-    int generation_ = 0;         // ends a connect's further tries when it is over
-    QElapsedTimer lastConnect_;  // invalid before the first connect
+    int generation_ = 0;  // ends a connect's further tries when it is over
     QTimer next_;
     QTimer timeout_;
-    std::unique_ptr<QTcpSocket> socket_;
-    QPointer<QTcpSocket> pending_;        // the last socket dropped, until deleted
-    QStringList untried_;                 // the host's further addresses for this connect
-    std::shared_ptr<LookupLink> lookup_;  // while a name is being looked up
+    // The connect under way: a non-blocking socket of our own, not a
+    // QTcpSocket, which on a refusal connects a second time at once and so
+    // sends every check twice.
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> socket_;  // fd_ writable: the connect is over
+    QPointer<QSocketNotifier> pending_;        // the last notifier dropped, until deleted
+    QStringList untried_;                      // the host's further addresses for this connect
+    std::shared_ptr<LookupLink> lookup_;       // while a name is being looked up
 };

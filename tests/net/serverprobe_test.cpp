@@ -1,15 +1,36 @@
 // The probe that finds out when a server takes connections again: what it
 // reports, and that it never connects more than once a second.
 
-
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 #include "scriptedserver.h"
 #include "serverprobe.h"
+#include "testnetns.h"
 #include "testutil.h"
+
+namespace {
+
+// The connection attempts (SYNs sent) of this thread's network namespace so
+// far: the kernel's own count, which sees every retry a socket library makes.
+long activeOpens() {
+    std::ifstream snmp("/proc/thread-self/net/snmp");
+    std::string header, values;
+    while (std::getline(snmp, header) && std::getline(snmp, values)) {
+        if (header.rfind("Tcp:", 0) != 0) continue;
+        std::istringstream names(header), numbers(values);
+        std::string name, number;
+        while (names >> name && numbers >> number)
+            if (name == "ActiveOpens") return std::stol(number);
+    }
+    return -1;
+}
+
+}  // namespace
 
 TEST(ServerProbe, ReportsWhetherAndWhenTheServerTakesConnections) {
     struct Case {
@@ -55,4 +76,30 @@ TEST(ServerProbe, ReportsWhetherAndWhenTheServerTakesConnections) {
         spinFor(1200);
         EXPECT_EQ(probe.connects(), connects) << "nothing after the stop";
     }
+}
+
+// A server that refuses, checked by two users at once (the retries of the
+// lists and the picture's own probe): one connection attempt a second in
+// all, counted by the kernel in a network namespace of the test's own.
+TEST(ServerProbe, OneConnectASecondToAnAddressWhoeverAsks) {
+    TestNetns ns;
+    if (!ns.whyNot().empty()) GTEST_SKIP() << "network namespace tests skipped: " << ns.whyNot();
+    const long before = activeOpens();
+    ASSERT_GE(before, 0);
+    ServerProbe lists, picture, other;
+    int downs = 0;
+    for (ServerProbe* p : {&lists, &picture, &other})
+        QObject::connect(p, &ServerProbe::down, [&] { ++downs; });
+    lists.start("127.0.0.1", 1818);
+    picture.start("127.0.0.1", 1818);
+    other.start("127.0.0.1", 1819);  // another server: checks of its own
+    spinFor(3500);
+    EXPECT_EQ(downs, 3) << "each probe learns that its server is down";
+    // 4 checks of each address in 3.5 s (at 0, 1, 2 and 3 s), one margin.
+    EXPECT_LE(activeOpens() - before, 2 * 5);
+    EXPECT_GE(activeOpens() - before, 2 * 3);
+    lists.stop();  // the other user goes on checking by itself
+    const long afterStop = activeOpens();
+    spinFor(2500);
+    EXPECT_GE(activeOpens() - afterStop, 2 * 2);
 }
