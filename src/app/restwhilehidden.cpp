@@ -59,6 +59,11 @@ void RestWhileHidden::hold(bool held) {
     if (held_) stopped_.reset();
 }
 
+void RestWhileHidden::setOneCameraShown(bool shown) {
+    oneCameraShown_ = shown;
+    if (!shown) stopped_.reset();
+}
+
 void RestWhileHidden::update() {
     if (ended_) return;
     const bool hidden = windowHidden();
@@ -73,7 +78,7 @@ void RestWhileHidden::update() {
     qCInfo(lcRest) << "Window shown: pictures resume";
     const std::shared_ptr<CamServer> server = stopped_.lock();
     stopped_.reset();
-    if (!server || server != currentServer_() || held_) return;
+    if (!server || server != currentServer_() || held_ || !oneCameraShown_) return;
     // Asks for a picture at once and goes on at the server's rate.
     server->videoCameraAtIndex(stoppedIndex_);
 }
@@ -88,7 +93,7 @@ void RestWhileHidden::rest() {
 
 void RestWhileHidden::videoCameraAtIndex(CamServer& server, std::int64_t p) {
     if (ended_) return;
-    if (held_) {
+    if (held_ || !oneCameraShown_) {
         server.stopVideo();
         return;
     }

@@ -39,6 +39,10 @@ public:
     // forgotten: whoever ends the hold starts the refresh anew.
     void hold(bool held);
     bool held() const { return held_; }
+    // False while the camera wall covers the one-camera view: no refresh of
+    // the hidden view starts, whether asked for or due when the window shows
+    // again, so that no picture is asked at its size under the wall.
+    void setOneCameraShown(bool shown);
 
 signals:
     void restingChanged(bool resting);
@@ -56,6 +60,7 @@ private:
     bool resting_ = false;
     bool ended_ = false;
     bool held_ = false;
+    bool oneCameraShown_ = true;
     bool handleWatched_ = false;
     bool exposedOnce_ = false;
     // The server whose refresh rests and its camera, resumed only if that

@@ -569,7 +569,10 @@ void ZorvanMacAppDelegate::pictureServerDown() {
 void ZorvanMacAppDelegate::pictureServerBack() {
     const auto server = probed_.lock();
     probed_.reset();
-    if (!server || server != settings_.getCurrent() || editing_ || workEnded_) return;
+    // A wall shown meanwhile asks for its own pictures.
+    if (!server || server != settings_.getCurrent() || editing_ || workEnded_ ||
+        isWallOn(server.get()))
+        return;
     // Asks for a picture at once (or when the window can be seen again).
     rest_->videoCameraAtIndex(*server, probedCamera_);
 }

@@ -93,6 +93,7 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
     ui.actionPreviousPage->setEnabled(on);
     ui.mainImage->setVisible(!on);
     ui.cameraWall->setVisible(on);
+    rest_->setOneCameraShown(!on);
     if (on) {
         ui.cameraWall->setFocus();
     } else {
@@ -113,7 +114,10 @@ void ZorvanMacAppDelegate::followServer(const std::shared_ptr<CamServer>& server
 
 void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
                                     std::int64_t selected) {
-    // The one-camera refresh ends for good: the wall asks for the pictures.
+    // The one-camera refresh ends for good, and so does the probe that
+    // would start it again when the server comes back: the wall asks for
+    // the pictures.
+    stopPictureProbe();
     rest_->stopVideo(*server);
     setWallShown(true);
     wall_->setResting(rest_->resting() || editing_);

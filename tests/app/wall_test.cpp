@@ -118,3 +118,30 @@ TEST_F(ViewerFixture, CamerasAloneAndOnTheWallFollowEveryCommandKeyAndClick) {
     EXPECT_FALSE(wallShown());
     EXPECT_EQ(settings->getCurrent()->previewRegim, 0);
 }
+
+// The shown camera's server stops taking connections (the probe stops its
+// pictures), the person turns the wall on, and the server comes back: the
+// cells ask for their pictures and the hidden one-camera view for none, also
+// after the window is hidden and shown again.
+TEST_F(ViewerFixture, UnderTheWallTheHiddenCameraViewAsksForNothing) {
+    auto server = std::make_unique<ScriptedServer>(camerasServer());
+    const int port = server->port();
+    writeServers(dir.path(), {{"Local", port, true}}, 1);
+    start();
+    ASSERT_TRUE(waitForPictureOf(1));
+    const QSize one = app->mainImage()->askedPixels();
+    const std::string oneSize =
+        "resolution=" + std::to_string(one.width()) + "x" + std::to_string(one.height());
+    const auto current = settings->getCurrent();
+    server.reset();
+    ASSERT_TRUE(waitUntil([&] { return !current->isRefreshing(); })) << "the probe's rest";
+    app->toggleWall(true);
+    server = std::make_unique<ScriptedServer>(camerasServer(), port);
+    ASSERT_TRUE(server->listening());
+    ASSERT_TRUE(waitUntil([&] { return picturesOf(*server) >= 8; })) << "the cells are live";
+    app->window()->hide();
+    app->window()->show();
+    spinFor(2500);
+    EXPECT_EQ(countOf(*server, oneSize), 0u) << oneSize;
+    EXPECT_FALSE(current->isRefreshing());
+}
