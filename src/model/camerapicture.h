@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QImage>
 
+#include <memory>
+
 // One picture of a camera as it came from the server: the decoded image for
 // the screen, and the bytes it was decoded from, kept so that the picture
 // can be saved exactly as it was sent. The bytes are implicitly shared with
@@ -17,6 +19,10 @@ struct CameraPicture {
 
     QImage image;
     QByteArray bytes;  // as received; empty when unknown
+    // Whatever the bytes hold of a budget shared with other pictures (the
+    // walls' answer bytes), given back when the last copy goes: a view that
+    // keeps the bytes keeps this too.
+    std::shared_ptr<const void> hold;
     // When the bytes arrived, in UTC: a clock read on the worker, with no
     // time zone lookup off the main thread.
     QDateTime arrived;

@@ -1,12 +1,28 @@
 #include "cappedbody.h"
 
+#include "picturebudget.h"
+
 bool CappedBody::append(const char* data, std::size_t n) {
-    if (static_cast<std::size_t>(bytes.size()) + n > maxBytes) {
+    if (static_cast<std::size_t>(bytes.size()) + n > maxBytes || (budget && !budget->take(n))) {
         overflow = true;
         return false;
     }
+    taken += budget ? n : 0;
     bytes.append(data, static_cast<qsizetype>(n));
     return true;
+}
+
+void CappedBody::reset() {
+    if (budget && taken > 0) budget->give(taken);
+    taken = 0;
+    bytes = QByteArray();
+    overflow = false;
+}
+
+std::shared_ptr<const void> CappedBody::keep() {
+    auto held = budget ? budget->holder(taken) : nullptr;
+    taken = 0;
+    return held;
 }
 
 bool CappedBody::header(const char* line, std::size_t n) {

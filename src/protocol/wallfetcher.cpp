@@ -1,6 +1,7 @@
 #include "wallfetcher.h"
 
 #include "cappedbody.h"
+#include "picturebudget.h"
 
 #include "camserver.h"
 #include "curlmultiloop.h"
@@ -29,6 +30,19 @@ namespace {
 // One camera's transfer: its easy handle lives while the camera is on the
 // page, and its answer is gathered here.
 struct Transfer {
+    explicit Transfer(PictureBudget& budget) {
+        body.budget = &budget;
+        budget.addCell();
+    }
+    ~Transfer() {
+        if (easy) curl_easy_cleanup(easy);
+        curl_slist_free_all(headers);
+        body.reset();
+        body.budget->removeCell();
+    }
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
     std::int64_t index = 0;
     std::uint64_t id = 0;  // the request now running on it
     QSize asked;
@@ -36,11 +50,6 @@ struct Transfer {
     curl_slist* headers = nullptr;
     CappedBody body;
     bool active = false;  // added to the multi handle
-
-    ~Transfer() {
-        if (easy) curl_easy_cleanup(easy);
-        curl_slist_free_all(headers);
-    }
 };
 
 size_t writeCellBody(char* data, size_t size, size_t count, void* user) {
@@ -71,6 +80,7 @@ struct WallFetcher::Engine {
         std::uint64_t id;
         QSize asked;
         std::optional<QByteArray> body;
+        std::shared_ptr<const void> hold = {};  // the body's share of the budget
     };
     using Deliver = std::function<void(std::int64_t, std::uint64_t, const CameraPicture&)>;
 
@@ -80,7 +90,9 @@ struct WallFetcher::Engine {
     // the transfers. So every camera's request runs on a connection of its
     // own, and none waits behind another's.
     Engine(const Options& options, Deliver deliver)
-        : options_(options), deliver_(std::move(deliver)) {
+        : options_(options),
+          budget_(options.budget ? *options.budget : PictureBudget::shared()),
+          deliver_(std::move(deliver)) {
         if (loop_.valid()) {
             curlThread_ = std::thread([this] { runCurl(); });
             nameThread(curlThread_, "zv-wall-curl");
@@ -151,6 +163,10 @@ private:
                 if (stopping_) break;
                 commands.swap(commands_);
             }
+            // Every camera of the page counts towards each answer's cap from
+            // its first request on, not only those asked before it.
+            for (const Command& c : commands)
+                if (!c.cancel) transferFor(c.index);
             for (Command& c : commands) apply(c);
             // Runs until a command comes (wakeup() makes it look), every
             // transfer has finished, or libcurl fails.
@@ -174,7 +190,7 @@ private:
     Transfer* transferFor(std::int64_t index) {
         auto& slot = transfers_[index];
         if (slot) return slot.get();
-        auto t = std::make_unique<Transfer>();
+        auto t = std::make_unique<Transfer>(budget_);
         t->index = index;
         t->easy = curl_easy_init();
         if (!t->easy) {
@@ -191,7 +207,6 @@ private:
         curl_easy_setopt(e, CURLOPT_HEADERDATA, t.get());
         // The request leaves in one piece, never held back for an acknowledgement.
         curl_easy_setopt(e, CURLOPT_TCP_NODELAY, 1L);
-        t->body.maxBytes = options_.maxPictureBytes;
         slot = std::move(t);
         keepConnections();
         return slot.get();
@@ -223,6 +238,8 @@ private:
         t->id = c.id;
         t->asked = c.asked;
         t->body.reset();
+        // The cap follows the cells of every wall at the time of asking.
+        t->body.maxBytes = std::min(options_.maxPictureBytes, budget_.answerCap());
         // The loop adds the options every transfer of the viewer carries:
         // no signals, plain HTTP only, no redirection, quick exit.
         t->active = loop_.add(t->easy);
@@ -233,14 +250,16 @@ private:
         loop_.remove(t.easy);
         t.active = false;
         std::optional<QByteArray> body;
+        std::shared_ptr<const void> hold;
         if (code == CURLE_OK && !t.body.overflow) {
+            hold = t.body.keep();
             body = std::move(t.body.bytes);
         } else {
             qCDebug(lcWall) << "No picture for camera" << t.index
                             << (t.body.overflow ? "answer too large" : curl_easy_strerror(code));
         }
         t.body.reset();
-        queueDecode({t.index, t.id, t.asked, std::move(body)});
+        queueDecode({t.index, t.id, t.asked, std::move(body), std::move(hold)});
     }
 
     void queueDecode(DecodeJob job) {
@@ -271,6 +290,7 @@ private:
                 // that the cell's picture can be saved as it was sent.
                 if (!picture.image.isNull()) {
                     picture.bytes = *job.body;
+                    picture.hold = std::move(job.hold);
                     picture.arrived = QDateTime::currentDateTimeUtc();
                 }
             }
@@ -279,6 +299,7 @@ private:
     }
 
     const Options options_;
+    PictureBudget& budget_;
     const Deliver deliver_;
     // Driven by the curl thread alone; other threads only wake it.
     CurlMultiLoop loop_;

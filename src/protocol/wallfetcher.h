@@ -12,6 +12,7 @@
 #include "wallloader.h"
 
 class CamServer;
+class PictureBudget;
 
 // Fetches the pictures of a page of one server's cameras at once (the
 // camera wall). One thread drives one libcurl multi handle for all of them:
@@ -30,6 +31,10 @@ public:
         long requestTimeoutMs = 25000;       // the data manager's request timeout
         size_t maxPictureBytes = 32u << 20;  // a longer answer is a failed picture
         int decodeThreads = 2;
+        // What every wall's answers may hold at once, shared by all cells
+        // (not owned; none: the walls' shared one). It may lower the cap
+        // above.
+        PictureBudget* budget = nullptr;
     };
 
     explicit WallFetcher(std::shared_ptr<CamServer> server);

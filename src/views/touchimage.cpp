@@ -37,23 +37,24 @@ TouchImage::~TouchImage() {
 }
 
 void TouchImage::setPicture(const QImage& image) {
-    showPicture(image, QByteArray(), QDateTime());
+    showPicture(CameraPicture(image));
 }
 
 void TouchImage::setCameraPicture(const CameraPicture& picture) {
-    showPicture(picture.image, picture.bytes, picture.arrived);
+    showPicture(picture);
 }
 
-void TouchImage::showPicture(const QImage& image, const QByteArray& bytes,
-                             const QDateTime& arrived) {
+void TouchImage::showPicture(const CameraPicture& picture) {
+    const QImage& image = picture.image;
     freshness_->pictureArrived(!image.isNull());
     // A failed picture leaves the last good one, and its bytes: what is on
     // screen is what would be saved. Its age tells the rest.
     if (image.isNull()) return;
     const bool wasSavable = hasSavablePicture();
     picture_ = image;
-    pictureBytes_ = bytes;
-    pictureArrived_ = arrived;
+    pictureBytes_ = picture.bytes;
+    pictureHold_ = picture.hold;
+    pictureArrived_ = picture.arrived;
     fitted_ = QImage();
     update();
     if (hasSavablePicture() != wasSavable) emit savableChanged(!wasSavable);
@@ -64,6 +65,7 @@ void TouchImage::forgetPicture() {
     picture_ = QImage();
     fitted_ = QImage();
     pictureBytes_ = QByteArray();
+    pictureHold_.reset();
     pictureArrived_ = QDateTime();
     if (wasSavable) emit savableChanged(false);
 }

@@ -162,7 +162,7 @@ private:
     };
     Placement placement() const;
     void drawPicture(QPainter& p);
-    void showPicture(const QImage& image, const QByteArray& bytes, const QDateTime& arrived);
+    void showPicture(const CameraPicture& picture);
     void forgetPicture();
     // Where the picture is drawn in the view, in points; the whole view
     // without one.
@@ -179,6 +179,7 @@ private:
     QImage fitted_;
     QRectF fittedPart_;  // the part of picture_ that fitted_ shows, in fractions
     QByteArray pictureBytes_;
+    std::shared_ptr<const void> pictureHold_;  // kept with the bytes (CameraPicture::hold)
     QDateTime pictureArrived_;
     ZoomState zoom_;
     QPointF lastDragPos_;           // where the last pan step left the pointer (global)

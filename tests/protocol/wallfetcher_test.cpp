@@ -11,6 +11,7 @@
 
 #include "TXJsonValue.h"
 #include "camserver.h"
+#include "picturebudget.h"
 #include "scriptedserver.h"
 #include "testutil.h"
 #include "wallfetcher.h"
@@ -127,5 +128,55 @@ TEST(WallFetcher, PagingAndServerChangesStopTheCamerasThatLeft) {
             for (const QImage& p : views[i].pictures) EXPECT_EQ(p.width(), 16 + 4 + i) << i;
             EXPECT_EQ(views[i].pictures.empty(), serverChange) << i;
         }
+    }
+}
+
+// A server that pads every answer (a picture of a few hundred bytes, then
+// megabytes of nothing) gets no more of the walls' memory than their budget,
+// however many cells ask: an answer over its cell's cap, or past the budget
+// while the other cells keep theirs, is a failed picture; real pictures all
+// come. Here 6 cells share 4 MiB, each answer at most 1 MiB once there are
+// 2 cells or more.
+TEST(WallFetcher, TheWallsHoldNoMoreAnswerBytesThanTheirBudget) {
+    constexpr size_t kMiB = 1u << 20;
+    const struct {
+        const char* name;
+        size_t padding;
+        int pictures;  // of the 6 cameras, kept as views keep them
+    } rows[] = {
+        {"real pictures", 0, 6},
+        {"each answer over its cap (half the budget for one cell)", 5 * kMiB / 2, 0},
+        {"within the cap until the budget is spent", 9 * kMiB / 10, 4},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PictureBudget budget(4 * kMiB, kMiB, 32 * kMiB);
+        const std::string padded = jpegOf({40, 30}) + std::string(row.padding, '\0');
+        ScriptedServer http(
+            [&](const ScriptedServer::Request&) { return ScriptedServer::json(padded); });
+        auto fetcher = std::make_unique<WallFetcher>(recordFor(http.port(), 6),
+                                                     WallFetcher::Options{.budget = &budget});
+        std::vector<CameraPicture> kept;
+        int failed = 0;
+        size_t mostUsed = 0;
+        // One after the other, so which answers find the budget spent is
+        // not a matter of timing.
+        for (int i = 0; i < 6; ++i) {
+            bool done = false;
+            fetcher->requestPicture(i, QString("/c/%1").arg(i), {400, 300},
+                                    [&](const CameraPicture& p) {
+                                        done = true;
+                                        p.image.isNull() ? void(++failed) : kept.push_back(p);
+                                    });
+            ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+            mostUsed = std::max(mostUsed, budget.used());
+        }
+        EXPECT_EQ(static_cast<int>(kept.size()), row.pictures);
+        EXPECT_EQ(failed, 6 - row.pictures);
+        EXPECT_LE(mostUsed, 4 * kMiB);
+        EXPECT_EQ(budget.used(), row.pictures * padded.size()) << "what the kept pictures hold";
+        kept.clear();
+        fetcher.reset();
+        EXPECT_EQ(budget.used(), 0u) << "all given back";
     }
 }
