@@ -206,6 +206,10 @@
         <translation>Пароли серверов хранятся в системной связке ключей, но она заблокирована или недоступна. Запросы к серверам идут без паролей.</translation>
     </message>
     <message>
+        <source>The system keyring did not take the new password. It is kept in the settings file until the keyring can take it.</source>
+        <translation>Системная связка ключей не приняла новый пароль. Он хранится в файле настроек, пока связка ключей не сможет его принять.</translation>
+    </message>
+    <message>
         <source>Asking the system keyring...</source>
         <translation>Обращение к системной связке ключей...</translation>
     </message>

@@ -206,6 +206,10 @@
         <translation>服务器密码保存在系统密钥环中，但密钥环已锁定或不可用。将不使用密码访问服务器。</translation>
     </message>
     <message>
+        <source>The system keyring did not take the new password. It is kept in the settings file until the keyring can take it.</source>
+        <translation>系统密钥环未接受新密码。在密钥环能够接受之前，密码保存在设置文件中。</translation>
+    </message>
+    <message>
         <source>Asking the system keyring...</source>
         <translation>正在访问系统密钥环...</translation>
     </message>

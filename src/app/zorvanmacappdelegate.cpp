@@ -191,6 +191,20 @@ void ZorvanMacAppDelegate::startPasswordVault() {
         alerts_->add(
             zvText(PasswordVault::kUnavailableAlert), [] {}, nullptr);
     });
+    connect(vault_.get(), &PasswordVault::passwordNotTaken, this, [this] {
+        qCInfo(lcApp) << "Alert: keyring did not take a password";
+        alerts_->add(
+            zvText(PasswordVault::kNotTakenAlert), [] {}, nullptr);
+    });
+    // The current server was asked without its password, which could not
+    // be read then: asked again now. With the server list open its close
+    // loads the server anyway.
+    connect(vault_.get(), &PasswordVault::passwordsFound, this, [this](const QStringList& ids) {
+        const auto current = settings_.getCurrent();
+        if (!dataManager_ || workEnded_ || editing_ || !current) return;
+        if (!current->keyringId.isEmpty() && ids.contains(current->keyringId))
+            dataManager_->loadCameras();
+    });
     vault_->start();
 }
 

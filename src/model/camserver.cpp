@@ -259,8 +259,10 @@ QVariantMap CamServer::toDictionary() const {
         };
         for (const auto& [key, value] : texts)
             if (!value->isNull()) dict.insert(QString::fromUtf16(key), *value);
-        // The keyring holds it: the key stays, with an empty string.
-        if (passwordInKeyring) dict.insert(QStringLiteral("password"), QStringLiteral(""));
+        // The keyring holds it, or a password that could not be read
+        // stands in for it: the key stays, with an empty string.
+        if (passwordInKeyring || passwordUnknown)
+            dict.insert(QStringLiteral("password"), QStringLiteral(""));
     }
     if (!keyringId.isEmpty()) dict.insert(QStringLiteral("keyringId"), keyringId);
     dict.insert(QStringLiteral("previewRegim"), static_cast<int>(previewRegim));
@@ -322,7 +324,14 @@ void CamServer::setLogin(const QString& v) {
     lockedWrite(textLock_, login_, v);
 }
 void CamServer::setPassword(const QString& v) {
-    lockedWrite(textLock_, password_, v);
+    bool changed = false;
+    {
+        std::lock_guard guard(textLock_);
+        changed = password_ != v;
+        password_ = v;
+    }
+    if (changed) passwordInKeyring = false;
+    passwordUnknown = false;
     passwordPending_.store(false);
 }
 bool CamServer::resolvePassword(const QString& password) {

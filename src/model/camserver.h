@@ -73,6 +73,9 @@ public:
     void setHost(const QString& v);
     void setPort(const QString& v);
     void setLogin(const QString& v);
+    // Also the person's edit: a new value is no longer the keyring's
+    // (passwordInKeyring), and any value is known (passwordUnknown). Main
+    // thread.
     void setPassword(const QString& v);
     void setFps(const QString& v);
 
@@ -90,9 +93,16 @@ public:
     // "keyringId" so that it survives runs and renames. Null when the record
     // has no keyring entry.
     QString keyringId;
-    // The keyring holds the password: the dictionary form then carries an
-    // empty "password", and the record keeps the password in memory only.
+    // The keyring holds exactly the current password, as the keyring
+    // confirmed: the dictionary form then carries an empty "password". A
+    // password that setPassword() changes is no longer there, and stays in
+    // the file until the keyring confirms the new value.
     bool passwordInKeyring = false;
+    // The keyring's password could not be read (locked, absent, failed):
+    // password() is empty as a stand-in, not the server's password, so it
+    // is never written anywhere and the keyring entry is kept. Cleared by
+    // a later read or by a password typed in (setPassword).
+    bool passwordUnknown = false;
     // The password is being read from the keyring: requests must wait for
     // it rather than go without it. Set by whoever starts the read; cleared
     // by its answer (resolvePassword) or by a password typed meanwhile.

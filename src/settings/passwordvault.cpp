@@ -68,32 +68,41 @@ QString PasswordVault::reason() const {
 void PasswordVault::start() {
     readsUnderWay_ = false;
     for (const auto& server : store_.getServers()) {
+        if (!server->keyringId.isEmpty()) knownIds_.insert(server->keyringId);
         if (!server->passwordInKeyring) continue;
+        // Unknown until the keyring gives it: an empty stand-in must never
+        // be taken for the password.
+        server->passwordUnknown = true;
         server->setPasswordPending();
-        knownIds_.insert(server->keyringId);
         readsUnderWay_ = true;
     }
+    waitingToRead_ = readsUnderWay_;
     // Nobody asks the keyring when nothing is or goes there: the server list
     // asks when it opens.
-    if (readsUnderWay_ || keepInKeyring()) ask();
+    if (readsUnderWay_ || keepInKeyring() || workLeft()) ask(true);
 }
 
 void PasswordVault::refresh() {
-    // Once usable, the keyring is taken to stay so (a write that fails
-    // says otherwise); while it reads or writes, it has just answered.
-    if (availability_ == Availability::Asking || availability_ == Availability::Available ||
-        readsUnderWay_ || moving_)
-        return;
-    ask();
+    // Once usable, the keyring is taken to stay so while nothing waits for
+    // it (a request that fails asks again); while it reads or writes, it
+    // has just answered.
+    if (availability_ == Availability::Asking || readsUnderWay_ || moving_) return;
+    if (availability_ == Availability::Available && !workLeft()) return;
+    ask(true);
 }
 
-void PasswordVault::ask() {
+void PasswordVault::ask(bool settleAfter) {
     availability_ = Availability::Asking;
     emit changed();
-    keyring_->probe([this](Keyring::Probe probe) { probed(probe); });
+    keyring_->probe([this, settleAfter](Keyring::Probe probe) { probed(probe, settleAfter); });
 }
 
-void PasswordVault::probed(Keyring::Probe probe) {
+void PasswordVault::recheck() {
+    if (availability_ == Availability::Asking || waitingToRead_) return;
+    ask(false);
+}
+
+void PasswordVault::probed(Keyring::Probe probe, bool settleAfter) {
     if (probe.state != Keyring::State::Available)
         qCInfo(lcKeyring) << "Keyring not usable:" << probe.reason;
     switch (probe.state) {
@@ -108,61 +117,119 @@ void PasswordVault::probed(Keyring::Probe probe) {
             break;
     }
     emit changed();
-    if (readsUnderWay_) {
+    if (waitingToRead_) {
+        waitingToRead_ = false;
         if (availability_ == Availability::Available)
-            readPending();
+            readPending(false);
         else
             giveUpPending();
         return;
     }
-    if (syncAgain_) storeChanged();
+    if (availability_ != Availability::Available) return;  // what waits, waits on
+    if (settleAfter)
+        sync();
+    else if (syncAgain_)
+        storeChanged();
 }
 
-void PasswordVault::readPending() {
+void PasswordVault::sync() {
+    bool unknown = false;
+    for (const auto& server : store_.getServers()) {
+        if (!server->passwordUnknown || server->passwordPending()) continue;
+        // Loads of the server wait for the answer rather than go without.
+        server->setPasswordPending();
+        unknown = true;
+    }
+    if (!unknown) {
+        settle(false);
+        return;
+    }
+    readsUnderWay_ = true;
+    emit changed();
+    readPending(true);
+}
+
+void PasswordVault::readPending(bool again) {
     auto failed = std::make_shared<bool>(false);
+    auto found = std::make_shared<QStringList>();
     for (const auto& server : store_.getServers()) {
         if (!server->passwordPending()) continue;
         ++readsLeft_;
-        keyring_->read(server->keyringId,
-                       [this, failed, weak = std::weak_ptr<CamServer>(server)](Keyring::Read read) {
-                           if (!read.ok) *failed = true;
-                           if (const auto server = weak.lock())
-                               server->resolvePassword(read.password.value_or(QStringLiteral("")));
-                           if (--readsLeft_ == 0) finishReads(*failed);
-                       });
+        const QString id = server->keyringId;
+        keyring_->read(id, [this, failed, found, again, id,
+                            weak = std::weak_ptr<CamServer>(server)](Keyring::Read read) {
+            if (!read.ok) *failed = true;
+            if (const auto server = weak.lock()) {
+                // Unread, the password stays unknown; a password typed
+                // meanwhile has made it known and wins.
+                const QString password =
+                    read.ok ? read.password.value_or(QStringLiteral("")) : server->password();
+                if (server->resolvePassword(password) && read.ok) {
+                    server->passwordUnknown = false;
+                    if (again) *found << id;
+                }
+            }
+            if (--readsLeft_ == 0) finishReads(*failed, *found);
+        });
     }
-    if (readsLeft_ == 0) finishReads(false);
+    if (readsLeft_ == 0) finishReads(false, {});
 }
 
 void PasswordVault::giveUpPending() {
-    // The records stay as they are, keyringId and all, so that their
-    // passwords are found again where the keyring can be reached.
-    for (const auto& server : store_.getServers()) server->resolvePassword(QStringLiteral(""));
-    finishReads(true);
+    // The records stay as they are, keyringId and all, with their passwords
+    // unknown, so that they are found again where the keyring can be reached.
+    for (const auto& server : store_.getServers())
+        if (server->passwordPending()) server->resolvePassword(server->password());
+    finishReads(true, {});
 }
 
-void PasswordVault::finishReads(bool failed) {
+void PasswordVault::finishReads(bool failed, const QStringList& found) {
     readsUnderWay_ = false;
     if (failed && !alerted_) {
         alerted_ = true;
         emit unavailable();
     }
+    if (!found.isEmpty()) emit passwordsFound(found);
     emit passwordsKnown();
     emit changed();
     if (availability_ != Availability::Available) return;
+    if (failed) {
+        recheck();
+        return;
+    }
+    settle(false);
+}
+
+bool PasswordVault::workLeft() const {
+    return !store_.keyringRemovals().isEmpty() || recordsWaiting();
+}
+
+bool PasswordVault::recordsWaiting() const {
+    const bool keep = keepInKeyring();
+    for (const auto& server : store_.getServers()) {
+        if (server->passwordUnknown) return true;
+        const bool empty = server->password().isEmpty();
+        const bool named = !server->keyringId.isEmpty();
+        // Kept: a password not confirmed there goes in, an entry with
+        // nothing to hold goes. Not kept: every entry goes.
+        if (keep ? (!empty && !server->passwordInKeyring) || (empty && named) : named) return true;
+    }
+    return false;
+}
+
+void PasswordVault::settle(bool rewriteAll) {
     if (syncAgain_) {
         storeChanged();
         return;
     }
-    // The file and the choice may disagree (a record added while the keyring
-    // was away, a preferences file lost): the choice decides.
-    bool plain = false, kept = false;
-    for (const auto& server : store_.getServers()) {
-        plain = plain || (!server->passwordInKeyring && !server->password().isEmpty());
-        kept = kept || server->passwordInKeyring;
-    }
-    if (keepInKeyring() && plain) moveIn(false, false);
-    if (!keepInKeyring() && kept) moveOut();
+    purge();
+    // The file and the choice may disagree (a record added or edited while
+    // the keyring was away, a preferences file lost): the choice decides.
+    if (!rewriteAll && !recordsWaiting()) return;
+    if (keepInKeyring())
+        moveIn(rewriteAll, false);
+    else
+        moveOut();
 }
 
 void PasswordVault::setKeepInKeyring(bool on) {
@@ -177,21 +244,27 @@ void PasswordVault::setKeepInKeyring(bool on) {
 }
 
 void PasswordVault::storeChanged() {
-    if (moving_ || readsUnderWay_ || availability_ == Availability::Asking) {
-        syncAgain_ = true;  // once the keyring's present work is done
-        return;
-    }
-    syncAgain_ = false;
-    if (availability_ != Availability::Available) return;
+    // The entries of removed records are listed in the file first, so that
+    // a keyring that cannot delete them now still loses them later.
     QSet<QString> present;
     for (const auto& server : store_.getServers())
         if (!server->keyringId.isEmpty()) present.insert(server->keyringId);
     QSet<QString> removed = knownIds_;
     removed.subtract(present);
-    for (const QString& id : removed) forget(id);
+    if (!removed.isEmpty()) {
+        for (const QString& id : removed) forget(id);
+        store_.save();
+    }
+    if (moving_ || readsUnderWay_ || availability_ != Availability::Available) {
+        // Once the keyring's present work is done, or once it is back: a
+        // renamed record needs its new label.
+        syncAgain_ = true;
+        return;
+    }
+    syncAgain_ = false;
     // Rewritten whole: a record renamed needs its new label, an edited
     // password its new value.
-    if (keepInKeyring()) moveIn(true, false);
+    settle(keepInKeyring());
 }
 
 void PasswordVault::moveIn(bool rewriteAll, bool turningOn) {
@@ -201,6 +274,7 @@ void PasswordVault::moveIn(bool rewriteAll, bool turningOn) {
     struct Batch {
         int left = 1;  // this loop's own share, so that no write can end the batch early
         bool failed = false;
+        bool newPasswordFailed = false;  // one the keyring did not hold before
         bool flagsChanged = false;
     };
     auto batch = std::make_shared<Batch>();
@@ -215,19 +289,28 @@ void PasswordVault::moveIn(bool rewriteAll, bool turningOn) {
                 moveOut();
                 return;
             }
+            if (batch->newPasswordFailed && !toldNotTaken_) {
+                toldNotTaken_ = true;
+                emit passwordNotTaken();
+            }
         } else if (turningOn) {
             setPreference(true);
         }
         if (batch->flagsChanged || turningOn) store_.save();
         emit changed();
-        if (syncAgain_) storeChanged();
+        if (batch->failed)
+            recheck();
+        else if (syncAgain_)
+            storeChanged();
     };
     for (const auto& server : store_.getServers()) {
+        // An unread password is not the server's: the entry keeps the real one.
+        if (server->passwordUnknown) continue;
         const QString password = server->password();
         if (password.isEmpty()) {
             // Nothing to keep: an entry left from before would only hold an
             // old password.
-            if (server->passwordInKeyring) {
+            if (!server->keyringId.isEmpty()) {
                 forget(server->keyringId);
                 server->passwordInKeyring = false;
                 server->keyringId.clear();
@@ -236,28 +319,34 @@ void PasswordVault::moveIn(bool rewriteAll, bool turningOn) {
             continue;
         }
         if (server->passwordInKeyring && !rewriteAll) continue;
-        if (server->keyringId.isEmpty())
+        if (server->keyringId.isEmpty()) {
             server->keyringId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+            knownIds_.insert(server->keyringId);
+        }
         const QString id = server->keyringId;
+        const bool confirmed = server->passwordInKeyring;
         ++batch->left;
-        keyring_->write(
-            id, labelFor(*server), password,
-            [this, batch, done, id, password, weak = std::weak_ptr<CamServer>(server)](bool ok) {
-                if (!ok) {
-                    batch->failed = true;
-                } else {
-                    knownIds_.insert(id);
-                    const auto server = weak.lock();
-                    // A password typed while the write was under
-                    // way stays in the file until the next one.
-                    if (server && server->keyringId == id && server->password() == password &&
-                        !server->passwordInKeyring) {
-                        server->passwordInKeyring = true;
-                        batch->flagsChanged = true;
-                    }
-                }
-                done();
-            });
+        keyring_->write(id, labelFor(*server), password,
+                        [this, batch, done, id, password, confirmed,
+                         weak = std::weak_ptr<CamServer>(server)](bool ok) {
+                            if (!ok) {
+                                batch->failed = true;
+                                // The file keeps it (passwordInKeyring is false).
+                                if (!confirmed) batch->newPasswordFailed = true;
+                            } else {
+                                knownIds_.insert(id);
+                                const auto server = weak.lock();
+                                // A password typed while the write was under
+                                // way stays in the file until the next one.
+                                if (server && server->keyringId == id &&
+                                    server->password() == password && !server->passwordInKeyring &&
+                                    !server->passwordUnknown) {
+                                    server->passwordInKeyring = true;
+                                    batch->flagsChanged = true;
+                                }
+                            }
+                            done();
+                        });
     }
     done();
 }
@@ -265,17 +354,25 @@ void PasswordVault::moveIn(bool rewriteAll, bool turningOn) {
 void PasswordVault::moveOut() {
     QStringList ids;
     for (const auto& server : store_.getServers()) {
-        if (!server->passwordInKeyring) continue;
+        // An unread password stays where it is until it is read.
+        if (server->passwordUnknown || server->keyringId.isEmpty()) continue;
         server->passwordInKeyring = false;
         ids << server->keyringId;
         server->keyringId.clear();
     }
     setPreference(false);
+    const QStringList before = store_.keyringRemovals();
+    QStringList removals = before;
+    for (const QString& id : ids)
+        if (!removals.contains(id)) removals << id;
+    store_.setKeyringRemovals(removals);
     // The passwords reach the file before their entries go; should the
     // write fail, the entries stay, and the file still leads to them.
     if (store_.save()) {
-        for (const QString& id : ids) forget(id);
+        for (const QString& id : ids) knownIds_.remove(id);
+        purge();
     } else {
+        store_.setKeyringRemovals(before);
         qCInfo(lcKeyring) << "Settings file not written: keyring entries kept";
     }
     emit changed();
@@ -283,7 +380,37 @@ void PasswordVault::moveOut() {
 
 void PasswordVault::forget(const QString& id) {
     if (id.isEmpty()) return;
-    keyring_->remove(id, [this, id](bool ok) {
-        if (ok) knownIds_.remove(id);
-    });
+    knownIds_.remove(id);
+    QStringList removals = store_.keyringRemovals();
+    if (!removals.contains(id)) store_.setKeyringRemovals(removals << id);
+    purge();
+}
+
+void PasswordVault::purge() {
+    if (availability_ != Availability::Available) return;
+    // An entry a record still names is that record's, whatever the list says.
+    QSet<QString> named;
+    for (const auto& server : store_.getServers())
+        if (!server->keyringId.isEmpty()) named.insert(server->keyringId);
+    QStringList removals = store_.keyringRemovals();
+    if (removals.removeIf([&](const QString& id) { return named.contains(id); }) > 0) {
+        store_.setKeyringRemovals(removals);
+        store_.save();
+    }
+    for (const QString& id : removals) {
+        if (removing_.contains(id)) continue;
+        removing_.insert(id);
+        keyring_->remove(id, [this, id](bool ok) {
+            removing_.remove(id);
+            if (!ok) {
+                recheck();
+                return;
+            }
+            QStringList left = store_.keyringRemovals();
+            if (left.removeAll(id) > 0) {
+                store_.setKeyringRemovals(left);
+                store_.save();
+            }
+        });
+    }
 }

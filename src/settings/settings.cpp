@@ -273,6 +273,15 @@ void Settings::loadFrom(const QVariantMap& root) {
 
     const auto idx = root.constFind(QStringLiteral("cameraIdx"));
     cameraIdx_ = idx != root.cend() ? CamServer::int32Value(*idx) : 0;
+
+    // Only texts name an entry; anything else in the list is dropped.
+    const QVariant removals = root.value(QStringLiteral("keyringRemovals"));
+    if (removals.typeId() == QMetaType::QVariantList) {
+        for (const QVariant& id : removals.toList())
+            if (id.typeId() == QMetaType::QString && !id.toString().isEmpty() &&
+                !keyringRemovals_.contains(id.toString()))
+                keyringRemovals_ << id.toString();
+    }
 }
 
 QVariantMap Settings::toRoot() const {
@@ -284,6 +293,11 @@ QVariantMap Settings::toRoot() const {
     root.insert(QStringLiteral("quality"), static_cast<double>(floatValue(quality_)));
     root.insert(QStringLiteral("winPosition"), frameText(winPosition_));
     root.insert(QStringLiteral("cameraIdx"), static_cast<qlonglong>(cameraIdx_));
+    if (!keyringRemovals_.isEmpty()) {
+        QVariantList ids;
+        for (const QString& id : keyringRemovals_) ids << id;
+        root.insert(QStringLiteral("keyringRemovals"), ids);
+    }
     return root;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <chrono>
@@ -94,6 +95,12 @@ public:
     std::int64_t cameraIdx() const { return cameraIdx_; }
     void setCameraIdx(std::int64_t index) { cameraIdx_ = index; }
 
+    // Keyring entries (by keyringId) of servers removed while the system
+    // keyring could not delete them: kept in the file ("keyringRemovals") so
+    // that a later run deletes them once the keyring can.
+    QStringList keyringRemovals() const { return keyringRemovals_; }
+    void setKeyringRemovals(const QStringList& ids) { keyringRemovals_ = ids; }
+
     // The file's full path; makes its folder (and missing parents) first.
     QString pathToDataFile() const;
 
@@ -123,6 +130,7 @@ private:
     QRectF winPosition_;
     bool hasStoredFrame_ = false;
     std::int64_t cameraIdx_ = 0;
+    QStringList keyringRemovals_;
 
     // The pending saveSoon(), made on its first use; and when the file was
     // last written.

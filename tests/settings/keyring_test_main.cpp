@@ -5,6 +5,12 @@
 // nowhere, as on a machine without a keyring.
 
 #include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -36,6 +42,92 @@ Entry lookup(const QString& key) {
     }
     return e;
 }
+}  // namespace keyringenv
+
+namespace {
+
+// A Secret Service secret: (session, parameters, value, content type).
+struct Secret {
+    QDBusObjectPath session;
+    QByteArray parameters, value;
+    QString contentType;
+};
+
+QDBusArgument& operator<<(QDBusArgument& a, const Secret& s) {
+    a.beginStructure();
+    a << s.session << s.parameters << s.value << s.contentType;
+    a.endStructure();
+    return a;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& a, Secret& s) {
+    a.beginStructure();
+    a >> s.session >> s.parameters >> s.value >> s.contentType;
+    a.endStructure();
+    return a;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Secret)
+
+namespace keyringenv {
+namespace {
+
+const char kCollection[] = "/org/freedesktop/secrets/collection/login";
+
+// The collection's Locked property, asked from another process: nothing
+// may fail on this process's shared bus connection, which the code under
+// test needs.
+bool collectionLocked(bool locked) {
+    QProcess p;
+    p.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                          kCollection, "org.freedesktop.DBus.Properties.Get",
+                          "string:org.freedesktop.Secret.Collection", "string:Locked"});
+    return p.waitForFinished(5000) && p.exitCode() == 0 &&
+           p.readAllStandardOutput().contains(locked ? "boolean true" : "boolean false");
+}
+
+}  // namespace
+
+bool lockKeyring() {
+    QProcess p;
+    p.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                          "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
+                          QStringLiteral("array:objpath:") + kCollection});
+    p.waitForFinished(5000);
+    return waitUntil([] { return collectionLocked(true); }, 10000);
+}
+
+bool unlockKeyring() {
+    // The standard Unlock asks the person through a prompt, which a test
+    // has not got; gnome-keyring's own interface takes the password. On a
+    // connection of its own, closed after.
+    qDBusRegisterMetaType<Secret>();
+    const QString name = QStringLiteral("keyring-unlock");
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        QDBusMessage open =
+            QDBusMessage::createMethodCall("org.freedesktop.secrets", "/org/freedesktop/secrets",
+                                           "org.freedesktop.Secret.Service", "OpenSession");
+        open << QStringLiteral("plain") << QVariant::fromValue(QDBusVariant(QString()));
+        const QDBusMessage opened = bus.call(open, QDBus::Block, 5000);
+        if (opened.type() == QDBusMessage::ReplyMessage && opened.arguments().size() == 2) {
+            Secret secret{
+                qdbus_cast<QDBusObjectPath>(opened.arguments().at(1)), {}, "test", "text/plain"};
+            QDBusMessage unlock = QDBusMessage::createMethodCall(
+                "org.freedesktop.secrets", "/org/freedesktop/secrets",
+                "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface",
+                "UnlockWithMasterPassword");
+            unlock << QVariant::fromValue(QDBusObjectPath(kCollection))
+                   << QVariant::fromValue(secret);
+            bus.call(unlock, QDBus::Block, 5000);
+        }
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return waitUntil([] { return collectionLocked(false); }, 10000);
+}
+
 }  // namespace keyringenv
 
 namespace {

@@ -22,4 +22,10 @@ struct Entry {
 };
 Entry lookup(const QString& key);
 
+// Locks the keyring's default collection, as the person or a screen lock
+// would, and unlocks it again with the test password; true once the
+// collection says so. keyring_tests only.
+bool lockKeyring();
+bool unlockKeyring();
+
 }  // namespace keyringenv
