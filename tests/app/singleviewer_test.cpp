@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One viewer per settings folder: which start becomes the viewer, and where a
-// hand-over from a later start goes.
+// One viewer per settings folder: which start becomes the viewer, and which
+// viewer answers a later start's hand-over.
 
 #include <QFile>
-#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -15,118 +15,82 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <functional>
 
 #include "singleviewer.h"
 #include "testutil.h"
 
 namespace {
 
-// A viewer that crashed: a child process takes the folder's lock, leaves a
-// socket file nobody listens on, and dies without cleaning up either.
-void leaveCrashedViewer(const QString& folder) {
-    const SingleViewer names(folder);
+// A crashed viewer: a child process takes the folder's lock, binds its socket
+// name and dies without cleaning up either.
+bool leaveCrashedViewer(const SingleViewer& names) {
     const QString lockPath = names.lockFilePath();
-    const QByteArray socketPath = QFile::encodeName(names.serverName());
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(names.serverName()).constData(),
+                 sizeof address.sun_path - 1);
     const pid_t child = ::fork();
     if (child == 0) {
         QLockFile lock(lockPath);
-        lock.setStaleLockTime(0);
-        const bool locked = lock.tryLock(0);
-        sockaddr_un address = {};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path - 1);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                           ::listen(fd, 1) == 0;
-        ::_exit(locked && bound ? 0 : 1);
+        const auto* at = reinterpret_cast<const sockaddr*>(&address);
+        ::_exit(lock.tryLock(0) && ::bind(fd, at, sizeof address) == 0 ? 0 : 1);
     }
     int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_TRUE(QFileInfo::exists(lockPath) && QFileInfo::exists(names.serverName()));
-}
-
-// Hands over from another thread while this one runs the viewers' events.
-SingleViewer::Reply handOverFromAnotherStart(const QString& serverName,
-                                             const QStringList& arguments) {
-    SingleViewer::Reply reply{-1, {}};
-    std::unique_ptr<QThread> start(QThread::create(
-        [&] { reply = SingleViewer::handOver(serverName, arguments, std::chrono::seconds(60)); }));
-    start->start();
-    EXPECT_TRUE(waitUntil([&] { return start->isFinished(); }, 90000));
-    start->wait();
-    return reply;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
 
 TEST(SingleViewer, OneViewerPerSettingsFolder) {
     QTemporaryDir runtime;  // private (0700), as the user's runtime folder is
-    const struct RuntimeFolder {
-        explicit RuntimeFolder(const QString& path) : saved(qgetenv("XDG_RUNTIME_DIR")) {
-            qputenv("XDG_RUNTIME_DIR", path.toLocal8Bit());
-        }
-        ~RuntimeFolder() {
-            saved.isNull() ? void(qunsetenv("XDG_RUNTIME_DIR"))
-                           : void(qputenv("XDG_RUNTIME_DIR", saved));
-        }
-        QByteArray saved;
-    } runtimeFolder(runtime.path());
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
 
     const struct {
-        const char* name;
-        // Prepares the home folder; returns the second start's settings folder.
-        std::function<QString(const QString& home)> second;
-        bool firstRuns;  // a live first viewer holds home/a
+        const char* secondFolder;  // "link" leads to "a"
+        bool firstCrashed;         // else a live first viewer holds "a"
         bool secondBecomesPrimary;
     } cases[] = {
-        {"the same folder", [](const QString& home) { return home + "/a"; }, true, false},
-        {"the same folder through a symbolic link",
-         [](const QString& home) {
-             QFile::link(home + "/a", home + "/link");
-             return home + "/link";
-         },
-         true, false},
-        {"another folder", [](const QString& home) { return home + "/b"; }, true, true},
-        {"a folder whose viewer crashed",
-         [](const QString& home) {
-             leaveCrashedViewer(home + "/a");
-             return home + "/a";
-         },
-         false, true},
-    };
+        {"a", false, false}, {"link", false, false}, {"b", false, true}, {"a", true, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.secondFolder << c.firstCrashed);
         QTemporaryDir home;
-        std::unique_ptr<SingleViewer> first;
-        if (c.firstRuns) {
-            first = std::make_unique<SingleViewer>(home.path() + "/a");
-            ASSERT_TRUE(first->becomePrimary());
-            ASSERT_TRUE(first->listen());
+        QFile::link(home.filePath("a"), home.filePath("link"));
+        SingleViewer first(home.filePath("a"));
+        if (c.firstCrashed) {
+            ASSERT_TRUE(leaveCrashedViewer(first));
+        } else {
+            ASSERT_TRUE(first.becomePrimary() && first.listen());
         }
-        const QString folder = c.second(home.path());
-        if (testing::Test::HasFatalFailure()) break;
-        SingleViewer second(folder);
+        SingleViewer second(home.filePath(c.secondFolder));
         ASSERT_EQ(second.becomePrimary(), c.secondBecomesPrimary);
         if (c.secondBecomesPrimary) ASSERT_TRUE(second.listen());
 
-        // Whoever answers on the second start's name tells by its status.
+        // The status tells which viewer answered.
         QStringList received;
-        const auto answerWith = [&](int status) {
+        const auto answerWith = [&received](int status) {
             return [&received, status](const QStringList& arguments, SingleViewer::Reply* reply) {
                 received = arguments;
-                *reply = {status, QString("answered %1").arg(status)};
+                *reply = {status, QString::number(status)};
             };
         };
-        if (first) QObject::connect(first.get(), &SingleViewer::handedOver, answerWith(3));
+        QObject::connect(&first, &SingleViewer::handedOver, answerWith(3));
         QObject::connect(&second, &SingleViewer::handedOver, answerWith(4));
 
+        // From another thread, as this one runs the viewers' events.
         const QStringList arguments = {"zorvan", "--layout", "Гараж и двор", ""};
-        const SingleViewer::Reply reply = handOverFromAnotherStart(second.serverName(), arguments);
+        SingleViewer::Reply reply{-1, {}};
+        std::unique_ptr<QThread> start(QThread::create([&] {
+            reply = SingleViewer::handOver(second.serverName(), arguments, std::chrono::minutes(1));
+        }));
+        start->start();
+        EXPECT_TRUE(waitUntil([&] { return start->isFinished(); }, 90000));
+        start->wait();
         const int answerer = c.secondBecomesPrimary ? 4 : 3;
         EXPECT_EQ(reply.status, answerer);
-        EXPECT_EQ(reply.message, QString("answered %1").arg(answerer));
+        EXPECT_EQ(reply.message, QString::number(answerer));
         EXPECT_EQ(received, arguments);
     }
 }
