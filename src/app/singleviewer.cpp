@@ -66,8 +66,8 @@ QString runtimeFolder() {
 
 SingleViewer::SingleViewer(const QString& settingsFolder, QObject* parent) : QObject(parent) {
     // The same file reached through a symbolic link or a path spelled
-    // differently must give the same name, hence the canonical path; it
-    // exists only for a folder that exists.
+    // differently must give the same name, hence the canonical path, which
+    // only a folder that exists has.
     QDir().mkpath(settingsFolder);
     QString canonical = QFileInfo(settingsFolder).canonicalFilePath();
     if (canonical.isEmpty())
