@@ -1,5 +1,6 @@
-// Entry point of the viewer: the Qt application, the translations, the
-// controller, and a clean end on quit or on SIGINT/SIGTERM.
+// Entry point of the viewer: one viewer per settings file, the Qt
+// application, the translations, the controller, and a clean end on quit or
+// on SIGINT/SIGTERM.
 
 #include <QApplication>
 #include <QIcon>
@@ -10,10 +11,13 @@
 
 #include <unistd.h>
 #include <csignal>
+#include <cstdio>
 
 #include "settings.h"
+#include "singleviewer.h"
 #include "translations.h"
 #include "zorvanmacappdelegate.h"
+#include "zvmainwindow.h"
 
 namespace {
 
@@ -42,12 +46,40 @@ void quitOnSignals(QApplication& app) {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
+// A second start asked for the running viewer: bring its window to the front.
+void raiseWindow(QWidget* window) {
+    if (!window) return;
+    if (window->isMinimized()) window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
+// The second process's side: hands the command line to the running viewer,
+// prints its message and exits with its status. Needs no display, hence a
+// QCoreApplication (for the socket) rather than a QApplication.
+int handOver(int argc, char** argv, const SingleViewer& single) {
+    QCoreApplication app(argc, argv);
+    const SingleViewer::Reply reply =
+        SingleViewer::handOver(single.serverName(), QCoreApplication::arguments());
+    if (!reply.message.isEmpty()) std::fprintf(stderr, "%s\n", qUtf8Printable(reply.message));
+    return reply.status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Before any thread exists, as libcurl requires.
     curl_global_init(CURL_GLOBAL_DEFAULT);
     int rc;
+    // Each save rewrites the whole settings file, so a second viewer on the
+    // same file would undo the first one's changes: the first viewer holds
+    // the file's lock, and a later start hands over to it and ends here.
+    SingleViewer single(Settings::defaultFolder());
+    if (!single.becomePrimary()) {
+        rc = handOver(argc, argv, single);
+        curl_global_cleanup();
+        return rc;
+    }
     {
         QApplication app(argc, argv);
         QApplication::setOrganizationName("Zorvan");
@@ -59,6 +91,9 @@ int main(int argc, char** argv) {
         ZorvanMacAppDelegate controller(Settings::sharedSettings());
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller,
                          [&controller] { controller.applicationWillTerminate(); });
+        QObject::connect(&single, &SingleViewer::handedOver, &controller,
+                         [&controller] { raiseWindow(controller.window()); });
+        single.listen();
         controller.applicationDidFinishLaunching();
         rc = QApplication::exec();
     }

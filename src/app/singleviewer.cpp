@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "singleviewer.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+
+// Each message is a 4-byte big-endian length and a QDataStream payload. A
+// request is the tag, the protocol version and the argument list; a reply
+// is the exit status and the message. The version lets a later viewer tell
+// an older second start (or the other way round) from garbage.
+const QByteArray kTag = QByteArrayLiteral("zorvan-hand-over");
+constexpr quint32 kProtocolVersion = 1;
+// Far above any command line; a larger length is not a hand-over.
+constexpr quint32 kMaxFrame = 1 << 20;
+// How long the running viewer waits for a connected second start to send
+// its request before dropping it.
+constexpr int kRequestTimeoutMs = 30000;
+// Between connection attempts while the running viewer is still starting.
+constexpr int kRetryMs = 100;
+
+QByteArray framed(const QByteArray& payload) {
+    QByteArray frame(4, Qt::Uninitialized);
+    qToBigEndian<quint32>(quint32(payload.size()), frame.data());
+    return frame + payload;
+}
+
+// The payload of a whole frame waiting in device, taken out of it; empty
+// while it is still incomplete. ok turns false on a length beyond reason.
+QByteArray takeFrame(QIODevice& device, bool& ok) {
+    ok = true;
+    char head[4];
+    if (device.peek(head, 4) != 4) return {};
+    const quint32 length = qFromBigEndian<quint32>(head);
+    if (length == 0 || length > kMaxFrame) {
+        ok = false;
+        return {};
+    }
+    if (device.bytesAvailable() < qint64(4 + length)) return {};
+    device.skip(4);
+    return device.read(length);
+}
+
+QString runtimeFolder() {
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
+        folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) folder = QDir::tempPath();
+    return folder;
+}
+
+}  // namespace
+
+SingleViewer::SingleViewer(const QString& settingsFolder, QObject* parent) : QObject(parent) {
+    // The same file reached through a symbolic link or a path spelled
+    // differently must give the same name, hence the canonical path, which
+    // only a folder that exists has.
+    QDir().mkpath(settingsFolder);
+    QString canonical = QFileInfo(settingsFolder).canonicalFilePath();
+    if (canonical.isEmpty())
+        canonical = QDir::cleanPath(QFileInfo(settingsFolder).absoluteFilePath());
+    const QString hash = QString::fromLatin1(
+        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    const QDir runtime(runtimeFolder());
+    lockFilePath_ = runtime.filePath(QStringLiteral("zorvan-%1.lock").arg(hash));
+    serverName_ = runtime.filePath(QStringLiteral("zorvan-%1.socket").arg(hash));
+}
+
+SingleViewer::~SingleViewer() {
+    // The socket goes before the lock: once the lock is free a new viewer may
+    // listen on the same name, and closing ours afterwards would remove its
+    // socket file.
+    delete server_;
+}
+
+bool SingleViewer::becomePrimary() {
+    if (lock_ && lock_->isLocked()) return true;
+    lock_ = std::make_unique<QLockFile>(lockFilePath_);
+    // Stale only when its owner's process is gone: any age would sooner or
+    // later take a long-running viewer's lock for a forgotten one.
+    lock_->setStaleLockTime(0);
+    if (lock_->tryLock(0)) return true;
+    if (lock_->error() == QLockFile::LockFailedError) return false;
+    qWarning(
+        "Zorvan: cannot make the lock file %s; starting without guarding the settings "
+        "against a second viewer",
+        qUtf8Printable(lockFilePath_));
+    return true;
+}
+
+bool SingleViewer::listen() {
+    if (!lock_ || !lock_->isLocked()) return false;
+    if (server_) return server_->isListening();
+    // Owned by the application object, so that the socket closes while the
+    // application still runs, and while this object still holds the lock.
+    server_ = new QLocalServer(QCoreApplication::instance());
+    // Holding the lock, a socket file under our name is a crashed viewer's.
+    QLocalServer::removeServer(serverName_);
+    if (!server_->listen(serverName_)) {
+        qWarning("Zorvan: cannot listen on %s: %s", qUtf8Printable(serverName_),
+                 qUtf8Printable(server_->errorString()));
+        return false;
+    }
+    connect(server_, &QLocalServer::newConnection, this, &SingleViewer::onNewConnection);
+    return true;
+}
+
+void SingleViewer::onNewConnection() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        QTimer::singleShot(kRequestTimeoutMs, socket, [socket] { socket->abort(); });
+        onReadyRead(socket);
+    }
+}
+
+void SingleViewer::onReadyRead(QLocalSocket* socket) {
+    bool ok = true;
+    const QByteArray payload = takeFrame(*socket, ok);
+    if (!ok) {
+        socket->abort();
+        return;
+    }
+    if (payload.isEmpty()) return;
+    QDataStream in(payload);
+    in.setVersion(QDataStream::Qt_6_0);
+    QByteArray tag;
+    quint32 version = 0;
+    QStringList arguments;
+    in >> tag >> version >> arguments;
+    if (in.status() != QDataStream::Ok || tag != kTag || version != kProtocolVersion) {
+        socket->abort();
+        return;
+    }
+    socket->disconnect(this);
+
+    Reply reply;
+    emit handedOver(arguments, &reply);
+
+    QByteArray answer;
+    QDataStream out(&answer, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << qint32(reply.status) << reply.message;
+    socket->write(framed(answer));
+    // Closes once the reply is written.
+    socket->disconnectFromServer();
+}
+
+SingleViewer::Reply SingleViewer::handOver(const QString& serverName, const QStringList& arguments,
+                                           std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    const Reply unreachable{
+        kUnreachable,
+        QStringLiteral("zorvan: another viewer runs on these settings but does not answer "
+                       "(at %1); if it hangs, end it and start again")
+            .arg(serverName)};
+
+    QLocalSocket socket;
+    // A viewer that has just taken the lock may not listen yet, and one that
+    // crashed has left a socket file nobody listens on until the next viewer
+    // replaces it: both refuse for a moment.
+    for (;;) {
+        socket.connectToServer(serverName);
+        if (socket.waitForConnected(int(deadline.remainingTime()))) break;
+        socket.abort();
+        if (deadline.hasExpired()) return unreachable;
+        QThread::msleep(std::min<qint64>(kRetryMs, std::max<qint64>(deadline.remainingTime(), 0)));
+    }
+
+    QByteArray request;
+    QDataStream out(&request, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << kTag << kProtocolVersion << arguments;
+    socket.write(framed(request));
+    socket.waitForBytesWritten(int(std::max<qint64>(deadline.remainingTime(), 1)));
+
+    for (;;) {
+        bool ok = true;
+        const QByteArray payload = takeFrame(socket, ok);
+        if (!ok) return unreachable;
+        if (!payload.isEmpty()) {
+            QDataStream in(payload);
+            in.setVersion(QDataStream::Qt_6_0);
+            qint32 status = 0;
+            Reply reply;
+            in >> status >> reply.message;
+            if (in.status() != QDataStream::Ok) return unreachable;
+            reply.status = status;
+            return reply;
+        }
+        if (deadline.hasExpired() || socket.state() != QLocalSocket::ConnectedState)
+            return unreachable;
+        socket.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+    }
+}
