@@ -49,7 +49,10 @@ void quitOnSignals(QApplication& app) {
 // A second start asked for the running viewer: bring its window to the front.
 void raiseWindow(QWidget* window) {
     if (!window) return;
-    if (window->isMinimized()) window->showNormal();
+    // Out of the minimised state into the one it had: full screen stays so.
+    if (window->isMinimized())
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
     window->raise();
     window->activateWindow();
 }
