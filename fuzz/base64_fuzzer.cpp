@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Base64 codec on arbitrary bytes, both ways. Decoding arbitrary text
 // then encoding and decoding again must give the same bytes; encoding the
 // input as bytes, with and without line breaks, must have the exact layout

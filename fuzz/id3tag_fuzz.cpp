@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the ID3v2 tag reader: the input is the tag's bytes as the
 // stream's file holds them. Property: nothing is read outside the tag (the
 // bytes are copied to a buffer of exactly their size, so AddressSanitizer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JSON parser on arbitrary bytes, as a server answer reaches it. Checks
 // that object and fragment parsing agree, that every failure leaves a
 // well-formed error trace, and that a parsed tree written back (compact and

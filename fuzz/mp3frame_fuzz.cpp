@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the MPEG audio frame reader: the input is a stream as a
 // server might send it, written to a file the way the viewer writes it.
 // Property: every packet handed out lies within the input, starts with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decoder of fetched pictures, given arbitrary bytes as a server's
 // answer and the size the view asks for: the input's first four bytes are
 // the asked width and height (16 bits each, big-endian; 0 for a view

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks that stand between a server-supplied path (and the host and
 // port the user typed) and a request URL. The input is split at NUL bytes
 // into host, port, path and query. Whenever ServerUrl::make() gives a URL,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store on an arbitrary settings.dat. The bytes are put in a
 // fresh folder as the file, a store loads it (whatever it holds) and saves;
 // a second store loads that saved file and saves, and a third does the same

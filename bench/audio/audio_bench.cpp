@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound benchmarks against the demo server (its own process) and a private
 // PulseAudio null sink:
 //  - CPU time of this process per second of sound played;

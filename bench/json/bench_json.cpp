@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing throughput of Zorvan's JSON parser next to RapidJSON (DOM) and
 // nlohmann::json, on two generated documents:
 //   cameras: a camera list of 1,000 pan/tilt/zoom cameras, the shape the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live picture path end to end on loopback: the data manager and the
 // refresh loop fetch 640x480 pictures from the demo server (run as its own
 // process, so its drawing does not count as ours) at configured rates of 8,

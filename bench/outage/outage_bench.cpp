@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The return after an outage, on loopback, offscreen, with the viewer's own
 // timings: how long after a server takes connections again the live picture
 // (after 8 s refused while a camera was shown) and the lists (after a start

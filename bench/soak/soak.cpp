@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak of the live picture path: the data manager, a server record's refresh
 // and a view fetch pictures from the demo server (its own process, on
 // 127.0.0.1, any free port) as fast as it answers, for many pictures, while

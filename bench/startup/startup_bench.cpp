@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up to first picture on loopback: from the controller's start-up (the
 // settings store's first use included) until the main view shows the first
 // picture of the demo server, which runs as its own process. Each iteration

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera wall's whole picture path on loopback: the wall fetcher and
 // page refresh ask the demo server (its own process, so its drawing does
 // not count as ours) for every camera of a page, pictures are decoded at the

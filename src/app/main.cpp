@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the viewer: one viewer per settings file, the Qt
 // application, the translations, the controller, and a clean end on quit or
 // on SIGINT/SIGTERM.

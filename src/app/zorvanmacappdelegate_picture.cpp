@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application controller's picture commands: Save Picture from the
 // Zorvan menu, its shortcut and the pictures' context menus, and whether it
 // can be chosen.

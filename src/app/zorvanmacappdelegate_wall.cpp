@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application controller's camera wall: the View menu, the wall's keys,
 // paging and selection, and the switch between the wall and one camera.
 

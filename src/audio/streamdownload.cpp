@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download side of a stream run: the HTTP transfer into the temporary
 // file, the buffering rule that decides when playback starts, and the run's
 // control and readers.

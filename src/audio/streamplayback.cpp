@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The playback side of a stream run: the thread that decodes the growing
 // file and plays it, its output callback, the buffer sizing rule and the
 // process-wide gain.

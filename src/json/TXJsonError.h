@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One error of the JSON codec's error trace. Errors are shared, immutable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Strict JSON parser with an error trace. It scans the UTF-8 bytes of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Byte-level helpers shared by the JSON parser and writer (internal).

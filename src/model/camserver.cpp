@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server record's data half: construction, the dictionary form kept in
 // the settings file, the locked text fields and the camera and microphone
 // lists built from the server's decoded answers. The refresh half lives in

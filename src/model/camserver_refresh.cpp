@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live picture refresh of a server record: a timer on the main thread
 // asks for the shown camera's next picture on the schedule's slots, with at
 // most one picture request of this server in flight at any moment, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera wall's refresh: one schedule, gate and timer per camera on the
 // page, all on the main thread, feeding a loader that fetches many cameras
 // of one server at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-camera view's zoom: the wheel with Ctrl, the pinch, the keys and
 // the drag that pans, and the larger picture size asked for while zoomed.
 

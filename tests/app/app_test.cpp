@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole viewer against scripted servers: what a start shows, the alert
 // each server answer leaves, the alerts' queue and the window's frame.
 

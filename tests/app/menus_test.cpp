@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The servers menu and cameras of the same name: what each choice shows,
 // stores and writes to the settings file. The cameras menu and keys with
 // one camera and on the wall are the wall test's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a camera's picture as it came: names, bytes, and never outside the
 // folder or over another file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewer executable itself: it quits cleanly on SIGTERM in the middle of
 // a picture request to a stalled server, and leaves its settings file whole;
 // a second start on the same settings hands over to the running viewer.

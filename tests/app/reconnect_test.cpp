@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Silent reconnection after "Server is not available": growing pauses, at
 // once on a change of the network or when the server takes connections
 // again, no alerts, and a start-up's result once the server is back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // No pictures are asked for while the window cannot be seen; they are asked
 // for at once when it can again.
 

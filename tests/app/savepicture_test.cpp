@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save Picture in the whole viewer: the file holds the bytes the server
 // sent, for the one camera and a wall cell, from the menu and the context
 // menu; the item waits for a picture. Names and the writing itself are

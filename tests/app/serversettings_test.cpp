@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server-list dialog with the whole viewer: what each close leaves in
 // the store, in the settings file and in the servers menu, and that nothing
 // is asked of a half-typed address.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every viewer text has a Russian and a Simplified Chinese translation,
 // installed with Qt's own for the language, and a text without one shows
 // its English key.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cameras in the whole viewer, alone and on the wall: the cameras menu,
 // the View menu's commands, the keys, wheel and clicks, the switch to one
 // camera and back, the sound that follows the selection, and what is stored

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte-level readers: MPEG frame headers and the frame search, the ID3
 // tag, the growing-file reader and the output buffer sizing.
 

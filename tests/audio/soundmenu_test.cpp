@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound menu of the whole viewer against the demo server: the toggle
 // starts the stream, the status line shows its state, and the server list
 // pauses it. (Which cameras offer sound is the application suite's; quitting

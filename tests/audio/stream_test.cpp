@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stream against real HTTP on 127.0.0.1, with the sound that reaches a
 // private PulseAudio null sink checked for its frequency and level.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo server over real HTTP on 127.0.0.1, read with the viewer's own
 // client and parser, and its executable run as a child process. The viewer's
 // use of its lists and sound is the sound menu test's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The public JSON conformance corpus in JSONTestSuite/test_parsing: y_ files
 // must parse and survive a round trip through the writer in both layouts,
 // n_ files must fail except for the parser's deliberate leniencies, and every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value tree: object members kept sorted for lookup and writing,
 // duplicate keys, and parsed trees whose containers live in an arena while
 // parts of them are copied, moved out, changed or dropped on other threads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JSON codec: the parser's grammar and error traces, exact decimal
 // numbers, the writer's layouts and limits, and the TXJSON facade.
 

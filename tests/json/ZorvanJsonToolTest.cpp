@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built zorvan-json tool end to end: arguments and standard input
 // in; standard output, standard error and exit status checked.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server record's dictionary form and the camera and microphone lists
 // built from the server's documents.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live picture refresh (rate, request gate, delivery to the view) and
 // the camera wall's page refresh against a loader that the test answers by
 // hand: which cameras ask, at what size, and where answers land.

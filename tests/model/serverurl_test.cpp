@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one check every server request address passes: host and port as the
 // user typed them, paths as the server handed them out.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reachability monitor against real routing tables: each test that needs
 // a network makes its own namespace (testnetns.h) with a veth pair, and sends
 // nothing anywhere else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The probe that finds out when a server takes connections again: what it
 // reports, and that it never connects more than once a second.
 

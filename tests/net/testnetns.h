@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Moves the calling thread into a fresh, unnamed network namespace for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data manager against scripted servers on loopback: what the delegate
 // hears and in what order, what the server receives, cancellation, quitting.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The blocking GET over libcurl against a scripted server on loopback.
 
 #include <gtest/gtest.h>

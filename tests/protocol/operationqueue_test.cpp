@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operation queue and its worker threads.
 
 #include <gtest/gtest.h>

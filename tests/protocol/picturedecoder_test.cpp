@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture decoder against Qt's own readers: the same pixels for every
 // kind of picture a server may send, and no picture (rather than a huge
 // allocation or endless work) for hostile ones.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera wall's fetcher, alone and under the page refresh, against
 // scripted servers on loopback: what it sends, what each answer becomes,
 // that requests run side by side, and what paging and a server change stop.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # scripts/demo runs the viewer on a profile of its own: with a settings file
 # of the person's own in place, the viewer still starts on the demo server,
 # and the person's file is left byte for byte as it was.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package made from this build folder: its control fields, its
 # file list, stripped programs and a dependency for every library they link
 # (scripts/package --check-only). Packing installs the built programs and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where there is no keyring (the session bus address leads nowhere): a file
 // written with the box on is read without its passwords, with one alert and
 // every record kept, and the box is disabled and says why.

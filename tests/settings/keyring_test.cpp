@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The passwords in a real keyring (a private gnome-keyring-daemon, see
 // keyring_test_main.cpp): moved in and out, read back at the next start
 // before any request leaves, and removed with their server. What the keyring

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest main of the keyring suites. With ZORVAN_REAL_KEYRING it starts
 // a private D-Bus session (no service activation, so nothing else starts on
 // it) and gnome-keyring-daemon unlocked with a test password, and stops both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading property lists that the store's own writer would never make.
 
 #include "plistcodec.h"

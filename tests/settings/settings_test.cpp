@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store against real files in a temporary folder.
 
 #include "settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest main for suites that need a Qt application object: an offscreen
 // QApplication on the main thread, made before any test runs.
 

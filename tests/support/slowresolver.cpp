@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // getaddrinfo for the program that compiles this file in: a definition in
 // the executable comes before the C library's (and a sanitizer runtime's) for
 // every library of the process, libcurl's resolver thread included, without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A host name whose look-up hangs, for checking that nothing waits on a name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera wall's layout, paging and selection rules, and its cells'
 // controls, on real widgets (offscreen).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The touch-pad and wheel mapping: one camera step per gesture, in the
 // direction of the view's rules, from sequences of synthetic Qt events.
 // This is the lowest owner of the gesture rules; the view's and the menus'

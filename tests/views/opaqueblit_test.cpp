@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The streaming copy of an opaque picture into a raster painter's image:
 // where it draws, exactly what drawImage() draws, within the paint event's
 // region too; elsewhere, nothing.

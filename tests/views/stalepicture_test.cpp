@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stale-picture warning of the picture view: while a camera is shown, a
 // picture that stops being renewed (or never came) is dimmed under a
 // warning, and the next picture ends it; another camera in the view clears

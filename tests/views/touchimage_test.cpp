@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture view's own controls: the camera ring, the context menu, click
 // counting, full screen and the keys, on a real widget (offscreen).
 

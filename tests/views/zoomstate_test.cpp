@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The zoom of the one-camera picture: the part shown and the size asked for.
 
 #include "zoomstate.h"

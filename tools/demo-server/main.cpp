@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvan-demo-server: runs DemoServer until SIGINT or SIGTERM. Prints one
 // line with the address it listens on to stdout, and one line per answered
 // request to stderr.

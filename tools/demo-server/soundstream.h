@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A microphone's sound for the demo server: a steady sine tone, encoded live

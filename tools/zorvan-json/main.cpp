@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvan-json: checks and re-formats a JSON document with Zorvan's codec.
 //
 //     zorvan-json [--fragment] [--pretty] [--sort-keys] [FILE]
