@@ -4,7 +4,8 @@
 // the asked width and height (16 bits each, big-endian; 0 for a view
 // without a size), the rest is the answer. Whenever it gives a picture, the
 // picture stays within Qt's image allocation limit and, for a view with a
-// size, within 64 times the asked pixel count; decoding the same bytes again
+// size, within 64 times the asked pixel count or, beyond that, within what
+// 1/8 of the largest real camera's picture has; decoding the same bytes again
 // gives the same picture; and that second decode, which reuses the thread's
 // buffers, leaves the first picture (still held, as a view holds the shown
 // one) untouched.
@@ -12,6 +13,8 @@
 #include "picturedecoder.h"
 
 #include <QImageReader>
+
+#include <algorithm>
 
 #include <cstddef>
 #include <cstdint>
@@ -38,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (limit > 0 && first.sizeInBytes() > limit) fail("a picture beyond the allocation limit");
     if (!asked.isEmpty() &&
         qint64(first.width()) * first.height() >
-            PictureDecoder::kMaxPixelsPerAskedPixel * asked.width() * asked.height())
-        fail("a picture beyond 64 times the asked size");
+            std::max(PictureDecoder::kMaxPixelsPerAskedPixel * asked.width() * asked.height(),
+                     PictureDecoder::kMaxPixelsAtSmallestScale))
+        fail("a picture beyond 64 times the asked size and beyond any camera's 1/8");
     const QImage firstCopy = first.copy();
     const QImage second = PictureDecoder::decode(bytes, asked);
     if (second != firstCopy) fail("the same bytes gave another picture");
