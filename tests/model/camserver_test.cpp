@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include <atomic>
 #include <thread>
 
@@ -45,22 +47,45 @@ QString microphones(const CamServer& s) {
     return out.join("; ");
 }
 
+// The dictionary form without its "serverId", which is checked on its own.
+QVariantMap withoutId(QVariantMap dict) {
+    EXPECT_EQ(dict.take("serverId").toString().size(), 36);
+    return dict;
+}
+
 TEST(CamServerDictionary, DefaultsAndRoundTrip) {
     // clang-format off
-    EXPECT_EQ(CamServer::create()->toDictionary(), QVariantMap({{"fps", ""}, {"name", ""},
-        {"host", ""}, {"port", ""}, {"login", ""}, {"password", ""}, {"previewRegim", 0},
-        {"isSelected", false}, {"oldProtocol", false}, {"camOnPage", 4}}));
+    EXPECT_EQ(withoutId(CamServer::create()->toDictionary()), QVariantMap({{"fps", ""},
+        {"name", ""}, {"host", ""}, {"port", ""}, {"login", ""}, {"password", ""},
+        {"previewRegim", 0}, {"isSelected", false}, {"oldProtocol", false}, {"camOnPage", 4}}));
     // fromDictionary starts from the empty record (absent texts, zeros), drops unknown keys.
-    EXPECT_EQ(CamServer::fromDictionary({{"name", "A"}, {"unknown", "x"}})->toDictionary(),
-        QVariantMap({{"name", "A"}, {"previewRegim", 0}, {"isSelected", false},
+    EXPECT_EQ(withoutId(CamServer::fromDictionary({{"name", "A"}, {"unknown", "x"}})
+        ->toDictionary()), QVariantMap({{"name", "A"}, {"previewRegim", 0}, {"isSelected", false},
         {"oldProtocol", false}, {"camOnPage", 0}, {"camerasNames", QVariantList()}}));
     const QVariantMap full{{"fps", "12"}, {"name", "Office"}, {"host", "10.0.0.5"},
         {"port", "8080"}, {"login", "root"}, {"password", "p&<w>"}, {"previewRegim", 3},
         {"isSelected", true}, {"oldProtocol", true}, {"camOnPage", qlonglong(-1)},
-        {"camerasNames", QVariantList{"b", "a"}}};
+        {"camerasNames", QVariantList{"b", "a"}},
+        {"serverId", "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37"}};
     // clang-format on
     EXPECT_FALSE(CamServer::fromDictionary({})->toDictionary().contains("camerasNames"));
     EXPECT_EQ(CamServer::fromDictionary(full)->toDictionary(), full);
+}
+
+// A usable identity is kept, in one spelling; anything else gives a fresh
+// one, never the same twice.
+TEST(CamServerDictionary, ServerIdIsKeptOrMade) {
+    const QString id = "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37";
+    const QVariant cases[] = {id,          "{" + id.toUpper() + "}",
+                              QVariant(),  "",
+                              "server-1",  "00000000-0000-0000-0000-000000000000",
+                              id.left(35), 7};
+    QStringList got;
+    for (const QVariant& in : cases)
+        got << CamServer::fromDictionary({{"serverId", in}})->serverId();
+    EXPECT_EQ(got.mid(0, 2), QStringList({id, id}));
+    EXPECT_EQ(QSet<QString>(got.begin(), got.end()).size(), got.size() - 1);
+    for (const QString& made : got) EXPECT_EQ(CamServer::serverIdFrom(made), made);
 }
 
 // One key read and written back: the value in the dictionary form's type

@@ -161,6 +161,34 @@ TEST_F(SettingsStore, HandWrittenAndBrokenFiles) {
     EXPECT_EQ(readAll(file() + ".corrupt.1"), "junk again");
 }
 
+// A record's identity follows it through renames, new addresses and a new
+// order, run after run; a copied entry that shares another's gets its own.
+TEST_F(SettingsStore, ServerIdsFollowTheirRecordsAndAreNeverShared) {
+    const QByteArray id =
+        "<dict><key>serverId</key><string>5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37</string></dict>";
+    writeFile(plist(countKey("3") + "<key>0</key>" + id + "<key>1</key>" + id + entry("2", "C")));
+    const auto s = open();
+    const auto& list = s->getServers();
+    EXPECT_EQ(list[0]->serverId(), "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37");
+    EXPECT_TRUE(list[1]->serverId() != list[0]->serverId() &&
+                list[1]->serverId() != list[2]->serverId());
+    const std::function<void()> changes[] = {
+        [&] { list[0]->setName("renamed"); },
+        [&] { list[1]->setHost("10.0.0.9"), list[1]->setPort("81"); },
+        [&] {
+            const auto first = list[0];
+            s->deleteServer(first), s->updateServer(first);
+        },
+    };
+    for (const auto& change : changes) {
+        change();
+        ASSERT_TRUE(s->save());
+        const auto back = open();
+        for (size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(back->getServers()[i]->toDictionary(), list[i]->toDictionary()) << i;
+    }
+}
+
 // A write that fails midway (here at the file-size limit, as on a full disk)
 // leaves the old file whole and the list in memory as it is.
 TEST_F(SettingsStore, FailedWriteKeepsTheOldFile) {
