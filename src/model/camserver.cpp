@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMetaType>
 #include <QTimer>  // the inline constructor destroys the timer member on unwinding
+#include <QUuid>
 
 #include <cmath>
 #include <limits>
@@ -200,8 +201,23 @@ void readPtz(PTZCameraView& camera, const tx::JsonValue& ptz) {
 
 // ---- construction and the dictionary form ----
 
+namespace {
+
+QString freshServerId() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+}  // namespace
+
+QString CamServer::serverIdFrom(const QVariant& value) {
+    if (value.typeId() != QMetaType::QString) return {};
+    const QUuid id = QUuid::fromString(value.toString().trimmed());
+    return id.isNull() ? QString() : id.toString(QUuid::WithoutBraces);
+}
+
 std::shared_ptr<CamServer> CamServer::create() {
     auto server = std::make_shared<CamServer>(Token{});
+    server->serverId_ = freshServerId();
     const QString empty = QStringLiteral("");
     server->name_ = server->host_ = server->port_ = empty;
     server->login_ = server->password_ = server->fps_ = empty;
@@ -237,7 +253,11 @@ std::shared_ptr<CamServer> CamServer::fromDictionary(const QVariantMap& dict) {
             server->camOnPage = int32Value(value);  // 32 bits, widened with its sign
         else if (key == u"keyringId" && value.typeId() == QMetaType::QString)
             server->keyringId = value.toString();
+        else if (key == u"serverId")
+            server->serverId_ = serverIdFrom(value);
     }
+    // A hand-made entry, or one written before records had an identity.
+    if (server->serverId_.isNull()) server->serverId_ = freshServerId();
     // An entry written while its password was in the keyring: the empty
     // "password" stands for the keyring's entry, not for an empty password.
     if (!server->keyringId.isEmpty() && server->password_.isEmpty())
@@ -266,6 +286,7 @@ QVariantMap CamServer::toDictionary() const {
             dict.insert(QStringLiteral("password"), QStringLiteral(""));
     }
     if (!keyringId.isEmpty()) dict.insert(QStringLiteral("keyringId"), keyringId);
+    dict.insert(QStringLiteral("serverId"), serverId_);
     dict.insert(QStringLiteral("previewRegim"), static_cast<int>(previewRegim));
     dict.insert(QStringLiteral("isSelected"), isSelected);
     dict.insert(QStringLiteral("oldProtocol"), oldProtocol);

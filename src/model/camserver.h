@@ -44,10 +44,12 @@ class CamServer : public std::enable_shared_from_this<CamServer> {
     struct Token {};
 
 public:
-    // A record with the defaults of a new entry: empty texts, camOnPage 4.
+    // A record with the defaults of a new entry: empty texts, camOnPage 4,
+    // and a fresh serverId.
     static std::shared_ptr<CamServer> create();
     // A record filled from its dictionary form, starting from an empty record
-    // (absent texts, zeros and false), not from create()'s defaults.
+    // (absent texts, zeros and false), not from create()'s defaults. Its
+    // serverId is the dictionary's when that is usable, else a fresh one.
     static std::shared_ptr<CamServer> fromDictionary(const QVariantMap& dict);
 
     explicit CamServer(Token) {}
@@ -86,6 +88,19 @@ public:
     bool oldProtocol = false;
     std::int64_t camOnPage = 0;
     std::optional<QVariantList> sortCamerasNames;
+
+    // --- identity ---
+
+    // The record's own stable identity, a UUID text in lower case without
+    // braces, kept in the dictionary form under "serverId": what layouts and
+    // windows name a server by, so that a rename, a new address or port, or
+    // a reordered list keeps them pointing at the same server. Fixed once
+    // the record is made, so any thread may read it.
+    const QString& serverId() const { return serverId_; }
+    // The identity a value of the dictionary form stands for: a UUID text
+    // (braces and letter case do not matter) in the form serverId() gives;
+    // null for anything else, the nil UUID included.
+    static QString serverIdFrom(const QVariant& value);
 
     // --- password in the system keyring (main thread) ---
 
@@ -168,6 +183,7 @@ public:
 private:
     // Places a fetched picture on the main thread and asks for the next one.
     void placePicture(std::int64_t p, const CameraPicture& picture);
+    QString serverId_;             // set while the record is made, then fixed
     mutable std::mutex textLock_;  // guards the six text fields
     QString name_, host_, port_, login_, password_, fps_;
 

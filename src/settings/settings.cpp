@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QMetaType>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 #include <QTranslator>
 
@@ -252,10 +253,16 @@ void Settings::loadFrom(const QVariantMap& root) {
     // position key. Missing entries below it still give empty records.
     const std::int32_t count = CamServer::int32Value(root.value(QStringLiteral("server_count")));
     const qint64 limit = std::min<qint64>(count, highestPosition(root) + 1);
+    // Two records must never share an identity (an entry copied by hand
+    // would): the later one is read without its id, and so gets a fresh one.
+    QSet<QString> ids;
     for (qint64 i = 0; i < limit; ++i) {
         const QVariant entry = root.value(QString::number(i));
-        const bool isDict = entry.typeId() == QMetaType::QVariantMap;
-        servers_.push_back(CamServer::fromDictionary(isDict ? entry.toMap() : QVariantMap()));
+        QVariantMap dict = entry.typeId() == QMetaType::QVariantMap ? entry.toMap() : QVariantMap();
+        if (ids.contains(CamServer::serverIdFrom(dict.value(QStringLiteral("serverId")))))
+            dict.remove(QStringLiteral("serverId"));
+        servers_.push_back(CamServer::fromDictionary(dict));
+        ids.insert(servers_.back()->serverId());
     }
 
     const QVariant lang = root.value(QStringLiteral("lang"));

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -159,6 +160,28 @@ TEST_F(SettingsStore, HandWrittenAndBrokenFiles) {
     writeFile("junk again");  // an older copy set aside is never overwritten
     open()->save();
     EXPECT_EQ(readAll(file() + ".corrupt.1"), "junk again");
+}
+
+// Each record keeps its identity across runs; a copied entry that shares
+// another's gets one of its own.
+TEST_F(SettingsStore, ServerIdsAreKeptAndNeverShared) {
+    const QByteArray a = "<key>serverId</key><string>5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37</string>";
+    const auto withId = [](const char* i, const char* n, const QByteArray& id) {
+        return QByteArray("<key>") + i + "</key><dict><key>name</key><string>" + n + "</string>" +
+               id + "</dict>";
+    };
+    writeFile(plist(countKey("4") + withId("0", "A", a) + withId("1", "B", "") +
+                    withId("2", "copy of A", a) + withId("3", "C", a)));
+    const auto s = open();
+    QStringList ids;
+    for (const auto& server : s->getServers()) ids << server->serverId();
+    EXPECT_EQ(ids[0], "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37");
+    EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()).size(), 4) << ids.join(' ').toStdString();
+    ASSERT_TRUE(s->save());
+    QStringList back;
+    const auto again = open();
+    for (const auto& server : again->getServers()) back << server->serverId();
+    EXPECT_EQ(back, ids);
 }
 
 // A write that fails midway (here at the file-size limit, as on a full disk)

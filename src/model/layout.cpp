@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Finding a layout's cameras again, and the control room's JSON form.
+
+#include "layout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace {
+
+// ---- finding cameras ----
+
+// Indices of the cameras that match, by a field of the camera.
+template <typename Field>
+std::vector<int> matching(const CameraList& cameras, const QString& wanted, Field field) {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < cameras.size(); ++i)
+        if (cameras[i] && !(cameras[i].get()->*field).isNull() &&
+            cameras[i].get()->*field == wanted)
+            out.push_back(static_cast<int>(i));
+    return out;
+}
+
+int choose(const std::vector<int>& candidates, int position) {
+    if (candidates.empty()) return -1;
+    if (std::find(candidates.begin(), candidates.end(), position) != candidates.end())
+        return position;
+    return candidates.front();
+}
+
+bool anyUri(const CameraList& cameras) {
+    return std::any_of(cameras.begin(), cameras.end(),
+                       [](const auto& c) { return c && !c->uri.isEmpty(); });
+}
+
+// ---- reading the JSON form ----
+
+QString text(const tx::JsonValue& object, std::string_view key) {
+    const std::string* s = object.findString(key);
+    if (!s) return {};
+    QString out = QString::fromStdString(*s);
+    if (out.isNull()) out = QStringLiteral("");  // present but empty is not absent
+    return out;
+}
+
+// A name: a text that is not empty.
+QString nameIn(const tx::JsonValue& object, std::string_view key) {
+    const QString s = text(object, key);
+    return s.isEmpty() ? QString() : s;
+}
+
+// A number as the nearest whole number within lo..hi; fallback when the
+// member is absent or no number.
+int wholeIn(const tx::JsonValue& object, std::string_view key, int lo, int hi, int fallback) {
+    const tx::JsonValue* v = object.find(key);
+    if (!v || !v->isNumber()) return fallback;
+    const double d = v->asNumber().toDouble();
+    if (std::isnan(d)) return fallback;
+    return static_cast<int>(std::lround(std::clamp(d, double(lo), double(hi))));
+}
+
+bool flag(const tx::JsonValue& object, std::string_view key) {
+    const tx::JsonValue* v = object.find(key);
+    return v && v->isBool() && v->asBool();
+}
+
+const tx::JsonArray* arrayIn(const tx::JsonValue& object, std::string_view key) {
+    const tx::JsonValue* v = object.find(key);
+    return v && v->isArray() ? &v->asArray() : nullptr;
+}
+
+std::optional<CameraRef> readCamera(const tx::JsonValue& v) {
+    if (!v.isObject()) return std::nullopt;
+    CameraRef ref;
+    ref.serverId = CamServer::serverIdFrom(text(v, "serverId"));
+    if (ref.serverId.isNull()) return std::nullopt;
+    ref.cameraUri = text(v, "uri");
+    ref.cameraName = text(v, "name");
+    ref.position = wholeIn(v, "position", -1, 1'000'000, -1);
+    return ref;
+}
+
+std::optional<Layout> readLayout(const tx::JsonValue& v) {
+    Layout layout;
+    layout.name = nameIn(v, "name");
+    const tx::JsonValue* rows = v.find("rows");
+    const tx::JsonValue* columns = v.find("columns");
+    if (layout.name.isNull() || !rows || !rows->isNumber() || !columns || !columns->isNumber())
+        return std::nullopt;
+    layout.resize(wholeIn(v, "rows", Layout::kMinSide, Layout::kMaxSide, 1),
+                  wholeIn(v, "columns", Layout::kMinSide, Layout::kMaxSide, 1));
+    if (const tx::JsonArray* cells = arrayIn(v, "cells")) {
+        // Extra cells (a grid made smaller by hand) are dropped; missing ones
+        // stay empty.
+        const std::size_t n = std::min(cells->size(), layout.cells.size());
+        for (std::size_t i = 0; i < n; ++i) layout.cells[i] = readCamera((*cells)[i]);
+    }
+    return layout;
+}
+
+std::optional<TourStep> readStep(const tx::JsonValue& v) {
+    TourStep step;
+    const QString kind = text(v, "kind");
+    if (kind == u"layout") {
+        step.kind = TourStep::Kind::Layout;
+        step.layoutName = nameIn(v, "layout");
+        if (step.layoutName.isNull()) return std::nullopt;
+    } else if (kind == u"serverWall") {
+        step.kind = TourStep::Kind::ServerWall;
+        step.serverId = CamServer::serverIdFrom(text(v, "serverId"));
+        if (step.serverId.isNull()) return std::nullopt;
+        step.page = wholeIn(v, "page", 0, 1'000'000, 0);
+    } else {
+        return std::nullopt;
+    }
+    step.dwellSeconds = wholeIn(v, "dwellSeconds", TourStep::kMinDwellSeconds,
+                                TourStep::kMaxDwellSeconds, TourStep{}.dwellSeconds);
+    return step;
+}
+
+std::optional<Tour> readTour(const tx::JsonValue& v) {
+    Tour tour;
+    tour.name = nameIn(v, "name");
+    const tx::JsonArray* steps = arrayIn(v, "steps");
+    if (tour.name.isNull() || !steps) return std::nullopt;
+    for (const tx::JsonValue& s : *steps)
+        if (auto step = readStep(s); step && tour.steps.size() < ControlRoom::kMaxEntries)
+            tour.steps.push_back(std::move(*step));
+    tour.pauseSeconds = wholeIn(v, "pauseSeconds", Tour::kMinPauseSeconds, Tour::kMaxPauseSeconds,
+                                Tour{}.pauseSeconds);
+    return tour;
+}
+
+// A frame a window system can take: whole numbers of at most a million
+// points and a size that is not empty; anything else places the window anew.
+QRect readGeometry(const tx::JsonValue& object) {
+    const tx::JsonArray* g = arrayIn(object, "geometry");
+    if (!g || g->size() != 4) return {};
+    int v[4];
+    for (int i = 0; i < 4; ++i) {
+        const tx::JsonValue& n = (*g)[i];
+        const std::optional<std::int64_t> whole =
+            n.isNumber() ? n.asNumber().toInt64() : std::nullopt;
+        if (!whole || std::abs(*whole) > 1'000'000) return {};
+        v[i] = static_cast<int>(*whole);
+    }
+    return v[2] > 0 && v[3] > 0 ? QRect(v[0], v[1], v[2], v[3]) : QRect();
+}
+
+constexpr std::pair<WindowState::Shows, std::string_view> kShows[] = {
+    {WindowState::Shows::Camera, "camera"},
+    {WindowState::Shows::ServerWall, "serverWall"},
+    {WindowState::Shows::Layout, "layout"},
+    {WindowState::Shows::Tour, "tour"},
+};
+
+std::optional<WindowState> readWindow(const tx::JsonValue& v) {
+    WindowState w;
+    const std::string* shows = v.findString("shows");
+    const auto kind = std::find_if(std::begin(kShows), std::end(kShows),
+                                   [&](const auto& k) { return shows && *shows == k.second; });
+    if (kind == std::end(kShows)) return std::nullopt;
+    w.shows = kind->first;
+    switch (w.shows) {
+        case WindowState::Shows::Camera: {
+            const tx::JsonValue* camera = v.find("camera");
+            std::optional<CameraRef> ref = camera ? readCamera(*camera) : std::nullopt;
+            if (!ref) return std::nullopt;
+            w.camera = *ref;
+            w.serverId = ref->serverId;
+            break;
+        }
+        case WindowState::Shows::ServerWall:
+            w.serverId = CamServer::serverIdFrom(text(v, "serverId"));
+            if (w.serverId.isNull()) return std::nullopt;
+            break;
+        case WindowState::Shows::Layout:
+        case WindowState::Shows::Tour:
+            w.name = nameIn(v, "name");
+            if (w.name.isNull()) return std::nullopt;
+            break;
+    }
+    w.screenName = text(v, "screen");
+    w.screenIndex = wholeIn(v, "screenIndex", 0, 255, 0);
+    w.geometry = readGeometry(v);
+    w.fullScreen = flag(v, "fullScreen");
+    return w;
+}
+
+// Reads each element of array key with read, keeping at most kMaxEntries
+// and, when named, only the first entry of each name.
+template <typename T, typename Read>
+std::vector<T> readAll(const tx::JsonValue& root, std::string_view key, Read read) {
+    std::vector<T> out;
+    std::set<QString> names;
+    const tx::JsonArray* list = arrayIn(root, key);
+    if (!list) return out;
+    for (const tx::JsonValue& element : *list) {
+        if (out.size() >= ControlRoom::kMaxEntries) break;
+        std::optional<T> entry = element.isObject() ? read(element) : std::nullopt;
+        if (!entry) continue;
+        if constexpr (!std::is_same_v<T, WindowState>)
+            if (!names.insert(entry->name).second) continue;
+        out.push_back(std::move(*entry));
+    }
+    return out;
+}
+
+// ---- writing the JSON form ----
+
+tx::JsonValue str(const QString& s) {
+    return tx::JsonValue(s.toStdString());
+}
+
+tx::JsonValue cameraJson(const CameraRef& ref) {
+    tx::JsonObject o;
+    o.insert_or_assign("serverId", str(ref.serverId));
+    if (!ref.cameraUri.isNull()) o.insert_or_assign("uri", str(ref.cameraUri));
+    if (!ref.cameraName.isNull()) o.insert_or_assign("name", str(ref.cameraName));
+    if (ref.position >= 0) o.insert_or_assign("position", ref.position);
+    return o;
+}
+
+tx::JsonValue layoutJson(const Layout& layout) {
+    tx::JsonArray cells;
+    for (const auto& cell : layout.cells)
+        cells.push_back(cell ? cameraJson(*cell) : tx::JsonValue());
+    return tx::JsonObject{{"name", str(layout.name)},
+                          {"rows", layout.rows},
+                          {"columns", layout.columns},
+                          {"cells", std::move(cells)}};
+}
+
+tx::JsonValue stepJson(const TourStep& step) {
+    tx::JsonObject o{{"dwellSeconds", step.dwellSeconds}};
+    if (step.kind == TourStep::Kind::Layout) {
+        o.insert_or_assign("kind", "layout");
+        o.insert_or_assign("layout", str(step.layoutName));
+    } else {
+        o.insert_or_assign("kind", "serverWall");
+        o.insert_or_assign("serverId", str(step.serverId));
+        o.insert_or_assign("page", step.page);
+    }
+    return o;
+}
+
+tx::JsonValue tourJson(const Tour& tour) {
+    tx::JsonArray steps;
+    for (const TourStep& step : tour.steps) steps.push_back(stepJson(step));
+    return tx::JsonObject{
+        {"name", str(tour.name)}, {"pauseSeconds", tour.pauseSeconds}, {"steps", std::move(steps)}};
+}
+
+tx::JsonValue windowJson(const WindowState& w) {
+    tx::JsonObject o{{"screen", str(w.screenName.isNull() ? QStringLiteral("") : w.screenName)},
+                     {"screenIndex", w.screenIndex},
+                     {"fullScreen", w.fullScreen}};
+    if (w.geometry.isValid())
+        o.insert_or_assign("geometry", tx::JsonArray{w.geometry.x(), w.geometry.y(),
+                                                     w.geometry.width(), w.geometry.height()});
+    for (const auto& [kind, word] : kShows)
+        if (kind == w.shows) o.insert_or_assign("shows", std::string(word));
+    switch (w.shows) {
+        case WindowState::Shows::Camera: {
+            CameraRef ref = w.camera;
+            ref.serverId = w.serverId;
+            o.insert_or_assign("camera", cameraJson(ref));
+            break;
+        }
+        case WindowState::Shows::ServerWall:
+            o.insert_or_assign("serverId", str(w.serverId));
+            break;
+        case WindowState::Shows::Layout:
+        case WindowState::Shows::Tour:
+            o.insert_or_assign("name", str(w.name));
+            break;
+    }
+    return o;
+}
+
+}  // namespace
+
+// ---- CameraRef and Layout ----
+
+std::optional<CameraRef> CameraRef::to(const QString& serverId, const CameraList& cameras,
+                                       std::int64_t index) {
+    if (index < 0 || index >= static_cast<std::int64_t>(cameras.size()) || !cameras[index])
+        return std::nullopt;
+    const CameraView& camera = *cameras[index];
+    return CameraRef{serverId, camera.uri.isEmpty() ? QString() : camera.uri,
+                     camera.cameraName.isEmpty() ? QString() : camera.cameraName,
+                     static_cast<int>(index)};
+}
+
+int findCamera(const CameraList& cameras, const CameraRef& ref) {
+    if (!ref.cameraUri.isEmpty() && anyUri(cameras))
+        return choose(matching(cameras, ref.cameraUri, &CameraView::uri), ref.position);
+    if (!ref.cameraName.isEmpty())
+        return choose(matching(cameras, ref.cameraName, &CameraView::cameraName), ref.position);
+    if (!ref.cameraUri.isEmpty()) return -1;  // a uri, no uris in the list, and no name
+    return ref.position >= 0 && ref.position < static_cast<std::int64_t>(cameras.size())
+               ? ref.position
+               : -1;
+}
+
+void Layout::resize(int newRows, int newColumns) {
+    newRows = std::clamp(newRows, kMinSide, kMaxSide);
+    newColumns = std::clamp(newColumns, kMinSide, kMaxSide);
+    std::vector<std::optional<CameraRef>> grid(static_cast<std::size_t>(newRows * newColumns));
+    for (int r = 0; r < std::min(rows, newRows); ++r)
+        for (int c = 0; c < std::min(columns, newColumns); ++c)
+            grid[r * newColumns + c] = cell(r, c);
+    rows = newRows;
+    columns = newColumns;
+    cells = std::move(grid);
+}
+
+std::optional<CameraRef> Layout::cell(int row, int column) const {
+    const std::size_t i = static_cast<std::size_t>(row) * columns + column;
+    if (row < 0 || column < 0 || row >= rows || column >= columns || i >= cells.size())
+        return std::nullopt;
+    return cells[i];
+}
+
+bool Layout::setCell(int row, int column, std::optional<CameraRef> camera) {
+    if (row < 0 || column < 0 || row >= rows || column >= columns) return false;
+    cells.resize(static_cast<std::size_t>(rows * columns));
+    cells[row * columns + column] = std::move(camera);
+    return true;
+}
+
+// ---- ControlRoom ----
+
+const Layout* ControlRoom::layout(const QString& name) const {
+    for (const Layout& l : layouts)
+        if (l.name == name) return &l;
+    return nullptr;
+}
+
+const Tour* ControlRoom::tour(const QString& name) const {
+    for (const Tour& t : tours)
+        if (t.name == name) return &t;
+    return nullptr;
+}
+
+tx::JsonValue ControlRoom::toJson() const {
+    tx::JsonArray l, t, w;
+    for (const Layout& layout : layouts) l.push_back(layoutJson(layout));
+    for (const Tour& tour : tours) t.push_back(tourJson(tour));
+    for (const WindowState& window : windows) w.push_back(windowJson(window));
+    return tx::JsonObject{
+        {"layouts", std::move(l)}, {"tours", std::move(t)}, {"windows", std::move(w)}};
+}
+
+ControlRoom ControlRoom::fromJson(const tx::JsonValue& json, bool* ok) {
+    if (ok) *ok = json.isObject();
+    ControlRoom room;
+    if (!json.isObject()) return room;
+    room.layouts = readAll<Layout>(json, "layouts", readLayout);
+    room.tours = readAll<Tour>(json, "tours", readTour);
+    room.windows = readAll<WindowState>(json, "windows", readWindow);
+    return room;
+}

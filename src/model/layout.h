@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The control room's plain values: layouts that mix cameras of several
+// servers, tours that step through layouts and server walls, and the
+// windows that show them. They hold no server records, only names of them
+// that survive runs (a server's serverId, a camera's uri or name), and they
+// go to and come from their JSON form without throwing: a file in the
+// user's folder may hold anything, and what cannot be used is skipped.
+
+#include <QRect>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "TXJsonValue.h"
+#include "camserver.h"
+
+// One camera, named so that it is found again after the server's list
+// changes: its server by the server's own identity (serverId, untouched by
+// a rename, a new address or port, or a reordered server list), the camera
+// by what its server gives, strongest first.
+struct CameraRef {
+    QString serverId;
+    QString cameraUri;   // the camera's "uri"; null when its server gives none
+    QString cameraName;  // its name; null when none
+    int position = -1;   // its place in the server's list when it was chosen
+
+    // The reference to camera `index` of a server's list; none when index is
+    // outside the list.
+    static std::optional<CameraRef> to(const QString& serverId, const CameraList& cameras,
+                                       std::int64_t index);
+    friend bool operator==(const CameraRef&, const CameraRef&) = default;
+};
+
+// Where the camera a reference names now stands in its server's list, or -1
+// when it is gone. The rules:
+//  - A reference with a uri is found by uri (exact text). Only when no
+//    camera of the list has a uri (the server stopped giving them) does the
+//    name rule below stand in.
+//  - A reference without a uri but with a name is found by name (exact
+//    text).
+//  - A reference with neither takes the camera at its position, if the list
+//    is that long.
+// When several cameras match, the one at the reference's position wins,
+// else the first of them: a camera that moved in its list stays found.
+int findCamera(const CameraList& cameras, const CameraRef& ref);
+
+// A grid of cells, each empty or showing one camera of any server. Cells
+// are in rows, left to right, top to bottom.
+struct Layout {
+    static constexpr int kMinSide = 1;
+    static constexpr int kMaxSide = 8;
+
+    QString name;  // its identity among layouts: unique, not empty
+    int rows = 2;
+    int columns = 2;
+    std::vector<std::optional<CameraRef>> cells = std::vector<std::optional<CameraRef>>(4);
+
+    // Sets the grid's size, each side clamped to kMinSide..kMaxSide; a cell
+    // keeps its camera when its row and column are still in the grid.
+    void resize(int newRows, int newColumns);
+    // The cell at row, column; none outside the grid.
+    std::optional<CameraRef> cell(int row, int column) const;
+    // Puts a camera (or none) into a cell; false outside the grid.
+    bool setCell(int row, int column, std::optional<CameraRef> camera);
+    friend bool operator==(const Layout&, const Layout&) = default;
+};
+
+// One step of a tour: a layout (by its name), or a page of a server's wall.
+struct TourStep {
+    enum class Kind { Layout, ServerWall };
+    static constexpr int kMinDwellSeconds = 1;
+    static constexpr int kMaxDwellSeconds = 3600;
+
+    Kind kind = Kind::Layout;
+    QString layoutName;     // Layout
+    QString serverId;       // ServerWall
+    int page = 0;           // ServerWall: the wall's page, from 0
+    int dwellSeconds = 10;  // how long the step stays on screen
+    friend bool operator==(const TourStep&, const TourStep&) = default;
+};
+
+// Steps shown one after another, round and round. Any input pauses the
+// tour; it goes on by itself after pauseSeconds without input.
+struct Tour {
+    static constexpr int kMinPauseSeconds = 1;
+    static constexpr int kMaxPauseSeconds = 3600;
+
+    QString name;  // its identity among tours: unique, not empty
+    std::vector<TourStep> steps;
+    int pauseSeconds = 30;
+    friend bool operator==(const Tour&, const Tour&) = default;
+};
+
+// A window of the control room: where it was and what it showed.
+struct WindowState {
+    enum class Shows { Camera, ServerWall, Layout, Tour };
+
+    QString screenName;   // the screen's name, as the window system gives it
+    int screenIndex = 0;  // its place among screens, for when the name is gone
+    QRect geometry;       // invalid: let the window system place it
+    bool fullScreen = false;
+    Shows shows = Shows::ServerWall;
+    QString serverId;  // Camera, ServerWall
+    CameraRef camera;  // Camera (its serverId is serverId)
+    QString name;      // Layout, Tour: the layout's or tour's name
+    friend bool operator==(const WindowState&, const WindowState&) = default;
+};
+
+// Everything the control room keeps between runs.
+struct ControlRoom {
+    // Far beyond any real use; a file with more is cut there, so that a
+    // damaged one cannot make the viewer build millions of entries.
+    static constexpr std::size_t kMaxEntries = 1000;
+
+    std::vector<Layout> layouts;
+    std::vector<Tour> tours;
+    std::vector<WindowState> windows;
+
+    const Layout* layout(const QString& name) const;
+    const Tour* tour(const QString& name) const;
+
+    // The JSON form, an object with "layouts", "tours" and "windows".
+    tx::JsonValue toJson() const;
+    // Reads the JSON form. Never throws: an entry that is not usable (of the
+    // wrong type, without a name, a second one of a name, a window without
+    // anything to show) is skipped, numbers are clamped to their ranges, and
+    // a value that is no object gives an empty control room. ok, when given,
+    // tells whether the value had the form's shape at all (an object).
+    static ControlRoom fromJson(const tx::JsonValue& json, bool* ok = nullptr);
+    friend bool operator==(const ControlRoom&, const ControlRoom&) = default;
+};
