@@ -200,7 +200,9 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
             if (!sizeAllowed(frame->width, frame->height)) return false;
             VideoFrame out;
             out.sourceSize = QSize(frame->width, frame->height);
-            out.image = scaler.scale(frame.get(), targetOf());
+            const Target target = targetOf();
+            out.image = scaler.scale(frame.get(), target);
+            out.crop = target.crop;
             av_frame_unref(frame.get());
             if (out.image.isNull()) continue;
             if (keepsJpeg) {

@@ -21,6 +21,7 @@ struct VideoFrame {
     enum class Saved { AsSentJpeg, AsDecodedPng } saved = Saved::AsDecodedPng;
     QByteArray jpeg;
     QSize sourceSize;          // the stream's own picture size
+    QRectF crop;               // the part of it the image shows (empty: all)
     std::uint64_t number = 0;  // 1 for the first frame handed over, and on
 };
 
