@@ -254,13 +254,14 @@ void Settings::loadFrom(const QVariantMap& root) {
     const std::int32_t count = CamServer::int32Value(root.value(QStringLiteral("server_count")));
     const qint64 limit = std::min<qint64>(count, highestPosition(root) + 1);
     // Two records must never share an identity (an entry copied by hand
-    // would): the later one is read without its id, and so gets a fresh one.
+    // would): the later one's id is blanked, and so it gets a fresh one. (The
+    // key stays, so that the entry reads as the non-empty entry it was.)
     QSet<QString> ids;
     for (qint64 i = 0; i < limit; ++i) {
         const QVariant entry = root.value(QString::number(i));
         QVariantMap dict = entry.typeId() == QMetaType::QVariantMap ? entry.toMap() : QVariantMap();
         if (ids.contains(CamServer::serverIdFrom(dict.value(QStringLiteral("serverId")))))
-            dict.remove(QStringLiteral("serverId"));
+            dict.insert(QStringLiteral("serverId"), QVariant());
         servers_.push_back(CamServer::fromDictionary(dict));
         ids.insert(servers_.back()->serverId());
     }
