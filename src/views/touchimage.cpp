@@ -129,8 +129,9 @@ TouchImage::Placement TouchImage::placement() const {
     // The part zoomed to, in fractions of what the picture holds (a video
     // frame may hold only the part zoomed to when it was made).
     const QRectF zoomed = zoom_.visible(), held = picturePart_;
-    const QRectF part((zoomed.x() - held.x()) / held.width(), (zoomed.y() - held.y()) / held.height(),
-                      zoomed.width() / held.width(), zoomed.height() / held.height());
+    const QRectF part((zoomed.x() - held.x()) / held.width(),
+                      (zoomed.y() - held.y()) / held.height(), zoomed.width() / held.width(),
+                      zoomed.height() / held.height());
     const QSizeF whole(picture_.size());
     out.source = QRect(qRound(part.x() * whole.width()), qRound(part.y() * whole.height()),
                        std::max(1, qRound(part.width() * whole.width())),
