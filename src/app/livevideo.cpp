@@ -110,6 +110,12 @@ void LiveVideo::start() {
     const auto server = server_.lock();
     if (!server || resting_ || videoUri_.isEmpty()) return;
     playing_ = false;
+    // Its password is still being read from the keyring: asked shortly,
+    // never without it.
+    if (server->passwordPending()) {
+        retry_.start(kPasswordWaitMs);
+        return;
+    }
     qCInfo(lcApp) << "Live video for camera" << camera_;
     player_->play(video::VideoPlayer::source(server->host(), server->port(), videoUri_,
                                              server->login(), server->password()),

@@ -32,6 +32,7 @@ class LiveVideo : public QObject {
 
 public:
     static constexpr int kRetryMs = 60000;
+    static constexpr int kPasswordWaitMs = 500;
 
     explicit LiveVideo(TouchImage* view, QObject* parent = nullptr);
     ~LiveVideo() override;
