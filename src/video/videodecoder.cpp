@@ -5,11 +5,13 @@
 
 extern "C" {
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 }
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 namespace video {
@@ -111,7 +113,12 @@ QSize fittedSize(QSize source, QSize target) {
 }
 
 VideoDecoder::VideoDecoder(Read read, Interrupted interrupted)
-    : read_(std::move(read)), interrupted_(std::move(interrupted)) {}
+    : read_(std::move(read)), interrupted_(std::move(interrupted)) {
+    // FFmpeg's notes on every damaged packet of a server's stream would
+    // flood standard error; errors alone are worth seeing there.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
+}
 
 int VideoDecoder::readPacket(void* self, std::uint8_t* data, int size) {
     auto* decoder = static_cast<VideoDecoder*>(self);
