@@ -164,6 +164,11 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
     if (const int error = avformat_open_input(&raw, nullptr, nullptr, &options.raw); error < 0)
         return ending(openFailure(error));
     av::Format format(raw);
+    // A transport stream carries a whole picture in each of its packets, as
+    // cameras send it: no parser that would hold a picture back until the
+    // next one begins, to find where it ends.
+    if (std::strcmp(format->iformat->name, "mpegts") == 0)
+        format->flags |= AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN;
 
     const AVCodec* codec = nullptr;
     int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
