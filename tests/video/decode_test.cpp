@@ -33,6 +33,10 @@ TEST(VideoDecode, EachKindOfStreamEndsAsItShould) {
          VideoStatus::RefusedSize, 0, {}, false},
         {"claims 100 MP", multipartOf(claimingSize(jpeg, 10000, 10000), 2), {100, 100},
          VideoStatus::RefusedSize, 0, {}, false},
+        {"H.264 wider than 8192", transportStream(Codec::H264, {8194, 16}, 2, kSent), {100, 100},
+         VideoStatus::RefusedSize, 0, {}, false},
+        {"a playlist of other addresses", QByteArray("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
+         "file:///etc/passwd\nhttp://127.0.0.1:9/v.ts\n").repeated(40), {100, 100}, VideoStatus::NotVideo, 0, {}, false},
         {"an HTML page", QByteArray("<!DOCTYPE html><html><body>Log in</body></html>\n").repeated(80),
          {100, 100}, VideoStatus::NotVideo, 0, {}, false},
     };

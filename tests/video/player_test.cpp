@@ -124,6 +124,9 @@ TEST(VideoPlayer, PlaysTheDemoServersVideoWithItsSendTime) {
         EXPECT_LE(*sent, demo::stampClockMs());
         EXPECT_EQ(frame->image.size(), QSize(320, 240));
         EXPECT_FALSE(watch.status);
+        // The server stops while someone watches: both sides notice.
+        server.stop();
+        EXPECT_EQ(watch.end(), VideoStatus::ConnectionFailed);
     }
 }
 
