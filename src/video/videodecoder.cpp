@@ -243,6 +243,10 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
                 return VideoStatus::RefusedSize;
             }
             jpeg = QByteArray(reinterpret_cast<const char*>(packet->data), packet->size);
+            // A part without a length runs to the next boundary: what
+            // follows the picture's end marker is the stream's, not the
+            // picture's.
+            if (const qsizetype end = jpeg.lastIndexOf("\xff\xd9"); end > 0) jpeg.truncate(end + 2);
         }
         // A damaged packet is skipped: the next one may decode.
         avcodec_send_packet(context.get(), packet.get());
