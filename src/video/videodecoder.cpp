@@ -5,11 +5,13 @@
 
 extern "C" {
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 }
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 namespace video {
@@ -111,7 +113,12 @@ QSize fittedSize(QSize source, QSize target) {
 }
 
 VideoDecoder::VideoDecoder(Read read, Interrupted interrupted)
-    : read_(std::move(read)), interrupted_(std::move(interrupted)) {}
+    : read_(std::move(read)), interrupted_(std::move(interrupted)) {
+    // FFmpeg's notes on every damaged packet of a server's stream would
+    // flood standard error; errors alone are worth seeing there.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
+}
 
 int VideoDecoder::readPacket(void* self, std::uint8_t* data, int size) {
     auto* decoder = static_cast<VideoDecoder*>(self);
@@ -157,6 +164,11 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
     if (const int error = avformat_open_input(&raw, nullptr, nullptr, &options.raw); error < 0)
         return ending(openFailure(error));
     av::Format format(raw);
+    // A transport stream carries a whole picture in each of its packets, as
+    // cameras send it: no parser that would hold a picture back until the
+    // next one begins, to find where it ends.
+    if (std::strcmp(format->iformat->name, "mpegts") == 0)
+        format->flags |= AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN;
 
     const AVCodec* codec = nullptr;
     int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
@@ -233,6 +245,10 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
                 return VideoStatus::RefusedSize;
             }
             jpeg = QByteArray(reinterpret_cast<const char*>(packet->data), packet->size);
+            // A part without a length runs to the next boundary: what
+            // follows the picture's end marker is the stream's, not the
+            // picture's.
+            if (const qsizetype end = jpeg.lastIndexOf("\xff\xd9"); end > 0) jpeg.truncate(end + 2);
         }
         // A damaged packet is skipped: the next one may decode.
         avcodec_send_packet(context.get(), packet.get());

@@ -152,7 +152,9 @@ void VideoPlayer::decodeThread(std::shared_ptr<Run> run, Source source, std::uin
     HttpStream http(run->wakeFd);
     HttpStream::Request request{source.host, source.port, source.path, source.authorization};
     std::fill(source.authorization.begin(), source.authorization.end(), '\0');
-    switch (http.open(request, kStallMs)) {
+    const HttpStream::Opened opened = http.open(request, kStallMs);
+    std::fill(request.authorization.begin(), request.authorization.end(), '\0');
+    switch (opened) {
         case HttpStream::Opened::Ok:
             break;
         case HttpStream::Opened::Stopped:
@@ -164,7 +166,6 @@ void VideoPlayer::decodeThread(std::shared_ptr<Run> run, Source source, std::uin
         case HttpStream::Opened::NotVideo:
             return finish(VideoStatus::NotVideo, http.detail());
     }
-    std::fill(request.authorization.begin(), request.authorization.end(), '\0');
 
     VideoDecoder decoder(
         [&](std::uint8_t* data, int size) {

@@ -127,7 +127,13 @@ std::string TsVideoEncoder::encode(const QImage& frame) {
     if (!impl_) return {};
     Impl& i = *impl_;
     if (!i.headerWritten) {
-        if (avformat_write_header(i.muxer, nullptr) < 0) return {};
+        // Each frame's packet says its length, so that a reader hands the
+        // frame on as soon as its last byte is in, not when the next begins.
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "omit_video_pes_length", "0", 0);
+        const int written = avformat_write_header(i.muxer, &options);
+        av_dict_free(&options);
+        if (written < 0) return {};
         i.headerWritten = true;
     }
     const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
