@@ -218,11 +218,9 @@ bool HttpStream::parseHead(const std::string& head) {
         }
     }
     if (chunked_) remaining_ = -1;
-    if (status_ < 200 || status_ > 299) {
-        // Redirects included: they are never followed (see the header).
-        detail_ = "HTTP status " + std::to_string(status_);
-        return false;
-    }
+    // The status is not looked at, as for every other answer: the body
+    // decides. A redirect is never followed (see the header); its body, like
+    // a 401 page's, is no video.
     if (isTextType(contentType_)) {
         detail_ = "a page of type " + contentType_;
         return false;

@@ -12,10 +12,11 @@ namespace video {
 // Why not FFmpeg's own "http" protocol: in FFmpeg 5.1 it follows up to eight
 // redirects by itself, to any host and port, and sends the "headers" option
 // (our Authorization header) again to each; no option turns that off, and
-// its "location" option only tells afterwards where it went. Here a
-// redirect, like any answer other than 2xx, ends the stream before anything
-// more is sent anywhere: the credentials only ever go to the host and port
-// the user typed.
+// its "location" option only tells afterwards where it went. Here nothing
+// is ever followed: the credentials only ever go to the host and port the
+// user typed. As with the viewer's other requests, the status code is not
+// looked at; the body decides, and one that is not video (a 401 page, a
+// redirect's) ends the stream before anything more is sent anywhere.
 //
 // Every wait (name lookup, connect, send, receive) is a poll() that also
 // watches `wakeFd` (an eventfd the owner writes to when it stops), so that a
@@ -38,7 +39,7 @@ public:
     HttpStream& operator=(const HttpStream&) = delete;
 
     // Connects, sends the request and reads the answer's head, within
-    // timeoutMs. NotVideo: a status other than 2xx, or a text or HTML body.
+    // timeoutMs. NotVideo: a text or HTML body (whatever the status).
     Opened open(const Request& request, int timeoutMs);
     // Reads up to `size` body bytes, waiting at most timeoutMs for the first.
     int read(std::uint8_t* data, int size, int timeoutMs);

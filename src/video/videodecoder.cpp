@@ -80,10 +80,27 @@ public:
         const QSize out = fittedSize(QSize(frame->width, frame->height), target.size);
         QImage image(out, QImage::Format_RGB32);
         if (image.isNull()) return {};
-        sws_.reset(sws_getCachedContext(
-            sws_.release(), frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-            out.width(), out.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        // JPEG's own full-range formats are deprecated in libswscale: the
+        // same planes as limited-range YUV, with the range said apart.
+        auto format = static_cast<AVPixelFormat>(frame->format);
+        bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+        for (const auto [jpeg, plain] : {std::pair{AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV420P},
+                                         {AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUV422P},
+                                         {AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_YUV444P},
+                                         {AV_PIX_FMT_YUVJ440P, AV_PIX_FMT_YUV440P},
+                                         {AV_PIX_FMT_YUVJ411P, AV_PIX_FMT_YUV411P}}) {
+            if (format == jpeg) {
+                format = plain;
+                fullRange = true;
+            }
+        }
+        sws_.reset(sws_getCachedContext(sws_.release(), frame->width, frame->height, format,
+                                        out.width(), out.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
+                                        nullptr, nullptr, nullptr));
         if (!sws_) return {};
+        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+        sws_setColorspaceDetails(sws_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
+                                 1 << 16, 1 << 16);
         std::uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
         int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
         if (sws_scale(sws_.get(), frame->data, frame->linesize, 0, frame->height, planes,
@@ -114,10 +131,11 @@ QSize fittedSize(QSize source, QSize target) {
 
 VideoDecoder::VideoDecoder(Read read, Interrupted interrupted)
     : read_(std::move(read)), interrupted_(std::move(interrupted)) {
-    // FFmpeg's notes on every damaged packet of a server's stream would
-    // flood standard error; errors alone are worth seeing there.
+    // FFmpeg's notes on every damaged packet of a server's stream (a stream
+    // joined between key frames starts with some) would flood standard
+    // error; what ends a video is reported as the video's status instead.
     static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
 }
 
 int VideoDecoder::readPacket(void* self, std::uint8_t* data, int size) {
