@@ -5,6 +5,7 @@
 
 #include "demoserver.h"
 #include "scriptedserver.h"
+#include "slowresolver.h"
 #include "testutil.h"
 #include "timestamp.h"
 #include "videoplayer.h"
@@ -103,6 +104,13 @@ TEST(VideoPlayer, StopNeverWaitsForTheNetwork) {
         stopped.wait();
         EXPECT_FALSE(watch->status);
     }
+    // A name that takes 10 s to resolve: the stop does not wait for it either.
+    VideoPlayer slow;
+    slow.play(VideoPlayer::source(slowresolver::kSlowHost, "80", "/v", "admin", "pw"),
+              {{160, 120}, {}});
+    spinFor(200);  // the look-up is under way
+    auto stopped = std::async(std::launch::async, [&] { slow.stop(); });
+    EXPECT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
 }
 
 TEST(VideoPlayer, PlaysTheDemoServersVideoWithItsSendTime) {
