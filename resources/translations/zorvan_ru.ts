@@ -59,6 +59,10 @@
         <source>&amp;Save Picture</source>
         <translation>&amp;Сохранить снимок</translation>
     </message>
+    <message>
+        <source>Live Video</source>
+        <translation>Живое видео</translation>
+    </message>
 </context>
 <context>
     <name>ZVServerSettings</name>
@@ -240,6 +244,42 @@
     <message>
         <source>no pictures folder</source>
         <translation>нет папки изображений</translation>
+    </message>
+    <message>
+        <source>Live video unavailable: %1. Showing pictures.</source>
+        <translation>Видео недоступно: %1. Показываются снимки.</translation>
+    </message>
+    <message>
+        <source>its address is not the server&apos;s</source>
+        <translation>его адрес ведёт не на этот сервер</translation>
+    </message>
+    <message>
+        <source>no connection</source>
+        <translation>нет соединения</translation>
+    </message>
+    <message>
+        <source>the server sent no video</source>
+        <translation>сервер не прислал видео</translation>
+    </message>
+    <message>
+        <source>a kind of video this viewer cannot play</source>
+        <translation>видео такого вида не воспроизводится</translation>
+    </message>
+    <message>
+        <source>the video&apos;s pictures are too large</source>
+        <translation>кадры видео слишком велики</translation>
+    </message>
+    <message>
+        <source>no frame for 3 s</source>
+        <translation>нет кадров 3 с</translation>
+    </message>
+    <message>
+        <source>the server ended the video</source>
+        <translation>сервер завершил видео</translation>
+    </message>
+    <message>
+        <source>The layouts file could not be read. It was kept as layouts.json.corrupt and the layouts start empty.</source>
+        <translation>Файл раскладок не удалось прочитать. Он сохранён как layouts.json.corrupt, список раскладок начинается пустым.</translation>
     </message>
 </context>
 </TS>

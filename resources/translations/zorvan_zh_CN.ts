@@ -59,6 +59,10 @@
         <source>&amp;Save Picture</source>
         <translation>保存图片(&amp;S)</translation>
     </message>
+    <message>
+        <source>Live Video</source>
+        <translation>实时视频</translation>
+    </message>
 </context>
 <context>
     <name>ZVServerSettings</name>
@@ -240,6 +244,42 @@
     <message>
         <source>no pictures folder</source>
         <translation>没有图片文件夹</translation>
+    </message>
+    <message>
+        <source>Live video unavailable: %1. Showing pictures.</source>
+        <translation>实时视频不可用：%1。正在显示图片。</translation>
+    </message>
+    <message>
+        <source>its address is not the server&apos;s</source>
+        <translation>其地址不属于该服务器</translation>
+    </message>
+    <message>
+        <source>no connection</source>
+        <translation>无法连接</translation>
+    </message>
+    <message>
+        <source>the server sent no video</source>
+        <translation>服务器未发送视频</translation>
+    </message>
+    <message>
+        <source>a kind of video this viewer cannot play</source>
+        <translation>无法播放此类视频</translation>
+    </message>
+    <message>
+        <source>the video&apos;s pictures are too large</source>
+        <translation>视频画面过大</translation>
+    </message>
+    <message>
+        <source>no frame for 3 s</source>
+        <translation>3 秒内没有画面</translation>
+    </message>
+    <message>
+        <source>the server ended the video</source>
+        <translation>服务器结束了视频</translation>
+    </message>
+    <message>
+        <source>The layouts file could not be read. It was kept as layouts.json.corrupt and the layouts start empty.</source>
+        <translation>无法读取布局文件。它已另存为 layouts.json.corrupt，布局列表从空白开始。</translation>
     </message>
 </context>
 </TS>

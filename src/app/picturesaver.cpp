@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picturesaver.h"
 
+#include <QBuffer>
+
 #include "mainthreadcall.h"
 
 PictureSaver::~PictureSaver() {
@@ -14,10 +16,10 @@ PictureSaver::~PictureSaver() {
 }
 
 void PictureSaver::save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
-                        const QByteArray& bytes, Done done) {
+                        const QByteArray& bytes, Done done, const QImage& image) {
     {
         std::lock_guard l(lock_);
-        jobs_.push_back({folder, cameraName, arrived, bytes, std::move(done)});
+        jobs_.push_back({folder, cameraName, arrived, bytes, std::move(done), image});
     }
     wake_.notify_one();
     if (!thread_.joinable())
@@ -33,6 +35,12 @@ void PictureSaver::run(const std::weak_ptr<const bool>& alive) {
             if (jobs_.empty()) return;  // stopping, and every save done
             job = std::move(jobs_.front());
             jobs_.pop_front();
+        }
+        if (job.bytes.isEmpty() && !job.image.isNull()) {
+            QBuffer buffer(&job.bytes);
+            buffer.open(QIODevice::WriteOnly);
+            job.image.save(&buffer, "PNG");
+            job.image = QImage();
         }
         const PictureFile::Saved saved =
             PictureFile::save(job.folder, job.cameraName, job.arrived, job.bytes);

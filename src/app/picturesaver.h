@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QImage>
 #include <QObject>
 #include <QString>
 
@@ -31,8 +32,10 @@ public:
     PictureSaver& operator=(const PictureSaver&) = delete;
 
     // PictureFile::save(folder, cameraName, arrived, bytes), then done.
+    // Without bytes, image is written as a lossless PNG (encoded here, off
+    // the main thread).
     void save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
-              const QByteArray& bytes, Done done);
+              const QByteArray& bytes, Done done, const QImage& image = QImage());
 
 private:
     struct Job {
@@ -40,6 +43,7 @@ private:
         QDateTime arrived;
         QByteArray bytes;
         Done done;
+        QImage image;  // encoded as PNG when bytes is empty
     };
     void run(const std::weak_ptr<const bool>& alive);
 

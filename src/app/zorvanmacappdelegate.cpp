@@ -4,6 +4,7 @@
 #include "alertqueue.h"
 #include "camserver.h"
 #include "keyring.h"
+#include "livevideo.h"
 #include "mainthreadcall.h"
 #include "passwordvault.h"
 #include "phonelist.h"
@@ -76,6 +77,7 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
     connectCommands();
     createPictureCommands();
     createWallCommands();
+    createLiveVideo();
 }
 
 ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
@@ -232,6 +234,7 @@ void ZorvanMacAppDelegate::endWork() {
     stopPictureProbe();
     for (const auto& server : settings_.getServers()) server->setPictureFailureListener({});
     rest_->end();
+    live_->stop();
     // Sound first: its output must be silent and its threads gone while the
     // main loop still runs, and its temporary file must not outlive us.
     if (playerView_) playerView_->shutdown();
@@ -279,6 +282,9 @@ void ZorvanMacAppDelegate::updateServers() {
 
 void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) {
     stopPictureProbe();
+    // The video of the server left (or of the same one, reloaded) ends; the
+    // camera shown once the lists arrive opens its own.
+    live_->stop();
     server->setPictureFailureListener([this, weak = std::weak_ptr<CamServer>(server)](int n) {
         if (const auto s = weak.lock()) pictureFailed(s, n);
     });
@@ -379,6 +385,7 @@ void ZorvanMacAppDelegate::beginEditing() {
     // The sound toggle stays as it is: it says whether the sound starts
     // again at the close.
     if (playerView_) playerView_->stopSound();
+    live_->stop();
 }
 
 void ZorvanMacAppDelegate::endEditing() {
@@ -550,8 +557,10 @@ void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
     // The picture counts as old after a few of this server's intervals.
     mainImage()->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server.fps()));
     cameras->at(static_cast<size_t>(k))->setCamera(mainImage());
-    // At once, or when the window can be seen again.
+    // At once, or when the window can be seen again; the camera's video,
+    // where it has one, takes over from its first frame.
     rest_->videoCameraAtIndex(server, k);
+    live_->show(server.shared_from_this(), k);
 }
 
 void ZorvanMacAppDelegate::pictureFailed(const std::shared_ptr<CamServer>& server,

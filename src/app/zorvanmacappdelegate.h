@@ -18,6 +18,7 @@ class AlertQueue;
 class CamServer;
 class CameraView;
 class CameraWall;
+class LiveVideo;
 class QAction;
 class QActionGroup;
 class QMenu;
@@ -146,6 +147,16 @@ private:
     void pictureServerBack();
     void stopPictureProbe();
 
+    // The one-camera view's live video (zorvanmacappdelegate_video.cpp).
+    void createLiveVideo();
+    // View > Live Video turned on or off for the current server.
+    void setLiveVideo(bool on);
+    // The video ended, or was turned off: the stills of the shown camera
+    // come again, where the one-camera view shows it.
+    void resumeStills();
+    // The Live Video item shows the server's own choice.
+    void followLiveVideo(const CamServer* server);
+
     // The camera wall (zorvanmacappdelegate_wall.cpp).
     void createWallCommands();
     static bool isWallOn(const CamServer* server);
@@ -200,6 +211,9 @@ private:
     QActionGroup* camerasOnPage_ = nullptr;  // owned by this controller
     // Set when a camera was opened out of the wall, so that Escape goes back.
     bool openedFromWall_ = false;
+    // Plays the shown camera's video where it has one; refers to the
+    // window's picture view: declared after window_.
+    std::unique_ptr<LiveVideo> live_;
     // Writes saved pictures; ended first, so that no save reports to a
     // controller being destroyed.
     std::unique_ptr<PictureSaver> saver_;

@@ -76,6 +76,8 @@ void ZorvanMacAppDelegate::savePicture(TouchImage* view) {
                                   : QDateTime::currentDateTime();
     const QDateTime stamp(arrived.date(), arrived.time(), Qt::UTC);
     QPointer<TouchImage> target(view);
+    // A video frame decoded from H.264 or H.265 has no bytes as sent: a
+    // lossless PNG of it is written instead.
     saver_->save(
         pictures + QStringLiteral("/Zorvan"), name, stamp, view->pictureBytes(),
         [target](const PictureFile::Saved& saved) {
@@ -88,5 +90,6 @@ void ZorvanMacAppDelegate::savePicture(TouchImage* view) {
             target->showNote(saved.path.isEmpty()
                                  ? saved.error
                                  : zvText("Saved to %1").arg(QDir::toNativeSeparators(saved.path)));
-        });
+        },
+        view->savesAsPng() ? view->picture() : QImage());
 }

@@ -6,6 +6,7 @@
 
 #include "camerawall.h"
 #include "camserver.h"
+#include "livevideo.h"
 #include "restwhilehidden.h"
 #include "settings.h"
 #include "touchimage.h"
@@ -105,6 +106,7 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
 
 void ZorvanMacAppDelegate::followServer(const std::shared_ptr<CamServer>& server) {
     checkCamerasOnPage(server.get());
+    followLiveVideo(server.get());
     if (wall_->server() == server && server) return;
     openedFromWall_ = false;
     // The server left gets no more wall requests; the new one's wall fills
@@ -119,6 +121,7 @@ void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
     // would start it again when the server comes back: the wall asks for
     // the pictures.
     stopPictureProbe();
+    live_->stop();
     rest_->stopVideo(*server);
     setWallShown(true);
     wall_->setResting(rest_->resting() || editing_);

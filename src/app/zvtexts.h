@@ -55,6 +55,19 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Saved to %1"),
     QT_TRANSLATE_NOOP("Zorvan", "Cannot save the picture: %1"),
     QT_TRANSLATE_NOOP("Zorvan", "no pictures folder"),
+    // the camera's live video, and why it fell back to pictures
+    QT_TRANSLATE_NOOP("Zorvan", "Live video unavailable: %1. Showing pictures."),
+    QT_TRANSLATE_NOOP("Zorvan", "its address is not the server's"),
+    QT_TRANSLATE_NOOP("Zorvan", "no connection"),
+    QT_TRANSLATE_NOOP("Zorvan", "the server sent no video"),
+    QT_TRANSLATE_NOOP("Zorvan", "a kind of video this viewer cannot play"),
+    QT_TRANSLATE_NOOP("Zorvan", "the video's pictures are too large"),
+    QT_TRANSLATE_NOOP("Zorvan", "no frame for 3 s"),
+    QT_TRANSLATE_NOOP("Zorvan", "the server ended the video"),
+    // the layouts file
+    QT_TRANSLATE_NOOP("Zorvan",
+                      "The layouts file could not be read. It was kept as layouts.json.corrupt and "
+                      "the layouts start empty."),
 };
 
 }  // namespace zvtexts

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QImage>
+#include <QRectF>
 
 #include <memory>
 
@@ -24,6 +25,13 @@ struct CameraPicture {
     // walls' answer bytes), given back when the last copy goes: a view that
     // keeps the bytes keeps this too.
     std::shared_ptr<const void> hold;
+    // The part of the camera's whole picture that image shows, in fractions:
+    // the whole, unless a video frame was cropped to the view's zoom before
+    // it was scaled.
+    QRectF part{0, 0, 1, 1};
+    // A picture that came without bytes of its own (a frame decoded from a
+    // video stream) is saved as a lossless PNG of image.
+    bool saveAsPng = false;
     // When the bytes arrived, in UTC: a clock read on the worker, with no
     // time zone lookup off the main thread.
     QDateTime arrived;

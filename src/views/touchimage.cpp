@@ -55,6 +55,8 @@ void TouchImage::showPicture(const CameraPicture& picture) {
     picture_ = image;
     pictureBytes_ = picture.bytes;
     pictureHold_ = picture.hold;
+    picturePart_ = picture.part.isValid() ? picture.part : QRectF(0, 0, 1, 1);
+    pictureAsPng_ = picture.saveAsPng;
     pictureArrived_ = picture.arrived;
     fitted_ = QImage();
     update();
@@ -67,6 +69,8 @@ void TouchImage::forgetPicture() {
     fitted_ = QImage();
     pictureBytes_ = QByteArray();
     pictureHold_.reset();
+    picturePart_ = QRectF(0, 0, 1, 1);
+    pictureAsPng_ = false;
     pictureArrived_ = QDateTime();
     if (wasSavable) emit savableChanged(false);
 }
@@ -122,7 +126,12 @@ TouchImage::Placement TouchImage::placement() const {
     Placement out;
     out.ratio = devicePixelRatioF();
     out.device = QSize(qRound(width() * out.ratio), qRound(height() * out.ratio));
-    const QRectF part = zoom_.visible();
+    // The part zoomed to, in fractions of what the picture holds (a video
+    // frame may hold only the part zoomed to when it was made).
+    const QRectF zoomed = zoom_.visible(), held = picturePart_;
+    const QRectF part((zoomed.x() - held.x()) / held.width(),
+                      (zoomed.y() - held.y()) / held.height(), zoomed.width() / held.width(),
+                      zoomed.height() / held.height());
     const QSizeF whole(picture_.size());
     out.source = QRect(qRound(part.x() * whole.width()), qRound(part.y() * whole.height()),
                        std::max(1, qRound(part.width() * whole.width())),

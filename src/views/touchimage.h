@@ -75,7 +75,12 @@ public:
     // picture keeps the last good one's, as it keeps it on screen.
     const QByteArray& pictureBytes() const { return pictureBytes_; }
     const QDateTime& pictureArrived() const { return pictureArrived_; }
-    bool hasSavablePicture() const { return !picture_.isNull() && !pictureBytes_.isEmpty(); }
+    bool hasSavablePicture() const {
+        return !picture_.isNull() && (!pictureBytes_.isEmpty() || pictureAsPng_);
+    }
+    // The shown picture has no bytes as sent (a video frame): it is saved as
+    // a lossless PNG of picture().
+    bool savesAsPng() const { return pictureBytes_.isEmpty() && pictureAsPng_; }
     // Empties the view and ends the warning until a camera is shown again;
     // setPicture() with no image does not, it keeps the last good picture.
     void clearPicture();
@@ -181,6 +186,8 @@ private:
     QRectF fittedPart_;  // the part of picture_ that fitted_ shows, in fractions
     QByteArray pictureBytes_;
     std::shared_ptr<const void> pictureHold_;  // kept with the bytes (CameraPicture::hold)
+    QRectF picturePart_{0, 0, 1, 1};           // of the camera's picture (CameraPicture::part)
+    bool pictureAsPng_ = false;
     QDateTime pictureArrived_;
     ZoomState zoom_;
     QPointF lastDragPos_;           // where the last pan step left the pointer (global)

@@ -22,7 +22,7 @@ TEST(Translations, EveryTextIsTranslatedInBothLanguages) {
         for (const char* key : zvtexts::kAll) translated("Zorvan", key);
         for (const char* menu :
              {"&Sound", "S&ervers", "&Cameras", "&Reload Server", "&Quit", "&View", "Camera Wall",
-              "Cameras on Page", "Next Page", "Previous Page", "Full Screen"})
+              "Cameras on Page", "Next Page", "Previous Page", "Full Screen", "Live Video"})
             translated("ZVMainWindow", menu);
         for (const char* caption : {"Servers", "Add a server", "Remove the selected server"})
             translated("ZVServerSettings", caption);

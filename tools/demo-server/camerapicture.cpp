@@ -14,6 +14,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "timestamp.h"
+
 namespace demo {
 
 namespace {
@@ -159,8 +161,7 @@ int parseQuality(std::optional<std::string_view> text) {
     return *quality;
 }
 
-QByteArray drawCameraPicture(const DemoCamera& camera, QSize size, int quality,
-                             const FrameStamp& stamp) {
+QImage drawCameraImage(const DemoCamera& camera, QSize size, const FrameStamp& stamp) {
     const int w = size.width();
     const int h = size.height();
     QImage image(size, QImage::Format_RGB32);
@@ -185,6 +186,14 @@ QByteArray drawCameraPicture(const DemoCamera& camera, QSize size, int quality,
         drawMarker(p, w, h, stamp.frame);
         drawCaptions(p, w, h, camera, stamp);
     }
+    if (stamp.sentMs) drawTimeStamp(image, *stamp.sentMs);
+    return image;
+}
+
+QByteArray drawCameraPicture(const DemoCamera& camera, QSize size, int quality,
+                             const FrameStamp& stamp) {
+    const QImage image = drawCameraImage(camera, size, stamp);
+    if (image.isNull()) return {};
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

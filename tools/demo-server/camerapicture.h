@@ -8,6 +8,7 @@
 // needs a QGuiApplication to exist (an offscreen one is enough).
 
 #include <QByteArray>
+#include <QImage>
 #include <QSize>
 #include <QTime>
 
@@ -36,7 +37,13 @@ int parseQuality(std::optional<std::string_view> text);
 struct FrameStamp {
     std::uint64_t frame = 0;  // the camera's frame counter
     QTime time;               // the clock shown on the picture
+    // Video frames: the send time as machine-readable blocks (timestamp.h).
+    std::optional<std::int64_t> sentMs;
 };
+
+// Draws one frame of `camera` at `size`; a null image when it cannot be
+// allocated.
+QImage drawCameraImage(const DemoCamera& camera, QSize size, const FrameStamp& stamp);
 
 // Draws one frame of `camera` at `size` and returns it as JPEG bytes encoded
 // at `quality` (0..100). Empty when the image cannot be allocated or the

@@ -34,12 +34,14 @@ bool parseSize(const std::string& text, int& width, int& height) {
 std::string usage() {
     return "usage: zorvan-demo-server [--port 1818] [--user admin] [--password \"\"]\n"
            "                          [--delay-ms N] [--host 127.0.0.1] [--cameras 4]\n"
-           "                          [--fixed-size WxH]\n"
+           "                          [--fixed-size WxH] [--video mjpeg|h264]\n"
            "A demo video server for the Zorvan viewer. --port 0 picks a free port;\n"
            "--delay-ms holds each picture answer back by N milliseconds;\n"
            "--cameras serves 1 to 64 cameras (a camera wall needs more than 4);\n"
            "--fixed-size answers every picture request with one still picture of\n"
-           "that size per camera, whatever size was asked for.\n";
+           "that size per camera, whatever size was asked for;\n"
+           "--video sets what each camera's video path streams: multipart JPEG\n"
+           "(the default) or H.264 in MPEG-TS; the query \"fps\" sets the rate (25).\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -58,7 +60,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             name.resize(equals);
         } else if (name == "--port" || name == "--user" || name == "--password" ||
                    name == "--delay-ms" || name == "--host" || name == "--cameras" ||
-                   name == "--fixed-size") {
+                   name == "--fixed-size" || name == "--video") {
             if (i + 1 >= args.size()) {
                 result.error = name + " needs a value";
                 return result;
@@ -87,6 +89,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             if (!parseSize(value, o.fixedWidth, o.fixedHeight)) {
                 result.error = "--fixed-size must be WIDTHxHEIGHT, each from 1 to " +
                                std::to_string(demo::kMaxPictureSide) + ", not \"" + value + "\"";
+                return result;
+            }
+        } else if (name == "--video") {
+            if (value == "mjpeg") {
+                o.video = DemoServer::Options::Video::Mjpeg;
+            } else if (value == "h264") {
+                o.video = DemoServer::Options::Video::H264;
+            } else {
+                result.error = "--video must be mjpeg or h264, not \"" + value + "\"";
                 return result;
             }
         } else if (name == "--user") {

@@ -4,7 +4,7 @@
 // The command line of zorvan-demo-server:
 //   zorvan-demo-server [--port 1818] [--user admin] [--password ""]
 //                      [--delay-ms N] [--host 127.0.0.1] [--cameras 4]
-//                      [--fixed-size WxH]
+//                      [--fixed-size WxH] [--video mjpeg|h264]
 // Each option takes its value as the next argument or after '='.
 
 #include <string>

@@ -16,6 +16,8 @@
 #include "camerapicture.h"
 #include "democatalog.h"
 #include "soundstream.h"
+#include "timestamp.h"
+#include "videofeed.h"
 
 namespace {
 
@@ -201,6 +203,8 @@ void DemoServer::installRoutes() {
     });
     s.Get(R"(/cameras/(\d+)/image)",
           [this](const httplib::Request& req, httplib::Response& res) { answerPicture(req, res); });
+    s.Get(R"(/cameras/(\d+)/video)",
+          [this](const httplib::Request& req, httplib::Response& res) { answerVideo(req, res); });
     s.Get(R"(/microphones/(\d+)/audio\.mp3)",
           [this](const httplib::Request& req, httplib::Response& res) { answerAudio(req, res); });
 
@@ -290,7 +294,7 @@ void DemoServer::answerStill(int index, int quality, httplib::Response& res) {
             // The first request's quality stays, as a stored file's would.
             const QByteArray drawn = demo::drawCameraPicture(
                 cameras_[index], QSize(options_.fixedWidth, options_.fixedHeight), quality,
-                {1, QTime::currentTime()});
+                {1, QTime::currentTime(), std::nullopt});
             stills_[index] = drawn.toStdString();
         }
         jpeg = stills_[index];
@@ -344,6 +348,60 @@ void DemoServer::answerAudio(const httplib::Request& req, httplib::Response& res
                     return false;
             }
             const std::string bytes = sound->next(kSoundStepMs);
+            return bytes.empty() || sink.write(bytes.data(), bytes.size());
+        });
+}
+
+bool DemoServer::waitUntil(std::chrono::steady_clock::time_point due) {
+    std::unique_lock lock(stopLock_);
+    return !stopChanged_.wait_until(lock, due, [this] { return stopping_; });
+}
+
+void DemoServer::answerVideo(const httplib::Request& req, httplib::Response& res) {
+    const std::optional<int> index = pathIndex(req, static_cast<int>(cameras_.size()));
+    if (!index) {
+        answerNotFound(res);
+        return;
+    }
+    const QSize size = demo::parseResolution(param(req, "resolution"));
+    const int quality = demo::parseQuality(param(req, "quality"));
+    const int fps =
+        std::clamp(parseInt(param(req, "fps")).value_or(demo::kDefaultFps), 1, demo::kMaxFps);
+    struct Feed {
+        std::unique_ptr<demo::TsVideoEncoder> encoder;  // H.264 only
+        std::chrono::steady_clock::time_point due = std::chrono::steady_clock::now();
+    };
+    auto feed = std::make_shared<Feed>();
+    const bool h264 = options_.video == Options::Video::H264;
+    if (h264) {
+        feed->encoder = std::make_unique<demo::TsVideoEncoder>(size, fps);
+        if (!feed->encoder->valid()) {
+            res.status = 500;
+            res.set_content("Cannot start the H.264 encoder\n", kTextType);
+            return;
+        }
+    }
+    const demo::DemoCamera camera = cameras_[*index];
+    const auto step = std::chrono::microseconds(1'000'000 / fps);
+    res.set_header("Cache-Control", "no-store");
+    // Endless: a frame each time its time has come, for as long as the
+    // client watches and the server runs. A frame that is late is sent at
+    // once and the next ones keep their pace from it: no burst to catch up.
+    res.set_chunked_content_provider(
+        h264 ? "video/mp2t" : demo::multipartContentType(),
+        [this, feed, camera, size, quality, step, index = *index](size_t, httplib::DataSink& sink) {
+            if (!waitUntil(feed->due)) return false;
+            feed->due = std::max(feed->due + step, std::chrono::steady_clock::now());
+            demo::FrameStamp stamp;
+            stamp.frame = ++frames_[index];
+            stamp.time = QTime::currentTime();
+            stamp.sentMs = demo::stampClockMs();
+            std::string bytes;
+            if (feed->encoder) {
+                bytes = feed->encoder->encode(demo::drawCameraImage(camera, size, stamp));
+            } else {
+                bytes = demo::multipartPart(demo::drawCameraPicture(camera, size, quality, stamp));
+            }
             return bytes.empty() || sink.write(bytes.data(), bytes.size());
         });
 }

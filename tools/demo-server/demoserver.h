@@ -6,6 +6,8 @@
 // camera lists, for each camera's live picture (a JPEG test pattern with
 // the camera's name, a clock and a frame counter) and for each microphone's
 // sound (an endless MP3 stream of a tone, 440, 660 or 880 Hz by microphone),
+// for each camera's live video (videofeed.h: frames drawn as the pictures
+// are, with the send time in machine-readable blocks, timestamp.h),
 // behind HTTP Basic credentials.
 //
 // Use: fill Options, call start(), talk to 127.0.0.1:port(), call stop() (or
@@ -48,6 +50,9 @@ public:
         int fixedWidth = 0;
         int fixedHeight = 0;
         int cameras = 4;  // 1 to 64: the first four are always the same
+        // What each camera's "video-uri" streams: multipart JPEG, or H.264 in
+        // an MPEG transport stream.
+        enum class Video { Mjpeg, H264 } video = Video::Mjpeg;
     };
 
     // One answered request, as the log hook receives it.
@@ -91,6 +96,9 @@ private:
     void answerPicture(const httplib::Request& req, httplib::Response& res);
     void answerStill(int index, int quality, httplib::Response& res);
     void answerAudio(const httplib::Request& req, httplib::Response& res);
+    void answerVideo(const httplib::Request& req, httplib::Response& res);
+    // Waits until `due`; false when stop() came first.
+    bool waitUntil(std::chrono::steady_clock::time_point due);
     // Waits for the picture delay; false when stop() cut it short.
     bool waitDelay();
 

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "livevideo.h"
+
+#include "camserver.h"
+#include "touchimage.h"
+#include "videoplayer.h"
+#include "zvtexts.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QSettings>
+
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
+
+namespace {
+
+QString preferenceKey(const CamServer& server) {
+    return QStringLiteral("LiveVideo/") + server.serverId();
+}
+
+// Why the video ended, in the person's words.
+QString reason(video::VideoStatus status) {
+    using S = video::VideoStatus;
+    switch (status) {
+        case S::RefusedAddress:
+            return zvText(QT_TRANSLATE_NOOP("Zorvan", "its address is not the server's"));
+        case S::ConnectionFailed:
+            return zvText(QT_TRANSLATE_NOOP("Zorvan", "no connection"));
+        case S::NotVideo:
+            return zvText(QT_TRANSLATE_NOOP("Zorvan", "the server sent no video"));
+        case S::CodecUnavailable:
+            return zvText(QT_TRANSLATE_NOOP("Zorvan", "a kind of video this viewer cannot play"));
+        case S::RefusedSize:
+            return zvText(QT_TRANSLATE_NOOP("Zorvan", "the video's pictures are too large"));
+        case S::Stalled:
+            return zvText(QT_TRANSLATE_NOOP("Zorvan", "no frame for 3 s"));
+        case S::Ended:
+            return zvText(QT_TRANSLATE_NOOP("Zorvan", "the server ended the video"));
+        case S::Playing:
+        case S::Stopped:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+LiveVideo::LiveVideo(TouchImage* view, QObject* parent)
+    : QObject(parent), view_(view), player_(std::make_unique<video::VideoPlayer>()) {
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, &LiveVideo::start);
+    connect(player_.get(), &video::VideoPlayer::frameReady, this, &LiveVideo::takeFrame);
+    connect(player_.get(), &video::VideoPlayer::ended, this, &LiveVideo::ended);
+}
+
+LiveVideo::~LiveVideo() {
+    player_->stop();
+}
+
+bool LiveVideo::isOn(const CamServer& server) {
+    return QSettings().value(preferenceKey(server), true).toBool();
+}
+
+void LiveVideo::setOn(const CamServer& server, bool on) {
+    QSettings().setValue(preferenceKey(server), on);
+}
+
+void LiveVideo::show(const std::shared_ptr<CamServer>& server, std::int64_t k) {
+    const auto cameras = server ? server->getCameras() : nullptr;
+    const bool inList = cameras && k >= 0 && static_cast<std::uint64_t>(k) < cameras->size();
+    const QString uri = inList ? cameras->at(static_cast<size_t>(k))->videoUri : QString();
+    const bool wanted = !uri.isEmpty() && isOn(*server);
+    if (wanted && server_.lock() == server && camera_ == k && videoUri_ == uri) {
+        // Shown again (its lists reloaded): the stills, started again with
+        // it, rest again while the video plays.
+        if (playing_) emit videoStarted();
+        return;
+    }
+    stop();
+    if (!wanted) return;
+    server_ = server;
+    camera_ = k;
+    videoUri_ = uri;
+    start();
+}
+
+void LiveVideo::stop() {
+    retry_.stop();
+    player_->stop();
+    playing_ = false;
+    server_.reset();
+    camera_ = -1;
+    videoUri_.clear();
+}
+
+void LiveVideo::setResting(bool resting) {
+    if (resting == resting_) return;
+    resting_ = resting;
+    if (resting) {
+        retry_.stop();
+        player_->stop();
+        playing_ = false;
+    } else if (!videoUri_.isEmpty()) {
+        start();
+    }
+}
+
+void LiveVideo::start() {
+    const auto server = server_.lock();
+    if (!server || resting_ || videoUri_.isEmpty()) return;
+    playing_ = false;
+    // Its password is still being read from the keyring: asked shortly,
+    // never without it.
+    if (server->passwordPending()) {
+        retry_.start(kPasswordWaitMs);
+        return;
+    }
+    qCInfo(lcApp) << "Live video for camera" << camera_;
+    player_->play(video::VideoPlayer::source(server->host(), server->port(), videoUri_,
+                                             server->login(), server->password()),
+                  target());
+}
+
+video::Target LiveVideo::target() const {
+    // The part zoomed to is cropped before the frame is scaled to the view.
+    const QRectF zoomed = view_->zoom().visible();
+    return {view_->pixelSize(), zoomed == QRectF(0, 0, 1, 1) ? QRectF() : zoomed};
+}
+
+void LiveVideo::takeFrame() {
+    std::optional<video::VideoFrame> frame = player_->takeFrame();
+    if (!frame || videoUri_.isEmpty()) return;
+    // The next frames follow the view's size and zoom as they are now.
+    player_->setTarget(target());
+    CameraPicture picture(frame->image, frame->jpeg, QDateTime::currentDateTimeUtc());
+    picture.saveAsPng = frame->saved == video::VideoFrame::Saved::AsDecodedPng;
+    if (frame->crop.isValid()) picture.part = frame->crop;
+    view_->setCameraPicture(picture);
+    if (!playing_) {
+        playing_ = true;
+        emit videoStarted();
+    }
+}
+
+void LiveVideo::ended(video::VideoStatus status, const QString& detail) {
+    qCInfo(lcApp) << "Live video ended:" << detail;
+    const bool wasPlaying = playing_;
+    playing_ = false;
+    if (videoUri_.isEmpty()) return;
+    view_->showNote(
+        zvText(QT_TRANSLATE_NOOP("Zorvan", "Live video unavailable: %1. Showing pictures."))
+            .arg(reason(status)));
+    retry_.start(kRetryMs);
+    if (wasPlaying) emit videoEnded();
+}

@@ -1,0 +1,295 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "videodecoder.h"
+
+#include "avhandles.h"
+
+extern "C" {
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+namespace video {
+
+namespace {
+
+// The demuxers that may read a server's bytes, by FFmpeg's names.
+constexpr char kFormats[] = "mpjpeg,mjpeg,mpegts,matroska,webm,mov,mp4,h264,hevc";
+// The custom I/O reads the bytes: no demuxer may open anything else (a
+// playlist's entries, a movie's external references). No protocol has this
+// name, so every nested open is refused.
+constexpr char kNoProtocols[] = "none";
+constexpr int kIoBufferSize = 32 * 1024;
+
+bool decodable(AVCodecID id) {
+    return id == AV_CODEC_ID_MJPEG || id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC;
+}
+
+// The picture size a JPEG's frame header claims, read before decoding, so
+// that a few bytes that claim a huge picture are refused without the
+// decoder allocating for it.
+std::optional<QSize> jpegSize(const std::uint8_t* data, int size) {
+    int i = 2;
+    while (i + 9 <= size) {
+        if (data[i] != 0xFF) {
+            ++i;
+            continue;
+        }
+        const int marker = data[i + 1];
+        if (marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9)) {
+            i += marker == 0xFF ? 1 : 2;
+            continue;
+        }
+        const bool frameHeader =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frameHeader) {
+            return QSize((data[i + 7] << 8) | data[i + 8], (data[i + 5] << 8) | data[i + 6]);
+        }
+        i += 2 + ((data[i + 2] << 8) | data[i + 3]);
+    }
+    return std::nullopt;
+}
+
+// The crop rectangle of `target` in pixels of a width x height picture,
+// or the whole picture.
+QRect cropPixels(const QRectF& crop, int width, int height) {
+    const QRectF unit = crop.intersected(QRectF(0, 0, 1, 1));
+    if (!crop.isValid() || unit.isEmpty()) return QRect(0, 0, width, height);
+    const int left = std::clamp(int(std::floor(unit.left() * width)), 0, width - 1);
+    const int top = std::clamp(int(std::floor(unit.top() * height)), 0, height - 1);
+    const int right = std::clamp(int(std::ceil(unit.right() * width)), left + 1, width);
+    const int bottom = std::clamp(int(std::ceil(unit.bottom() * height)), top + 1, height);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// Scales one decoded frame, cropped as the view asks, into a new image.
+class Scaler {
+public:
+    QImage scale(AVFrame* frame, const Target& target) {
+        const QRect crop = cropPixels(target.crop, frame->width, frame->height);
+        frame->crop_left = static_cast<size_t>(crop.left());
+        frame->crop_top = static_cast<size_t>(crop.top());
+        frame->crop_right = static_cast<size_t>(frame->width - crop.right() - 1);
+        frame->crop_bottom = static_cast<size_t>(frame->height - crop.bottom() - 1);
+        if (av_frame_apply_cropping(frame, AV_FRAME_CROP_UNALIGNED) < 0) return {};
+        const QSize out = fittedSize(QSize(frame->width, frame->height), target.size);
+        QImage image(out, QImage::Format_RGB32);
+        if (image.isNull()) return {};
+        // JPEG's own full-range formats are deprecated in libswscale: the
+        // same planes as limited-range YUV, with the range said apart.
+        auto format = static_cast<AVPixelFormat>(frame->format);
+        bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+        for (const auto [jpeg, plain] : {std::pair{AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV420P},
+                                         {AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUV422P},
+                                         {AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_YUV444P},
+                                         {AV_PIX_FMT_YUVJ440P, AV_PIX_FMT_YUV440P},
+                                         {AV_PIX_FMT_YUVJ411P, AV_PIX_FMT_YUV411P}}) {
+            if (format == jpeg) {
+                format = plain;
+                fullRange = true;
+            }
+        }
+        sws_.reset(sws_getCachedContext(sws_.release(), frame->width, frame->height, format,
+                                        out.width(), out.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
+                                        nullptr, nullptr, nullptr));
+        if (!sws_) return {};
+        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+        sws_setColorspaceDetails(sws_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
+                                 1 << 16, 1 << 16);
+        std::uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+        int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+        if (sws_scale(sws_.get(), frame->data, frame->linesize, 0, frame->height, planes,
+                      strides) != out.height())
+            return {};
+        return image;
+    }
+
+private:
+    av::Scaler sws_;
+};
+
+VideoStatus openFailure(int error) {
+    if (error == AVERROR_DECODER_NOT_FOUND) return VideoStatus::CodecUnavailable;
+    return VideoStatus::NotVideo;
+}
+
+}  // namespace
+
+QSize fittedSize(QSize source, QSize target) {
+    if (source.isEmpty()) return {};
+    if (target.isEmpty()) return source;
+    const double scale = std::min(double(target.width()) / source.width(),
+                                  double(target.height()) / source.height());
+    return QSize(std::clamp(int(std::floor(source.width() * scale)), 1, target.width()),
+                 std::clamp(int(std::floor(source.height() * scale)), 1, target.height()));
+}
+
+VideoDecoder::VideoDecoder(Read read, Interrupted interrupted)
+    : read_(std::move(read)), interrupted_(std::move(interrupted)) {
+    // FFmpeg's notes on every damaged packet of a server's stream (a stream
+    // joined between key frames starts with some) would flood standard
+    // error; what ends a video is reported as the video's status instead.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
+}
+
+int VideoDecoder::readPacket(void* self, std::uint8_t* data, int size) {
+    auto* decoder = static_cast<VideoDecoder*>(self);
+    if (decoder->interrupted_()) return AVERROR_EXIT;
+    const int n = decoder->read_(data, size);
+    if (n == 0) return AVERROR_EOF;
+    if (n < 0 && n != AVERROR_EXIT && n != AVERROR_EOF) decoder->readFailed_ = true;
+    return n;
+}
+
+int VideoDecoder::interruptCallback(void* self) {
+    return static_cast<VideoDecoder*>(self)->interrupted_() ? 1 : 0;
+}
+
+VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
+    const auto ending = [this](VideoStatus otherwise) {
+        if (interrupted_()) return VideoStatus::Stopped;
+        if (readFailed_) return VideoStatus::ConnectionFailed;
+        return otherwise;
+    };
+
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
+    if (!buffer) return VideoStatus::ConnectionFailed;
+    av::Io io(avio_alloc_context(buffer, kIoBufferSize, 0, this, &readPacket, nullptr, nullptr));
+    if (!io) {
+        av_free(buffer);
+        return VideoStatus::ConnectionFailed;
+    }
+    io->seekable = 0;
+
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) return VideoStatus::ConnectionFailed;
+    raw->pb = io.get();
+    raw->interrupt_callback = {&interruptCallback, this};
+    av::Dict options;
+    options.set("format_whitelist", kFormats);
+    options.set("protocol_whitelist", kNoProtocols);
+    options.set("fflags", "nobuffer");
+    options.set("probesize", "32768");
+    options.set("analyzeduration", "500000");
+    options.set("max_probe_packets", "50");
+    // On failure avformat_open_input frees the context (not our I/O).
+    if (const int error = avformat_open_input(&raw, nullptr, nullptr, &options.raw); error < 0)
+        return ending(openFailure(error));
+    av::Format format(raw);
+    // A transport stream carries a whole picture in each of its packets, as
+    // cameras send it: no parser that would hold a picture back until the
+    // next one begins, to find where it ends.
+    if (std::strcmp(format->iformat->name, "mpegts") == 0)
+        format->flags |= AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN;
+
+    const AVCodec* codec = nullptr;
+    int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (stream < 0 && stream != AVERROR_DECODER_NOT_FOUND) {
+        // Some containers name their streams only once packets were read.
+        if (avformat_find_stream_info(format.get(), nullptr) < 0)
+            return ending(VideoStatus::NotVideo);
+        stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    }
+    if (stream == AVERROR_DECODER_NOT_FOUND) return ending(VideoStatus::CodecUnavailable);
+    if (stream < 0) return ending(VideoStatus::NotVideo);
+    const AVCodecParameters* parameters = format->streams[stream]->codecpar;
+    if (!decodable(parameters->codec_id) || !codec) return ending(VideoStatus::CodecUnavailable);
+    if ((parameters->width || parameters->height) &&
+        !sizeAllowed(parameters->width, parameters->height))
+        return ending(VideoStatus::RefusedSize);
+
+    av::Codec context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), parameters) < 0)
+        return ending(VideoStatus::CodecUnavailable);
+    context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    // Slice threads only: frame threads would hold a frame back per thread.
+    context->thread_type = FF_THREAD_SLICE;
+    context->thread_count = 2;
+    context->max_pixels = kMaxPixels;
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        return ending(VideoStatus::CodecUnavailable);
+
+    const bool keepsJpeg = parameters->codec_id == AV_CODEC_ID_MJPEG;
+    av::Packet packet(av_packet_alloc());
+    av::Frame frame(av_frame_alloc());
+    if (!packet || !frame) return ending(VideoStatus::ConnectionFailed);
+    Scaler scaler;
+    std::uint64_t number = 0;
+    QByteArray jpeg;
+
+    // Hands over every frame the decoder has ready; false when a frame's
+    // size is refused.
+    const auto drain = [&]() {
+        while (avcodec_receive_frame(context.get(), frame.get()) == 0) {
+            if (!sizeAllowed(frame->width, frame->height)) return false;
+            VideoFrame out;
+            out.sourceSize = QSize(frame->width, frame->height);
+            const Target target = targetOf();
+            out.image = scaler.scale(frame.get(), target);
+            out.crop = target.crop;
+            av_frame_unref(frame.get());
+            if (out.image.isNull()) continue;
+            if (keepsJpeg) {
+                out.saved = VideoFrame::Saved::AsSentJpeg;
+                out.jpeg = jpeg;
+            }
+            out.number = ++number;
+            sink(std::move(out));
+        }
+        return true;
+    };
+
+    for (;;) {
+        if (interrupted_()) return VideoStatus::Stopped;
+        const int got = av_read_frame(format.get(), packet.get());
+        if (got < 0) {
+            avcodec_send_packet(context.get(), nullptr);  // flush what is held
+            if (!drain()) return VideoStatus::RefusedSize;
+            return ending(VideoStatus::Ended);
+        }
+        if (packet->stream_index != stream) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if (keepsJpeg) {
+            const std::optional<QSize> claimed = jpegSize(packet->data, packet->size);
+            if (claimed && !sizeAllowed(claimed->width(), claimed->height())) {
+                return VideoStatus::RefusedSize;
+            }
+            jpeg = QByteArray(reinterpret_cast<const char*>(packet->data), packet->size);
+            // A part without a length runs to the next boundary: what
+            // follows the picture's end marker is the stream's, not the
+            // picture's.
+            if (const qsizetype end = jpeg.lastIndexOf("\xff\xd9"); end > 0) jpeg.truncate(end + 2);
+        }
+        // A damaged packet is skipped: the next one may decode.
+        avcodec_send_packet(context.get(), packet.get());
+        av_packet_unref(packet.get());
+        if (!drain()) return VideoStatus::RefusedSize;
+    }
+}
+
+DecodedBytes decodeBytes(const QByteArray& bytes, Target target, int maxFrames) {
+    DecodedBytes result;
+    qsizetype offset = 0;
+    VideoDecoder decoder(
+        [&](std::uint8_t* data, int size) {
+            const qsizetype n = std::min<qsizetype>(size, bytes.size() - offset);
+            std::memcpy(data, bytes.constData() + offset, static_cast<size_t>(n));
+            offset += n;
+            return static_cast<int>(n);
+        },
+        [&] { return static_cast<int>(result.frames.size()) >= maxFrames; });
+    result.status =
+        decoder.run([&] { return target; },
+                    [&](VideoFrame&& frame) { result.frames.push_back(std::move(frame)); });
+    return result;
+}
+
+}  // namespace video

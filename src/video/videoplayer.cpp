@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "videoplayer.h"
+
+#include "base64.h"
+#include "framemailbox.h"
+#include "httpstream.h"
+#include "serverurl.h"
+#include "videodecoder.h"
+
+#include <QLoggingCategory>
+#include <QMetaObject>
+
+extern "C" {
+#include <libavutil/error.h>
+}
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcVideo, "zorvan.video")
+
+namespace video {
+
+using Clock = std::chrono::steady_clock;
+
+// What the decode thread shares with the player. It lives as long as either
+// holds it, so the thread never touches the player's own members.
+struct VideoPlayer::Run {
+    Run() : wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Run() {
+        if (wakeFd >= 0) ::close(wakeFd);
+    }
+    void requestStop() {
+        stop = true;
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+    }
+    Target target() {
+        std::lock_guard lock(targetLock);
+        return current;
+    }
+    // Milliseconds until the stream counts as stalled (0: it does).
+    int msToStall() const {
+        const auto since = Clock::now() - Clock::time_point(Clock::duration(lastFrame.load()));
+        const auto left =
+            kStallMs - std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+        return left > 0 ? static_cast<int>(left) : 0;
+    }
+    void frameSeen() { lastFrame = Clock::now().time_since_epoch().count(); }
+
+    const int wakeFd;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> stalled{false};
+    std::atomic<Clock::rep> lastFrame{Clock::now().time_since_epoch().count()};
+    std::mutex targetLock;
+    Target current;
+    std::shared_ptr<FrameMailbox> mailbox;
+};
+
+std::optional<VideoPlayer::Source> VideoPlayer::source(const QString& host, const QString& port,
+                                                       const QString& videoUri,
+                                                       const QString& login,
+                                                       const QString& password) {
+    // The same checks as every request with the user's credentials; the
+    // URL itself is not needed, only that it could be made.
+    if (!ServerUrl::make(host, port, videoUri)) return std::nullopt;
+    const QByteArray credentials = QStringLiteral("%1:%2").arg(login, password).toUtf8();
+    Source source;
+    source.host = host.toStdString();
+    source.port = port.toStdString();
+    source.path = videoUri.toStdString();
+    source.authorization =
+        "Basic " +
+        codec::base64EncodeLine(reinterpret_cast<const unsigned char*>(credentials.constData()),
+                                static_cast<size_t>(credentials.size()));
+    return source;
+}
+
+VideoPlayer::VideoPlayer(QObject* parent)
+    : QObject(parent), mailbox_(std::make_shared<FrameMailbox>()) {}
+
+VideoPlayer::~VideoPlayer() {
+    stop();
+}
+
+void VideoPlayer::stop() {
+    ++generation_;  // reports already on their way are dropped
+    if (run_) run_->requestStop();
+    if (thread_.joinable()) thread_.join();
+    run_.reset();
+    mailbox_->take();
+    endedSeen_ = false;
+}
+
+void VideoPlayer::play(const std::optional<Source>& source, Target target) {
+    stop();
+    if (!source) {
+        qCInfo(lcVideo) << "Video refused: its path could lead to another host";
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation = generation_] {
+                report(generation, VideoStatus::RefusedAddress,
+                       statusText(VideoStatus::RefusedAddress));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    run_ = std::make_shared<Run>();
+    run_->current = target;
+    run_->mailbox = mailbox_;
+    thread_ = std::thread(&VideoPlayer::decodeThread, this, run_, *source, generation_);
+}
+
+void VideoPlayer::setTarget(Target target) {
+    if (!run_) return;
+    std::lock_guard lock(run_->targetLock);
+    run_->current = target;
+}
+
+std::optional<VideoFrame> VideoPlayer::takeFrame() {
+    return mailbox_->take();
+}
+
+std::uint64_t VideoPlayer::droppedFrames() const {
+    return mailbox_->dropped();
+}
+
+void VideoPlayer::report(std::uint64_t generation, VideoStatus status, const QString& detail) {
+    if (generation != generation_) return;
+    endedSeen_ = true;
+    emit ended(status, detail);
+}
+
+// Runs on the decode thread: touches `this` only to post to the main thread
+// (the player joins this thread before it goes away).
+void VideoPlayer::decodeThread(std::shared_ptr<Run> run, Source source, std::uint64_t generation) {
+    const QString where = QString::fromStdString(source.host + ":" + source.port + source.path);
+    const auto finish = [&](VideoStatus status, const std::string& detail) {
+        if (status == VideoStatus::Stopped) return;
+        const QString text = statusText(status) +
+                             (detail.empty() ? QString() : ": " + QString::fromStdString(detail));
+        qCInfo(lcVideo) << "Video" << where << "ended:" << text;
+        QMetaObject::invokeMethod(
+            this, [this, generation, status, text] { report(generation, status, text); },
+            Qt::QueuedConnection);
+    };
+
+    HttpStream http(run->wakeFd);
+    HttpStream::Request request{source.host, source.port, source.path, source.authorization};
+    std::fill(source.authorization.begin(), source.authorization.end(), '\0');
+    const HttpStream::Opened opened = http.open(request, kStallMs);
+    std::fill(request.authorization.begin(), request.authorization.end(), '\0');
+    switch (opened) {
+        case HttpStream::Opened::Ok:
+            break;
+        case HttpStream::Opened::Stopped:
+            return;
+        case HttpStream::Opened::TimedOut:
+            return finish(VideoStatus::Stalled, "no answer");
+        case HttpStream::Opened::ConnectionFailed:
+            return finish(VideoStatus::ConnectionFailed, http.detail());
+        case HttpStream::Opened::NotVideo:
+            return finish(VideoStatus::NotVideo, http.detail());
+    }
+
+    VideoDecoder decoder(
+        [&](std::uint8_t* data, int size) {
+            const int n = http.read(data, size, run->msToStall());
+            if (n == HttpStream::kTimedOut) run->stalled = true;
+            if (n == HttpStream::kTimedOut || n == HttpStream::kStopped) return AVERROR_EXIT;
+            return n == HttpStream::kFailed ? AVERROR(EIO) : n;
+        },
+        [&] {
+            if (run->stop) return true;
+            if (run->msToStall() == 0) run->stalled = true;
+            return run->stalled.load();
+        });
+    const VideoStatus status = decoder.run([&] { return run->target(); },
+                                           [&](VideoFrame&& frame) {
+                                               run->frameSeen();
+                                               if (!run->mailbox->put(std::move(frame))) return;
+                                               QMetaObject::invokeMethod(
+                                                   this,
+                                                   [this, generation] {
+                                                       if (generation == generation_)
+                                                           emit frameReady();
+                                                   },
+                                                   Qt::QueuedConnection);
+                                           });
+    if (status == VideoStatus::Stopped && run->stalled && !run->stop) {
+        return finish(VideoStatus::Stalled, "no frame for " + std::to_string(kStallMs) + " ms");
+    }
+    finish(status, {});
+}
+
+}  // namespace video

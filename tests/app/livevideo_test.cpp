@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The shown camera's video in the whole viewer: it takes over from the
+// stills where the camera has one and Live Video is on, and the stills come
+// back, with the reason on the picture, where it fails.
+
+#include "livevideo.h"
+#include "viewerkit.h"
+
+TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
+    // Camera 0's stills are red; its video's frames blue.
+    const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
+    const std::string part =
+        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+        "\r\n\r\n" + jpeg + "\r\n";
+    const auto video = ScriptedServer::stream(
+        "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n", part,
+        static_cast<int>(part.size()) * 20, ScriptedServer::Reply::After::Repeat);
+    const std::string doc =
+        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+    const struct {
+        const char* name;
+        ScriptedServer::Reply answer;
+        bool liveVideo;
+        int shows;  // whose colour the view shows: 2 the video's, 0 the stills'
+        QString note;
+    } rows[] = {
+        {"a multipart JPEG stream", video, true, 2, ""},
+        {"an HTML page", ScriptedServer::json("<html>no video here</html>"), true, 0,
+         "Live video unavailable: the server sent no video. Showing pictures."},
+        {"Live Video off", video, false, 0, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedServer server([&](const ScriptedServer::Request& r) {
+            return r.target.rfind("/v/0", 0) == 0 ? row.answer : camerasServer(doc)(r);
+        });
+        writeServers(dir.path(), {{"Local", server.port(), true}});
+        LiveVideo::setOn(*onDisk()->getServers().front(), row.liveVideo);
+        start();
+        ASSERT_TRUE(waitForPictureOf(row.shows));
+        if (row.shows == 2) {
+            const size_t stills = picturesOf(server);
+            spinFor(1000);
+            EXPECT_LE(picturesOf(server), stills + 1) << "the stills rest while the video plays";
+            EXPECT_TRUE(app->mainImage()->hasSavablePicture()) << "the frame as sent";
+        }
+        if (!row.note.isEmpty())
+            EXPECT_TRUE(waitUntil([&] { return app->mainImage()->noteText() == row.note; }));
+        if (!row.liveVideo) EXPECT_EQ(countOf(server, "/v/0"), 0u);
+        quit();
+    }
+}
