@@ -7,22 +7,24 @@
 // each, ffmpeg decoding the same stream, and the still pictures at the same
 // size and rate in the same view.
 //
-// Reported per row (also as a Markdown table at the end):
-//   fps_share       frames put into the view per second / 25
-//   cpu_ms_frame    this process's CPU time per frame put into the view
-//   ffmpeg_ms_frame CPU time per frame of `ffmpeg -nostdin -i URL -f null -`
-//                   for as long (from its rusage; its start-up included)
-//   cpu_ratio       cpu_ms_frame / ffmpeg_ms_frame (target <= 1.2)
-//   delay_med_ms, delay_p95_ms
-//                   at each paint of the view: the system clock less the
-//                   send time stamped into the frame shown (target median
-//                   < 150 ms); the stamp's reading is not counted as CPU
-//   first_ms        play() to the first paint of a frame, median of 5
+// Printed as a Markdown table at the end, per row:
+//   frames/s        frames put into the view per second, and its share of 25
+//   CPU ms/frame    this process's CPU time per frame (its main thread's part)
+//   ffmpeg ms/frame `ffmpeg -nostdin -i URL -f null -` on the same stream for
+//                   as long, from its rusage (its start-up included)
+//   ratio           CPU ms/frame / ffmpeg ms/frame (target <= 1.2)
+//   ffmpeg + scale  the same with each frame scaled to 1280x720 RGB32, as the
+//                   viewer's frames are: the part of the ratio that is that
+//   delay           at each paint of the view, the system clock less the send
+//                   time stamped into the frame shown (target median
+//                   < 150 ms); reading the stamp is not counted as CPU
+//   first frame     play() to the first paint of a frame, median of 5
 //                   switches (target < 1000 ms)
-//   rss_mb          resident memory after the row's window
-//   wire_mb_s       bytes the demo server sent on its sockets a second (ss)
-//   still_share, still_ms_pic, still_wire_mb_s
-//                   the same for the still pictures: the data manager's
+//   RSS             resident memory after the row's window (rows share the
+//                   process: it includes what the first row left)
+//   wire MB/s       bytes the demo server sent on its open connections a
+//                   second, as the kernel counts them (ss -ti)
+//   stills          the same for the still pictures: the data manager's
 //                   refresh at 25 a second into the same view (for the
 //                   1920x1080 row, a server answering every picture at
 //                   1920x1080 whatever is asked)
@@ -41,6 +43,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,16 +80,9 @@ double cpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID) {
 }
 
 double rssMb() {
-    std::ifstream status("/proc/self/status");
-    for (std::string key; status >> key;) {
-        if (key == "VmRSS:") {
-            double kb = 0;
-            status >> kb;
-            return kb / 1024;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1048576.0);
 }
 
 void runEventLoop(int ms) {
@@ -127,10 +123,8 @@ public:
         TouchImage::setCameraPicture(picture);
         if (picture.image.isNull()) return;
         ++pictures;
-        bytes += picture.bytes.size();
     }
     int pictures = 0;
-    long long bytes = 0;
     bool stamping = false;
     std::vector<double> delaysMs;
     double stampCpu = 0;  // spent reading stamps, left out of the row's CPU
@@ -152,7 +146,7 @@ protected:
 };
 
 struct Measured {
-    double perSecond = 0, cpuPerPicture = 0, wirePerSecond = 0;
+    double perSecond = 0, cpuPerPicture = 0, mainPerPicture = 0, wirePerSecond = 0;
 };
 
 // Runs the main loop for the window and measures what the view got.
@@ -162,13 +156,15 @@ Measured window(View& view, int port) {
     const double stamp0 = view.stampCpu;
     QElapsedTimer wall;
     wall.start();
-    const double c0 = cpuSeconds();
+    const double c0 = cpuSeconds(), m0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     runEventLoop(kWindowMs);
-    const double cpu = cpuSeconds() - c0 - (view.stampCpu - stamp0);
+    const double stamps = view.stampCpu - stamp0;
+    const double cpu = cpuSeconds() - c0 - stamps;
+    const double main = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - m0 - stamps;
     const double seconds = wall.nsecsElapsed() / 1e9;
     const long long bytes1 = serverBytesSent(port);
     const int n = view.pictures - before;
-    return {n / seconds, n > 0 ? cpu / n : 0, (bytes1 - bytes0) / seconds};
+    return {n / seconds, n > 0 ? cpu / n : 0, n > 0 ? main / n : 0, (bytes1 - bytes0) / seconds};
 }
 
 struct Ffmpeg {
@@ -178,7 +174,9 @@ struct Ffmpeg {
 
 // ffmpeg decoding the same stream for the window's length, in a process of
 // its own; its CPU time from wait4()'s rusage, its frames from -progress.
-Ffmpeg runFfmpeg(const std::string& url, const std::string& authorization) {
+// With `filter`, each frame is also scaled and converted as the viewer does.
+Ffmpeg runFfmpeg(const std::string& url, const std::string& authorization,
+                 const std::string& filter = {}) {
     QTemporaryFile progress;
     progress.open();
     const std::string headers = "Authorization: " + authorization + "\r\n";
@@ -188,6 +186,7 @@ Ffmpeg runFfmpeg(const std::string& url, const std::string& authorization) {
         "ffmpeg", "-nostdin", "-nostats", "-loglevel", "error",      "-headers", headers, "-i",
         url,      "-t",       seconds,    "-progress", progressPath, "-f",       "null",  "-"};
     std::vector<char*> argv;
+    if (!filter.empty()) args.insert(args.end() - 3, {"-vf", filter});
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t files;
@@ -214,7 +213,7 @@ Ffmpeg runFfmpeg(const std::string& url, const std::string& authorization) {
 struct Row {
     std::string name;
     Measured video, still;
-    Ffmpeg ffmpeg;
+    Ffmpeg ffmpeg, ffmpegScaled;
     double delayMedian = 0, delayP95 = 0, firstMs = 0, rss = 0;
     int delaySamples = 0;
     QString endedWith;  // why the video ended early, if it did
@@ -311,41 +310,36 @@ void BM_Video(benchmark::State& state, const char* name, const char* codec, QSiz
             video::VideoPlayer::source("127.0.0.1", QString::number(demo.port()), uri, "admin", "");
         row.ffmpeg = runFfmpeg(*ServerUrl::make("127.0.0.1", QString::number(demo.port()), uri),
                                source->authorization);
+        row.ffmpegScaled =
+            runFfmpeg(*ServerUrl::make("127.0.0.1", QString::number(demo.port()), uri),
+                      source->authorization, "scale=1280:720:flags=bilinear,format=bgra");
         measureStills(row, demo.port());
     }
-    const double ratio =
-        row.ffmpeg.cpuPerFrame > 0 ? row.video.cpuPerPicture / row.ffmpeg.cpuPerFrame : 0;
+    const double ffmpegMs = row.ffmpeg.cpuPerFrame * 1e3, ms = row.video.cpuPerPicture * 1e3;
     state.counters["fps_share"] = row.video.perSecond / kRate;
-    state.counters["cpu_ms_frame"] = row.video.cpuPerPicture * 1e3;
-    state.counters["ffmpeg_ms_frame"] = row.ffmpeg.cpuPerFrame * 1e3;
-    state.counters["cpu_ratio"] = ratio;
+    state.counters["cpu_ratio"] = ffmpegMs > 0 ? ms / ffmpegMs : 0;
     state.counters["delay_med_ms"] = row.delayMedian;
-    state.counters["delay_p95_ms"] = row.delayP95;
     state.counters["first_ms"] = row.firstMs;
     state.counters["rss_mb"] = row.rss;
-    state.counters["wire_mb_s"] = row.video.wirePerSecond / 1e6;
-    state.counters["still_share"] = row.still.perSecond / kRate;
-    state.counters["still_ms_pic"] = row.still.cpuPerPicture * 1e3;
-    state.counters["still_wire_mb_s"] = row.still.wirePerSecond / 1e6;
     if (!row.endedWith.isEmpty()) state.SetLabel(("ended: " + row.endedWith).toStdString());
     rows.push_back(row);
 }
 
 void printTable() {
     std::printf(
-        "\n| stream | frames/s (share of 25) | CPU ms/frame | ffmpeg ms/frame | ratio | "
-        "delay median / p95 ms | first frame ms | RSS MB | wire MB/s | stills/s (share) | stills "
-        "CPU ms/picture | stills wire MB/s |\n"
-        "|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+        "\n| stream | frames/s (share of 25) | CPU ms/frame (main thread) | ffmpeg ms/frame | "
+        "ratio | ffmpeg + scale ms/frame | delay median / p95 ms | first frame ms | RSS MB | "
+        "wire MB/s | stills/s (share) | stills CPU ms/picture | stills wire MB/s |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Row& r : rows) {
+        const double ms = r.video.cpuPerPicture * 1e3, ffmpegMs = r.ffmpeg.cpuPerFrame * 1e3;
         std::printf(
-            "| %s | %.1f (%.2f) | %.2f | %.2f | %.2fx | %.0f / %.0f (%d paints) | %.0f | %.0f | "
-            "%.2f | %.1f (%.2f) | %.2f | %.2f |\n",
-            r.name.c_str(), r.video.perSecond, r.video.perSecond / kRate,
-            r.video.cpuPerPicture * 1e3, r.ffmpeg.cpuPerFrame * 1e3,
-            r.ffmpeg.cpuPerFrame > 0 ? r.video.cpuPerPicture / r.ffmpeg.cpuPerFrame : 0,
-            r.delayMedian, r.delayP95, r.delaySamples, r.firstMs, r.rss,
-            r.video.wirePerSecond / 1e6, r.still.perSecond, r.still.perSecond / kRate,
+            "| %s | %.1f (%.2f) | %.2f (%.2f) | %.2f | %.2fx | %.2f | %.0f / %.0f (%d paints) | "
+            "%.0f | %.0f | %.2f | %.1f (%.2f) | %.2f | %.2f |\n",
+            r.name.c_str(), r.video.perSecond, r.video.perSecond / kRate, ms,
+            r.video.mainPerPicture * 1e3, ffmpegMs, ffmpegMs > 0 ? ms / ffmpegMs : 0,
+            r.ffmpegScaled.cpuPerFrame * 1e3, r.delayMedian, r.delayP95, r.delaySamples, r.firstMs,
+            r.rss, r.video.wirePerSecond / 1e6, r.still.perSecond, r.still.perSecond / kRate,
             r.still.cpuPerPicture * 1e3, r.still.wirePerSecond / 1e6);
     }
     std::fflush(stdout);
