@@ -94,13 +94,19 @@ public:
                 fullRange = true;
             }
         }
-        sws_.reset(sws_getCachedContext(sws_.release(), frame->width, frame->height, format,
-                                        out.width(), out.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
-                                        nullptr, nullptr, nullptr));
-        if (!sws_) return {};
-        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-        sws_setColorspaceDetails(sws_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
-                                 1 << 16, 1 << 16);
+        // Set up once for a stream's size, format and the view's size, not
+        // for every frame: setting a scaler up costs more than a scale.
+        const Key key{frame->width, frame->height, format, out, fullRange};
+        if (!sws_ || key != key_) {
+            sws_.reset(sws_getContext(frame->width, frame->height, format, out.width(),
+                                      out.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
+                                      nullptr, nullptr));
+            if (!sws_) return {};
+            const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+            sws_setColorspaceDetails(sws_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1,
+                                     0, 1 << 16, 1 << 16);
+            key_ = key;
+        }
         std::uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
         int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
         if (sws_scale(sws_.get(), frame->data, frame->linesize, 0, frame->height, planes,
@@ -110,7 +116,15 @@ public:
     }
 
 private:
+    struct Key {
+        int width, height;
+        AVPixelFormat format;
+        QSize out;
+        bool fullRange;
+        bool operator==(const Key&) const = default;
+    };
     av::Scaler sws_;
+    Key key_{};
 };
 
 VideoStatus openFailure(int error) {
