@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "camserver.h"
 #include "keyringenv.h"
 #include "passwordvault.h"
@@ -31,6 +29,14 @@ const Row kRows[] = {
     {"Yard", "cams.example", "8080", "pä ss:wörd/ü"},
 };
 
+// Turns the box on or off once the keyring can be changed; true once done.
+bool turn(PasswordVault& vault, bool on) {
+    vault.refresh();
+    if (!waitUntil([&] { return vault.canChange(); }, 20000)) return false;
+    vault.setKeepInKeyring(on);
+    return waitUntil([&] { return vault.canChange() && vault.keepInKeyring() == on; }, 20000);
+}
+
 class SystemKeyring : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,12 +55,7 @@ protected:
     }
     // What the settings file holds now.
     auto onDisk() const { return Settings::createInFolder(dir.path(), "en"); }
-    bool turn(bool on) {
-        vault->refresh();
-        if (!waitUntil([&] { return vault->canChange(); }, 20000)) return false;
-        vault->setKeepInKeyring(on);
-        return waitUntil([&] { return vault->canChange() && vault->keepInKeyring() == on; }, 20000);
-    }
+    bool turn(bool on) { return ::turn(*vault, on); }
 
     QTemporaryDir dir;
     std::unique_ptr<Settings> store;
@@ -140,15 +141,12 @@ struct Viewer {
         vault->start();
         EXPECT_TRUE(waitUntil([&] { return idle(); }, 20000));
     }
-    // Nothing under way: the keyring answered, no password is being read,
-    // nothing is being written.
+    // Nothing under way: the keyring answered (or cannot be used), no
+    // password is being read, nothing is being written.
     bool idle() const {
         for (const auto& s : store->getServers())
             if (s->passwordPending()) return false;
-        return vault->canChange() ||
-               (vault->availability() != PasswordVault::Availability::Asking &&
-                vault->availability() != PasswordVault::Availability::Available &&
-                vault->availability() != PasswordVault::Availability::Unknown);
+        return vault->canChange() || vault->availability() >= PasswordVault::Availability::Locked;
     }
     std::shared_ptr<CamServer> server(const QString& name) const {
         for (const auto& s : store->getServers())
@@ -171,104 +169,61 @@ QStringList seed(const QString& folder, const std::vector<std::pair<QString, QSt
             {{"name", name}, {"host", "127.0.0.1"}, {"port", "1818"}, {"password", password}}));
     PasswordVault vault(*store, std::make_unique<Keyring>(10000));
     vault.start();
-    vault.refresh();
-    EXPECT_TRUE(waitUntil([&] { return vault.canChange(); }, 20000));
-    vault.setKeepInKeyring(true);
-    EXPECT_TRUE(waitUntil([&] { return vault.canChange() && vault.keepInKeyring(); }, 20000));
+    EXPECT_TRUE(turn(vault, true));
     QStringList ids;
     for (const auto& s : store->getServers()) ids << s->keyringId;
     return ids;
 }
 
-QString passwordOnDisk(const QString& folder, const QString& name) {
-    const auto store = Settings::createInFolder(folder, "en");
-    for (const auto& s : store->getServers())
-        if (s->name() == name) return s->password();
-    return "(no such server)";
-}
-
 }  // namespace
 
 // While the keyring cannot be used nothing it holds is lost: an unread
-// password is not an empty one, an edited one waits in the file, a removal
-// waits in the file; each is carried out once the keyring is back (the
-// server list opens: refresh), and nothing of another profile is touched.
+// password is not an empty one (row 0), an edited one waits in the file
+// (1), a removal waits in the file (2); each is carried out once the
+// keyring is back (the server list opens: refresh), and nothing of another
+// profile is touched.
 TEST_F(SystemKeyring, WhatTheKeyringCannotTakeNowWaitsForIt) {
-    struct Case {
-        const char* name;
-        bool lockedAtStart;
-        // What the person does while the keyring is locked.
-        std::function<void(Viewer&, const QString& folder)> whileLocked;
-        // Quit and started again while still locked, the password read then.
-        const char* restartedPassword;
-        // Once the keyring is back and the list was opened and closed.
-        std::function<bool(Viewer&, const QStringList& ids, const QString& folder)> settled;
-    };
-    const Case cases[] = {
-        {"unavailable at start, then available", true,
-         [](Viewer& run, const QString&) {
-             EXPECT_TRUE(run.server("Front office")->passwordUnknown);
-         },
-         nullptr,
-         [](Viewer& run, const QStringList& ids, const QString& folder) {
-             const auto s = run.server("Front office");
-             return s->password() == "old-s3cret" && s->keyringId == ids[0] &&
-                    keyringenv::lookup(ids[0]).secret == "old-s3cret" &&
-                    passwordOnDisk(folder, "Front office") == "";
-         }},
-        {"collection locked while editing", false,
-         [](Viewer& run, const QString& folder) {
-             EXPECT_EQ(run.server("Front office")->password(), "old-s3cret");
-             ASSERT_TRUE(keyringenv::lockKeyring());
-             run.server("Front office")->setPassword("n3w-s3cret");
-             run.closeList();
-             ASSERT_TRUE(waitUntil([&] { return run.notTaken > 0 && run.idle(); }, 20000));
-             EXPECT_EQ(passwordOnDisk(folder, "Front office"), "n3w-s3cret");
-             run.closeList();  // opened and closed again: told once
-             EXPECT_TRUE(waitUntil([&] { return run.idle(); }, 20000));
-             EXPECT_EQ(run.notTaken, 1);
-         },
-         "n3w-s3cret",
-         [](Viewer& run, const QStringList& ids, const QString& folder) {
-             return run.server("Front office")->keyringId == ids[0] &&
-                    keyringenv::lookup(ids[0]).secret == "n3w-s3cret" &&
-                    passwordOnDisk(folder, "Front office") == "";
-         }},
-        {"removed while unavailable", true,
-         [](Viewer& run, const QString&) {
-             run.store->deleteServer(run.server("Yard"));
-             run.closeList();
-         },
-         "",
-         [](Viewer& run, const QStringList& ids, const QString&) {
-             return !keyringenv::lookup(ids[1]).found() && run.idle() &&
-                    keyringenv::lookup(ids[0]).secret == "old-s3cret";
-         }},
-    };
-    // Another profile's server shares the keyring, under the same service.
-    QTemporaryDir otherProfile;
+    QTemporaryDir otherProfile;  // its server shares the keyring, under the same service
     const QString otherId = seed(otherProfile.path(), {{"Demo", "d3mo"}}).value(0);
     ASSERT_FALSE(otherId.isEmpty());
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (int row : {0, 1, 2}) {
+        SCOPED_TRACE(row);
         QTemporaryDir folder;
         const QStringList ids =
             seed(folder.path(), {{"Front office", "old-s3cret"}, {"Yard", "y4rd"}});
         ASSERT_EQ(ids.size(), 2);
-        if (c.lockedAtStart) ASSERT_TRUE(keyringenv::lockKeyring());
+        if (row != 1) ASSERT_TRUE(keyringenv::lockKeyring());
         auto run = std::make_unique<Viewer>(folder.path());
-        c.whileLocked(*run, folder.path());
-        if (c.restartedPassword) {
-            run.reset();  // quit
+        const QString password = row == 1 ? "n3w-s3cret" : "old-s3cret";
+        if (row == 0) EXPECT_TRUE(run->server("Front office")->passwordUnknown);
+        if (row == 1) {
+            EXPECT_EQ(run->server("Front office")->password(), "old-s3cret");
+            ASSERT_TRUE(keyringenv::lockKeyring());
+            run->server("Front office")->setPassword(password);
+            run->closeList();
+            ASSERT_TRUE(waitUntil([&] { return run->notTaken > 0 && run->idle(); }, 20000));
+            run->closeList();  // opened and closed again: told once
+            EXPECT_TRUE(waitUntil([&] { return run->idle(); }, 20000));
+            EXPECT_EQ(run->notTaken, 1);
+        }
+        if (row == 2) run->store->deleteServer(run->server("Yard")), run->closeList();
+        if (row > 0) {  // quit and started again, still locked: the file's password
+            run.reset();
             run = std::make_unique<Viewer>(folder.path());
-            EXPECT_EQ(run->server("Front office")->password(), c.restartedPassword);
+            EXPECT_EQ(run->server("Front office")->password(), row == 1 ? password : "");
         }
         ASSERT_TRUE(keyringenv::unlockKeyring());
         run->vault->refresh();  // the server list opens...
         run->closeList();       // ...and closes untouched
-        EXPECT_TRUE(waitUntil([&] { return c.settled(*run, ids, folder.path()); }, 30000));
-        EXPECT_TRUE(waitUntil([&] { return run->idle(); }, 20000));
-        EXPECT_TRUE(c.settled(*run, ids, folder.path()));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto s = run->server("Front office");
+                return run->idle() && s->password() == password && s->keyringId == ids[0] &&
+                       keyringenv::lookup(ids[0]).secret == password &&
+                       keyringenv::lookup(ids[1]).found() == (row != 2);
+            },
+            30000));
+        EXPECT_EQ(Settings::createInFolder(folder.path(), "en")->getServers()[0]->password(), "");
         EXPECT_EQ(keyringenv::lookup(otherId).secret, "d3mo");
     }
 }
