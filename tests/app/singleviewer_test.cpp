@@ -70,14 +70,12 @@ TEST(SingleViewer, OneViewerPerSettingsFolder) {
 
         // The status tells which viewer answered.
         QStringList received;
-        const auto answerWith = [&received](int status) {
-            return [&received, status](const QStringList& arguments, SingleViewer::Reply* reply) {
-                received = arguments;
-                *reply = {status, QString::number(status)};
-            };
-        };
-        QObject::connect(&first, &SingleViewer::handedOver, answerWith(3));
-        QObject::connect(&second, &SingleViewer::handedOver, answerWith(4));
+        for (auto [viewer, status] : {std::pair{&first, 3}, {&second, 4}})
+            QObject::connect(viewer, &SingleViewer::handedOver,
+                             [&received, status](const QStringList& args, SingleViewer::Reply* r) {
+                                 received = args;
+                                 *r = {status, QString::number(status)};
+                             });
 
         // From another thread, as this one runs the viewers' events.
         const QStringList arguments = {"zorvan", "--layout", "Гараж и двор", ""};
