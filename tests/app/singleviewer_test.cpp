@@ -48,12 +48,11 @@ TEST(SingleViewer, OneViewerPerSettingsFolder) {
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
 
-    const struct {
-        const char* secondFolder;  // "link" leads to "a"
-        bool firstCrashed;         // else a live first viewer holds "a"
-        bool secondBecomesPrimary;
-    } cases[] = {
+    // "link" leads to "a"; a first viewer not crashed is alive and holds "a".
+    // clang-format off
+    const struct { const char* secondFolder; bool firstCrashed, secondBecomesPrimary; } cases[] = {
         {"a", false, false}, {"link", false, false}, {"b", false, true}, {"a", true, true}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.secondFolder << c.firstCrashed);
         QTemporaryDir home;

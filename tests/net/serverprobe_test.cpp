@@ -34,19 +34,17 @@ long activeOpens() {
 }  // namespace
 
 TEST(ServerProbe, ReportsWhetherAndWhenTheServerTakesConnections) {
-    struct Case {
-        const char* name;
-        const char* host;
-        int listenAfterMs;  // -1: listening from the start; 0: never
-        std::vector<const char*> reports;
-    } cases[] = {
+    // listenAfterMs -1: listening from the start; 0: never.
+    // clang-format off
+    const struct { const char* name; const char* host; int listenAfterMs; std::vector<const char*> reports; } cases[] = {
         {"listening", "127.0.0.1", -1, {"answering"}},
         // The name's first address may be ::1, where nobody listens.
         {"listening, asked by name", "localhost", -1, {"answering"}},
         {"refused, then back", "127.0.0.1", 2500, {"down", "back"}},
         {"refused throughout", "127.0.0.1", 0, {"down"}},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto server = std::make_unique<ScriptedServer>(ScriptedServer::json("[]"));
         const int port = server->port();

@@ -56,20 +56,18 @@ ScriptedServer::Script slowPictures(int holdMs) {
 }  // namespace
 
 TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
-    struct Case {
-        const char* name;
-        ScriptedServer::Reply reply;
-        QSize expected;  // invalid: a failed picture (null image)
-    };
+    // expected, invalid: a failed picture (null image).
     const std::string picture = jpegOf({40, 30});
-    const Case cases[] = {
+    // clang-format off
+    const struct { const char* name; ScriptedServer::Reply reply; QSize expected; } cases[] = {
         {"picture", ScriptedServer::json(picture), {40, 30}},
         {"status not looked at", ScriptedServer::json(picture, 404), {40, 30}},
         {"not a picture", ScriptedServer::json("<html>"), {}},
         {"over the body cap", ScriptedServer::json(std::string(5000, 'x')), {}},
         {"connection reset", ScriptedServer::of(Kind::Reset), {}},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedServer http([&](const ScriptedServer::Request& r) {
             return cameraOf(r.target) == 1 ? ScriptedServer::of(Kind::Stall) : c.reply;
