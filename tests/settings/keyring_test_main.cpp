@@ -99,16 +99,9 @@ bool unlockKeyring() {
 
 #ifdef ZORVAN_REAL_KEYRING
 // A session bus that starts no services of its own.
-const char kBusConfig[] = R"(<busconfig>
-  <type>session</type>
-  <listen>unix:path=%1</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
+const char kBusConfig[] = R"(<busconfig><type>session</type><listen>unix:path=%1</listen>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/>
+  <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>)";
 #endif
 
 int main(int argc, char** argv) {
