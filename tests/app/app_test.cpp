@@ -8,18 +8,17 @@
 #include "windowplacement.h"
 
 TEST_F(ViewerFixture, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
-    const struct {
-        bool stored, atReload;          // else the answer comes at the start
-        ScriptedServer::Script script;  // none: the server is gone
-        std::vector<QString> alerts;
-        int cameraItems;
-    } cases[] = {
+    // atReload: else the answer comes at the start; no script: the server is gone.
+    // clang-format off
+    const struct { bool stored, atReload; ScriptedServer::Script script;
+                   std::vector<QString> alerts; int cameraItems; } cases[] = {
         {true, true, nullptr, {"Server is not available"}, 0},
         {true, true, camerasServer(kThree, "<b>"), {"Error"}, 3},
         {true, false, camerasServer("{}"), {"Error"}, 0},
         {true, false, camerasServer("[]", "[1]"), {}, 0},
         {false, false, camerasServer(), {}, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.stored << c.atReload << c.cameraItems);
         ScriptedServer server(camerasServer());
@@ -80,12 +79,11 @@ TEST_F(ViewerFixture, FrameIsKeptAtQuitEvenInFullScreenAndPlacedWholeOnTheScreen
     start();
     EXPECT_EQ(app->window()->geometry(), frame) << "the next start places it there";
     // Frames stored for another monitor come back whole on this one.
-    const struct {
-        QRectF stored;
-        QRect placed;
-    } cases[] = {
+    // clang-format off
+    const struct { QRectF stored; QRect placed; } cases[] = {
         {{-20000, 30000, 600, 400}, {screen.left(), screen.bottom() - 399, 600, 400}},
         {QRectF(screen.right() - 50, screen.bottom() - 50, 5000, 4000), screen},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(WindowPlacement::placed(c.stored), c.placed);
 }

@@ -24,11 +24,8 @@ const QByteArray kPng("\x89PNG\r\n\x1a\n png bytes");
 TEST(PictureFile, SavesTheBytesAsSentUnderACleanNameInsideItsFolderNeverOverAFile) {
     QTemporaryDir tmp;
     const QString folder = tmp.path() + "/Pictures/Zorvan";  // made on first use
-    const struct {
-        QString camera;
-        QByteArray bytes;
-        QString name;
-    } saves[] = {
+    // clang-format off
+    const struct { QString camera; QByteArray bytes; QString name; } saves[] = {
         {"Front door", kJpeg, "Front door 2026-12-07 03-40-05.jpg"},
         {"Front door", kPng, "Front door 2026-12-07 03-40-05.png"},
         {"Front door", kJpeg, "Front door 2026-12-07 03-40-05 (2).jpg"},  // the same second
@@ -43,6 +40,7 @@ TEST(PictureFile, SavesTheBytesAsSentUnderACleanNameInsideItsFolderNeverOverAFil
         {QString(300, u'x'), kJpeg, QString(180, u'x') + " 2026-12-07 03-40-05.jpg"},
         {"Odd", "not a picture", "Odd 2026-12-07 03-40-05.dat"},
     };
+    // clang-format on
     for (const auto& s : saves) {
         const PictureFile::Saved saved = PictureFile::save(folder, s.camera, kArrived, s.bytes);
         EXPECT_EQ(saved.error, "") << s.camera.toStdString();

@@ -6,16 +6,14 @@
 #include "viewerkit.h"
 
 TEST_F(ViewerFixture, NoPicturesWhileHiddenAtOnceOnReturn) {
-    const struct {
-        const char* how;
-        bool wall;  // every camera of the page asks, not the shown one alone
-        void (QWidget::*hide)();
-        void (QWidget::*show)();
-    } ways[] = {
+    // wall: every camera of the page asks, not the shown one alone.
+    // clang-format off
+    const struct { const char* how; bool wall; void (QWidget::*hide)(); void (QWidget::*show)(); } ways[] = {
         {"minimised", false, &QWidget::showMinimized, &QWidget::showNormal},
         {"hidden", false, &QWidget::hide, &QWidget::show},
         {"hidden with the wall", true, &QWidget::hide, &QWidget::show},
     };
+    // clang-format on
     for (const auto& w : ways) {
         SCOPED_TRACE(w.how);
         ScriptedServer server(camerasServer());

@@ -46,11 +46,11 @@ protected:
 }  // namespace
 
 TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
-    // Camera 1 is the one shown, or the wall's selected cell.
-    const struct {
-        bool wall, contextMenu;
-        int saved;  // 0: a cell not selected
-    } cases[] = {{false, false, 1}, {false, true, 1}, {true, false, 1}, {true, true, 0}};
+    // Camera 1 is the one shown, or the wall's selected cell; saved 0: a cell not selected.
+    // clang-format off
+    const struct { bool wall, contextMenu; int saved; } cases[] = {
+        {false, false, 1}, {false, true, 1}, {true, false, 1}, {true, true, 0}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.wall << c.contextMenu);
         ScriptedServer s(camerasServer(threeCameras()));

@@ -48,11 +48,9 @@ TEST_F(ServerList, OpensOnceWithNoSelectionAndEditsTheRecordAtOnce) {
 
 TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileTheMenuAndThePolling) {
     // Steps: "#n" selects row n, "-" removes, "+Name" adds and names, "=Name" renames.
-    const struct {
-        const char* steps;
-        QStringList after;
-        bool quit = false;  // instead of closing the dialog
-    } cases[] = {
+    // quit: instead of closing the dialog.
+    // clang-format off
+    const struct { const char* steps; QStringList after; bool quit = false; } cases[] = {
         {"", {"One", "Two", "Three"}},
         {"+Four +Five", {"One", "Two", "Three", "Four", "Five"}},
         {"#0 - -", {"Three"}},       // the next one is selected after a removal
@@ -62,6 +60,7 @@ TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileTheMenuAn
         {"#0 - - -", {}},                // all removed: nothing is asked any more
         {"#1 - +New", {"One", "Three", "New"}, true},
     };
+    // clang-format on
     ScriptedServer one(camerasServer()), two(camerasServer());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.steps);
@@ -109,12 +108,11 @@ TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileTheMenuAn
 // them is asked anything, whatever else the person does meanwhile, and at
 // the close the lists load from the final value.
 TEST_F(ServerList, TypedPortNeverReachesAnotherServer) {
-    const struct {
-        const char* name;
-        bool reachable;  // pictures flow before, else the retries run
-        std::function<void(ZorvanMacAppDelegate&)> midway;
-        int wall = 0;  // 1: every camera of the page asks, not the shown one alone
-    } cases[] = {
+    // reachable: pictures flow before, else the retries run; wall 1: every
+    // camera of the page asks, not the shown one alone.
+    // clang-format off
+    const struct { const char* name; bool reachable; std::function<void(ZorvanMacAppDelegate&)> midway;
+                   int wall = 0; } cases[] = {
         {"pictures flowing", true, {}},
         {"retries running", false, {}},
         {"a camera chosen midway", true,
@@ -124,6 +122,7 @@ TEST_F(ServerList, TypedPortNeverReachesAnotherServer) {
         {"a reload midway", true, [](ZorvanMacAppDelegate& a) { a.openServer(); }},
         {"the camera wall on", true, {}, 1},
     };
+    // clang-format on
     const auto script = camerasServer(camerasDoc({"Gate", "Yard"}));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

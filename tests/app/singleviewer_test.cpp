@@ -48,12 +48,11 @@ TEST(SingleViewer, OneViewerPerSettingsFolder) {
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
 
-    const struct {
-        const char* secondFolder;  // "link" leads to "a"
-        bool firstCrashed;         // else a live first viewer holds "a"
-        bool secondBecomesPrimary;
-    } cases[] = {
+    // "link" leads to "a"; a first viewer not crashed is alive and holds "a".
+    // clang-format off
+    const struct { const char* secondFolder; bool firstCrashed, secondBecomesPrimary; } cases[] = {
         {"a", false, false}, {"link", false, false}, {"b", false, true}, {"a", true, true}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.secondFolder << c.firstCrashed);
         QTemporaryDir home;
@@ -70,14 +69,12 @@ TEST(SingleViewer, OneViewerPerSettingsFolder) {
 
         // The status tells which viewer answered.
         QStringList received;
-        const auto answerWith = [&received](int status) {
-            return [&received, status](const QStringList& arguments, SingleViewer::Reply* reply) {
-                received = arguments;
-                *reply = {status, QString::number(status)};
-            };
-        };
-        QObject::connect(&first, &SingleViewer::handedOver, answerWith(3));
-        QObject::connect(&second, &SingleViewer::handedOver, answerWith(4));
+        for (auto [viewer, status] : {std::pair{&first, 3}, {&second, 4}})
+            QObject::connect(viewer, &SingleViewer::handedOver,
+                             [&received, status](const QStringList& args, SingleViewer::Reply* r) {
+                                 received = args;
+                                 *r = {status, QString::number(status)};
+                             });
 
         // From another thread, as this one runs the viewers' events.
         const QStringList arguments = {"zorvan", "--layout", "Гараж и двор", ""};

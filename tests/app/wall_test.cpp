@@ -49,14 +49,11 @@ TEST_F(ViewerFixture, CamerasAloneAndOnTheWallFollowEveryCommandKeyAndClick) {
         return view()->picture().size() == view()->size() * zoom;
     };
     EXPECT_FALSE(wallShown());
-    const struct {
-        const char* what;
-        std::function<void()> act;
-        QString first;  // the page's first camera, "" for one camera alone
-        int selected;   // the camera, stored, written and checked in the menu
-        bool soundOn = false;
-        std::function<bool()> shows = {};
-    } steps[] = {
+    // first: the page's first camera, "" for one camera alone; selected: the
+    // camera, stored, written and checked in the menu.
+    // clang-format off
+    const struct { const char* what; std::function<void()> act; QString first; int selected;
+                   bool soundOn = false; std::function<bool()> shows = {}; } steps[] = {
         {"Ctrl+wheel, one camera", zoomIn, "", 6, false,
          [&] { return view()->zoom().visible() == QRectF(0, 0, .5, .5) && shownAt(2); }},
         {"the cameras menu, one camera", [&] { menu(1); }, "", 1, false,
@@ -82,6 +79,7 @@ TEST_F(ViewerFixture, CamerasAloneAndOnTheWallFollowEveryCommandKeyAndClick) {
         {"Escape to the camera's page", [&] { key(Qt::Key_Escape); }, "C0", 2},
         {"a right click on a camera", [&] { rightClick(1); }, "C0", 1},
     };
+    // clang-format on
     for (const auto& s : steps) {
         SCOPED_TRACE(s.what);
         s.act();

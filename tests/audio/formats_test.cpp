@@ -56,11 +56,8 @@ std::vector<std::string> framesOf(const std::string& data) {
 }  // namespace
 
 TEST(Mp3Frame, Headers) {
-    struct Row {
-        std::uint8_t b[4];
-        int version, layer, bitRate, sampleRate, channels;
-        std::uint32_t length, maxLength;
-    };
+    // clang-format off
+    struct Row { std::uint8_t b[4]; int version, layer, bitRate, sampleRate, channels; std::uint32_t length, maxLength; };
     const Row rows[] = {
         {{0xFF, 0xFB, 0x90, 0x44}, 10, 3, 128, 44100, 2, 417, 418},
         {{0xFF, 0xFB, 0x92, 0xC4}, 10, 3, 128, 44100, 1, 418, 418},
@@ -69,6 +66,7 @@ TEST(Mp3Frame, Headers) {
         {{0xFF, 0xFD, 0x94, 0x00}, 10, 2, 160, 48000, 2, 480, 481},
         {{0xFF, 0xFF, 0x10, 0x00}, 10, 1, 32, 44100, 2, 32, 36},
     };
+    // clang-format on
     for (const Row& r : rows) {
         const auto h = mp3::parseHeader(r.b, 4);
         ASSERT_TRUE(h) << int(r.b[1]) << " " << int(r.b[2]);
@@ -165,13 +163,10 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
     // A frame of 1000 bytes after its header.
     std::string apic = SoundStream::pictureFrame("image/jpeg", jpeg);
     const std::string tlen = std::string("TLEN\0\0\0\x06\0\0\0", 11) + "12345";
-    struct Row {
-        const char* name;
-        std::string tag;
-        bool picture;  // the JPEG comes out whole
-        std::optional<std::string> duration;
-        std::optional<std::string> title;
-    };
+    // picture: the JPEG comes out whole.
+    // clang-format off
+    struct Row { const char* name; std::string tag; bool picture; std::optional<std::string> duration, title; };
+    // clang-format on
     const std::string pictureTag = SoundStream::id3v23(apic);
     std::string longDescription = pictureTag;
     longDescription[10 + 10 + 1 + 10 + 1 + 1] = 'D';  // the description's zero byte
@@ -205,11 +200,9 @@ TEST(Id3Tag, PictureLengthAndDictionary) {
 }
 
 TEST(DeriveBufferSize, Rule) {
-    struct Row {
-        double rate;
-        std::uint32_t framesPerPacket, maxPacket;
-        std::uint32_t size, packets;
-    };
+    // clang-format off
+    struct Row { double rate; std::uint32_t framesPerPacket, maxPacket, size, packets; };
+    // clang-format on
     const Row rows[] = {
         {22050, 576, 209, 16384, 78},      // raised to the smallest buffer
         {44100, 1152, 1045, 20001, 19},    // 19.14 packets x 1045

@@ -41,11 +41,11 @@ private:
     std::string file_;
 };
 
+// seconds: of sound above the silence level; rms: of that sound, 1.0 =
+// full scale; frequency: from its zero crossings; peak: over the whole
+// recording, 1.0 = full scale.
 struct ToneStats {
-    double seconds = 0;    // of sound above the silence level
-    double rms = 0;        // of that sound, 1.0 = full scale
-    double frequency = 0;  // from its zero crossings
-    double peak = 0;       // over the whole recording, 1.0 = full scale
+    double seconds = 0, rms = 0, frequency = 0, peak = 0;
 };
 
 // Looks at 20 ms blocks; those whose RMS is above 0.01 count as sound.

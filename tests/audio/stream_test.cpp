@@ -81,20 +81,15 @@ TEST(StreamSound, HowARunEnds) {
     const Check buffering = [](const QVRAudioStream& s) { return s.bytesDownloaded() > 1000; };
     const Check playing = [](const Stream& s) { return s.status() == Stream::Playing; };
     const Check ended = [](const QVRAudioStream& s) { return !s.isActive(); };
-    struct Row {
-        const char* name;
-        ScriptedServer::Reply plan;
-        float gain;
-        std::int64_t bufferSize, contentLength;
-        double soundSeconds;  // at least this much tone reaches the sink, at RMS 0.35 x gain
-        const char* message;  // the status message begins with it; null: a stop, silent at once
-        int finalStatus;
-        Check stopAt = nullptr;
-        std::string base = "";                 // empty: the scripted server's address
-        rlim_t fileSizeLimit = RLIM_INFINITY;  // the process's, while the sound downloads
-    };
+    // soundSeconds: at least this much tone reaches the sink, at RMS 0.35 x
+    // gain; message: the status message begins with it, null: a stop, silent
+    // at once; base, empty: the scripted server's address; fileSizeLimit: the
+    // process's, while the sound downloads.
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the file size limit fails instead
     // clang-format off
+    struct Row { const char* name; ScriptedServer::Reply plan; float gain; std::int64_t bufferSize, contentLength;
+                 double soundSeconds; const char* message; int finalStatus; Check stopAt = nullptr;
+                 std::string base = ""; rlim_t fileSizeLimit = RLIM_INFINITY; };
     const Row rows[] = {
         {"server closes mid-stream", closes, 1.0f, 100, static_cast<std::int64_t>(tagged.size()), 2.3, "Closed by server. HTTP/1.1 200 OK", 0},
         {"at half gain, mid-frame, HTTP/1.0 without length", ScriptedServer::stream(audioHead(-1, "HTTP/1.0"), tone.substr(101), 24000), 0.5f, 100, -1, 2.3, "Closed by server. HTTP/1.0 200 OK", 0},

@@ -94,13 +94,10 @@ TEST_F(NetnsTest, StatusFollowsTheRoutingTableWithOneNotificationForEachChange) 
     resolving.reset();  // while its name is being looked up
     EXPECT_FALSE(nowhere->hostLookupPending());
 
-    const struct {
-        std::vector<std::string> commands;
-        std::uint32_t onLink, viaGateway, nowhere;
-        int internet, localLink;
-        int a, b;  // notifications so far
-    } steps[] = {
-        // clang-format off
+    // a, b: the notifications so far.
+    // clang-format off
+    const struct { std::vector<std::string> commands; std::uint32_t onLink, viaGateway, nowhere;
+                   int internet, localLink, a, b; } steps[] = {
         {{}, 0, 0, 0, 0, 0, 0, 0},
         {{"addr add 10.20.0.1/24 dev zva"}, kR | kD, 0, 0, 1, 0, 1, 0},
         {{"route add 10.30.0.0/24 via 10.20.0.2"}, kR | kD, kR, 0, 1, 0, 1, 1},
@@ -110,8 +107,8 @@ TEST_F(NetnsTest, StatusFollowsTheRoutingTableWithOneNotificationForEachChange) 
         // Through a gateway the local link is reachable but not direct.
         {{"route del 169.254.0.0/16 dev zva", "route add default via 10.20.0.2"}, kR | kD, kR, kR, 1, 0, 1, 3},
         {{"addr del 10.20.0.1/24 dev zva"}, 0, 0, 0, 0, 0, 2, 4},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& s : steps) {
         SCOPED_TRACE(s.commands.empty() ? "none" : s.commands.back());
         for (const auto& c : s.commands) ASSERT_TRUE(ns.ip(c)) << c;
@@ -133,17 +130,16 @@ TEST_F(NetnsTest, StatusFollowsTheRoutingTableWithOneNotificationForEachChange) 
 
 TEST_F(NetnsTest, HostNamesAreResolvedWithoutBlocking) {
     ASSERT_TRUE(ns.ip("addr add 10.20.0.1/24 dev zva"));
-    const struct {
-        const char* name;
-        bool lookup;  // resolved on a thread, not at once
-        int status;
-    } cases[] = {
+    // lookup: resolved on a thread, not at once.
+    // clang-format off
+    const struct { const char* name; bool lookup; int status; } cases[] = {
         {"localhost", true, 1},
         // No name server can be reached from this namespace: the lookup
         // fails, and the host is not reachable.
         {"zorvan-no-such-host.invalid", true, 0},
         {"10.20.0.7", false, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         auto r = Reachability::reachabilityWithHostName(c.name);
         ASSERT_NE(r, nullptr) << c.name;

@@ -83,15 +83,10 @@ TEST(DataManager, LoadsMicrophonesThenCamerasAndTheAnswersDecideWhatTheDelegateH
     // A failed microphone list ends the load: the cameras are not asked for.
     // (Which answers are no answer is the HTTP client's table, which texts
     // are JSON the JSON suite's.) Credentials go as UTF-8, on one line.
-    struct Case {
-        const char* what;
-        Reply reply;
-        Events events;
-        bool camerasFail = false;
-        QString login = "admin", password = "secret";
-        const char* host = nullptr;  // instead of the scripted server's
-    };
+    // host: instead of the scripted server's.
     // clang-format off
+    struct Case { const char* what; Reply reply; Events events; bool camerasFail = false;
+                  QString login = "admin", password = "secret"; const char* host = nullptr; };
     const Case cases[] = {
         // Base64 of more than 57 bytes, which a MIME encoder would break.
         {"long UTF-8 credentials", ScriptedServer::json("[]"), {"microphones:0", "cameras:2"}, false, "José", "пароль-and-a-password-longer-than-forty-eight-bytes"},

@@ -15,14 +15,9 @@ using Kind = ScriptedServer::Reply::Kind;
 TEST(HttpClient, BodyWhateverTheStatusAndNothingWithoutAnAnswer) {
     // A port where nobody listens any more.
     const std::string refused = ScriptedServer(ScriptedServer::json("[]")).base() + "/x";
-    struct Case {
-        const char* what;
-        ScriptedServer::Reply reply;
-        std::optional<std::string> body;
-        long status;
-        std::string url = "";  // empty: the scripted server's
-    };
+    // url, empty: the scripted server's.
     // clang-format off
+    struct Case { const char* what; ScriptedServer::Reply reply; std::optional<std::string> body; long status; std::string url = ""; };
     const Case cases[] = {
         {"200", ScriptedServer::json("[1]"), "[1]", 200},
         {"401 with JSON", ScriptedServer::json("{\"e\":1}", 401), "{\"e\":1}", 401},

@@ -84,16 +84,11 @@ TEST(PictureDecoder, ShowsWhatQtsReadersShowAndNothingForHostilePictures) {
     const QByteArray claimsHuge = withClaimedSize(encode(colourPicture(8, 8), "JPG"), 5700, 5700);
 
     const QSize full;  // a view without a size: the whole picture
-    struct Case {
-        std::string name;
-        QByteArray bytes;
-        QSize asked;
-        QSize size;  // of the picture that comes out; empty: none comes out
-        // When one comes out, it is Qt's picture, at this size: exactly when
-        // Qt's reader makes this size itself, roughly when it is scaled.
-        bool compare = true;
-    };
+    // size: of the picture that comes out; empty: none comes out. When one
+    // comes out, it is Qt's picture, at this size (compare): exactly when
+    // Qt's reader makes this size itself, roughly when it is scaled.
     // clang-format off
+    struct Case { std::string name; QByteArray bytes; QSize asked, size; bool compare = true; };
     const std::vector<Case> cases = {
         {"colour JPEG", colourJpeg, full, {64, 48}},
         {"640x480 colour JPEG", largeJpeg, full, {640, 480}},

@@ -56,20 +56,18 @@ ScriptedServer::Script slowPictures(int holdMs) {
 }  // namespace
 
 TEST(WallFetcher, EachAnswerBecomesAPictureOrAFailedOne) {
-    struct Case {
-        const char* name;
-        ScriptedServer::Reply reply;
-        QSize expected;  // invalid: a failed picture (null image)
-    };
+    // expected, invalid: a failed picture (null image).
     const std::string picture = jpegOf({40, 30});
-    const Case cases[] = {
+    // clang-format off
+    const struct { const char* name; ScriptedServer::Reply reply; QSize expected; } cases[] = {
         {"picture", ScriptedServer::json(picture), {40, 30}},
         {"status not looked at", ScriptedServer::json(picture, 404), {40, 30}},
         {"not a picture", ScriptedServer::json("<html>"), {}},
         {"over the body cap", ScriptedServer::json(std::string(5000, 'x')), {}},
         {"connection reset", ScriptedServer::of(Kind::Reset), {}},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedServer http([&](const ScriptedServer::Request& r) {
             return cameraOf(r.target) == 1 ? ScriptedServer::of(Kind::Stall) : c.reply;
@@ -140,15 +138,14 @@ TEST(WallFetcher, PagingAndServerChangesStopTheCamerasThatLeft) {
 // 2 cells or more.
 TEST(WallFetcher, TheWallsHoldNoMoreAnswerBytesThanTheirBudget) {
     constexpr size_t kMiB = 1u << 20;
-    const struct {
-        const char* name;
-        size_t padding;
-        int pictures;  // of the 6 cameras, kept as views keep them
-    } rows[] = {
+    // pictures: of the 6 cameras, kept as views keep them.
+    // clang-format off
+    const struct { const char* name; size_t padding; int pictures; } rows[] = {
         {"real pictures", 0, 6},
         {"each answer over its cap (half the budget for one cell)", 5 * kMiB / 2, 0},
         {"within the cap until the budget is spent", 9 * kMiB / 10, 4},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         PictureBudget budget(4 * kMiB, kMiB, 32 * kMiB);
@@ -158,7 +155,6 @@ TEST(WallFetcher, TheWallsHoldNoMoreAnswerBytesThanTheirBudget) {
         auto fetcher = std::make_unique<WallFetcher>(recordFor(http.port(), 6),
                                                      WallFetcher::Options{.budget = &budget});
         std::vector<CameraPicture> kept;
-        int failed = 0;
         size_t mostUsed = 0;
         // One after the other, so which answers find the budget spent is
         // not a matter of timing.
@@ -167,13 +163,12 @@ TEST(WallFetcher, TheWallsHoldNoMoreAnswerBytesThanTheirBudget) {
             fetcher->requestPicture(i, QString("/c/%1").arg(i), {400, 300},
                                     [&](const CameraPicture& p) {
                                         done = true;
-                                        p.image.isNull() ? void(++failed) : kept.push_back(p);
+                                        if (!p.image.isNull()) kept.push_back(p);
                                     });
             ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
             mostUsed = std::max(mostUsed, budget.used());
         }
         EXPECT_EQ(static_cast<int>(kept.size()), row.pictures);
-        EXPECT_EQ(failed, 6 - row.pictures);
         EXPECT_LE(mostUsed, 4 * kMiB);
         EXPECT_EQ(budget.used(), row.pictures * padded.size()) << "what the kept pictures hold";
         kept.clear();

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "camserver.h"
 #include "keyringenv.h"
 #include "passwordvault.h"
@@ -25,10 +23,68 @@ namespace {
 // clang-format off
 struct Row { const char *name, *host, *port, *password; };
 // clang-format on
-const Row kRows[] = {
+const std::vector<Row> kRows = {
     {"Front office", "127.0.0.1", "1818", "s3cret"},
     {"No password", "10.0.0.2", "80", ""},
     {"Yard", "cams.example", "8080", "pä ss:wörd/ü"},
+};
+
+// Turns the box on or off once the keyring can be changed; true once done.
+bool turn(PasswordVault& vault, bool on) {
+    vault.refresh();
+    if (!waitUntil([&] { return vault.canChange(); }, 20000)) return false;
+    vault.setKeepInKeyring(on);
+    return waitUntil([&] { return vault.canChange() && vault.keepInKeyring() == on; }, 20000);
+}
+
+// A folder whose servers' passwords went into the keyring with the box on;
+// their entries' keys.
+QStringList seed(const QString& folder, const std::vector<Row>& rows) {
+    auto store = Settings::createInFolder(folder, "en");
+    store->deleteServer(store->getServers().front());  // the first start's demo server
+    // clang-format off
+    for (const Row& r : rows)
+        store->updateServer(CamServer::fromDictionary({{"name", r.name}, {"host", r.host},
+            {"port", r.port}, {"login", "admin"}, {"password", QString::fromUtf8(r.password)}}));
+    // clang-format on
+    PasswordVault vault(*store, std::make_unique<Keyring>(10000));
+    vault.start();
+    EXPECT_TRUE(turn(vault, true));
+    QStringList ids;
+    for (const auto& s : store->getServers()) ids << s->keyringId;
+    return ids;
+}
+
+// One run of the viewer over a settings folder: its store and vault, and
+// how often the person was told that the keyring did not take a password.
+struct Viewer {
+    std::unique_ptr<Settings> store;
+    std::unique_ptr<PasswordVault> vault;
+    int notTaken = 0;
+
+    explicit Viewer(const QString& folder) : store(Settings::createInFolder(folder, "en")) {
+        vault = std::make_unique<PasswordVault>(*store, std::make_unique<Keyring>(10000));
+        QObject::connect(vault.get(), &PasswordVault::passwordNotTaken, [this] { ++notTaken; });
+        vault->start();
+        EXPECT_TRUE(waitUntil([&] { return idle(); }, 20000));
+    }
+    // Nothing under way: the keyring answered (or cannot be used), no
+    // password is being read, nothing is being written.
+    bool idle() const {
+        for (const auto& s : store->getServers())
+            if (s->passwordPending()) return false;
+        return vault->canChange() || vault->availability() >= PasswordVault::Availability::Locked;
+    }
+    std::shared_ptr<CamServer> server(const QString& name) const {
+        for (const auto& s : store->getServers())
+            if (s->name() == name) return s;
+        return nullptr;
+    }
+    // What the server list's close does, after the person's edits.
+    void closeList() {
+        store->save();
+        vault->storeChanged();
+    }
 };
 
 class SystemKeyring : public ::testing::Test {
@@ -37,34 +93,17 @@ protected:
         if (!keyringenv::unavailableReason.isEmpty())
             GTEST_SKIP() << "no keyring: " << keyringenv::unavailableReason.toStdString();
         QSettings().remove(PasswordVault::kPreferenceKey);
-        store = Settings::createInFolder(dir.path(), "en");
-        store->deleteServer(store->getServers().front());  // the first start's demo server
-        // clang-format off
-        for (const Row& r : kRows)
-            store->updateServer(CamServer::fromDictionary({{"name", r.name}, {"host", r.host},
-                {"port", r.port}, {"login", "admin"}, {"password", QString::fromUtf8(r.password)}}));
-        // clang-format on
-        vault = std::make_unique<PasswordVault>(*store, std::make_unique<Keyring>(10000));
-        vault->start();
     }
     // What the settings file holds now.
     auto onDisk() const { return Settings::createInFolder(dir.path(), "en"); }
-    bool turn(bool on) {
-        vault->refresh();
-        if (!waitUntil([&] { return vault->canChange(); }, 20000)) return false;
-        vault->setKeepInKeyring(on);
-        return waitUntil([&] { return vault->canChange() && vault->keepInKeyring() == on; }, 20000);
-    }
 
     QTemporaryDir dir;
-    std::unique_ptr<Settings> store;
-    std::unique_ptr<PasswordVault> vault;
 };
 
 }  // namespace
 
 TEST_F(SystemKeyring, PasswordsMoveInAndOutAndFollowTheirServers) {
-    ASSERT_TRUE(turn(true));
+    seed(dir.path(), kRows);
     const auto file = onDisk();
     ASSERT_EQ(file->getServers().size(), 3u);
     for (int i = 0; i < 3; ++i) {
@@ -75,12 +114,12 @@ TEST_F(SystemKeyring, PasswordsMoveInAndOutAndFollowTheirServers) {
     }
     // A removed server takes its entry; a renamed one keeps its password
     // under its new label.
-    const auto gone = store->getServers()[0], renamed = store->getServers()[2];
-    const QString goneId = gone->keyringId;
-    store->deleteServer(gone);
+    Viewer run(dir.path());
+    const auto gone = run.server("Front office"), renamed = run.server("Yard");
+    run.store->deleteServer(gone);
     renamed->setName("Back yard");
-    vault->storeChanged();  // what the server list's close does
-    EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(goneId).found(); }, 20000));
+    run.closeList();
+    EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(gone->keyringId).found(); }, 20000));
     EXPECT_TRUE(waitUntil(
         [&] {
             const keyringenv::Entry e = keyringenv::lookup(renamed->keyringId);
@@ -90,7 +129,7 @@ TEST_F(SystemKeyring, PasswordsMoveInAndOutAndFollowTheirServers) {
         20000));
     const QString renamedId = renamed->keyringId;
     // Turned off: the passwords are back in the file and the entries gone.
-    ASSERT_TRUE(turn(false));
+    ASSERT_TRUE(turn(*run.vault, false));
     EXPECT_TRUE(waitUntil([&] { return !keyringenv::lookup(renamedId).found(); }, 20000));
     const auto back = onDisk();
     for (int i : {1, 2})
@@ -98,13 +137,14 @@ TEST_F(SystemKeyring, PasswordsMoveInAndOutAndFollowTheirServers) {
 }
 
 TEST_F(SystemKeyring, TheNextStartReadsThePasswordsBeforeAnyRequestLeaves) {
-    ASSERT_TRUE(turn(true));
     ScriptedServer server(
         [](const ScriptedServer::Request&) { return ScriptedServer::json("[]"); });
-    store->getServers()[0]->setPort(QString::number(server.port()));
-    store->save();
+    std::vector<Row> rows = kRows;
+    const std::string port = std::to_string(server.port());
+    rows[0].port = port.c_str();
+    seed(dir.path(), rows);
 
-    // A second run of the viewer over the same file.
+    // The next run of the viewer over the same file.
     auto next = Settings::createInFolder(dir.path(), "en");
     PasswordVault nextVault(*next, std::make_unique<Keyring>(10000));
     int alerts = 0;
@@ -125,150 +165,55 @@ TEST_F(SystemKeyring, TheNextStartReadsThePasswordsBeforeAnyRequestLeaves) {
     manager.shutdown();
 }
 
-namespace {
-
-// One run of the viewer over a settings folder: its store and vault, and
-// how often the person was told that the keyring did not take a password.
-struct Viewer {
-    std::unique_ptr<Settings> store;
-    std::unique_ptr<PasswordVault> vault;
-    int notTaken = 0;
-
-    explicit Viewer(const QString& folder) : store(Settings::createInFolder(folder, "en")) {
-        vault = std::make_unique<PasswordVault>(*store, std::make_unique<Keyring>(10000));
-        QObject::connect(vault.get(), &PasswordVault::passwordNotTaken, [this] { ++notTaken; });
-        vault->start();
-        EXPECT_TRUE(waitUntil([&] { return idle(); }, 20000));
-    }
-    // Nothing under way: the keyring answered, no password is being read,
-    // nothing is being written.
-    bool idle() const {
-        for (const auto& s : store->getServers())
-            if (s->passwordPending()) return false;
-        return vault->canChange() ||
-               (vault->availability() != PasswordVault::Availability::Asking &&
-                vault->availability() != PasswordVault::Availability::Available &&
-                vault->availability() != PasswordVault::Availability::Unknown);
-    }
-    std::shared_ptr<CamServer> server(const QString& name) const {
-        for (const auto& s : store->getServers())
-            if (s->name() == name) return s;
-        return nullptr;
-    }
-    // What the server list's close does, after the person's edits.
-    void closeList() {
-        store->save();
-        vault->storeChanged();
-    }
-};
-
-// A folder whose servers' passwords went into the keyring with the box on.
-QStringList seed(const QString& folder, const std::vector<std::pair<QString, QString>>& servers) {
-    auto store = Settings::createInFolder(folder, "en");
-    store->deleteServer(store->getServers().front());
-    for (const auto& [name, password] : servers)
-        store->updateServer(CamServer::fromDictionary(
-            {{"name", name}, {"host", "127.0.0.1"}, {"port", "1818"}, {"password", password}}));
-    PasswordVault vault(*store, std::make_unique<Keyring>(10000));
-    vault.start();
-    vault.refresh();
-    EXPECT_TRUE(waitUntil([&] { return vault.canChange(); }, 20000));
-    vault.setKeepInKeyring(true);
-    EXPECT_TRUE(waitUntil([&] { return vault.canChange() && vault.keepInKeyring(); }, 20000));
-    QStringList ids;
-    for (const auto& s : store->getServers()) ids << s->keyringId;
-    return ids;
-}
-
-QString passwordOnDisk(const QString& folder, const QString& name) {
-    const auto store = Settings::createInFolder(folder, "en");
-    for (const auto& s : store->getServers())
-        if (s->name() == name) return s->password();
-    return "(no such server)";
-}
-
-}  // namespace
-
 // While the keyring cannot be used nothing it holds is lost: an unread
-// password is not an empty one, an edited one waits in the file, a removal
-// waits in the file; each is carried out once the keyring is back (the
-// server list opens: refresh), and nothing of another profile is touched.
+// password is not an empty one (row 0), an edited one waits in the file
+// (1), a removal waits in the file (2); each is carried out once the
+// keyring is back (the server list opens: refresh), and nothing of another
+// profile is touched.
 TEST_F(SystemKeyring, WhatTheKeyringCannotTakeNowWaitsForIt) {
-    struct Case {
-        const char* name;
-        bool lockedAtStart;
-        // What the person does while the keyring is locked.
-        std::function<void(Viewer&, const QString& folder)> whileLocked;
-        // Quit and started again while still locked, the password read then.
-        const char* restartedPassword;
-        // Once the keyring is back and the list was opened and closed.
-        std::function<bool(Viewer&, const QStringList& ids, const QString& folder)> settled;
-    };
-    const Case cases[] = {
-        {"unavailable at start, then available", true,
-         [](Viewer& run, const QString&) {
-             EXPECT_TRUE(run.server("Front office")->passwordUnknown);
-         },
-         nullptr,
-         [](Viewer& run, const QStringList& ids, const QString& folder) {
-             const auto s = run.server("Front office");
-             return s->password() == "old-s3cret" && s->keyringId == ids[0] &&
-                    keyringenv::lookup(ids[0]).secret == "old-s3cret" &&
-                    passwordOnDisk(folder, "Front office") == "";
-         }},
-        {"collection locked while editing", false,
-         [](Viewer& run, const QString& folder) {
-             EXPECT_EQ(run.server("Front office")->password(), "old-s3cret");
-             ASSERT_TRUE(keyringenv::lockKeyring());
-             run.server("Front office")->setPassword("n3w-s3cret");
-             run.closeList();
-             ASSERT_TRUE(waitUntil([&] { return run.notTaken > 0 && run.idle(); }, 20000));
-             EXPECT_EQ(passwordOnDisk(folder, "Front office"), "n3w-s3cret");
-             run.closeList();  // opened and closed again: told once
-             EXPECT_TRUE(waitUntil([&] { return run.idle(); }, 20000));
-             EXPECT_EQ(run.notTaken, 1);
-         },
-         "n3w-s3cret",
-         [](Viewer& run, const QStringList& ids, const QString& folder) {
-             return run.server("Front office")->keyringId == ids[0] &&
-                    keyringenv::lookup(ids[0]).secret == "n3w-s3cret" &&
-                    passwordOnDisk(folder, "Front office") == "";
-         }},
-        {"removed while unavailable", true,
-         [](Viewer& run, const QString&) {
-             run.store->deleteServer(run.server("Yard"));
-             run.closeList();
-         },
-         "",
-         [](Viewer& run, const QStringList& ids, const QString&) {
-             return !keyringenv::lookup(ids[1]).found() && run.idle() &&
-                    keyringenv::lookup(ids[0]).secret == "old-s3cret";
-         }},
-    };
-    // Another profile's server shares the keyring, under the same service.
-    QTemporaryDir otherProfile;
-    const QString otherId = seed(otherProfile.path(), {{"Demo", "d3mo"}}).value(0);
+    QTemporaryDir otherProfile;  // its server shares the keyring, under the same service
+    const QString otherId =
+        seed(otherProfile.path(), {{"Demo", "127.0.0.1", "1818", "d3mo"}}).value(0);
     ASSERT_FALSE(otherId.isEmpty());
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (int row : {0, 1, 2}) {
+        SCOPED_TRACE(row);
         QTemporaryDir folder;
         const QStringList ids =
-            seed(folder.path(), {{"Front office", "old-s3cret"}, {"Yard", "y4rd"}});
+            seed(folder.path(), {{"Front office", "127.0.0.1", "1818", "old-s3cret"},
+                                 {"Yard", "127.0.0.1", "1818", "y4rd"}});
         ASSERT_EQ(ids.size(), 2);
-        if (c.lockedAtStart) ASSERT_TRUE(keyringenv::lockKeyring());
+        if (row != 1) ASSERT_TRUE(keyringenv::lockKeyring());
         auto run = std::make_unique<Viewer>(folder.path());
-        c.whileLocked(*run, folder.path());
-        if (c.restartedPassword) {
-            run.reset();  // quit
+        const QString password = row == 1 ? "n3w-s3cret" : "old-s3cret";
+        if (row == 0) EXPECT_TRUE(run->server("Front office")->passwordUnknown);
+        if (row == 1) {
+            EXPECT_EQ(run->server("Front office")->password(), "old-s3cret");
+            ASSERT_TRUE(keyringenv::lockKeyring());
+            run->server("Front office")->setPassword(password);
+            run->closeList();
+            ASSERT_TRUE(waitUntil([&] { return run->notTaken > 0 && run->idle(); }, 20000));
+            run->closeList();  // opened and closed again: told once
+            EXPECT_TRUE(waitUntil([&] { return run->idle(); }, 20000));
+            EXPECT_EQ(run->notTaken, 1);
+        }
+        if (row == 2) run->store->deleteServer(run->server("Yard")), run->closeList();
+        if (row > 0) {  // quit and started again, still locked: the file's password
+            run.reset();
             run = std::make_unique<Viewer>(folder.path());
-            EXPECT_EQ(run->server("Front office")->password(), c.restartedPassword);
+            EXPECT_EQ(run->server("Front office")->password(), row == 1 ? password : "");
         }
         ASSERT_TRUE(keyringenv::unlockKeyring());
         run->vault->refresh();  // the server list opens...
         run->closeList();       // ...and closes untouched
-        EXPECT_TRUE(waitUntil([&] { return c.settled(*run, ids, folder.path()); }, 30000));
-        EXPECT_TRUE(waitUntil([&] { return run->idle(); }, 20000));
-        EXPECT_TRUE(c.settled(*run, ids, folder.path()));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto s = run->server("Front office");
+                return run->idle() && s->password() == password && s->keyringId == ids[0] &&
+                       keyringenv::lookup(ids[0]).secret == password &&
+                       keyringenv::lookup(ids[1]).found() == (row != 2);
+            },
+            30000));
+        EXPECT_EQ(Settings::createInFolder(folder.path(), "en")->getServers()[0]->password(), "");
         EXPECT_EQ(keyringenv::lookup(otherId).secret, "d3mo");
     }
 }

@@ -9,7 +9,6 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDir>
@@ -43,47 +42,17 @@ Entry lookup(const QString& key) {
     }
     return e;
 }
-}  // namespace keyringenv
 
 namespace {
 
-// A Secret Service secret: (session, parameters, value, content type).
-struct Secret {
-    QDBusObjectPath session;
-    QByteArray parameters, value;
-    QString contentType;
-};
+const char kLogin[] = "/org/freedesktop/secrets/collection/login";
 
-QDBusArgument& operator<<(QDBusArgument& a, const Secret& s) {
-    a.beginStructure();
-    a << s.session << s.parameters << s.value << s.contentType;
-    a.endStructure();
-    return a;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& a, Secret& s) {
-    a.beginStructure();
-    a >> s.session >> s.parameters >> s.value >> s.contentType;
-    a.endStructure();
-    return a;
-}
-
-}  // namespace
-
-Q_DECLARE_METATYPE(Secret)
-
-namespace keyringenv {
-namespace {
-
-const char kCollection[] = "/org/freedesktop/secrets/collection/login";
-
-// The collection's Locked property, asked from another process: nothing
-// may fail on this process's shared bus connection, which the code under
-// test needs.
-bool collectionLocked(bool locked) {
+// Asked from another process: a failed call would spoil this process's
+// shared bus connection, which the code under test needs.
+bool loginCollectionLocked(bool locked) {
     QProcess p;
-    p.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
-                          kCollection, "org.freedesktop.DBus.Properties.Get",
+    p.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets", kLogin,
+                          "org.freedesktop.DBus.Properties.Get",
                           "string:org.freedesktop.Secret.Collection", "string:Locked"});
     return p.waitForFinished(5000) && p.exitCode() == 0 &&
            p.readAllStandardOutput().contains(locked ? "boolean true" : "boolean false");
@@ -92,74 +61,48 @@ bool collectionLocked(bool locked) {
 }  // namespace
 
 bool lockKeyring() {
-    QProcess p;
-    p.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
-                          "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
-                          QStringLiteral("array:objpath:") + kCollection});
-    p.waitForFinished(5000);
-    return waitUntil([] { return collectionLocked(true); }, 10000);
+    QProcess::execute("dbus-send",
+                      {"--session", "--type=method_call", "--dest=org.freedesktop.secrets",
+                       "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
+                       QString("array:objpath:") + kLogin});
+    return waitUntil([] { return loginCollectionLocked(true); }, 10000);
 }
 
 bool unlockKeyring() {
     // The standard Unlock asks the person through a prompt, which a test
     // has not got; gnome-keyring's own interface takes the password. On a
     // connection of its own, closed after.
-    qDBusRegisterMetaType<Secret>();
-    const QString name = QStringLiteral("keyring-unlock");
     {
-        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-        QDBusMessage open =
-            QDBusMessage::createMethodCall("org.freedesktop.secrets", "/org/freedesktop/secrets",
-                                           "org.freedesktop.Secret.Service", "OpenSession");
-        open << QStringLiteral("plain") << QVariant::fromValue(QDBusVariant(QString()));
-        const QDBusMessage opened = bus.call(open, QDBus::Block, 5000);
-        if (opened.type() == QDBusMessage::ReplyMessage && opened.arguments().size() == 2) {
-            Secret secret{
-                qdbus_cast<QDBusObjectPath>(opened.arguments().at(1)), {}, "test", "text/plain"};
-            QDBusMessage unlock = QDBusMessage::createMethodCall(
-                "org.freedesktop.secrets", "/org/freedesktop/secrets",
-                "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface",
-                "UnlockWithMasterPassword");
-            unlock << QVariant::fromValue(QDBusObjectPath(kCollection))
-                   << QVariant::fromValue(secret);
-            bus.call(unlock, QDBus::Block, 5000);
-        }
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "unlock");
+        const auto call = [&](const char* interface, const char* method, const QVariantList& args) {
+            QDBusMessage m = QDBusMessage::createMethodCall(
+                "org.freedesktop.secrets", "/org/freedesktop/secrets", interface, method);
+            m.setArguments(args);
+            return bus.call(m, QDBus::Block, 5000).arguments();
+        };
+        const QVariantList opened = call("org.freedesktop.Secret.Service", "OpenSession",
+                                         {"plain", QVariant::fromValue(QDBusVariant(QString()))});
+        QDBusArgument secret;  // (session, parameters, value, content type)
+        secret.beginStructure();
+        secret << qdbus_cast<QDBusObjectPath>(opened.value(1)) << QByteArray() << QByteArray("test")
+               << QString("text/plain");
+        secret.endStructure();
+        call("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface",
+             "UnlockWithMasterPassword",
+             {QVariant::fromValue(QDBusObjectPath(kLogin)), QVariant::fromValue(secret)});
     }
-    QDBusConnection::disconnectFromBus(name);
-    return waitUntil([] { return collectionLocked(false); }, 10000);
+    QDBusConnection::disconnectFromBus("unlock");
+    return waitUntil([] { return loginCollectionLocked(false); }, 10000);
 }
 
 }  // namespace keyringenv
 
-namespace {
-
 #ifdef ZORVAN_REAL_KEYRING
 // A session bus that starts no services of its own.
-const char kBusConfig[] = R"(<busconfig>
-  <type>session</type>
-  <listen>unix:path=%1</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
-
-// The keyring's default collection is there (asked from another process:
-// a failed call would spoil this process's shared bus connection, which the
-// code under test needs).
-bool defaultCollectionReady() {
-    QProcess p;
-    p.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
-                          "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.ReadAlias",
-                          "string:default"});
-    return p.waitForFinished(5000) && p.exitCode() == 0 &&
-           !p.readAllStandardOutput().contains("object path \"/\"");
-}
+const char kBusConfig[] = R"(<busconfig><type>session</type><listen>unix:path=%1</listen>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/>
+  <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>)";
 #endif
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -198,7 +141,7 @@ int main(int argc, char** argv) {
         keyring.write("test");  // the test password on its standard input, then its end
         keyring.closeWriteChannel();
     }
-    if (!waitUntil(defaultCollectionReady, 15000)) {
+    if (!waitUntil([] { return keyringenv::loginCollectionLocked(false); }, 15000)) {
         keyringenv::unavailableReason = "no unlocked keyring on a private bus: " +
                                         QString::fromLocal8Bit(busDaemon.readAllStandardError() +
                                                                keyring.readAllStandardError());

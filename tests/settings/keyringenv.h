@@ -16,11 +16,9 @@ extern QString unavailableReason;
 
 // What secret-tool finds for the record key (no value: no entry), and the
 // entry's label.
-struct Entry {
-    QString secret;
-    QString label;
-    bool found() const { return !label.isNull(); }
-};
+// clang-format off
+struct Entry { QString secret, label; bool found() const { return !label.isNull(); } };
+// clang-format on
 Entry lookup(const QString& key);
 
 // Locks the keyring's default collection, as the person or a screen lock

@@ -91,11 +91,9 @@ public:
 // A picture loader that records the requests of the refresh. Main thread.
 class RecordingLoader : public PictureLoader {
 public:
-    struct Call {
-        std::int64_t index;
-        QString uri;
-        QString resolution;
-    };
+    // clang-format off
+    struct Call { std::int64_t index; QString uri, resolution; };
+    // clang-format on
     void loadCameraIndex(std::int64_t index, const QString& uri,
                          const QString& resolution) override {
         calls.push_back({index, uri, resolution});

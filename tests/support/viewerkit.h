@@ -111,13 +111,10 @@ inline size_t picturesOf(const ScriptedServer& s) {
     return countOf(s, "resolution=");
 }
 
-struct ServerEntry {
-    QString name;
-    int port;
-    bool selected = false;
-    std::int32_t previewRegim = 0;  // 1: the camera wall
-    std::int64_t camOnPage = 4;
-};
+// A server's entry for writeServers; previewRegim 1: the camera wall.
+// clang-format off
+struct ServerEntry { QString name; int port; bool selected = false; std::int32_t previewRegim = 0; std::int64_t camOnPage = 4; };
+// clang-format on
 
 // A settings folder holding exactly these servers and the camera index.
 inline void writeServers(const QString& folder, const std::vector<ServerEntry>& entries,
