@@ -72,8 +72,7 @@ void LayoutsFile::load() {
 }
 
 bool LayoutsFile::save() {
-    if (saveTimer_) saveTimer_->stop();
-    lastWrite_ = std::chrono::steady_clock::now();
+    writes_.writing();
     tx::TXJsonWriter writer;
     writer.setHumanReadable(true);  // people may read and mend it
     const std::optional<std::string> text = writer.stringWithObject(room_.toJson());
@@ -89,22 +88,9 @@ bool LayoutsFile::save() {
 }
 
 void LayoutsFile::saveSoon() {
-    if (savePending()) return;  // the write to come takes this change too
-    const auto since = std::chrono::steady_clock::now() - lastWrite_;
-    const auto spacing = std::chrono::milliseconds(kSaveSpacingMs);
-    if (since >= spacing) {
-        save();
-        return;
-    }
-    if (!saveTimer_) {
-        saveTimer_ = std::make_unique<QTimer>();
-        saveTimer_->setSingleShot(true);
-        QObject::connect(saveTimer_.get(), &QTimer::timeout, [this] { save(); });
-    }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(spacing - since);
-    saveTimer_->start(static_cast<int>(wait.count()));
+    writes_.soon();
 }
 
 bool LayoutsFile::savePending() const {
-    return saveTimer_ && saveTimer_->isActive();
+    return writes_.pending();
 }

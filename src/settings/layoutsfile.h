@@ -8,8 +8,7 @@
 #include <memory>
 
 #include "layout.h"
-
-class QTimer;
+#include "spacedwrites.h"
 
 // The control room's file, "layouts.json" beside settings.dat: layouts,
 // tours and windows, written as JSON by the same means as the settings
@@ -68,6 +67,6 @@ private:
     ControlRoom room_;
     bool keepUnreadableFile_ = false;
     bool alertPending_ = false;
-    std::unique_ptr<QTimer> saveTimer_;
-    std::chrono::steady_clock::time_point lastWrite_{};
+    // Quick changes written together (saveSoon()).
+    SpacedWrites writes_{std::chrono::milliseconds(kSaveSpacingMs), [this] { save(); }};
 };

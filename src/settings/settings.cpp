@@ -311,8 +311,7 @@ QVariantMap Settings::toRoot() const {
 }
 
 bool Settings::save() {
-    if (saveTimer_) saveTimer_->stop();
-    lastWrite_ = std::chrono::steady_clock::now();
+    writes_.writing();
     const QByteArray xml = PlistCodec::writeXml(toRoot());
     // Through a symbolic link, the file at its end is the one replaced (and
     // an unreadable one kept aside beside it); the link stays.
@@ -326,24 +325,11 @@ bool Settings::save() {
 }
 
 void Settings::saveSoon() {
-    if (savePending()) return;  // the write to come takes this change too
-    const auto since = std::chrono::steady_clock::now() - lastWrite_;
-    const auto spacing = std::chrono::milliseconds(kSaveSpacingMs);
-    if (since >= spacing) {
-        save();
-        return;
-    }
-    if (!saveTimer_) {
-        saveTimer_ = std::make_unique<QTimer>();
-        saveTimer_->setSingleShot(true);
-        QObject::connect(saveTimer_.get(), &QTimer::timeout, [this] { save(); });
-    }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(spacing - since);
-    saveTimer_->start(static_cast<int>(wait.count()));
+    writes_.soon();
 }
 
 bool Settings::savePending() const {
-    return saveTimer_ && saveTimer_->isActive();
+    return writes_.pending();
 }
 
 QString Settings::getStringForKey(const QString& key) const {

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "spacedwrites.h"
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -13,7 +15,6 @@
 #include <vector>
 
 class CamServer;
-class QTimer;
 class QTranslator;
 
 // The process-wide settings store: the user's servers (which of them is
@@ -133,10 +134,8 @@ private:
     std::int64_t cameraIdx_ = 0;
     QStringList keyringRemovals_;
 
-    // The pending saveSoon(), made on its first use; and when the file was
-    // last written.
-    std::unique_ptr<QTimer> saveTimer_;
-    std::chrono::steady_clock::time_point lastWrite_{};
+    // Quick changes written together (saveSoon()).
+    SpacedWrites writes_{std::chrono::milliseconds(kSaveSpacingMs), [this] { save(); }};
 
     // Translation tables by resource path, loaded on first use (nullptr when
     // the resource is missing, so that it is not looked for again).
