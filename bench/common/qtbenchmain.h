@@ -6,9 +6,12 @@
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
+#include <functional>
+
 // main() of the benchmarks that need libcurl and an offscreen Qt
-// application on the main thread.
-inline int runQtBenchmarks(int argc, char** argv) {
+// application on the main thread; afterRuns (a table of the results, say)
+// runs once the benchmarks have, while the application still exists.
+inline int runQtBenchmarks(int argc, char** argv, const std::function<void()>& afterRuns = {}) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     {
@@ -16,6 +19,7 @@ inline int runQtBenchmarks(int argc, char** argv) {
         benchmark::Initialize(&argc, argv);
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
+        if (afterRuns) afterRuns();
     }
     curl_global_cleanup();
     return 0;

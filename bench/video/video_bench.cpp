@@ -57,6 +57,7 @@
 #include "camserver.h"
 #include "demoprocess.h"
 #include "mainthreadcall.h"
+#include "qtbenchmain.h"
 #include "serverurl.h"
 #include "timestamp.h"
 #include "touchimage.h"
@@ -350,15 +351,5 @@ BENCHMARK_CAPTURE(BM_Video, h264_1920x1080, "H.264 TS 1920x1080", "h264", QSize(
     ->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    {
-        QApplication app(argc, argv);
-        benchmark::Initialize(&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        printTable();
-    }
-    curl_global_cleanup();
-    return 0;
+    return runQtBenchmarks(argc, argv, printTable);
 }
