@@ -11,6 +11,8 @@
 #include <QLoggingCategory>
 #include <QSettings>
 
+#include <utility>
+
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 namespace {
@@ -74,7 +76,7 @@ void LiveVideo::show(const std::shared_ptr<CamServer>& server, std::int64_t k) {
     if (wanted && server_.lock() == server && camera_ == k && videoUri_ == uri) {
         // Shown again (its lists reloaded): the stills, started again with
         // it, rest again while the video plays.
-        if (playing_) emit videoStarted();
+        if (stillsResting_) emit videoStarted();
         return;
     }
     stop();
@@ -89,6 +91,7 @@ void LiveVideo::stop() {
     retry_.stop();
     player_->stop();
     playing_ = false;
+    stillsResting_ = false;  // whoever stops the video sees to the stills
     server_.reset();
     camera_ = -1;
     videoUri_.clear();
@@ -139,18 +142,20 @@ void LiveVideo::takeFrame() {
     view_->setCameraPicture(picture);
     if (!playing_) {
         playing_ = true;
+        stillsResting_ = true;
         emit videoStarted();
     }
 }
 
 void LiveVideo::ended(video::VideoStatus status, const QString& detail) {
     qCInfo(lcApp) << "Live video ended:" << detail;
-    const bool wasPlaying = playing_;
     playing_ = false;
     if (videoUri_.isEmpty()) return;
     view_->showNote(
         zvText(QT_TRANSLATE_NOOP("Zorvan", "Live video unavailable: %1. Showing pictures."))
             .arg(reason(status)));
     retry_.start(kRetryMs);
-    if (wasPlaying) emit videoEnded();
+    // The stills rest since an earlier frame (perhaps before the window was
+    // hidden and this start failed): they come back.
+    if (std::exchange(stillsResting_, false)) emit videoEnded();
 }

@@ -52,8 +52,8 @@ public:
     // While the window cannot be seen the video is closed; it opens again
     // when the window can be seen.
     void setResting(bool resting);
-    // Frames are coming (the stills rest).
-    bool isPlaying() const { return playing_; }
+    // The video is what the view shows: the stills rest for it.
+    bool isPlaying() const { return stillsResting_; }
 
 signals:
     void videoStarted();
@@ -71,6 +71,7 @@ private:
     std::int64_t camera_ = -1;
     QString videoUri_;
     bool resting_ = false;
-    bool playing_ = false;
+    bool playing_ = false;        // frames came since the last start
+    bool stillsResting_ = false;  // videoStarted() told, videoEnded() not yet
     QTimer retry_;
 };
