@@ -43,6 +43,15 @@ TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
             spinFor(1000);
             EXPECT_LE(picturesOf(server), stills + 1) << "the stills rest while the video plays";
             EXPECT_TRUE(app->mainImage()->hasSavablePicture()) << "the frame as sent";
+            // Hidden, the video closes; shown again it opens again, and
+            // where that fails the stills come back.
+            server.setScript([&](const ScriptedServer::Request& r) {
+                return r.target.rfind("/v/0", 0) == 0 ? ScriptedServer::json("<html>gone</html>")
+                                                      : camerasServer(doc)(r);
+            });
+            app->window()->hide();
+            app->window()->show();
+            EXPECT_TRUE(waitUntil([&] { return picturesOf(server) > stills + 2; }));
         }
         if (!row.note.isEmpty())
             EXPECT_TRUE(waitUntil([&] { return app->mainImage()->noteText() == row.note; }));
