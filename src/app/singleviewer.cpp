@@ -109,6 +109,9 @@ bool SingleViewer::listen() {
     server_ = new QLocalServer(QCoreApplication::instance());
     // Holding the lock, a socket file under our name is a crashed viewer's.
     QLocalServer::removeServer(serverName_);
+    // Only this user may hand a command line over, also where the runtime
+    // folder is a shared one (no XDG_RUNTIME_DIR: the temporary folder).
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(serverName_)) {
         qWarning("Zorvan: cannot listen on %s: %s", qUtf8Printable(serverName_),
                  qUtf8Printable(server_->errorString()));
