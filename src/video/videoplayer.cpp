@@ -4,11 +4,11 @@
 #include "base64.h"
 #include "framemailbox.h"
 #include "httpstream.h"
+#include "mainthreadcall.h"
 #include "serverurl.h"
 #include "videodecoder.h"
 
 #include <QLoggingCategory>
-#include <QMetaObject>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -84,6 +84,7 @@ VideoPlayer::VideoPlayer(QObject* parent)
     : QObject(parent), mailbox_(std::make_shared<FrameMailbox>()) {}
 
 VideoPlayer::~VideoPlayer() {
+    self_.reset();  // reports already on their way find no player
     stop();
 }
 
@@ -112,7 +113,8 @@ void VideoPlayer::play(const std::optional<Source>& source, Target target) {
     run_ = std::make_shared<Run>();
     run_->current = target;
     run_->mailbox = mailbox_;
-    thread_ = std::thread(&VideoPlayer::decodeThread, this, run_, *source, generation_);
+    thread_ = std::thread(&VideoPlayer::decodeThread, this, run_, *source, generation_,
+                          std::weak_ptr<VideoPlayer*>(self_));
 }
 
 void VideoPlayer::setTarget(Target target) {
@@ -135,18 +137,20 @@ void VideoPlayer::report(std::uint64_t generation, VideoStatus status, const QSt
     emit ended(status, detail);
 }
 
-// Runs on the decode thread: touches `this` only to post to the main thread
-// (the player joins this thread before it goes away).
-void VideoPlayer::decodeThread(std::shared_ptr<Run> run, Source source, std::uint64_t generation) {
+// Runs on the decode thread and never touches the player: what it reports
+// goes to the main thread through the project's own queue (whose lock the
+// thread checker sees), to the player if it is still there.
+void VideoPlayer::decodeThread(std::shared_ptr<Run> run, Source source, std::uint64_t generation,
+                               std::weak_ptr<VideoPlayer*> self) {
     const QString where = QString::fromStdString(source.host + ":" + source.port + source.path);
     const auto finish = [&](VideoStatus status, const std::string& detail) {
         if (status == VideoStatus::Stopped) return;
         const QString text = statusText(status) +
                              (detail.empty() ? QString() : ": " + QString::fromStdString(detail));
         qCInfo(lcVideo) << "Video" << where << "ended:" << text;
-        QMetaObject::invokeMethod(
-            this, [this, generation, status, text] { report(generation, status, text); },
-            Qt::QueuedConnection);
+        MainThreadCall::post([self, generation, status, text] {
+            if (const auto player = self.lock()) (*player)->report(generation, status, text);
+        });
     };
 
     HttpStream http(run->wakeFd);
@@ -179,18 +183,17 @@ void VideoPlayer::decodeThread(std::shared_ptr<Run> run, Source source, std::uin
             if (run->msToStall() == 0) run->stalled = true;
             return run->stalled.load();
         });
-    const VideoStatus status = decoder.run([&] { return run->target(); },
-                                           [&](VideoFrame&& frame) {
-                                               run->frameSeen();
-                                               if (!run->mailbox->put(std::move(frame))) return;
-                                               QMetaObject::invokeMethod(
-                                                   this,
-                                                   [this, generation] {
-                                                       if (generation == generation_)
-                                                           emit frameReady();
-                                                   },
-                                                   Qt::QueuedConnection);
-                                           });
+    const VideoStatus status =
+        decoder.run([&] { return run->target(); },
+                    [&](VideoFrame&& frame) {
+                        run->frameSeen();
+                        if (!run->mailbox->put(std::move(frame))) return;
+                        MainThreadCall::post([self, generation] {
+                            const auto player = self.lock();
+                            if (player && generation == (*player)->generation_)
+                                emit(*player)->frameReady();
+                        });
+                    });
     if (status == VideoStatus::Stopped && run->stalled && !run->stop) {
         return finish(VideoStatus::Stalled, "no frame for " + std::to_string(kStallMs) + " ms");
     }

@@ -65,13 +65,17 @@ signals:
 
 private:
     struct Run;
-    void decodeThread(std::shared_ptr<Run> run, Source source, std::uint64_t generation);
+    void decodeThread(std::shared_ptr<Run> run, Source source, std::uint64_t generation,
+                      std::weak_ptr<VideoPlayer*> self);
     void report(std::uint64_t generation, VideoStatus status, const QString& detail);
 
     std::shared_ptr<Run> run_;
     std::shared_ptr<FrameMailbox> mailbox_;
     std::thread thread_;
     std::uint64_t generation_ = 0;
+    // The decode thread's reports hold it weakly: none reaches a player
+    // that has gone.
+    std::shared_ptr<VideoPlayer*> self_ = std::make_shared<VideoPlayer*>(this);
     bool endedSeen_ = false;
 };
 
