@@ -229,7 +229,7 @@ void measureVideo(Row& row, int port, const QString& uri) {
         if (!frame) return;
         player.setTarget(target());
         CameraPicture picture(frame->image, frame->jpeg, QDateTime::currentDateTimeUtc());
-        picture.saveAsPng = frame->saved == video::VideoFrame::Saved::AsDecodedPng;
+        if (frame->saved == video::VideoFrame::Saved::AsDecodedPng) picture.lossless = frame->full;
         if (frame->crop.isValid()) picture.part = frame->crop;
         view.setCameraPicture(picture);
     });

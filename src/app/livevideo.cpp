@@ -137,7 +137,10 @@ void LiveVideo::takeFrame() {
     // The next frames follow the view's size and zoom as they are now.
     player_->setTarget(target());
     CameraPicture picture(frame->image, frame->jpeg, QDateTime::currentDateTimeUtc());
-    picture.saveAsPng = frame->saved == video::VideoFrame::Saved::AsDecodedPng;
+    if (frame->saved == video::VideoFrame::Saved::AsDecodedPng) {
+        const QImage shown = frame->image;
+        picture.lossless = frame->full ? frame->full : [shown] { return shown; };
+    }
     if (frame->crop.isValid()) picture.part = frame->crop;
     view_->setCameraPicture(picture);
     if (!playing_) {

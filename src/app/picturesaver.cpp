@@ -16,10 +16,10 @@ PictureSaver::~PictureSaver() {
 }
 
 void PictureSaver::save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
-                        const QByteArray& bytes, Done done, const QImage& image) {
+                        const QByteArray& bytes, Done done, std::function<QImage()> lossless) {
     {
         std::lock_guard l(lock_);
-        jobs_.push_back({folder, cameraName, arrived, bytes, std::move(done), image});
+        jobs_.push_back({folder, cameraName, arrived, bytes, std::move(done), std::move(lossless)});
     }
     wake_.notify_one();
     if (!thread_.joinable())
@@ -36,11 +36,11 @@ void PictureSaver::run(const std::weak_ptr<const bool>& alive) {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        if (job.bytes.isEmpty() && !job.image.isNull()) {
+        if (job.bytes.isEmpty() && job.lossless) {
             QBuffer buffer(&job.bytes);
             buffer.open(QIODevice::WriteOnly);
-            job.image.save(&buffer, "PNG");
-            job.image = QImage();
+            job.lossless().save(&buffer, "PNG");
+            job.lossless = nullptr;
         }
         const PictureFile::Saved saved =
             PictureFile::save(job.folder, job.cameraName, job.arrived, job.bytes);

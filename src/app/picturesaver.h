@@ -32,10 +32,10 @@ public:
     PictureSaver& operator=(const PictureSaver&) = delete;
 
     // PictureFile::save(folder, cameraName, arrived, bytes), then done.
-    // Without bytes, image is written as a lossless PNG (encoded here, off
-    // the main thread).
+    // Without bytes, what lossless gives is written as a lossless PNG (made
+    // and encoded here, off the main thread).
     void save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
-              const QByteArray& bytes, Done done, const QImage& image = QImage());
+              const QByteArray& bytes, Done done, std::function<QImage()> lossless = nullptr);
 
 private:
     struct Job {
@@ -43,7 +43,7 @@ private:
         QDateTime arrived;
         QByteArray bytes;
         Done done;
-        QImage image;  // encoded as PNG when bytes is empty
+        std::function<QImage()> lossless;  // made and encoded as PNG when bytes is empty
     };
     void run(const std::weak_ptr<const bool>& alive);
 

@@ -91,5 +91,5 @@ void ZorvanMacAppDelegate::savePicture(TouchImage* view) {
                                  ? saved.error
                                  : zvText("Saved to %1").arg(QDir::toNativeSeparators(saved.path)));
         },
-        view->savesAsPng() ? view->picture() : QImage());
+        view->losslessPicture());
 }

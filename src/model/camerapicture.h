@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRectF>
 
+#include <functional>
 #include <memory>
 
 // One picture of a camera as it came from the server: the decoded image for
@@ -30,8 +31,9 @@ struct CameraPicture {
     // it was scaled.
     QRectF part{0, 0, 1, 1};
     // A picture that came without bytes of its own (a frame decoded from a
-    // video stream) is saved as a lossless PNG of image.
-    bool saveAsPng = false;
+    // video stream) is saved as a lossless PNG of what this gives: the
+    // decoded picture at its own size, made when called (on any thread).
+    std::function<QImage()> lossless;
     // When the bytes arrived, in UTC: a clock read on the worker, with no
     // time zone lookup off the main thread.
     QDateTime arrived;

@@ -244,6 +244,14 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
             if (!sizeAllowed(frame->width, frame->height)) return false;
             VideoFrame out;
             out.sourceSize = QSize(frame->width, frame->height);
+            if (!keepsJpeg) {
+                // The whole decoded picture, for Save Picture: a reference to
+                // the frame's buffers, taken before the crop, converted only
+                // when asked for.
+                std::shared_ptr<AVFrame> whole(av_frame_clone(frame.get()),
+                                               [](AVFrame* f) { av_frame_free(&f); });
+                if (whole) out.full = [whole] { return Scaler().scale(whole.get(), Target{}); };
+            }
             const Target target = targetOf();
             out.image = scaler.scale(frame.get(), target);
             out.crop = target.crop;

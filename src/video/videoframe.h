@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace video {
 
@@ -20,6 +21,9 @@ struct VideoFrame {
     // picture file in the stream to keep).
     enum class Saved { AsSentJpeg, AsDecodedPng } saved = Saved::AsDecodedPng;
     QByteArray jpeg;
+    // AsDecodedPng: the decoded picture at the stream's own size (not cropped
+    // or scaled for the view), made when called, on any thread.
+    std::function<QImage()> full;
     QSize sourceSize;          // the stream's own picture size
     QRectF crop;               // the part of it the image shows (empty: all)
     std::uint64_t number = 0;  // 1 for the first frame handed over, and on

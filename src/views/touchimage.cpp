@@ -56,7 +56,7 @@ void TouchImage::showPicture(const CameraPicture& picture) {
     pictureBytes_ = picture.bytes;
     pictureHold_ = picture.hold;
     picturePart_ = picture.part.isValid() ? picture.part : QRectF(0, 0, 1, 1);
-    pictureAsPng_ = picture.saveAsPng;
+    pictureLossless_ = picture.lossless;
     pictureArrived_ = picture.arrived;
     fitted_ = QImage();
     update();
@@ -70,7 +70,7 @@ void TouchImage::forgetPicture() {
     pictureBytes_ = QByteArray();
     pictureHold_.reset();
     picturePart_ = QRectF(0, 0, 1, 1);
-    pictureAsPng_ = false;
+    pictureLossless_ = nullptr;
     pictureArrived_ = QDateTime();
     if (wasSavable) emit savableChanged(false);
 }

@@ -76,11 +76,14 @@ public:
     const QByteArray& pictureBytes() const { return pictureBytes_; }
     const QDateTime& pictureArrived() const { return pictureArrived_; }
     bool hasSavablePicture() const {
-        return !picture_.isNull() && (!pictureBytes_.isEmpty() || pictureAsPng_);
+        return !picture_.isNull() && (!pictureBytes_.isEmpty() || pictureLossless_);
     }
     // The shown picture has no bytes as sent (a video frame): it is saved as
-    // a lossless PNG of picture().
-    bool savesAsPng() const { return pictureBytes_.isEmpty() && pictureAsPng_; }
+    // a lossless PNG of what this gives (CameraPicture::lossless); empty
+    // otherwise.
+    std::function<QImage()> losslessPicture() const {
+        return pictureBytes_.isEmpty() ? pictureLossless_ : nullptr;
+    }
     // Empties the view and ends the warning until a camera is shown again;
     // setPicture() with no image does not, it keeps the last good picture.
     void clearPicture();
@@ -187,7 +190,7 @@ private:
     QByteArray pictureBytes_;
     std::shared_ptr<const void> pictureHold_;  // kept with the bytes (CameraPicture::hold)
     QRectF picturePart_{0, 0, 1, 1};           // of the camera's picture (CameraPicture::part)
-    bool pictureAsPng_ = false;
+    std::function<QImage()> pictureLossless_;
     QDateTime pictureArrived_;
     ZoomState zoom_;
     QPointF lastDragPos_;           // where the last pan step left the pointer (global)

@@ -54,6 +54,8 @@ TEST(VideoDecode, EachKindOfStreamEndsAsItShould) {
             EXPECT_EQ(f.image.format(), QImage::Format_RGB32);
             EXPECT_EQ(f.saved == VideoFrame::Saved::AsSentJpeg, c.keepsJpeg);
             if (c.keepsJpeg) EXPECT_EQ(f.jpeg, jpeg);
+            // A decoded frame is saved whole: the stream's size, not the view's.
+            if (!c.keepsJpeg) EXPECT_EQ(f.full ? f.full().size() : QSize(), f.sourceSize);
         }
     }
 }
