@@ -2,6 +2,11 @@
 #include "zorvanmacappdelegate.h"
 
 #include "alertqueue.h"
+#include "controlroomhub.h"
+#include "roomscreen.h"
+#include "roomwindow.h"
+#include "screenkeeper.h"
+#include "serverfeeds.h"
 #include "camserver.h"
 #include "keyring.h"
 #include "livevideo.h"
@@ -78,6 +83,7 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
     createPictureCommands();
     createWallCommands();
     createLiveVideo();
+    createRoom();
 }
 
 ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
@@ -177,8 +183,12 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
     window_->show();
     window_->raise();
     window_->activateWindow();
+    screens_->keep(
+        window_.get(), [this](bool on) { mainImage()->setFullScreen(on); },
+        [this] { return mainImage()->inFullScreen(); });
 
     updateServers();
+    restoreWindows();
 }
 
 void ZorvanMacAppDelegate::startPasswordVault() {
@@ -188,6 +198,7 @@ void ZorvanMacAppDelegate::startPasswordVault() {
     vault_ = std::make_unique<PasswordVault>(settings_, std::make_unique<Keyring>());
     connect(vault_.get(), &PasswordVault::passwordsKnown, this, [this] {
         if (dataManager_ && !workEnded_) dataManager_->passwordsKnown();
+        if (hub_ && !workEnded_) hub_->feeds()->passwordsKnown();
     });
     connect(vault_.get(), &PasswordVault::unavailable, this, [this] {
         qCInfo(lcApp) << "Alert: keyring not available";
@@ -223,6 +234,7 @@ void ZorvanMacAppDelegate::applicationWillTerminate() {
         frame = mainImage()->frameBeforeFullScreen();
     settings_.setWinPosition(QRectF(frame));
     settings_.save();
+    storeWindows();
     endWork();
 }
 
@@ -239,6 +251,10 @@ void ZorvanMacAppDelegate::endWork() {
     // main loop still runs, and its temporary file must not outlive us.
     if (playerView_) playerView_->shutdown();
     wall_->stop();
+    // Every window's pictures end, and the background loads with them.
+    for (const auto& w : roomWindows_) w->screenView()->clear();
+    room_->clear();
+    hub_->end();
     for (const auto& server : settings_.getServers()) server->stopVideo();
     // Release workers waiting for the main thread (an alert's included),
     // then abort and join them.
@@ -303,6 +319,8 @@ void ZorvanMacAppDelegate::openServer() {
 void ZorvanMacAppDelegate::changeServer(QAction* sender) {
     reconnector_->cancel();  // the person's own choice ends the silent retries
     if (!sender) return;
+    // A server chosen leaves the layout for that server's own view.
+    leaveRoom();
     const QString title = sender->property("title").toString();
     // The index goes to 0 and is written before the current server changes;
     // the new server reaches the file with the next write.
@@ -333,6 +351,7 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
 void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
     stopSoundForSwitch();
     if (!sender) return;
+    leaveRoom();
     const QString title = sender->property("title").toString();
     forEachItemTitled(camerasMenu(), title, [&](qsizetype i, QAction* item) {
         settings_.setCameraIdx(i);
@@ -382,6 +401,9 @@ void ZorvanMacAppDelegate::beginEditing() {
     // The wall's cameras ask with the record's address as it is at each
     // request, so they rest too, until the lists come from the final values.
     wall_->setResting(true);
+    room_->setResting(true);
+    hub_->feeds()->setResting(true);
+    for (const auto& w : roomWindows_) w->setEditing(true);
     // The sound toggle stays as it is: it says whether the sound starts
     // again at the close.
     if (playerView_) playerView_->stopSound();
@@ -395,6 +417,13 @@ void ZorvanMacAppDelegate::endEditing() {
     }
     editing_ = false;
     rest_->hold(false);
+    // Servers removed leave their cells; the others are asked with their
+    // final values.
+    hub_->feeds()->prune();
+    hub_->feeds()->setResting(false);
+    if (roomShown_) room_->setResting(rest_->resting());
+    for (const auto& w : roomWindows_) w->setEditing(false);
+    emit hub_->serversChanged(QString());
     // Loads the current server's lists with the final values, which starts
     // the shown camera's refresh again.
     updateServers();
@@ -403,11 +432,8 @@ void ZorvanMacAppDelegate::endEditing() {
 }
 
 bool ZorvanMacAppDelegate::startSound() {
-    const std::shared_ptr<CamServer> server = settings_.getCurrent();
-    const auto cameras = server ? server->getCameras() : nullptr;
-    // Compared unsigned, so a negative stored index counts as out of range.
-    const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
-    const CameraView* camera = cameras && k < cameras->size() ? cameras->at(k).get() : nullptr;
+    const CameraView* camera = nullptr;
+    const std::shared_ptr<CamServer> server = soundServer(&camera);
     const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
     if (!microphone || !playerView_) return false;
     playerView_->setCurrentServer(server);
@@ -420,11 +446,8 @@ bool ZorvanMacAppDelegate::startSound() {
 
 void ZorvanMacAppDelegate::changeSound(bool wasOn) {
     QAction* toggle = window_->ui().actionSound;
-    const std::shared_ptr<CamServer> server = settings_.getCurrent();
-    const auto cameras = server ? server->getCameras() : nullptr;
-    // Compared unsigned, so a negative stored index counts as out of range.
-    const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
-    const CameraView* camera = cameras && k < cameras->size() ? cameras->at(k).get() : nullptr;
+    const CameraView* camera = nullptr;
+    const std::shared_ptr<CamServer> server = soundServer(&camera);
     const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
     if (!microphone || !playerView_) {
         toggle->setChecked(false);
@@ -470,6 +493,7 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
             return;
         }
         reconnector_->succeeded();
+        hub_->feeds()->listsArrived(server.get());
         // The server is back: its "not available" alert is no longer true.
         if (unavailableAlert_) unavailableAlert_->done(QMessageBox::Accepted);
         const auto cameras = server->getCameras();
@@ -484,6 +508,13 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
             return;
         }
 
+        // A camera named on the command line is chosen once its list is here.
+        if (!pendingCamera_.isNull()) {
+            CameraRef ref;
+            ref.cameraName = std::exchange(pendingCamera_, QString());
+            if (const int found = findCamera(*cameras, ref); found >= 0)
+                settings_.setCameraIdx(found);
+        }
         // Compared unsigned, so a negative stored index counts as out of range.
         const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
         if (k < cameras->size()) {
@@ -508,6 +539,7 @@ void ZorvanMacAppDelegate::serverNotConnected() {
     if (isRetryFailure()) return;
     std::shared_ptr<CamServer> server;
     std::shared_ptr<const CameraList> listBefore;
+    bool silent = false;
     MainThreadCall::run([&] {
         // Keep trying from now on, not from when the alert is dismissed: a
         // server that comes back while nobody is there to read the alert
@@ -523,7 +555,12 @@ void ZorvanMacAppDelegate::serverNotConnected() {
         stopPictureProbe();
         retrying_ = server;
         reconnector_->start(server->host(), server->port());
+        // Over a layout or a tour the current server is one of many: its
+        // cells say it, and no alert stops the others.
+        hub_->feeds()->listsFailed(server.get());
+        silent = roomShown_;
     });
+    if (silent) return;
     showAlert("Server is not available", &unavailableAlert_);
     MainThreadCall::run([&] {
         // A fresh list that a retry brought meanwhile stays in the menu.
@@ -549,7 +586,9 @@ bool ZorvanMacAppDelegate::isRetryFailure() {
 
 void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
     stopPictureProbe();
-    if (isWallOn(&server)) {
+    // Over a layout the lists only refresh the menus.
+    if (roomShown_) return;
+    if (isWallOn(&server) && !openedFromRoom_) {
         showWall(server.shared_from_this(), k);
         return;
     }
@@ -594,8 +633,8 @@ void ZorvanMacAppDelegate::pictureServerBack() {
     const auto server = probed_.lock();
     probed_.reset();
     // A wall shown meanwhile asks for its own pictures.
-    if (!server || server != settings_.getCurrent() || editing_ || workEnded_ ||
-        isWallOn(server.get()))
+    if (!server || server != settings_.getCurrent() || editing_ || workEnded_ || roomShown_ ||
+        (isWallOn(server.get()) && !openedFromRoom_))
         return;
     // Asks for a picture at once (or when the window can be seen again).
     rest_->videoCameraAtIndex(*server, probedCamera_);

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <deque>
@@ -18,6 +19,14 @@ class AlertQueue;
 class CamServer;
 class CameraView;
 class CameraWall;
+class CameraPanel;
+class ControlRoomHub;
+class QDockWidget;
+class RoomScreen;
+class RoomWindow;
+class ScreenKeeper;
+struct CameraRef;
+struct WindowState;
 class LiveVideo;
 class QAction;
 class QActionGroup;
@@ -90,6 +99,25 @@ public:
     void toggleWall(bool on);
     // Lays the wall out for n cameras on a page, kept in camOnPage.
     void setCamerasOnPage(int n);
+
+    // The control room: layouts, tours and windows (zorvanmacappdelegate_room.cpp).
+    // A command line of the viewer's (its own at start-up, or one handed
+    // over by a later start): shows what it names. Returns the exit status
+    // for the start that gave it (0, or 2 with message set for an unknown
+    // name); with apply false it only checks the names.
+    int applyCommandLine(const QStringList& arguments, QString* message, bool apply = true);
+    ControlRoomHub* hub() const { return hub_.get(); }
+    RoomScreen* roomScreen() const { return room_; }
+    // Shows a layout (or starts a tour) in the main window; false when
+    // there is none of that name.
+    bool showLayout(const QString& name);
+    bool startTour(const QString& name);
+    // Back from a layout or tour to the current server's own view.
+    void leaveRoom();
+    // Opens another window; state: what it shows and where (none: the
+    // main window's layout or the first one).
+    RoomWindow* newWindow(const WindowState* state = nullptr);
+    const std::vector<std::unique_ptr<RoomWindow>>& roomWindows() const { return roomWindows_; }
 
     ZVMainWindow* window() const { return window_.get(); }
     TouchImage* mainImage() const;
@@ -173,6 +201,27 @@ private:
     void moveSelection(int key);
     void checkCamerasOnPage(const CamServer* server);
 
+    // The control room (zorvanmacappdelegate_room.cpp).
+    void createRoom();
+    void rebuildRoomMenus();
+    void setRoomShown(bool on);
+    void showCameraFromRoom(const std::shared_ptr<CamServer>& server, std::int64_t index);
+    void backToRoom();
+    void saveWallAsLayout();
+    void editLayouts();
+    void toggleTour();
+    void updateRoomActions();
+    void refreshPanel();
+    void setPanelShown(bool on);
+    // What the main window shows, for the layouts file.
+    WindowState mainWindowState() const;
+    void storeWindows();
+    void restoreWindows();
+    void closeRoomWindow(RoomWindow* window);
+    // The server and camera the sound and the picture commands act on: the
+    // shown one, or in a layout the selected cell's.
+    std::shared_ptr<CamServer> soundServer(const CameraView** camera) const;
+
     // Save Picture (zorvanmacappdelegate_picture.cpp).
     void createPictureCommands();
     // The view whose picture Save Picture saves: the one camera's, or the
@@ -214,6 +263,28 @@ private:
     // Plays the shown camera's video where it has one; refers to the
     // window's picture view: declared after window_.
     std::unique_ptr<LiveVideo> live_;
+    std::unique_ptr<ControlRoomHub> hub_;  // layouts, tours, windows, background lists
+    RoomScreen* room_ = nullptr;           // owned by the window
+    bool roomShown_ = false;               // a layout or tour fills the main window
+    bool openedFromRoom_ = false;          // a camera opened out of it: Escape goes back
+    QDockWidget* panelDock_ = nullptr;     // owned by the window
+    CameraPanel* panel_ = nullptr;         // owned by the dock
+    QMenu* layoutsMenu_ = nullptr;         // owned by the menu bar
+    QMenu* toursMenu_ = nullptr;
+    QAction* saveLayoutAction_ = nullptr;
+    QAction* editLayoutsAction_ = nullptr;
+    QAction* clearCellAction_ = nullptr;
+    QAction* panelAction_ = nullptr;
+    QAction* tourAction_ = nullptr;  // Start Tour / Stop Tour
+    QAction* pauseTourAction_ = nullptr;
+    QAction* nextStepAction_ = nullptr;
+    QAction* previousStepAction_ = nullptr;
+    QString lastTour_;
+    std::vector<std::unique_ptr<RoomWindow>> roomWindows_;
+    std::unique_ptr<ScreenKeeper> screens_;
+    bool restoring_ = false;  // the windows are being restored: nothing to store yet
+    // A camera named on the command line before its server's list came.
+    QString pendingCamera_;
     // Writes saved pictures; ended first, so that no save reports to a
     // controller being destroyed.
     std::unique_ptr<PictureSaver> saver_;

@@ -5,6 +5,8 @@
 
 #include "zorvanmacappdelegate.h"
 
+#include "roomscreen.h"
+
 #include "cameraview.h"
 #include "camerawall.h"
 #include "picturesaver.h"
@@ -49,7 +51,7 @@ void ZorvanMacAppDelegate::createPictureCommands() {
 }
 
 TouchImage* ZorvanMacAppDelegate::pictureToSave() const {
-    CameraWall* wall = cameraWall();
+    CameraWall* wall = roomShown_ ? room_->wall() : cameraWall();
     if (wall->isHidden()) return mainImage();
     const int cell = wall->selectedCell();
     return cell >= 0 ? wall->cell(cell)->imageView() : nullptr;

@@ -8,6 +8,7 @@
 #include "camserver.h"
 #include "livevideo.h"
 #include "restwhilehidden.h"
+#include "roomscreen.h"
 #include "settings.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
@@ -70,7 +71,10 @@ void ZorvanMacAppDelegate::createWallCommands() {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
     });
     connect(rest_.get(), &RestWhileHidden::restingChanged, this,
-            [this](bool resting) { wall_->setResting(resting || editing_); });
+            [this](bool resting) {
+                wall_->setResting(resting || editing_);
+                if (roomShown_) room_->setResting(resting || editing_);
+            });
     // Escape from a camera opened out of the wall goes back to it; in full
     // screen the picture's own Escape leaves full screen first.
     mainImage()->installEventFilter(this);
@@ -85,6 +89,13 @@ bool ZorvanMacAppDelegate::eventFilter(QObject* watched, QEvent* event) {
         toggleWall(true);
         return true;
     }
+    if (event->type() == QEvent::KeyPress && watched == mainImage() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
+        !mainImage()->inFullScreen() && openedFromRoom_) {
+        backToRoom();
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -93,10 +104,13 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
     ui.actionCameraWall->setChecked(on);
     ui.actionNextPage->setEnabled(on);
     ui.actionPreviousPage->setEnabled(on);
-    ui.mainImage->setVisible(!on);
-    ui.cameraWall->setVisible(on);
-    rest_->setOneCameraShown(!on);
-    if (on) {
+    // A layout or tour keeps the window; the choice is kept for its end.
+    ui.mainImage->setVisible(!on && !roomShown_);
+    ui.cameraWall->setVisible(on && !roomShown_);
+    rest_->setOneCameraShown(!on && !roomShown_);
+    if (roomShown_) {
+        room_->wall()->setFocus();
+    } else if (on) {
         ui.cameraWall->setFocus();
     } else {
         ui.mainImage->setFocus();
@@ -112,7 +126,7 @@ void ZorvanMacAppDelegate::followServer(const std::shared_ptr<CamServer>& server
     // The server left gets no more wall requests; the new one's wall fills
     // when its camera list arrives.
     wall_->clear(server.get());
-    setWallShown(isWallOn(server.get()));
+    setWallShown(isWallOn(server.get()) && !openedFromRoom_);
 }
 
 void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
@@ -120,6 +134,7 @@ void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
     // The one-camera refresh ends for good, and so does the probe that
     // would start it again when the server comes back: the wall asks for
     // the pictures.
+    if (roomShown_) return;
     stopPictureProbe();
     live_->stop();
     rest_->stopVideo(*server);

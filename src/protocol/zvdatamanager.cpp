@@ -36,7 +36,12 @@ QSize askedSize(const QString& resolution) {
 }  // namespace
 
 ZVDataManager::ZVDataManager(std::shared_ptr<CamServer> server)
-    : abort_(std::make_shared<AbortToken>()), threads_(std::make_shared<WorkerThreads>()) {
+    : ZVDataManager(std::move(server), Role::ListsAndPictures) {}
+
+ZVDataManager::ZVDataManager(std::shared_ptr<CamServer> server, Role role)
+    : role_(role),
+      abort_(std::make_shared<AbortToken>()),
+      threads_(std::make_shared<WorkerThreads>()) {
     bind(server);
 }
 
@@ -53,7 +58,7 @@ void ZVDataManager::bind(const std::shared_ptr<CamServer>& server) {
     {
         std::lock_guard l(lock_);
         currentServer_ = server;
-        if (!server) return;
+        if (!server || role_ == Role::ListsOnly) return;
         std::erase_if(boundServers_, [](const auto& w) { return w.expired(); });
         boundServers_.push_back(server);
     }

@@ -43,6 +43,11 @@ public:
 
     // Binds to server (which may be null) and gives the server this manager.
     explicit ZVDataManager(std::shared_ptr<CamServer> server);
+    // A manager that only loads lists never becomes its server's picture
+    // loader: the server's one-camera pictures stay with the manager that
+    // shows them (a layout loads the lists of servers that are not current).
+    enum class Role { ListsAndPictures, ListsOnly };
+    ZVDataManager(std::shared_ptr<CamServer> server, Role role);
     ~ZVDataManager() override;
 
     ZVDataManagerDelegate* delegate() const { return delegate_.load(); }
@@ -115,6 +120,7 @@ private:
     std::optional<QByteArray> _sendGetSynchronizeEmptyType(const Target& target,
                                                            const std::optional<std::string>& url);
 
+    const Role role_ = Role::ListsAndPictures;
     std::atomic<ZVDataManagerDelegate*> delegate_{nullptr};
     std::atomic<long> timeoutMs_{25000};
     std::atomic<bool> loadHeld_{false};  // a load waits for the password (main thread)

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "controlroomhub.h"
+
+#include "camserver.h"
+#include "layoutsfile.h"
+#include "serverfeeds.h"
+#include "settings.h"
+
+ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObject* parent)
+    : QObject(parent),
+      settings_(settings),
+      file_(LayoutsFile::openInFolder(folder)),
+      feeds_(std::make_unique<ServerFeeds>(
+          [&settings]() -> const std::vector<std::shared_ptr<CamServer>>& {
+              return settings.getServers();
+          })) {
+    connect(feeds_.get(), &ServerFeeds::changed, this, &ControlRoomHub::serversChanged);
+}
+
+ControlRoomHub::~ControlRoomHub() {
+    end();
+}
+
+const ControlRoom& ControlRoomHub::room() const {
+    return file_->room();
+}
+
+void ControlRoomHub::edit(const std::function<void(ControlRoom&)>& edit) {
+    edit(file_->room());
+    file_->saveSoon();
+    emit roomChanged();
+}
+
+std::shared_ptr<CamServer> ControlRoomHub::server(const QString& serverId) const {
+    if (serverId.isEmpty()) return nullptr;
+    for (const auto& s : settings_.getServers())
+        if (s->serverId() == serverId) return s;
+    return nullptr;
+}
+
+std::shared_ptr<CamServer> ControlRoomHub::serverNamed(const QString& name) const {
+    for (const auto& s : settings_.getServers())
+        if (s->name() == name) return s;
+    return nullptr;
+}
+
+void ControlRoomHub::end() {
+    feeds_->end();
+    if (file_->savePending()) file_->save();
+}

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "layout.h"
+
+class CamServer;
+class LayoutsFile;
+class ServerFeeds;
+class Settings;
+
+// What every window of the viewer shares in the control room: the layouts
+// file (layouts, tours, windows), the servers' background lists, and the
+// news that either changed, so that each window showing a layout follows
+// an edit made in another. Main thread only.
+class ControlRoomHub : public QObject {
+    Q_OBJECT
+
+public:
+    // folder: where layouts.json lives (beside settings.dat).
+    ControlRoomHub(Settings& settings, const QString& folder, QObject* parent = nullptr);
+    ~ControlRoomHub() override;
+
+    Settings& settings() const { return settings_; }
+    ServerFeeds* feeds() const { return feeds_.get(); }
+    LayoutsFile* file() const { return file_.get(); }
+    const ControlRoom& room() const;
+
+    // Changes the room through edit, writes it soon, and tells every window.
+    void edit(const std::function<void(ControlRoom&)>& edit);
+    // The server with that identity, or none.
+    std::shared_ptr<CamServer> server(const QString& serverId) const;
+    std::shared_ptr<CamServer> serverNamed(const QString& name) const;
+
+    // Ends the feeds and writes what is pending (quit).
+    void end();
+
+signals:
+    // Layouts or tours changed (an edit, in any window).
+    void roomChanged();
+    // A server's lists or state changed, or the server list was edited
+    // (empty id): cells find their cameras again.
+    void serversChanged(const QString& serverId);
+
+private:
+    Settings& settings_;
+    std::unique_ptr<LayoutsFile> file_;
+    std::unique_ptr<ServerFeeds> feeds_;
+};

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "roommenus.h"
+
+#include "layout.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QWidget>
+
+namespace {
+
+constexpr const char* kItemKind = "roomItem";
+
+template <typename Entries>
+void fill(QMenu* menu, const Entries& entries, const QString& checked, bool shortcuts,
+          const std::function<void(const QString&)>& choose) {
+    for (QAction* item : menu->actions())
+        if (item->property(kItemKind).toBool()) {
+            menu->removeAction(item);
+            item->deleteLater();
+        }
+    QAction* before = menu->actions().isEmpty() ? nullptr : menu->actions().first();
+    int n = 0;
+    for (const auto& entry : entries) {
+        // Names are shown as they are: '&' is not a mnemonic here.
+        auto* item = new QAction(QString(entry.name).replace('&', "&&"), menu);
+        item->setProperty(kItemKind, true);
+        item->setCheckable(true);
+        item->setChecked(entry.name == checked);
+        if (shortcuts && n < 9) item->setShortcut(QKeySequence(Qt::ALT | (Qt::Key_1 + n)));
+        ++n;
+        QObject::connect(item, &QAction::triggered, menu,
+                         [choose, name = entry.name] { choose(name); });
+        menu->insertAction(before, item);
+    }
+    if (n > 0 && before && !before->isSeparator()) {
+        QAction* separator = menu->insertSeparator(before);
+        separator->setProperty(kItemKind, true);
+    }
+}
+
+}  // namespace
+
+namespace RoomMenus {
+
+void fillLayouts(QMenu* menu, const ControlRoom& room, const QString& checked,
+                 const std::function<void(const QString&)>& choose) {
+    fill(menu, room.layouts, checked, true, choose);
+}
+
+void fillTours(QMenu* menu, const ControlRoom& room, const QString& checked,
+               const std::function<void(const QString&)>& choose) {
+    fill(menu, room.tours, checked, false, choose);
+}
+
+void addShortcutsTo(QWidget* window, QMenu* menu) {
+    for (QAction* item : menu->actions())
+        if (!item->shortcut().isEmpty() && !window->actions().contains(item))
+            window->addAction(item);
+}
+
+}  // namespace RoomMenus

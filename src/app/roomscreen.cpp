@@ -1,0 +1,421 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "roomscreen.h"
+
+#include "camerawall.h"
+#include "camserver.h"
+#include "controlroomhub.h"
+#include "settings.h"
+#include "tourschedule.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QStackedLayout>
+
+#include <chrono>
+
+namespace {
+
+// A step none of whose cells showed a picture for this long is dead.
+constexpr qint64 kDeadAfterMs = 60'000;
+// A dead step is tried again after this long, in case its cameras are back.
+constexpr std::int64_t kDeadForNs = 5 * 60 * TourSchedule::kSecondNs;
+
+bool isTourKey(const QKeyEvent* key) {
+    switch (key->key()) {
+        case Qt::Key_Space:
+        case Qt::Key_PageDown:
+        case Qt::Key_PageUp:
+            return key->modifiers() == Qt::NoModifier;
+        case Qt::Key_T:
+            return key->modifiers() == Qt::ControlModifier;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
+    : QWidget(parent), hub_(hub), stack_(new QStackedLayout(this)) {
+    stack_->setContentsMargins(0, 0, 0, 0);
+    // Both walls keep the size of the screen, so the one behind asks for
+    // its pictures at the size they will be shown at.
+    stack_->setStackingMode(QStackedLayout::StackOne);
+    for (Side& side : sides_) {
+        side.wall = new CameraWall(this);
+        stack_->addWidget(side.wall);
+        side.mode = std::make_unique<LayoutMode>(
+            side.wall, hub_->feeds(),
+            [hub]() -> const std::vector<std::shared_ptr<CamServer>>& {
+                return hub->settings().getServers();
+            });
+        connectWall(side);
+    }
+    stack_->setCurrentWidget(front().wall);
+    tourTimer_.setSingleShot(true);
+    tourTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&tourTimer_, &QTimer::timeout, this, &RoomScreen::runTour);
+    connect(hub_, &ControlRoomHub::roomChanged, this, &RoomScreen::roomChanged);
+    connect(hub_, &ControlRoomHub::serversChanged, this, [this] {
+        for (Side& side : sides_) side.mode->refresh();
+    });
+}
+
+RoomScreen::~RoomScreen() {
+    setTourInputWatch(false);
+    for (Side& side : sides_) side.mode.reset();
+}
+
+void RoomScreen::connectWall(Side& side) {
+    CameraWall* wall = side.wall;
+    LayoutMode* mode = side.mode.get();
+    connect(wall, &CameraWall::cellPressed, this, [this, mode](int cell) {
+        if (mode->selected() == cell) return;
+        mode->setSelected(cell);
+        emit changed();
+    });
+    connect(wall, &CameraWall::cellActivated, this, [this, mode](int cell) {
+        const LayoutMode::Camera camera = mode->cameraAt(cell);
+        if (camera.server) emit cameraActivated(camera.server, camera.index);
+    });
+    connect(wall, &CameraWall::arrowKey, this, [this, mode](int key) {
+        if (mode->moveSelection(key)) emit changed();
+    });
+    connect(wall, &CameraWall::escapePressed, this, &RoomScreen::escapePressed);
+    connect(wall, &CameraWall::fullScreenKey, this, &RoomScreen::fullScreenKey);
+}
+
+CameraWall* RoomScreen::wall() const {
+    return front().wall;
+}
+
+LayoutMode* RoomScreen::mode() const {
+    return front().mode.get();
+}
+
+const LayoutMode::Source& RoomScreen::source() const {
+    return front().mode->source();
+}
+
+LayoutMode::Camera RoomScreen::selectedCamera() const {
+    return front().mode->cameraAt(front().mode->selected());
+}
+
+void RoomScreen::showSource(const LayoutMode::Source& source) {
+    front().mode->show(source);
+    back().mode->stop();
+    prefetched_.reset();
+    emit changed();
+}
+
+bool RoomScreen::showLayout(const QString& name) {
+    const Layout* layout = hub_->room().layout(name);
+    if (!layout) return false;
+    stopTour();
+    shows_ = Shows::Layout;
+    name_ = name;
+    showSource({LayoutMode::Source::Kind::Layout, *layout, {}, 0});
+    return true;
+}
+
+void RoomScreen::showWallPage(const QString& serverId, int page) {
+    stopTour();
+    shows_ = Shows::WallPage;
+    name_.clear();
+    showSource({LayoutMode::Source::Kind::WallPage, {}, serverId, page});
+}
+
+void RoomScreen::showCamera(const CameraRef& camera) {
+    stopTour();
+    shows_ = Shows::Camera;
+    name_.clear();
+    Layout one;
+    one.resize(1, 1);
+    one.setCell(0, 0, camera);
+    showSource({LayoutMode::Source::Kind::Layout, one, {}, 0});
+    front().mode->setSelected(0);
+}
+
+void RoomScreen::clear() {
+    stopTour();
+    shows_ = Shows::Nothing;
+    name_.clear();
+    for (Side& side : sides_) side.mode->stop();
+    emit changed();
+}
+
+void RoomScreen::describe(WindowState& state) const {
+    state.serverId.clear();
+    state.camera = {};
+    state.name.clear();
+    const LayoutMode::Source& shown = source();
+    switch (shows_) {
+        case Shows::Layout:
+            state.shows = WindowState::Shows::Layout;
+            state.name = name_;
+            break;
+        case Shows::Tour:
+            state.shows = WindowState::Shows::Tour;
+            state.name = name_;
+            break;
+        case Shows::WallPage:
+            state.shows = WindowState::Shows::ServerWall;
+            state.serverId = shown.serverId;
+            break;
+        case Shows::Camera:
+        case Shows::Nothing:
+            state.shows = WindowState::Shows::Camera;
+            if (shown.layout.cells.size() == 1 && shown.layout.cells.front()) {
+                state.camera = *shown.layout.cells.front();
+                state.serverId = state.camera.serverId;
+            }
+            break;
+    }
+}
+
+void RoomScreen::setResting(bool resting) {
+    resting_ = resting;
+    for (Side& side : sides_) side.mode->setResting(resting);
+}
+
+void RoomScreen::setCell(int cell, std::optional<CameraRef> camera) {
+    if (shows_ != Shows::Layout) return;
+    const QString name = name_;
+    hub_->edit([&](ControlRoom& room) {
+        for (Layout& layout : room.layouts) {
+            if (layout.name != name) continue;
+            if (cell >= 0 && cell < static_cast<int>(layout.cells.size()))
+                layout.cells[static_cast<size_t>(cell)] = std::move(camera);
+        }
+    });
+}
+
+void RoomScreen::swapCells(int from, int to) {
+    if (shows_ != Shows::Layout || from == to) return;
+    const QString name = name_;
+    hub_->edit([&](ControlRoom& room) {
+        for (Layout& layout : room.layouts) {
+            const auto n = static_cast<int>(layout.cells.size());
+            if (layout.name != name || from < 0 || to < 0 || from >= n || to >= n) continue;
+            std::swap(layout.cells[static_cast<size_t>(from)], layout.cells[static_cast<size_t>(to)]);
+        }
+    });
+    front().mode->setSelected(to);
+}
+
+void RoomScreen::roomChanged() {
+    if (shows_ == Shows::Layout) {
+        const Layout* layout = hub_->room().layout(name_);
+        if (!layout) {
+            // Deleted or renamed elsewhere: the cells empty, the name stays
+            // so that the window says what it was asked to show.
+            clear();
+            return;
+        }
+        LayoutMode::Source source{LayoutMode::Source::Kind::Layout, *layout, {}, 0};
+        if (!(source == front().mode->source())) {
+            front().mode->show(source);
+            emit changed();
+        }
+    } else if (shows_ == Shows::Tour) {
+        const Tour* tour = hub_->room().tour(name_);
+        if (!tour) {
+            stopTour();
+            clear();
+        } else if (!(*tour == tour_)) {
+            startTour(name_);
+        }
+    }
+}
+
+// --- the tour ---
+
+std::int64_t RoomScreen::nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+LayoutMode::Source RoomScreen::sourceOfStep(std::size_t step) const {
+    if (step >= tour_.steps.size()) return {};
+    const TourStep& s = tour_.steps[step];
+    if (s.kind == TourStep::Kind::ServerWall)
+        return {LayoutMode::Source::Kind::WallPage, {}, s.serverId, s.page};
+    const Layout* layout = hub_->room().layout(s.layoutName);
+    if (!layout) return {};
+    return {LayoutMode::Source::Kind::Layout, *layout, {}, 0};
+}
+
+bool RoomScreen::isStepDead(std::size_t step) const {
+    const LayoutMode::Source source = sourceOfStep(step);
+    if (source.kind == LayoutMode::Source::Kind::None) return true;  // its layout is gone
+    if (const auto it = deadUntilNs_.find(step); it != deadUntilNs_.end() && it->second > nowNs())
+        return true;
+    // Every server it draws from does not answer.
+    std::vector<QString> ids;
+    if (source.kind == LayoutMode::Source::Kind::WallPage) {
+        ids.push_back(source.serverId);
+    } else {
+        for (const auto& ref : source.layout.cells)
+            if (ref) ids.push_back(ref->serverId);
+    }
+    if (ids.empty()) return false;
+    for (const QString& id : ids) {
+        const auto server = hub_->server(id);
+        if (server && hub_->feeds()->state(server.get()) != ServerFeeds::State::Unavailable)
+            return false;
+    }
+    return true;
+}
+
+bool RoomScreen::startTour(const QString& name) {
+    const Tour* tour = hub_->room().tour(name);
+    if (!tour || tour->steps.empty()) return false;
+    stopTour();
+    tour_ = *tour;
+    shows_ = Shows::Tour;
+    name_ = name;
+    deadUntilNs_.clear();
+    // Every server of every step is asked for its lists now, so that the
+    // dead steps are known before their turn.
+    for (std::size_t i = 0; i < tour_.steps.size(); ++i) {
+        const LayoutMode::Source source = sourceOfStep(i);
+        if (source.kind == LayoutMode::Source::Kind::WallPage) {
+            if (const auto server = hub_->server(source.serverId)) hub_->feeds()->need(server);
+        } else {
+            for (const auto& ref : source.layout.cells)
+                if (ref)
+                    if (const auto server = hub_->server(ref->serverId))
+                        hub_->feeds()->need(server);
+        }
+    }
+    schedule_ = std::make_unique<TourSchedule>(TourSchedule::forTour(tour_));
+    schedule_->setDeadStep([this](std::size_t step) { return isStepDead(step); });
+    schedule_->start(nowNs(), 0);
+    front().mode->show(sourceOfStep(0));
+    back().mode->stop();
+    prefetched_.reset();
+    setTourInputWatch(true);
+    runTour();
+    emit changed();
+    return true;
+}
+
+void RoomScreen::stopTour() {
+    tourTimer_.stop();
+    setTourInputWatch(false);
+    schedule_.reset();
+    prefetched_.reset();
+    if (shows_ == Shows::Tour) {
+        shows_ = Shows::Nothing;
+        back().mode->stop();
+    }
+}
+
+bool RoomScreen::isTourPaused() const {
+    return schedule_ && (schedule_->isPausedByPerson() || schedule_->isPausedByInput());
+}
+
+void RoomScreen::pauseOrResumeTour() {
+    if (!schedule_) return;
+    if (isTourPaused()) {
+        schedule_->resume(nowNs());
+    } else {
+        schedule_->pause(nowNs());
+    }
+    runTour();
+    emit changed();
+}
+
+void RoomScreen::nextStep() {
+    if (!schedule_) return;
+    switchTo(schedule_->next(nowNs()));
+    runTour();
+}
+
+void RoomScreen::previousStep() {
+    if (!schedule_) return;
+    switchTo(schedule_->previous(nowNs()));
+    runTour();
+}
+
+void RoomScreen::prefetch(std::size_t step) {
+    back().mode->setResting(resting_);
+    back().mode->show(sourceOfStep(step));
+    prefetched_ = step;
+}
+
+void RoomScreen::switchTo(std::size_t step) {
+    // The step left is judged by what its cells showed.
+    if (schedule_ && front().mode->isShowing() && !front().mode->serverIds().empty() &&
+        !front().mode->hasPictureWithin(kDeadAfterMs)) {
+        for (std::size_t i = 0; i < tour_.steps.size(); ++i)
+            if (sourceOfStep(i) == front().mode->source()) deadUntilNs_[i] = nowNs() + kDeadForNs;
+    }
+    if (prefetched_ == step) {
+        front_ = 1 - front_;
+        stack_->setCurrentWidget(front().wall);
+        back().mode->stop();
+    } else {
+        front().mode->show(sourceOfStep(step));
+        back().mode->stop();
+    }
+    prefetched_.reset();
+    emit changed();
+}
+
+void RoomScreen::runTour() {
+    if (!schedule_) return;
+    const std::int64_t now = nowNs();
+    while (const auto event = schedule_->poll(now)) {
+        switch (event->kind) {
+            case TourSchedule::Event::Kind::Prefetch:
+                prefetch(event->step);
+                break;
+            case TourSchedule::Event::Kind::Switch:
+                switchTo(event->step);
+                break;
+            case TourSchedule::Event::Kind::Resumed:
+                emit changed();
+                break;
+        }
+    }
+    const std::int64_t wake = schedule_->wakeNs();
+    if (wake == TourSchedule::kNever) {
+        tourTimer_.stop();
+        return;
+    }
+    const std::int64_t ms = std::max<std::int64_t>(0, (wake - now + 999'999) / 1'000'000);
+    tourTimer_.start(static_cast<int>(std::min<std::int64_t>(ms, 24 * 3600 * 1000)));
+}
+
+void RoomScreen::setTourInputWatch(bool on) {
+    if (on) {
+        qApp->installEventFilter(this);
+    } else {
+        qApp->removeEventFilter(this);
+    }
+}
+
+bool RoomScreen::eventFilter(QObject* watched, QEvent* event) {
+    // The person's own input in this window pauses the tour until the tour's
+    // pause time has passed without any.
+    if (!schedule_ || !watched->isWidgetType()) return QWidget::eventFilter(watched, event);
+    const auto type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress && type != QEvent::Wheel)
+        return QWidget::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != window()) return QWidget::eventFilter(watched, event);
+    if (type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (isTourKey(key) || key->isAutoRepeat() ||
+            key->key() == Qt::Key_Control || key->key() == Qt::Key_Shift ||
+            key->key() == Qt::Key_Alt || key->key() == Qt::Key_Meta)
+            return QWidget::eventFilter(watched, event);
+    }
+    const bool wasPaused = isTourPaused();
+    schedule_->input(nowNs());
+    runTour();
+    if (!wasPaused) emit changed();
+    return QWidget::eventFilter(watched, event);
+}

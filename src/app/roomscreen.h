@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "layout.h"
+#include "layoutmode.h"
+
+class CamServer;
+class CameraWall;
+class ControlRoomHub;
+class QStackedLayout;
+class TourSchedule;
+
+// A window's control-room view: a layout, a page of a server's wall, one
+// camera, or a tour through layouts and wall pages. Two walls are stacked:
+// the one in front is shown, the one behind takes the tour's next step a
+// moment before it is due, so that its cells already have their pictures
+// at the switch. Main thread only.
+class RoomScreen : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Shows { Nothing, Layout, WallPage, Camera, Tour };
+
+    explicit RoomScreen(ControlRoomHub* hub, QWidget* parent = nullptr);
+    ~RoomScreen() override;
+
+    // Each returns false (and changes nothing) when the name is unknown.
+    bool showLayout(const QString& name);
+    void showWallPage(const QString& serverId, int page);
+    void showCamera(const CameraRef& camera);
+    bool startTour(const QString& name);
+    void stopTour();
+    // Ends the pictures; shows nothing.
+    void clear();
+
+    Shows shows() const { return shows_; }
+    // The layout's or tour's name.
+    const QString& name() const { return name_; }
+    // The layout, wall page or camera in front now (during a tour too).
+    const LayoutMode::Source& source() const;
+    // Fills state's shows, serverId, camera and name with what is shown.
+    void describe(WindowState& state) const;
+
+    bool isTouring() const { return shows_ == Shows::Tour; }
+    bool isTourPaused() const;
+    // Space, Page Down, Page Up while touring.
+    void pauseOrResumeTour();
+    void nextStep();
+    void previousStep();
+
+    // While resting (the window cannot be seen, the server list is open)
+    // no picture is asked for.
+    void setResting(bool resting);
+
+    CameraWall* wall() const;
+    LayoutMode* mode() const;
+    // The camera of the selected cell; none without one.
+    LayoutMode::Camera selectedCamera() const;
+
+    // Puts a camera (none: clears) into a cell of the layout shown; nothing
+    // outside a layout.
+    void setCell(int cell, std::optional<CameraRef> camera);
+    void swapCells(int from, int to);
+
+signals:
+    // Enter or a double click on a cell showing a camera.
+    void cameraActivated(const std::shared_ptr<CamServer>& server, std::int64_t index);
+    // What is shown changed: another layout, tour, step or selection.
+    void changed();
+    void escapePressed();
+    void fullScreenKey();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Side {
+        CameraWall* wall = nullptr;
+        std::unique_ptr<LayoutMode> mode;
+    };
+    Side& front() { return sides_[front_]; }
+    Side& back() { return sides_[1 - front_]; }
+    const Side& front() const { return sides_[front_]; }
+    void showSource(const LayoutMode::Source& source);
+    void connectWall(Side& side);
+    // Whether the room still has the layout shown; follows renames and edits.
+    void roomChanged();
+
+    // The tour.
+    LayoutMode::Source sourceOfStep(std::size_t step) const;
+    bool isStepDead(std::size_t step) const;
+    void switchTo(std::size_t step);
+    void prefetch(std::size_t step);
+    void runTour();
+    void setTourInputWatch(bool on);
+    static std::int64_t nowNs();
+
+    ControlRoomHub* hub_;
+    QStackedLayout* stack_;
+    Side sides_[2];
+    int front_ = 0;
+    Shows shows_ = Shows::Nothing;
+    QString name_;
+    bool resting_ = false;
+
+    Tour tour_;
+    std::unique_ptr<TourSchedule> schedule_;
+    QTimer tourTimer_;
+    std::optional<std::size_t> prefetched_;  // the step the back wall holds
+    // Steps whose cells gave no picture while shown, skipped until then.
+    std::map<std::size_t, std::int64_t> deadUntilNs_;
+};

@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "roomwindow.h"
+
+#include "camerawall.h"
+#include "camserver.h"
+#include "controlroomhub.h"
+#include "roommenus.h"
+#include "roomscreen.h"
+#include "screenkeeper.h"
+#include "settings.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("Zorvan", text);
+}
+
+}  // namespace
+
+RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
+    : QMainWindow(parent), hub_(hub), room_(new RoomScreen(hub, this)) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setCentralWidget(room_);
+
+    QMenu* window = menuBar()->addMenu(tr("&Window"));
+    QAction* open = window->addAction(tr("New Window"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(open, &QAction::triggered, this, &RoomWindow::newWindowRequested);
+    QAction* close = window->addAction(tr("Close Window"));
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+
+    layoutsMenu_ = menuBar()->addMenu(tr("&Layouts"));
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    wallsMenu_ = view->addMenu(tr("Server Walls"));
+    toursMenu_ = view->addMenu(tr("Tours"));
+    tourAction_ = toursMenu_->addAction(tr("Start Tour"));
+    tourAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(tourAction_, &QAction::triggered, this, [this] {
+        if (room_->isTouring()) {
+            const QString name = room_->name();
+            room_->stopTour();
+            if (!room_->showLayout(lastTour_)) room_->clear();
+            lastTour_ = name;
+        } else {
+            QString name = lastTour_;
+            if (!hub_->room().tour(name) && !hub_->room().tours.empty())
+                name = hub_->room().tours.front().name;
+            room_->startTour(name);
+        }
+    });
+    pauseAction_ = toursMenu_->addAction(tr("Pause Tour"));
+    pauseAction_->setShortcut(QKeySequence(Qt::Key_Space));
+    connect(pauseAction_, &QAction::triggered, room_, &RoomScreen::pauseOrResumeTour);
+    nextAction_ = toursMenu_->addAction(tr("Next Step"));
+    nextAction_->setShortcut(QKeySequence(Qt::Key_PageDown));
+    connect(nextAction_, &QAction::triggered, room_, &RoomScreen::nextStep);
+    previousAction_ = toursMenu_->addAction(tr("Previous Step"));
+    previousAction_->setShortcut(QKeySequence(Qt::Key_PageUp));
+    connect(previousAction_, &QAction::triggered, room_, &RoomScreen::previousStep);
+    view->addSeparator();
+    fullScreenAction_ = view->addAction(tr("Full Screen"));
+    fullScreenAction_->setShortcut(QKeySequence(Qt::Key_F11));
+    connect(fullScreenAction_, &QAction::triggered, this, [this] { setFullScreen(!fullScreen_); });
+    // The shortcuts work while full screen hides the menu bar.
+    addActions({open, close, tourAction_, pauseAction_, nextAction_, previousAction_,
+                fullScreenAction_});
+
+    connect(room_, &RoomScreen::fullScreenKey, this, [this] { setFullScreen(!fullScreen_); });
+    connect(room_, &RoomScreen::escapePressed, this, [this] {
+        if (before_) {
+            const WindowState back = *std::exchange(before_, std::nullopt);
+            apply(back);
+        } else if (fullScreen_) {
+            setFullScreen(false);
+        }
+    });
+    connect(room_, &RoomScreen::cameraActivated, this,
+            [this](const std::shared_ptr<CamServer>& server, std::int64_t index) {
+                const auto cameras = server->getCameras();
+                if (!cameras || room_->shows() == RoomScreen::Shows::Camera) return;
+                const auto ref = CameraRef::to(server->serverId(), *cameras, index);
+                if (!ref) return;
+                before_ = state();
+                room_->showCamera(*ref);
+            });
+    connect(room_, &RoomScreen::changed, this, [this] {
+        updateTitle();
+        rebuildMenus();
+        emit stateChanged();
+    });
+    connect(hub_, &ControlRoomHub::roomChanged, this, &RoomWindow::rebuildMenus);
+    connect(hub_, &ControlRoomHub::serversChanged, this, [this](const QString& id) {
+        if (id.isEmpty()) rebuildMenus();
+        updateTitle();
+    });
+    rebuildMenus();
+    updateTitle();
+}
+
+RoomWindow::~RoomWindow() = default;
+
+void RoomWindow::rebuildMenus() {
+    const QString layout = room_->shows() == RoomScreen::Shows::Layout ? room_->name() : QString();
+    const QString tour = room_->isTouring() ? room_->name() : QString();
+    RoomMenus::fillLayouts(layoutsMenu_, hub_->room(), layout, [this](const QString& name) {
+        before_.reset();
+        room_->showLayout(name);
+    });
+    RoomMenus::addShortcutsTo(this, layoutsMenu_);
+    RoomMenus::fillTours(toursMenu_, hub_->room(), tour, [this](const QString& name) {
+        before_.reset();
+        room_->startTour(name);
+    });
+    wallsMenu_->clear();
+    for (const auto& server : hub_->settings().getServers()) {
+        QAction* item = wallsMenu_->addAction(QString(server->name()).replace('&', "&&"));
+        item->setCheckable(true);
+        item->setChecked(room_->shows() == RoomScreen::Shows::WallPage &&
+                         room_->source().serverId == server->serverId());
+        connect(item, &QAction::triggered, this, [this, id = server->serverId()] {
+            before_.reset();
+            room_->showWallPage(id, 0);
+        });
+    }
+    const bool touring = room_->isTouring();
+    tourAction_->setText(touring ? tr("Stop Tour") : tr("Start Tour"));
+    tourAction_->setEnabled(touring || !hub_->room().tours.empty());
+    pauseAction_->setEnabled(touring);
+    pauseAction_->setText(room_->isTourPaused() ? tr("Resume Tour") : tr("Pause Tour"));
+    nextAction_->setEnabled(touring);
+    previousAction_->setEnabled(touring);
+}
+
+void RoomWindow::updateTitle() {
+    QString what;
+    switch (room_->shows()) {
+        case RoomScreen::Shows::Layout:
+        case RoomScreen::Shows::Tour:
+            what = room_->name();
+            break;
+        case RoomScreen::Shows::WallPage:
+        case RoomScreen::Shows::Camera:
+            if (const auto server = hub_->server(room_->source().serverId.isEmpty() &&
+                                                         !room_->source().layout.cells.empty() &&
+                                                         room_->source().layout.cells.front()
+                                                     ? room_->source().layout.cells.front()->serverId
+                                                     : room_->source().serverId))
+                what = server->name();
+            break;
+        case RoomScreen::Shows::Nothing:
+            break;
+    }
+    setWindowTitle(what.isEmpty() ? QStringLiteral("Zorvan") : what + QStringLiteral(" — Zorvan"));
+}
+
+void RoomWindow::apply(const WindowState& state) {
+    switch (state.shows) {
+        case WindowState::Shows::Layout:
+            if (!room_->showLayout(state.name)) room_->clear();
+            break;
+        case WindowState::Shows::Tour:
+            if (!room_->startTour(state.name)) room_->clear();
+            break;
+        case WindowState::Shows::ServerWall:
+            room_->showWallPage(state.serverId, 0);
+            break;
+        case WindowState::Shows::Camera: {
+            CameraRef ref = state.camera;
+            if (ref.serverId.isEmpty()) ref.serverId = state.serverId;
+            room_->showCamera(ref);
+            break;
+        }
+    }
+}
+
+WindowState RoomWindow::state() const {
+    WindowState state;
+    room_->describe(state);
+    ScreenKeeper::describe(this, state);
+    state.geometry = fullScreen_ ? frameBeforeFullScreen_ : geometry();
+    state.fullScreen = fullScreen_;
+    return state;
+}
+
+void RoomWindow::setFullScreen(bool on) {
+    if (on == fullScreen_) return;
+    fullScreen_ = on;
+    menuBar()->setVisible(!on);
+    if (on) {
+        frameBeforeFullScreen_ = geometry();
+        setWindowState(windowState() | Qt::WindowFullScreen);
+        // Without a window manager nobody acts on the request: fill the
+        // screen ourselves.
+        if (QScreen* s = screen()) setGeometry(s->geometry());
+    } else {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+        if (frameBeforeFullScreen_.isValid()) setGeometry(frameBeforeFullScreen_);
+    }
+    if (isVisible()) show();
+    emit stateChanged();
+}
+
+void RoomWindow::setEditing(bool editing) {
+    editing_ = editing;
+    updateResting();
+}
+
+void RoomWindow::updateResting() {
+    room_->setResting(editing_ || isMinimized() || !isVisible());
+}
+
+void RoomWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) updateResting();
+}
+
+void RoomWindow::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted()) return;
+    room_->clear();
+    emit closed(this);
+}

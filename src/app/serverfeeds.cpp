@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "serverfeeds.h"
+
+#include "camserver.h"
+#include "mainthreadcall.h"
+#include "reconnector.h"
+#include "zvdatamanager.h"
+#include "zvdatamanagerdelegate.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcFeeds, "zorvan.feeds")
+
+struct ServerFeeds::Feed final : ZVDataManagerDelegate {
+    ServerFeeds* owner = nullptr;
+    std::shared_ptr<CamServer> server;
+    State state = State::Idle;
+    std::unique_ptr<Reconnector> retries;
+    std::unique_ptr<ZVDataManager> lists;  // ended first: its workers report here
+
+    ~Feed() override {
+        if (lists) lists->shutdown();
+    }
+
+    // On the data manager's workers: each report's work is done on the main
+    // thread while the worker waits, as the main data manager's are.
+    void camerasDidLoaded(const tx::JsonValue& list) override {
+        MainThreadCall::run([&] { owner->loaded(*this, server->setCameras(list)); });
+    }
+    void mikrophonesDidLoaded(const tx::JsonValue& list) override {
+        MainThreadCall::run([&] {
+            // A microphone list that is no list leaves the sound out; the
+            // cameras still come.
+            if (!server->setMicrophones(list)) qCInfo(lcFeeds) << "Microphone list is not a list";
+        });
+    }
+    void previewsDidLoaded(const tx::JsonValue&) override {}
+    void noConnection() override { failed(); }
+    void serverNotConnected() override { failed(); }
+    void badResponse() override { failed(); }
+    void failed() {
+        MainThreadCall::run([&] { owner->loaded(*this, false); });
+    }
+};
+
+ServerFeeds::ServerFeeds(ServerList servers, QObject* parent)
+    : QObject(parent), servers_(std::move(servers)) {}
+
+ServerFeeds::~ServerFeeds() {
+    end();
+}
+
+ServerFeeds::Feed* ServerFeeds::feed(const std::shared_ptr<CamServer>& server) {
+    if (!server || ended_) return nullptr;
+    auto& slot = feeds_[server.get()];
+    if (!slot) {
+        slot = std::make_unique<Feed>();
+        Feed* f = slot.get();
+        f->owner = this;
+        f->server = server;
+        f->lists = std::make_unique<ZVDataManager>(server, ZVDataManager::Role::ListsOnly);
+        f->lists->setDelegate(f);
+        f->retries = std::make_unique<Reconnector>([this, f] {
+            if (resting_ || ended_) return false;
+            f->lists->loadCameras();
+            return true;
+        });
+        if (server->getCameras()) f->state = State::Loaded;
+    }
+    return slot.get();
+}
+
+void ServerFeeds::need(const std::shared_ptr<CamServer>& server) {
+    Feed* f = feed(server);
+    if (!f || f->state == State::Loaded || f->state == State::Waiting) return;
+    if (f->state == State::Unavailable && f->retries->isActive()) return;
+    load(*f);
+}
+
+void ServerFeeds::reload(const std::shared_ptr<CamServer>& server) {
+    if (Feed* f = feed(server)) load(*f);
+}
+
+void ServerFeeds::load(Feed& f) {
+    if (resting_ || ended_) return;
+    f.retries->cancel();
+    if (f.state != State::Loaded) {
+        f.state = State::Waiting;
+        emit changed(f.server->serverId());
+    }
+    f.lists->loadCameras();
+}
+
+void ServerFeeds::loaded(Feed& f, bool ok) {
+    if (ended_) return;
+    if (ok) {
+        f.retries->succeeded();
+        f.state = State::Loaded;
+    } else {
+        // A retry's failure only plans the next one; the first failure
+        // starts them. Either way the server is marked, never alerted.
+        if (!f.retries->takeFailure() && !resting_)
+            f.retries->start(f.server->host(), f.server->port());
+        // Lists from before stay usable: its cells keep their cameras and
+        // show their own warnings while the pictures do not come.
+        f.state = State::Unavailable;
+        qCInfo(lcFeeds) << "Lists did not come:" << f.server->name();
+    }
+    emit changed(f.server->serverId());
+}
+
+ServerFeeds::State ServerFeeds::state(const CamServer* server) const {
+    const auto it = feeds_.find(server);
+    if (it == feeds_.end()) return server && server->getCameras() ? State::Loaded : State::Idle;
+    return it->second->state;
+}
+
+QString ServerFeeds::stateText(State state) {
+    switch (state) {
+    case State::Idle:
+    case State::Waiting:
+        return QCoreApplication::translate("Zorvan", "Loading…");
+    case State::Unavailable:
+        return QCoreApplication::translate("Zorvan", "Server is not available");
+    case State::Loaded:
+        break;
+    }
+    return {};
+}
+
+void ServerFeeds::listsArrived(const CamServer* server) {
+    const auto it = feeds_.find(server);
+    if (it != feeds_.end()) {
+        it->second->retries->cancel();
+        it->second->state = State::Loaded;
+    }
+    if (server) emit changed(server->serverId());
+}
+
+void ServerFeeds::listsFailed(const CamServer* server) {
+    const auto it = feeds_.find(server);
+    if (it != feeds_.end() && it->second->state != State::Waiting)
+        it->second->state = State::Unavailable;
+    if (server) emit changed(server->serverId());
+}
+
+void ServerFeeds::setResting(bool resting) {
+    if (resting_ == resting) return;
+    resting_ = resting;
+    for (auto& [key, f] : feeds_) {
+        if (resting) {
+            f->retries->cancel();
+            f->lists->stopAllLoading();
+            if (f->state == State::Waiting) f->state = State::Idle;
+        } else if (f->state != State::Loaded) {
+            load(*f);
+        }
+    }
+}
+
+void ServerFeeds::passwordsKnown() {
+    for (auto& [key, f] : feeds_) f->lists->passwordsKnown();
+}
+
+void ServerFeeds::prune() {
+    const auto& servers = servers_();
+    std::erase_if(feeds_, [&](const auto& entry) {
+        return std::none_of(servers.begin(), servers.end(),
+                            [&](const auto& s) { return s.get() == entry.first; });
+    });
+}
+
+void ServerFeeds::end() {
+    if (ended_) return;
+    ended_ = true;
+    for (auto& [key, f] : feeds_) {
+        f->retries->cancel();
+        f->lists->shutdown();
+    }
+}

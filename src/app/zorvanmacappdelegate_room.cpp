@@ -1,0 +1,641 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The application controller's control room: the Layouts menu, the tours,
+// the camera panel, the other windows and their screens, and the command
+// line that names what to show.
+
+#include "zorvanmacappdelegate.h"
+
+#include "alertqueue.h"
+#include "camerapanel.h"
+#include "camerawall.h"
+#include "camserver.h"
+#include "commandline.h"
+#include "controlroomhub.h"
+#include "layoutseditor.h"
+#include "layoutsfile.h"
+#include "livevideo.h"
+#include "restwhilehidden.h"
+#include "roommenus.h"
+#include "roomscreen.h"
+#include "roomwindow.h"
+#include "screenkeeper.h"
+#include "serverfeeds.h"
+#include "settings.h"
+#include "touchimage.h"
+#include "touchview.h"
+#include "previewtouchimage.h"
+#include "ui_zvmainwindow.h"
+#include "wallmode.h"
+#include "zvdatamanager.h"
+#include "zvmainwindow.h"
+#include "zvtexts.h"
+
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
+
+namespace {
+
+QString roomText(const char* text) {
+    return QCoreApplication::translate("Zorvan", text);
+}
+
+// A name not yet among names: base, or base with a number after it.
+template <typename Entries>
+QString freeName(const Entries& entries, const QString& base) {
+    auto taken = [&](const QString& n) {
+        return std::any_of(entries.begin(), entries.end(),
+                           [&](const auto& e) { return e.name == n; });
+    };
+    if (!taken(base)) return base;
+    for (int i = 2;; ++i)
+        if (!taken(QString("%1 %2").arg(base).arg(i))) return QString("%1 %2").arg(base).arg(i);
+}
+
+}  // namespace
+
+void ZorvanMacAppDelegate::createRoom() {
+    hub_ = std::make_unique<ControlRoomHub>(settings_, QFileInfo(settings_.pathToDataFile()).path());
+    screens_ = std::make_unique<ScreenKeeper>();
+    Ui::ZVMainWindow& ui = window_->ui();
+    room_ = new RoomScreen(hub_.get(), ui.centralWidget);
+    ui.centralLayout->addWidget(room_);
+    room_->setVisible(false);
+
+    // Layouts, between View and the end of the menu bar.
+    layoutsMenu_ = new QMenu(roomText("&Layouts"), window_.get());
+    window_->menuBar()->addMenu(layoutsMenu_);
+    saveLayoutAction_ = layoutsMenu_->addAction(roomText("Save Wall as Layout…"));
+    connect(saveLayoutAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::saveWallAsLayout);
+    editLayoutsAction_ = layoutsMenu_->addAction(roomText("Edit Layouts…"));
+    connect(editLayoutsAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::editLayouts);
+    layoutsMenu_->addSeparator();
+    clearCellAction_ = layoutsMenu_->addAction(roomText("Clear Cell"));
+    clearCellAction_->setShortcut(QKeySequence(Qt::Key_Delete));
+    connect(clearCellAction_, &QAction::triggered, this, [this] {
+        if (roomShown_) room_->setCell(room_->mode()->selected(), std::nullopt);
+    });
+
+    // View > Cameras Panel and View > Tours.
+    QMenu* view = ui.viewMenu;
+    panelAction_ = new QAction(roomText("Cameras Panel"), view);
+    panelAction_->setCheckable(true);
+    panelAction_->setShortcut(QKeySequence(Qt::Key_F9));
+    view->addSeparator();
+    view->addAction(panelAction_);
+    connect(panelAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::setPanelShown);
+    toursMenu_ = view->addMenu(roomText("Tours"));
+    tourAction_ = toursMenu_->addAction(roomText("Start Tour"));
+    tourAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(tourAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleTour);
+    pauseTourAction_ = toursMenu_->addAction(roomText("Pause Tour"));
+    pauseTourAction_->setShortcut(QKeySequence(Qt::Key_Space));
+    connect(pauseTourAction_, &QAction::triggered, room_, &RoomScreen::pauseOrResumeTour);
+    nextStepAction_ = toursMenu_->addAction(roomText("Next Step"));
+    nextStepAction_->setShortcut(QKeySequence(Qt::Key_PageDown));
+    connect(nextStepAction_, &QAction::triggered, room_, &RoomScreen::nextStep);
+    previousStepAction_ = toursMenu_->addAction(roomText("Previous Step"));
+    previousStepAction_->setShortcut(QKeySequence(Qt::Key_PageUp));
+    connect(previousStepAction_, &QAction::triggered, room_, &RoomScreen::previousStep);
+
+    // Window > New Window.
+    QMenu* windowMenu = new QMenu(roomText("&Window"), window_.get());
+    window_->menuBar()->addMenu(windowMenu);
+    QAction* newWindowAction = windowMenu->addAction(roomText("New Window"));
+    newWindowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(newWindowAction, &QAction::triggered, this, [this] { newWindow(); });
+
+    // The shortcuts work while full screen hides the menu bar.
+    window_->addActions({clearCellAction_, panelAction_, tourAction_, pauseTourAction_,
+                         nextStepAction_, previousStepAction_, newWindowAction});
+
+    // The camera panel, docked at the left, hidden until asked for.
+    panelDock_ = new QDockWidget(roomText("Cameras"), window_.get());
+    panelDock_->setObjectName("camerasPanel");
+    panel_ = new CameraPanel(panelDock_);
+    panelDock_->setWidget(panel_);
+    window_->addDockWidget(Qt::LeftDockWidgetArea, panelDock_);
+    panelDock_->hide();
+    connect(panelDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!window_->isMinimized()) panelAction_->setChecked(panelDock_->isVisible() || visible);
+    });
+    connect(panel_, &CameraPanel::serverExpanded, this, [this](const QString& id) {
+        if (const auto server = hub_->server(id); server && !editing_) hub_->feeds()->need(server);
+    });
+    connect(panel_, &CameraPanel::cameraActivated, this, [this](const CameraRef& ref) {
+        const auto server = hub_->server(ref.serverId);
+        const auto cameras = server ? server->getCameras() : nullptr;
+        const int k = cameras ? findCamera(*cameras, ref) : -1;
+        if (k >= 0) showCameraFromRoom(server, k);
+    });
+
+    // The room's walls take dropped cameras and swapped cells, in a layout.
+    for (CameraWall* wall : room_->findChildren<CameraWall*>()) {
+        wall->setCamerasMenu(ui.camerasMenu);
+        wall->setSaveAction(savePictureAction());
+        connect(wall, &CameraWall::cameraDropped, this,
+                [this](int cell, const CameraRef& ref) { room_->setCell(cell, ref); });
+        connect(wall, &CameraWall::cellsSwapped, room_, &RoomScreen::swapCells);
+        connect(wall, &CameraWall::saveRequested, this, [this, wall](int cell) {
+            if (cell >= 0 && cell < wall->cellCount()) savePicture(wall->cell(cell)->imageView());
+        });
+        connect(wall, &CameraWall::selectedPictureChanged, this,
+                &ZorvanMacAppDelegate::updateSaveAction);
+    }
+    connect(room_, &RoomScreen::cameraActivated, this,
+            &ZorvanMacAppDelegate::showCameraFromRoom);
+    connect(room_, &RoomScreen::changed, this, [this] {
+        updateRoomActions();
+        updateSaveAction();
+        if (roomShown_) {
+            const LayoutMode::Camera selected = room_->selectedCamera();
+            const auto cameras = selected.server ? selected.server->getCameras() : nullptr;
+            applySoundAvailability(selected.server.get(),
+                                   cameras && selected.index >= 0
+                                       ? cameras->at(static_cast<size_t>(selected.index)).get()
+                                       : nullptr);
+        }
+        storeWindows();
+    });
+    connect(room_, &RoomScreen::fullScreenKey, this, [this] { mainImage()->toggleFullScreen(); });
+    connect(room_, &RoomScreen::escapePressed, this, [this] {
+        if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
+    });
+    connect(hub_.get(), &ControlRoomHub::roomChanged, this, [this] {
+        rebuildRoomMenus();
+        storeWindows();
+    });
+    connect(hub_.get(), &ControlRoomHub::serversChanged, this, [this] { refreshPanel(); });
+    rebuildRoomMenus();
+}
+
+void ZorvanMacAppDelegate::rebuildRoomMenus() {
+    const QString layout =
+        roomShown_ && room_->shows() == RoomScreen::Shows::Layout ? room_->name() : QString();
+    RoomMenus::fillLayouts(layoutsMenu_, hub_->room(), layout,
+                           [this](const QString& name) { showLayout(name); });
+    RoomMenus::addShortcutsTo(window_.get(), layoutsMenu_);
+    RoomMenus::fillTours(toursMenu_, hub_->room(), room_->isTouring() ? room_->name() : QString(),
+                         [this](const QString& name) { startTour(name); });
+    updateRoomActions();
+}
+
+void ZorvanMacAppDelegate::updateRoomActions() {
+    const bool touring = roomShown_ && room_->isTouring();
+    tourAction_->setText(touring ? roomText("Stop Tour") : roomText("Start Tour"));
+    tourAction_->setEnabled(touring || !hub_->room().tours.empty());
+    pauseTourAction_->setEnabled(touring);
+    pauseTourAction_->setText(room_->isTourPaused() ? roomText("Resume Tour")
+                                                    : roomText("Pause Tour"));
+    nextStepAction_->setEnabled(touring);
+    previousStepAction_->setEnabled(touring);
+    clearCellAction_->setEnabled(roomShown_ && room_->shows() == RoomScreen::Shows::Layout &&
+                                 room_->mode()->selected() >= 0);
+    const bool layoutOn = roomShown_ && room_->shows() == RoomScreen::Shows::Layout;
+    for (CameraWall* wall : room_->findChildren<CameraWall*>()) wall->setCellDragging(layoutOn);
+    // Page keys belong to the tour while it runs.
+    Ui::ZVMainWindow& ui = window_->ui();
+    if (roomShown_) {
+        ui.actionNextPage->setEnabled(false);
+        ui.actionPreviousPage->setEnabled(false);
+    }
+}
+
+void ZorvanMacAppDelegate::setRoomShown(bool on) {
+    Ui::ZVMainWindow& ui = window_->ui();
+    roomShown_ = on;
+    if (on) {
+        openedFromRoom_ = false;
+        openedFromWall_ = false;
+        stopPictureProbe();
+        live_->stop();
+        if (const auto current = settings_.getCurrent()) rest_->stopVideo(*current);
+        wall_->stop();
+        ui.mainImage->setVisible(false);
+        ui.cameraWall->setVisible(false);
+        ui.actionCameraWall->setChecked(false);
+        rest_->setOneCameraShown(false);
+        room_->setVisible(true);
+        room_->setResting(rest_->resting() || editing_);
+        room_->wall()->setFocus();
+    } else {
+        room_->setVisible(false);
+    }
+    updateRoomActions();
+    updateSaveAction();
+}
+
+bool ZorvanMacAppDelegate::showLayout(const QString& name) {
+    if (!hub_->room().layout(name)) return false;
+    stopSoundForSwitch();
+    setRoomShown(true);
+    room_->showLayout(name);
+    rebuildRoomMenus();
+    return true;
+}
+
+bool ZorvanMacAppDelegate::startTour(const QString& name) {
+    const Tour* tour = hub_->room().tour(name);
+    if (!tour || tour->steps.empty()) return false;
+    stopSoundForSwitch();
+    setRoomShown(true);
+    lastTour_ = name;
+    room_->startTour(name);
+    rebuildRoomMenus();
+    return true;
+}
+
+void ZorvanMacAppDelegate::toggleTour() {
+    if (roomShown_ && room_->isTouring()) {
+        lastTour_ = room_->name();
+        room_->stopTour();
+        leaveRoom();
+        return;
+    }
+    QString name = lastTour_;
+    if (!hub_->room().tour(name) && !hub_->room().tours.empty())
+        name = hub_->room().tours.front().name;
+    startTour(name);
+}
+
+void ZorvanMacAppDelegate::leaveRoom() {
+    if (!roomShown_ && !openedFromRoom_) return;
+    openedFromRoom_ = false;
+    room_->clear();
+    setRoomShown(false);
+    rebuildRoomMenus();
+    const auto server = settings_.getCurrent();
+    setWallShown(isWallOn(server.get()));
+    const auto cameras = server ? server->getCameras() : nullptr;
+    if (server && cameras && !cameras->empty()) {
+        const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
+        showCamera(*server, k < cameras->size() ? static_cast<std::int64_t>(k) : 0);
+    }
+    storeWindows();
+}
+
+void ZorvanMacAppDelegate::showCameraFromRoom(const std::shared_ptr<CamServer>& server,
+                                              std::int64_t index) {
+    if (!server || editing_) return;
+    reconnector_->cancel();
+    stopSoundForSwitch();
+    // The layout rests behind the camera, so that Escape brings it back at once.
+    const bool fromRoom = roomShown_;
+    if (fromRoom) {
+        room_->setResting(true);
+        room_->setVisible(false);
+        roomShown_ = false;
+    }
+    openedFromRoom_ = fromRoom;
+    if (settings_.getCurrent() != server) {
+        if (const auto current = settings_.getCurrent()) current->stopVideo();
+        settings_.setCurrent(server);
+        bindServer(server);
+        for (QAction* item : serversMenu()->actions())
+            item->setChecked(item->property("title").toString() == server->name());
+    }
+    settings_.setCameraIdx(index);
+    settings_.saveSoon();
+    wall_->stop();
+    setWallShown(false);
+    checkCamerasOnPage(server.get());
+    followLiveVideo(server.get());
+    updateRoomActions();
+    // The lists come anew; the camera is shown when they arrive.
+    dataManager_->loadCameras();
+}
+
+void ZorvanMacAppDelegate::backToRoom() {
+    openedFromRoom_ = false;
+    setRoomShown(true);
+    room_->setResting(rest_->resting() || editing_);
+    rebuildRoomMenus();
+}
+
+void ZorvanMacAppDelegate::saveWallAsLayout() {
+    Layout layout;
+    if (roomShown_) {
+        layout = room_->mode()->currentLayout();
+    } else {
+        const auto server = settings_.getCurrent();
+        const auto cameras = server ? server->getCameras() : nullptr;
+        if (!server || !cameras) return;
+        if (wall_->server() == server) {
+            const WallPages& pages = wall_->pages();
+            layout.resize(pages.rows(), pages.columns());
+            for (int i = 0; i < pages.rows() * pages.columns(); ++i) {
+                const std::int64_t k = wall_->cameraAt(i);
+                layout.cells[static_cast<size_t>(i)] =
+                    k >= 0 ? CameraRef::to(server->serverId(), *cameras, k) : std::nullopt;
+            }
+        } else {
+            layout.resize(1, 1);
+            const auto k = static_cast<std::int64_t>(settings_.cameraIdx());
+            layout.cells[0] = CameraRef::to(server->serverId(), *cameras, k);
+        }
+    }
+    bool ok = false;
+    const QString suggested =
+        freeName(hub_->room().layouts, roomShown_ && !room_->name().isEmpty()
+                                           ? room_->name()
+                                           : roomText("Layout"));
+    const QString name =
+        QInputDialog::getText(window_.get(), roomText("Save Wall as Layout"),
+                              roomText("Name of the layout:"), QLineEdit::Normal, suggested, &ok)
+            .trimmed();
+    if (!ok || name.isEmpty()) return;
+    layout.name = name;
+    hub_->edit([&](ControlRoom& room) {
+        // A layout of the same name is replaced: the person chose its name.
+        auto it = std::find_if(room.layouts.begin(), room.layouts.end(),
+                               [&](const Layout& l) { return l.name == name; });
+        if (it != room.layouts.end()) {
+            *it = layout;
+        } else if (room.layouts.size() < ControlRoom::kMaxEntries) {
+            room.layouts.push_back(layout);
+        }
+    });
+    showLayout(name);
+}
+
+void ZorvanMacAppDelegate::editLayouts() {
+    std::vector<std::pair<QString, QString>> servers;
+    for (const auto& server : settings_.getServers())
+        servers.emplace_back(server->serverId(), server->name());
+    LayoutsEditor editor(hub_->room(), servers, window_.get());
+    if (roomShown_ && room_->shows() == RoomScreen::Shows::Layout)
+        editor.selectLayout(room_->name());
+    if (editor.exec() != QDialog::Accepted) return;
+    const ControlRoom edited = editor.room();
+    hub_->edit([&](ControlRoom& room) {
+        room.layouts = edited.layouts;
+        room.tours = edited.tours;
+    });
+}
+
+void ZorvanMacAppDelegate::setPanelShown(bool on) {
+    panelDock_->setVisible(on);
+    panelAction_->setChecked(on);
+    if (on) {
+        // Every server's lists are loaded in the background for the panel.
+        if (!editing_)
+            for (const auto& server : settings_.getServers()) hub_->feeds()->need(server);
+        refreshPanel();
+    }
+}
+
+void ZorvanMacAppDelegate::refreshPanel() {
+    if (!panel_ || !panelDock_->isVisible()) return;
+    std::vector<PanelServer> rows;
+    for (const auto& server : settings_.getServers()) {
+        PanelServer row;
+        row.serverId = server->serverId();
+        row.name = server->name();
+        const auto state = hub_->feeds()->state(server.get());
+        row.state = ServerFeeds::stateText(state);
+        if (const auto cameras = server->getCameras()) {
+            if (state == ServerFeeds::State::Loaded) row.state.clear();
+            for (std::size_t i = 0; i < cameras->size(); ++i) {
+                if (auto ref = CameraRef::to(server->serverId(), *cameras,
+                                             static_cast<std::int64_t>(i)))
+                    row.cameras.push_back({cameras->at(i)->cameraName, *ref});
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    panel_->setServers(rows);
+}
+
+std::shared_ptr<CamServer> ZorvanMacAppDelegate::soundServer(const CameraView** camera) const {
+    *camera = nullptr;
+    if (roomShown_) {
+        const LayoutMode::Camera selected = room_->selectedCamera();
+        const auto cameras = selected.server ? selected.server->getCameras() : nullptr;
+        if (!cameras || selected.index < 0 ||
+            static_cast<std::size_t>(selected.index) >= cameras->size())
+            return nullptr;
+        *camera = cameras->at(static_cast<size_t>(selected.index)).get();
+        return selected.server;
+    }
+    const std::shared_ptr<CamServer> server = settings_.getCurrent();
+    const auto cameras = server ? server->getCameras() : nullptr;
+    // Compared unsigned, so a negative stored index counts as out of range.
+    const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
+    *camera = cameras && k < cameras->size() ? cameras->at(k).get() : nullptr;
+    return server;
+}
+
+// --- windows ---
+
+RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
+    auto window = std::make_unique<RoomWindow>(hub_.get());
+    RoomWindow* w = window.get();
+    connect(w, &RoomWindow::newWindowRequested, this, [this] { newWindow(); });
+    connect(w, &RoomWindow::closed, this, &ZorvanMacAppDelegate::closeRoomWindow,
+            Qt::QueuedConnection);
+    connect(w, &RoomWindow::stateChanged, this, &ZorvanMacAppDelegate::storeWindows);
+    roomWindows_.push_back(std::move(window));
+    w->setEditing(editing_);
+    screens_->keep(
+        w, [w](bool on) { w->setFullScreen(on); }, [w] { return w->isFullScreenOn(); });
+    WindowState shown;
+    if (state) {
+        shown = *state;
+    } else {
+        // A new window starts on the main window's layout, or the first one.
+        const WindowState main = mainWindowState();
+        shown.shows = WindowState::Shows::Layout;
+        shown.name = main.shows == WindowState::Shows::Layout ? main.name : QString();
+        if (shown.name.isEmpty() && !hub_->room().layouts.empty())
+            shown.name = hub_->room().layouts.front().name;
+        if (shown.name.isEmpty()) {
+            shown.shows = WindowState::Shows::ServerWall;
+            if (const auto current = settings_.getCurrent()) shown.serverId = current->serverId();
+        }
+        shown.screenName = window_->screen() ? window_->screen()->name() : QString();
+        shown.geometry = QRect(window_->geometry().topLeft() + QPoint(40, 40),
+                               window_->geometry().size());
+    }
+    ScreenKeeper::place(w, ScreenKeeper::screenFor(shown.screenName, shown.screenIndex),
+                        shown.geometry, false, [w](bool on) { w->setFullScreen(on); });
+    w->show();
+    w->apply(shown);
+    if (shown.fullScreen) w->setFullScreen(true);
+    w->raise();
+    w->activateWindow();
+    storeWindows();
+    return w;
+}
+
+void ZorvanMacAppDelegate::closeRoomWindow(RoomWindow* window) {
+    if (workEnded_) return;
+    screens_->forget(window);
+    std::erase_if(roomWindows_, [&](const auto& w) { return w.get() == window; });
+    storeWindows();
+}
+
+WindowState ZorvanMacAppDelegate::mainWindowState() const {
+    WindowState state;
+    if (roomShown_ || openedFromRoom_) {
+        room_->describe(state);
+    } else {
+        state.shows = WindowState::Shows::Camera;
+        if (const auto current = settings_.getCurrent()) state.serverId = current->serverId();
+    }
+    ScreenKeeper::describe(window_.get(), state);
+    state.fullScreen = mainImage()->inFullScreen();
+    state.geometry = state.fullScreen && mainImage()->frameBeforeFullScreen().isValid()
+                         ? mainImage()->frameBeforeFullScreen()
+                         : window_->geometry();
+    return state;
+}
+
+void ZorvanMacAppDelegate::storeWindows() {
+    if (!hub_ || workEnded_ || restoring_) return;
+    std::vector<WindowState> windows{mainWindowState()};
+    for (const auto& w : roomWindows_) windows.push_back(w->state());
+    if (windows == hub_->room().windows) return;
+    hub_->file()->room().windows = std::move(windows);
+    hub_->file()->saveSoon();
+}
+
+void ZorvanMacAppDelegate::restoreWindows() {
+    restoring_ = true;
+    const std::vector<WindowState> windows = hub_->room().windows;
+    if (!windows.empty()) {
+        const WindowState& main = windows.front();
+        // The main window's camera or wall is the settings file's; a layout
+        // or a tour is the layouts file's.
+        if (main.shows == WindowState::Shows::Layout) showLayout(main.name);
+        if (main.shows == WindowState::Shows::Tour) startTour(main.name);
+        if (main.fullScreen) mainImage()->setFullScreen(true);
+    }
+    for (std::size_t i = 1; i < windows.size(); ++i) newWindow(&windows[i]);
+    restoring_ = false;
+    if (hub_->file()->takeUnreadableAlert())
+        alerts_->add(
+            zvText(LayoutsFile::kUnreadableAlert), [] {}, nullptr);
+}
+
+// --- the command line ---
+
+int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString* message,
+                                           bool apply) {
+    const CommandLine line = CommandLine::parse(arguments);
+    if (!line.error.isEmpty()) {
+        if (message) *message = line.error;
+        return CommandLine::kUsageError;
+    }
+    auto fail = [&](const QString& text) {
+        if (message) *message = text;
+        return CommandLine::kUsageError;
+    };
+    // Names are checked before anything changes.
+    std::shared_ptr<CamServer> server;
+    std::optional<CameraRef> camera;
+    switch (line.shows) {
+        case CommandLine::Shows::Layout:
+            if (!hub_->room().layout(line.name))
+                return fail(roomText("No layout named \"%1\".").arg(line.name));
+            break;
+        case CommandLine::Shows::Tour:
+            if (!hub_->room().tour(line.name))
+                return fail(roomText("No tour named \"%1\".").arg(line.name));
+            break;
+        case CommandLine::Shows::Server:
+            server = hub_->serverNamed(line.name);
+            if (!server) return fail(roomText("No server named \"%1\".").arg(line.name));
+            if (!line.camera.isNull()) {
+                CameraRef ref;
+                ref.serverId = server->serverId();
+                ref.cameraName = line.camera;
+                if (const auto cameras = server->getCameras()) {
+                    const int k = findCamera(*cameras, ref);
+                    if (k < 0)
+                        return fail(roomText("No camera named \"%1\" on %2.")
+                                        .arg(line.camera, line.name));
+                    ref = *CameraRef::to(server->serverId(), *cameras, k);
+                }
+                camera = ref;
+            }
+            break;
+        case CommandLine::Shows::Nothing:
+            break;
+    }
+    QScreen* screen = nullptr;
+    if (!line.screen.isNull()) {
+        bool isIndex = false;
+        const int index = line.screen.toInt(&isIndex);
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        for (QScreen* s : screens)
+            if (s->name() == line.screen) screen = s;
+        if (!screen && isIndex && index >= 0 && index < screens.size()) screen = screens[index];
+        if (!screen) return fail(roomText("No screen \"%1\".").arg(line.screen));
+    }
+
+    if (!apply) return 0;
+    WindowState state;
+    switch (line.shows) {
+        case CommandLine::Shows::Layout: state.shows = WindowState::Shows::Layout; break;
+        case CommandLine::Shows::Tour: state.shows = WindowState::Shows::Tour; break;
+        case CommandLine::Shows::Server:
+            state.shows = camera ? WindowState::Shows::Camera : WindowState::Shows::ServerWall;
+            break;
+        case CommandLine::Shows::Nothing: break;
+    }
+    state.name = line.name;
+    if (server) state.serverId = server->serverId();
+    if (camera) state.camera = *camera;
+    state.fullScreen = line.fullScreen;
+
+    if (line.newWindow) {
+        if (line.shows == CommandLine::Shows::Nothing) {
+            newWindow();
+            return 0;
+        }
+        if (screen) {
+            state.screenName = screen->name();
+            state.screenIndex = static_cast<int>(QGuiApplication::screens().indexOf(screen));
+        }
+        newWindow(&state);
+        return 0;
+    }
+    // The main window takes it.
+    if (screen && window_->screen() != screen) {
+        const bool full = mainImage()->inFullScreen();
+        ScreenKeeper::place(window_.get(), screen, {}, full,
+                            [this](bool on) { mainImage()->setFullScreen(on); });
+    }
+    switch (line.shows) {
+        case CommandLine::Shows::Layout: showLayout(line.name); break;
+        case CommandLine::Shows::Tour: startTour(line.name); break;
+        case CommandLine::Shows::Server:
+            if (camera && server->getCameras()) {
+                const int k = findCamera(*server->getCameras(), *camera);
+                if (k >= 0) {
+                    showCameraFromRoom(server, k);
+                    openedFromRoom_ = false;
+                }
+            } else {
+                if (camera) pendingCamera_ = line.camera;
+                leaveRoom();
+                for (QAction* item : serversMenu()->actions())
+                    if (item->property("title").toString() == server->name()) {
+                        changeServer(item);
+                        break;
+                    }
+            }
+            break;
+        case CommandLine::Shows::Nothing: break;
+    }
+    if (line.fullScreen) mainImage()->setFullScreen(true);
+    return 0;
+}
