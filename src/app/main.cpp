@@ -13,12 +13,15 @@
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
+#include "commandline.h"
 #include "settings.h"
 #include "singleviewer.h"
 #include "translations.h"
 #include "zorvanmacappdelegate.h"
 #include "zvmainwindow.h"
+#include "zvtexts.h"
 
 namespace {
 
@@ -69,9 +72,35 @@ int handOver(int argc, char** argv, const SingleViewer& single) {
     return reply.status;
 }
 
+// --help, --version and unusable arguments are answered here, before the
+// settings lock and without a display, so that they work from a console or
+// a kiosk's start script: help and version on standard output, a fault on
+// standard error with status 2. Nothing for a start.
+std::optional<int> answerCommandLine(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (const CommandLine c = CommandLine::parse(arguments);
+        !c.help && !c.version && c.error.isNull())
+        return std::nullopt;
+    QCoreApplication app(argc, argv);
+    installTranslations(app, QLocale::system());
+    // Parsed again now that the texts are in the user's language.
+    const CommandLine c = CommandLine::parse(arguments);
+    if (!c.error.isNull()) {
+        std::fprintf(stderr, "zorvan: %s\n%s\n", qUtf8Printable(c.error),
+                     qUtf8Printable(zvText(QT_TRANSLATE_NOOP(
+                         "Zorvan", "Try 'zorvan --help' for more information."))));
+        return CommandLine::kUsageError;
+    }
+    const QString text = c.help ? CommandLine::usage() : CommandLine::versionText() + '\n';
+    std::fputs(qUtf8Printable(text), stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> answered = answerCommandLine(argc, argv)) return *answered;
     // Before any thread exists, as libcurl requires.
     curl_global_init(CURL_GLOBAL_DEFAULT);
     int rc;

@@ -53,7 +53,7 @@ TEST(ViewerProcess, ASecondStartHandsOverAndSigtermEndsCleanlyDuringAStall) {
     env.insert("QT_QPA_PLATFORM", "no-such-platform");
     second.setProcessEnvironment(env);
     second.setProcessChannelMode(QProcess::ForwardedChannels);
-    second.start(ZORVAN_VIEWER_BINARY, {"--anything"});
+    second.start(ZORVAN_VIEWER_BINARY, {"--layout", "Lobby"});
     ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The viewer's command line: what each accepted form asks for, and that
+// every misuse is refused.
+
+#include <gtest/gtest.h>
+
+#include "commandline.h"
+
+namespace {
+
+// What a parse asked for, in one line; "error" when it refused.
+QString asked(const QStringList& args) {
+    const CommandLine c = CommandLine::parse(QStringList{"zorvan"} + args);
+    if (!c.error.isNull()) return "error";
+    static const char* kShows[] = {"", "layout ", "tour ", "server "};
+    QStringList parts;
+    if (c.shows != CommandLine::Shows::Nothing) parts << kShows[int(c.shows)] + c.name;
+    if (!c.camera.isNull()) parts << "camera " + c.camera;
+    if (!c.screen.isNull()) parts << "screen " + c.screen;
+    if (c.fullScreen) parts << "full";
+    if (c.newWindow) parts << "new";
+    if (c.help) parts << "help";
+    if (c.version) parts << "version";
+    EXPECT_EQ(c.asksSomething(), !parts.isEmpty()) << parts.join(", ").toStdString();
+    return parts.join(", ");
+}
+
+}  // namespace
+
+TEST(CommandLine, AcceptedFormsAndEachMisuse) {
+    const struct {
+        QStringList args;
+        const char* expected;
+    } rows[] = {
+        {{}, ""},
+        {{"--layout", "Front hall"}, "layout Front hall"},
+        {{"--layout=Front hall"}, "layout Front hall"},
+        {{"--layout=-odd"}, "layout -odd"},
+        {{"--tour", "Night"}, "tour Night"},
+        {{"--server", "HQ", "--camera", "Gate 2"}, "server HQ, camera Gate 2"},
+        {{"--camera=Gate", "--server=HQ"}, "server HQ, camera Gate"},
+        {{"--new-window", "--screen", "1", "--full-screen", "--tour=T"},
+         "tour T, screen 1, full, new"},
+        {{"--screen=HDMI-1"}, "screen HDMI-1"},
+        {{"-platform", "xcb", "--layout", "L", "-style=fusion", "--reverse"}, "layout L"},
+        {{"-h"}, "help"},
+        {{"--help", "--no-such"}, "help"},
+        {{"-v"}, "version"},
+        {{"--version"}, "version"},
+        {{"--layout"}, "error"},
+        {{"--layout="}, "error"},
+        {{"--layout", "--full-screen"}, "error"},
+        {{"--screen", "1", "--screen", "2"}, "error"},
+        {{"--no-such"}, "error"},
+        {{"-x"}, "error"},
+        {{"--"}, "error"},
+        {{"Front hall"}, "error"},
+        {{"--layout", "A", "extra"}, "error"},
+        {{"--full-screen=yes"}, "error"},
+        {{"--layout", "A", "--tour", "B"}, "error"},
+        {{"--server", "A", "--server", "B"}, "error"},
+        {{"--camera", "Gate"}, "error"},
+        {{"--layout", "A", "--camera", "Gate"}, "error"},
+        {{"--no-such", "--help"}, "error"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(asked(row.args), row.expected) << row.args.join(' ').toStdString();
+}
+
+TEST(CommandLine, ScreenIsAnIndexOnlyWhenAllDigits) {
+    const struct {
+        const char* value;
+        int index;
+    } rows[] = {{"0", 0}, {"12", 12}, {"+1", -1}, {" 1", -1}, {"-1", -1}, {"HDMI-1", -1}};
+    for (const auto& row : rows) {
+        const CommandLine c = CommandLine::parse({"zorvan", QString("--screen=") + row.value});
+        EXPECT_EQ(c.screenIndex(), row.index) << row.value;
+    }
+}
