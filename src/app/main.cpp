@@ -124,11 +124,28 @@ int main(int argc, char** argv) {
         ZorvanMacAppDelegate controller(Settings::sharedSettings());
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller,
                          [&controller] { controller.applicationWillTerminate(); });
+        // What a later start names is shown here; its status and message go
+        // back to it. A start that names nothing brings the window forward.
         QObject::connect(&single, &SingleViewer::handedOver, &controller,
-                         [&controller] { raiseWindow(controller.window()); });
-        single.listen();
-        controller.applicationDidFinishLaunching();
-        rc = QApplication::exec();
+                         [&controller](const QStringList& arguments, SingleViewer::Reply* reply) {
+                             QString message;
+                             const int status = controller.applyCommandLine(arguments, &message);
+                             if (reply) *reply = {status, message};
+                             if (status == 0 && !CommandLine::parse(arguments).asksSomething())
+                                 raiseWindow(controller.window());
+                         });
+        // Names are checked before any window shows: an unknown one ends
+        // the start with status 2.
+        QString message;
+        if (controller.applyCommandLine(QApplication::arguments(), &message, false) != 0) {
+            std::fprintf(stderr, "zorvan: %s\n", qUtf8Printable(message));
+            rc = CommandLine::kUsageError;
+        } else {
+            single.listen();
+            controller.applicationDidFinishLaunching();
+            controller.applyCommandLine(QApplication::arguments(), &message);
+            rc = QApplication::exec();
+        }
     }
     curl_global_cleanup();
     return rc;
