@@ -70,17 +70,6 @@ const tx::JsonArray* arrayIn(const tx::JsonValue& object, std::string_view key) 
     return v && v->isArray() ? &v->asArray() : nullptr;
 }
 
-std::optional<CameraRef> readCamera(const tx::JsonValue& v) {
-    if (!v.isObject()) return std::nullopt;
-    CameraRef ref;
-    ref.serverId = CamServer::serverIdFrom(text(v, "serverId"));
-    if (ref.serverId.isNull()) return std::nullopt;
-    ref.cameraUri = text(v, "uri");
-    ref.cameraName = text(v, "name");
-    ref.position = wholeIn(v, "position", -1, 1'000'000, -1);
-    return ref;
-}
-
 std::optional<Layout> readLayout(const tx::JsonValue& v) {
     Layout layout;
     layout.name = nameIn(v, "name");
@@ -94,7 +83,7 @@ std::optional<Layout> readLayout(const tx::JsonValue& v) {
         // Extra cells (a grid made smaller by hand) are dropped; missing ones
         // stay empty.
         const std::size_t n = std::min(cells->size(), layout.cells.size());
-        for (std::size_t i = 0; i < n; ++i) layout.cells[i] = readCamera((*cells)[i]);
+        for (std::size_t i = 0; i < n; ++i) layout.cells[i] = CameraRef::fromJson((*cells)[i]);
     }
     return layout;
 }
@@ -165,7 +154,7 @@ std::optional<WindowState> readWindow(const tx::JsonValue& v) {
     switch (w.shows) {
         case WindowState::Shows::Camera: {
             const tx::JsonValue* camera = v.find("camera");
-            std::optional<CameraRef> ref = camera ? readCamera(*camera) : std::nullopt;
+            std::optional<CameraRef> ref = camera ? CameraRef::fromJson(*camera) : std::nullopt;
             if (!ref) return std::nullopt;
             w.camera = *ref;
             w.serverId = ref->serverId;
@@ -213,19 +202,9 @@ tx::JsonValue str(const QString& s) {
     return tx::JsonValue(s.toStdString());
 }
 
-tx::JsonValue cameraJson(const CameraRef& ref) {
-    tx::JsonObject o;
-    o.insert_or_assign("serverId", str(ref.serverId));
-    if (!ref.cameraUri.isNull()) o.insert_or_assign("uri", str(ref.cameraUri));
-    if (!ref.cameraName.isNull()) o.insert_or_assign("name", str(ref.cameraName));
-    if (ref.position >= 0) o.insert_or_assign("position", ref.position);
-    return o;
-}
-
 tx::JsonValue layoutJson(const Layout& layout) {
     tx::JsonArray cells;
-    for (const auto& cell : layout.cells)
-        cells.push_back(cell ? cameraJson(*cell) : tx::JsonValue());
+    for (const auto& cell : layout.cells) cells.push_back(cell ? cell->toJson() : tx::JsonValue());
     return tx::JsonObject{{"name", str(layout.name)},
                           {"rows", layout.rows},
                           {"columns", layout.columns},
@@ -265,7 +244,7 @@ tx::JsonValue windowJson(const WindowState& w) {
         case WindowState::Shows::Camera: {
             CameraRef ref = w.camera;
             ref.serverId = w.serverId;
-            o.insert_or_assign("camera", cameraJson(ref));
+            o.insert_or_assign("camera", ref.toJson());
             break;
         }
         case WindowState::Shows::ServerWall:
@@ -291,6 +270,26 @@ std::optional<CameraRef> CameraRef::to(const QString& serverId, const CameraList
     return CameraRef{serverId, camera.uri.isEmpty() ? QString() : camera.uri,
                      camera.cameraName.isEmpty() ? QString() : camera.cameraName,
                      static_cast<int>(index)};
+}
+
+tx::JsonValue CameraRef::toJson() const {
+    tx::JsonObject o;
+    o.insert_or_assign("serverId", str(serverId));
+    if (!cameraUri.isNull()) o.insert_or_assign("uri", str(cameraUri));
+    if (!cameraName.isNull()) o.insert_or_assign("name", str(cameraName));
+    if (position >= 0) o.insert_or_assign("position", position);
+    return o;
+}
+
+std::optional<CameraRef> CameraRef::fromJson(const tx::JsonValue& v) {
+    if (!v.isObject()) return std::nullopt;
+    CameraRef ref;
+    ref.serverId = CamServer::serverIdFrom(text(v, "serverId"));
+    if (ref.serverId.isNull()) return std::nullopt;
+    ref.cameraUri = text(v, "uri");
+    ref.cameraName = text(v, "name");
+    ref.position = wholeIn(v, "position", -1, 1'000'000, -1);
+    return ref;
 }
 
 int findCamera(const CameraList& cameras, const CameraRef& ref) {

@@ -32,6 +32,13 @@ struct CameraRef {
     // outside the list.
     static std::optional<CameraRef> to(const QString& serverId, const CameraList& cameras,
                                        std::int64_t index);
+    // Its JSON form, an object with "serverId" and, when known, "uri",
+    // "name" and "position": the form a layout's cells are written in, and
+    // the one a camera dragged between widgets carries.
+    tx::JsonValue toJson() const;
+    // Reads the JSON form; none when it is no object or has no server
+    // identity (a UUID). A position out of range is clamped, never refused.
+    static std::optional<CameraRef> fromJson(const tx::JsonValue& json);
     friend bool operator==(const CameraRef&, const CameraRef&) = default;
 };
 

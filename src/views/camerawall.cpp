@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "camerawall.h"
 
+#include "cameradrag.h"
 #include "previewtouchimage.h"
 #include "touchview.h"
 
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QMimeData>
 
 #include <algorithm>
 
@@ -47,6 +52,8 @@ void CameraWall::setGrid(int cells, int columns) {
         });
         connect(image, &PreviewTouchImage::activated, this, [this, i] { emit cellActivated(i); });
         connect(image, &PreviewTouchImage::pageStep, this, &CameraWall::pageStep);
+        image->setDragEnabled(cellDragging_);
+        connect(image, &PreviewTouchImage::dragRequested, this, [this, i] { dragCell(i); });
         cell->setMinimumSize(2 * TouchView::kInset + 8, 2 * TouchView::kInset + 6);
         cell->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         grid_->addWidget(cell, i / columns, i % columns);
@@ -103,4 +110,84 @@ void CameraWall::keyPressEvent(QKeyEvent* event) {
         }
     }
     QWidget::keyPressEvent(event);
+}
+
+void CameraWall::setCellDragging(bool on) {
+    cellDragging_ = on;
+    setAcceptDrops(on);
+    for (TouchView* cell : cells_) cell->imageView()->setDragEnabled(on);
+    if (!on) showDropTarget(-1);
+}
+
+void CameraWall::setCellNote(int cell, const QString& note) {
+    if (cell >= 0 && cell < cellCount())
+        cells_[static_cast<size_t>(cell)]->imageView()->setNote(note);
+}
+
+int CameraWall::cellAt(QPointF point) const {
+    for (int i = 0; i < cellCount(); ++i)
+        if (cells_[static_cast<size_t>(i)]->geometry().contains(point.toPoint())) return i;
+    return -1;
+}
+
+bool CameraWall::takes(const QMimeData* data) const {
+    return cellDragging_ && data &&
+           (cameradrag::camera(*data) || cameradrag::cell(*data, this).has_value());
+}
+
+void CameraWall::showDropTarget(int cell) {
+    for (int i = 0; i < cellCount(); ++i) cells_[static_cast<size_t>(i)]->setDropTarget(i == cell);
+}
+
+void CameraWall::dragCell(int cell) {
+    if (!cellDragging_ || cell < 0 || cell >= cellCount()) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(cameradrag::cellData(this, cell).release());
+    // The cell's picture, small, under the pointer.
+    const QPixmap shot = cells_[static_cast<size_t>(cell)]->grab();
+    if (!shot.isNull()) drag->setPixmap(shot.scaledToWidth(std::min(shot.width(), 160)));
+    drag->exec(Qt::MoveAction);  // runs until the drop; the drop is reported by dropEvent()
+}
+
+void CameraWall::dragEnterEvent(QDragEnterEvent* event) {
+    if (!takes(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    showDropTarget(cellAt(event->position()));
+}
+
+void CameraWall::dragMoveEvent(QDragMoveEvent* event) {
+    const int cell = takes(event->mimeData()) ? cellAt(event->position()) : -1;
+    showDropTarget(cell);
+    if (cell < 0) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void CameraWall::dragLeaveEvent(QDragLeaveEvent* event) {
+    showDropTarget(-1);
+    event->accept();
+}
+
+void CameraWall::dropEvent(QDropEvent* event) {
+    showDropTarget(-1);
+    const int to = cellDragging_ ? cellAt(event->position()) : -1;
+    const QMimeData* data = event->mimeData();
+    if (to < 0 || !data) {
+        event->ignore();
+        return;
+    }
+    if (const std::optional<int> from = cameradrag::cell(*data, this)) {
+        event->acceptProposedAction();
+        if (*from != to && *from < cellCount()) emit cellsSwapped(*from, to);
+    } else if (const std::optional<CameraRef> ref = cameradrag::camera(*data)) {
+        event->acceptProposedAction();
+        emit cameraDropped(to, *ref);
+    } else {
+        event->ignore();
+    }
 }

@@ -6,9 +6,12 @@
 
 #include <vector>
 
+#include "layout.h"
+
 class QAction;
 class QGridLayout;
 class QMenu;
+class QMimeData;
 class TouchView;
 
 // The camera wall: one page of camera cells (TouchView) in a near-square
@@ -19,6 +22,12 @@ class TouchView;
 // camera alone), a swipe or wheel tilt (a page step), the arrow keys, and
 // Escape and F (full screen). The right button opens the cameras menu, with
 // Save Picture for the cell's picture when the window offers it.
+//
+// With cell dragging on (a wall of a layout, off for a server's wall), a
+// left-button press moved on a cell drags that cell, and the cells take
+// drops: a camera (cameradrag::kCameraMime) dropped on a cell is reported
+// by cameraDropped(), a cell of this same wall by cellsSwapped(). The cell
+// under a drag is framed. The wall changes no cell itself.
 // Main thread only.
 class CameraWall : public QWidget {
     Q_OBJECT
@@ -43,6 +52,12 @@ public:
     // context menu for that cell's picture.
     void setSaveAction(QAction* save);
 
+    void setCellDragging(bool on);
+    bool cellDragging() const { return cellDragging_; }
+    // A text centred in a cell, for one with nothing to show and a reason
+    // ("Server removed"); empty for none. Kept until the grid is made anew.
+    void setCellNote(int cell, const QString& note);
+
     QSize sizeHint() const override { return {640, 480}; }
 
 signals:
@@ -56,15 +71,31 @@ signals:
     void saveRequested(int cell);
     // The selected cell, or whether its picture can be saved, changed.
     void selectedPictureChanged();
+    // A camera was dropped on a cell (cell dragging on).
+    void cameraDropped(int cell, const CameraRef& ref);
+    // Cell from was dropped on cell to (cell dragging on); from != to.
+    void cellsSwapped(int from, int to);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    // The cell at a point of the wall; -1 for none.
+    int cellAt(QPointF point) const;
+    // Whether the wall takes what a drag carries at all.
+    bool takes(const QMimeData* data) const;
+    void showDropTarget(int cell);
+    void dragCell(int cell);
+
     QGridLayout* grid_;
     std::vector<TouchView*> cells_;  // children
     int columns_ = 1;
     int selected_ = -1;
     QPointer<QMenu> camerasMenu_;
     QPointer<QAction> saveAction_;
+    bool cellDragging_ = false;
 };

@@ -128,25 +128,30 @@ void PictureFreshness::tick() {
     if (repaint_) repaint_();
 }
 
+void PictureFreshness::paintWarning(QPainter& p, const QRect& area, const QString& text) {
+    p.save();
+    p.fillRect(area, QColor(0, 0, 0, 150));
+    QFont font = p.font();
+    font.setPixelSize(std::clamp(area.height() / 14, 12, 48));
+    font.setBold(true);
+    p.setFont(font);
+    const QFontMetrics metrics(font);
+    // A long text (a camera's name in it) is cut at its end to fit the cell.
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0, area.width() - 40));
+    QRect box = metrics.boundingRect(shown).adjusted(-16, -10, 16, 10);
+    box.moveCenter(area.center());
+    QPainterPath path;
+    path.addRoundedRect(box, 8, 8);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillPath(path, QColor(160, 20, 20, 220));
+    p.setPen(Qt::white);
+    p.drawText(box, Qt::AlignCenter, shown);
+    p.restore();
+}
+
 void PictureFreshness::paint(QPainter& p, const QRect& area) const {
     const QString warning = warningText();
-    if (!warning.isEmpty()) {
-        // The last picture stays visible under the warning, dimmed.
-        p.fillRect(area, QColor(0, 0, 0, 150));
-        QFont font = p.font();
-        font.setPixelSize(std::clamp(area.height() / 14, 12, 48));
-        font.setBold(true);
-        p.setFont(font);
-        const QFontMetrics metrics(font);
-        QRect box = metrics.boundingRect(warning).adjusted(-16, -10, 16, 10);
-        box.moveCenter(area.center());
-        QPainterPath path;
-        path.addRoundedRect(box, 8, 8);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.fillPath(path, QColor(160, 20, 20, 220));
-        p.setPen(Qt::white);
-        p.drawText(box, Qt::AlignCenter, warning);
-    }
+    if (!warning.isEmpty()) paintWarning(p, area, warning);  // the last picture dimmed under it
     if (showStats_) {
         const QString stats = statsText();
         QFont font = p.font();

@@ -60,6 +60,9 @@ public:
     // Dims the picture and draws the warning (when stale) and the figures
     // (when asked for) over area.
     void paint(QPainter& painter, const QRect& area) const;
+    // Dims area and draws text centred in it, in the warning's look: for
+    // anything that stands where a picture should be.
+    static void paintWarning(QPainter& painter, const QRect& area, const QString& text);
 
 private:
     friend struct PictureFreshnessTestAccess;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "previewtouchimage.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
@@ -20,10 +21,17 @@ void PreviewTouchImage::setCaption(const QString& caption) {
     update();
 }
 
+void PreviewTouchImage::setNote(const QString& note) {
+    if (note == note_) return;
+    note_ = note;
+    update();
+}
+
 void PreviewTouchImage::paintEvent(QPaintEvent* event) {
     TouchImage::paintEvent(event);
-    if (caption_.isEmpty()) return;
     QPainter p(this);
+    if (!note_.isEmpty()) PictureFreshness::paintWarning(p, rect(), note_);
+    if (caption_.isEmpty()) return;
     QFont font = p.font();
     font.setPixelSize(std::clamp(height() / 12, 10, 18));
     p.setFont(font);
@@ -43,6 +51,7 @@ void PreviewTouchImage::mousePressEvent(QMouseEvent* event) {
     // opens, and Listen in it, are about the camera under the pointer.
     if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) emit pressed();
     if (event->button() == Qt::LeftButton) {
+        dragFrom_ = event->position();
         event->accept();
         return;
     }
@@ -60,6 +69,11 @@ void PreviewTouchImage::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void PreviewTouchImage::mouseMoveEvent(QMouseEvent* event) {
     event->accept();  // a cell does not move the window
+    if (!dragEnabled_ || !dragFrom_ || !(event->buttons() & Qt::LeftButton)) return;
+    if ((event->position() - *dragFrom_).manhattanLength() < QApplication::startDragDistance())
+        return;
+    dragFrom_.reset();
+    emit dragRequested();
 }
 
 void PreviewTouchImage::wheelEvent(QWheelEvent* event) {

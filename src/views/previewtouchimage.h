@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QPointF>
 #include <QString>
+
+#include <optional>
 
 #include "gesturetracker.h"
 #include "touchimage.h"
@@ -11,7 +14,10 @@
 // button's cameras menu; the other controls belong to the wall instead of
 // the one-camera view: a click selects the cell, a double click opens its
 // camera alone, and a horizontal swipe or wheel tilt turns the page. It takes
-// no keyboard focus, so the keys reach the wall. Main thread only.
+// no keyboard focus, so the keys reach the wall. With dragging enabled, a
+// left-button press moved past the platform's drag distance asks for a drag
+// of the cell (the wall makes it); a touch-pad swipe, which comes as wheel
+// events, still turns the page. Main thread only.
 class PreviewTouchImage : public TouchImage {
     Q_OBJECT
 
@@ -22,10 +28,21 @@ public:
     void setCaption(const QString& caption);
     const QString& caption() const { return caption_; }
 
+    // A text centred in the cell in the stale-picture warning's look, for
+    // a cell without a picture to show (its camera or server gone); empty
+    // for none.
+    void setNote(const QString& note);
+    const QString& note() const { return note_; }
+
+    // Whether a press-and-move emits dragRequested(); off by default.
+    void setDragEnabled(bool on) { dragEnabled_ = on; }
+
 signals:
     void pressed();
     void activated();
     void pageStep(bool forward);
+    // A left-button press moved far enough to start a drag (once a press).
+    void dragRequested();
 
 protected:
     bool event(QEvent* event) override;
@@ -39,5 +56,8 @@ private:
     void apply(GestureTracker::Step step);
 
     QString caption_;
+    QString note_;
     GestureTracker gestures_;
+    bool dragEnabled_ = false;
+    std::optional<QPointF> dragFrom_;  // the left-button press that may start a drag
 };

@@ -25,10 +25,21 @@ void TouchView::setSelected(bool selected) {
     update(QRegion(rect()).subtracted(QRegion(inner())));
 }
 
+void TouchView::setDropTarget(bool on) {
+    if (on == dropTarget_) return;
+    dropTarget_ = on;
+    update(QRegion(rect()).subtracted(QRegion(inner())));
+}
+
 void TouchView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setClipRegion(QRegion(rect()).subtracted(QRegion(inner())));
     p.fillRect(rect(), QColor(24, 24, 24));
+    if (dropTarget_) {
+        // A light blue ring, unlike the selection's, so both read apart.
+        p.fillRect(rect().adjusted(1, 1, -1, -1), QColor(80, 170, 255));
+        return;
+    }
     if (!selected_) return;
     // An amber ring inside the cell's edges, clear of its neighbours'.
     p.fillRect(rect().adjusted(1, 1, -1, -1), QColor(255, 190, 0));

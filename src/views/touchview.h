@@ -25,6 +25,10 @@ public:
     bool isSelected() const { return selected_; }
     // Repaints the frame only, never the picture inside it.
     void setSelected(bool selected);
+    // Framed as where a dragged camera or cell would land, over the
+    // selection's frame while it lasts.
+    bool isDropTarget() const { return dropTarget_; }
+    void setDropTarget(bool on);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -36,4 +40,5 @@ private:
     PreviewTouchImage* imageView_;    // a child widget, deleted with this view
     CameraView* delegate_ = nullptr;  // not owned, never called
     bool selected_ = false;
+    bool dropTarget_ = false;
 };

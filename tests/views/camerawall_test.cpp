@@ -3,6 +3,8 @@
 // controls, on real widgets (offscreen).
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cameradrag.h"
 #include "camerawall.h"
 #include "previewtouchimage.h"
 #include "touchview.h"
@@ -132,4 +135,107 @@ TEST(CameraWall, CellsReportToTheWallAndTheSelectedOneIsFramed) {
     EXPECT_LT(frameRed(0), 80);
     EXPECT_EQ(wall.cell(1)->imageView()->geometry(), wall.cell(1)->rect().adjusted(5, 5, -5, -5))
         << "the picture sits 5 px inside the cell";
+}
+
+namespace {
+
+const QString kServer = "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37";
+
+enum class Carries { Camera, CameraWithoutServer, OwnCell1, OwnCell2, OtherWallsCell, Text };
+
+std::unique_ptr<QMimeData> carried(Carries what, const CameraWall* wall, const CameraRef& ref) {
+    switch (what) {
+        case Carries::Camera:
+            return cameradrag::cameraData(ref, ref.cameraName);
+        case Carries::CameraWithoutServer:
+            return cameradrag::cameraData(CameraRef{"", "/c/1", "Gate", 0}, "Gate");
+        case Carries::OwnCell1:
+            return cameradrag::cellData(wall, 1);
+        case Carries::OwnCell2:
+            return cameradrag::cellData(wall, 2);
+        case Carries::OtherWallsCell: {
+            const CameraWall other;
+            return cameradrag::cellData(&other, 1);
+        }
+        case Carries::Text:
+            break;
+    }
+    auto data = std::make_unique<QMimeData>();
+    data->setText("Gate");
+    return data;
+}
+
+}  // namespace
+
+TEST(CameraWall, DropsOnCellsAreReportedWhileCellDraggingIsOn) {
+    // clang-format off
+    const struct { const char* what; bool dragging; Carries carries; int onto; bool taken;
+                   QString reported; } cases[] = {
+        {"a camera", true, Carries::Camera, 3, true, "camera 3"},
+        {"a cell of the wall", true, Carries::OwnCell1, 2, true, "swap 1 2"},
+        {"a cell onto itself", true, Carries::OwnCell2, 2, true, ""},
+        {"a camera without its server", true, Carries::CameraWithoutServer, 0, false, ""},
+        {"another wall's cell", true, Carries::OtherWallsCell, 2, false, ""},
+        {"plain text", true, Carries::Text, 0, false, ""},
+        {"a camera, dragging off", false, Carries::Camera, 3, false, ""},
+    };
+    // clang-format on
+    const CameraRef ref{kServer, "/cam/7", "Gate", 7};
+    for (const auto& c : cases) {
+        CameraWall wall;
+        wall.resize(400, 300);
+        wall.setGrid(4, 2);
+        wall.setCellDragging(c.dragging);
+        wall.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
+        QString reported;
+        QObject::connect(&wall, &CameraWall::cameraDropped, [&](int cell, const CameraRef& r) {
+            reported = QString("camera %1").arg(cell);
+            EXPECT_EQ(r, ref);
+        });
+        QObject::connect(&wall, &CameraWall::cellsSwapped, [&](int from, int to) {
+            reported = QString("swap %1 %2").arg(from).arg(to);
+        });
+        const std::unique_ptr<QMimeData> data = carried(c.carries, &wall, ref);
+        // Sent to the cell's picture, as a real drag would be; the wall takes it.
+        PreviewTouchImage* target = wall.cell(c.onto)->imageView();
+        const QPointF at(target->width() / 2.0, target->height() / 2.0);
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(at.toPoint(), actions, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        EXPECT_EQ(wall.cell(c.onto)->isDropTarget(), c.taken) << c.what;
+        QDropEvent drop(at, actions, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        EXPECT_EQ(enter.isAccepted() && drop.isAccepted(), c.taken) << c.what;
+        EXPECT_EQ(reported, c.reported) << c.what;
+        EXPECT_FALSE(wall.cell(c.onto)->isDropTarget()) << c.what;
+    }
+}
+
+TEST(CameraWall, APressMovedOnACellAsksForADragOnlyWhileDraggingIsOn) {
+    const int far = QApplication::startDragDistance() + 2;
+    // clang-format off
+    const struct { bool dragging; int moved; Qt::MouseButtons held; int requests; } cases[] = {
+        {true, far, Qt::LeftButton, 1}, {true, 1, Qt::LeftButton, 0},
+        {true, far, Qt::NoButton, 0}, {false, far, Qt::LeftButton, 0},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        PreviewTouchImage image;
+        image.resize(200, 150);
+        image.setDragEnabled(c.dragging);
+        QSignalSpy requests(&image, &PreviewTouchImage::dragRequested);
+        QSignalSpy pages(&image, &PreviewTouchImage::pageStep);
+        const QPointF from(50, 50), to(50 + c.moved, 50);
+        QMouseEvent press(QEvent::MouseButtonPress, from, image.mapToGlobal(from), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&image, &press);
+        for (int i = 0; i < 2; ++i) {  // a second move starts no second drag
+            QMouseEvent move(QEvent::MouseMove, to, image.mapToGlobal(to), Qt::NoButton, c.held,
+                             Qt::NoModifier);
+            QApplication::sendEvent(&image, &move);
+        }
+        EXPECT_EQ(requests.size(), c.requests) << c.dragging << c.moved;
+        EXPECT_EQ(pages.size(), 0);
+    }
 }
