@@ -236,7 +236,7 @@ bool LayoutMode::moveSelection(int key) {
 bool LayoutMode::hasPictureWithin(qint64 withinMs) const {
     for (int i = 0; i < cellCount() && i < wall_->cellCount(); ++i) {
         if (!cellCamera_[static_cast<size_t>(i)].server) continue;
-        const PreviewTouchImage* image = wall_->cell(i)->imageView();
+        PreviewTouchImage* image = wall_->cell(i)->imageView();
         if (!image->picture().isNull() && image->freshness().ageMs() < withinMs) return true;
     }
     return false;

@@ -4,6 +4,9 @@
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
+#include "pointerhider.h"
+#include "screensaverinhibitor.h"
+#include "serverfeeds.h"
 #include "settings.h"
 #include "tourschedule.h"
 
@@ -36,7 +39,11 @@ bool isTourKey(const QKeyEvent* key) {
 }  // namespace
 
 RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
-    : QWidget(parent), hub_(hub), stack_(new QStackedLayout(this)) {
+    : QWidget(parent),
+      hub_(hub),
+      stack_(new QStackedLayout(this)),
+      pointer_(new PointerHider(this, this)),
+      screenSaver_(new ScreenSaverInhibitor(this)) {
     stack_->setContentsMargins(0, 0, 0, 0);
     // Both walls keep the size of the screen, so the one behind asks for
     // its pictures at the size they will be shown at.
@@ -56,6 +63,7 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
     tourTimer_.setTimerType(Qt::PreciseTimer);
     connect(&tourTimer_, &QTimer::timeout, this, &RoomScreen::runTour);
     connect(hub_, &ControlRoomHub::roomChanged, this, &RoomScreen::roomChanged);
+    connect(this, &RoomScreen::changed, this, &RoomScreen::updateKiosk);
     connect(hub_, &ControlRoomHub::serversChanged, this, [this] {
         for (Side& side : sides_) side.mode->refresh();
     });
@@ -63,6 +71,7 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
 
 RoomScreen::~RoomScreen() {
     setTourInputWatch(false);
+    if (watchedWindow_) watchedWindow_->removeEventFilter(this);
     for (Side& side : sides_) side.mode.reset();
 }
 
@@ -142,6 +151,7 @@ void RoomScreen::clear() {
     name_.clear();
     for (Side& side : sides_) side.mode->stop();
     emit changed();
+    updateKiosk();
 }
 
 void RoomScreen::describe(WindowState& state) const {
@@ -176,6 +186,28 @@ void RoomScreen::describe(WindowState& state) const {
 void RoomScreen::setResting(bool resting) {
     resting_ = resting;
     for (Side& side : sides_) side.mode->setResting(resting);
+    updateKiosk();
+}
+
+void RoomScreen::updateKiosk() {
+    const bool full = isVisible() && window()->windowState().testFlag(Qt::WindowFullScreen);
+    pointer_->setEnabled(full && (shows_ == Shows::Layout || shows_ == Shows::Tour));
+    screenSaver_->setInhibited(full && shows_ != Shows::Nothing && !resting_);
+}
+
+void RoomScreen::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (watchedWindow_ != window()) {
+        if (watchedWindow_) watchedWindow_->removeEventFilter(this);
+        watchedWindow_ = window();
+        watchedWindow_->installEventFilter(this);
+    }
+    updateKiosk();
+}
+
+void RoomScreen::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    updateKiosk();
 }
 
 void RoomScreen::setCell(int cell, std::optional<CameraRef> camera) {
@@ -398,6 +430,7 @@ void RoomScreen::setTourInputWatch(bool on) {
 }
 
 bool RoomScreen::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange) updateKiosk();
     // The person's own input in this window pauses the tour until the tour's
     // pause time has passed without any.
     if (!schedule_ || !watched->isWidgetType()) return QWidget::eventFilter(watched, event);

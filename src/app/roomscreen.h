@@ -16,7 +16,9 @@
 class CamServer;
 class CameraWall;
 class ControlRoomHub;
+class PointerHider;
 class QStackedLayout;
+class ScreenSaverInhibitor;
 class TourSchedule;
 
 // A window's control-room view: a layout, a page of a server's wall, one
@@ -81,6 +83,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     struct Side {
@@ -102,6 +106,9 @@ private:
     void prefetch(std::size_t step);
     void runTour();
     void setTourInputWatch(bool on);
+    // In full screen on a layout or tour the pointer hides when at rest, and
+    // while pictures are live the screen saver is held off.
+    void updateKiosk();
     static std::int64_t nowNs();
 
     ControlRoomHub* hub_;
@@ -111,6 +118,9 @@ private:
     Shows shows_ = Shows::Nothing;
     QString name_;
     bool resting_ = false;
+    PointerHider* pointer_;                 // child
+    ScreenSaverInhibitor* screenSaver_;     // child
+    QWidget* watchedWindow_ = nullptr;      // whose full screen is followed
 
     Tour tour_;
     std::unique_ptr<TourSchedule> schedule_;

@@ -14,6 +14,7 @@
 #include "layoutseditor.h"
 #include "layoutsfile.h"
 #include "livevideo.h"
+#include "reconnector.h"
 #include "restwhilehidden.h"
 #include "roommenus.h"
 #include "roomscreen.h"
