@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+#include "layout.h"
+
+class NamedList;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+
+// The Edit Layouts dialog: edits a copy of the control room's layouts (their
+// names, order and grid size) and tours (their steps, each step's time, the
+// pause after input), and gives the edited room back with room() once
+// accepted. The cameras of a layout's cells are placed on its wall, not
+// here. The naming rules are roomedits'; windows are kept, renamed along
+// with what they show. Main thread only.
+class LayoutsEditor : public QDialog {
+    Q_OBJECT
+
+public:
+    // servers: each server's serverId and name, for the wall steps.
+    LayoutsEditor(const ControlRoom& room, std::vector<std::pair<QString, QString>> servers,
+                  QWidget* parent = nullptr);
+
+    ControlRoom room() const { return room_; }
+    // Shows the Layouts tab with the layout of that name selected, if any.
+    void selectLayout(const QString& name);
+
+private:
+    QWidget* makeLayoutsTab();
+    QWidget* makeToursTab();
+    void showLayout(int index);
+    void showTour(int index);
+    void showSteps(int select);
+    void showStep(int index);
+    // The selected tour, or none.
+    Tour* currentTour();
+    TourStep* currentStep();
+    QString stepText(const TourStep& step) const;
+    void addLayoutStep();
+    void addWallStep();
+    void addStep(TourStep step);
+    void say(const QString& text);
+
+    ControlRoom room_;
+    std::vector<std::pair<QString, QString>> servers_;
+    QTabWidget* tabs_;    // child
+    QLabel* message_;     // child
+    NamedList* layouts_;  // child
+    QSpinBox* rows_;      // child
+    QSpinBox* columns_;   // child
+    NamedList* tours_;    // child
+    QSpinBox* pause_;     // child
+    QListWidget* steps_;  // child
+    QSpinBox* dwell_;     // child
+    QPushButton* addLayoutStep_;
+    QPushButton* addWallStep_;
+    QPushButton* removeStep_;
+    QPushButton* stepUp_;
+    QPushButton* stepDown_;
+    bool showing_ = false;  // the widgets are being set from the room, not by the user
+};
