@@ -281,5 +281,81 @@
         <source>The layouts file could not be read. It was kept as layouts.json.corrupt and the layouts start empty.</source>
         <translation>Файл раскладок не удалось прочитать. Он сохранён как layouts.json.corrupt, список раскладок начинается пустым.</translation>
     </message>
+    <message>
+        <source>unknown option &apos;%1&apos;</source>
+        <translation>неизвестный параметр «%1»</translation>
+    </message>
+    <message>
+        <source>unexpected argument &apos;%1&apos;</source>
+        <translation>лишний аргумент «%1»</translation>
+    </message>
+    <message>
+        <source>option &apos;%1&apos; takes no value</source>
+        <translation>параметр «%1» не принимает значения</translation>
+    </message>
+    <message>
+        <source>option &apos;%1&apos; needs a value</source>
+        <translation>параметру «%1» нужно значение</translation>
+    </message>
+    <message>
+        <source>only one of --layout, --tour and --server may be given</source>
+        <translation>можно указать только один из параметров --layout, --tour и --server</translation>
+    </message>
+    <message>
+        <source>option &apos;%1&apos; is given twice</source>
+        <translation>параметр «%1» указан дважды</translation>
+    </message>
+    <message>
+        <source>--camera needs --server</source>
+        <translation>для --camera нужен --server</translation>
+    </message>
+    <message>
+        <source>Usage: zorvan [--layout NAME | --tour NAME | --server NAME [--camera NAME]] [--screen N|NAME] [--full-screen] [--new-window]</source>
+        <translation>Использование: zorvan [--layout ИМЯ | --tour ИМЯ | --server ИМЯ [--camera ИМЯ]] [--screen N|ИМЯ] [--full-screen] [--new-window]</translation>
+    </message>
+    <message>
+        <source>  --layout NAME     show the saved layout NAME</source>
+        <translation>  --layout ИМЯ      показать сохранённую раскладку ИМЯ</translation>
+    </message>
+    <message>
+        <source>  --tour NAME       run the tour NAME</source>
+        <translation>  --tour ИМЯ        запустить обход ИМЯ</translation>
+    </message>
+    <message>
+        <source>  --server NAME     show the cameras of the server NAME</source>
+        <translation>  --server ИМЯ      показать камеры сервера ИМЯ</translation>
+    </message>
+    <message>
+        <source>  --camera NAME     with --server: show the camera NAME</source>
+        <translation>  --camera ИМЯ      вместе с --server: показать камеру ИМЯ</translation>
+    </message>
+    <message>
+        <source>  --screen N|NAME   open on screen N (from 0) or the screen NAME</source>
+        <translation>  --screen N|ИМЯ    открыть на экране N (с 0) или на экране ИМЯ</translation>
+    </message>
+    <message>
+        <source>  --full-screen     start in full screen</source>
+        <translation>  --full-screen     начать во весь экран</translation>
+    </message>
+    <message>
+        <source>  --new-window      show it in a new window of the running viewer</source>
+        <translation>  --new-window      показать в новом окне запущенного просмотрщика</translation>
+    </message>
+    <message>
+        <source>  -h, --help        show this help and exit</source>
+        <translation>  -h, --help        показать эту справку и выйти</translation>
+    </message>
+    <message>
+        <source>  -v, --version     show the version and exit</source>
+        <translation>  -v, --version     показать версию и выйти</translation>
+    </message>
+    <message>
+        <source>Try &apos;zorvan --help&apos; for more information.</source>
+        <translation>Подробнее: «zorvan --help».</translation>
+    </message>
+    <message>
+        <source>Showing live pictures in full screen</source>
+        <translation>Показ живого изображения во весь экран</translation>
+    </message>
 </context>
 </TS>

@@ -281,5 +281,81 @@
         <source>The layouts file could not be read. It was kept as layouts.json.corrupt and the layouts start empty.</source>
         <translation>无法读取布局文件。它已另存为 layouts.json.corrupt，布局列表从空白开始。</translation>
     </message>
+    <message>
+        <source>unknown option &apos;%1&apos;</source>
+        <translation>未知选项“%1”</translation>
+    </message>
+    <message>
+        <source>unexpected argument &apos;%1&apos;</source>
+        <translation>多余的参数“%1”</translation>
+    </message>
+    <message>
+        <source>option &apos;%1&apos; takes no value</source>
+        <translation>选项“%1”不接受值</translation>
+    </message>
+    <message>
+        <source>option &apos;%1&apos; needs a value</source>
+        <translation>选项“%1”需要一个值</translation>
+    </message>
+    <message>
+        <source>only one of --layout, --tour and --server may be given</source>
+        <translation>--layout、--tour 和 --server 只能指定其中一个</translation>
+    </message>
+    <message>
+        <source>option &apos;%1&apos; is given twice</source>
+        <translation>选项“%1”指定了两次</translation>
+    </message>
+    <message>
+        <source>--camera needs --server</source>
+        <translation>--camera 需要与 --server 一起使用</translation>
+    </message>
+    <message>
+        <source>Usage: zorvan [--layout NAME | --tour NAME | --server NAME [--camera NAME]] [--screen N|NAME] [--full-screen] [--new-window]</source>
+        <translation>用法：zorvan [--layout 名称 | --tour 名称 | --server 名称 [--camera 名称]] [--screen N|名称] [--full-screen] [--new-window]</translation>
+    </message>
+    <message>
+        <source>  --layout NAME     show the saved layout NAME</source>
+        <translation>  --layout 名称     显示已保存的布局“名称”</translation>
+    </message>
+    <message>
+        <source>  --tour NAME       run the tour NAME</source>
+        <translation>  --tour 名称       运行轮巡“名称”</translation>
+    </message>
+    <message>
+        <source>  --server NAME     show the cameras of the server NAME</source>
+        <translation>  --server 名称     显示服务器“名称”的摄像头</translation>
+    </message>
+    <message>
+        <source>  --camera NAME     with --server: show the camera NAME</source>
+        <translation>  --camera 名称     与 --server 一起：显示摄像头“名称”</translation>
+    </message>
+    <message>
+        <source>  --screen N|NAME   open on screen N (from 0) or the screen NAME</source>
+        <translation>  --screen N|名称   在第 N 个屏幕（从 0 起）或名为“名称”的屏幕上打开</translation>
+    </message>
+    <message>
+        <source>  --full-screen     start in full screen</source>
+        <translation>  --full-screen     以全屏方式启动</translation>
+    </message>
+    <message>
+        <source>  --new-window      show it in a new window of the running viewer</source>
+        <translation>  --new-window      在正在运行的查看器的新窗口中显示</translation>
+    </message>
+    <message>
+        <source>  -h, --help        show this help and exit</source>
+        <translation>  -h, --help        显示此帮助并退出</translation>
+    </message>
+    <message>
+        <source>  -v, --version     show the version and exit</source>
+        <translation>  -v, --version     显示版本并退出</translation>
+    </message>
+    <message>
+        <source>Try &apos;zorvan --help&apos; for more information.</source>
+        <translation>更多信息请运行“zorvan --help”。</translation>
+    </message>
+    <message>
+        <source>Showing live pictures in full screen</source>
+        <translation>正在全屏显示实时画面</translation>
+    </message>
 </context>
 </TS>

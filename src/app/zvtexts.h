@@ -68,6 +68,30 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan",
                       "The layouts file could not be read. It was kept as layouts.json.corrupt and "
                       "the layouts start empty."),
+    // the command line
+    QT_TRANSLATE_NOOP("Zorvan", "unknown option '%1'"),
+    QT_TRANSLATE_NOOP("Zorvan", "unexpected argument '%1'"),
+    QT_TRANSLATE_NOOP("Zorvan", "option '%1' takes no value"),
+    QT_TRANSLATE_NOOP("Zorvan", "option '%1' needs a value"),
+    QT_TRANSLATE_NOOP("Zorvan", "only one of --layout, --tour and --server may be given"),
+    QT_TRANSLATE_NOOP("Zorvan", "option '%1' is given twice"),
+    QT_TRANSLATE_NOOP("Zorvan", "--camera needs --server"),
+    QT_TRANSLATE_NOOP("Zorvan",
+                      "Usage: zorvan [--layout NAME | --tour NAME | --server NAME [--camera NAME]] "
+                      "[--screen N|NAME] [--full-screen] [--new-window]"),
+    QT_TRANSLATE_NOOP("Zorvan", "  --layout NAME     show the saved layout NAME"),
+    QT_TRANSLATE_NOOP("Zorvan", "  --tour NAME       run the tour NAME"),
+    QT_TRANSLATE_NOOP("Zorvan", "  --server NAME     show the cameras of the server NAME"),
+    QT_TRANSLATE_NOOP("Zorvan", "  --camera NAME     with --server: show the camera NAME"),
+    QT_TRANSLATE_NOOP("Zorvan", "  --screen N|NAME   open on screen N (from 0) or the screen NAME"),
+    QT_TRANSLATE_NOOP("Zorvan", "  --full-screen     start in full screen"),
+    QT_TRANSLATE_NOOP("Zorvan",
+                      "  --new-window      show it in a new window of the running viewer"),
+    QT_TRANSLATE_NOOP("Zorvan", "  -h, --help        show this help and exit"),
+    QT_TRANSLATE_NOOP("Zorvan", "  -v, --version     show the version and exit"),
+    QT_TRANSLATE_NOOP("Zorvan", "Try 'zorvan --help' for more information."),
+    // what the desktop shows as the reason the screen saver is held off
+    QT_TRANSLATE_NOOP("Zorvan", "Showing live pictures in full screen"),
 };
 
 }  // namespace zvtexts
