@@ -41,7 +41,6 @@ protected:
         return ref ? cameradrag::cameraData(*ref, items.front()->text(0)).release() : nullptr;
     }
     QStringList mimeTypes() const override { return {cameradrag::kCameraMime}; }
-    Qt::DropActions supportedDropActions() const override { return Qt::IgnoreAction; }
 
     void keyPressEvent(QKeyEvent* event) override {
         if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&

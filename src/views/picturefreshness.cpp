@@ -15,10 +15,6 @@ namespace {
 constexpr qint64 kRateWindowMs = 3000;
 constexpr size_t kMaxArrivals = 4096;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("Zorvan", text);
-}
-
 }  // namespace
 
 PictureFreshness::PictureFreshness(std::function<void()> repaint, QObject* parent)
@@ -87,7 +83,7 @@ bool PictureFreshness::isStale() const {
 
 QString PictureFreshness::warningText() const {
     if (!isStale()) return {};
-    return tr("No picture for %1 s").arg(ageMs() / 1000);
+    return QCoreApplication::translate("Zorvan", "No picture for %1 s").arg(ageMs() / 1000);
 }
 
 void PictureFreshness::setShowStats(bool show) {
@@ -113,8 +109,10 @@ double PictureFreshness::rate() const {
 
 QString PictureFreshness::statsText() const {
     const QString rateText = QString::number(rate(), 'f', 1);
-    if (!roundTripMs_) return tr("%1 pictures/s").arg(rateText);
-    return tr("%1 pictures/s, round trip %2 ms").arg(rateText).arg(*roundTripMs_);
+    if (!roundTripMs_) return QCoreApplication::translate("Zorvan", "%1 pictures/s").arg(rateText);
+    return QCoreApplication::translate("Zorvan", "%1 pictures/s, round trip %2 ms")
+        .arg(rateText)
+        .arg(*roundTripMs_);
 }
 
 QString PictureFreshness::shownState() const {

@@ -29,6 +29,7 @@ void PreviewTouchImage::setNote(const QString& note) {
 
 void PreviewTouchImage::paintEvent(QPaintEvent* event) {
     TouchImage::paintEvent(event);
+    if (note_.isEmpty() && caption_.isEmpty()) return;
     QPainter p(this);
     if (!note_.isEmpty()) PictureFreshness::paintWarning(p, rect(), note_);
     if (caption_.isEmpty()) return;

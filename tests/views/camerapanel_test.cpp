@@ -44,6 +44,7 @@ TEST(CameraPanel, CameraRowsDragTheirCameraServerRowsNothing) {
         EXPECT_EQ(data ? data->text() : QString(), c.text);
         EXPECT_EQ(bool(model->flags(c.row) & Qt::ItemIsDragEnabled), c.carried.has_value());
     }
+    EXPECT_TRUE(model->supportedDragActions() & Qt::CopyAction) << "a drag needs an action";
     EXPECT_EQ(panel.tree()->topLevelItem(1)->text(1), "Loading…");
 }
 
