@@ -104,6 +104,7 @@ void LayoutMode::stop() {
         cell->setDelegate(nullptr);
         cell->imageView()->setCaption(QString());
         cell->imageView()->clearPicture();
+        wall_->setCellNote(i, QString());
     }
     wall_->setSelectedCell(-1);
 }
@@ -146,9 +147,10 @@ void LayoutMode::fill() {
                 }
             }
         }
+        wall_->setCellNote(i, index < 0 ? note : QString());
         if (index < 0) {
             cell->setDelegate(nullptr);
-            image->setCaption(note);
+            image->setCaption(QString());
             image->clearPicture();
             continue;
         }
