@@ -14,7 +14,10 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
           [&settings]() -> const std::vector<std::shared_ptr<CamServer>>& {
               return settings.getServers();
           })) {
-    connect(feeds_.get(), &ServerFeeds::changed, this, &ControlRoomHub::serversChanged);
+    // Queued: a window that asks for a server's lists while it fills its
+    // cells hears of the change after it is done.
+    connect(feeds_.get(), &ServerFeeds::changed, this, &ControlRoomHub::serversChanged,
+            Qt::QueuedConnection);
 }
 
 ControlRoomHub::~ControlRoomHub() {

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -18,8 +19,10 @@ struct ServerFeeds::Feed final : ZVDataManagerDelegate {
     ServerFeeds* owner = nullptr;
     std::shared_ptr<CamServer> server;
     State state = State::Idle;
+    bool inFlight = false;  // a load is out and has not reported
     std::unique_ptr<Reconnector> retries;
     std::unique_ptr<ZVDataManager> lists;  // ended first: its workers report here
+    QTimer silent;                         // the load has not answered yet
 
     ~Feed() override {
         if (lists) lists->shutdown();
@@ -65,17 +68,25 @@ ServerFeeds::Feed* ServerFeeds::feed(const std::shared_ptr<CamServer>& server) {
         f->lists->setDelegate(f);
         f->retries = std::make_unique<Reconnector>([this, f] {
             if (resting_ || ended_) return false;
+            f->inFlight = true;
             f->lists->loadCameras();
             return true;
         });
         if (server->getCameras()) f->state = State::Loaded;
+        f->silent.setSingleShot(true);
+        f->silent.setInterval(kSilentAfterMs);
+        connect(&f->silent, &QTimer::timeout, this, [this, f] {
+            if (f->state != State::Waiting) return;
+            f->state = State::Unavailable;
+            emit changed(f->server->serverId());
+        });
     }
     return slot.get();
 }
 
 void ServerFeeds::need(const std::shared_ptr<CamServer>& server) {
     Feed* f = feed(server);
-    if (!f || f->state == State::Loaded || f->state == State::Waiting) return;
+    if (!f || f->state == State::Loaded || f->inFlight) return;
     if (f->state == State::Unavailable && f->retries->isActive()) return;
     load(*f);
 }
@@ -91,11 +102,15 @@ void ServerFeeds::load(Feed& f) {
         f.state = State::Waiting;
         emit changed(f.server->serverId());
     }
+    f.inFlight = true;
     f.lists->loadCameras();
+    f.silent.start();
 }
 
 void ServerFeeds::loaded(Feed& f, bool ok) {
     if (ended_) return;
+    f.silent.stop();
+    f.inFlight = false;
     if (ok) {
         f.retries->succeeded();
         f.state = State::Loaded;
@@ -154,6 +169,8 @@ void ServerFeeds::setResting(bool resting) {
         if (resting) {
             f->retries->cancel();
             f->lists->stopAllLoading();
+            f->silent.stop();
+            f->inFlight = false;
             if (f->state == State::Waiting) f->state = State::Idle;
         } else if (f->state != State::Loaded) {
             load(*f);

@@ -34,6 +34,11 @@ public:
     // servers: the records as they are now (the settings store's list).
     using ServerList = std::function<const std::vector<std::shared_ptr<CamServer>>&()>;
 
+    // A load that has not answered after this long marks its server as not
+    // available (while it goes on): a server that swallows connections is
+    // told apart from a slow one well before the request's own timeout.
+    static constexpr int kSilentAfterMs = 4000;
+
     explicit ServerFeeds(ServerList servers, QObject* parent = nullptr);
     ~ServerFeeds() override;
 

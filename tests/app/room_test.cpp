@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The control room in the whole viewer: a layout's cells drawn from several
+// servers, each asked on its own with its own credentials, and what a cell
+// says when its server or camera is gone.
+
+#include "camerawall.h"
+#include "controlroomhub.h"
+#include "layoutsfile.h"
+#include "previewtouchimage.h"
+#include "roomscreen.h"
+#include "touchview.h"
+#include "viewerkit.h"
+
+#include "base64.h"
+
+namespace {
+
+std::string basic(const std::string& login, const std::string& password) {
+    const std::string pair = login + ":" + password;
+    return "Basic " + codec::base64Encode(pair.data(), pair.size(), false);
+}
+
+}  // namespace
+
+// Three servers, one of which swallows every connection: the cells of the
+// other two live on, each server sees only its own credentials and its own
+// cameras, the silent one's cells say so within seconds, and no alert stops
+// anything.
+TEST_F(ViewerFixture, EachServerOfALayoutIsAskedOnItsOwn) {
+    ScriptedServer a(camerasServer(camerasDoc({"A0", "A1"})));
+    ScriptedServer b(camerasServer(camerasDoc({"B0", "B1", "B2"}), "[]"));
+    ScriptedServer c([](const ScriptedServer::Request&) {
+        return ScriptedServer::of(ScriptedServer::Reply::Kind::Stall);
+    });
+    writeServers(dir.path(), {{"Alpha", a.port(), true}, {"Beta", b.port()}, {"Gamma", c.port()}});
+    const struct {
+        const ScriptedServer* server;
+        const char* login;
+        const char* password;
+    } credentials[] = {{&a, "alpha", "pa"}, {&b, "beta", "pb"}, {&c, "gamma", "pc"}};
+    QStringList ids;
+    {
+        auto store = Settings::createInFolder(dir.path(), "en");
+        for (size_t i = 0; i < 3; ++i) {
+            const auto& server = store->getServers()[i];
+            server->setLogin(credentials[i].login);
+            server->setPassword(credentials[i].password);
+            ids << server->serverId();
+        }
+        store->save();
+        auto file = LayoutsFile::openInFolder(dir.path());
+        Layout lobby;
+        lobby.name = "Lobby";
+        lobby.resize(2, 3);
+        const auto ref = [&](int server, const char* uri, const char* name) {
+            CameraRef r;
+            r.serverId = ids[server];
+            r.cameraUri = uri;
+            r.cameraName = name;
+            return r;
+        };
+        lobby.setCell(0, 0, ref(0, "/c/1", "A1"));
+        lobby.setCell(0, 1, ref(1, "/c/2", "B2"));
+        lobby.setCell(0, 2, ref(2, "/c/0", "G0"));
+        lobby.setCell(1, 0, ref(1, "/c/9", "Gone"));
+        CameraRef removed = ref(0, "/c/0", "A0");
+        removed.serverId = "{00000000-0000-4000-8000-000000000001}";
+        lobby.setCell(1, 1, removed);
+        file->room().layouts.push_back(lobby);
+        ASSERT_TRUE(file->save());
+    }
+    start();
+    ASSERT_TRUE(app->showLayout("Lobby"));
+    CameraWall* wall = app->roomScreen()->wall();
+    const auto picture = [&](int cell) {
+        return cameraOfPicture(wall->cell(cell)->imageView()->picture());
+    };
+    const auto note = [&](int cell) { return wall->cell(cell)->imageView()->note(); };
+    ASSERT_TRUE(waitUntil([&] { return picture(0) == 1 && picture(1) == 2; }))
+        << "Alpha's and Beta's cells show their own cameras beside a silent server";
+    EXPECT_TRUE(waitUntil([&] { return note(2).contains("Server is not available"); }))
+        << note(2).toStdString();
+    EXPECT_EQ(note(3), "Camera not found: Gone");
+    EXPECT_EQ(note(4), "Server removed");
+    EXPECT_EQ(note(5), "");
+
+    // Both keep coming while the third stays silent.
+    const size_t before = picturesOf(a) + picturesOf(b);
+    EXPECT_TRUE(waitUntil([&] { return picturesOf(a) >= 3 && picturesOf(b) >= 3 &&
+                                       picturesOf(a) + picturesOf(b) > before + 4; }));
+    for (const auto& [server, login, password] : credentials) {
+        for (const auto& r : server->requests()) {
+            EXPECT_EQ(r.headers.at("authorization"), basic(login, password)) << r.target;
+            // Each server is asked for its own cell's camera only.
+            if (server == &a && r.target.find("/image") != std::string::npos)
+                EXPECT_EQ(r.target.rfind("/c/1/image", 0), 0u) << r.target;
+            if (server == &b && r.target.find("/image") != std::string::npos)
+                EXPECT_EQ(r.target.rfind("/c/2/image", 0), 0u) << r.target;
+        }
+    }
+    EXPECT_GE(c.requests().size(), 1u);
+    for (const QString& text : alerts->texts) EXPECT_NE(text, "Server is not available");
+}
