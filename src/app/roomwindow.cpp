@@ -224,6 +224,7 @@ void RoomWindow::changeEvent(QEvent* event) {
 void RoomWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     if (!event->isAccepted()) return;
-    room_->clear();
+    // The viewer's quit closes every window too: what it shows is kept
+    // until the controller knows which of the two it was.
     emit closed(this);
 }

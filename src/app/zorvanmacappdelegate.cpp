@@ -90,6 +90,7 @@ ZorvanMacAppDelegate::~ZorvanMacAppDelegate() {
     endWork();
     // The window's widgets outlive this controller's other members.
     mainImage()->removeEventFilter(this);
+    window_->removeEventFilter(this);
 }
 
 void ZorvanMacAppDelegate::createPictureKeepers() {

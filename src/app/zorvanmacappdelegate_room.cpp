@@ -64,6 +64,7 @@ QString freeName(const Entries& entries, const QString& base) {
 }  // namespace
 
 void ZorvanMacAppDelegate::createRoom() {
+    window_->installEventFilter(this);
     hub_ = std::make_unique<ControlRoomHub>(settings_, QFileInfo(settings_.pathToDataFile()).path());
     screens_ = std::make_unique<ScreenKeeper>();
     Ui::ZVMainWindow& ui = window_->ui();
@@ -477,7 +478,10 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
 }
 
 void ZorvanMacAppDelegate::closeRoomWindow(RoomWindow* window) {
-    if (workEnded_) return;
+    // Closed by the quit (which closes the main window too): it comes back
+    // at the next start.
+    if (workEnded_ || !window_->isVisible()) return;
+    window->screenView()->clear();
     screens_->forget(window);
     std::erase_if(roomWindows_, [&](const auto& w) { return w.get() == window; });
     storeWindows();

@@ -17,6 +17,7 @@
 #include "zvmainwindow.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -82,6 +83,9 @@ void ZorvanMacAppDelegate::createWallCommands() {
 }
 
 bool ZorvanMacAppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the main window quits the viewer, other windows and all.
+    if (watched == window_.get() && event->type() == QEvent::Close && !roomWindows_.empty())
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     if (event->type() == QEvent::KeyPress && watched == mainImage() &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
