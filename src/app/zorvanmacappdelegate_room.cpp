@@ -373,6 +373,7 @@ void ZorvanMacAppDelegate::editLayouts() {
     for (const auto& server : settings_.getServers())
         servers.emplace_back(server->serverId(), server->name());
     LayoutsEditor editor(hub_->room(), servers, window_.get());
+    editor.setWindowTitle(roomText("Edit Layouts"));
     if (roomShown_ && room_->shows() == RoomScreen::Shows::Layout)
         editor.selectLayout(room_->name());
     if (editor.exec() != QDialog::Accepted) return;

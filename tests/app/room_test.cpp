@@ -8,6 +8,7 @@
 #include "layoutsfile.h"
 #include "previewtouchimage.h"
 #include "roomscreen.h"
+#include "roomwindow.h"
 #include "touchview.h"
 #include "viewerkit.h"
 
@@ -100,4 +101,52 @@ TEST_F(ViewerFixture, EachServerOfALayoutIsAskedOnItsOwn) {
     }
     EXPECT_GE(c.requests().size(), 1u);
     for (const QString& text : alerts->texts) EXPECT_NE(text, "Server is not available");
+}
+
+// Every window comes back at the next start showing what it showed, full
+// screen included; a window the person closed does not.
+TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    app->hub()->edit([&](ControlRoom& room) {
+        Layout lobby;
+        lobby.name = "Lobby";
+        lobby.resize(1, 2);
+        lobby.setCell(0, 1, CameraRef{id, "/c/2", "Roof", 2});
+        room.layouts.push_back(lobby);
+    });
+    WindowState wall;
+    wall.shows = WindowState::Shows::ServerWall;
+    wall.serverId = id;
+    WindowState camera;
+    camera.shows = WindowState::Shows::Camera;
+    camera.serverId = id;
+    camera.camera = CameraRef{id, "/c/1", "Yard", 1};
+    app->newWindow(&wall);
+    app->newWindow(&camera)->setFullScreen(true);
+    app->newWindow()->close();  // closed by the person: forgotten
+    ASSERT_TRUE(app->showLayout("Lobby"));
+    ASSERT_TRUE(waitUntil([&] { return app->roomWindows().size() == 2; }));
+    quit();
+
+    start();
+    ASSERT_EQ(app->roomWindows().size(), 2u);
+    const struct {
+        RoomScreen::Shows shows;
+        QString serverId;
+        bool fullScreen;
+    } expected[] = {{RoomScreen::Shows::WallPage, id, false}, {RoomScreen::Shows::Camera, "", true}};
+    for (size_t i = 0; i < 2; ++i) {
+        RoomWindow* w = app->roomWindows()[i].get();
+        EXPECT_EQ(w->screenView()->shows(), expected[i].shows) << i;
+        EXPECT_EQ(w->screenView()->source().serverId, expected[i].serverId) << i;
+        EXPECT_EQ(w->isFullScreenOn(), expected[i].fullScreen) << i;
+    }
+    EXPECT_EQ(app->roomScreen()->shows(), RoomScreen::Shows::Layout);
+    EXPECT_EQ(app->roomScreen()->name(), "Lobby");
+    // The camera alone shows its picture (camera 1's colour).
+    CameraWall* single = app->roomWindows()[1]->screenView()->wall();
+    EXPECT_TRUE(waitUntil([&] { return cameraOfPicture(single->cell(0)->imageView()->picture()) == 1; }));
 }
