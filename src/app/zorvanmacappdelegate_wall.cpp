@@ -148,6 +148,8 @@ void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
 }
 
 void ZorvanMacAppDelegate::toggleWall(bool on) {
+    // The server's own wall or camera replaces a layout or tour.
+    leaveRoom();
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
     openedFromWall_ = false;
     if (!server) {
