@@ -39,6 +39,7 @@ public:
     void forget(QWidget* window);
 
 private:
+    friend struct ScreenKeeperTestAccess;
     void screenRemoved(QScreen* screen);
     void screenAdded(QScreen* screen);
 

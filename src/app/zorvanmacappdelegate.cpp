@@ -573,7 +573,13 @@ void ZorvanMacAppDelegate::serverNotConnected() {
 
 void ZorvanMacAppDelegate::badResponse() {
     if (isRetryFailure()) return;
-    showAlert("Error");
+    // Over a layout or a tour the current server's cells say it instead.
+    bool silent = false;
+    MainThreadCall::run([&] {
+        silent = roomShown_;
+        if (silent) hub_->feeds()->listsFailed(settings_.getCurrent().get());
+    });
+    if (!silent) showAlert("Error");
 }
 
 bool ZorvanMacAppDelegate::isRetryFailure() {
