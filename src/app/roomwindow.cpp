@@ -37,6 +37,10 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
     connect(close, &QAction::triggered, this, &QWidget::close);
 
     layoutsMenu_ = menuBar()->addMenu(tr("&Layouts"));
+    QAction* clearCell = layoutsMenu_->addAction(tr("Clear Cell"));
+    clearCell->setShortcut(QKeySequence(Qt::Key_Delete));
+    connect(clearCell, &QAction::triggered, this,
+            [this] { room_->setCell(room_->mode()->selected(), std::nullopt); });
     QMenu* view = menuBar()->addMenu(tr("&View"));
     wallsMenu_ = view->addMenu(tr("Server Walls"));
     toursMenu_ = view->addMenu(tr("Tours"));
@@ -69,7 +73,7 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
     fullScreenAction_->setShortcut(QKeySequence(Qt::Key_F11));
     connect(fullScreenAction_, &QAction::triggered, this, [this] { setFullScreen(!fullScreen_); });
     // The shortcuts work while full screen hides the menu bar.
-    addActions({open, close, tourAction_, pauseAction_, nextAction_, previousAction_,
+    addActions({open, close, clearCell, tourAction_, pauseAction_, nextAction_, previousAction_,
                 fullScreenAction_});
 
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { setFullScreen(!fullScreen_); });
@@ -90,7 +94,16 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
                 before_ = state();
                 room_->showCamera(*ref);
             });
+    // A layout takes cameras dragged from the main window's panel, and its
+    // cells swap by dragging one onto another.
+    for (CameraWall* wall : room_->findChildren<CameraWall*>()) {
+        connect(wall, &CameraWall::cameraDropped, room_,
+                [this](int cell, const CameraRef& ref) { room_->setCell(cell, ref); });
+        connect(wall, &CameraWall::cellsSwapped, room_, &RoomScreen::swapCells);
+    }
     connect(room_, &RoomScreen::changed, this, [this] {
+        for (CameraWall* wall : room_->findChildren<CameraWall*>())
+            wall->setCellDragging(room_->shows() == RoomScreen::Shows::Layout);
         updateTitle();
         rebuildMenus();
         emit stateChanged();
