@@ -357,5 +357,261 @@
         <source>Showing live pictures in full screen</source>
         <translation>Показ живого изображения во весь экран</translation>
     </message>
+    <message>
+        <source>&amp;Layouts</source>
+        <translation>&amp;Раскладки</translation>
+    </message>
+    <message>
+        <source>Save Wall as Layout…</source>
+        <translation>Сохранить стену как раскладку…</translation>
+    </message>
+    <message>
+        <source>Edit Layouts…</source>
+        <translation>Изменить раскладки…</translation>
+    </message>
+    <message>
+        <source>Clear Cell</source>
+        <translation>Очистить ячейку</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Вид</translation>
+    </message>
+    <message>
+        <source>Cameras Panel</source>
+        <translation>Панель камер</translation>
+    </message>
+    <message>
+        <source>Server Walls</source>
+        <translation>Стены серверов</translation>
+    </message>
+    <message>
+        <source>Tours</source>
+        <translation>Обходы</translation>
+    </message>
+    <message>
+        <source>Start Tour</source>
+        <translation>Начать обход</translation>
+    </message>
+    <message>
+        <source>Stop Tour</source>
+        <translation>Остановить обход</translation>
+    </message>
+    <message>
+        <source>Pause Tour</source>
+        <translation>Приостановить обход</translation>
+    </message>
+    <message>
+        <source>Resume Tour</source>
+        <translation>Продолжить обход</translation>
+    </message>
+    <message>
+        <source>Next Step</source>
+        <translation>Следующий шаг</translation>
+    </message>
+    <message>
+        <source>Previous Step</source>
+        <translation>Предыдущий шаг</translation>
+    </message>
+    <message>
+        <source>Full Screen</source>
+        <translation>Во весь экран</translation>
+    </message>
+    <message>
+        <source>&amp;Window</source>
+        <translation>&amp;Окно</translation>
+    </message>
+    <message>
+        <source>New Window</source>
+        <translation>Новое окно</translation>
+    </message>
+    <message>
+        <source>Close Window</source>
+        <translation>Закрыть окно</translation>
+    </message>
+    <message>
+        <source>Save Wall as Layout</source>
+        <translation>Сохранить стену как раскладку</translation>
+    </message>
+    <message>
+        <source>Name of the layout:</source>
+        <translation>Имя раскладки:</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>Раскладка</translation>
+    </message>
+    <message>
+        <source>No layout named &quot;%1&quot;.</source>
+        <translation>Нет раскладки «%1».</translation>
+    </message>
+    <message>
+        <source>No tour named &quot;%1&quot;.</source>
+        <translation>Нет обхода «%1».</translation>
+    </message>
+    <message>
+        <source>No server named &quot;%1&quot;.</source>
+        <translation>Нет сервера «%1».</translation>
+    </message>
+    <message>
+        <source>No camera named &quot;%1&quot; on %2.</source>
+        <translation>На сервере %2 нет камеры «%1».</translation>
+    </message>
+    <message>
+        <source>No screen &quot;%1&quot;.</source>
+        <translation>Нет экрана «%1».</translation>
+    </message>
+    <message>
+        <source>Server removed</source>
+        <translation>Сервер удалён</translation>
+    </message>
+    <message>
+        <source>Camera not found: %1</source>
+        <translation>Камера не найдена: %1</translation>
+    </message>
+    <message>
+        <source>Loading…</source>
+        <translation>Загрузка…</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+    <message>
+        <source>Cameras</source>
+        <translation>Камеры</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>Камера</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Состояние</translation>
+    </message>
+    <message>
+        <source>1 camera</source>
+        <translation>1 камера</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n cameras</source>
+        <translation>
+            <numerusform>%n камера</numerusform>
+            <numerusform>%n камеры</numerusform>
+            <numerusform>%n камер</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Edit Layouts</source>
+        <translation>Изменение раскладок</translation>
+    </message>
+    <message>
+        <source>Layouts</source>
+        <translation>Раскладки</translation>
+    </message>
+    <message>
+        <source>Rows:</source>
+        <translation>Строк:</translation>
+    </message>
+    <message>
+        <source>Columns:</source>
+        <translation>Столбцов:</translation>
+    </message>
+    <message>
+        <source>Tour</source>
+        <translation>Обход</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> с</translation>
+    </message>
+    <message>
+        <source>Pause after input:</source>
+        <translation>Пауза после ввода:</translation>
+    </message>
+    <message>
+        <source>Steps:</source>
+        <translation>Шаги:</translation>
+    </message>
+    <message>
+        <source>Dwell:</source>
+        <translation>Время показа:</translation>
+    </message>
+    <message>
+        <source>Add Layout Step</source>
+        <translation>Добавить шаг с раскладкой</translation>
+    </message>
+    <message>
+        <source>Add Wall Step</source>
+        <translation>Добавить шаг со стеной</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Убрать</translation>
+    </message>
+    <message>
+        <source>Layout: %1 — %2 s</source>
+        <translation>Раскладка: %1 — %2 с</translation>
+    </message>
+    <message>
+        <source>Wall: %1, page %2 — %3 s</source>
+        <translation>Стена: %1, страница %2 — %3 с</translation>
+    </message>
+    <message>
+        <source>unknown server</source>
+        <translation>неизвестный сервер</translation>
+    </message>
+    <message>
+        <source>There are no layouts yet: make one on the Layouts tab.</source>
+        <translation>Раскладок пока нет: создайте раскладку на вкладке «Раскладки».</translation>
+    </message>
+    <message>
+        <source>Layout:</source>
+        <translation>Раскладка:</translation>
+    </message>
+    <message>
+        <source>There are no servers yet.</source>
+        <translation>Серверов пока нет.</translation>
+    </message>
+    <message>
+        <source>Page:</source>
+        <translation>Страница:</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>Создать</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>Переименовать</translation>
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation>Дублировать</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Move Up</source>
+        <translation>Вверх</translation>
+    </message>
+    <message>
+        <source>Move Down</source>
+        <translation>Вниз</translation>
+    </message>
+    <message>
+        <source>%1 copy</source>
+        <translation>%1 — копия</translation>
+    </message>
+    <message>
+        <source>A name cannot be empty.</source>
+        <translation>Имя не может быть пустым.</translation>
+    </message>
+    <message>
+        <source>The name “%1” is taken.</source>
+        <translation>Имя «%1» уже занято.</translation>
+    </message>
 </context>
 </TS>

@@ -357,5 +357,259 @@
         <source>Showing live pictures in full screen</source>
         <translation>正在全屏显示实时画面</translation>
     </message>
+    <message>
+        <source>&amp;Layouts</source>
+        <translation>布局(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Save Wall as Layout…</source>
+        <translation>将摄像头墙另存为布局…</translation>
+    </message>
+    <message>
+        <source>Edit Layouts…</source>
+        <translation>编辑布局…</translation>
+    </message>
+    <message>
+        <source>Clear Cell</source>
+        <translation>清空单元格</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>视图(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Cameras Panel</source>
+        <translation>摄像头面板</translation>
+    </message>
+    <message>
+        <source>Server Walls</source>
+        <translation>服务器摄像头墙</translation>
+    </message>
+    <message>
+        <source>Tours</source>
+        <translation>轮巡</translation>
+    </message>
+    <message>
+        <source>Start Tour</source>
+        <translation>开始轮巡</translation>
+    </message>
+    <message>
+        <source>Stop Tour</source>
+        <translation>停止轮巡</translation>
+    </message>
+    <message>
+        <source>Pause Tour</source>
+        <translation>暂停轮巡</translation>
+    </message>
+    <message>
+        <source>Resume Tour</source>
+        <translation>继续轮巡</translation>
+    </message>
+    <message>
+        <source>Next Step</source>
+        <translation>下一步</translation>
+    </message>
+    <message>
+        <source>Previous Step</source>
+        <translation>上一步</translation>
+    </message>
+    <message>
+        <source>Full Screen</source>
+        <translation>全屏</translation>
+    </message>
+    <message>
+        <source>&amp;Window</source>
+        <translation>窗口(&amp;W)</translation>
+    </message>
+    <message>
+        <source>New Window</source>
+        <translation>新建窗口</translation>
+    </message>
+    <message>
+        <source>Close Window</source>
+        <translation>关闭窗口</translation>
+    </message>
+    <message>
+        <source>Save Wall as Layout</source>
+        <translation>将摄像头墙另存为布局</translation>
+    </message>
+    <message>
+        <source>Name of the layout:</source>
+        <translation>布局名称：</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>布局</translation>
+    </message>
+    <message>
+        <source>No layout named &quot;%1&quot;.</source>
+        <translation>没有名为“%1”的布局。</translation>
+    </message>
+    <message>
+        <source>No tour named &quot;%1&quot;.</source>
+        <translation>没有名为“%1”的轮巡。</translation>
+    </message>
+    <message>
+        <source>No server named &quot;%1&quot;.</source>
+        <translation>没有名为“%1”的服务器。</translation>
+    </message>
+    <message>
+        <source>No camera named &quot;%1&quot; on %2.</source>
+        <translation>%2 上没有名为“%1”的摄像头。</translation>
+    </message>
+    <message>
+        <source>No screen &quot;%1&quot;.</source>
+        <translation>没有名为“%1”的屏幕。</translation>
+    </message>
+    <message>
+        <source>Server removed</source>
+        <translation>服务器已删除</translation>
+    </message>
+    <message>
+        <source>Camera not found: %1</source>
+        <translation>未找到摄像头：%1</translation>
+    </message>
+    <message>
+        <source>Loading…</source>
+        <translation>正在加载…</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+    <message>
+        <source>Cameras</source>
+        <translation>摄像头</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>摄像头</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>1 camera</source>
+        <translation>1 个摄像头</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n cameras</source>
+        <translation>
+            <numerusform>%n 个摄像头</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Edit Layouts</source>
+        <translation>编辑布局</translation>
+    </message>
+    <message>
+        <source>Layouts</source>
+        <translation>布局</translation>
+    </message>
+    <message>
+        <source>Rows:</source>
+        <translation>行数：</translation>
+    </message>
+    <message>
+        <source>Columns:</source>
+        <translation>列数：</translation>
+    </message>
+    <message>
+        <source>Tour</source>
+        <translation>轮巡</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>Pause after input:</source>
+        <translation>操作后暂停：</translation>
+    </message>
+    <message>
+        <source>Steps:</source>
+        <translation>步骤：</translation>
+    </message>
+    <message>
+        <source>Dwell:</source>
+        <translation>停留时间：</translation>
+    </message>
+    <message>
+        <source>Add Layout Step</source>
+        <translation>添加布局步骤</translation>
+    </message>
+    <message>
+        <source>Add Wall Step</source>
+        <translation>添加摄像头墙步骤</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>Layout: %1 — %2 s</source>
+        <translation>布局：%1 — %2 秒</translation>
+    </message>
+    <message>
+        <source>Wall: %1, page %2 — %3 s</source>
+        <translation>摄像头墙：%1，第 %2 页 — %3 秒</translation>
+    </message>
+    <message>
+        <source>unknown server</source>
+        <translation>未知服务器</translation>
+    </message>
+    <message>
+        <source>There are no layouts yet: make one on the Layouts tab.</source>
+        <translation>还没有布局：请先在“布局”选项卡中创建一个。</translation>
+    </message>
+    <message>
+        <source>Layout:</source>
+        <translation>布局：</translation>
+    </message>
+    <message>
+        <source>There are no servers yet.</source>
+        <translation>还没有服务器。</translation>
+    </message>
+    <message>
+        <source>Page:</source>
+        <translation>页：</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新建</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>重命名</translation>
+    </message>
+    <message>
+        <source>Duplicate</source>
+        <translation>创建副本</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Move Up</source>
+        <translation>上移</translation>
+    </message>
+    <message>
+        <source>Move Down</source>
+        <translation>下移</translation>
+    </message>
+    <message>
+        <source>%1 copy</source>
+        <translation>%1 - 副本</translation>
+    </message>
+    <message>
+        <source>A name cannot be empty.</source>
+        <translation>名称不能为空。</translation>
+    </message>
+    <message>
+        <source>The name “%1” is taken.</source>
+        <translation>名称“%1”已被使用。</translation>
+    </message>
 </context>
 </TS>

@@ -8,43 +8,35 @@
 #include "roomscreen.h"
 #include "screenkeeper.h"
 #include "settings.h"
+#include "zvtexts.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QMenuBar>
 #include <QScreen>
 #include <QWindow>
-
-namespace {
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("Zorvan", text);
-}
-
-}  // namespace
 
 RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
     : QMainWindow(parent), hub_(hub), room_(new RoomScreen(hub, this)) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setCentralWidget(room_);
 
-    QMenu* window = menuBar()->addMenu(tr("&Window"));
-    QAction* open = window->addAction(tr("New Window"));
+    QMenu* window = menuBar()->addMenu(zvText("&Window"));
+    QAction* open = window->addAction(zvText("New Window"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(open, &QAction::triggered, this, &RoomWindow::newWindowRequested);
-    QAction* close = window->addAction(tr("Close Window"));
+    QAction* close = window->addAction(zvText("Close Window"));
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
 
-    layoutsMenu_ = menuBar()->addMenu(tr("&Layouts"));
-    QAction* clearCell = layoutsMenu_->addAction(tr("Clear Cell"));
+    layoutsMenu_ = menuBar()->addMenu(zvText("&Layouts"));
+    QAction* clearCell = layoutsMenu_->addAction(zvText("Clear Cell"));
     clearCell->setShortcut(QKeySequence(Qt::Key_Delete));
     connect(clearCell, &QAction::triggered, this,
             [this] { room_->setCell(room_->mode()->selected(), std::nullopt); });
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    wallsMenu_ = view->addMenu(tr("Server Walls"));
-    toursMenu_ = view->addMenu(tr("Tours"));
-    tourAction_ = toursMenu_->addAction(tr("Start Tour"));
+    QMenu* view = menuBar()->addMenu(zvText("&View"));
+    wallsMenu_ = view->addMenu(zvText("Server Walls"));
+    toursMenu_ = view->addMenu(zvText("Tours"));
+    tourAction_ = toursMenu_->addAction(zvText("Start Tour"));
     tourAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(tourAction_, &QAction::triggered, this, [this] {
         if (room_->isTouring()) {
@@ -59,17 +51,17 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
             room_->startTour(name);
         }
     });
-    pauseAction_ = toursMenu_->addAction(tr("Pause Tour"));
+    pauseAction_ = toursMenu_->addAction(zvText("Pause Tour"));
     pauseAction_->setShortcut(QKeySequence(Qt::Key_Space));
     connect(pauseAction_, &QAction::triggered, room_, &RoomScreen::pauseOrResumeTour);
-    nextAction_ = toursMenu_->addAction(tr("Next Step"));
+    nextAction_ = toursMenu_->addAction(zvText("Next Step"));
     nextAction_->setShortcut(QKeySequence(Qt::Key_PageDown));
     connect(nextAction_, &QAction::triggered, room_, &RoomScreen::nextStep);
-    previousAction_ = toursMenu_->addAction(tr("Previous Step"));
+    previousAction_ = toursMenu_->addAction(zvText("Previous Step"));
     previousAction_->setShortcut(QKeySequence(Qt::Key_PageUp));
     connect(previousAction_, &QAction::triggered, room_, &RoomScreen::previousStep);
     view->addSeparator();
-    fullScreenAction_ = view->addAction(tr("Full Screen"));
+    fullScreenAction_ = view->addAction(zvText("Full Screen"));
     fullScreenAction_->setShortcut(QKeySequence(Qt::Key_F11));
     connect(fullScreenAction_, &QAction::triggered, this, [this] { setFullScreen(!fullScreen_); });
     // The shortcuts work while full screen hides the menu bar.
@@ -143,10 +135,10 @@ void RoomWindow::rebuildMenus() {
         });
     }
     const bool touring = room_->isTouring();
-    tourAction_->setText(touring ? tr("Stop Tour") : tr("Start Tour"));
+    tourAction_->setText(touring ? zvText("Stop Tour") : zvText("Start Tour"));
     tourAction_->setEnabled(touring || !hub_->room().tours.empty());
     pauseAction_->setEnabled(touring);
-    pauseAction_->setText(room_->isTourPaused() ? tr("Resume Tour") : tr("Pause Tour"));
+    pauseAction_->setText(room_->isTourPaused() ? zvText("Resume Tour") : zvText("Pause Tour"));
     nextAction_->setEnabled(touring);
     previousAction_->setEnabled(touring);
 }
@@ -160,11 +152,11 @@ void RoomWindow::updateTitle() {
             break;
         case RoomScreen::Shows::WallPage:
         case RoomScreen::Shows::Camera:
-            if (const auto server = hub_->server(room_->source().serverId.isEmpty() &&
-                                                         !room_->source().layout.cells.empty() &&
-                                                         room_->source().layout.cells.front()
-                                                     ? room_->source().layout.cells.front()->serverId
-                                                     : room_->source().serverId))
+            if (const auto server = hub_->server(
+                    room_->source().serverId.isEmpty() && !room_->source().layout.cells.empty() &&
+                            room_->source().layout.cells.front()
+                        ? room_->source().layout.cells.front()->serverId
+                        : room_->source().serverId))
                 what = server->name();
             break;
         case RoomScreen::Shows::Nothing:

@@ -80,6 +80,14 @@ CameraPanel::CameraPanel(QWidget* parent) : QWidget(parent) {
     });
 }
 
+QString CameraPanel::cameraCountText(int count) {
+    // English has a text of its own for one, as no English table is
+    // installed; a table's "%n cameras" holds every plural form of its
+    // language, so a Russian 21 reads "21 камера".
+    if (count == 1) return QCoreApplication::translate("Zorvan", "1 camera");
+    return QCoreApplication::translate("Zorvan", "%n cameras", nullptr, count);
+}
+
 void CameraPanel::activate(QTreeWidgetItem* item) {
     if (const std::optional<CameraRef> ref = cameraOf(item)) emit cameraActivated(*ref);
 }
@@ -108,8 +116,7 @@ void CameraPanel::setServers(const std::vector<PanelServer>& servers) {
         server->setData(0, kServerIdRole, s.serverId);
         server->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);  // not draggable
         if (s.state.isEmpty())
-            server->setText(1, QCoreApplication::translate("Zorvan", "%n camera(s)", nullptr,
-                                                           static_cast<int>(s.cameras.size())));
+            server->setText(1, cameraCountText(static_cast<int>(s.cameras.size())));
         // Always expandable: its cameras come when it is opened.
         server->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         for (const PanelServer::Camera& c : s.cameras) {

@@ -40,6 +40,10 @@ public:
     // cameras (by name) still listed.
     void setServers(const std::vector<PanelServer>& servers);
 
+    // A server's camera count as its row shows it: "1 camera", "5 cameras",
+    // in the installed language with its own plural forms.
+    static QString cameraCountText(int count);
+
     QTreeWidget* tree() const { return tree_; }
     QSize sizeHint() const override { return {240, 400}; }
 

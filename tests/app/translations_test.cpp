@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every viewer text has a Russian and a Simplified Chinese translation,
 // installed with Qt's own for the language, and a text without one shows
-// its English key.
+// its English key; a count reads in each language's own plural forms.
 
 #include <QApplication>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
 
+#include "camerapanel.h"
 #include "translations.h"
 #include "zvtexts.h"
 
@@ -30,4 +31,30 @@ TEST(Translations, EveryTextIsTranslatedInBothLanguages) {
         EXPECT_EQ(QCoreApplication::translate("Zorvan", "A text nobody translated"),
                   "A text nobody translated");
     }
+}
+
+TEST(Translations, CameraCountsTakeTheLanguagesPluralForms) {
+    // clang-format off
+    const struct { const char* lang; int count; const char* shown; } cases[] = {
+        {"", 0, "0 cameras"},
+        {"", 1, "1 camera"},
+        {"", 2, "2 cameras"},
+        {"", 21, "21 cameras"},
+        {"ru", 1, "1 камера"},
+        {"ru", 3, "3 камеры"},
+        {"ru", 5, "5 камер"},
+        {"ru", 11, "11 камер"},
+        {"ru", 21, "21 камера"},
+        {"ru", 22, "22 камеры"},
+        {"zh_CN", 1, "1 个摄像头"},
+        {"zh_CN", 5, "5 个摄像头"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        qDeleteAll(qApp->findChildren<QTranslator*>());  // English: no table
+        if (*c.lang) ASSERT_TRUE(installTranslations(*qApp, QLocale(c.lang))) << c.lang;
+        EXPECT_EQ(CameraPanel::cameraCountText(c.count), QString::fromUtf8(c.shown))
+            << c.lang << " " << c.count;
+    }
+    qDeleteAll(qApp->findChildren<QTranslator*>());
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The camera panel's rows: what a dragged row carries, and what survives a
-// new list of servers.
+// The camera panel's rows: what a dragged row carries, what survives a new
+// list of servers, and how a server row counts its cameras.
 
 #include <QMimeData>
 #include <QSignalSpy>
@@ -68,4 +68,20 @@ TEST(CameraPanel, ExpansionAndSelectionSurviveANewList) {
     ASSERT_EQ(activated.size(), 1) << "a server row opens nothing";
     EXPECT_EQ(activated.value(0).value(0).value<CameraRef>(),
               (CameraRef{kB, "/c/Till", "Till", 1}));
+}
+
+TEST(CameraPanel, ServerRowsCountTheirCamerasInEnglish) {
+    // clang-format off
+    const struct { QStringList cameras; QString shown; } cases[] = {
+        {{}, "0 cameras"},
+        {{"Gate"}, "1 camera"},
+        {{"Gate", "Yard"}, "2 cameras"},
+        {{"A", "B", "C", "D", "E"}, "5 cameras"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        CameraPanel panel;
+        panel.setServers({server(kA, "Office", c.cameras)});
+        EXPECT_EQ(panel.tree()->topLevelItem(0)->text(1), c.shown) << c.cameras.size();
+    }
 }
