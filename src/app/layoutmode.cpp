@@ -168,8 +168,8 @@ void LayoutMode::fill() {
     // Servers no longer drawn from get no more requests; each other one
     // refreshes its own cells.
     std::erase_if(runners_, [&](const auto& entry) {
-        const bool gone = !pages.count(entry.first) ||
-                          serverById(entry.first) != entry.second->server;
+        const bool gone =
+            !pages.count(entry.first) || serverById(entry.first) != entry.second->server;
         return gone;
     });
     for (auto& [id, cellsOfServer] : pages) {
@@ -224,11 +224,20 @@ bool LayoutMode::moveSelection(int key) {
     }
     int next = selected_;
     switch (key) {
-    case Qt::Key_Left: next = selected_ % columns > 0 ? selected_ - 1 : selected_; break;
-    case Qt::Key_Right: next = selected_ % columns < columns - 1 ? selected_ + 1 : selected_; break;
-    case Qt::Key_Up: next = selected_ - columns; break;
-    case Qt::Key_Down: next = selected_ + columns; break;
-    default: return false;
+        case Qt::Key_Left:
+            next = selected_ % columns > 0 ? selected_ - 1 : selected_;
+            break;
+        case Qt::Key_Right:
+            next = selected_ % columns < columns - 1 ? selected_ + 1 : selected_;
+            break;
+        case Qt::Key_Up:
+            next = selected_ - columns;
+            break;
+        case Qt::Key_Down:
+            next = selected_ + columns;
+            break;
+        default:
+            return false;
     }
     if (next < 0 || next >= n || next == selected_) return false;
     setSelected(next);

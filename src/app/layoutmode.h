@@ -101,8 +101,8 @@ private:
     ServerFeeds* feeds_;
     ServerList servers_;
     Source source_;
-    Layout shown_;                   // what the cells were filled from
-    std::vector<Camera> cellCamera_;  // what each cell shows
+    Layout shown_;                                        // what the cells were filled from
+    std::vector<Camera> cellCamera_;                      // what each cell shows
     std::map<QString, std::unique_ptr<Runner>> runners_;  // by serverId
     int selected_ = -1;
     bool resting_ = false;

@@ -52,8 +52,7 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
         side.wall = new CameraWall(this);
         stack_->addWidget(side.wall);
         side.mode = std::make_unique<LayoutMode>(
-            side.wall, hub_->feeds(),
-            [hub]() -> const std::vector<std::shared_ptr<CamServer>>& {
+            side.wall, hub_->feeds(), [hub]() -> const std::vector<std::shared_ptr<CamServer>>& {
                 return hub->settings().getServers();
             });
         connectWall(side);
@@ -229,7 +228,8 @@ void RoomScreen::swapCells(int from, int to) {
         for (Layout& layout : room.layouts) {
             const auto n = static_cast<int>(layout.cells.size());
             if (layout.name != name || from < 0 || to < 0 || from >= n || to >= n) continue;
-            std::swap(layout.cells[static_cast<size_t>(from)], layout.cells[static_cast<size_t>(to)]);
+            std::swap(layout.cells[static_cast<size_t>(from)],
+                      layout.cells[static_cast<size_t>(to)]);
         }
     });
     front().mode->setSelected(to);
@@ -441,9 +441,8 @@ bool RoomScreen::eventFilter(QObject* watched, QEvent* event) {
     if (widget->window() != window()) return QWidget::eventFilter(watched, event);
     if (type == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (isTourKey(key) || key->isAutoRepeat() ||
-            key->key() == Qt::Key_Control || key->key() == Qt::Key_Shift ||
-            key->key() == Qt::Key_Alt || key->key() == Qt::Key_Meta)
+        if (isTourKey(key) || key->isAutoRepeat() || key->key() == Qt::Key_Control ||
+            key->key() == Qt::Key_Shift || key->key() == Qt::Key_Alt || key->key() == Qt::Key_Meta)
             return QWidget::eventFilter(watched, event);
     }
     const bool wasPaused = isTourPaused();

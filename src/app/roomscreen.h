@@ -118,9 +118,9 @@ private:
     Shows shows_ = Shows::Nothing;
     QString name_;
     bool resting_ = false;
-    PointerHider* pointer_;                 // child
-    ScreenSaverInhibitor* screenSaver_;     // child
-    QWidget* watchedWindow_ = nullptr;      // whose full screen is followed
+    PointerHider* pointer_;              // child
+    ScreenSaverInhibitor* screenSaver_;  // child
+    QWidget* watchedWindow_ = nullptr;   // whose full screen is followed
 
     Tour tour_;
     std::unique_ptr<TourSchedule> schedule_;

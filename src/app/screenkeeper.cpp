@@ -44,8 +44,8 @@ void ScreenKeeper::place(QWidget* window, QScreen* screen, const QRect& geometry
     } else {
         QSize size = geometry.isValid() ? geometry.size() : QSize(800, 600);
         size = size.boundedTo(available.size());
-        window->setGeometry(QRect(available.center() - QPoint(size.width() / 2, size.height() / 2),
-                                  size));
+        window->setGeometry(
+            QRect(available.center() - QPoint(size.width() / 2, size.height() / 2), size));
     }
     if (window->windowHandle()) window->windowHandle()->setScreen(screen);
     if (fullScreen) setFullScreen(true);

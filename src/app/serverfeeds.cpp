@@ -135,13 +135,13 @@ ServerFeeds::State ServerFeeds::state(const CamServer* server) const {
 
 QString ServerFeeds::stateText(State state) {
     switch (state) {
-    case State::Idle:
-    case State::Waiting:
-        return QCoreApplication::translate("Zorvan", "Loading…");
-    case State::Unavailable:
-        return QCoreApplication::translate("Zorvan", "Server is not available");
-    case State::Loaded:
-        break;
+        case State::Idle:
+        case State::Waiting:
+            return QCoreApplication::translate("Zorvan", "Loading…");
+        case State::Unavailable:
+            return QCoreApplication::translate("Zorvan", "Server is not available");
+        case State::Loaded:
+            break;
     }
     return {};
 }

@@ -14,6 +14,7 @@
 #include "layoutseditor.h"
 #include "layoutsfile.h"
 #include "livevideo.h"
+#include "previewtouchimage.h"
 #include "reconnector.h"
 #include "restwhilehidden.h"
 #include "roommenus.h"
@@ -24,7 +25,6 @@
 #include "settings.h"
 #include "touchimage.h"
 #include "touchview.h"
-#include "previewtouchimage.h"
 #include "ui_zvmainwindow.h"
 #include "wallmode.h"
 #include "zvdatamanager.h"
@@ -65,7 +65,8 @@ QString freeName(const Entries& entries, const QString& base) {
 
 void ZorvanMacAppDelegate::createRoom() {
     window_->installEventFilter(this);
-    hub_ = std::make_unique<ControlRoomHub>(settings_, QFileInfo(settings_.pathToDataFile()).path());
+    hub_ =
+        std::make_unique<ControlRoomHub>(settings_, QFileInfo(settings_.pathToDataFile()).path());
     screens_ = std::make_unique<ScreenKeeper>();
     Ui::ZVMainWindow& ui = window_->ui();
     room_ = new RoomScreen(hub_.get(), ui.centralWidget);
@@ -152,8 +153,7 @@ void ZorvanMacAppDelegate::createRoom() {
         connect(wall, &CameraWall::selectedPictureChanged, this,
                 &ZorvanMacAppDelegate::updateSaveAction);
     }
-    connect(room_, &RoomScreen::cameraActivated, this,
-            &ZorvanMacAppDelegate::showCameraFromRoom);
+    connect(room_, &RoomScreen::cameraActivated, this, &ZorvanMacAppDelegate::showCameraFromRoom);
     connect(room_, &RoomScreen::changed, this, [this] {
         updateRoomActions();
         updateSaveAction();
@@ -346,9 +346,8 @@ void ZorvanMacAppDelegate::saveWallAsLayout() {
     }
     bool ok = false;
     const QString suggested =
-        freeName(hub_->room().layouts, roomShown_ && !room_->name().isEmpty()
-                                           ? room_->name()
-                                           : roomText("Layout"));
+        freeName(hub_->room().layouts,
+                 roomShown_ && !room_->name().isEmpty() ? room_->name() : roomText("Layout"));
     const QString name =
         QInputDialog::getText(window_.get(), roomText("Save Wall as Layout"),
                               roomText("Name of the layout:"), QLineEdit::Normal, suggested, &ok)
@@ -407,8 +406,8 @@ void ZorvanMacAppDelegate::refreshPanel() {
         if (const auto cameras = server->getCameras()) {
             if (state == ServerFeeds::State::Loaded) row.state.clear();
             for (std::size_t i = 0; i < cameras->size(); ++i) {
-                if (auto ref = CameraRef::to(server->serverId(), *cameras,
-                                             static_cast<std::int64_t>(i)))
+                if (auto ref =
+                        CameraRef::to(server->serverId(), *cameras, static_cast<std::int64_t>(i)))
                     row.cameras.push_back({cameras->at(i)->cameraName, *ref});
             }
         }
@@ -464,8 +463,8 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
             if (const auto current = settings_.getCurrent()) shown.serverId = current->serverId();
         }
         shown.screenName = window_->screen() ? window_->screen()->name() : QString();
-        shown.geometry = QRect(window_->geometry().topLeft() + QPoint(40, 40),
-                               window_->geometry().size());
+        shown.geometry =
+            QRect(window_->geometry().topLeft() + QPoint(40, 40), window_->geometry().size());
     }
     ScreenKeeper::place(w, ScreenKeeper::screenFor(shown.screenName, shown.screenIndex),
                         shown.geometry, false, [w](bool on) { w->setFullScreen(on); });
@@ -566,8 +565,8 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
                 if (const auto cameras = server->getCameras()) {
                     const int k = findCamera(*cameras, ref);
                     if (k < 0)
-                        return fail(roomText("No camera named \"%1\" on %2.")
-                                        .arg(line.camera, line.name));
+                        return fail(
+                            roomText("No camera named \"%1\" on %2.").arg(line.camera, line.name));
                     ref = *CameraRef::to(server->serverId(), *cameras, k);
                 }
                 camera = ref;
@@ -590,12 +589,17 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
     if (!apply) return 0;
     WindowState state;
     switch (line.shows) {
-        case CommandLine::Shows::Layout: state.shows = WindowState::Shows::Layout; break;
-        case CommandLine::Shows::Tour: state.shows = WindowState::Shows::Tour; break;
+        case CommandLine::Shows::Layout:
+            state.shows = WindowState::Shows::Layout;
+            break;
+        case CommandLine::Shows::Tour:
+            state.shows = WindowState::Shows::Tour;
+            break;
         case CommandLine::Shows::Server:
             state.shows = camera ? WindowState::Shows::Camera : WindowState::Shows::ServerWall;
             break;
-        case CommandLine::Shows::Nothing: break;
+        case CommandLine::Shows::Nothing:
+            break;
     }
     state.name = line.name;
     if (server) state.serverId = server->serverId();
@@ -621,8 +625,12 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
                             [this](bool on) { mainImage()->setFullScreen(on); });
     }
     switch (line.shows) {
-        case CommandLine::Shows::Layout: showLayout(line.name); break;
-        case CommandLine::Shows::Tour: startTour(line.name); break;
+        case CommandLine::Shows::Layout:
+            showLayout(line.name);
+            break;
+        case CommandLine::Shows::Tour:
+            startTour(line.name);
+            break;
         case CommandLine::Shows::Server:
             if (camera && server->getCameras()) {
                 const int k = findCamera(*server->getCameras(), *camera);
@@ -640,7 +648,8 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
                     }
             }
             break;
-        case CommandLine::Shows::Nothing: break;
+        case CommandLine::Shows::Nothing:
+            break;
     }
     if (line.fullScreen) mainImage()->setFullScreen(true);
     return 0;

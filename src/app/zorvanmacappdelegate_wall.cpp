@@ -71,11 +71,10 @@ void ZorvanMacAppDelegate::createWallCommands() {
     connect(wall, &CameraWall::escapePressed, this, [this] {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
     });
-    connect(rest_.get(), &RestWhileHidden::restingChanged, this,
-            [this](bool resting) {
-                wall_->setResting(resting || editing_);
-                if (roomShown_) room_->setResting(resting || editing_);
-            });
+    connect(rest_.get(), &RestWhileHidden::restingChanged, this, [this](bool resting) {
+        wall_->setResting(resting || editing_);
+        if (roomShown_) room_->setResting(resting || editing_);
+    });
     // Escape from a camera opened out of the wall goes back to it; in full
     // screen the picture's own Escape leaves full screen first.
     mainImage()->installEventFilter(this);

@@ -87,8 +87,10 @@ TEST_F(ViewerFixture, EachServerOfALayoutIsAskedOnItsOwn) {
 
     // Both keep coming while the third stays silent.
     const size_t before = picturesOf(a) + picturesOf(b);
-    EXPECT_TRUE(waitUntil([&] { return picturesOf(a) >= 3 && picturesOf(b) >= 3 &&
-                                       picturesOf(a) + picturesOf(b) > before + 4; }));
+    EXPECT_TRUE(waitUntil([&] {
+        return picturesOf(a) >= 3 && picturesOf(b) >= 3 &&
+               picturesOf(a) + picturesOf(b) > before + 4;
+    }));
     for (const auto& [server, login, password] : credentials) {
         for (const auto& r : server->requests()) {
             EXPECT_EQ(r.headers.at("authorization"), basic(login, password)) << r.target;
@@ -137,7 +139,8 @@ TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
         RoomScreen::Shows shows;
         QString serverId;
         bool fullScreen;
-    } expected[] = {{RoomScreen::Shows::WallPage, id, false}, {RoomScreen::Shows::Camera, "", true}};
+    } expected[] = {{RoomScreen::Shows::WallPage, id, false},
+                    {RoomScreen::Shows::Camera, "", true}};
     for (size_t i = 0; i < 2; ++i) {
         RoomWindow* w = app->roomWindows()[i].get();
         EXPECT_EQ(w->screenView()->shows(), expected[i].shows) << i;
@@ -148,5 +151,6 @@ TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
     EXPECT_EQ(app->roomScreen()->name(), "Lobby");
     // The camera alone shows its picture (camera 1's colour).
     CameraWall* single = app->roomWindows()[1]->screenView()->wall();
-    EXPECT_TRUE(waitUntil([&] { return cameraOfPicture(single->cell(0)->imageView()->picture()) == 1; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return cameraOfPicture(single->cell(0)->imageView()->picture()) == 1; }));
 }
