@@ -2,6 +2,8 @@
 #include "roommenus.h"
 
 #include "layout.h"
+#include "roomscreen.h"
+#include "zvtexts.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -52,6 +54,32 @@ void fillLayouts(QMenu* menu, const ControlRoom& room, const QString& checked,
 void fillTours(QMenu* menu, const ControlRoom& room, const QString& checked,
                const std::function<void(const QString&)>& choose) {
     fill(menu, room.tours, checked, false, choose);
+}
+
+TourActions addTourActions(QMenu* menu, RoomScreen* room) {
+    TourActions a;
+    a.toggle = menu->addAction(zvText("Start Tour"));
+    a.toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    a.pause = menu->addAction(zvText("Pause Tour"));
+    a.pause->setShortcut(QKeySequence(Qt::Key_Space));
+    QObject::connect(a.pause, &QAction::triggered, room, &RoomScreen::pauseOrResumeTour);
+    a.next = menu->addAction(zvText("Next Step"));
+    a.next->setShortcut(QKeySequence(Qt::Key_PageDown));
+    QObject::connect(a.next, &QAction::triggered, room, &RoomScreen::nextStep);
+    a.previous = menu->addAction(zvText("Previous Step"));
+    a.previous->setShortcut(QKeySequence(Qt::Key_PageUp));
+    QObject::connect(a.previous, &QAction::triggered, room, &RoomScreen::previousStep);
+    return a;
+}
+
+void TourActions::update(bool touring, bool paused, bool anyTour) const {
+    toggle->setText(touring ? zvText("Stop Tour") : zvText("Start Tour"));
+    toggle->setEnabled(touring || anyTour);
+    // Space, Page Down and Page Up are the tour's only while it runs.
+    pause->setEnabled(touring);
+    pause->setText(paused ? zvText("Resume Tour") : zvText("Pause Tour"));
+    next->setEnabled(touring);
+    previous->setEnabled(touring);
 }
 
 void addShortcutsTo(QWidget* window, QMenu* menu) {

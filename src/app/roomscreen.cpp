@@ -344,6 +344,20 @@ void RoomScreen::stopTour() {
     }
 }
 
+void RoomScreen::stopTourOnStep() {
+    if (!isTouring() || !schedule_) return;
+    const std::size_t step = schedule_->current();
+    const std::optional<TourStep> shown =
+        step < tour_.steps.size() ? std::optional(tour_.steps[step]) : std::nullopt;
+    stopTour();
+    if (shown && shown->kind == TourStep::Kind::Layout && showLayout(shown->layoutName)) return;
+    if (shown && shown->kind == TourStep::Kind::ServerWall) {
+        showWallPage(shown->serverId, shown->page);
+        return;
+    }
+    clear();
+}
+
 bool RoomScreen::isTourPaused() const {
     return schedule_ && (schedule_->isPausedByPerson() || schedule_->isPausedByInput());
 }

@@ -41,6 +41,9 @@ public:
     void showCamera(const CameraRef& camera);
     bool startTour(const QString& name);
     void stopTour();
+    // Stops the tour and keeps its step of the moment on screen, as the
+    // layout or wall page it is.
+    void stopTourOnStep();
     // Ends the pictures; shows nothing.
     void clear();
 

@@ -36,14 +36,11 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
     QMenu* view = menuBar()->addMenu(zvText("&View"));
     wallsMenu_ = view->addMenu(zvText("Server Walls"));
     toursMenu_ = view->addMenu(zvText("Tours"));
-    tourAction_ = toursMenu_->addAction(zvText("Start Tour"));
-    tourAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    connect(tourAction_, &QAction::triggered, this, [this] {
+    tours_ = RoomMenus::addTourActions(toursMenu_, room_);
+    connect(tours_.toggle, &QAction::triggered, this, [this] {
         if (room_->isTouring()) {
-            const QString name = room_->name();
-            room_->stopTour();
-            if (!room_->showLayout(lastTour_)) room_->clear();
-            lastTour_ = name;
+            lastTour_ = room_->name();
+            room_->stopTourOnStep();
         } else {
             QString name = lastTour_;
             if (!hub_->room().tour(name) && !hub_->room().tours.empty())
@@ -51,21 +48,12 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
             room_->startTour(name);
         }
     });
-    pauseAction_ = toursMenu_->addAction(zvText("Pause Tour"));
-    pauseAction_->setShortcut(QKeySequence(Qt::Key_Space));
-    connect(pauseAction_, &QAction::triggered, room_, &RoomScreen::pauseOrResumeTour);
-    nextAction_ = toursMenu_->addAction(zvText("Next Step"));
-    nextAction_->setShortcut(QKeySequence(Qt::Key_PageDown));
-    connect(nextAction_, &QAction::triggered, room_, &RoomScreen::nextStep);
-    previousAction_ = toursMenu_->addAction(zvText("Previous Step"));
-    previousAction_->setShortcut(QKeySequence(Qt::Key_PageUp));
-    connect(previousAction_, &QAction::triggered, room_, &RoomScreen::previousStep);
     view->addSeparator();
     fullScreenAction_ = view->addAction(zvText("Full Screen"));
     fullScreenAction_->setShortcut(QKeySequence(Qt::Key_F11));
     connect(fullScreenAction_, &QAction::triggered, this, [this] { setFullScreen(!fullScreen_); });
     // The shortcuts work while full screen hides the menu bar.
-    addActions({open, close, clearCell, tourAction_, pauseAction_, nextAction_, previousAction_,
+    addActions({open, close, clearCell, tours_.toggle, tours_.pause, tours_.next, tours_.previous,
                 fullScreenAction_});
 
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { setFullScreen(!fullScreen_); });
@@ -134,13 +122,7 @@ void RoomWindow::rebuildMenus() {
             room_->showWallPage(id, 0);
         });
     }
-    const bool touring = room_->isTouring();
-    tourAction_->setText(touring ? zvText("Stop Tour") : zvText("Start Tour"));
-    tourAction_->setEnabled(touring || !hub_->room().tours.empty());
-    pauseAction_->setEnabled(touring);
-    pauseAction_->setText(room_->isTourPaused() ? zvText("Resume Tour") : zvText("Pause Tour"));
-    nextAction_->setEnabled(touring);
-    previousAction_->setEnabled(touring);
+    tours_.update(room_->isTouring(), room_->isTourPaused(), !hub_->room().tours.empty());
 }
 
 void RoomWindow::updateTitle() {

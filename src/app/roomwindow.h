@@ -5,6 +5,7 @@
 
 #include "layout.h"
 #include "layoutmode.h"
+#include "roommenus.h"
 
 class ControlRoomHub;
 class PointerHider;
@@ -53,10 +54,7 @@ private:
     QMenu* layoutsMenu_ = nullptr;
     QMenu* toursMenu_ = nullptr;
     QMenu* wallsMenu_ = nullptr;
-    QAction* tourAction_ = nullptr;
-    QAction* pauseAction_ = nullptr;
-    QAction* nextAction_ = nullptr;
-    QAction* previousAction_ = nullptr;
+    RoomMenus::TourActions tours_;  // owned by the tours menu
     QAction* fullScreenAction_ = nullptr;
     QString lastTour_;
     // A camera opened out of a layout: Escape goes back to this.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "roommenus.h"
 #include "zvdatamanagerdelegate.h"
 
 class AlertQueue;
@@ -275,10 +276,7 @@ private:
     QAction* editLayoutsAction_ = nullptr;
     QAction* clearCellAction_ = nullptr;
     QAction* panelAction_ = nullptr;
-    QAction* tourAction_ = nullptr;  // Start Tour / Stop Tour
-    QAction* pauseTourAction_ = nullptr;
-    QAction* nextStepAction_ = nullptr;
-    QAction* previousStepAction_ = nullptr;
+    RoomMenus::TourActions tourActions_;  // owned by the tours menu
     QString lastTour_;
     std::vector<std::unique_ptr<RoomWindow>> roomWindows_;
     std::unique_ptr<ScreenKeeper> screens_;

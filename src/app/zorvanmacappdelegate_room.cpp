@@ -96,18 +96,8 @@ void ZorvanMacAppDelegate::createRoom() {
     view->addAction(panelAction_);
     connect(panelAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::setPanelShown);
     toursMenu_ = view->addMenu(roomText("Tours"));
-    tourAction_ = toursMenu_->addAction(roomText("Start Tour"));
-    tourAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    connect(tourAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleTour);
-    pauseTourAction_ = toursMenu_->addAction(roomText("Pause Tour"));
-    pauseTourAction_->setShortcut(QKeySequence(Qt::Key_Space));
-    connect(pauseTourAction_, &QAction::triggered, room_, &RoomScreen::pauseOrResumeTour);
-    nextStepAction_ = toursMenu_->addAction(roomText("Next Step"));
-    nextStepAction_->setShortcut(QKeySequence(Qt::Key_PageDown));
-    connect(nextStepAction_, &QAction::triggered, room_, &RoomScreen::nextStep);
-    previousStepAction_ = toursMenu_->addAction(roomText("Previous Step"));
-    previousStepAction_->setShortcut(QKeySequence(Qt::Key_PageUp));
-    connect(previousStepAction_, &QAction::triggered, room_, &RoomScreen::previousStep);
+    tourActions_ = RoomMenus::addTourActions(toursMenu_, room_);
+    connect(tourActions_.toggle, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleTour);
 
     // Window > New Window.
     QMenu* windowMenu = new QMenu(roomText("&Window"), window_.get());
@@ -117,8 +107,8 @@ void ZorvanMacAppDelegate::createRoom() {
     connect(newWindowAction, &QAction::triggered, this, [this] { newWindow(); });
 
     // The shortcuts work while full screen hides the menu bar.
-    window_->addActions({clearCellAction_, panelAction_, tourAction_, pauseTourAction_,
-                         nextStepAction_, previousStepAction_, newWindowAction});
+    window_->addActions({clearCellAction_, panelAction_, tourActions_.toggle, tourActions_.pause,
+                         tourActions_.next, tourActions_.previous, newWindowAction});
 
     // The camera panel, docked at the left, hidden until asked for.
     panelDock_ = new QDockWidget(roomText("Cameras"), window_.get());
@@ -192,13 +182,7 @@ void ZorvanMacAppDelegate::rebuildRoomMenus() {
 
 void ZorvanMacAppDelegate::updateRoomActions() {
     const bool touring = roomShown_ && room_->isTouring();
-    tourAction_->setText(touring ? roomText("Stop Tour") : roomText("Start Tour"));
-    tourAction_->setEnabled(touring || !hub_->room().tours.empty());
-    pauseTourAction_->setEnabled(touring);
-    pauseTourAction_->setText(room_->isTourPaused() ? roomText("Resume Tour")
-                                                    : roomText("Pause Tour"));
-    nextStepAction_->setEnabled(touring);
-    previousStepAction_->setEnabled(touring);
+    tourActions_.update(touring, room_->isTourPaused(), !hub_->room().tours.empty());
     clearCellAction_->setEnabled(roomShown_ && room_->shows() == RoomScreen::Shows::Layout &&
                                  room_->mode()->selected() >= 0);
     const bool layoutOn = roomShown_ && room_->shows() == RoomScreen::Shows::Layout;
@@ -258,8 +242,8 @@ bool ZorvanMacAppDelegate::startTour(const QString& name) {
 void ZorvanMacAppDelegate::toggleTour() {
     if (roomShown_ && room_->isTouring()) {
         lastTour_ = room_->name();
-        room_->stopTour();
-        leaveRoom();
+        room_->stopTourOnStep();
+        rebuildRoomMenus();
         return;
     }
     QString name = lastTour_;
