@@ -154,3 +154,42 @@ TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
     EXPECT_TRUE(
         waitUntil([&] { return cameraOfPicture(single->cell(0)->imageView()->picture()) == 1; }));
 }
+
+// A tour goes from step to step by itself, each step's cells live, and the
+// person's pause and Page Down act at once.
+TEST_F(ViewerFixture, ATourStepsOnByItselfAndAtThePersonsWord) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    app->hub()->edit([&](ControlRoom& room) {
+        Layout roof;
+        roof.name = "Roof";
+        roof.resize(1, 1);
+        roof.setCell(0, 0, CameraRef{id, "/c/2", "Roof", 2});
+        room.layouts.push_back(roof);
+        Tour tour;
+        tour.name = "Rounds";
+        tour.steps = {{TourStep::Kind::Layout, "Roof", {}, 0, 1},
+                      {TourStep::Kind::ServerWall, {}, id, 0, 1}};
+        room.tours.push_back(tour);
+    });
+    ASSERT_TRUE(app->startTour("Rounds"));
+    RoomScreen* room = app->roomScreen();
+    const auto picture = [&](int cell) {
+        CameraWall* wall = room->wall();
+        return cell < wall->cellCount() ? cameraOfPicture(wall->cell(cell)->imageView()->picture())
+                                        : -1;
+    };
+    // Roof alone, then Alpha's wall (Gate, Yard, Roof), then Roof again.
+    ASSERT_TRUE(waitUntil([&] { return room->wall()->cellCount() == 1 && picture(0) == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return room->wall()->cellCount() == 4 && picture(1) == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return room->wall()->cellCount() == 1; }));
+    room->pauseOrResumeTour();
+    EXPECT_TRUE(room->isTourPaused());
+    room->nextStep();
+    EXPECT_EQ(room->wall()->cellCount(), 4) << "Page Down shows the next step at once";
+    EXPECT_TRUE(room->isTourPaused()) << "and the pause stays";
+    room->stopTourOnStep();
+    EXPECT_EQ(room->shows(), RoomScreen::Shows::WallPage) << "the step stays on screen";
+}
