@@ -32,6 +32,10 @@
 // and per row:
 //   core_share     this process's CPU time as a share of one core (target
 //                  < 0.3 for three_servers)
+//   main_cores, curl_cores, decode_cores
+//                  the parts of core_share taken by the main thread, the
+//                  fetchers' libcurl threads and their decode threads
+//   demo_cores     the demo servers' processes, together
 //   rss_mb         resident memory at the end of the window (target < 250)
 //   odd_sizes      picture requests of the window not at 320x240
 //   warn_s         one_silent: from the layout's show until every cell of
@@ -55,9 +59,11 @@
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -116,6 +122,34 @@ double cpuSeconds() {
     timespec ts;
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double mainThreadCpuSeconds() {
+    rusage u;
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
+}
+
+// CPU seconds of this process's threads, summed by thread name.
+std::map<std::string, double> threadCpuByName() {
+    std::map<std::string, double> byName;
+    DIR* dir = opendir("/proc/self/task");
+    if (!dir) return byName;
+    while (dirent* e = readdir(dir)) {
+        const int tid = std::atoi(e->d_name);
+        if (tid <= 0) continue;
+        std::ifstream commFile("/proc/self/task/" + std::string(e->d_name) + "/comm");
+        std::string name;
+        std::getline(commFile, name);
+        // The kernel's CPU clock of another thread of this process, as
+        // pthread_getcpuclockid() makes it from the thread id.
+        const clockid_t clock = static_cast<clockid_t>((~static_cast<unsigned>(tid) << 3) | 6);
+        timespec ts;
+        if (clock_gettime(clock, &ts) == 0) byName[name] += ts.tv_sec + ts.tv_nsec / 1e9;
+    }
+    closedir(dir);
+    return byName;
 }
 
 // CPU seconds of another process so far (its threads, user and system).
@@ -477,6 +511,9 @@ struct RowFigures {
     std::vector<ServerFigures> servers;
     double cores = 0;
     double demoCores = 0;  // the demo servers' processes together
+    // Parts of cores: the main thread, the fetchers' libcurl threads and
+    // their decode threads (each kind all together).
+    double mainCores = 0, curlCores = 0, decodeCores = 0;
     double rss = 0;
     long oddSizes = 0;
     int oddCells = 0;
@@ -566,6 +603,8 @@ void BM_Layout(benchmark::State& state, Third third) {
             return seconds;
         };
         const double d0 = demoCpu();
+        const auto threads0 = threadCpuByName();
+        const double m0 = mainThreadCpuSeconds();
         watch.setRecording(true);
         const double c0 = cpuSeconds();
         const std::int64_t t0 = nowNs();
@@ -573,7 +612,16 @@ void BM_Layout(benchmark::State& state, Third third) {
         const double seconds = (nowNs() - t0) / 1e9;
         figures.cores = (cpuSeconds() - c0) / seconds;
         figures.demoCores = (demoCpu() - d0) / seconds;
+        const auto threads1 = threadCpuByName();
         watch.setRecording(false);
+        const auto spent = [&](const std::string& name) {
+            const auto a = threads0.find(name), b = threads1.find(name);
+            return a == threads0.end() || b == threads1.end() ? 0.0
+                                                              : (b->second - a->second) / seconds;
+        };
+        figures.mainCores = (mainThreadCpuSeconds() - m0) / seconds;
+        figures.curlCores = spent("zv-wall-curl");
+        figures.decodeCores = spent("zv-wall-decode");
         figures.rss = rssMb();
         figures.servers.assign(kServers, {});
         for (int s = 0; s < kServers; ++s) {
@@ -610,6 +658,9 @@ void BM_Layout(benchmark::State& state, Third third) {
     }
     state.counters["core_share"] = figures.cores;
     state.counters["demo_cores"] = figures.demoCores;
+    state.counters["main_cores"] = figures.mainCores;
+    state.counters["curl_cores"] = figures.curlCores;
+    state.counters["decode_cores"] = figures.decodeCores;
     state.counters["rss_mb"] = figures.rss;
     state.counters["odd_sizes"] = static_cast<double>(figures.oddSizes + figures.oddCells);
     if (silent) state.counters["warn_s"] = figures.warnS;
@@ -760,6 +811,14 @@ void printTable() {
         std::printf("%-14s CPU %.3f of a core%s, demo servers %.2f cores, RSS %.0f MB%s\n", "",
                     row.cores, first ? (row.cores < 0.3 ? " (met)" : " (NOT met)") : "",
                     row.demoCores, row.rss, first ? (row.rss < 250 ? " (met)" : " (NOT met)") : "");
+        double pictures = 0;
+        for (const ServerFigures& f : row.servers) pictures += f.perSecond;
+        pictures = std::max(pictures, 1e-9);
+        std::printf(
+            "%-14s per picture: %.0f us in all, main thread %.0f, libcurl threads %.0f, "
+            "decode threads %.0f\n",
+            "", row.cores / pictures * 1e6, row.mainCores / pictures * 1e6,
+            row.curlCores / pictures * 1e6, row.decodeCores / pictures * 1e6);
         std::printf("%-14s requests not at %dx%d: %ld, cells not at it: %d\n", "", kCellWidth,
                     kCellHeight, row.oddSizes, row.oddCells);
         if (!first)
