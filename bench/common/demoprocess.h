@@ -10,10 +10,13 @@
 class DemoProcess {
 public:
     // extraArgs: further options of the demo server, such as --fixed-size.
-    explicit DemoProcess(int delayMs = 0, const QStringList& extraArgs = {}) {
+    // logFile: where its log (one line per request) goes, for a benchmark
+    // that counts the requests served; by default nowhere.
+    explicit DemoProcess(int delayMs = 0, const QStringList& extraArgs = {},
+                         const QString& logFile = {}) {
         // One log line per request would otherwise pile up in our buffer, and
         // reading it would count as our CPU time.
-        process_.setStandardErrorFile(QProcess::nullDevice());
+        process_.setStandardErrorFile(logFile.isEmpty() ? QProcess::nullDevice() : logFile);
         process_.start(
             ZORVAN_DEMO_SERVER,
             QStringList{"--port", "0", "--delay-ms", QString::number(delayMs)} + extraArgs);
@@ -29,6 +32,7 @@ public:
         process_.waitForFinished(10000);
     }
     int port() const { return port_; }
+    qint64 pid() const { return process_.processId(); }
 
 private:
     QProcess process_;

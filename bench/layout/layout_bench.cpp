@@ -1,0 +1,863 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The control room's layout walls on loopback: a RoomScreen (a window's two
+// stacked camera walls, each filled by a LayoutMode with one WallFetcher and
+// WallRefresh per server) showing layouts whose cells draw from several
+// demo servers, each in its own process so that its drawing does not count
+// as ours. Every cell is 320x240 device pixels, every server asks for 25
+// pictures a second. Rows, all in one run:
+//
+//   three_servers  a 5x5 layout over three servers (9 + 8 + 8 cells), a
+//                  window of 20 s after a warm-up of 5 s
+//   one_silent     the same with the third server replaced by one that
+//                  answers its camera and microphone lists and never
+//                  answers a picture request (it reads each and holds the
+//                  connection), so its cells know their cameras and wait
+//   silent_lists   the same with a third server that answers nothing at
+//                  all, its lists included
+//   tour           a tour of two 4x4 layouts (16 other cameras each), 2 s
+//                  a step with the product's prefetch lead of 1 s, 50
+//                  switches
+//
+// Pictures are counted where they land on screen: each cell's paint sees
+// whether its picture changed (QImage::cacheKey), and the time of that
+// paint is the picture's time on screen. The demo servers' logs give the
+// pictures they served in the same window, as a check of the count.
+//
+// Reported per server (a, b, c, in the layout's order):
+//   x_per_s        pictures landed in its cells per second
+//   x_served_per_s pictures its log shows served in the window
+//   x_share        x_per_s / (its cells x 25)        (target >= 0.97)
+//   x_p95_ms       95th percentile of the time between two pictures of a
+//                  cell, over all its cells
+// and per row:
+//   core_share     this process's CPU time as a share of one core (target
+//                  < 0.3 for three_servers)
+//   main_cores, curl_cores, decode_cores
+//                  the parts of core_share taken by the main thread, the
+//                  fetchers' libcurl threads and their decode threads
+//   demo_cores     the demo servers' processes, together
+//   rss_mb         resident memory at the end of the window (target < 250)
+//   odd_sizes      picture requests of the window not at 320x240
+//   warn_s         one_silent: from the layout's show until every cell of
+//                  the silent server was painted with its stale warning
+//                  (target <= 5); silent_lists: until every such cell was
+//                  painted saying its server is not available
+//   ready_share    tour: cells of the new step showing a picture of their
+//                  camera 250 ms after the switch (target 1.0); at_switch
+//                  the same at the switch itself, fresh_share those whose
+//                  picture arrived after the switch
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "cameraview.h"
+#include "camerawall.h"
+#include "camserver.h"
+#include "controlroomhub.h"
+#include "demoprocess.h"
+#include "httpclient.h"
+#include "layout.h"
+#include "previewtouchimage.h"
+#include "qtbenchmain.h"
+#include "roomscreen.h"
+#include "serverfeeds.h"
+#include "settings.h"
+#include "touchview.h"
+#include "zvdatamanager.h"
+
+namespace {
+
+constexpr int kCellWidth = 320;
+constexpr int kCellHeight = 240;
+constexpr int kRate = 25;
+constexpr int kWarmUpMs = 5000;
+constexpr int kWindowMs = 20000;
+// Each demo server has more cameras than a layout takes, so that the
+// tour's two steps show different cameras.
+constexpr int kDemoCameras = 16;
+constexpr int kSwitches = 50;
+constexpr int kTourDwellSeconds = 2;
+constexpr int kCheckAfterMs = 250;
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double cpuSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double mainThreadCpuSeconds() {
+    rusage u;
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
+}
+
+// CPU seconds of this process's threads, summed by thread name.
+std::map<std::string, double> threadCpuByName() {
+    std::map<std::string, double> byName;
+    DIR* dir = opendir("/proc/self/task");
+    if (!dir) return byName;
+    while (dirent* e = readdir(dir)) {
+        const int tid = std::atoi(e->d_name);
+        if (tid <= 0) continue;
+        std::ifstream commFile("/proc/self/task/" + std::string(e->d_name) + "/comm");
+        std::string name;
+        std::getline(commFile, name);
+        // The kernel's CPU clock of another thread of this process, as
+        // pthread_getcpuclockid() makes it from the thread id.
+        const clockid_t clock = static_cast<clockid_t>((~static_cast<unsigned>(tid) << 3) | 6);
+        timespec ts;
+        if (clock_gettime(clock, &ts) == 0) byName[name] += ts.tv_sec + ts.tv_nsec / 1e9;
+    }
+    closedir(dir);
+    return byName;
+}
+
+// CPU seconds of another process so far (its threads, user and system).
+double processCpuSeconds(qint64 pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // Fields after the command's closing parenthesis: state is the 3rd,
+    // utime and stime the 14th and 15th.
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::stod(field);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double rssMb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string key; status >> key;) {
+        if (key == "VmRSS:") {
+            double kb = 0;
+            status >> kb;
+            return kb / 1024;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
+void runEventLoop(int ms) {
+    if (ms <= 0) return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until done() holds, checking every stepMs; false when
+// timeoutMs passed first.
+bool runUntil(const std::function<bool()>& done, int timeoutMs, int stepMs = 10) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() >= timeoutMs) return false;
+        runEventLoop(stepMs);
+    }
+    return true;
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const auto i = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(i, values.size() - 1)];
+}
+
+// What a demo server's log says of the picture requests it answered: the
+// log's lines up to now, counted by whether they asked for the cells' size.
+struct ServedCount {
+    long atCellSize = 0;
+    long otherSize = 0;
+};
+
+ServedCount countServed(const QString& logFile) {
+    ServedCount count;
+    std::ifstream log(logFile.toStdString());
+    const std::string size =
+        "resolution=" + std::to_string(kCellWidth) + "x" + std::to_string(kCellHeight);
+    for (std::string line; std::getline(log, line);) {
+        if (log.eof()) break;  // a line still being written
+        if (line.rfind("GET /cameras/", 0) != 0 || line.find("/image?") == std::string::npos ||
+            line.find(" 200 ") == std::string::npos)
+            continue;
+        ++(line.find(size) != std::string::npos ? count.atCellSize : count.otherSize);
+    }
+    return count;
+}
+
+// A camera server that takes connections and reads requests but never
+// answers a picture: one that hangs (a stopped process, a dead link behind
+// a proxy). Given lists, it answers the camera and microphone lists with
+// them, so that the viewer knows its cameras and waits for pictures that
+// never come; without, it answers nothing at all. Serves on a thread of
+// its own, 127.0.0.1 only, on a free port.
+class SilentServer {
+public:
+    struct Lists {
+        QByteArray cameras;
+        QByteArray microphones;
+    };
+
+    explicit SilentServer(std::optional<Lists> lists) : lists_(std::move(lists)) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_, 256) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+        if (::pipe2(wake_, O_CLOEXEC) != 0) return;
+        thread_ = std::thread([this] { run(); });
+    }
+    ~SilentServer() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            const char byte = 0;
+            [[maybe_unused]] const auto written = ::write(wake_[1], &byte, 1);
+            thread_.join();
+        }
+        for (const int fd : {listener_, wake_[0], wake_[1]})
+            if (fd >= 0) ::close(fd);
+    }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+
+    int port() const { return port_; }
+    // Requests read and never answered so far.
+    int held() const { return held_; }
+
+private:
+    void run() {
+        std::map<int, std::string> clients;  // socket, bytes of a request not yet whole
+        while (!stop_) {
+            std::vector<pollfd> fds{{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+            for (const auto& [fd, pending] : clients) fds.push_back({fd, POLLIN, 0});
+            if (::poll(fds.data(), fds.size(), 1000) <= 0) continue;
+            if (fds[0].revents & POLLIN) {
+                const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd >= 0) clients[fd];
+            }
+            for (size_t i = 2; i < fds.size(); ++i) {
+                if (!fds[i].revents) continue;
+                const int fd = fds[i].fd;
+                char buffer[4096];
+                const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+                if (got <= 0) {
+                    ::close(fd);
+                    clients.erase(fd);
+                    continue;
+                }
+                std::string& pending = clients[fd];
+                pending.append(buffer, static_cast<size_t>(got));
+                for (size_t end; (end = pending.find("\r\n\r\n")) != std::string::npos;) {
+                    answer(fd, pending.substr(0, end));
+                    pending.erase(0, end + 4);
+                }
+            }
+        }
+        for (const auto& [fd, pending] : clients) ::close(fd);
+    }
+
+    // Answers a list request when it has lists; holds anything else.
+    void answer(int fd, const std::string& head) {
+        const size_t from = head.find(' ') + 1, to = head.find_first_of(" ?", from);
+        const std::string path = from == 0 ? std::string() : head.substr(from, to - from);
+        const QByteArray* body = nullptr;
+        if (lists_ && path == "/cameras") body = &lists_->cameras;
+        if (lists_ && path == "/microphones") body = &lists_->microphones;
+        if (!body) {
+            ++held_;
+            return;
+        }
+        const std::string reply =
+            "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+            std::to_string(body->size()) + "\r\n\r\n" + body->toStdString();
+        [[maybe_unused]] const auto sent = ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+    }
+
+    std::optional<Lists> lists_;
+    int listener_ = -1;
+    int wake_[2] = {-1, -1};
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> held_{0};
+    std::thread thread_;
+};
+
+// A server record as the viewer keeps it: admin without a password, 25
+// pictures a second.
+std::shared_ptr<CamServer> serverRecord(const QString& name, int port) {
+    auto server = CamServer::create();
+    server->setName(name);
+    server->setHost("127.0.0.1");
+    server->setPort(QString::number(port));
+    server->setLogin("admin");
+    server->setPassword("");
+    server->setFps(QString::number(kRate));
+    return server;
+}
+
+// A demo server's lists as it answers them, for the silent server to give.
+SilentServer::Lists demoLists(int port) {
+    const auto record = serverRecord("lists", port);
+    const auto get = [&](const char* path) {
+        HttpClient::Get request;
+        request.url = QString("http://127.0.0.1:%1%2").arg(port).arg(path).toStdString();
+        request.headers = {ZVDataManager::authorizationHeader(*record)};
+        return HttpClient::get(request).body.value_or(QByteArray());
+    };
+    return {get("/cameras"), get("/microphones")};
+}
+
+CameraRef refTo(const CamServer& server, int camera) {
+    return {server.serverId(), QString("/cameras/%1").arg(camera), QString(), camera};
+}
+
+// The camera record a reference names now, or none.
+const CameraView* cameraOf(const ControlRoomHub& hub, const std::optional<CameraRef>& ref) {
+    if (!ref) return nullptr;
+    const auto server = hub.server(ref->serverId);
+    const auto cameras = server ? server->getCameras() : nullptr;
+    if (!cameras) return nullptr;
+    const int index = findCamera(*cameras, *ref);
+    return index < 0 ? nullptr : cameras->at(static_cast<size_t>(index)).get();
+}
+
+// A window of the control room over the given servers: settings and
+// layouts file of its own in a folder of its own, the hub, the RoomScreen
+// as a window of its own sized so that each cell's picture is 320x240.
+class Room {
+public:
+    explicit Room(const std::vector<int>& ports) {
+        settings_ = Settings::createInFolder(folder_.path(), "en");
+        for (const auto& server : std::vector(settings_->getServers()))
+            settings_->deleteServer(server);
+        for (size_t i = 0; i < ports.size(); ++i) {
+            servers_.push_back(serverRecord(
+                QString("Server %1").arg(QChar(static_cast<char16_t>(u'A' + i))), ports[i]));
+            settings_->updateServer(servers_.back());
+        }
+        hub_ = std::make_unique<ControlRoomHub>(*settings_, folder_.path());
+        screen_ = std::make_unique<RoomScreen>(hub_.get());
+    }
+    ~Room() {
+        screen_.reset();
+        hub_.reset();
+    }
+
+    ControlRoomHub& hub() { return *hub_; }
+    RoomScreen& screen() { return *screen_; }
+    const CamServer& server(size_t i) const { return *servers_.at(i); }
+
+    // Shows the window for a grid of rows x columns cells; the walls have
+    // no margins or spacing, each cell's picture sits TouchView::kInset
+    // inside it.
+    void showFor(int rows, int columns) {
+        screen_->resize(columns * (kCellWidth + 2 * TouchView::kInset),
+                        rows * (kCellHeight + 2 * TouchView::kInset));
+        screen_->show();
+    }
+
+    // Loads every server's lists; false when one did not come within ms.
+    bool loadLists(int ms) {
+        for (const auto& server : servers_) hub_->feeds()->need(server);
+        return runUntil(
+            [&] {
+                return std::all_of(servers_.begin(), servers_.end(), [&](const auto& s) {
+                    return hub_->feeds()->state(s.get()) == ServerFeeds::State::Loaded;
+                });
+            },
+            ms);
+    }
+
+    // Cells of the front wall whose picture is not asked at 320x240.
+    int oddCells() const {
+        const CameraWall* wall = screen_->wall();
+        int odd = 0;
+        for (int i = 0; i < wall->cellCount(); ++i)
+            if (wall->cell(i)->imageView()->askedPixels() != QSize(kCellWidth, kCellHeight)) ++odd;
+        return odd;
+    }
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<Settings> settings_;
+    std::vector<std::shared_ptr<CamServer>> servers_;
+    std::unique_ptr<ControlRoomHub> hub_;
+    std::unique_ptr<RoomScreen> screen_;
+};
+
+// Watches the cells of one wall: a picture lands when a paint of its cell
+// shows a picture other than the one painted before, and a cell warns from
+// the first paint at which warns() holds for it.
+class LandingWatch : public QObject {
+public:
+    struct Cell {
+        PreviewTouchImage* view = nullptr;
+        int server = -1;
+        qint64 shownKey = 0;
+        std::vector<std::int64_t> landedNs;  // while recording
+        std::int64_t warnedNs = -1;
+    };
+
+    LandingWatch(CameraWall* wall, const std::vector<int>& cellServer,
+                 std::function<bool(PreviewTouchImage&)> warns)
+        : warns_(std::move(warns)) {
+        for (int i = 0; i < wall->cellCount(); ++i) {
+            PreviewTouchImage* view = wall->cell(i)->imageView();
+            cells_.push_back(
+                {view, cellServer.at(static_cast<size_t>(i)), view->picture().cacheKey(), {}, -1});
+            byView_[view] = static_cast<size_t>(i);
+            view->installEventFilter(this);
+        }
+    }
+    ~LandingWatch() override {
+        for (const Cell& cell : cells_) cell.view->removeEventFilter(this);
+    }
+
+    void setRecording(bool on) { recording_ = on; }
+    const std::vector<Cell>& cells() const { return cells_; }
+
+    // The last time a cell of server warned first; -1 while one has not.
+    std::int64_t allWarnedNs(int server) const {
+        std::int64_t last = -1;
+        for (const Cell& cell : cells_) {
+            if (cell.server != server) continue;
+            if (cell.warnedNs < 0) return -1;
+            last = std::max(last, cell.warnedNs);
+        }
+        return last;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint) return false;
+        const auto it = byView_.find(watched);
+        if (it == byView_.end()) return false;
+        Cell& cell = cells_[it->second];
+        const QImage& picture = cell.view->picture();
+        const std::int64_t now = nowNs();
+        if (!picture.isNull() && picture.cacheKey() != cell.shownKey && recording_)
+            cell.landedNs.push_back(now);
+        cell.shownKey = picture.cacheKey();
+        if (cell.warnedNs < 0 && warns_ && warns_(*cell.view)) cell.warnedNs = now;
+        return false;
+    }
+
+private:
+    std::vector<Cell> cells_;
+    std::unordered_map<QObject*, size_t> byView_;
+    std::function<bool(PreviewTouchImage&)> warns_;
+    bool recording_ = false;
+};
+
+struct ServerFigures {
+    int cells = 0;
+    double perSecond = 0;
+    double servedPerSecond = -1;  // none for the silent server
+    double p95Ms = 0;
+    double share() const { return cells ? perSecond / (cells * kRate) : 0; }
+};
+
+struct RowFigures {
+    std::vector<ServerFigures> servers;
+    double cores = 0;
+    double demoCores = 0;  // the demo servers' processes together
+    // Parts of cores: the main thread, the fetchers' libcurl threads and
+    // their decode threads (each kind all together).
+    double mainCores = 0, curlCores = 0, decodeCores = 0;
+    double rss = 0;
+    long oddSizes = 0;
+    int oddCells = 0;
+    double warnS = -1;
+    int held = 0;
+};
+
+struct TourFigures {
+    int switches = 0;
+    int cells = 0;
+    double readyShare = 0, atSwitchShare = 0, freshShare = 0;
+    int worstReady = 0;
+    double maxAgeMs = 0;
+    double cores = 0;
+    double rss = 0;
+    int oddCells = 0;
+};
+
+std::map<std::string, RowFigures> rows;
+std::optional<TourFigures> tourFigures;
+
+// What stands in for the layout's third server.
+enum class Third { Demo, SilentPictures, SilentAll };
+
+void BM_Layout(benchmark::State& state, Third third) {
+    QTemporaryDir logs;
+    const int demoCount = third == Third::Demo ? 3 : 2;
+    std::vector<QString> logFiles;
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    for (int i = 0; i < demoCount; ++i) {
+        logFiles.push_back(logs.filePath(QString("demo%1.log").arg(i)));
+        demos.push_back(std::make_unique<DemoProcess>(
+            0, QStringList{"--cameras", QString::number(kDemoCameras)}, logFiles.back()));
+    }
+    std::unique_ptr<SilentServer> silent;
+    if (third != Third::Demo) {
+        std::optional<SilentServer::Lists> lists;
+        if (third == Third::SilentPictures) lists = demoLists(demos[0]->port());
+        silent = std::make_unique<SilentServer>(lists);
+    }
+    std::vector<int> ports;
+    for (const auto& demo : demos) ports.push_back(demo->port());
+    if (silent) ports.push_back(silent->port());
+
+    Room room(ports);
+    // 5x5 cells, the servers taking turns: 9 + 8 + 8.
+    constexpr int kSide = 5, kServers = 3;
+    Layout layout;
+    layout.name = "Three servers";
+    layout.resize(kSide, kSide);
+    std::vector<int> cellServer;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        cellServer.push_back(i % kServers);
+        layout.cells[static_cast<size_t>(i)] = refTo(room.server(i % kServers), i / kServers);
+    }
+    room.hub().edit([&](ControlRoom& r) { r.layouts.push_back(layout); });
+    room.showFor(kSide, kSide);
+
+    // A cell warns with the stale-picture warning or a note of its own;
+    // "Loading…" while the lists come is no warning.
+    const QString unavailable = ServerFeeds::stateText(ServerFeeds::State::Unavailable);
+    const QString loading = ServerFeeds::stateText(ServerFeeds::State::Waiting);
+    const auto warns = [&](PreviewTouchImage& view) {
+        if (third == Third::SilentAll) return view.note().contains(unavailable);
+        return view.freshness().isStale() ||
+               (!view.note().isEmpty() && !view.note().contains(loading));
+    };
+    const std::int64_t shownNs = nowNs();
+    room.screen().showLayout(layout.name);
+    LandingWatch watch(room.screen().wall(), cellServer, warns);
+
+    RowFigures figures;
+    if (silent) {
+        runUntil([&] { return watch.allWarnedNs(kServers - 1) >= 0; }, 15000, 20);
+        const std::int64_t warned = watch.allWarnedNs(kServers - 1);
+        figures.warnS = warned < 0 ? -1 : (warned - shownNs) / 1e9;
+    }
+    runEventLoop(static_cast<int>(kWarmUpMs - (nowNs() - shownNs) / 1'000'000));
+    figures.oddCells = room.oddCells();
+
+    for (auto _ : state) {
+        std::vector<ServedCount> served0;
+        for (const QString& log : logFiles) served0.push_back(countServed(log));
+        const auto demoCpu = [&] {
+            double seconds = 0;
+            for (const auto& demo : demos) seconds += processCpuSeconds(demo->pid());
+            return seconds;
+        };
+        const double d0 = demoCpu();
+        const auto threads0 = threadCpuByName();
+        const double m0 = mainThreadCpuSeconds();
+        watch.setRecording(true);
+        const double c0 = cpuSeconds();
+        const std::int64_t t0 = nowNs();
+        runEventLoop(kWindowMs);
+        const double seconds = (nowNs() - t0) / 1e9;
+        figures.cores = (cpuSeconds() - c0) / seconds;
+        figures.demoCores = (demoCpu() - d0) / seconds;
+        const auto threads1 = threadCpuByName();
+        watch.setRecording(false);
+        const auto spent = [&](const std::string& name) {
+            const auto a = threads0.find(name), b = threads1.find(name);
+            return a == threads0.end() || b == threads1.end() ? 0.0
+                                                              : (b->second - a->second) / seconds;
+        };
+        figures.mainCores = (mainThreadCpuSeconds() - m0) / seconds;
+        figures.curlCores = spent("zv-wall-curl");
+        figures.decodeCores = spent("zv-wall-decode");
+        figures.rss = rssMb();
+        figures.servers.assign(kServers, {});
+        for (int s = 0; s < kServers; ++s) {
+            ServerFigures& f = figures.servers[static_cast<size_t>(s)];
+            std::vector<double> intervals;
+            size_t landed = 0;
+            for (const auto& cell : watch.cells()) {
+                if (cell.server != s) continue;
+                ++f.cells;
+                landed += cell.landedNs.size();
+                for (size_t k = 1; k < cell.landedNs.size(); ++k)
+                    intervals.push_back((cell.landedNs[k] - cell.landedNs[k - 1]) / 1e6);
+            }
+            f.perSecond = static_cast<double>(landed) / seconds;
+            f.p95Ms = percentile(intervals, 0.95);
+            if (static_cast<size_t>(s) < logFiles.size()) {
+                const ServedCount end = countServed(logFiles[static_cast<size_t>(s)]);
+                f.servedPerSecond =
+                    (end.atCellSize - served0[static_cast<size_t>(s)].atCellSize) / seconds;
+                figures.oddSizes += end.otherSize - served0[static_cast<size_t>(s)].otherSize;
+            }
+        }
+    }
+    if (silent) figures.held = silent->held();
+
+    static const char* const kNames[] = {"a", "b", "c"};
+    for (size_t s = 0; s < figures.servers.size(); ++s) {
+        const ServerFigures& f = figures.servers[s];
+        const std::string n = kNames[s];
+        state.counters[n + "_per_s"] = f.perSecond;
+        if (f.servedPerSecond >= 0) state.counters[n + "_served_per_s"] = f.servedPerSecond;
+        state.counters[n + "_share"] = f.share();
+        state.counters[n + "_p95_ms"] = f.p95Ms;
+    }
+    state.counters["core_share"] = figures.cores;
+    state.counters["demo_cores"] = figures.demoCores;
+    state.counters["main_cores"] = figures.mainCores;
+    state.counters["curl_cores"] = figures.curlCores;
+    state.counters["decode_cores"] = figures.decodeCores;
+    state.counters["rss_mb"] = figures.rss;
+    state.counters["odd_sizes"] = static_cast<double>(figures.oddSizes + figures.oddCells);
+    if (silent) state.counters["warn_s"] = figures.warnS;
+    rows[third == Third::Demo             ? "three_servers"
+         : third == Third::SilentPictures ? "one_silent"
+                                          : "silent_lists"] = figures;
+}
+
+void BM_Tour(benchmark::State& state) {
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    std::vector<int> ports;
+    for (int i = 0; i < 3; ++i) {
+        demos.push_back(std::make_unique<DemoProcess>(
+            0, QStringList{"--cameras", QString::number(kDemoCameras)}));
+        ports.push_back(demos.back()->port());
+    }
+    Room room(ports);
+    // Two 4x4 layouts, the servers taking turns; the second step's cameras
+    // are none of the first's.
+    constexpr int kSide = 4;
+    Tour tour;
+    tour.name = "Two steps";
+    std::vector<Layout> layouts;
+    for (int step = 0; step < 2; ++step) {
+        Layout layout;
+        layout.name = QString("Step %1").arg(step + 1);
+        layout.resize(kSide, kSide);
+        for (int i = 0; i < kSide * kSide; ++i)
+            layout.cells[static_cast<size_t>(i)] = refTo(room.server(i % 3), step * 8 + i / 3);
+        layouts.push_back(layout);
+        TourStep s;
+        s.layoutName = layout.name;
+        s.dwellSeconds = kTourDwellSeconds;
+        tour.steps.push_back(s);
+    }
+    room.hub().edit([&](ControlRoom& r) {
+        r.layouts = layouts;
+        r.tours.push_back(tour);
+    });
+    room.showFor(kSide, kSide);
+    if (!room.loadLists(10000)) {
+        state.SkipWithError("the demo servers' lists did not come");
+        return;
+    }
+
+    TourFigures figures;
+    int ready = 0, atSwitch = 0, fresh = 0;
+    bool checking = false;
+    QString shownName;
+    // Whether a front cell shows a picture of the camera its step names.
+    const auto shows = [&](int i) {
+        TouchView* cell = room.screen().wall()->cell(i);
+        const auto& cells = room.screen().source().layout.cells;
+        const CameraView* camera = i < static_cast<int>(cells.size())
+                                       ? cameraOf(room.hub(), cells[static_cast<size_t>(i)])
+                                       : nullptr;
+        return camera && cell->delegate() == camera && !cell->imageView()->picture().isNull();
+    };
+    QObject context;
+    QObject::connect(&room.screen(), &RoomScreen::changed, &context, [&] {
+        const QString name = room.screen().source().layout.name;
+        if (name == shownName || checking || figures.switches >= kSwitches) return;
+        const bool first = shownName.isEmpty();
+        shownName = name;
+        if (first) return;  // the tour's start, not a switch
+        checking = true;
+        const QDateTime switchedAt = QDateTime::currentDateTimeUtc();
+        const int cells = room.screen().wall()->cellCount();
+        for (int i = 0; i < cells; ++i) atSwitch += shows(i);
+        QTimer::singleShot(kCheckAfterMs, Qt::PreciseTimer, &context, [&, switchedAt, cells] {
+            CameraWall* wall = room.screen().wall();
+            int readyNow = 0;
+            for (int i = 0; i < cells; ++i) {
+                if (!shows(i)) continue;
+                ++readyNow;
+                PreviewTouchImage* view = wall->cell(i)->imageView();
+                if (view->pictureArrived() >= switchedAt) ++fresh;
+                figures.maxAgeMs =
+                    std::max(figures.maxAgeMs, static_cast<double>(view->freshness().ageMs()));
+            }
+            ready += readyNow;
+            figures.worstReady =
+                figures.switches == 0 ? readyNow : std::min(figures.worstReady, readyNow);
+            figures.cells += cells;
+            figures.oddCells += room.oddCells();
+            ++figures.switches;
+            checking = false;
+        });
+    });
+
+    for (auto _ : state) {
+        const double c0 = cpuSeconds();
+        const std::int64_t t0 = nowNs();
+        room.screen().startTour(tour.name);
+        runUntil([&] { return figures.switches >= kSwitches; },
+                 (kSwitches + 5) * kTourDwellSeconds * 1000, 50);
+        figures.cores = (cpuSeconds() - c0) / ((nowNs() - t0) / 1e9);
+        figures.rss = rssMb();
+        room.screen().stopTour();
+    }
+    const double total = std::max(1, figures.cells);
+    figures.readyShare = ready / total;
+    figures.atSwitchShare = atSwitch / total;
+    figures.freshShare = fresh / total;
+    state.counters["switches"] = figures.switches;
+    state.counters["ready_share"] = figures.readyShare;
+    state.counters["at_switch"] = figures.atSwitchShare;
+    state.counters["fresh_share"] = figures.freshShare;
+    state.counters["worst_ready"] = figures.worstReady;
+    state.counters["max_age_ms"] = figures.maxAgeMs;
+    state.counters["core_share"] = figures.cores;
+    state.counters["rss_mb"] = figures.rss;
+    state.counters["odd_cells"] = figures.oddCells;
+    tourFigures = figures;
+}
+
+// The rows one after another, each figure with its target.
+void printTable() {
+    const auto target = [](bool ok) { return ok ? "met" : "NOT met"; };
+    const RowFigures* base = rows.count("three_servers") ? &rows["three_servers"] : nullptr;
+    std::printf("\n%-14s %-6s %-24s %-9s %-8s %s\n", "row", "server", "pictures/s of limit",
+                "served/s", "p95 gap", "targets");
+    for (const std::string name : {"three_servers", "one_silent", "silent_lists"}) {
+        if (!rows.count(name)) continue;
+        const RowFigures& row = rows[name];
+        for (size_t s = 0; s < row.servers.size(); ++s) {
+            const ServerFigures& f = row.servers[s];
+            const bool silentServer = f.servedPerSecond < 0;
+            std::string notes = "silent";
+            if (!silentServer) {
+                notes = std::string("share ") + target(f.share() >= 0.97);
+                if (base && base != &row && s < base->servers.size()) {
+                    const double ratio = f.p95Ms / std::max(1e-9, base->servers[s].p95Ms);
+                    char text[80];
+                    std::snprintf(text, sizeof text, ", p95 %.2f of three_servers' (%s)", ratio,
+                                  target(ratio <= 1.10));
+                    notes += text;
+                }
+            }
+            const QByteArray served =
+                silentServer ? QByteArray("-") : QByteArray::number(f.servedPerSecond, 'f', 1);
+            std::printf("%-14s %-6c %6.1f / %3d (%5.1f %%) %9s %5.1f ms %s\n",
+                        s ? "" : name.c_str(), static_cast<char>('a' + s), f.perSecond,
+                        f.cells * kRate, 100 * f.share(), served.constData(), f.p95Ms,
+                        notes.c_str());
+        }
+        const bool first = name == "three_servers";
+        std::printf("%-14s CPU %.3f of a core%s, demo servers %.2f cores, RSS %.0f MB%s\n", "",
+                    row.cores, first ? (row.cores < 0.3 ? " (met)" : " (NOT met)") : "",
+                    row.demoCores, row.rss, first ? (row.rss < 250 ? " (met)" : " (NOT met)") : "");
+        double pictures = 0;
+        for (const ServerFigures& f : row.servers) pictures += f.perSecond;
+        pictures = std::max(pictures, 1e-9);
+        std::printf(
+            "%-14s per picture: %.0f us in all, main thread %.0f, libcurl threads %.0f, "
+            "decode threads %.0f\n",
+            "", row.cores / pictures * 1e6, row.mainCores / pictures * 1e6,
+            row.curlCores / pictures * 1e6, row.decodeCores / pictures * 1e6);
+        std::printf("%-14s requests not at %dx%d: %ld, cells not at it: %d\n", "", kCellWidth,
+                    kCellHeight, row.oddSizes, row.oddCells);
+        if (!first)
+            std::printf(
+                "%-14s every silent cell warned %.2f s after the show%s; %d requests held\n", "",
+                row.warnS,
+                name == "one_silent" ? (row.warnS >= 0 && row.warnS <= 5 ? " (met)" : " (NOT met)")
+                                     : "",
+                row.held);
+    }
+    if (tourFigures) {
+        const TourFigures& t = *tourFigures;
+        std::printf("%-14s %d switches of %d cells: %.1f %% showing the new step at +%d ms (%s),\n",
+                    "tour", t.switches, t.switches ? t.cells / t.switches : 0, 100 * t.readyShare,
+                    kCheckAfterMs, target(t.readyShare >= 1.0));
+        std::printf(
+            "%-14s worst switch %d cells; at the switch %.1f %%; arrived after the switch "
+            "%.1f %%; oldest %.0f ms\n",
+            "", t.worstReady, 100 * t.atSwitchShare, 100 * t.freshShare, t.maxAgeMs);
+        std::printf("%-14s CPU %.3f of a core, RSS %.0f MB, cells not at %dx%d: %d\n", "", t.cores,
+                    t.rss, kCellWidth, kCellHeight, t.oddCells);
+    }
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(BM_Layout, three_servers, Third::Demo)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_Layout, one_silent, Third::SilentPictures)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_Layout, silent_lists, Third::SilentAll)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_Tour)->Iterations(1)->Unit(benchmark::kSecond);
+
+int main(int argc, char** argv) {
+    // The viewer's own settings are never read or written: the shared store,
+    // should anything ask for it, lives in a folder of its own.
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    return runQtBenchmarks(argc, argv, printTable);
+}
