@@ -177,7 +177,11 @@ void LayoutMode::fill() {
         if (!runner) {
             runner = std::make_unique<Runner>();
             runner->server = serverById(id);
-            runner->fetcher = std::make_unique<WallFetcher>(runner->server);
+            // One decode thread a server: a layout drawing from several
+            // servers would otherwise run more decoders than there are cores.
+            WallFetcher::Options options;
+            options.decodeThreads = 1;
+            runner->fetcher = std::make_unique<WallFetcher>(runner->server, options);
             runner->refresh = std::make_unique<WallRefresh>(runner->server, runner->fetcher.get());
             runner->refresh->setResting(resting_);
         }
