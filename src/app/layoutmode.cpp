@@ -18,6 +18,7 @@
 // One server's share of the wall: its own fetcher (its thread, its
 // connections, its credentials) and the refresh of its cells.
 struct LayoutMode::Runner {
+    QString serverId;
     std::shared_ptr<CamServer> server;
     std::unique_ptr<WallFetcher> fetcher;
     std::unique_ptr<WallRefresh> refresh;  // uses fetcher: ended first
@@ -120,7 +121,11 @@ void LayoutMode::fill() {
     shown_ = layout;
     cellCamera_.assign(static_cast<size_t>(cells), Camera{});
 
-    std::map<QString, std::vector<WallRefresh::Cell>> pages;
+    // A page refresh serves each camera once, so a camera shown in two cells
+    // has its second cell on a refresh (and connection) of its own: pages
+    // are keyed by server and by how often the camera came before.
+    std::map<QString, std::pair<QString, std::vector<WallRefresh::Cell>>> pages;
+    std::map<std::pair<QString, int>, int> seen;
     std::set<QString> used;
     for (int i = 0; i < cells; ++i) {
         TouchView* cell = wall_->cell(i);
@@ -162,20 +167,25 @@ void LayoutMode::fill() {
         // A new camera's picture and age start afresh; the same one keeps them.
         image->setDelegate(camera);
         image->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server->fps()));
-        pages[ref->serverId].push_back({index, image});
+        const int repeat = seen[{ref->serverId, index}]++;
+        auto& page = pages[repeat ? ref->serverId + '#' + QString::number(repeat) : ref->serverId];
+        page.first = ref->serverId;
+        page.second.push_back({index, image});
     }
 
     // Servers no longer drawn from get no more requests; each other one
     // refreshes its own cells.
     std::erase_if(runners_, [&](const auto& entry) {
         const bool gone =
-            !pages.count(entry.first) || serverById(entry.first) != entry.second->server;
+            !pages.count(entry.first) || serverById(entry.second->serverId) != entry.second->server;
         return gone;
     });
-    for (auto& [id, cellsOfServer] : pages) {
-        auto& runner = runners_[id];
+    for (auto& [key, page] : pages) {
+        auto& [id, cellsOfServer] = page;
+        auto& runner = runners_[key];
         if (!runner) {
             runner = std::make_unique<Runner>();
+            runner->serverId = id;
             runner->server = serverById(id);
             // One decode thread a server: a layout drawing from several
             // servers would otherwise run more decoders than there are cores.

@@ -103,7 +103,8 @@ private:
     Source source_;
     Layout shown_;                                        // what the cells were filled from
     std::vector<Camera> cellCamera_;                      // what each cell shows
-    std::map<QString, std::unique_ptr<Runner>> runners_;  // by serverId
+    // By serverId ("id#n" for the n-th repeat of a camera shown twice).
+    std::map<QString, std::unique_ptr<Runner>> runners_;
     int selected_ = -1;
     bool resting_ = false;
 };
