@@ -125,16 +125,6 @@ QMenu* ZorvanMacAppDelegate::soundMenu() const {
     return window_->ui().soundMenu;
 }
 
-void ZorvanMacAppDelegate::createVolumeSlider() {
-    // The slider sits in the sound menu right after the sound toggle.
-    audioSlider_ = new QSlider(Qt::Horizontal);
-    audioSlider_->setToolTip(zvText("Volume"));
-    audioSlider_->setMinimumWidth(140);
-    volumeAction_ = new QWidgetAction(soundMenu());
-    volumeAction_->setDefaultWidget(audioSlider_);
-    soundMenu()->addAction(volumeAction_);
-}
-
 void ZorvanMacAppDelegate::connectCommands() {
     Ui::ZVMainWindow& ui = window_->ui();
     connect(ui.actionReload, &QAction::triggered, this, &ZorvanMacAppDelegate::openServer);
@@ -432,46 +422,6 @@ void ZorvanMacAppDelegate::endEditing() {
     if (toggle->isChecked() && !workEnded_ && !startSound()) toggle->setChecked(false);
 }
 
-bool ZorvanMacAppDelegate::startSound() {
-    const CameraView* camera = nullptr;
-    const std::shared_ptr<CamServer> server = soundServer(&camera);
-    const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
-    if (!microphone || !playerView_) return false;
-    playerView_->setCurrentServer(server);
-    playerView_->playSound(microphone->audioUri);
-    // The player forgets a volume set before its first stream existed;
-    // the sound must still match what the slider shows.
-    playerView_->setVolume(static_cast<float>(audioSlider_->value()));
-    return true;
-}
-
-void ZorvanMacAppDelegate::changeSound(bool wasOn) {
-    QAction* toggle = window_->ui().actionSound;
-    const CameraView* camera = nullptr;
-    const std::shared_ptr<CamServer> server = soundServer(&camera);
-    const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
-    if (!microphone || !playerView_) {
-        toggle->setChecked(false);
-        qCInfo(lcApp) << "Cam without sound";
-    } else if (editing_) {
-        // The server's fields may be half-typed: the toggle only says
-        // whether the sound starts when the server list closes.
-        toggle->setChecked(!wasOn);
-    } else if (!wasOn) {
-        startSound();
-        toggle->setChecked(true);
-        qCInfo(lcApp) << "Start sound";
-    } else {
-        playerView_->stopSound();
-        toggle->setChecked(false);
-        qCInfo(lcApp) << "Stop sound";
-    }
-}
-
-void ZorvanMacAppDelegate::changeVolume(int value) {
-    if (playerView_) playerView_->setVolume(static_cast<float>(value));
-}
-
 // --- data manager reports ---
 
 void ZorvanMacAppDelegate::mikrophonesDidLoaded(const tx::JsonValue& list) {
@@ -650,24 +600,6 @@ void ZorvanMacAppDelegate::pictureServerBack() {
 void ZorvanMacAppDelegate::stopPictureProbe() {
     if (pictureProbe_) pictureProbe_->stop();
     probed_.reset();
-}
-
-void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const CameraView* camera) {
-    const bool hasMicrophone = server && camera && server->getMicrophone(camera);
-    QMenu* sound = soundMenu();
-    sound->menuAction()->setEnabled(hasMicrophone);  // entry 3 of its parent menu
-    const QList<QAction*> entries = sound->actions();
-    for (int i = 0; i < 2 && i < entries.size(); ++i) {
-        entries[i]->setVisible(hasMicrophone);
-        // The slider's widget action hands its enabled state to the slider.
-        entries[i]->setEnabled(hasMicrophone);
-    }
-}
-
-void ZorvanMacAppDelegate::stopSoundForSwitch() {
-    if (playerView_) playerView_->stopSound();
-    const QList<QAction*> entries = soundMenu()->actions();
-    if (!entries.isEmpty()) entries.first()->setChecked(false);
 }
 
 void ZorvanMacAppDelegate::showAlert(const char* key, QPointer<QMessageBox>* shown) {

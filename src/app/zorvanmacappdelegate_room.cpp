@@ -45,10 +45,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 namespace {
 
-QString roomText(const char* text) {
-    return QCoreApplication::translate("Zorvan", text);
-}
-
 // A name not yet among names: base, or base with a number after it.
 template <typename Entries>
 QString freeName(const Entries& entries, const QString& base) {
@@ -74,14 +70,14 @@ void ZorvanMacAppDelegate::createRoom() {
     room_->setVisible(false);
 
     // Layouts, between View and the end of the menu bar.
-    layoutsMenu_ = new QMenu(roomText("&Layouts"), window_.get());
+    layoutsMenu_ = new QMenu(zvText("&Layouts"), window_.get());
     window_->menuBar()->addMenu(layoutsMenu_);
-    saveLayoutAction_ = layoutsMenu_->addAction(roomText("Save Wall as Layout…"));
+    saveLayoutAction_ = layoutsMenu_->addAction(zvText("Save Wall as Layout…"));
     connect(saveLayoutAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::saveWallAsLayout);
-    editLayoutsAction_ = layoutsMenu_->addAction(roomText("Edit Layouts…"));
+    editLayoutsAction_ = layoutsMenu_->addAction(zvText("Edit Layouts…"));
     connect(editLayoutsAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::editLayouts);
     layoutsMenu_->addSeparator();
-    clearCellAction_ = layoutsMenu_->addAction(roomText("Clear Cell"));
+    clearCellAction_ = layoutsMenu_->addAction(zvText("Clear Cell"));
     clearCellAction_->setShortcut(QKeySequence(Qt::Key_Delete));
     connect(clearCellAction_, &QAction::triggered, this, [this] {
         if (roomShown_) room_->setCell(room_->mode()->selected(), std::nullopt);
@@ -89,20 +85,20 @@ void ZorvanMacAppDelegate::createRoom() {
 
     // View > Cameras Panel and View > Tours.
     QMenu* view = ui.viewMenu;
-    panelAction_ = new QAction(roomText("Cameras Panel"), view);
+    panelAction_ = new QAction(zvText("Cameras Panel"), view);
     panelAction_->setCheckable(true);
     panelAction_->setShortcut(QKeySequence(Qt::Key_F9));
     view->addSeparator();
     view->addAction(panelAction_);
     connect(panelAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::setPanelShown);
-    toursMenu_ = view->addMenu(roomText("Tours"));
+    toursMenu_ = view->addMenu(zvText("Tours"));
     tourActions_ = RoomMenus::addTourActions(toursMenu_, room_);
     connect(tourActions_.toggle, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleTour);
 
     // Window > New Window.
-    QMenu* windowMenu = new QMenu(roomText("&Window"), window_.get());
+    QMenu* windowMenu = new QMenu(zvText("&Window"), window_.get());
     window_->menuBar()->addMenu(windowMenu);
-    QAction* newWindowAction = windowMenu->addAction(roomText("New Window"));
+    QAction* newWindowAction = windowMenu->addAction(zvText("New Window"));
     newWindowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(newWindowAction, &QAction::triggered, this, [this] { newWindow(); });
 
@@ -111,7 +107,7 @@ void ZorvanMacAppDelegate::createRoom() {
                          tourActions_.next, tourActions_.previous, newWindowAction});
 
     // The camera panel, docked at the left, hidden until asked for.
-    panelDock_ = new QDockWidget(roomText("Cameras"), window_.get());
+    panelDock_ = new QDockWidget(zvText("Cameras"), window_.get());
     panelDock_->setObjectName("camerasPanel");
     panel_ = new CameraPanel(panelDock_);
     panelDock_->setWidget(panel_);
@@ -331,10 +327,10 @@ void ZorvanMacAppDelegate::saveWallAsLayout() {
     bool ok = false;
     const QString suggested =
         freeName(hub_->room().layouts,
-                 roomShown_ && !room_->name().isEmpty() ? room_->name() : roomText("Layout"));
+                 roomShown_ && !room_->name().isEmpty() ? room_->name() : zvText("Layout"));
     const QString name =
-        QInputDialog::getText(window_.get(), roomText("Save Wall as Layout"),
-                              roomText("Name of the layout:"), QLineEdit::Normal, suggested, &ok)
+        QInputDialog::getText(window_.get(), zvText("Save Wall as Layout"),
+                              zvText("Name of the layout:"), QLineEdit::Normal, suggested, &ok)
             .trimmed();
     if (!ok || name.isEmpty()) return;
     layout.name = name;
@@ -356,7 +352,7 @@ void ZorvanMacAppDelegate::editLayouts() {
     for (const auto& server : settings_.getServers())
         servers.emplace_back(server->serverId(), server->name());
     LayoutsEditor editor(hub_->room(), servers, window_.get());
-    editor.setWindowTitle(roomText("Edit Layouts"));
+    editor.setWindowTitle(zvText("Edit Layouts"));
     if (roomShown_ && room_->shows() == RoomScreen::Shows::Layout)
         editor.selectLayout(room_->name());
     if (editor.exec() != QDialog::Accepted) return;
@@ -398,243 +394,4 @@ void ZorvanMacAppDelegate::refreshPanel() {
         rows.push_back(std::move(row));
     }
     panel_->setServers(rows);
-}
-
-std::shared_ptr<CamServer> ZorvanMacAppDelegate::soundServer(const CameraView** camera) const {
-    *camera = nullptr;
-    if (roomShown_) {
-        const LayoutMode::Camera selected = room_->selectedCamera();
-        const auto cameras = selected.server ? selected.server->getCameras() : nullptr;
-        if (!cameras || selected.index < 0 ||
-            static_cast<std::size_t>(selected.index) >= cameras->size())
-            return nullptr;
-        *camera = cameras->at(static_cast<size_t>(selected.index)).get();
-        return selected.server;
-    }
-    const std::shared_ptr<CamServer> server = settings_.getCurrent();
-    const auto cameras = server ? server->getCameras() : nullptr;
-    // Compared unsigned, so a negative stored index counts as out of range.
-    const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
-    *camera = cameras && k < cameras->size() ? cameras->at(k).get() : nullptr;
-    return server;
-}
-
-// --- windows ---
-
-RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
-    auto window = std::make_unique<RoomWindow>(hub_.get());
-    RoomWindow* w = window.get();
-    connect(w, &RoomWindow::newWindowRequested, this, [this] { newWindow(); });
-    connect(w, &RoomWindow::closed, this, &ZorvanMacAppDelegate::closeRoomWindow,
-            Qt::QueuedConnection);
-    connect(w, &RoomWindow::stateChanged, this, &ZorvanMacAppDelegate::storeWindows);
-    roomWindows_.push_back(std::move(window));
-    w->setEditing(editing_);
-    screens_->keep(
-        w, [w](bool on) { w->setFullScreen(on); }, [w] { return w->isFullScreenOn(); });
-    WindowState shown;
-    if (state) {
-        shown = *state;
-    } else {
-        // A new window starts on the main window's layout, or the first one.
-        const WindowState main = mainWindowState();
-        shown.shows = WindowState::Shows::Layout;
-        shown.name = main.shows == WindowState::Shows::Layout ? main.name : QString();
-        if (shown.name.isEmpty() && !hub_->room().layouts.empty())
-            shown.name = hub_->room().layouts.front().name;
-        if (shown.name.isEmpty()) {
-            shown.shows = WindowState::Shows::ServerWall;
-            if (const auto current = settings_.getCurrent()) shown.serverId = current->serverId();
-        }
-        shown.screenName = window_->screen() ? window_->screen()->name() : QString();
-        shown.geometry =
-            QRect(window_->geometry().topLeft() + QPoint(40, 40), window_->geometry().size());
-    }
-    ScreenKeeper::place(w, ScreenKeeper::screenFor(shown.screenName, shown.screenIndex),
-                        shown.geometry, false, [w](bool on) { w->setFullScreen(on); });
-    w->show();
-    w->apply(shown);
-    if (shown.fullScreen) w->setFullScreen(true);
-    w->raise();
-    w->activateWindow();
-    storeWindows();
-    return w;
-}
-
-void ZorvanMacAppDelegate::closeRoomWindow(RoomWindow* window) {
-    // Closed by the quit (which closes the main window too): it comes back
-    // at the next start.
-    if (workEnded_ || !window_->isVisible()) return;
-    window->screenView()->clear();
-    screens_->forget(window);
-    std::erase_if(roomWindows_, [&](const auto& w) { return w.get() == window; });
-    storeWindows();
-}
-
-WindowState ZorvanMacAppDelegate::mainWindowState() const {
-    WindowState state;
-    if (roomShown_ || openedFromRoom_) {
-        room_->describe(state);
-    } else {
-        state.shows = WindowState::Shows::Camera;
-        if (const auto current = settings_.getCurrent()) state.serverId = current->serverId();
-    }
-    ScreenKeeper::describe(window_.get(), state);
-    state.fullScreen = mainImage()->inFullScreen();
-    state.geometry = state.fullScreen && mainImage()->frameBeforeFullScreen().isValid()
-                         ? mainImage()->frameBeforeFullScreen()
-                         : window_->geometry();
-    return state;
-}
-
-void ZorvanMacAppDelegate::storeWindows() {
-    if (!hub_ || workEnded_ || restoring_) return;
-    std::vector<WindowState> windows{mainWindowState()};
-    for (const auto& w : roomWindows_) windows.push_back(w->state());
-    if (windows == hub_->room().windows) return;
-    hub_->file()->room().windows = std::move(windows);
-    hub_->file()->saveSoon();
-}
-
-void ZorvanMacAppDelegate::restoreWindows() {
-    restoring_ = true;
-    const std::vector<WindowState> windows = hub_->room().windows;
-    if (!windows.empty()) {
-        const WindowState& main = windows.front();
-        // The main window's camera or wall is the settings file's; a layout
-        // or a tour is the layouts file's.
-        if (main.shows == WindowState::Shows::Layout) showLayout(main.name);
-        if (main.shows == WindowState::Shows::Tour) startTour(main.name);
-        if (main.fullScreen) mainImage()->setFullScreen(true);
-    }
-    for (std::size_t i = 1; i < windows.size(); ++i) newWindow(&windows[i]);
-    restoring_ = false;
-    if (hub_->file()->takeUnreadableAlert())
-        alerts_->add(
-            zvText(LayoutsFile::kUnreadableAlert), [] {}, nullptr);
-}
-
-// --- the command line ---
-
-int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString* message,
-                                           bool apply) {
-    const CommandLine line = CommandLine::parse(arguments);
-    if (!line.error.isEmpty()) {
-        if (message) *message = line.error;
-        return CommandLine::kUsageError;
-    }
-    auto fail = [&](const QString& text) {
-        if (message) *message = text;
-        return CommandLine::kUsageError;
-    };
-    // Names are checked before anything changes.
-    std::shared_ptr<CamServer> server;
-    std::optional<CameraRef> camera;
-    switch (line.shows) {
-        case CommandLine::Shows::Layout:
-            if (!hub_->room().layout(line.name))
-                return fail(roomText("No layout named \"%1\".").arg(line.name));
-            break;
-        case CommandLine::Shows::Tour:
-            if (!hub_->room().tour(line.name))
-                return fail(roomText("No tour named \"%1\".").arg(line.name));
-            break;
-        case CommandLine::Shows::Server:
-            server = hub_->serverNamed(line.name);
-            if (!server) return fail(roomText("No server named \"%1\".").arg(line.name));
-            if (!line.camera.isNull()) {
-                CameraRef ref;
-                ref.serverId = server->serverId();
-                ref.cameraName = line.camera;
-                if (const auto cameras = server->getCameras()) {
-                    const int k = findCamera(*cameras, ref);
-                    if (k < 0)
-                        return fail(
-                            roomText("No camera named \"%1\" on %2.").arg(line.camera, line.name));
-                    ref = *CameraRef::to(server->serverId(), *cameras, k);
-                }
-                camera = ref;
-            }
-            break;
-        case CommandLine::Shows::Nothing:
-            break;
-    }
-    QScreen* screen = nullptr;
-    if (!line.screen.isNull()) {
-        bool isIndex = false;
-        const int index = line.screen.toInt(&isIndex);
-        const QList<QScreen*> screens = QGuiApplication::screens();
-        for (QScreen* s : screens)
-            if (s->name() == line.screen) screen = s;
-        if (!screen && isIndex && index >= 0 && index < screens.size()) screen = screens[index];
-        if (!screen) return fail(roomText("No screen \"%1\".").arg(line.screen));
-    }
-
-    if (!apply) return 0;
-    WindowState state;
-    switch (line.shows) {
-        case CommandLine::Shows::Layout:
-            state.shows = WindowState::Shows::Layout;
-            break;
-        case CommandLine::Shows::Tour:
-            state.shows = WindowState::Shows::Tour;
-            break;
-        case CommandLine::Shows::Server:
-            state.shows = camera ? WindowState::Shows::Camera : WindowState::Shows::ServerWall;
-            break;
-        case CommandLine::Shows::Nothing:
-            break;
-    }
-    state.name = line.name;
-    if (server) state.serverId = server->serverId();
-    if (camera) state.camera = *camera;
-    state.fullScreen = line.fullScreen;
-
-    if (line.newWindow) {
-        if (line.shows == CommandLine::Shows::Nothing) {
-            newWindow();
-            return 0;
-        }
-        if (screen) {
-            state.screenName = screen->name();
-            state.screenIndex = static_cast<int>(QGuiApplication::screens().indexOf(screen));
-        }
-        newWindow(&state);
-        return 0;
-    }
-    // The main window takes it.
-    if (screen && window_->screen() != screen) {
-        const bool full = mainImage()->inFullScreen();
-        ScreenKeeper::place(window_.get(), screen, {}, full,
-                            [this](bool on) { mainImage()->setFullScreen(on); });
-    }
-    switch (line.shows) {
-        case CommandLine::Shows::Layout:
-            showLayout(line.name);
-            break;
-        case CommandLine::Shows::Tour:
-            startTour(line.name);
-            break;
-        case CommandLine::Shows::Server:
-            if (camera && server->getCameras()) {
-                const int k = findCamera(*server->getCameras(), *camera);
-                if (k >= 0) {
-                    showCameraFromRoom(server, k);
-                    openedFromRoom_ = false;
-                }
-            } else {
-                if (camera) pendingCamera_ = line.camera;
-                leaveRoom();
-                for (QAction* item : serversMenu()->actions())
-                    if (item->property("title").toString() == server->name()) {
-                        changeServer(item);
-                        break;
-                    }
-            }
-            break;
-        case CommandLine::Shows::Nothing:
-            break;
-    }
-    if (line.fullScreen) mainImage()->setFullScreen(true);
-    return 0;
 }
