@@ -126,24 +126,12 @@ void RoomWindow::rebuildMenus() {
 }
 
 void RoomWindow::updateTitle() {
-    QString what;
-    switch (room_->shows()) {
-        case RoomScreen::Shows::Layout:
-        case RoomScreen::Shows::Tour:
-            what = room_->name();
-            break;
-        case RoomScreen::Shows::WallPage:
-        case RoomScreen::Shows::Camera:
-            if (const auto server = hub_->server(
-                    room_->source().serverId.isEmpty() && !room_->source().layout.cells.empty() &&
-                            room_->source().layout.cells.front()
-                        ? room_->source().layout.cells.front()->serverId
-                        : room_->source().serverId))
-                what = server->name();
-            break;
-        case RoomScreen::Shows::Nothing:
-            break;
-    }
+    // The layout's or tour's name, or the server of the wall or camera.
+    WindowState shown;
+    room_->describe(shown);
+    QString what = shown.name;
+    if (const auto server = hub_->server(shown.serverId); what.isEmpty() && server)
+        what = server->name();
     setWindowTitle(what.isEmpty() ? QStringLiteral("Zorvan") : what + QStringLiteral(" — Zorvan"));
 }
 
