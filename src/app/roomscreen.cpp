@@ -278,19 +278,22 @@ LayoutMode::Source RoomScreen::sourceOfStep(std::size_t step) const {
     return {LayoutMode::Source::Kind::Layout, *layout, {}, 0};
 }
 
+std::vector<QString> RoomScreen::serversOfStep(std::size_t step) const {
+    const LayoutMode::Source source = sourceOfStep(step);
+    if (source.kind == LayoutMode::Source::Kind::WallPage) return {source.serverId};
+    std::vector<QString> ids;
+    for (const auto& ref : source.layout.cells)
+        if (ref) ids.push_back(ref->serverId);
+    return ids;
+}
+
 bool RoomScreen::isStepDead(std::size_t step) const {
     const LayoutMode::Source source = sourceOfStep(step);
     if (source.kind == LayoutMode::Source::Kind::None) return true;  // its layout is gone
     if (const auto it = deadUntilNs_.find(step); it != deadUntilNs_.end() && it->second > nowNs())
         return true;
     // Every server it draws from does not answer.
-    std::vector<QString> ids;
-    if (source.kind == LayoutMode::Source::Kind::WallPage) {
-        ids.push_back(source.serverId);
-    } else {
-        for (const auto& ref : source.layout.cells)
-            if (ref) ids.push_back(ref->serverId);
-    }
+    const std::vector<QString> ids = serversOfStep(step);
     if (ids.empty()) return false;
     for (const QString& id : ids) {
         const auto server = hub_->server(id);
@@ -310,17 +313,9 @@ bool RoomScreen::startTour(const QString& name) {
     deadUntilNs_.clear();
     // Every server of every step is asked for its lists now, so that the
     // dead steps are known before their turn.
-    for (std::size_t i = 0; i < tour_.steps.size(); ++i) {
-        const LayoutMode::Source source = sourceOfStep(i);
-        if (source.kind == LayoutMode::Source::Kind::WallPage) {
-            if (const auto server = hub_->server(source.serverId)) hub_->feeds()->need(server);
-        } else {
-            for (const auto& ref : source.layout.cells)
-                if (ref)
-                    if (const auto server = hub_->server(ref->serverId))
-                        hub_->feeds()->need(server);
-        }
-    }
+    for (std::size_t i = 0; i < tour_.steps.size(); ++i)
+        for (const QString& id : serversOfStep(i))
+            if (const auto server = hub_->server(id)) hub_->feeds()->need(server);
     schedule_ = std::make_unique<TourSchedule>(TourSchedule::forTour(tour_));
     schedule_->setDeadStep([this](std::size_t step) { return isStepDead(step); });
     schedule_->start(nowNs(), 0);

@@ -104,6 +104,8 @@ private:
 
     // The tour.
     LayoutMode::Source sourceOfStep(std::size_t step) const;
+    // The servers a step draws from (by identity, repeats included).
+    std::vector<QString> serversOfStep(std::size_t step) const;
     bool isStepDead(std::size_t step) const;
     void switchTo(std::size_t step);
     void prefetch(std::size_t step);
