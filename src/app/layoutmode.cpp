@@ -121,11 +121,9 @@ void LayoutMode::fill() {
     shown_ = layout;
     cellCamera_.assign(static_cast<size_t>(cells), Camera{});
 
-    // A page refresh serves each camera once, so a camera shown in two cells
-    // has its second cell on a refresh (and connection) of its own: pages
-    // are keyed by server and by how often the camera came before.
-    std::map<QString, std::pair<QString, std::vector<WallRefresh::Cell>>> pages;
-    std::map<std::pair<QString, int>, int> seen;
+    // Each server's cells on one page refresh: a camera shown in several
+    // cells is asked once, at the largest of their sizes, and shown in each.
+    std::map<QString, std::vector<WallRefresh::Cell>> pages;
     std::set<QString> used;
     for (int i = 0; i < cells; ++i) {
         TouchView* cell = wall_->cell(i);
@@ -167,10 +165,7 @@ void LayoutMode::fill() {
         // A new camera's picture and age start afresh; the same one keeps them.
         image->setDelegate(camera);
         image->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server->fps()));
-        const int repeat = seen[{ref->serverId, index}]++;
-        auto& page = pages[repeat ? ref->serverId + '#' + QString::number(repeat) : ref->serverId];
-        page.first = ref->serverId;
-        page.second.push_back({index, image});
+        pages[ref->serverId].push_back({index, image});
     }
 
     // Servers no longer drawn from get no more requests; each other one
@@ -180,9 +175,8 @@ void LayoutMode::fill() {
             !pages.count(entry.first) || serverById(entry.second->serverId) != entry.second->server;
         return gone;
     });
-    for (auto& [key, page] : pages) {
-        auto& [id, cellsOfServer] = page;
-        auto& runner = runners_[key];
+    for (auto& [id, cellsOfServer] : pages) {
+        auto& runner = runners_[id];
         if (!runner) {
             runner = std::make_unique<Runner>();
             runner->serverId = id;

@@ -101,9 +101,9 @@ private:
     ServerFeeds* feeds_;
     ServerList servers_;
     Source source_;
-    Layout shown_;                                        // what the cells were filled from
-    std::vector<Camera> cellCamera_;                      // what each cell shows
-    // By serverId ("id#n" for the n-th repeat of a camera shown twice).
+    Layout shown_;                    // what the cells were filled from
+    std::vector<Camera> cellCamera_;  // what each cell shows
+    // By serverId.
     std::map<QString, std::unique_ptr<Runner>> runners_;
     int selected_ = -1;
     bool resting_ = false;

@@ -21,13 +21,27 @@ struct WallRefresh::Camera {
     Camera(std::int64_t index, CameraImageView* view, QString imageUri, std::uint64_t generation,
            int rate)
         : index(index),
-          view(view),
+          views{view},
           imageUri(std::move(imageUri)),
           generation(generation),
           schedule(rate) {}
 
+    // The size to ask for: the largest of the views' (the others scale the
+    // picture down as they paint it).
+    QSize askedSize() const {
+        const auto area = [](QSize size) { return qint64(size.width()) * size.height(); };
+        QSize largest = views.front()->pixelSize();
+        for (const CameraImageView* view : views)
+            if (const QSize size = view->pixelSize(); area(size) > area(largest)) largest = size;
+        return largest;
+    }
+    void show(const CameraPicture& picture) const {
+        for (CameraImageView* view : views) view->setCameraPicture(picture);
+    }
+
     std::int64_t index;
-    CameraImageView* view;
+    // Every cell of the page that shows this camera; never empty.
+    std::vector<CameraImageView*> views;
     QString imageUri;
     std::uint64_t generation;
     RefreshSchedule schedule;
@@ -58,20 +72,29 @@ void WallRefresh::showPage(std::vector<Cell> cells) {
     std::vector<Camera*> joined;
     for (const Cell& cell : cells) {
         if (!cell.view) continue;
-        const bool duplicate = std::any_of(
-            kept.begin(), kept.end(), [&](const auto& c) { return c->index == cell.cameraIndex; });
-        if (duplicate) continue;
+        // A camera shown in several cells is asked once, for all of them.
+        auto again = std::find_if(kept.begin(), kept.end(),
+                                  [&](const auto& c) { return c->index == cell.cameraIndex; });
+        if (again != kept.end()) {
+            auto& views = (*again)->views;
+            if (std::find(views.begin(), views.end(), cell.view) == views.end())
+                views.push_back(cell.view);
+            continue;
+        }
         if (cell.cameraIndex < 0 || cell.cameraIndex >= count) {
             cell.view->setPicture(QImage());
             continue;
         }
         const QString& uri = (*list)[static_cast<size_t>(cell.cameraIndex)]->imageUri;
-        // The same camera in the same view, asking the same path, goes on
-        // as it was: its request in flight and its schedule stay.
+        // The same camera in the same first view, asking the same path, goes
+        // on as it was: its request in flight and its schedule stay. Its
+        // other cells are those of the new page.
         auto same = std::find_if(cameras_.begin(), cameras_.end(), [&](const auto& c) {
-            return c && c->index == cell.cameraIndex && c->view == cell.view && c->imageUri == uri;
+            return c && c->index == cell.cameraIndex && c->views.front() == cell.view &&
+                   c->imageUri == uri;
         });
         if (same != cameras_.end()) {
+            (*same)->views.assign(1, cell.view);
             kept.push_back(std::move(*same));
             continue;
         }
@@ -130,14 +153,14 @@ void WallRefresh::tick(Camera& camera) {
         // A path that could send the credentials to another host: no
         // request and no picture for this camera while it is on the page.
         camera.refused = true;
-        camera.view->setPicture(QImage());
+        camera.show(CameraPicture(QImage()));
         return;
     }
     camera.inFlight = true;
     camera.schedule.requested(now);
     std::weak_ptr<WallRefresh*> weak = self_;
     loader_->requestPicture(
-        camera.index, camera.imageUri, camera.view->pixelSize(),
+        camera.index, camera.imageUri, camera.askedSize(),
         [weak, index = camera.index, generation = camera.generation](const CameraPicture& picture) {
             if (auto self = weak.lock()) (*self)->answered(index, generation, picture);
         });
@@ -151,6 +174,6 @@ void WallRefresh::answered(std::int64_t index, std::uint64_t generation,
     if (!camera || camera->generation != generation || !camera->inFlight) return;
     camera->inFlight = false;
     camera->schedule.answered(!picture.image.isNull());
-    camera->view->setCameraPicture(picture);
+    camera->show(picture);
     tick(*camera);
 }

@@ -20,7 +20,9 @@ class WallLoader;
 //
 // The views are not owned: a view must stay alive while it is on the page
 // (show a page without it, or stop(), before deleting it). A camera index
-// given twice on one page refreshes only its first cell.
+// given for several cells of one page is asked once, at the largest of
+// their sizes, and each of them shows the picture (scaled down for the
+// smaller ones): the server sees one request in flight per camera.
 class WallRefresh {
 public:
     struct Cell {

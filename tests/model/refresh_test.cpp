@@ -313,3 +313,29 @@ TEST(WallRefresh, OneRequestPerCameraAndNoneWhileRestingOrAfterStop) {
     EXPECT_EQ(loader.calls.size(), before);
     EXPECT_EQ(b.pictures.size(), 1u);  // the answer before resting only
 }
+
+TEST(WallRefresh, ACameraInSeveralCellsIsAskedOnceAtTheLargestAndShownInEach) {
+    auto server = serverWith({"/c/0", "/c/1"});
+    FakeWallLoader loader;
+    FakeImageView small({160, 120}), large({640, 360}), middle({320, 240}), other;
+    WallRefresh wall(server, &loader);
+    wall.showPage({{0, &small}, {1, &other}, {0, &large}, {0, &middle}});
+    spinFor(30);
+    ASSERT_EQ(loader.calls.size(), 2u);
+    EXPECT_EQ(std::tuple(loader.calls[0].index, loader.calls[0].size),
+              std::tuple(0, QSize(640, 360)));
+    loader.calls[0].done(solid(Qt::green));
+    for (const FakeImageView* view : {&small, &large, &middle})
+        EXPECT_EQ(view->last.pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_TRUE(other.pictures.empty());
+    // The large cell leaves: the next request is at the largest of the rest,
+    // and the request in flight goes on for the cells that stay.
+    ASSERT_TRUE(waitUntil([&] { return loader.calls.size() > 2; }));
+    wall.showPage({{0, &small}, {0, &middle}, {1, &other}});
+    EXPECT_TRUE(loader.cancels.empty());
+    loader.calls[2].done(solid(Qt::blue));
+    EXPECT_EQ(large.last.pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_EQ(middle.last.pixelColor(0, 0), QColor(Qt::blue));
+    ASSERT_TRUE(waitUntil([&] { return loader.calls.size() > 3; }));
+    EXPECT_EQ(loader.calls[3].size, QSize(320, 240));
+}
