@@ -13,6 +13,7 @@ extern "C" {
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <string_view>
 
 namespace video {
 
@@ -25,6 +26,9 @@ constexpr char kFormats[] = "mpjpeg,mjpeg,mpegts,matroska,webm,mov,mp4,h264,hevc
 // name, so every nested open is refused.
 constexpr char kNoProtocols[] = "none";
 constexpr int kIoBufferSize = 32 * 1024;
+// What the demuxer may be handed between two packets: a frame's own bytes,
+// its part's head and what is read ahead.
+constexpr std::int64_t kMaxBetweenPackets = kMaxFrameBytes + 2 * kIoBufferSize;
 
 bool decodable(AVCodecID id) {
     return id == AV_CODEC_ID_MJPEG || id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC;
@@ -127,12 +131,93 @@ private:
     Key key_{};
 };
 
+// The length a part's head line announces, as the multipart demuxer reads
+// it (the name exactly, in any case; a missing or negative number is 0),
+// capped just past kMaxFrameBytes; nothing when it is another line.
+std::optional<std::int64_t> announcedLength(std::string_view line) {
+    constexpr std::string_view name = "content-length";
+    if (line.size() <= name.size() || line[name.size()] != ':') return std::nullopt;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = line[i] >= 'A' && line[i] <= 'Z' ? char(line[i] - 'A' + 'a') : line[i];
+        if (c != name[i]) return std::nullopt;
+    }
+    size_t at = name.size() + 1;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    if (at < line.size() && line[at] == '+') ++at;
+    std::int64_t length = 0;
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at)
+        length = std::min(length * 10 + (line[at] - '0'), kMaxFrameBytes + 1);
+    return length;
+}
+
 VideoStatus openFailure(int error) {
     if (error == AVERROR_DECODER_NOT_FOUND) return VideoStatus::CodecUnavailable;
     return VideoStatus::NotVideo;
 }
 
 }  // namespace
+
+int PartHeads::pass(const std::uint8_t* data, int size) {
+    if (refused_) return 0;
+    int i = 0;
+    while (i < size && !refused_ && state_ != State::Off) {
+        // A line ends at a line feed, a carriage return (with the line feed
+        // after it, if any) or a zero byte, as the demuxer reads lines.
+        if (afterReturn_) {
+            afterReturn_ = false;
+            if (data[i] == '\n') {
+                ++i;
+                continue;
+            }
+        }
+        if (state_ == State::Skip) {
+            const auto n = static_cast<int>(std::min<std::int64_t>(skip_, size - i));
+            skip_ -= n;
+            i += n;
+            if (skip_ == 0) state_ = State::Body;
+            continue;
+        }
+        const auto c = static_cast<char>(data[i++]);
+        if (c == '\n' || c == '\r' || c == '\0') {
+            afterReturn_ = c == '\r';
+            endLine();
+        } else if (line_.size() < kMaxLine) {
+            line_.push_back(c);
+            if (state_ == State::Start && line_.size() == 2)
+                state_ = line_ == "--" ? State::Body : State::Off;
+        }
+    }
+    return refused_ ? i : size;
+}
+
+void PartHeads::endLine() {
+    std::string_view line(line_);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    switch (state_) {
+        case State::Start:  // a first line shorter than "--": not multipart
+            state_ = State::Off;
+            break;
+        case State::Body:
+            if (line.starts_with("--")) {
+                state_ = State::Head;
+                announced_ = 0;
+            }
+            break;
+        case State::Head:
+            if (line.empty()) {
+                skip_ = announced_;
+                state_ = announced_ > 0 ? State::Skip : State::Body;
+            } else if (const std::optional<std::int64_t> length = announcedLength(line)) {
+                announced_ = *length;
+                if (announced_ > kMaxFrameBytes) refused_ = true;
+            }
+            break;
+        case State::Skip:
+        case State::Off:
+            break;
+    }
+    line_.clear();
+}
 
 QSize fittedSize(QSize source, QSize target) {
     if (source.isEmpty()) return {};
@@ -155,9 +240,24 @@ VideoDecoder::VideoDecoder(Read read, Interrupted interrupted)
 int VideoDecoder::readPacket(void* self, std::uint8_t* data, int size) {
     auto* decoder = static_cast<VideoDecoder*>(self);
     if (decoder->interrupted_()) return AVERROR_EXIT;
-    const int n = decoder->read_(data, size);
+    // Past the bound nothing more is read: the frame is refused.
+    const std::int64_t left = kMaxBetweenPackets - decoder->sincePacket_;
+    if (decoder->refusedSize_ || left <= 0) {
+        decoder->refusedSize_ = true;
+        return AVERROR_EXIT;
+    }
+    const int n = decoder->read_(data, static_cast<int>(std::min<std::int64_t>(size, left)));
     if (n == 0) return AVERROR_EOF;
     if (n < 0 && n != AVERROR_EXIT && n != AVERROR_EOF) decoder->readFailed_ = true;
+    if (n > 0) {
+        decoder->sincePacket_ += n;
+        // A part that announces too much never reaches the demuxer, which
+        // would allocate for it and read it whole.
+        if (const int passed = decoder->heads_.pass(data, n); passed < n) {
+            decoder->refusedSize_ = true;
+            return passed > 0 ? passed : AVERROR_EXIT;  // the next read is refused
+        }
+    }
     return n;
 }
 
@@ -168,6 +268,7 @@ int VideoDecoder::interruptCallback(void* self) {
 VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
     const auto ending = [this](VideoStatus otherwise) {
         if (interrupted_()) return VideoStatus::Stopped;
+        if (refusedSize_) return VideoStatus::RefusedSize;
         if (readFailed_) return VideoStatus::ConnectionFailed;
         return otherwise;
     };
@@ -270,6 +371,7 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
     for (;;) {
         if (interrupted_()) return VideoStatus::Stopped;
         const int got = av_read_frame(format.get(), packet.get());
+        if (got >= 0) sincePacket_ = 0;
         if (got < 0) {
             avcodec_send_packet(context.get(), nullptr);  // flush what is held
             if (!drain()) return VideoStatus::RefusedSize;

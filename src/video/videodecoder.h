@@ -5,11 +5,41 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "videoframe.h"
 
 namespace video {
+
+// Watches a stream's bytes on their way to the demuxer for the heads of a
+// multipart stream's parts, so that a part announcing more than
+// kMaxFrameBytes is refused before any of it is read (the demuxer would
+// first allocate and read all it announces). A stream is multipart when it
+// begins with "--", as the multipart demuxer requires; a part's head is the
+// lines from a boundary line (one beginning with "--") to the empty line,
+// and the body of a part whose head announced its length is passed over
+// unread, as the demuxer does. Lines end as the demuxer's do. Holds one line of at most kMaxLine
+// bytes.
+class PartHeads {
+public:
+    static constexpr size_t kMaxLine = 256;
+    // Looks at the next `size` bytes, and returns how many of them may go
+    // on to the demuxer: all, or those up to the end of the first line that
+    // announced too much (the parts before it are the stream's). Nothing
+    // once a part was refused.
+    int pass(const std::uint8_t* data, int size);
+
+private:
+    void endLine();
+
+    enum class State { Start, Body, Head, Skip, Off } state_ = State::Start;
+    std::string line_;            // the line so far, cut at kMaxLine
+    std::int64_t announced_ = 0;  // by the head being read; 0: nothing
+    std::int64_t skip_ = 0;       // body bytes left to pass over
+    bool afterReturn_ = false;    // the last line ended at a carriage return
+    bool refused_ = false;
+};
 
 // Demuxes, decodes and scales one live stream, whatever it comes from: the
 // network (VideoPlayer) or bytes in memory (decodeBytes(), for the fuzzer
@@ -21,6 +51,12 @@ namespace video {
 // MJPEG, H.264 and H.265 are decoded: the rest of FFmpeg's parsers never see
 // a server's bytes. Probing is kept short (32 KiB, 0.5 s of stream) and
 // nothing is buffered ahead, so that the first frame shows early.
+//
+// A frame may take at most kMaxFrameBytes before it is decoded: a part of a
+// multipart stream that announces more is refused at its head, and once
+// the demuxer has been handed more than that (and the read-ahead) since it
+// last gave a packet, the stream ends with RefusedSize. A part that never
+// ends, or one chunk of endless bytes, is never held whole.
 class VideoDecoder {
 public:
     // Fills `data` with up to `size` bytes: the count, 0 at the end of the
@@ -44,6 +80,9 @@ private:
     Read read_;
     Interrupted interrupted_;
     bool readFailed_ = false;
+    bool refusedSize_ = false;
+    std::int64_t sincePacket_ = 0;  // bytes handed to the demuxer since its last packet
+    PartHeads heads_;
 };
 
 // The size a picture of `source` pixels (after cropping) gets when fitted

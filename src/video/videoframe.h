@@ -38,7 +38,8 @@ enum class VideoStatus {
     ConnectionFailed,  // no connection, or it broke before any frame
     NotVideo,          // the answer is not a stream (an HTML page, a 401, a redirect)
     CodecUnavailable,  // a stream of a kind this viewer cannot decode
-    RefusedSize,       // pictures larger than kMaxSide or kMaxPixels
+    RefusedSize,       // pictures larger than kMaxSide or kMaxPixels, or a frame
+                       // of more than kMaxFrameBytes
     Stalled,           // no frame for kStallMs
     Ended,             // the server ended the stream
 };
@@ -53,6 +54,14 @@ inline bool sizeAllowed(int width, int height) {
     return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
            std::int64_t(width) * height <= kMaxPixels;
 }
+
+// The most bytes one frame may take before it is decoded: what a part of a
+// multipart stream may announce, and what the demuxer may be handed between
+// two frames. The same as the most a still picture's answer may have (a 4K
+// JPEG at the highest quality stays well under it): a server that announces
+// gigabytes, or sends a frame that never ends, must not make the viewer hold
+// them.
+inline constexpr std::int64_t kMaxFrameBytes = std::int64_t(32) << 20;
 
 // Without a frame for this long a stream counts as stalled.
 inline constexpr int kStallMs = 3000;

@@ -20,6 +20,10 @@ constexpr std::int64_t kSent = 0x123456789AB;  // a send time, in ms
 TEST(VideoDecode, EachKindOfStreamEndsAsItShould) {
     const QSize vga(320, 240);
     const QByteArray jpeg = demoJpeg(vga, kSent);
+    const auto announcing = [](const QByteArray& body, const char* length) {
+        return "--zorvanframe\r\nContent-Type: image/jpeg\r\n" + QByteArray(length) + "\r\n\r\n" +
+               body + "\r\n";
+    };
     // clang-format off
     const struct { const char* name; QByteArray bytes; QSize target; VideoStatus status;
                    int frames; QSize size; bool keepsJpeg; } cases[] = {
@@ -36,6 +40,12 @@ TEST(VideoDecode, EachKindOfStreamEndsAsItShould) {
          VideoStatus::RefusedSize, 0, {}, false},
         {"claims 100 MP", multipartOf(claimingSize(jpeg, 10000, 10000), 2), {100, 100},
          VideoStatus::RefusedSize, 0, {}, false},
+        {"a part announcing 2000000000 bytes", announcing(jpeg, "Content-Length: 2000000000") +
+         multipartOf(jpeg, 1), {100, 100}, VideoStatus::RefusedSize, 0, {}, false},
+        {"a later part announcing it in capitals", multipartOf(jpeg, 1) +
+         announcing(jpeg, "CONTENT-LENGTH:  2000000000"), {160, 160}, VideoStatus::RefusedSize, 1, {160, 120}, true},
+        {"a part of the bound's size", announcing(jpeg + QByteArray(kMaxFrameBytes - jpeg.size(), '\0'),
+         "Content-Length: 33554432"), {160, 160}, VideoStatus::Ended, 1, {160, 120}, true},
         {"H.264 wider than 8192", transportStream(Codec::H264, {8194, 16}, 2, kSent), {100, 100},
          VideoStatus::RefusedSize, 0, {}, false},
         {"a playlist of other addresses", QByteArray("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
