@@ -36,107 +36,6 @@ bool anyUri(const CameraList& cameras) {
 
 // ---- reading the JSON form ----
 
-QString text(const tx::JsonValue& object, std::string_view key) {
-    const std::string* s = object.findString(key);
-    if (!s) return {};
-    QString out = QString::fromStdString(*s);
-    if (out.isNull()) out = QStringLiteral("");  // present but empty is not absent
-    return out;
-}
-
-// A name: a text that is not empty.
-QString nameIn(const tx::JsonValue& object, std::string_view key) {
-    const QString s = text(object, key);
-    return s.isEmpty() ? QString() : s;
-}
-
-// A number as the nearest whole number within lo..hi; fallback when the
-// member is absent or no number.
-int wholeIn(const tx::JsonValue& object, std::string_view key, int lo, int hi, int fallback) {
-    const tx::JsonValue* v = object.find(key);
-    if (!v || !v->isNumber()) return fallback;
-    const double d = v->asNumber().toDouble();
-    if (std::isnan(d)) return fallback;
-    return static_cast<int>(std::lround(std::clamp(d, double(lo), double(hi))));
-}
-
-bool flag(const tx::JsonValue& object, std::string_view key) {
-    const tx::JsonValue* v = object.find(key);
-    return v && v->isBool() && v->asBool();
-}
-
-const tx::JsonArray* arrayIn(const tx::JsonValue& object, std::string_view key) {
-    const tx::JsonValue* v = object.find(key);
-    return v && v->isArray() ? &v->asArray() : nullptr;
-}
-
-std::optional<Layout> readLayout(const tx::JsonValue& v) {
-    Layout layout;
-    layout.name = nameIn(v, "name");
-    const tx::JsonValue* rows = v.find("rows");
-    const tx::JsonValue* columns = v.find("columns");
-    if (layout.name.isNull() || !rows || !rows->isNumber() || !columns || !columns->isNumber())
-        return std::nullopt;
-    layout.resize(wholeIn(v, "rows", Layout::kMinSide, Layout::kMaxSide, 1),
-                  wholeIn(v, "columns", Layout::kMinSide, Layout::kMaxSide, 1));
-    if (const tx::JsonArray* cells = arrayIn(v, "cells")) {
-        // Extra cells (a grid made smaller by hand) are dropped; missing ones
-        // stay empty.
-        const std::size_t n = std::min(cells->size(), layout.cells.size());
-        for (std::size_t i = 0; i < n; ++i) layout.cells[i] = CameraRef::fromJson((*cells)[i]);
-    }
-    return layout;
-}
-
-std::optional<TourStep> readStep(const tx::JsonValue& v) {
-    TourStep step;
-    const QString kind = text(v, "kind");
-    if (kind == u"layout") {
-        step.kind = TourStep::Kind::Layout;
-        step.layoutName = nameIn(v, "layout");
-        if (step.layoutName.isNull()) return std::nullopt;
-    } else if (kind == u"serverWall") {
-        step.kind = TourStep::Kind::ServerWall;
-        step.serverId = CamServer::serverIdFrom(text(v, "serverId"));
-        if (step.serverId.isNull()) return std::nullopt;
-        step.page = wholeIn(v, "page", 0, 1'000'000, 0);
-    } else {
-        return std::nullopt;
-    }
-    step.dwellSeconds = wholeIn(v, "dwellSeconds", TourStep::kMinDwellSeconds,
-                                TourStep::kMaxDwellSeconds, TourStep{}.dwellSeconds);
-    return step;
-}
-
-std::optional<Tour> readTour(const tx::JsonValue& v) {
-    Tour tour;
-    tour.name = nameIn(v, "name");
-    const tx::JsonArray* steps = arrayIn(v, "steps");
-    if (tour.name.isNull() || !steps) return std::nullopt;
-    for (const tx::JsonValue& s : *steps)
-        if (auto step = readStep(s); step && tour.steps.size() < ControlRoom::kMaxEntries)
-            tour.steps.push_back(std::move(*step));
-    tour.pauseSeconds = wholeIn(v, "pauseSeconds", Tour::kMinPauseSeconds, Tour::kMaxPauseSeconds,
-                                Tour{}.pauseSeconds);
-    return tour;
-}
-
-// A frame a window system can take: whole numbers of at most a million
-// points and a size that is not empty; anything else places the window anew.
-QRect readGeometry(const tx::JsonValue& object) {
-    const tx::JsonArray* g = arrayIn(object, "geometry");
-    if (!g || g->size() != 4) return {};
-    int v[4];
-    for (int i = 0; i < 4; ++i) {
-        const tx::JsonValue& n = (*g)[i];
-        const std::optional<std::int64_t> whole =
-            n.isNumber() ? n.asNumber().toInt64() : std::nullopt;
-        if (!whole || std::abs(*whole) > 1'000'000) return {};
-        v[i] = static_cast<int>(*whole);
-    }
-    return v[2] > 0 && v[3] > 0 ? QRect(v[0], v[1], v[2], v[3]) : QRect();
-}
-
 constexpr std::pair<WindowState::Shows, std::string_view> kShows[] = {
     {WindowState::Shows::Camera, "camera"},
     {WindowState::Shows::ServerWall, "serverWall"},
@@ -144,57 +43,215 @@ constexpr std::pair<WindowState::Shows, std::string_view> kShows[] = {
     {WindowState::Shows::Tour, "tour"},
 };
 
-std::optional<WindowState> readWindow(const tx::JsonValue& v) {
-    WindowState w;
-    const std::string* shows = v.findString("shows");
-    const auto kind = std::find_if(std::begin(kShows), std::end(kShows),
-                                   [&](const auto& k) { return shows && *shows == k.second; });
-    if (kind == std::end(kShows)) return std::nullopt;
-    w.shows = kind->first;
-    switch (w.shows) {
-        case WindowState::Shows::Camera: {
-            const tx::JsonValue* camera = v.find("camera");
-            std::optional<CameraRef> ref = camera ? CameraRef::fromJson(*camera) : std::nullopt;
-            if (!ref) return std::nullopt;
-            w.camera = *ref;
-            w.serverId = ref->serverId;
-            break;
-        }
-        case WindowState::Shows::ServerWall:
-            w.serverId = CamServer::serverIdFrom(text(v, "serverId"));
-            if (w.serverId.isNull()) return std::nullopt;
-            break;
-        case WindowState::Shows::Layout:
-        case WindowState::Shows::Tour:
-            w.name = nameIn(v, "name");
-            if (w.name.isNull()) return std::nullopt;
-            break;
-    }
-    w.screenName = text(v, "screen");
-    w.screenIndex = wholeIn(v, "screenIndex", 0, 255, 0);
-    w.geometry = readGeometry(v);
-    w.fullScreen = flag(v, "fullScreen");
-    return w;
-}
+// Reads the form and notes whether anything of the file is not carried
+// over as it was: an entry, a step or a cell left out, or a member of the
+// wrong type, out of its range or not whole (read as its default or clamped).
+// Members that are absent lose nothing and are not noted; what the writer
+// writes never is.
+class Reader {
+public:
+    bool changed = false;
 
-// Reads each element of array key with read, keeping at most kMaxEntries
-// and, when named, only the first entry of each name.
-template <typename T, typename Read>
-std::vector<T> readAll(const tx::JsonValue& root, std::string_view key, Read read) {
-    std::vector<T> out;
-    std::set<QString> names;
-    const tx::JsonArray* list = arrayIn(root, key);
-    if (!list) return out;
-    for (const tx::JsonValue& element : *list) {
-        if (out.size() >= ControlRoom::kMaxEntries) break;
-        std::optional<T> entry = element.isObject() ? read(element) : std::nullopt;
-        if (!entry) continue;
-        if constexpr (!std::is_same_v<T, WindowState>)
-            if (!names.insert(entry->name).second) continue;
-        out.push_back(std::move(*entry));
+    // A text member; null when absent, noted when of another type.
+    QString text(const tx::JsonValue& object, std::string_view key) {
+        const tx::JsonValue* v = object.find(key);
+        if (!v) return {};
+        if (!v->isString()) return note(QString());
+        QString out = QString::fromStdString(v->asString());
+        if (out.isNull()) out = QStringLiteral("");  // present but empty is not absent
+        return out;
     }
-    return out;
-}
+
+    // A name: a text that is not empty.
+    QString nameIn(const tx::JsonValue& object, std::string_view key) {
+        const QString s = text(object, key);
+        return s.isEmpty() ? QString() : s;
+    }
+
+    // A number as the nearest whole number within lo..hi; fallback when the
+    // member is absent or no number.
+    int wholeIn(const tx::JsonValue& object, std::string_view key, int lo, int hi, int fallback) {
+        const tx::JsonValue* v = object.find(key);
+        if (!v) return fallback;
+        if (!v->isNumber()) return note(fallback);
+        const std::optional<std::int64_t> whole = v->asNumber().toInt64();
+        if (!whole || *whole < lo || *whole > hi) changed = true;
+        const double d = v->asNumber().toDouble();
+        if (std::isnan(d)) return fallback;
+        return static_cast<int>(std::lround(std::clamp(d, double(lo), double(hi))));
+    }
+
+    bool flag(const tx::JsonValue& object, std::string_view key) {
+        const tx::JsonValue* v = object.find(key);
+        if (v && !v->isBool()) return note(false);
+        return v && v->asBool();
+    }
+
+    const tx::JsonArray* arrayIn(const tx::JsonValue& object, std::string_view key) {
+        const tx::JsonValue* v = object.find(key);
+        if (v && !v->isArray()) return note(nullptr);
+        return v ? &v->asArray() : nullptr;
+    }
+
+    std::optional<CameraRef> ref(const tx::JsonValue& v) {
+        if (!v.isObject()) return note(std::nullopt);
+        CameraRef ref;
+        ref.serverId = CamServer::serverIdFrom(text(v, "serverId"));
+        if (ref.serverId.isNull()) return note(std::nullopt);
+        ref.cameraUri = text(v, "uri");
+        ref.cameraName = text(v, "name");
+        ref.position = wholeIn(v, "position", -1, 1'000'000, -1);
+        return ref;
+    }
+
+    std::optional<Layout> layout(const tx::JsonValue& v) {
+        Layout layout;
+        layout.name = nameIn(v, "name");
+        const tx::JsonValue* rows = v.find("rows");
+        const tx::JsonValue* columns = v.find("columns");
+        if (layout.name.isNull() || !rows || !rows->isNumber() || !columns || !columns->isNumber())
+            return std::nullopt;
+        layout.resize(wholeIn(v, "rows", Layout::kMinSide, Layout::kMaxSide, 1),
+                      wholeIn(v, "columns", Layout::kMinSide, Layout::kMaxSide, 1));
+        if (const tx::JsonArray* cells = arrayIn(v, "cells")) {
+            // Extra cells (a grid made smaller by hand) are dropped; missing
+            // ones stay empty.
+            if (cells->size() > layout.cells.size()) changed = true;
+            const std::size_t n = std::min(cells->size(), layout.cells.size());
+            for (std::size_t i = 0; i < n; ++i)
+                if (!(*cells)[i].isNull()) layout.cells[i] = ref((*cells)[i]);
+        }
+        return layout;
+    }
+
+    std::optional<TourStep> step(const tx::JsonValue& v) {
+        if (!v.isObject()) return std::nullopt;
+        TourStep step;
+        const QString kind = text(v, "kind");
+        if (kind == u"layout") {
+            step.kind = TourStep::Kind::Layout;
+            step.layoutName = nameIn(v, "layout");
+            if (step.layoutName.isNull()) return std::nullopt;
+        } else if (kind == u"serverWall") {
+            step.kind = TourStep::Kind::ServerWall;
+            step.serverId = CamServer::serverIdFrom(text(v, "serverId"));
+            if (step.serverId.isNull()) return std::nullopt;
+            step.page = wholeIn(v, "page", 0, 1'000'000, 0);
+        } else {
+            return std::nullopt;
+        }
+        step.dwellSeconds = wholeIn(v, "dwellSeconds", TourStep::kMinDwellSeconds,
+                                    TourStep::kMaxDwellSeconds, TourStep{}.dwellSeconds);
+        return step;
+    }
+
+    std::optional<Tour> tour(const tx::JsonValue& v) {
+        Tour tour;
+        tour.name = nameIn(v, "name");
+        const tx::JsonArray* steps = arrayIn(v, "steps");
+        if (tour.name.isNull() || !steps) return std::nullopt;
+        for (const tx::JsonValue& s : *steps) {
+            std::optional<TourStep> one =
+                tour.steps.size() < ControlRoom::kMaxEntries ? step(s) : std::nullopt;
+            if (one)
+                tour.steps.push_back(std::move(*one));
+            else
+                changed = true;
+        }
+        tour.pauseSeconds = wholeIn(v, "pauseSeconds", Tour::kMinPauseSeconds,
+                                    Tour::kMaxPauseSeconds, Tour{}.pauseSeconds);
+        return tour;
+    }
+
+    // A frame a window system can take: whole numbers of at most a million
+    // points and a size that is not empty; anything else places the window
+    // anew.
+    QRect geometry(const tx::JsonValue& object) {
+        const tx::JsonArray* g = arrayIn(object, "geometry");
+        if (!g) return {};
+        if (g->size() != 4) return note(QRect());
+        int v[4];
+        for (int i = 0; i < 4; ++i) {
+            const tx::JsonValue& n = (*g)[i];
+            const std::optional<std::int64_t> whole =
+                n.isNumber() ? n.asNumber().toInt64() : std::nullopt;
+            if (!whole || std::abs(*whole) > 1'000'000) return note(QRect());
+            v[i] = static_cast<int>(*whole);
+        }
+        if (v[2] <= 0 || v[3] <= 0) return note(QRect());
+        return QRect(v[0], v[1], v[2], v[3]);
+    }
+
+    std::optional<WindowState> window(const tx::JsonValue& v) {
+        WindowState w;
+        const std::string* shows = v.findString("shows");
+        const auto kind = std::find_if(std::begin(kShows), std::end(kShows),
+                                       [&](const auto& k) { return shows && *shows == k.second; });
+        if (kind == std::end(kShows)) return std::nullopt;
+        w.shows = kind->first;
+        switch (w.shows) {
+            case WindowState::Shows::Camera: {
+                const tx::JsonValue* camera = v.find("camera");
+                // A window that showed nothing is written as a camera of no
+                // server (the main window too, with no server in the list):
+                // it is kept, so that the windows keep their places.
+                if (camera && camera->isObject()) {
+                    const QString id = text(*camera, "serverId");
+                    if (!id.isNull() && id.isEmpty()) break;
+                }
+                std::optional<CameraRef> r = camera ? ref(*camera) : std::nullopt;
+                if (!r) return std::nullopt;
+                w.camera = *r;
+                w.serverId = r->serverId;
+                break;
+            }
+            case WindowState::Shows::ServerWall:
+                w.serverId = CamServer::serverIdFrom(text(v, "serverId"));
+                if (w.serverId.isNull()) return std::nullopt;
+                break;
+            case WindowState::Shows::Layout:
+            case WindowState::Shows::Tour:
+                w.name = nameIn(v, "name");
+                if (w.name.isNull()) return std::nullopt;
+                break;
+        }
+        w.screenName = text(v, "screen");
+        w.screenIndex = wholeIn(v, "screenIndex", 0, 255, 0);
+        w.geometry = geometry(v);
+        w.fullScreen = flag(v, "fullScreen");
+        return w;
+    }
+
+    // Reads each element of array key with read, keeping at most kMaxEntries
+    // and, when named, only the first entry of each name.
+    template <typename T>
+    std::vector<T> all(const tx::JsonValue& root, std::string_view key,
+                       std::optional<T> (Reader::*read)(const tx::JsonValue&)) {
+        std::vector<T> out;
+        std::set<QString> names;
+        const tx::JsonArray* list = arrayIn(root, key);
+        if (!list) return out;
+        for (const tx::JsonValue& element : *list) {
+            if (out.size() >= ControlRoom::kMaxEntries) return note(std::move(out));
+            std::optional<T> entry = element.isObject() ? (this->*read)(element) : std::nullopt;
+            bool keep = entry.has_value();
+            if constexpr (!std::is_same_v<T, WindowState>)
+                keep = keep && names.insert(entry->name).second;
+            if (keep)
+                out.push_back(std::move(*entry));
+            else
+                changed = true;
+        }
+        return out;
+    }
+
+private:
+    template <typename T>
+    T note(T value) {
+        changed = true;
+        return value;
+    }
+};
 
 // ---- writing the JSON form ----
 
@@ -282,14 +339,7 @@ tx::JsonValue CameraRef::toJson() const {
 }
 
 std::optional<CameraRef> CameraRef::fromJson(const tx::JsonValue& v) {
-    if (!v.isObject()) return std::nullopt;
-    CameraRef ref;
-    ref.serverId = CamServer::serverIdFrom(text(v, "serverId"));
-    if (ref.serverId.isNull()) return std::nullopt;
-    ref.cameraUri = text(v, "uri");
-    ref.cameraName = text(v, "name");
-    ref.position = wholeIn(v, "position", -1, 1'000'000, -1);
-    return ref;
+    return Reader().ref(v);
 }
 
 int findCamera(const CameraList& cameras, const CameraRef& ref) {
@@ -352,12 +402,15 @@ tx::JsonValue ControlRoom::toJson() const {
         {"layouts", std::move(l)}, {"tours", std::move(t)}, {"windows", std::move(w)}};
 }
 
-ControlRoom ControlRoom::fromJson(const tx::JsonValue& json, bool* ok) {
+ControlRoom ControlRoom::fromJson(const tx::JsonValue& json, bool* ok, bool* skipped) {
     if (ok) *ok = json.isObject();
+    if (skipped) *skipped = false;
     ControlRoom room;
     if (!json.isObject()) return room;
-    room.layouts = readAll<Layout>(json, "layouts", readLayout);
-    room.tours = readAll<Tour>(json, "tours", readTour);
-    room.windows = readAll<WindowState>(json, "windows", readWindow);
+    Reader read;
+    room.layouts = read.all<Layout>(json, "layouts", &Reader::layout);
+    room.tours = read.all<Tour>(json, "tours", &Reader::tour);
+    room.windows = read.all<WindowState>(json, "windows", &Reader::window);
+    if (skipped) *skipped = read.changed;
     return room;
 }

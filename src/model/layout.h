@@ -136,7 +136,13 @@ struct ControlRoom {
     // wrong type, without a name, a second one of a name, a window without
     // anything to show) is skipped, numbers are clamped to their ranges, and
     // a value that is no object gives an empty control room. ok, when given,
-    // tells whether the value had the form's shape at all (an object).
-    static ControlRoom fromJson(const tx::JsonValue& json, bool* ok = nullptr);
+    // tells whether the value had the form's shape at all (an object);
+    // skipped whether anything in it was left out or read otherwise than it
+    // stands: an entry, a tour's step or a cell dropped, entries beyond
+    // kMaxEntries, a member of the wrong type, a number clamped or rounded.
+    // What toJson() writes reads back with skipped false; members that are
+    // absent, and members the form does not know, do not count.
+    static ControlRoom fromJson(const tx::JsonValue& json, bool* ok = nullptr,
+                                bool* skipped = nullptr);
     friend bool operator==(const ControlRoom&, const ControlRoom&) = default;
 };

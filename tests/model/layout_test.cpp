@@ -55,12 +55,14 @@ const char* kRoom = R"({"layouts": [{"name": "Lobby", "rows": 1, "columns": 3, "
  "windows": [{"screen": "HDMI-1", "screenIndex": 1, "geometry": [-20, 10, 800, 600],
   "fullScreen": true, "shows": "camera", "camera": {"serverId":
   "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37", "uri": "/c/1"}},
-  {"screen": "", "screenIndex": 0, "fullScreen": false, "shows": "tour", "name": "Night"}]})";
+  {"screen": "", "screenIndex": 0, "fullScreen": false, "shows": "tour", "name": "Night"},
+  {"screen": "", "screenIndex": 0, "fullScreen": false, "shows": "camera", "camera":
+   {"serverId": ""}}]})";
 
 TEST(ControlRoomJson, ReadsAndWritesTheSameForm) {
-    bool ok = false;
-    const ControlRoom room = ControlRoom::fromJson(parse(kRoom), &ok);
-    EXPECT_TRUE(ok);
+    bool ok = false, skipped = true;
+    const ControlRoom room = ControlRoom::fromJson(parse(kRoom), &ok, &skipped);
+    EXPECT_TRUE(ok && !skipped);
     EXPECT_EQ(room.toJson(), parse(kRoom));
     EXPECT_EQ(room.layout("Lobby")->cell(0, 2)->cameraUri, "/c/1");
 }
@@ -86,8 +88,46 @@ TEST(ControlRoomJson, MalformedEntriesAreSkippedOrClamped) {
          R"({"windows": [{"shows": "serverWall", )" + id + "}]}"},
     };
     // clang-format on
-    for (const auto& [in, as] : cases)
-        EXPECT_EQ(ControlRoom::fromJson(parse(in)), ControlRoom::fromJson(parse(as))) << in;
+    for (const auto& [in, as] : cases) {
+        bool ok = false, skipped = false, asSkipped = true;
+        const ControlRoom room = ControlRoom::fromJson(parse(in), &ok, &skipped);
+        EXPECT_EQ(room, ControlRoom::fromJson(parse(as), nullptr, &asSkipped)) << in;
+        EXPECT_TRUE(skipped || !ok) << in;
+        EXPECT_FALSE(asSkipped) << as;
+    }
+}
+
+// Anything read otherwise than it stands is told; what loses nothing is not.
+TEST(ControlRoomJson, TellsWhetherAnythingWasLeftOutOrChanged) {
+    const std::string id = R"("serverId": "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37")";
+    std::string many = R"({"windows": [)";
+    for (std::size_t i = 0; i <= ControlRoom::kMaxEntries; ++i)
+        many += R"({"shows": "tour", "name": "t"},)";
+    many.back() = ']';
+    // clang-format off
+    const struct { std::string json; bool skipped; } cases[] = {
+        {R"({"layouts": [{"name": "a", "rows": 9, "columns": 1}]})", true},
+        {R"({"layouts": [{"name": "a", "rows": 1.5, "columns": 1}]})", true},
+        {R"({"layouts": [{"name": "a", "rows": 2.0, "columns": 1}]})", false},
+        {R"({"layouts": [{"name": "a", "rows": 1, "columns": 1, "cells": [null, null]}]})", true},
+        {R"({"layouts": [{"name": "a", "rows": 1, "columns": 2, "cells": [null]}]})", false},
+        {R"({"layouts": [{"name": "a", "rows": 1, "columns": 1, "cells": [{)" + id +
+            R"(, "name": 5}]}]})", true},
+        {R"({"tours": [{"name": "t", "steps": [], "pauseSeconds": "5"}]})", true},
+        {R"({"tours": [{"name": "t", "steps": [{"kind": "x"}]}]})", true},
+        {R"({"windows": [{"shows": "tour", "name": "t", "fullScreen": 1}]})", true},
+        {R"({"windows": [{"shows": "tour", "name": "t", "geometry": [0, 0, 0, 5]}]})", true},
+        {R"({"windows": [{"shows": "tour", "name": "t"}], "zoom": 1})", false},
+        {R"({"windows": [{"shows": "camera", "camera": {"serverId": ""}}]})", false},
+        {R"({"windows": [{"shows": "camera", "camera": {}}]})", true},
+        {many + "}", true},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        bool skipped = !c.skipped;
+        ControlRoom::fromJson(parse(c.json), nullptr, &skipped);
+        EXPECT_EQ(skipped, c.skipped) << c.json.substr(0, 100);
+    }
 }
 
 }  // namespace
