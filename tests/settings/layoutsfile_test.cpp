@@ -7,11 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include "testutil.h"
 
 namespace {
+
+// The alerts as takeAlerts() gives them: none, or the one given.
+std::vector<const char*> alerts(const char* text) {
+    return text ? std::vector<const char*>{text} : std::vector<const char*>{};
+}
 
 class LayoutsStore : public ::testing::Test {
 protected:
@@ -28,7 +36,7 @@ TEST_F(LayoutsStore, UnreadableFilesAreKeptAsideAndSaidOnce) {
     const struct { const char* what; QByteArray bytes; bool alert; } cases[] = {
         {"not JSON", "{\"layouts\": [", true}, {"a list", "[{\"name\": \"x\"}]", true},
         {"binary", QByteArray("\x00\xff{}", 4), true}, {"a folder", QByteArray(), true},
-        {"empty", "", false}, {"odd members", R"({"layouts": 5, "tours": [{"name": 1}]})", false},
+        {"empty", "", false},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -38,8 +46,8 @@ TEST_F(LayoutsStore, UnreadableFilesAreKeptAsideAndSaidOnce) {
         c.bytes.isNull() ? void(QDir().mkpath(file())) : void(writeAt(file(), c.bytes));
         auto store = LayoutsFile::openInFolder(folder());
         EXPECT_TRUE(store->room() == ControlRoom{});
-        EXPECT_EQ(store->takeUnreadableAlert(), c.alert);
-        EXPECT_FALSE(store->takeUnreadableAlert());
+        EXPECT_EQ(store->takeAlerts(), alerts(c.alert ? LayoutsFile::kUnreadableAlert : nullptr));
+        EXPECT_TRUE(store->takeAlerts().empty());
         EXPECT_EQ(readAll(file()), c.bytes) << "untouched until the first save";
         store->room().layouts.push_back(Layout{"New"});
         ASSERT_TRUE(store->save());
@@ -56,8 +64,9 @@ TEST_F(LayoutsStore, NeverReplacesAFifo) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkpath(folder()) && QFile::link(fifo, file()));
     auto store = LayoutsFile::openInFolder(folder());
-    EXPECT_FALSE(store->unreadableAlertPending());
     EXPECT_FALSE(store->save());
+    EXPECT_FALSE(store->savePending()) << "never tried again";
+    EXPECT_TRUE(store->takeAlerts().empty());
 }
 
 // Quick changes are written together, and the last one is never lost.
@@ -76,6 +85,114 @@ TEST_F(LayoutsStore, QuickChangesAreWrittenTogether) {
     change("c");
     store.reset();
     EXPECT_EQ(onDisk(), "c");
+}
+
+// Writes fail while this lives, as on a full disk: the file-size limit is
+// set just above bytes.
+class FullDisk {
+public:
+    explicit FullDisk(qint64 bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);  // a failed write, not the end of the process
+        getrlimit(RLIMIT_FSIZE, &old_);
+        const rlimit small{rlim_t(bytes) + 16, old_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &old_); }
+
+private:
+    rlimit old_{};
+};
+
+// A change whose saves fail stays pending: it is written by a later try
+// once writes work again, or at the latest when the store ends (quit).
+TEST_F(LayoutsStore, AFailedSaveIsKeptUntilItIsWritten) {
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit ? "at quit" : "retried");
+        QDir(folder()).removeRecursively();
+        auto store = LayoutsFile::openInFolder(folder());
+        ASSERT_TRUE(store->save());
+        const QByteArray before = readAll(file());
+        {
+            const FullDisk full(before.size());
+            store->room().layouts.push_back(Layout{QString(5000, u'k')});
+            EXPECT_FALSE(store->save());
+            store->saveSoon();
+            EXPECT_FALSE(store->save());
+        }
+        EXPECT_EQ(store->takeAlerts(), alerts(LayoutsFile::kSaveFailedAlert)) << "said once";
+        EXPECT_TRUE(store->savePending());
+        EXPECT_EQ(readAll(file()), before);
+        const auto kept = [&] {
+            return !LayoutsFile::openInFolder(folder())->room().layouts.empty();
+        };
+        if (quit)
+            store.reset();
+        else
+            EXPECT_TRUE(waitUntil(kept, 10000)) << "tried again by itself";
+        EXPECT_TRUE(kept());
+        if (store) EXPECT_FALSE(store->savePending() || !store->takeAlerts().empty());
+    }
+}
+
+// Entries that cannot be used are left out, but the file as it was is kept
+// beside the new one at the first save; a file as the store writes it
+// loads whole, with no copy.
+TEST_F(LayoutsStore, WhatLoadingLeftOutIsKeptInACopy) {
+    const std::string id = R"("serverId": "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37")";
+    const std::string lobby = R"({"name": "Lobby", "rows": 1, "columns": 1, "cells": [null]})";
+    // clang-format off
+    const struct { const char* what; std::string json; bool skipped; } cases[] = {
+        {"valid", R"({"layouts": [)" + lobby + R"(], "windows": [{"shows": "serverWall", )" + id +
+            R"(, "screen": "", "screenIndex": 0, "fullScreen": false}]})", false},
+        {"rows of text", R"({"layouts": [)" + lobby + R"(, {"name": "Hall", "rows": "3",
+            "columns": 2}]})", true},
+        {"a bad server identity", R"({"layouts": [{"name": "Lobby", "rows": 1, "columns": 1,
+            "cells": [{"serverId": "server-1"}]}]})", true},
+        {"a window without a target", R"({"layouts": [)" + lobby + R"(],
+            "windows": [{"shows": "layout"}]})", true},
+        {"a second of a name", R"({"layouts": [)" + lobby + "," + lobby + "]}", true},
+        {"tours of a number", R"({"layouts": [)" + lobby + R"(], "tours": 5})", true},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(folder()).removeRecursively();
+        ASSERT_TRUE(writeAt(file(), QByteArray::fromStdString(c.json)));
+        auto store = LayoutsFile::openInFolder(folder());
+        EXPECT_EQ(store->takeAlerts(), alerts(c.skipped ? LayoutsFile::kSkippedAlert : nullptr));
+        EXPECT_EQ(readAll(file()), c.json.c_str()) << "untouched until the first save";
+        ASSERT_TRUE(store->save());
+        ASSERT_TRUE(store->save());
+        EXPECT_EQ(readAll(file() + ".corrupt"), c.skipped ? c.json.c_str() : "");
+        EXPECT_FALSE(QFile::exists(file() + ".corrupt.1")) << "one copy";
+        auto again = LayoutsFile::openInFolder(folder());
+        EXPECT_EQ(again->room().layouts.size(), 1u);
+        EXPECT_TRUE(again->takeAlerts().empty()) << "what is written back reads whole";
+    }
+}
+
+// Windows beyond the first kMaxWindows stay in the file, after the ones
+// brought back, through every save.
+TEST_F(LayoutsStore, WindowsBeyondTheBoundAreKeptAsTheyWere) {
+    const auto window = [](int k) {
+        WindowState w;
+        w.shows = WindowState::Shows::Tour;
+        w.name = QString::number(k);
+        return w;
+    };
+    auto store = LayoutsFile::openInFolder(folder());
+    for (int k = 0; k < 20; ++k) store->room().windows.push_back(window(k));
+    ASSERT_TRUE(store->save());
+    store = LayoutsFile::openInFolder(folder());
+    EXPECT_EQ(store->takeAlerts(), alerts(LayoutsFile::kWindowsHeldAlert));
+    ASSERT_EQ(store->room().windows.size(), LayoutsFile::kMaxWindows);
+    store->room().windows = {window(-1)};
+    ASSERT_TRUE(store->save());
+    store = LayoutsFile::openInFolder(folder());
+    EXPECT_TRUE(store->takeAlerts().empty()) << "5 windows are within the bound";
+    const std::vector<WindowState> expected{window(-1), window(16), window(17), window(18),
+                                            window(19)};
+    EXPECT_EQ(store->room().windows, expected);
 }
 
 }  // namespace
