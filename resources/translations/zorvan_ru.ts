@@ -282,6 +282,18 @@
         <translation>Файл раскладок не удалось прочитать. Он сохранён как layouts.json.corrupt, список раскладок начинается пустым.</translation>
     </message>
     <message>
+        <source>Some entries of the layouts file could not be used and were left out or corrected. The file as it was is kept as layouts.json.corrupt.</source>
+        <translation>Некоторые записи файла раскладок оказались непригодны и были пропущены или исправлены. Файл в прежнем виде сохранён как layouts.json.corrupt.</translation>
+    </message>
+    <message>
+        <source>The layouts could not be saved. Zorvan keeps your changes and keeps trying until they are saved.</source>
+        <translation>Раскладки не удалось сохранить. Zorvan хранит ваши изменения и повторяет попытки, пока они не будут сохранены.</translation>
+    </message>
+    <message>
+        <source>The layouts file holds more windows than Zorvan opens at a start: the first 16 were opened, and the others are kept in the file.</source>
+        <translation>В файле раскладок больше окон, чем Zorvan открывает при запуске: открыты первые 16, остальные сохранены в файле.</translation>
+    </message>
+    <message>
         <source>unknown option &apos;%1&apos;</source>
         <translation>неизвестный параметр «%1»</translation>
     </message>

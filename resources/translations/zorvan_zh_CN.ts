@@ -282,6 +282,18 @@
         <translation>无法读取布局文件。它已另存为 layouts.json.corrupt，布局列表从空白开始。</translation>
     </message>
     <message>
+        <source>Some entries of the layouts file could not be used and were left out or corrected. The file as it was is kept as layouts.json.corrupt.</source>
+        <translation>布局文件中的部分条目无法使用，已被略去或修正。原文件已另存为 layouts.json.corrupt。</translation>
+    </message>
+    <message>
+        <source>The layouts could not be saved. Zorvan keeps your changes and keeps trying until they are saved.</source>
+        <translation>无法保存布局。Zorvan 会保留您的更改，并不断重试，直到保存成功。</translation>
+    </message>
+    <message>
+        <source>The layouts file holds more windows than Zorvan opens at a start: the first 16 were opened, and the others are kept in the file.</source>
+        <translation>布局文件中的窗口多于 Zorvan 启动时打开的数量：已打开前 16 个，其余的仍保留在文件中。</translation>
+    </message>
+    <message>
         <source>unknown option &apos;%1&apos;</source>
         <translation>未知选项“%1”</translation>
     </message>

@@ -18,6 +18,7 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
     // cells hears of the change after it is done.
     connect(feeds_.get(), &ServerFeeds::changed, this, &ControlRoomHub::serversChanged,
             Qt::QueuedConnection);
+    file_->setAlertListener([this] { emit alertsPending(); });
 }
 
 ControlRoomHub::~ControlRoomHub() {
@@ -49,5 +50,6 @@ std::shared_ptr<CamServer> ControlRoomHub::serverNamed(const QString& name) cons
 
 void ControlRoomHub::end() {
     feeds_->end();
-    if (file_->savePending()) file_->save();
+    file_->setAlertListener({});
+    file_->finish();
 }

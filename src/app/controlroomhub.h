@@ -36,7 +36,8 @@ public:
     std::shared_ptr<CamServer> server(const QString& serverId) const;
     std::shared_ptr<CamServer> serverNamed(const QString& name) const;
 
-    // Ends the feeds and writes what is pending (quit).
+    // Ends the feeds and writes what is pending (quit); a failure is no
+    // longer tried again nor said.
     void end();
 
 signals:
@@ -45,6 +46,8 @@ signals:
     // A server's lists or state changed, or the server list was edited
     // (empty id): cells find their cameras again.
     void serversChanged(const QString& serverId);
+    // The layouts file has something to tell the person (file()->takeAlerts()).
+    void alertsPending();
 
 private:
     Settings& settings_;

@@ -22,6 +22,23 @@
 #include <QMenu>
 #include <QScreen>
 
+#include <string_view>
+
+namespace {
+
+// The layouts file's alerts have their translations (a text that differs
+// from the table's by a letter would show in English).
+constexpr bool translated(const char* key) {
+    for (const char* text : zvtexts::kAll)
+        if (std::string_view(text) == key) return true;
+    return false;
+}
+static_assert(translated(LayoutsFile::kUnreadableAlert) && translated(LayoutsFile::kSkippedAlert) &&
+              translated(LayoutsFile::kSaveFailedAlert) &&
+              translated(LayoutsFile::kWindowsHeldAlert));
+
+}  // namespace
+
 RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
     auto window = std::make_unique<RoomWindow>(hub_.get());
     RoomWindow* w = window.get();
@@ -51,10 +68,16 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
         shown.geometry =
             QRect(window_->geometry().topLeft() + QPoint(40, 40), window_->geometry().size());
     }
-    ScreenKeeper::place(w, ScreenKeeper::screenFor(shown.screenName, shown.screenIndex),
-                        shown.geometry, false, [w](bool on) { w->setFullScreen(on); });
+    QScreen* screen = ScreenKeeper::screenFor(shown.screenName, shown.screenIndex);
+    // No larger than the desktop: a frame of a million points square (the
+    // file allows it) would cost gigabytes of window memory.
+    if (screen && shown.geometry.isValid())
+        shown.geometry.setSize(shown.geometry.size().boundedTo(screen->virtualSize()));
+    ScreenKeeper::place(w, screen, shown.geometry, false, [w](bool on) { w->setFullScreen(on); });
     w->show();
-    w->apply(shown);
+    // A window that showed nothing (written as a camera of no server) starts
+    // the same.
+    if (shown.shows != WindowState::Shows::Camera || !shown.serverId.isEmpty()) w->apply(shown);
     if (shown.fullScreen) w->setFullScreen(true);
     w->raise();
     w->activateWindow();
@@ -110,9 +133,16 @@ void ZorvanMacAppDelegate::restoreWindows() {
     }
     for (std::size_t i = 1; i < windows.size(); ++i) newWindow(&windows[i]);
     restoring_ = false;
-    if (hub_->file()->takeUnreadableAlert())
-        alerts_->add(
-            zvText(LayoutsFile::kUnreadableAlert), [] {}, nullptr);
+    // What the layouts file has to say, from its load and from now on (a
+    // save that fails); queued, since a save may run inside an edit.
+    const auto tell = [this] {
+        for (const char* text : hub_->file()->takeAlerts())
+            if (!workEnded_)
+                alerts_->add(
+                    zvText(text), [] {}, nullptr);
+    };
+    connect(hub_.get(), &ControlRoomHub::alertsPending, this, tell, Qt::QueuedConnection);
+    tell();
 }
 
 // --- the command line ---

@@ -68,6 +68,15 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan",
                       "The layouts file could not be read. It was kept as layouts.json.corrupt and "
                       "the layouts start empty."),
+    QT_TRANSLATE_NOOP("Zorvan",
+                      "Some entries of the layouts file could not be used and were left out or "
+                      "corrected. The file as it was is kept as layouts.json.corrupt."),
+    QT_TRANSLATE_NOOP("Zorvan",
+                      "The layouts could not be saved. Zorvan keeps your changes and keeps trying "
+                      "until they are saved."),
+    QT_TRANSLATE_NOOP("Zorvan",
+                      "The layouts file holds more windows than Zorvan opens at a start: the first "
+                      "16 were opened, and the others are kept in the file."),
     // the command line
     QT_TRANSLATE_NOOP("Zorvan", "unknown option '%1'"),
     QT_TRANSLATE_NOOP("Zorvan", "unexpected argument '%1'"),

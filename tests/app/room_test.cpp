@@ -12,6 +12,7 @@
 #include "touchview.h"
 #include "viewerkit.h"
 
+#include "TXJsonParser.h"
 #include "base64.h"
 
 namespace {
@@ -192,4 +193,49 @@ TEST_F(ViewerFixture, ATourStepsOnByItselfAndAtThePersonsWord) {
     EXPECT_TRUE(room->isTourPaused()) << "and the pause stays";
     room->stopTourOnStep();
     EXPECT_EQ(room->shows(), RoomScreen::Shows::WallPage) << "the step stays on screen";
+}
+
+// A file of many windows brings back 16 of them, the main window among them;
+// the others stay in the file through the saves, for a later start.
+TEST_F(ViewerFixture, AtMostSixteenWindowsComeBack) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    Settings::createInFolder(dir.path(), "en")->save();  // the server's identity, kept
+    WindowState gone;                                    // shows nothing: its layout is gone
+    gone.shows = WindowState::Shows::Layout;
+    gone.name = "Gone";
+    {
+        auto file = LayoutsFile::openInFolder(dir.path());
+        file->room().windows.assign(20, gone);
+        file->room().windows.back().screenName = "last";
+        ASSERT_TRUE(file->save());
+    }
+    start();
+    EXPECT_EQ(app->roomWindows().size(), 15u);
+    EXPECT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }));
+    EXPECT_EQ(alerts->texts, std::vector<QString>{LayoutsFile::kWindowsHeldAlert});
+    quit();
+    const auto json =
+        tx::TXJsonParser().objectWithString(readAll(dir.path() + "/layouts.json").toStdString());
+    ASSERT_TRUE(json);
+    const std::vector<WindowState> kept = ControlRoom::fromJson(*json).windows;
+    ASSERT_EQ(kept.size(), 20u);
+    gone.screenName = "last";
+    EXPECT_EQ(kept.back(), gone);
+}
+
+// Layouts whose saves fail (here the file's link leads nowhere yet) are
+// said once and kept: the quit writes them once it can.
+TEST_F(ViewerFixture, LayoutsThatCannotBeSavedAreSaidOnceAndKept) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    ASSERT_TRUE(QFile::link(dir.path() + "/later/layouts.json", dir.path() + "/layouts.json"));
+    start();
+    for (const char* name : {"Kept", "Kept 2"})
+        app->hub()->edit([&](ControlRoom& room) { room.layouts.push_back(Layout{name}); });
+    EXPECT_TRUE(waitUntil([&] { return !alerts->texts.empty(); }, 5000));
+    ASSERT_TRUE(writeAt(dir.path() + "/later/layouts.json", ""));
+    quit();
+    EXPECT_EQ(alerts->texts, std::vector<QString>{LayoutsFile::kSaveFailedAlert});
+    EXPECT_EQ(LayoutsFile::openInFolder(dir.path())->room().layouts.size(), 2u);
 }
