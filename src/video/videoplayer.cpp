@@ -8,7 +8,9 @@
 #include "serverurl.h"
 #include "videodecoder.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QPointer>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -17,15 +19,108 @@ extern "C" {
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <list>
 #include <mutex>
+#include <thread>
 
 Q_LOGGING_CATEGORY(lcVideo, "zorvan.video")
 
 namespace video {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Every decode thread of the process. A player never waits for its thread:
+// stop() tells it to end and lets it go, and the thread, which owns all it
+// uses, ends by itself a moment later (at its next read or wait, or when
+// FFmpeg's work on the bytes it has returns). A thread of the set's own
+// joins the finished ones; joinAll() tells every one to end and joins them
+// all, so that none still runs when the process's objects go.
+class DecodeThreads {
+public:
+    // It lives as long as the process: threads may outlast every other object.
+    static DecodeThreads& instance() {
+        static auto* threads = new DecodeThreads;
+        return *threads;
+    }
+
+    // Runs body on a thread of its own; stop tells it to end. False, running
+    // nothing, while joinAll() runs.
+    bool start(std::function<void()> body, std::function<void()> stop) {
+        std::lock_guard lock(lock_);
+        if (joining_) return false;
+        if (!reaper_.joinable()) reaper_ = std::thread([this] { reap(); });
+        const auto entry = entries_.emplace(entries_.end());
+        entry->stop = std::move(stop);
+        // The thread marks itself finished under the lock, so not before
+        // its entry is complete.
+        entry->thread = std::thread([this, entry, body = std::move(body)]() mutable {
+            body();
+            body = nullptr;  // what it owned goes before it counts as finished
+            {
+                std::lock_guard lock(lock_);
+                entry->finished = true;
+            }
+            changed_.notify_all();
+        });
+        return true;
+    }
+
+    void joinAll() {
+        std::thread reaper;
+        {
+            std::lock_guard lock(lock_);
+            joining_ = true;
+            for (Entry& entry : entries_) entry.stop();
+            reaper.swap(reaper_);
+        }
+        changed_.notify_all();
+        if (reaper.joinable()) reaper.join();  // it returns once every thread is joined
+        std::lock_guard lock(lock_);
+        joining_ = false;
+    }
+
+private:
+    struct Entry {
+        std::thread thread;
+        std::function<void()> stop;
+        bool finished = false;
+    };
+
+    void reap() {
+        std::unique_lock lock(lock_);
+        for (;;) {
+            const auto done = std::find_if(entries_.begin(), entries_.end(),
+                                           [](const Entry& e) { return e.finished; });
+            if (done == entries_.end()) {
+                if (joining_ && entries_.empty()) return;
+                changed_.wait(lock);
+                continue;
+            }
+            std::thread thread = std::move(done->thread);
+            std::function<void()> stop = std::move(done->stop);
+            entries_.erase(done);
+            lock.unlock();
+            thread.join();
+            stop = nullptr;
+            lock.lock();
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::list<Entry> entries_;
+    std::thread reaper_;
+    bool joining_ = false;
+};
+
+}  // namespace
 
 // What the decode thread shares with the player. It lives as long as either
 // holds it, so the thread never touches the player's own members.
@@ -83,6 +178,10 @@ std::optional<VideoPlayer::Source> VideoPlayer::source(const QString& host, cons
 VideoPlayer::VideoPlayer(QObject* parent)
     : QObject(parent), mailbox_(std::make_shared<FrameMailbox>()) {}
 
+void VideoPlayer::joinDecodeThreads() {
+    DecodeThreads::instance().joinAll();
+}
+
 VideoPlayer::~VideoPlayer() {
     self_.reset();  // reports already on their way find no player
     stop();
@@ -90,8 +189,8 @@ VideoPlayer::~VideoPlayer() {
 
 void VideoPlayer::stop() {
     ++generation_;  // reports already on their way are dropped
+    // Never a join: the thread may be inside FFmpeg, and ends by itself.
     if (run_) run_->requestStop();
-    if (thread_.joinable()) thread_.join();
     run_.reset();
     mailbox_->take();
     endedSeen_ = false;
@@ -110,11 +209,24 @@ void VideoPlayer::play(const std::optional<Source>& source, Target target) {
             Qt::QueuedConnection);
         return;
     }
+    // Each application object joins the decode threads as it goes, before
+    // what they use (its event queue, the logging) is torn down.
+    static QPointer<QCoreApplication> joinsAtExit;
+    if (QCoreApplication::instance() && joinsAtExit != QCoreApplication::instance()) {
+        qAddPostRoutine(&VideoPlayer::joinDecodeThreads);
+        joinsAtExit = QCoreApplication::instance();
+    }
+    mailbox_ = std::make_shared<FrameMailbox>();
     run_ = std::make_shared<Run>();
     run_->current = target;
     run_->mailbox = mailbox_;
-    thread_ = std::thread(&VideoPlayer::decodeThread, this, run_, *source, generation_,
-                          std::weak_ptr<VideoPlayer*>(self_));
+    const bool started = DecodeThreads::instance().start(
+        [run = run_, source = *source, generation = generation_,
+         self = std::weak_ptr<VideoPlayer*>(self_)]() mutable {
+            decodeThread(std::move(run), std::move(source), generation, std::move(self));
+        },
+        [run = run_] { run->requestStop(); });
+    if (!started) run_.reset();  // the process is ending
 }
 
 void VideoPlayer::setTarget(Target target) {

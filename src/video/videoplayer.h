@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "videoframe.h"
 
@@ -22,8 +21,9 @@ class FrameMailbox;
 // Use, on the main thread: play() with the camera's source; on frameReady()
 // take the newest frame with takeFrame() and show it; on ended() fall back
 // to the camera's still pictures. setTarget() when the view's size or zoom
-// changes. stop() (or the destructor) returns at once: every wait of the
-// decode thread ends when told to stop.
+// changes. stop() (or the destructor) returns at once, whatever the stream
+// does: it never waits for the decode thread, which owns all it uses, ends
+// by itself at its next read or wait, and is joined off the main thread.
 class VideoPlayer : public QObject {
     Q_OBJECT
 
@@ -52,9 +52,16 @@ public:
 
     // The newest frame not yet taken, if any.
     std::optional<VideoFrame> takeFrame();
-    bool isPlaying() const { return thread_.joinable() && !endedSeen_; }
-    // Frames the view never took because a newer one replaced them.
+    bool isPlaying() const { return run_ && !endedSeen_; }
+    // Frames of this play() the view never took because a newer one
+    // replaced them.
     std::uint64_t droppedFrames() const;
+
+    // Stops every decode thread of the process and joins them: at the end of
+    // the process, on the main thread, after the event loop (it also runs by
+    // itself when the application object goes). Later play() calls start
+    // threads again.
+    static void joinDecodeThreads();
 
 signals:
     // A frame waits in the mailbox (sent once until it is taken).
@@ -65,13 +72,14 @@ signals:
 
 private:
     struct Run;
-    void decodeThread(std::shared_ptr<Run> run, Source source, std::uint64_t generation,
-                      std::weak_ptr<VideoPlayer*> self);
+    static void decodeThread(std::shared_ptr<Run> run, Source source, std::uint64_t generation,
+                             std::weak_ptr<VideoPlayer*> self);
     void report(std::uint64_t generation, VideoStatus status, const QString& detail);
 
     std::shared_ptr<Run> run_;
+    // A new one for each play(): a thread that was told to stop may still
+    // put a frame into its own.
     std::shared_ptr<FrameMailbox> mailbox_;
-    std::thread thread_;
     std::uint64_t generation_ = 0;
     // The decode thread's reports hold it weakly: none reaches a player
     // that has gone.

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <future>
 
 #include "streams.h"
@@ -59,6 +60,8 @@ TEST(VideoPlayer, FallsBackForEachFailure) {
         {"frames, then nothing", ScriptedServer::stream(mixed, part, 0, Reply::After::Stall),
          VideoStatus::Stalled, true},
         {"frames, then the end", ScriptedServer::stream(mixed, part + part), VideoStatus::Ended, true},
+        {"the whole stream's length, 2000000000", ScriptedServer::stream(mixed.substr(0, mixed.size() - 2) +
+             "Content-Length: 2000000000\r\n\r\n", part + part), VideoStatus::Ended, true},
         {"a reset", ScriptedServer::of(Reply::Kind::Reset), VideoStatus::ConnectionFailed, false},
     };
     // clang-format on
@@ -111,6 +114,42 @@ TEST(VideoPlayer, StopNeverWaitsForTheNetwork) {
     spinFor(200);  // the look-up is under way
     auto stopped = std::async(std::launch::async, [&] { slow.stop(); });
     EXPECT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+}
+
+TEST(VideoPlayer, RefusesAFrameOfMoreThanTheBoundAndStopsAtOnce) {
+    const std::string mixed = "HTTP/1.1 200 OK\r\nContent-Type: " + demo::multipartContentType();
+    const std::string part = "--zorvanframe\r\nContent-Type: image/jpeg\r\n";
+    // clang-format off
+    const struct { const char* name; std::string head; } cases[] = {
+        {"a part announcing 2000000000 bytes", mixed + "\r\n\r\n" + part + "Content-Length: 2000000000\r\n\r\n"},
+        {"a part that never ends", mixed + "\r\n\r\n" + part + "\r\n"},
+        {"one endless chunk", mixed + "\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n" + part + "\r\n"},
+    };
+    // clang-format on
+    // Besides the bound: the demuxer's read-ahead and what the sockets hold.
+    constexpr std::int64_t kMargin = std::int64_t(48) << 20;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Paced: the old viewer held all it was sent until the stall rule
+        // ended it, and a failure must not take the machine's memory.
+        EndlessServer server(c.head, std::string(1 << 20, 'Z'), std::int64_t(256) << 20);
+        {
+            Watch watch(server.port());
+            EXPECT_EQ(watch.end(), VideoStatus::RefusedSize)
+                << statusText(*watch.status).toStdString();
+            ASSERT_TRUE(waitUntil([&] { return server.closed() == 1; }));
+            std::printf("%s: %.1f MiB sent\n", c.name, server.sentOn(0) / 1048576.0);
+            EXPECT_LE(server.sentOn(0), kMaxFrameBytes + kMargin);
+        }
+        // A stop while the decode thread reads what it is going to refuse.
+        Watch busy(server.port());
+        waitUntil([&] { return busy.status || server.sentOn(1) > (8 << 20); });
+        QElapsedTimer took;
+        took.start();
+        busy.player.stop();
+        std::printf("%s: stop() took %lld ms\n", c.name, took.elapsed());
+        EXPECT_LT(took.elapsed(), 1000);
+    }
 }
 
 TEST(VideoPlayer, PlaysTheDemoServersVideoWithItsSendTime) {
