@@ -70,7 +70,6 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
 
 RoomScreen::~RoomScreen() {
     setTourInputWatch(false);
-    if (watchedWindow_) watchedWindow_->removeEventFilter(this);
     for (Side& side : sides_) side.mode.reset();
 }
 
@@ -188,19 +187,23 @@ void RoomScreen::setResting(bool resting) {
     updateKiosk();
 }
 
+void RoomScreen::setWindowFullScreen(bool on) {
+    windowFullScreen_ = on;
+    updateKiosk();
+}
+
+bool RoomScreen::holdsScreenSaver() const {
+    return screenSaver_->isWanted();
+}
+
 void RoomScreen::updateKiosk() {
-    const bool full = isVisible() && window()->windowState().testFlag(Qt::WindowFullScreen);
+    const bool full = isVisible() && windowFullScreen_;
     pointer_->setEnabled(full && (shows_ == Shows::Layout || shows_ == Shows::Tour));
     screenSaver_->setInhibited(full && shows_ != Shows::Nothing && !resting_);
 }
 
 void RoomScreen::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (watchedWindow_ != window()) {
-        if (watchedWindow_) watchedWindow_->removeEventFilter(this);
-        watchedWindow_ = window();
-        watchedWindow_->installEventFilter(this);
-    }
     updateKiosk();
 }
 
@@ -439,7 +442,6 @@ void RoomScreen::setTourInputWatch(bool on) {
 }
 
 bool RoomScreen::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange) updateKiosk();
     // The person's own input in this window pauses the tour until the tour's
     // pause time has passed without any.
     if (!schedule_ || !watched->isWidgetType()) return QWidget::eventFilter(watched, event);

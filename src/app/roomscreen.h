@@ -65,6 +65,15 @@ public:
     // While resting (the window cannot be seen, the server list is open)
     // no picture is asked for.
     void setResting(bool resting);
+    // The window that holds this screen entered or left full screen, as
+    // the viewer asked it to. Told by the window's owner rather than read
+    // from the window's state: without a window manager the window fills
+    // its screen by itself, and Qt then drops the full-screen flag from
+    // the window's state without a word, so that leaving full screen later
+    // sends no state change either.
+    void setWindowFullScreen(bool on);
+    // Whether the screen saver is held off for this screen's sake.
+    bool holdsScreenSaver() const;
 
     CameraWall* wall() const;
     LayoutMode* mode() const;
@@ -125,7 +134,7 @@ private:
     bool resting_ = false;
     PointerHider* pointer_;              // child
     ScreenSaverInhibitor* screenSaver_;  // child
-    QWidget* watchedWindow_ = nullptr;   // whose full screen is followed
+    bool windowFullScreen_ = false;
 
     Tour tour_;
     std::unique_ptr<TourSchedule> schedule_;

@@ -178,6 +178,7 @@ void RoomWindow::setFullScreen(bool on) {
         setWindowState(windowState() & ~Qt::WindowFullScreen);
         if (frameBeforeFullScreen_.isValid()) setGeometry(frameBeforeFullScreen_);
     }
+    room_->setWindowFullScreen(on);
     if (isVisible()) show();
     emit stateChanged();
 }

@@ -32,6 +32,8 @@ public:
     void setInhibited(bool on);
     // True while the desktop holds an inhibition for the viewer.
     bool isInhibited() const { return cookie_.has_value(); }
+    // What the owner last asked for.
+    bool isWanted() const { return wanted_; }
 
 private:
     // Brings the desktop's state to the wish, unless a call is under way

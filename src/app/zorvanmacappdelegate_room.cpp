@@ -154,6 +154,8 @@ void ZorvanMacAppDelegate::createRoom() {
         storeWindows();
     });
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { mainImage()->toggleFullScreen(); });
+    connect(mainImage(), &TouchImage::fullScreenChanged, room_, &RoomScreen::setWindowFullScreen);
+    room_->setWindowFullScreen(mainImage()->inFullScreen());
     connect(room_, &RoomScreen::escapePressed, this, [this] {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
     });

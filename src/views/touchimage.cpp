@@ -232,6 +232,7 @@ void TouchImage::setFullScreen(bool on) {
         filledScreenItself_ = false;
         top->setGeometry(frameBeforeFullScreen_);
     }
+    emit fullScreenChanged(on);
     if (!top->isVisible()) return;
     top->show();
     top->raise();
@@ -282,6 +283,7 @@ bool TouchImage::eventFilter(QObject* watched, QEvent* event) {
         if (fullScreen != inFullScreen_) {
             inFullScreen_ = fullScreen;
             showMenuBar(!fullScreen);
+            emit fullScreenChanged(fullScreen);
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -143,6 +143,9 @@ signals:
     void savableChanged(bool savable);
     // Save Picture was chosen from this view's context menu.
     void saveRequested();
+    // inFullScreen() changed: the viewer's own toggle, or the window
+    // manager's report.
+    void fullScreenChanged(bool on);
 
 protected:
     bool event(QEvent* event) override;

@@ -10,7 +10,10 @@
 #include <QWheelEvent>
 
 #include "camerawall.h"
+#include "controlroomhub.h"
 #include "previewtouchimage.h"
+#include "roomscreen.h"
+#include "roomwindow.h"
 #include "touchview.h"
 #include "ui_zvmainwindow.h"
 #include "viewerkit.h"
@@ -143,4 +146,43 @@ TEST_F(ViewerFixture, UnderTheWallTheHiddenCameraViewAsksForNothing) {
     spinFor(2500);
     EXPECT_EQ(countOf(*server, oneSize), 0u) << oneSize;
     EXPECT_FALSE(current->isRefreshing());
+}
+
+// Leaving full screen gives the screen saver back in either kind of window,
+// also where the window covered its screen by itself (no window manager):
+// Qt then drops the full-screen flag from the window's state without a
+// word, and leaving full screen sends no state change either.
+TEST_F(ViewerFixture, LeavingFullScreenGivesTheScreenSaverBack) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    app->hub()->edit([&](ControlRoom& room) {
+        Layout lobby;
+        lobby.name = "Lobby";
+        lobby.resize(1, 2);
+        lobby.setCell(0, 1, CameraRef{id, "/c/2", "Roof", 2});
+        room.layouts.push_back(lobby);
+    });
+    ASSERT_TRUE(app->showLayout("Lobby"));
+    RoomWindow* other = app->newWindow();
+    const struct {
+        const char* name;
+        std::function<void(bool)> setFullScreen;
+        RoomScreen* screen;
+        QWidget* window;
+    } windows[] = {
+        {"main", [&](bool on) { app->mainImage()->setFullScreen(on); }, app->roomScreen(),
+         app->mainImage()->window()},
+        {"other", [&](bool on) { other->setFullScreen(on); }, other->screenView(), other},
+    };
+    for (const auto& w : windows) {
+        w.setFullScreen(true);
+        spinFor(100);
+        ASSERT_TRUE(w.screen->holdsScreenSaver()) << w.name;
+        w.window->setGeometry(w.window->screen()->geometry().adjusted(0, 0, -1, -1));
+        spinFor(50);
+        w.setFullScreen(false);
+        EXPECT_TRUE(waitUntil([&] { return !w.screen->holdsScreenSaver(); })) << w.name;
+    }
 }
