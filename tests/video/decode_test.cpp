@@ -20,10 +20,12 @@ constexpr std::int64_t kSent = 0x123456789AB;  // a send time, in ms
 TEST(VideoDecode, EachKindOfStreamEndsAsItShould) {
     const QSize vga(320, 240);
     const QByteArray jpeg = demoJpeg(vga, kSent);
-    const auto announcing = [](const QByteArray& body, const char* length) {
-        return "--zorvanframe\r\nContent-Type: image/jpeg\r\n" + QByteArray(length) + "\r\n\r\n" +
-               body + "\r\n";
+    const auto announcing = [](const QByteArray& body, const QByteArray& length) {
+        return "--zorvanframe\r\nContent-Type: image/jpeg\r\n" + length + "\r\n\r\n" + body +
+               "\r\n";
     };
+    // Inside a part's announced length the words of a head are the part's.
+    const QByteArray holdsAHead = jpeg + "\r\n--zorvanframe\r\nContent-Length: 2000000000\r\n\r\n";
     // clang-format off
     const struct { const char* name; QByteArray bytes; QSize target; VideoStatus status;
                    int frames; QSize size; bool keepsJpeg; } cases[] = {
@@ -46,6 +48,8 @@ TEST(VideoDecode, EachKindOfStreamEndsAsItShould) {
          announcing(jpeg, "CONTENT-LENGTH:  2000000000"), {160, 160}, VideoStatus::RefusedSize, 1, {160, 120}, true},
         {"a part of the bound's size", announcing(jpeg + QByteArray(kMaxFrameBytes - jpeg.size(), '\0'),
          "Content-Length: 33554432"), {160, 160}, VideoStatus::Ended, 1, {160, 120}, true},
+        {"a part that holds a head's words", announcing(holdsAHead, "Content-Length: " +
+         QByteArray::number(holdsAHead.size())), {160, 160}, VideoStatus::Ended, 1, {160, 120}, true},
         {"H.264 wider than 8192", transportStream(Codec::H264, {8194, 16}, 2, kSent), {100, 100},
          VideoStatus::RefusedSize, 0, {}, false},
         {"a playlist of other addresses", QByteArray("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
