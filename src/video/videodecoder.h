@@ -19,8 +19,8 @@ namespace video {
 // begins with "--", as the multipart demuxer requires; a part's head is the
 // lines from a boundary line (one beginning with "--") to the empty line,
 // and the body of a part whose head announced its length is passed over
-// unread, as the demuxer does. Lines end as the demuxer's do. Holds one line of at most kMaxLine
-// bytes.
+// unread, as the demuxer does; lines end where the demuxer's do. Holds one
+// line of at most kMaxLine bytes.
 class PartHeads {
 public:
     static constexpr size_t kMaxLine = 256;
