@@ -107,19 +107,15 @@ TEST(ControlRoomJson, TellsWhetherAnythingWasLeftOutOrChanged) {
     // clang-format off
     const struct { std::string json; bool skipped; } cases[] = {
         {R"({"layouts": [{"name": "a", "rows": 9, "columns": 1}]})", true},
-        {R"({"layouts": [{"name": "a", "rows": 1.5, "columns": 1}]})", true},
         {R"({"layouts": [{"name": "a", "rows": 2.0, "columns": 1}]})", false},
         {R"({"layouts": [{"name": "a", "rows": 1, "columns": 1, "cells": [null, null]}]})", true},
         {R"({"layouts": [{"name": "a", "rows": 1, "columns": 2, "cells": [null]}]})", false},
         {R"({"layouts": [{"name": "a", "rows": 1, "columns": 1, "cells": [{)" + id +
             R"(, "name": 5}]}]})", true},
         {R"({"tours": [{"name": "t", "steps": [], "pauseSeconds": "5"}]})", true},
-        {R"({"tours": [{"name": "t", "steps": [{"kind": "x"}]}]})", true},
-        {R"({"windows": [{"shows": "tour", "name": "t", "fullScreen": 1}]})", true},
         {R"({"windows": [{"shows": "tour", "name": "t", "geometry": [0, 0, 0, 5]}]})", true},
         {R"({"windows": [{"shows": "tour", "name": "t"}], "zoom": 1})", false},
         {R"({"windows": [{"shows": "camera", "camera": {"serverId": ""}}]})", false},
-        {R"({"windows": [{"shows": "camera", "camera": {}}]})", true},
         {many + "}", true},
     };
     // clang-format on

@@ -87,20 +87,17 @@ TEST_F(LayoutsStore, QuickChangesAreWrittenTogether) {
     EXPECT_EQ(onDisk(), "c");
 }
 
-// Writes fail while this lives, as on a full disk: the file-size limit is
-// set just above bytes.
-class FullDisk {
-public:
+// Writes fail while this lives, as on a full disk: a file may grow to
+// bytes + 16 at most.
+struct FullDisk {
     explicit FullDisk(qint64 bytes) {
         std::signal(SIGXFSZ, SIG_IGN);  // a failed write, not the end of the process
-        getrlimit(RLIMIT_FSIZE, &old_);
-        const rlimit small{rlim_t(bytes) + 16, old_.rlim_max};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit small{rlim_t(bytes) + 16, old.rlim_max};
         setrlimit(RLIMIT_FSIZE, &small);
     }
-    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &old_); }
-
-private:
-    rlimit old_{};
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &old); }
+    rlimit old{};
 };
 
 // A change whose saves fail stays pending: it is written by a later try
@@ -123,13 +120,13 @@ TEST_F(LayoutsStore, AFailedSaveIsKeptUntilItIsWritten) {
         EXPECT_TRUE(store->savePending());
         EXPECT_EQ(readAll(file()), before);
         const auto kept = [&] {
-            return !LayoutsFile::openInFolder(folder())->room().layouts.empty();
+            return LayoutsFile::openInFolder(folder())->room().layouts.size();
         };
         if (quit)
             store.reset();
         else
             EXPECT_TRUE(waitUntil(kept, 10000)) << "tried again by itself";
-        EXPECT_TRUE(kept());
+        EXPECT_EQ(kept(), 1u);
         if (store) EXPECT_FALSE(store->savePending() || !store->takeAlerts().empty());
     }
 }
@@ -150,8 +147,6 @@ TEST_F(LayoutsStore, WhatLoadingLeftOutIsKeptInACopy) {
             "cells": [{"serverId": "server-1"}]}]})", true},
         {"a window without a target", R"({"layouts": [)" + lobby + R"(],
             "windows": [{"shows": "layout"}]})", true},
-        {"a second of a name", R"({"layouts": [)" + lobby + "," + lobby + "]}", true},
-        {"tours of a number", R"({"layouts": [)" + lobby + R"(], "tours": 5})", true},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -169,30 +164,6 @@ TEST_F(LayoutsStore, WhatLoadingLeftOutIsKeptInACopy) {
         EXPECT_EQ(again->room().layouts.size(), 1u);
         EXPECT_TRUE(again->takeAlerts().empty()) << "what is written back reads whole";
     }
-}
-
-// Windows beyond the first kMaxWindows stay in the file, after the ones
-// brought back, through every save.
-TEST_F(LayoutsStore, WindowsBeyondTheBoundAreKeptAsTheyWere) {
-    const auto window = [](int k) {
-        WindowState w;
-        w.shows = WindowState::Shows::Tour;
-        w.name = QString::number(k);
-        return w;
-    };
-    auto store = LayoutsFile::openInFolder(folder());
-    for (int k = 0; k < 20; ++k) store->room().windows.push_back(window(k));
-    ASSERT_TRUE(store->save());
-    store = LayoutsFile::openInFolder(folder());
-    EXPECT_EQ(store->takeAlerts(), alerts(LayoutsFile::kWindowsHeldAlert));
-    ASSERT_EQ(store->room().windows.size(), LayoutsFile::kMaxWindows);
-    store->room().windows = {window(-1)};
-    ASSERT_TRUE(store->save());
-    store = LayoutsFile::openInFolder(folder());
-    EXPECT_TRUE(store->takeAlerts().empty()) << "5 windows are within the bound";
-    const std::vector<WindowState> expected{window(-1), window(16), window(17), window(18),
-                                            window(19)};
-    EXPECT_EQ(store->room().windows, expected);
 }
 
 }  // namespace
