@@ -62,14 +62,17 @@ void raiseWindow(QWidget* window) {
 }
 
 // The second process's side: hands the command line to the running viewer,
-// prints its message and exits with its status. Needs no display, hence a
-// QCoreApplication (for the socket) rather than a QApplication.
-int handOver(int argc, char** argv, const SingleViewer& single) {
+// prints its message and gives its exit status. None when that viewer ended
+// without taking it and this process holds the lock now: it is the viewer.
+// Needs no display, hence a QCoreApplication (for the socket) rather than a
+// QApplication, gone again before the viewer makes its own.
+std::optional<int> handOver(int argc, char** argv, SingleViewer& single) {
     QCoreApplication app(argc, argv);
-    const SingleViewer::Reply reply =
-        SingleViewer::handOver(single.serverName(), QCoreApplication::arguments());
-    if (!reply.message.isEmpty()) std::fprintf(stderr, "%s\n", qUtf8Printable(reply.message));
-    return reply.status;
+    const std::optional<SingleViewer::Reply> reply =
+        single.handOverOrBecomePrimary(QCoreApplication::arguments());
+    if (!reply) return std::nullopt;
+    if (!reply->message.isEmpty()) std::fprintf(stderr, "%s\n", qUtf8Printable(reply->message));
+    return reply->status;
 }
 
 // --help, --version and unusable arguments are answered here, before the
@@ -109,9 +112,10 @@ int main(int argc, char** argv) {
     // the file's lock, and a later start hands over to it and ends here.
     SingleViewer single(Settings::defaultFolder());
     if (!single.becomePrimary()) {
-        rc = handOver(argc, argv, single);
-        curl_global_cleanup();
-        return rc;
+        if (const std::optional<int> status = handOver(argc, argv, single)) {
+            curl_global_cleanup();
+            return *status;
+        }
     }
     {
         QApplication app(argc, argv);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -18,10 +19,12 @@ class QLocalSocket;
 // changes; the first viewer on a settings folder holds a lock for it, and a
 // second start hands its command line over to that one and exits.
 //
-// The lock file and the local socket live in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else Qt's runtime location) under names derived from a
-// hash of the settings folder's canonical path, so viewers on other profiles
-// (other XDG_DATA_HOME) run side by side as before.
+// The lock file and the local socket live in a folder of this user alone
+// (see runtimeFolder()) under names derived from a hash of the settings
+// folder's canonical path, so viewers on other profiles (other
+// XDG_DATA_HOME) run side by side as before. A folder another user may
+// write to would let that user take every start's command line, or block
+// every start, by planting a lock or a socket under those names.
 //
 // A hand-over carries the whole argument list and brings back an exit status
 // and a message, which the second process prints on standard error before
@@ -36,8 +39,8 @@ public:
         QString message;
     };
 
-    // Makes the settings folder when it is missing, since its canonical path
-    // names the lock. Needs no application object.
+    // Makes the settings folder (0700) when it is missing, since its
+    // canonical path names the lock. Needs no application object.
     explicit SingleViewer(const QString& settingsFolder, QObject* parent = nullptr);
     ~SingleViewer() override;
 
@@ -58,13 +61,29 @@ public:
     QString lockFilePath() const { return lockFilePath_; }
     QString serverName() const { return serverName_; }
 
+    // Where the lock and the socket go: $XDG_RUNTIME_DIR when it is a real
+    // folder (not a link) of this user with mode 0700; else "zorvan-<uid>"
+    // in the temporary folder, made 0700 and checked the same way; else,
+    // when another user holds that name, the settings folder itself.
+    static QString runtimeFolder(const QString& settingsFolder);
+
     // The second process's side: connects to the viewer listening on
     // serverName (retrying while it is still starting), sends arguments and
     // waits for the reply. A viewer that cannot be reached or does not answer
-    // within timeout gives status 1 and a message saying so. Blocks; needs a
-    // QCoreApplication, but no display.
+    // within timeout gives status 1 and a message saying so; so does a
+    // listener of another user, which is never sent the arguments. Blocks;
+    // needs a QCoreApplication, but no display.
     static Reply handOver(const QString& serverName, const QStringList& arguments,
                           std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+    // A start that found the lock held: hands over as above, but while it
+    // waits for the viewer, and when the viewer goes without an answer, it
+    // tries the lock again. A holder that ends without ever listening (a
+    // start that failed on its own command line) leaves the lock to this
+    // one: then this process is the viewer, as after becomePrimary()
+    // returned true, and the answer is empty.
+    std::optional<Reply> handOverOrBecomePrimary(
+        const QStringList& arguments, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     static constexpr int kUnreachable = 1;
 

@@ -83,3 +83,36 @@ TEST(ViewerProcess, ASecondStartHandsOverAndSigtermEndsCleanlyDuringAStall) {
     EXPECT_EQ(windows[0].shows, WindowState::Shows::Layout);
     EXPECT_EQ(windows[0].name, "Lobby") << "the layout handed over is kept for the next start";
 }
+
+// A start that fails (a layout nobody has) and a plain start at the same
+// instant: whichever takes the lock first, the plain one ends as the viewer,
+// either from the start or once the failing one has let the lock go.
+TEST(ViewerProcess, APlainStartRacingAFailingOneEndsAsTheViewer) {
+    ScriptedServer server(camerasServer());
+    QTemporaryDir home;
+    writeServers(home.path() + "/data/Zorvan", {{"Local", server.port(), true}}, 1);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        QTemporaryDir runtime;
+        QProcess failing, plain;
+        for (QProcess* p : {&failing, &plain}) {
+            p->setProcessEnvironment(viewerEnvironment(home, runtime));
+            p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        }
+        // Each goes first in turn.
+        if (round % 2) plain.start(ZORVAN_VIEWER_BINARY, {});
+        failing.start(ZORVAN_VIEWER_BINARY, {"--layout", "NoSuch"});
+        if (round % 2 == 0) plain.start(ZORVAN_VIEWER_BINARY, {});
+        ASSERT_TRUE(failing.waitForStarted() && plain.waitForStarted());
+        ASSERT_TRUE(failing.waitForFinished(60000));
+        EXPECT_EQ(failing.exitCode(), 2);
+        ASSERT_TRUE(waitUntil([&] {
+            return plain.state() != QProcess::Running ||
+                   !QDir(runtime.path()).entryList({"*.socket"}, QDir::System).isEmpty();
+        }));
+        ASSERT_EQ(plain.state(), QProcess::Running) << "exit " << plain.exitCode();
+        plain.terminate();
+        ASSERT_TRUE(plain.waitForFinished(60000));
+        EXPECT_EQ(plain.exitCode(), 0);
+    }
+}
