@@ -65,6 +65,7 @@ public:
     // While resting (the window cannot be seen, the server list is open)
     // no picture is asked for.
     void setResting(bool resting);
+    bool isResting() const { return resting_; }
     // The window that holds this screen entered or left full screen, as
     // the viewer asked it to. Told by the window's owner rather than read
     // from the window's state: without a window manager the window fills

@@ -197,6 +197,16 @@ void RoomWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) updateResting();
 }
 
+void RoomWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    updateResting();
+}
+
+void RoomWindow::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    updateResting();
+}
+
 void RoomWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     if (!event->isAccepted()) return;

@@ -43,6 +43,10 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A window asks for pictures from the moment it is shown: without a
+    // window manager no state change comes with the first show.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void rebuildMenus();

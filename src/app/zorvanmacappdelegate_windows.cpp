@@ -47,7 +47,6 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
             Qt::QueuedConnection);
     connect(w, &RoomWindow::stateChanged, this, &ZorvanMacAppDelegate::storeWindows);
     roomWindows_.push_back(std::move(window));
-    w->setEditing(editing_);
     screens_->keep(
         w, [w](bool on) { w->setFullScreen(on); }, [w] { return w->isFullScreenOn(); });
     WindowState shown;
@@ -65,8 +64,12 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
             if (const auto current = settings_.getCurrent()) shown.serverId = current->serverId();
         }
         shown.screenName = window_->screen() ? window_->screen()->name() : QString();
-        shown.geometry =
-            QRect(window_->geometry().topLeft() + QPoint(40, 40), window_->geometry().size());
+        // Offset from the main window's own frame, not from the screen it
+        // fills in full screen.
+        QRect frame = window_->geometry();
+        if (mainImage()->inFullScreen() && mainImage()->frameBeforeFullScreen().isValid())
+            frame = mainImage()->frameBeforeFullScreen();
+        shown.geometry = QRect(frame.topLeft() + QPoint(40, 40), frame.size());
     }
     QScreen* screen = ScreenKeeper::screenFor(shown.screenName, shown.screenIndex);
     // No larger than the desktop: a frame of a million points square (the
@@ -221,6 +224,14 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
     if (camera) state.camera = *camera;
     state.fullScreen = line.fullScreen;
 
+    // A kiosk's full-screen window is never covered by the viewer's other
+    // windows, also when it was full screen already and other windows came
+    // back over it: it goes in front of them and takes the keyboard.
+    const auto inFront = [&line](QWidget* window) {
+        if (!line.fullScreen || !window) return;
+        window->raise();
+        window->activateWindow();
+    };
     if (line.newWindow) {
         if (line.shows == CommandLine::Shows::Nothing) {
             newWindow();
@@ -230,7 +241,7 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
             state.screenName = screen->name();
             state.screenIndex = static_cast<int>(QGuiApplication::screens().indexOf(screen));
         }
-        newWindow(&state);
+        inFront(newWindow(&state));
         return 0;
     }
     // The main window takes it.
@@ -267,5 +278,6 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
             break;
     }
     if (line.fullScreen) mainImage()->setFullScreen(true);
+    inFront(window_.get());
     return 0;
 }

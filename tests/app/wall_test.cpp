@@ -186,3 +186,32 @@ TEST_F(ViewerFixture, LeavingFullScreenGivesTheScreenSaverBack) {
         EXPECT_TRUE(waitUntil([&] { return !w.screen->holdsScreenSaver(); })) << w.name;
     }
 }
+
+// Other windows ask for pictures from their first show, with no window
+// state change (no window manager); a kiosk start with --full-screen puts
+// its window in front of the windows that came back over it.
+TEST_F(ViewerFixture, OtherWindowsAreLiveAtOnceAndAKioskWindowIsInFront) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    app->hub()->edit([&](ControlRoom& room) {
+        Layout lobby;
+        lobby.name = "Lobby";
+        lobby.resize(1, 1);
+        lobby.setCell(0, 0, CameraRef{id, "/c/2", "Roof", 2});
+        room.layouts.push_back(lobby);
+    });
+    app->mainImage()->setFullScreen(true);
+    RoomWindow* other = app->newWindow();
+    ASSERT_TRUE(other->isVisible());
+    EXPECT_FALSE(other->screenView()->isResting());
+    EXPECT_TRUE(waitUntil([&] {
+        return cameraOfPicture(other->screenView()->wall()->cell(0)->imageView()->picture()) == 2;
+    }));
+    app->newWindow();
+    spinFor(50);
+    QString message;
+    ASSERT_EQ(app->applyCommandLine({"zorvan", "--layout", "Lobby", "--full-screen"}, &message), 0);
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == app->window(); }));
+}
