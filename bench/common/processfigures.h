@@ -47,10 +47,11 @@ inline std::map<std::string, double> threadCpuByName() {
     return byName;
 }
 
-inline double rssMb() {
+// A field of /proc/self/status in kB ("VmRSS:", "VmHWM:"), as MB.
+inline double statusMb(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string key; status >> key;) {
-        if (key == "VmRSS:") {
+        if (key == field) {
             double kb = 0;
             status >> kb;
             return kb / 1024;
@@ -58,4 +59,8 @@ inline double rssMb() {
         status.ignore(1 << 16, '\n');
     }
     return 0;
+}
+
+inline double rssMb() {
+    return statusMb("VmRSS:");
 }

@@ -29,21 +29,13 @@
 #include <vector>
 
 #include "../../tests/video/streams.h"
+#include "processfigures.h"
 #include "videoplayer.h"
 
 namespace {
 
 double peakMb() {
-    std::ifstream status("/proc/self/status");
-    for (std::string key; status >> key;) {
-        if (key == "VmHWM:") {
-            double kb = 0;
-            status >> kb;
-            return kb / 1024;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
+    return statusMb("VmHWM:");
 }
 
 void resetPeak() {

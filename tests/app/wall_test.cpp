@@ -148,22 +148,31 @@ TEST_F(ViewerFixture, UnderTheWallTheHiddenCameraViewAsksForNothing) {
     EXPECT_FALSE(current->isRefreshing());
 }
 
+// The viewer on server a with the layout "Lobby" of one row of columns
+// cells, its last showing camera 2.
+class LobbyFixture : public ViewerFixture {
+protected:
+    void startWithLobby(const ScriptedServer& a, int columns) {
+        writeServers(dir.path(), {{"Alpha", a.port(), true}});
+        start();
+        const QString id = settings->getServers().front()->serverId();
+        app->hub()->edit([&](ControlRoom& room) {
+            Layout lobby;
+            lobby.name = "Lobby";
+            lobby.resize(1, columns);
+            lobby.setCell(0, columns - 1, CameraRef{id, "/c/2", "Roof", 2});
+            room.layouts.push_back(lobby);
+        });
+    }
+};
+
 // Leaving full screen gives the screen saver back in either kind of window,
 // also where the window covered its screen by itself (no window manager):
 // Qt then drops the full-screen flag from the window's state without a
 // word, and leaving full screen sends no state change either.
-TEST_F(ViewerFixture, LeavingFullScreenGivesTheScreenSaverBack) {
+TEST_F(LobbyFixture, LeavingFullScreenGivesTheScreenSaverBack) {
     ScriptedServer a(camerasServer());
-    writeServers(dir.path(), {{"Alpha", a.port(), true}});
-    start();
-    const QString id = settings->getServers().front()->serverId();
-    app->hub()->edit([&](ControlRoom& room) {
-        Layout lobby;
-        lobby.name = "Lobby";
-        lobby.resize(1, 2);
-        lobby.setCell(0, 1, CameraRef{id, "/c/2", "Roof", 2});
-        room.layouts.push_back(lobby);
-    });
+    startWithLobby(a, 2);
     ASSERT_TRUE(app->showLayout("Lobby"));
     RoomWindow* other = app->newWindow();
     const struct {
@@ -190,18 +199,9 @@ TEST_F(ViewerFixture, LeavingFullScreenGivesTheScreenSaverBack) {
 // Other windows ask for pictures from their first show, with no window
 // state change (no window manager); a kiosk start with --full-screen puts
 // its window in front of the windows that came back over it.
-TEST_F(ViewerFixture, OtherWindowsAreLiveAtOnceAndAKioskWindowIsInFront) {
+TEST_F(LobbyFixture, OtherWindowsAreLiveAtOnceAndAKioskWindowIsInFront) {
     ScriptedServer a(camerasServer());
-    writeServers(dir.path(), {{"Alpha", a.port(), true}});
-    start();
-    const QString id = settings->getServers().front()->serverId();
-    app->hub()->edit([&](ControlRoom& room) {
-        Layout lobby;
-        lobby.name = "Lobby";
-        lobby.resize(1, 1);
-        lobby.setCell(0, 0, CameraRef{id, "/c/2", "Roof", 2});
-        room.layouts.push_back(lobby);
-    });
+    startWithLobby(a, 1);
     app->mainImage()->setFullScreen(true);
     RoomWindow* other = app->newWindow();
     ASSERT_TRUE(other->isVisible());
