@@ -11,6 +11,7 @@
 #include <QLoggingCategory>
 #include <QSettings>
 
+#include <algorithm>
 #include <utility>
 
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
@@ -46,6 +47,13 @@ QString reason(video::VideoStatus status) {
     return {};
 }
 
+// The server stopped answering, as opposed to answering with something this
+// viewer does not play.
+bool serverStopped(video::VideoStatus status) {
+    using S = video::VideoStatus;
+    return status == S::ConnectionFailed || status == S::Stalled || status == S::Ended;
+}
+
 }  // namespace
 
 LiveVideo::LiveVideo(TouchImage* view, QObject* parent)
@@ -54,6 +62,10 @@ LiveVideo::LiveVideo(TouchImage* view, QObject* parent)
     connect(&retry_, &QTimer::timeout, this, &LiveVideo::start);
     connect(player_.get(), &video::VideoPlayer::frameReady, this, &LiveVideo::takeFrame);
     connect(player_.get(), &video::VideoPlayer::ended, this, &LiveVideo::ended);
+    // A still that arrives shows that the server answers again.
+    connect(view_, &TouchImage::pictureShown, this, [this] {
+        if (!placingFrame_) serverBack();
+    });
 }
 
 LiveVideo::~LiveVideo() {
@@ -75,8 +87,10 @@ void LiveVideo::show(const std::shared_ptr<CamServer>& server, std::int64_t k) {
     const bool wanted = !uri.isEmpty() && isOn(*server);
     if (wanted && server_.lock() == server && camera_ == k && videoUri_ == uri) {
         // Shown again (its lists reloaded): the stills, started again with
-        // it, rest again while the video plays.
+        // it, rest again while the video plays; a video that the server
+        // ended is tried again, the lists being its answer.
         if (stillsResting_) emit videoStarted();
+        serverBack();
         return;
     }
     stop();
@@ -92,6 +106,8 @@ void LiveVideo::stop() {
     player_->stop();
     playing_ = false;
     stillsResting_ = false;  // whoever stops the video sees to the stills
+    waitingForServer_ = false;
+    shortTries_ = 0;
     server_.reset();
     camera_ = -1;
     videoUri_.clear();
@@ -109,10 +125,25 @@ void LiveVideo::setResting(bool resting) {
     }
 }
 
+void LiveVideo::serverBack() {
+    if (!waitingForServer_ || resting_ || videoUri_.isEmpty()) return;
+    // From the event loop, never inside the view's own signal; no sooner
+    // than the gap after the last try.
+    const qint64 wait = std::max<qint64>(0, gapMs() - tried_.elapsed());
+    if (!retry_.isActive() || retry_.remainingTime() > wait) retry_.start(static_cast<int>(wait));
+}
+
+int LiveVideo::gapMs() const {
+    // 2, 4, 8, 16, 32, 60, 60... seconds.
+    const qint64 gap = qint64(kFirstGapMs) << std::clamp(shortTries_ - 1, 0, 20);
+    return static_cast<int>(std::min<qint64>(gap, kRetryMs));
+}
+
 void LiveVideo::start() {
     const auto server = server_.lock();
     if (!server || resting_ || videoUri_.isEmpty()) return;
     playing_ = false;
+    waitingForServer_ = false;
     // Its password is still being read from the keyring: asked shortly,
     // never without it.
     if (server->passwordPending()) {
@@ -120,6 +151,7 @@ void LiveVideo::start() {
         return;
     }
     qCInfo(lcApp) << "Live video for camera" << camera_;
+    tried_.start();
     player_->play(video::VideoPlayer::source(server->host(), server->port(), videoUri_,
                                              server->login(), server->password()),
                   target());
@@ -142,9 +174,12 @@ void LiveVideo::takeFrame() {
         picture.lossless = frame->full ? frame->full : [shown] { return shown; };
     }
     if (frame->crop.isValid()) picture.part = frame->crop;
+    placingFrame_ = true;
     view_->setCameraPicture(picture);
+    placingFrame_ = false;
     if (!playing_) {
         playing_ = true;
+        played_.start();
         stillsResting_ = true;
         emit videoStarted();
     }
@@ -152,11 +187,14 @@ void LiveVideo::takeFrame() {
 
 void LiveVideo::ended(video::VideoStatus status, const QString& detail) {
     qCInfo(lcApp) << "Live video ended:" << detail;
+    const bool steady = playing_ && played_.elapsed() >= kSteadyMs;
     playing_ = false;
     if (videoUri_.isEmpty()) return;
     view_->showNote(
         zvText(QT_TRANSLATE_NOOP("Zorvan", "Live video unavailable: %1. Showing pictures."))
             .arg(reason(status)));
+    waitingForServer_ = serverStopped(status);
+    shortTries_ = waitingForServer_ && !steady ? std::min(shortTries_ + 1, 20) : 0;
     retry_.start(kRetryMs);
     // The stills rest since an earlier frame (perhaps before the window was
     // hidden and this start failed): they come back.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -20,9 +21,18 @@ class VideoPlayer;
 // and Live Video is on for its server, the camera's own video plays in the
 // view in place of its still pictures; whatever ends it (no video there, a
 // body that is not video, a stall, the end of the stream, a codec or a size
-// refused) brings the stills back with a note on the picture that says why,
-// and the video is tried again at most once a minute while the camera stays
-// shown.
+// refused) brings the stills back with a note on the picture that says why.
+//
+// When it ended because the server stopped answering (no connection, a
+// stall, the stream's end) it is tried again as soon as the server is seen
+// back: the first still picture that arrives after the end, the lists
+// arriving again, or serverBack(). Tries that end again soon are kept at
+// least 2 s apart, a gap that doubles with each such try up to a minute, so
+// that a server that takes and drops connections at once gets no storm of
+// them. A server that answered with something that is not video it can play
+// (a page, a codec or a size refused, an address not the server's) is asked
+// again once a minute. Either way, once a minute at the latest while the
+// camera stays shown.
 //
 // The stills go on until the first frame, so the view never shows less than
 // it did: videoStarted() tells the owner to stop them, videoEnded() to start
@@ -33,6 +43,10 @@ class LiveVideo : public QObject {
 public:
     static constexpr int kRetryMs = 60000;
     static constexpr int kPasswordWaitMs = 500;
+    // The least gap between two tries after the server ended a video, and
+    // how long a video must play for the gap to start from it again.
+    static constexpr int kFirstGapMs = 2000;
+    static constexpr int kSteadyMs = 10000;
 
     explicit LiveVideo(TouchImage* view, QObject* parent = nullptr);
     ~LiveVideo() override;
@@ -52,6 +66,9 @@ public:
     // While the window cannot be seen the video is closed; it opens again
     // when the window can be seen.
     void setResting(bool resting);
+    // The server takes connections again (its probe saw it): a video that
+    // the server ended is tried again, after the gap.
+    void serverBack();
     // The video is what the view shows: the stills rest for it.
     bool isPlaying() const { return stillsResting_; }
 
@@ -63,6 +80,7 @@ private:
     void start();
     void takeFrame();
     void ended(video::VideoStatus status, const QString& detail);
+    int gapMs() const;
     video::Target target() const;
 
     TouchImage* view_;  // not owned
@@ -73,5 +91,12 @@ private:
     bool resting_ = false;
     bool playing_ = false;        // frames came since the last start
     bool stillsResting_ = false;  // videoStarted() told, videoEnded() not yet
+    bool placingFrame_ = false;   // the view's picture is this video's own frame
+    // The server ended the video (it stopped answering): the next sign of
+    // it brings the next try forward.
+    bool waitingForServer_ = false;
+    int shortTries_ = 0;    // tries in a row that the server ended before kSteadyMs
+    QElapsedTimer tried_;   // since the last try went out
+    QElapsedTimer played_;  // since the last try's first frame
     QTimer retry_;
 };

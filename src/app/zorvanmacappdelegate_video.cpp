@@ -7,6 +7,7 @@
 #include "camserver.h"
 #include "livevideo.h"
 #include "restwhilehidden.h"
+#include "serverprobe.h"
 #include "settings.h"
 #include "ui_zvmainwindow.h"
 #include "zvmainwindow.h"
@@ -26,6 +27,10 @@ void ZorvanMacAppDelegate::createLiveVideo() {
     });
     connect(live_.get(), &LiveVideo::videoEnded, this, &ZorvanMacAppDelegate::resumeStills);
     connect(rest_.get(), &RestWhileHidden::restingChanged, live_.get(), &LiveVideo::setResting);
+    // The shown camera's server takes connections again: a video it ended
+    // comes back with it, not a minute later. (The probe only ever watches
+    // the shown camera's server.)
+    connect(pictureProbe_.get(), &ServerProbe::back, live_.get(), &LiveVideo::serverBack);
     followLiveVideo(nullptr);
 }
 
@@ -39,7 +44,7 @@ void ZorvanMacAppDelegate::setLiveVideo(bool on) {
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
     if (!server) return;
     LiveVideo::setOn(*server, on);
-    if (isWallOn(server.get()) || editing_ || workEnded_) return;
+    if (isWallOn(server.get()) || isHeld(server.get()) || workEnded_) return;
     if (on) {
         live_->show(server, server->currentCameraIndex());
         return;
@@ -51,7 +56,8 @@ void ZorvanMacAppDelegate::setLiveVideo(bool on) {
 
 void ZorvanMacAppDelegate::resumeStills() {
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
-    if (!server || workEnded_ || editing_ || isWallOn(server.get()) || server->isRefreshing())
+    if (!server || workEnded_ || isHeld(server.get()) || isWallOn(server.get()) ||
+        server->isRefreshing())
         return;
     rest_->videoCameraAtIndex(*server, server->currentCameraIndex());
 }

@@ -61,6 +61,7 @@ void TouchImage::showPicture(const CameraPicture& picture) {
     fitted_ = QImage();
     update();
     if (hasSavablePicture() != wasSavable) emit savableChanged(!wasSavable);
+    emit pictureShown();
 }
 
 void TouchImage::forgetPicture() {

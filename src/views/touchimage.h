@@ -141,6 +141,8 @@ signals:
     void cameraChosen(QAction* item);
     // hasSavablePicture() changed.
     void savableChanged(bool savable);
+    // A real picture (not a failed one) was put on the view.
+    void pictureShown();
     // Save Picture was chosen from this view's context menu.
     void saveRequested();
     // inFullScreen() changed: the viewer's own toggle, or the window

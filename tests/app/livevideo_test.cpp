@@ -59,3 +59,45 @@ TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
         quit();
     }
 }
+
+TEST_F(ViewerFixture, LiveVideoIsTriedAgainWhenItsServerIsSeenBack) {
+    const std::string doc =
+        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+    const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
+    const std::string part =
+        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+        "\r\n\r\n" + jpeg + "\r\n";
+    const struct {
+        const char* name;
+        ScriptedServer::Reply answer;
+        const char* reason;
+        bool soon;  // tried again at the first still, not a minute later
+    } rows[] = {
+        {"refused", ScriptedServer::of(ScriptedServer::Reply::Kind::Reset), "no connection", true},
+        {"stalled", ScriptedServer::of(ScriptedServer::Reply::Kind::Stall), "no frame for 3 s",
+         true},
+        {"ended",
+         ScriptedServer::stream("HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; "
+                                "boundary=frame\r\n\r\n",
+                                part + part),
+         "the server ended the video", true},
+        {"an HTML page", ScriptedServer::json("<html>no video</html>"), "the server sent no video",
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedServer server([&](const ScriptedServer::Request& r) {
+            return r.target.rfind("/v/0", 0) == 0 ? row.answer : camerasServer(doc)(r);
+        });
+        writeServers(dir.path(), {{"Local", server.port(), true}});
+        start();
+        const auto tries = [&] { return countOf(server, "/v/0"); };
+        ASSERT_TRUE(waitUntil([&] { return app->mainImage()->noteText().contains(row.reason); }));
+        EXPECT_EQ(waitUntil([&] { return tries() >= 2; }, row.soon ? 10000 : 5000), row.soon);
+        // A server that drops every connection at once gets no storm of
+        // tries: at least 2 s between them, growing.
+        if (row.soon) spinFor(3000);
+        EXPECT_LE(tries(), 3u);
+        quit();
+    }
+}
