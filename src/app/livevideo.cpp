@@ -178,6 +178,7 @@ void LiveVideo::takeFrame() {
     view_->setCameraPicture(picture);
     placingFrame_ = false;
     if (!playing_) {
+        qCInfo(lcApp) << "Live video plays for camera" << camera_;
         playing_ = true;
         played_.start();
         stillsResting_ = true;
