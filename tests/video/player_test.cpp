@@ -120,10 +120,14 @@ TEST(VideoPlayer, RefusesAFrameOfMoreThanTheBoundAndStopsAtOnce) {
     const std::string mixed = "HTTP/1.1 200 OK\r\nContent-Type: " + demo::multipartContentType();
     const std::string part = "--zorvanframe\r\nContent-Type: image/jpeg\r\n";
     // clang-format off
-    const struct { const char* name; std::string head; } cases[] = {
-        {"a part announcing 2000000000 bytes", mixed + "\r\n\r\n" + part + "Content-Length: 2000000000\r\n\r\n"},
-        {"a part that never ends", mixed + "\r\n\r\n" + part + "\r\n"},
-        {"one endless chunk", mixed + "\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n" + part + "\r\n"},
+    // announced: refused before a byte of the part is read. The others are
+    // refused at the bound, or, where reading that much takes longer than
+    // the stall rule allows (a sanitizer's build), end as stalled: either
+    // way within the bound.
+    const struct { const char* name; std::string head; bool announced; } cases[] = {
+        {"a part announcing 2000000000 bytes", mixed + "\r\n\r\n" + part + "Content-Length: 2000000000\r\n\r\n", true},
+        {"a part that never ends", mixed + "\r\n\r\n" + part + "\r\n", false},
+        {"one endless chunk", mixed + "\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n" + part + "\r\n", false},
     };
     // clang-format on
     // Besides the bound: the demuxer's read-ahead and what the sockets hold.
@@ -135,8 +139,10 @@ TEST(VideoPlayer, RefusesAFrameOfMoreThanTheBoundAndStopsAtOnce) {
         EndlessServer server(c.head, std::string(1 << 20, 'Z'), std::int64_t(256) << 20);
         {
             Watch watch(server.port());
-            EXPECT_EQ(watch.end(), VideoStatus::RefusedSize)
-                << statusText(*watch.status).toStdString();
+            const VideoStatus end = watch.end();
+            EXPECT_TRUE(end == VideoStatus::RefusedSize ||
+                        (!c.announced && end == VideoStatus::Stalled))
+                << statusText(end).toStdString();
             ASSERT_TRUE(waitUntil([&] { return server.closed() == 1; }));
             std::printf("%s: %.1f MiB sent\n", c.name, server.sentOn(0) / 1048576.0);
             EXPECT_LE(server.sentOn(0), kMaxFrameBytes + kMargin);
