@@ -9,11 +9,21 @@
 
 #include <QString>
 
+#include <map>
+
 #include "layout.h"
 
 namespace roomedits {
 
 enum class NameCheck { Ok, Empty, Taken };
+
+// The layouts and tours an editing gave another name, each by its name
+// before to its name after, so that a window showing one follows it.
+struct Renames {
+    std::map<QString, QString> layouts;
+    std::map<QString, QString> tours;
+    bool empty() const { return layouts.empty() && tours.empty(); }
+};
 
 // What a new name would be refused for; the entry at `self` (its own
 // current name) does not count as taken. Names are compared as written,

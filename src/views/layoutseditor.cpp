@@ -37,6 +37,10 @@ LayoutsEditor::LayoutsEditor(const ControlRoom& room,
     resize(560, 420);
 }
 
+roomedits::Renames LayoutsEditor::renames() const {
+    return {layouts_->renames(), tours_->renames()};
+}
+
 void LayoutsEditor::say(const QString& text) {
     message_->setText(text);
 }
@@ -69,6 +73,8 @@ QWidget* LayoutsEditor::makeLayoutsTab() {
 
     rows_ = new QSpinBox(tab);
     columns_ = new QSpinBox(tab);
+    rows_->setObjectName(QStringLiteral("rows"));
+    columns_->setObjectName(QStringLiteral("columns"));
     for (QSpinBox* side : {rows_, columns_}) {
         side->setRange(Layout::kMinSide, Layout::kMaxSide);
         connect(side, &QSpinBox::valueChanged, this, [this] {

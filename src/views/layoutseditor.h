@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "layout.h"
+#include "roomedits.h"
 
 class NamedList;
 class QLabel;
@@ -31,6 +32,9 @@ public:
                   QWidget* parent = nullptr);
 
     ControlRoom room() const { return room_; }
+    // The layouts and tours of the room given that stand under another
+    // name in room(); those deleted are not among them.
+    roomedits::Renames renames() const;
     // Shows the Layouts tab with the layout of that name selected, if any.
     void selectLayout(const QString& name);
 

@@ -8,9 +8,11 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 NamedList::NamedList(ControlRoom* room, Edits edits, QWidget* parent)
     : QWidget(parent), room_(room), edits_(std::move(edits)), list_(new QListWidget(this)) {
+    for (const QString& name : edits_.names()) origins_.push_back(name);
     auto* add = new QPushButton(QCoreApplication::translate("Zorvan", "New"), this);
     rename_ = new QPushButton(QCoreApplication::translate("Zorvan", "Rename"), this);
     duplicate_ = new QPushButton(QCoreApplication::translate("Zorvan", "Duplicate"), this);
@@ -29,7 +31,9 @@ NamedList::NamedList(ControlRoom* room, Edits edits, QWidget* parent)
     layout->addLayout(buttons);
 
     connect(add, &QPushButton::clicked, this, [this] {
-        changed(edits_.add(*room_, edits_.newName));
+        const int added = edits_.add(*room_, edits_.newName);
+        made(added);
+        changed(added);
         if (QListWidgetItem* item = list_->currentItem()) list_->editItem(item);
     });
     connect(rename_, &QPushButton::clicked, this, [this] {
@@ -40,18 +44,27 @@ NamedList::NamedList(ControlRoom* room, Edits edits, QWidget* parent)
         if (row < 0) return;
         const QString copy =
             QCoreApplication::translate("Zorvan", "%1 copy").arg(list_->item(row)->text());
-        changed(edits_.duplicate(*room_, row, copy));
+        const int copied = edits_.duplicate(*room_, row, copy);
+        made(copied);
+        changed(copied);
     });
     connect(remove_, &QPushButton::clicked, this, [this] {
         const int row = current();
         if (row < 0) return;
         edits_.remove(*room_, row);
+        if (static_cast<qsizetype>(origins_.size()) > edits_.names().size())
+            origins_.erase(origins_.begin() + row);
         changed(row);
     });
-    connect(up_, &QPushButton::clicked, this,
-            [this] { changed(edits_.move(*room_, current(), -1)); });
-    connect(down_, &QPushButton::clicked, this,
-            [this] { changed(edits_.move(*room_, current(), +1)); });
+    for (auto [button, by] : {std::pair(up_, -1), std::pair(down_, +1)})
+        connect(button, &QPushButton::clicked, this, [this, by = by] {
+            const int from = current();
+            const int to = edits_.move(*room_, from, by);
+            if (to != from)
+                std::swap(origins_.at(static_cast<std::size_t>(from)),
+                          origins_.at(static_cast<std::size_t>(to)));
+            changed(to);
+        });
     connect(list_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!filling_) renamed(list_->row(item), item->text());
     });
@@ -102,6 +115,23 @@ void NamedList::renamed(int row, const QString& name) {
         filling_ = false;
     }
     if (roomChanged) roomChanged();
+}
+
+void NamedList::made(int index) {
+    // Only an entry the list grew by is new.
+    if (index >= 0 && index <= static_cast<int>(origins_.size()) &&
+        static_cast<qsizetype>(origins_.size()) < edits_.names().size())
+        origins_.insert(origins_.begin() + index, QString());
+}
+
+std::map<QString, QString> NamedList::renames() const {
+    std::map<QString, QString> out;
+    const QStringList names = edits_.names();
+    for (qsizetype i = 0; i < names.size() && i < static_cast<qsizetype>(origins_.size()); ++i) {
+        const QString& first = origins_[static_cast<std::size_t>(i)];
+        if (!first.isEmpty() && first != names[i]) out[first] = names[i];
+    }
+    return out;
 }
 
 void NamedList::changed(int select) {

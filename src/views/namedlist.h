@@ -6,6 +6,8 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
+#include <vector>
 
 #include "roomedits.h"
 
@@ -16,7 +18,10 @@ class QPushButton;
 // layouts (or tours) with New, Rename, Duplicate, Delete, Move Up and Move
 // Down, each applied to the room through the roomedits rule given. A name
 // is renamed in place; a refused name is put back and said why.
-// The room is the editor's (not owned) and outlives the list.
+// The list follows each entry from the start to its end (through renames
+// and moves), so that it can tell which of the entries it began with now
+// stand under another name. The room is the editor's (not owned) and
+// outlives the list.
 class NamedList : public QWidget {
     Q_OBJECT
 
@@ -37,6 +42,9 @@ public:
     void refill(int select);
     int current() const;
     QListWidget* list() const { return list_; }
+    // The entries the list began with that stand under another name now:
+    // their first name to their name now. Those deleted are not among them.
+    std::map<QString, QString> renames() const;
 
     // The selected entry changed (-1 for none), or the room changed in a
     // way the rest of the editor shows (names, order, entries).
@@ -49,10 +57,15 @@ private:
     void selected(int row);
     void renamed(int row, const QString& name);
     void changed(int select);
+    // An entry was made at index (-1: none was).
+    void made(int index);
 
     ControlRoom* room_;  // not owned
     Edits edits_;
     QListWidget* list_;                                         // child
     QPushButton *rename_, *duplicate_, *remove_, *up_, *down_;  // children
     bool filling_ = false;
+    // For each entry, its name when the list was made; empty for one made
+    // since.
+    std::vector<QString> origins_;
 };

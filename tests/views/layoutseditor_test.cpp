@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Edit Layouts dialog gives back the room it was given when nothing is
-// edited: showing a layout or tour must not change it.
+// edited (showing a layout or tour must not change it), and tells which
+// layouts it renamed.
 
 #include <QListWidget>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
 #include "layoutseditor.h"
+#include "namedlist.h"
 
 TEST(LayoutsEditor, AnUneditedRoomComesBackUnchanged) {
     const QString server = "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37";
@@ -24,4 +27,27 @@ TEST(LayoutsEditor, AnUneditedRoomComesBackUnchanged) {
     const auto* steps = editor.findChild<QListWidget*>("steps");
     ASSERT_TRUE(steps);
     EXPECT_EQ(steps->item(1)->text(), "Wall: Office, page 5 — 1 s");
+}
+
+// The dialog follows each layout through its edits: names swapped by way
+// of a third, a layout deleted and a new one given its name, and a move
+// leave exactly the two swapped as renamed.
+TEST(LayoutsEditor, RenamesFollowEachLayoutThroughItsEdits) {
+    ControlRoom room;
+    for (const char* name : {"A", "B", "C"}) room.layouts.push_back(Layout{name});
+    LayoutsEditor editor(room, {});
+    QListWidget* list = editor.findChild<NamedList*>("layouts")->list();
+    const auto press = [&](int row, const QString& button) {
+        list->setCurrentRow(row);
+        for (auto* b : list->parentWidget()->findChildren<QPushButton*>())
+            if (b->text() == button) b->click();
+    };
+    for (auto [row, name] : {std::pair(0, "T"), std::pair(1, "A"), std::pair(0, "B")})
+        list->item(row)->setText(name);
+    press(2, "Delete");
+    press(0, "New");
+    list->item(2)->setText("C");
+    press(0, "Move Down");
+    EXPECT_EQ(editor.renames().layouts, (std::map<QString, QString>{{"A", "B"}, {"B", "A"}}));
+    EXPECT_TRUE(editor.renames().tours.empty());
 }
