@@ -486,6 +486,14 @@
         <translation>Загрузка…</translation>
     </message>
     <message>
+        <source>Layout “%1” was deleted</source>
+        <translation>Раскладка «%1» удалена</translation>
+    </message>
+    <message>
+        <source>Tour “%1” was deleted</source>
+        <translation>Обход «%1» удалён</translation>
+    </message>
+    <message>
         <source>%1 — %2</source>
         <translation>%1 — %2</translation>
     </message>

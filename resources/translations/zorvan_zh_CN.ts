@@ -486,6 +486,14 @@
         <translation>正在加载…</translation>
     </message>
     <message>
+        <source>Layout “%1” was deleted</source>
+        <translation>布局“%1”已删除</translation>
+    </message>
+    <message>
+        <source>Tour “%1” was deleted</source>
+        <translation>轮巡“%1”已删除</translation>
+    </message>
+    <message>
         <source>%1 — %2</source>
         <translation>%1 — %2</translation>
     </message>

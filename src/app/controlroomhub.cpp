@@ -29,9 +29,11 @@ const ControlRoom& ControlRoomHub::room() const {
     return file_->room();
 }
 
-void ControlRoomHub::edit(const std::function<void(ControlRoom&)>& edit) {
+void ControlRoomHub::edit(const std::function<void(ControlRoom&)>& edit,
+                          const roomedits::Renames& renames) {
     edit(file_->room());
     file_->saveSoon();
+    if (!renames.empty()) emit renamed(renames);
     emit roomChanged();
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "layout.h"
+#include "roomedits.h"
 
 class CamServer;
 class LayoutsFile;
@@ -30,8 +31,11 @@ public:
     LayoutsFile* file() const { return file_.get(); }
     const ControlRoom& room() const;
 
-    // Changes the room through edit, writes it soon, and tells every window.
-    void edit(const std::function<void(ControlRoom&)>& edit);
+    // Changes the room through edit, writes it soon, and tells every window;
+    // renames: the layouts and tours edit gave another name, which the
+    // windows showing them follow.
+    void edit(const std::function<void(ControlRoom&)>& edit,
+              const roomedits::Renames& renames = {});
     // The server with that identity, or none.
     std::shared_ptr<CamServer> server(const QString& serverId) const;
     std::shared_ptr<CamServer> serverNamed(const QString& name) const;
@@ -41,6 +45,9 @@ public:
     void end();
 
 signals:
+    // An edit gave these layouts and tours another name; told before its
+    // roomChanged(), so that every window knows what it shows by then.
+    void renamed(const roomedits::Renames& renames);
     // Layouts or tours changed (an edit, in any window).
     void roomChanged();
     // A server's lists or state changed, or the server list was edited

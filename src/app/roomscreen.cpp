@@ -5,10 +5,14 @@
 #include "camserver.h"
 #include "controlroomhub.h"
 #include "pointerhider.h"
+#include "previewtouchimage.h"
+#include "roomedits.h"
 #include "screensaverinhibitor.h"
 #include "serverfeeds.h"
 #include "settings.h"
+#include "touchview.h"
 #include "tourschedule.h"
+#include "zvtexts.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -61,6 +65,7 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
     tourTimer_.setSingleShot(true);
     tourTimer_.setTimerType(Qt::PreciseTimer);
     connect(&tourTimer_, &QTimer::timeout, this, &RoomScreen::runTour);
+    connect(hub_, &ControlRoomHub::renamed, this, &RoomScreen::followRenames);
     connect(hub_, &ControlRoomHub::roomChanged, this, &RoomScreen::roomChanged);
     connect(this, &RoomScreen::changed, this, &RoomScreen::updateKiosk);
     connect(hub_, &ControlRoomHub::serversChanged, this, [this] {
@@ -238,13 +243,31 @@ void RoomScreen::swapCells(int from, int to) {
     front().mode->setSelected(to);
 }
 
+void RoomScreen::showNote(const QString& text) {
+    if (front().wall->cellCount() > 0) front().wall->cell(0)->imageView()->showNote(text);
+}
+
+void RoomScreen::followRenames(const roomedits::Renames& renames) {
+    const auto renamed = [](const std::map<QString, QString>& names, QString& name) {
+        if (const auto it = names.find(name); it != names.end()) name = it->second;
+    };
+    if (shows_ == Shows::Layout) renamed(renames.layouts, name_);
+    if (shows_ != Shows::Tour) return;
+    renamed(renames.tours, name_);
+    // The tour running takes the new names too, so that a rename alone
+    // does not start it again from its first step.
+    tour_.name = name_;
+    for (TourStep& step : tour_.steps)
+        if (step.kind == TourStep::Kind::Layout) renamed(renames.layouts, step.layoutName);
+}
+
 void RoomScreen::roomChanged() {
     if (shows_ == Shows::Layout) {
         const Layout* layout = hub_->room().layout(name_);
         if (!layout) {
-            // Deleted or renamed elsewhere: the cells empty, the name stays
-            // so that the window says what it was asked to show.
+            const QString note = zvText("Layout “%1” was deleted").arg(name_);
             clear();
+            emit shownDeleted(note);
             return;
         }
         LayoutMode::Source source{LayoutMode::Source::Kind::Layout, *layout, {}, 0};
@@ -255,10 +278,23 @@ void RoomScreen::roomChanged() {
     } else if (shows_ == Shows::Tour) {
         const Tour* tour = hub_->room().tour(name_);
         if (!tour) {
+            const QString note = zvText("Tour “%1” was deleted").arg(name_);
             stopTour();
             clear();
+            emit shownDeleted(note);
         } else if (!(*tour == tour_)) {
             startTour(name_);
+        } else if (schedule_) {
+            // The same steps, but a step's layout may have been edited: the
+            // step on screen shows it as it is now, and the one fetched
+            // ahead is fetched anew.
+            const LayoutMode::Source shown = sourceOfStep(schedule_->current());
+            if (!(shown == front().mode->source())) {
+                front().mode->show(shown);
+                emit changed();
+            }
+            if (prefetched_ && !(sourceOfStep(*prefetched_) == back().mode->source()))
+                prefetch(*prefetched_);
         }
     }
 }

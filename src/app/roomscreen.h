@@ -20,6 +20,9 @@ class PointerHider;
 class QStackedLayout;
 class ScreenSaverInhibitor;
 class TourSchedule;
+namespace roomedits {
+struct Renames;
+}
 
 // A window's control-room view: a layout, a page of a server's wall, one
 // camera, or a tour through layouts and wall pages. Two walls are stacked:
@@ -86,6 +89,9 @@ public:
     void setCell(int cell, std::optional<CameraRef> camera);
     void swapCells(int from, int to);
 
+    // A short note over the picture (over the first cell's), fading away.
+    void showNote(const QString& text);
+
 signals:
     // Enter or a double click on a cell showing a camera.
     void cameraActivated(const std::shared_ptr<CamServer>& server, std::int64_t index);
@@ -93,6 +99,10 @@ signals:
     void changed();
     void escapePressed();
     void fullScreenKey();
+    // The layout or tour shown was deleted: the screen now shows nothing,
+    // and note says what was deleted, for the window to show with what it
+    // shows instead.
+    void shownDeleted(const QString& note);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,6 +121,8 @@ private:
     void connectWall(Side& side);
     // Whether the room still has the layout shown; follows renames and edits.
     void roomChanged();
+    // What is shown, and the tour's steps, take the names an edit gave.
+    void followRenames(const roomedits::Renames& renames);
 
     // The tour.
     LayoutMode::Source sourceOfStep(std::size_t step) const;

@@ -89,6 +89,14 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
         emit stateChanged();
     });
     connect(hub_, &ControlRoomHub::roomChanged, this, &RoomWindow::rebuildMenus);
+    // Escape from a camera goes back to its layout or tour under its new name.
+    connect(hub_, &ControlRoomHub::renamed, this, [this](const roomedits::Renames& renames) {
+        if (!before_) return;
+        const auto& names =
+            before_->shows == WindowState::Shows::Tour ? renames.tours : renames.layouts;
+        if (const auto it = names.find(before_->name); it != names.end())
+            before_->name = it->second;
+    });
     connect(hub_, &ControlRoomHub::serversChanged, this, [this](const QString& id) {
         if (id.isEmpty()) rebuildMenus();
         updateTitle();

@@ -216,6 +216,12 @@ private:
     void setPanelShown(bool on);
     // What the main window shows, for the layouts file.
     WindowState mainWindowState() const;
+    // The current server's own view, as a window shows it: its wall or its
+    // camera, as the server is set (a camera of no server without one).
+    WindowState currentServerView() const;
+    // The layout or tour a window showed was deleted (window: none for the
+    // main window): it shows the current server's own view, with note.
+    void leaveDeleted(RoomWindow* window, const QString& note);
     void storeWindows();
     void restoreWindows();
     void closeRoomWindow(RoomWindow* window);

@@ -140,6 +140,8 @@ void ZorvanMacAppDelegate::createRoom() {
                 &ZorvanMacAppDelegate::updateSaveAction);
     }
     connect(room_, &RoomScreen::cameraActivated, this, &ZorvanMacAppDelegate::showCameraFromRoom);
+    connect(room_, &RoomScreen::shownDeleted, this,
+            [this](const QString& note) { leaveDeleted(nullptr, note); });
     connect(room_, &RoomScreen::changed, this, [this] {
         updateRoomActions();
         updateSaveAction();
@@ -359,10 +361,14 @@ void ZorvanMacAppDelegate::editLayouts() {
         editor.selectLayout(room_->name());
     if (editor.exec() != QDialog::Accepted) return;
     const ControlRoom edited = editor.room();
-    hub_->edit([&](ControlRoom& room) {
-        room.layouts = edited.layouts;
-        room.tours = edited.tours;
-    });
+    // The windows follow what they show by the renames; their kept states
+    // are written anew from what they then show.
+    hub_->edit(
+        [&](ControlRoom& room) {
+            room.layouts = edited.layouts;
+            room.tours = edited.tours;
+        },
+        editor.renames());
 }
 
 void ZorvanMacAppDelegate::setPanelShown(bool on) {

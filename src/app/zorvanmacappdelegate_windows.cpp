@@ -6,15 +6,18 @@
 #include "zorvanmacappdelegate.h"
 
 #include "alertqueue.h"
+#include "camerawall.h"
 #include "camserver.h"
 #include "commandline.h"
 #include "controlroomhub.h"
 #include "layoutsfile.h"
+#include "previewtouchimage.h"
 #include "roomscreen.h"
 #include "roomwindow.h"
 #include "screenkeeper.h"
 #include "settings.h"
 #include "touchimage.h"
+#include "touchview.h"
 #include "zvmainwindow.h"
 #include "zvtexts.h"
 
@@ -22,6 +25,8 @@
 #include <QMenu>
 #include <QScreen>
 
+#include <algorithm>
+#include <climits>
 #include <string_view>
 
 namespace {
@@ -46,6 +51,8 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
     connect(w, &RoomWindow::closed, this, &ZorvanMacAppDelegate::closeRoomWindow,
             Qt::QueuedConnection);
     connect(w, &RoomWindow::stateChanged, this, &ZorvanMacAppDelegate::storeWindows);
+    connect(w->screenView(), &RoomScreen::shownDeleted, this,
+            [this, w](const QString& note) { leaveDeleted(w, note); });
     roomWindows_.push_back(std::move(window));
     screens_->keep(
         w, [w](bool on) { w->setFullScreen(on); }, [w] { return w->isFullScreenOn(); });
@@ -114,10 +121,61 @@ WindowState ZorvanMacAppDelegate::mainWindowState() const {
     return state;
 }
 
+WindowState ZorvanMacAppDelegate::currentServerView() const {
+    WindowState view;
+    view.shows = WindowState::Shows::Camera;
+    const auto server = settings_.getCurrent();
+    if (!server) return view;
+    view.serverId = server->serverId();
+    if (isWallOn(server.get())) {
+        view.shows = WindowState::Shows::ServerWall;
+        return view;
+    }
+    // The camera by its place in the list until the list has come.
+    const std::int64_t k = std::clamp<std::int64_t>(settings_.cameraIdx(), 0, INT_MAX);
+    const auto cameras = server->getCameras();
+    const auto ref = cameras ? CameraRef::to(view.serverId, *cameras, k) : std::nullopt;
+    view.camera = ref ? *ref : CameraRef{view.serverId, {}, {}, static_cast<int>(k)};
+    return view;
+}
+
+void ZorvanMacAppDelegate::leaveDeleted(RoomWindow* window, const QString& note) {
+    if (window) {
+        const WindowState view = currentServerView();
+        if (!view.serverId.isEmpty()) window->apply(view);
+        window->screenView()->showNote(note);
+        return;
+    }
+    if (!roomShown_ && !openedFromRoom_) return;  // it rested unseen
+    if (roomShown_) {
+        leaveRoom();
+    } else {
+        // The camera opened out of it stays; Escape has nothing to go back to.
+        openedFromRoom_ = false;
+        storeWindows();
+    }
+    CameraWall* wall = cameraWall();
+    TouchImage* shown =
+        wall->isHidden() || wall->cellCount() == 0 ? mainImage() : wall->cell(0)->imageView();
+    shown->showNote(note);
+}
+
 void ZorvanMacAppDelegate::storeWindows() {
     if (!hub_ || workEnded_ || restoring_) return;
-    std::vector<WindowState> windows{mainWindowState()};
-    for (const auto& w : roomWindows_) windows.push_back(w->state());
+    // A window that shows nothing (its layout gone, say) is kept as the
+    // current server's view: a camera of no server would come back as
+    // nothing at all.
+    const auto kept = [this](WindowState state) {
+        if (state.shows == WindowState::Shows::Camera && state.serverId.isEmpty()) {
+            const WindowState view = currentServerView();
+            state.shows = view.shows;
+            state.serverId = view.serverId;
+            state.camera = view.camera;
+        }
+        return state;
+    };
+    std::vector<WindowState> windows{kept(mainWindowState())};
+    for (const auto& w : roomWindows_) windows.push_back(kept(w->state()));
     if (windows == hub_->room().windows) return;
     hub_->file()->room().windows = std::move(windows);
     hub_->file()->saveSoon();

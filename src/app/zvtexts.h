@@ -136,6 +136,9 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Server removed"),
     QT_TRANSLATE_NOOP("Zorvan", "Camera not found: %1"),
     QT_TRANSLATE_NOOP("Zorvan", "Loading…"),
+    // a window whose layout or tour was deleted, over what it shows instead
+    QT_TRANSLATE_NOOP("Zorvan", "Layout “%1” was deleted"),
+    QT_TRANSLATE_NOOP("Zorvan", "Tour “%1” was deleted"),
     // the camera panel
     QT_TRANSLATE_NOOP("Zorvan", "Cameras"),
     QT_TRANSLATE_NOOP("Zorvan", "Camera"),

@@ -5,7 +5,9 @@
 
 #include "camerawall.h"
 #include "controlroomhub.h"
+#include "layoutseditor.h"
 #include "layoutsfile.h"
+#include "namedlist.h"
 #include "previewtouchimage.h"
 #include "roomscreen.h"
 #include "roomwindow.h"
@@ -13,6 +15,9 @@
 #include "viewerkit.h"
 
 #include "base64.h"
+
+#include <QListWidget>
+#include <QSpinBox>
 
 namespace {
 
@@ -153,6 +158,80 @@ TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
     CameraWall* single = app->roomWindows()[1]->screenView()->wall();
     EXPECT_TRUE(
         waitUntil([&] { return cameraOfPicture(single->cell(0)->imageView()->picture()) == 1; }));
+}
+
+// Edit Layouts renaming, moving, resizing or deleting what the windows show
+// (the main window's layout, another window's tour): each window stays on it
+// under its new name with its cells live, and so does its kept state; a
+// deleted one leaves the window on the server's own view with a note why.
+TEST_F(ViewerFixture, EditsOfWhatTheWindowsShowNeverStopThem) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    const Layout lobby{"Lobby", 1, 1, {CameraRef{id, "/c/1", "Yard", 1}}};
+    const Layout yard{"Yard", 1, 1, {CameraRef{id, "/c/2", "Roof", 2}}};
+    const Tour rounds{"Rounds", {{TourStep::Kind::Layout, "Yard", {}, 0, 3600}}, 3600};
+    WindowState touring;
+    touring.shows = WindowState::Shows::Tour;
+    touring.name = "Rounds";
+    RoomWindow* other = app->newWindow(&touring);
+    QAction* edit = nullptr;
+    for (QAction* action : app->window()->findChildren<QAction*>())
+        if (action->text() == "Edit Layouts…") edit = action;
+    const auto press = [](QListWidget* list, int row, const QString& button) {
+        list->setCurrentRow(row);
+        for (auto* b : list->parentWidget()->findChildren<QPushButton*>())
+            if (b->text() == button) b->click();
+    };
+    using Act = std::function<void(LayoutsEditor&, QListWidget * layouts, QListWidget * tours)>;
+    // clang-format off
+    const struct { const char* edit; Act act; QString layout, tour; int cells; } cases[] = {
+        {"rename", [](auto&, auto* l, auto* t) { l->item(0)->setText("Hall"), t->item(0)->setText("Night"); }, "Hall", "Night", 1},
+        {"reorder", [&](auto&, auto* l, auto*) { press(l, 0, "Move Down"); }, "Lobby", "Rounds", 1},
+        {"grid", [](auto& e, auto* l, auto*) { for (int row : {0, 1}) l->setCurrentRow(row), e.template findChild<QSpinBox*>("rows")->setValue(2); }, "Lobby", "Rounds", 2},
+        {"delete", [&](auto&, auto* l, auto* t) { press(l, 0, "Delete"), press(t, 0, "Delete"); }, "", "", 1},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        app->hub()->edit([&](ControlRoom& r) { r.layouts = {lobby, yard}, r.tours = {rounds}; });
+        ASSERT_TRUE(app->showLayout("Lobby"));
+        other->apply(touring);
+        QTimer::singleShot(0, [&] {
+            auto* e = qobject_cast<LayoutsEditor*>(QApplication::activeModalWidget());
+            c.act(*e, e->findChild<NamedList*>("layouts")->list(),
+                  e->findChild<NamedList*>("tours")->list());
+            e->accept();
+        });
+        edit->trigger();
+        const struct {
+            RoomScreen* screen;
+            RoomScreen::Shows left;  // after a delete: the main window's picture view is shown
+            QString name, gone;
+            std::string path;
+            TouchImage* noted;
+        } windows[] = {
+            {app->roomScreen(), RoomScreen::Shows::Nothing, c.layout, "Layout “Lobby” was deleted",
+             "/c/1/", app->mainImage()},
+            {other->screenView(), RoomScreen::Shows::Camera, c.tour, "Tour “Rounds” was deleted",
+             "/c/2/", other->screenView()->wall()->cell(0)->imageView()}};
+        for (size_t i = 0; i < 2; ++i) {
+            const auto& w = windows[i];
+            const WindowState& kept = app->hub()->room().windows.at(i);
+            if (w.name.isEmpty()) {
+                EXPECT_EQ(w.noted->noteText(), w.gone) << c.edit << i;
+                EXPECT_EQ(w.screen->shows(), w.left) << c.edit << i;
+                EXPECT_EQ(kept.serverId, id) << c.edit << i << " kept as the server's view";
+                continue;
+            }
+            EXPECT_EQ(w.screen->name(), w.name) << c.edit << i;
+            EXPECT_EQ(kept.name, w.name) << c.edit << i;
+            EXPECT_EQ(w.screen->wall()->cellCount(), c.cells) << c.edit << i;
+            const size_t asked = countOf(a, w.path);
+            EXPECT_TRUE(waitUntil([&] { return countOf(a, w.path) > asked + 1; }, 10000))
+                << c.edit << i << " the cells stay live";
+        }
+    }
 }
 
 // A tour goes from step to step by itself, each step's cells live, and the
