@@ -30,9 +30,15 @@ struct LayoutMode::Runner {
 };
 
 LayoutMode::LayoutMode(CameraWall* wall, ServerFeeds* feeds, ServerList servers)
-    : wall_(wall), feeds_(feeds), servers_(std::move(servers)) {}
+    : wall_(wall), feeds_(feeds), servers_(std::move(servers)) {
+    // Directly: a server is held before its record changes, and its cells
+    // must rest before their next tick could read the new values.
+    if (feeds_)
+        holdWatch_ = QObject::connect(feeds_, &ServerFeeds::holdsChanged, [this] { applyRest(); });
+}
 
 LayoutMode::~LayoutMode() {
+    QObject::disconnect(holdWatch_);
     runners_.clear();
 }
 
@@ -187,7 +193,7 @@ void LayoutMode::fill() {
             options.decodeThreads = 1;
             runner->fetcher = std::make_unique<WallFetcher>(runner->server, options);
             runner->refresh = std::make_unique<WallRefresh>(runner->server, runner->fetcher.get());
-            runner->refresh->setResting(resting_);
+            runner->refresh->setResting(restsNow(*runner));
         }
         runner->refresh->showPage(std::move(cellsOfServer));
     }
@@ -197,7 +203,18 @@ void LayoutMode::fill() {
 
 void LayoutMode::setResting(bool resting) {
     resting_ = resting;
-    for (auto& [id, runner] : runners_) runner->refresh->setResting(resting);
+    applyRest();
+}
+
+bool LayoutMode::restsNow(const Runner& runner) const {
+    // A server removed by the server list rests until the next fill drops
+    // its cells.
+    return resting_ || (feeds_ && feeds_->isHeld(runner.server.get())) ||
+           serverById(runner.serverId) != runner.server;
+}
+
+void LayoutMode::applyRest() {
+    for (auto& [id, runner] : runners_) runner->refresh->setResting(restsNow(*runner));
 }
 
 LayoutMode::Camera LayoutMode::cameraAt(int cell) const {

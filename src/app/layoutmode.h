@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QMetaObject>
 #include <QString>
 
 #include <cstdint>
@@ -52,7 +53,9 @@ public:
     void refresh();
     // Ends the pictures and empties the cells.
     void stop();
-    // While resting no picture is asked for.
+    // While resting no picture is asked for. Apart from that, the cells of
+    // a server the server list holds (ServerFeeds::hold) or no longer has
+    // rest, and only those.
     void setResting(bool resting);
 
     const Source& source() const { return source_; }
@@ -96,6 +99,8 @@ private:
     Layout resolveLayout() const;
     std::shared_ptr<CamServer> serverById(const QString& id) const;
     void fill();
+    bool restsNow(const Runner& runner) const;
+    void applyRest();
 
     CameraWall* wall_;  // not owned
     ServerFeeds* feeds_;
@@ -107,4 +112,5 @@ private:
     std::map<QString, std::unique_ptr<Runner>> runners_;
     int selected_ = -1;
     bool resting_ = false;
+    QMetaObject::Connection holdWatch_;  // feeds_ -> applyRest()
 };

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcFeeds, "zorvan.feeds")
 
@@ -67,7 +68,7 @@ ServerFeeds::Feed* ServerFeeds::feed(const std::shared_ptr<CamServer>& server) {
         f->lists = std::make_unique<ZVDataManager>(server, ZVDataManager::Role::ListsOnly);
         f->lists->setDelegate(f);
         f->retries = std::make_unique<Reconnector>([this, f] {
-            if (resting_ || ended_) return false;
+            if (isHeld(f->server.get()) || ended_) return false;
             f->inFlight = true;
             f->lists->loadCameras();
             return true;
@@ -96,7 +97,7 @@ void ServerFeeds::reload(const std::shared_ptr<CamServer>& server) {
 }
 
 void ServerFeeds::load(Feed& f) {
-    if (resting_ || ended_) return;
+    if (ended_ || isHeld(f.server.get())) return;
     f.retries->cancel();
     if (f.state != State::Loaded) {
         f.state = State::Waiting;
@@ -117,7 +118,7 @@ void ServerFeeds::loaded(Feed& f, bool ok) {
     } else {
         // A retry's failure only plans the next one; the first failure
         // starts them. Either way the server is marked, never alerted.
-        if (!f.retries->takeFailure() && !resting_)
+        if (!f.retries->takeFailure() && !isHeld(f.server.get()))
             f.retries->start(f.server->host(), f.server->port());
         // Lists from before stay usable: its cells keep their cameras and
         // show their own warnings while the pictures do not come.
@@ -162,20 +163,36 @@ void ServerFeeds::listsFailed(const CamServer* server) {
     if (server) emit changed(server->serverId());
 }
 
-void ServerFeeds::setResting(bool resting) {
-    if (resting_ == resting) return;
-    resting_ = resting;
-    for (auto& [key, f] : feeds_) {
-        if (resting) {
-            f->retries->cancel();
-            f->lists->stopAllLoading();
-            f->silent.stop();
-            f->inFlight = false;
-            if (f->state == State::Waiting) f->state = State::Idle;
-        } else if (f->state != State::Loaded) {
-            load(*f);
-        }
+void ServerFeeds::hold(const std::shared_ptr<CamServer>& server) {
+    if (!server || ended_ || isHeld(server.get())) return;
+    held_.push_back(server);
+    if (const auto it = feeds_.find(server.get()); it != feeds_.end()) {
+        // A load already out keeps the values it left with.
+        Feed& f = *it->second;
+        f.retries->cancel();
+        f.lists->stopAllLoading();
+        f.silent.stop();
+        f.inFlight = false;
+        if (f.state == State::Waiting) f.state = State::Idle;
     }
+    emit holdsChanged();
+}
+
+bool ServerFeeds::isHeld(const CamServer* server) const {
+    return server && std::any_of(held_.begin(), held_.end(),
+                                 [server](const auto& s) { return s.get() == server; });
+}
+
+std::vector<std::shared_ptr<CamServer>> ServerFeeds::releaseAll() {
+    std::vector<std::shared_ptr<CamServer>> released = std::exchange(held_, {});
+    if (released.empty() || ended_) return released;
+    emit holdsChanged();
+    // Its address or credentials may be another server's now: the lists
+    // come again, and the cells keep their cameras until they do.
+    for (const auto& server : released) {
+        if (const auto it = feeds_.find(server.get()); it != feeds_.end()) load(*it->second);
+    }
+    return released;
 }
 
 void ServerFeeds::passwordsKnown() {

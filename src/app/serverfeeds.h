@@ -42,7 +42,7 @@ public:
     explicit ServerFeeds(ServerList servers, QObject* parent = nullptr);
     ~ServerFeeds() override;
 
-    // Loads server's lists unless they are there, being loaded, or resting.
+    // Loads server's lists unless they are there, being loaded, or held.
     void need(const std::shared_ptr<CamServer>& server);
     // Loads server's lists again (the panel's reload, a layout shown anew).
     void reload(const std::shared_ptr<CamServer>& server);
@@ -55,10 +55,17 @@ public:
     void listsArrived(const CamServer* server);
     void listsFailed(const CamServer* server);
 
-    // While resting (the server list is open: its records may hold
-    // half-typed values) nothing is loaded and no retry runs; at the end
-    // every server needed and not loaded is asked again.
-    void setResting(bool resting);
+    // The server list edits server (a field typed, the record added or
+    // removed): its record may now hold half-typed values, so from now
+    // until releaseAll() nothing is asked of it here, its load and retries
+    // end, and every wall's cells of it rest (holdsChanged(), at once).
+    // Every other server goes on.
+    void hold(const std::shared_ptr<CamServer>& server);
+    bool isHeld(const CamServer* server) const;
+    // The server list closed (after prune()): each server held loads its
+    // lists again, with its final values, and its cells resume. Returns the
+    // servers that were held.
+    std::vector<std::shared_ptr<CamServer>> releaseAll();
     // Passwords that were being read from the keyring are known now.
     void passwordsKnown();
     // Ends every load and retry for good (quit).
@@ -69,6 +76,9 @@ public:
 signals:
     // server's lists or state changed.
     void changed(const QString& serverId);
+    // A server was held or the holds were released; told at once, before
+    // the record can change, so that no request leaves with its new values.
+    void holdsChanged();
 
 private:
     struct Feed;
@@ -79,6 +89,7 @@ private:
 
     ServerList servers_;
     std::map<const CamServer*, std::unique_ptr<Feed>> feeds_;
-    bool resting_ = false;
+    // Kept alive while held, so that no other record takes a held one's address.
+    std::vector<std::shared_ptr<CamServer>> held_;
     bool ended_ = false;
 };

@@ -43,6 +43,7 @@
 #include "TXJsonValue.h"
 
 #include <algorithm>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcApp, "zorvan.app")
 
@@ -98,7 +99,8 @@ void ZorvanMacAppDelegate::createPictureKeepers() {
         // Only the server that did not answer is retried: should another
         // have become current, its own load decides.
         const auto server = settings_.getCurrent();
-        if (!dataManager_ || workEnded_ || editing_ || !server || server != retrying_.lock())
+        if (!dataManager_ || workEnded_ || isHeld(server.get()) || !server ||
+            server != retrying_.lock())
             return false;
         dataManager_->loadCameras();
         return true;
@@ -202,11 +204,11 @@ void ZorvanMacAppDelegate::startPasswordVault() {
             zvText(PasswordVault::kNotTakenAlert), [] {}, nullptr);
     });
     // The current server was asked without its password, which could not
-    // be read then: asked again now. With the server list open its close
-    // loads the server anyway.
+    // be read then: asked again now. A server the server list holds loads
+    // at its close anyway.
     connect(vault_.get(), &PasswordVault::passwordsFound, this, [this](const QStringList& ids) {
         const auto current = settings_.getCurrent();
-        if (!dataManager_ || workEnded_ || editing_ || !current) return;
+        if (!dataManager_ || workEnded_ || !current || isHeld(current.get())) return;
         if (!current->keyringId.isEmpty() && ids.contains(current->keyringId))
             dataManager_->loadCameras();
     });
@@ -259,14 +261,23 @@ void ZorvanMacAppDelegate::endWork() {
 
 // --- commands ---
 
-void ZorvanMacAppDelegate::updateServers() {
-    // The server list's end (and start-up) decides anew: no silent retries
-    // of a server that may no longer be current.
-    reconnector_->cancel();
+void ZorvanMacAppDelegate::fillServersMenu() {
     QMenu* menu = serversMenu();
     menu->clear();
     int n = 0;
     for (const auto& server : settings_.getServers()) addRecordItem(menu, server->name(), n++);
+    const std::shared_ptr<CamServer> current = settings_.getCurrent();
+    if (!current) return;
+    const QString name = current->name();
+    for (QAction* item : menu->actions())
+        item->setChecked(item->property("title").toString() == name);
+}
+
+void ZorvanMacAppDelegate::updateServers() {
+    // The server list's end (and start-up) decides anew: no silent retries
+    // of a server that may no longer be current.
+    reconnector_->cancel();
+    fillServersMenu();
 
     const std::shared_ptr<CamServer> current = settings_.getCurrent();
     // The server list may have made another server current (the current one
@@ -279,10 +290,6 @@ void ZorvanMacAppDelegate::updateServers() {
     }
     followServer(current);
     if (!current) return;
-    const QString name = current->name();
-    for (QAction* item : menu->actions())
-        item->setChecked(item->property("title").toString() == name);
-
     bindServer(current);
     dataManager_->loadCameras();
 }
@@ -296,6 +303,8 @@ void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) 
         if (const auto s = weak.lock()) pictureFailed(s, n);
     });
     dataManager_->setCurrentServer(server);
+    // A server the server list holds starts no refresh until its close.
+    rest_->hold(isHeld(server.get()));
     // Through the timing loader, so the view learns each picture's round trip.
     server->setDataManager(pictureLoader_.get());
     dataManager_->setDelegate(this);
@@ -303,8 +312,8 @@ void ZorvanMacAppDelegate::bindServer(const std::shared_ptr<CamServer>& server) 
 
 void ZorvanMacAppDelegate::openServer() {
     reconnector_->cancel();
-    // With the server list open the close loads the server.
-    if (dataManager_ && !editing_) dataManager_->loadCameras();
+    // A server the server list holds is loaded at its close.
+    if (dataManager_ && !isHeld(settings_.getCurrent().get())) dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::changeServer(QAction* sender) {
@@ -334,9 +343,9 @@ void ZorvanMacAppDelegate::changeServer(QAction* sender) {
         applySoundAvailability(chosen.get(),
                                cameras && !cameras->empty() ? cameras->front().get() : nullptr);
     });
-    // Chosen while the server list is open, the server is loaded at its
+    // Chosen while the server list edits it, the server is loaded at its
     // close, when its fields are final.
-    if (!editing_) dataManager_->loadCameras();
+    if (!isHeld(settings_.getCurrent().get())) dataManager_->loadCameras();
 }
 
 void ZorvanMacAppDelegate::changeCamera(QAction* sender) {
@@ -371,6 +380,8 @@ void ZorvanMacAppDelegate::preference() {
     if (!settingsWindow_) {
         settingsWindow_ = std::make_unique<ZVServerSettings>(settings_);
         if (vault_) settingsWindow_->setPasswordVault(vault_.get());
+        connect(settingsWindow_.get(), &ZVServerSettings::editing, this,
+                &ZorvanMacAppDelegate::holdServer);
         connect(settingsWindow_.get(), &ZVServerSettings::closed, this,
                 &ZorvanMacAppDelegate::endEditing);
     }
@@ -379,26 +390,36 @@ void ZorvanMacAppDelegate::preference() {
 }
 
 void ZorvanMacAppDelegate::beginEditing() {
-    if (editing_ || workEnded_) return;
+    if (workEnded_) return;
     editing_ = true;
-    stopPictureProbe();
-    // Each keystroke changes the record at once, and the refresh, a retry
-    // or the sound would read it: "18080" would be asked as 1, 18, 180 and
-    // 1808 on the way. Loads queued or running before now keep the values
-    // they were queued with.
-    reconnector_->cancel();
-    rest_->hold(true);
-    if (const auto current = settings_.getCurrent()) current->stopVideo();
-    // The wall's cameras ask with the record's address as it is at each
-    // request, so they rest too, until the lists come from the final values.
-    wall_->setResting(true);
-    room_->setResting(true);
-    hub_->feeds()->setResting(true);
-    for (const auto& w : roomWindows_) w->setEditing(true);
+}
+
+bool ZorvanMacAppDelegate::isHeld(const CamServer* server) const {
+    return server && hub_ && hub_->feeds()->isHeld(server);
+}
+
+void ZorvanMacAppDelegate::holdServer(const std::shared_ptr<CamServer>& server) {
+    if (!server || workEnded_ || isHeld(server.get())) return;
+    // Each keystroke changes the record at once, and a refresh, a retry or
+    // the sound would read it: "18080" would be asked as 1, 18, 180 and 1808
+    // on the way. Requests queued or sent before now keep the values they
+    // were made with. Its lists, their retries and every window's cells of
+    // it rest at once.
+    hub_->feeds()->hold(server);
+    if (wall_->server() == server) wall_->setResting(true);
+    if (server == settings_.getCurrent()) {
+        stopPictureProbe();
+        reconnector_->cancel();
+        rest_->hold(true);
+        server->stopVideo();
+        live_->stop();
+    }
     // The sound toggle stays as it is: it says whether the sound starts
     // again at the close.
-    if (playerView_) playerView_->stopSound();
-    live_->stop();
+    if (playerView_ && playerView_->currentServer() == server) {
+        playerView_->stopSound();
+        soundWaits_ = true;
+    }
 }
 
 void ZorvanMacAppDelegate::endEditing() {
@@ -407,19 +428,26 @@ void ZorvanMacAppDelegate::endEditing() {
         return;
     }
     editing_ = false;
-    rest_->hold(false);
+    const std::shared_ptr<CamServer> current = settings_.getCurrent();
+    // The current server loads again if it was edited, or if it is another
+    // one now (the one before removed); otherwise it went on all along.
+    const bool reload =
+        isHeld(current.get()) || !current || current != dataManager_->currentServer();
     // Servers removed leave their cells; the others are asked with their
     // final values.
     hub_->feeds()->prune();
-    hub_->feeds()->setResting(false);
-    if (roomShown_) room_->setResting(rest_->resting());
-    for (const auto& w : roomWindows_) w->setEditing(false);
+    hub_->feeds()->releaseAll();
     emit hub_->serversChanged(QString());
-    // Loads the current server's lists with the final values, which starts
-    // the shown camera's refresh again.
-    updateServers();
+    if (reload) {
+        // Loads the current server's lists with the final values, which
+        // starts the shown camera's refresh (or its wall) again.
+        updateServers();
+    } else {
+        fillServersMenu();
+    }
     QAction* toggle = window_->ui().actionSound;
-    if (toggle->isChecked() && !workEnded_ && !startSound()) toggle->setChecked(false);
+    if (std::exchange(soundWaits_, false) && toggle->isChecked() && !workEnded_ && !startSound())
+        toggle->setChecked(false);
 }
 
 // --- data manager reports ---
@@ -498,9 +526,9 @@ void ZorvanMacAppDelegate::serverNotConnected() {
         server = settings_.getCurrent();
         if (!server || workEnded_) return;
         listBefore = server->getCameras();
-        // With the server list open the fields may be half-typed; its close
+        // The server list may have left the fields half-typed; its close
         // loads the server again.
-        if (editing_) return;
+        if (isHeld(server.get())) return;
         // The retries' own probe covers the pictures too: the lists' return
         // shows the camera again.
         stopPictureProbe();
@@ -554,15 +582,17 @@ void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
     mainImage()->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server.fps()));
     cameras->at(static_cast<size_t>(k))->setCamera(mainImage());
     // At once, or when the window can be seen again; the camera's video,
-    // where it has one, takes over from its first frame.
+    // where it has one, takes over from its first frame. A server the
+    // server list holds (its lists were asked before its first edit) starts
+    // neither until the close.
     rest_->videoCameraAtIndex(server, k);
-    live_->show(server.shared_from_this(), k);
+    if (!isHeld(&server)) live_->show(server.shared_from_this(), k);
 }
 
 void ZorvanMacAppDelegate::pictureFailed(const std::shared_ptr<CamServer>& server,
                                          int failuresInARow) {
     // One lost picture is no outage; the retries' probe, if running, is enough.
-    if (failuresInARow < 2 || editing_ || workEnded_ || pictureProbe_->isActive() ||
+    if (failuresInARow < 2 || isHeld(server.get()) || workEnded_ || pictureProbe_->isActive() ||
         reconnector_->isActive() || server != settings_.getCurrent())
         return;
     const QString host = server->host(), port = server->port();
@@ -590,8 +620,8 @@ void ZorvanMacAppDelegate::pictureServerBack() {
     const auto server = probed_.lock();
     probed_.reset();
     // A wall shown meanwhile asks for its own pictures.
-    if (!server || server != settings_.getCurrent() || editing_ || workEnded_ || roomShown_ ||
-        (isWallOn(server.get()) && !openedFromRoom_))
+    if (!server || server != settings_.getCurrent() || isHeld(server.get()) || workEnded_ ||
+        roomShown_ || (isWallOn(server.get()) && !openedFromRoom_))
         return;
     // Asks for a picture at once (or when the window can be seen again).
     rest_->videoCameraAtIndex(*server, probedCamera_);

@@ -161,12 +161,21 @@ private:
     // Starts the shown camera's sound on the current server with the
     // server's fields as they are now; false when the camera has none.
     bool startSound();
-    // The server list opens: the records may now hold half-typed values, so
-    // the current server's refresh, its silent retries and its sound pause
-    // and nothing new is loaded until endEditing().
+    // The server list opens. Nothing stops yet: a server rests from its
+    // first edit on (holdServer()), every other one goes on.
     void beginEditing();
-    // The server list closed: everything resumes with the final values.
+    // The server list is about to change server's record, which may from
+    // now on hold half-typed values: until the list closes nothing is asked
+    // of it (its refresh, lists, retries, probe, video and sound rest, in
+    // every window). Nothing changes for any other server.
+    void holdServer(const std::shared_ptr<CamServer>& server);
+    // Whether server rests for the server list.
+    bool isHeld(const CamServer* server) const;
+    // The server list closed: the menus follow it, and the servers it held
+    // resume with their final values (the current one loads again).
     void endEditing();
+    // The servers menu, one item per stored server, current one checked.
+    void fillServersMenu();
     void endWork();
     // The shown camera's pictures keep failing: when the server refuses
     // connections, its picture requests stop and a probe finds out, once a
@@ -251,6 +260,9 @@ private:
     QWidgetAction* volumeAction_ = nullptr;             // holds the slider; owned by the sound menu
     bool workEnded_ = false;
     bool editing_ = false;  // the server list is open
+    // The sound was stopped for the server list, or asked for while its
+    // server rested: it starts at the close if the toggle is still on.
+    bool soundWaits_ = false;
 
     QAction* liveFigures_ = nullptr;  // owned by its menu
     // Gives the view the moment each picture is asked for.

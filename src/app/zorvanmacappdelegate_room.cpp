@@ -117,7 +117,7 @@ void ZorvanMacAppDelegate::createRoom() {
         if (!window_->isMinimized()) panelAction_->setChecked(panelDock_->isVisible() || visible);
     });
     connect(panel_, &CameraPanel::serverExpanded, this, [this](const QString& id) {
-        if (const auto server = hub_->server(id); server && !editing_) hub_->feeds()->need(server);
+        if (const auto server = hub_->server(id)) hub_->feeds()->need(server);
     });
     connect(panel_, &CameraPanel::cameraActivated, this, [this](const CameraRef& ref) {
         const auto server = hub_->server(ref.serverId);
@@ -210,7 +210,7 @@ void ZorvanMacAppDelegate::setRoomShown(bool on) {
         ui.actionCameraWall->setChecked(false);
         rest_->setOneCameraShown(false);
         room_->setVisible(true);
-        room_->setResting(rest_->resting() || editing_);
+        room_->setResting(rest_->resting());
         room_->wall()->setFocus();
     } else {
         room_->setVisible(false);
@@ -270,7 +270,8 @@ void ZorvanMacAppDelegate::leaveRoom() {
 
 void ZorvanMacAppDelegate::showCameraFromRoom(const std::shared_ptr<CamServer>& server,
                                               std::int64_t index) {
-    if (!server || editing_) return;
+    // A server the server list holds is asked nothing until its close.
+    if (!server || isHeld(server.get())) return;
     reconnector_->cancel();
     stopSoundForSwitch();
     // The layout rests behind the camera, so that Escape brings it back at once.
@@ -302,7 +303,7 @@ void ZorvanMacAppDelegate::showCameraFromRoom(const std::shared_ptr<CamServer>& 
 void ZorvanMacAppDelegate::backToRoom() {
     openedFromRoom_ = false;
     setRoomShown(true);
-    room_->setResting(rest_->resting() || editing_);
+    room_->setResting(rest_->resting());
     rebuildRoomMenus();
 }
 
@@ -375,9 +376,9 @@ void ZorvanMacAppDelegate::setPanelShown(bool on) {
     panelDock_->setVisible(on);
     panelAction_->setChecked(on);
     if (on) {
-        // Every server's lists are loaded in the background for the panel.
-        if (!editing_)
-            for (const auto& server : settings_.getServers()) hub_->feeds()->need(server);
+        // Every server's lists are loaded in the background for the panel
+        // (those the server list holds at its close).
+        for (const auto& server : settings_.getServers()) hub_->feeds()->need(server);
         refreshPanel();
     }
 }

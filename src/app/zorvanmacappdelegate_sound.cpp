@@ -53,10 +53,11 @@ void ZorvanMacAppDelegate::changeSound(bool wasOn) {
     if (!microphone || !playerView_) {
         toggle->setChecked(false);
         qCInfo(lcApp) << "Cam without sound";
-    } else if (editing_) {
+    } else if (isHeld(server.get())) {
         // The server's fields may be half-typed: the toggle only says
         // whether the sound starts when the server list closes.
         toggle->setChecked(!wasOn);
+        soundWaits_ = true;
     } else if (!wasOn) {
         startSound();
         toggle->setChecked(true);

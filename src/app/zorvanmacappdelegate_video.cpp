@@ -44,7 +44,7 @@ void ZorvanMacAppDelegate::setLiveVideo(bool on) {
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
     if (!server) return;
     LiveVideo::setOn(*server, on);
-    if (isWallOn(server.get()) || editing_ || workEnded_) return;
+    if (isWallOn(server.get()) || isHeld(server.get()) || workEnded_) return;
     if (on) {
         live_->show(server, server->currentCameraIndex());
         return;
@@ -56,7 +56,8 @@ void ZorvanMacAppDelegate::setLiveVideo(bool on) {
 
 void ZorvanMacAppDelegate::resumeStills() {
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
-    if (!server || workEnded_ || editing_ || isWallOn(server.get()) || server->isRefreshing())
+    if (!server || workEnded_ || isHeld(server.get()) || isWallOn(server.get()) ||
+        server->isRefreshing())
         return;
     rest_->videoCameraAtIndex(*server, server->currentCameraIndex());
 }

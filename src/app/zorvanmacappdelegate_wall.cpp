@@ -72,8 +72,8 @@ void ZorvanMacAppDelegate::createWallCommands() {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
     });
     connect(rest_.get(), &RestWhileHidden::restingChanged, this, [this](bool resting) {
-        wall_->setResting(resting || editing_);
-        if (roomShown_) room_->setResting(resting || editing_);
+        wall_->setResting(resting || isHeld(wall_->server().get()));
+        if (roomShown_) room_->setResting(resting);
     });
     // Escape from a camera opened out of the wall goes back to it; in full
     // screen the picture's own Escape leaves full screen first.
@@ -142,7 +142,7 @@ void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
     live_->stop();
     rest_->stopVideo(*server);
     setWallShown(true);
-    wall_->setResting(rest_->resting() || editing_);
+    wall_->setResting(rest_->resting() || isHeld(server.get()));
     wall_->show(server, selected);
 }
 

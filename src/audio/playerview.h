@@ -26,6 +26,7 @@ public:
 
     // The server whose host, port and credentials the next playSound uses.
     void setCurrentServer(std::shared_ptr<CamServer> server);
+    const std::shared_ptr<CamServer>& currentServer() const { return currentServer_; }
     // Starts the stream at audioPath on the current server. A path that could
     // lead the request (and the credentials) to another host gives the stream
     // no address: it then makes no request. Always true.

@@ -72,6 +72,7 @@ void ZVServerSettings::connectField(QLineEdit* field, void (CamServer::*set)(con
         if (rows.isEmpty()) return;
         const int row = rows.first().row();
         if (const auto server = serversArray_->at(row)) {
+            emit editing(server);
             ((*server).*set)(text);
             serversArray_->refresh(row);
         }
@@ -118,7 +119,9 @@ void ZVServerSettings::selectRow(int row) {
 }
 
 void ZVServerSettings::addServer() {
-    serversArray_->append(CamServer::create());
+    const auto server = CamServer::create();
+    emit editing(server);
+    serversArray_->append(server);
     selectRow(serversArray_->rowCount() - 1);
     ui_->name->setFocus();
 }
@@ -127,6 +130,7 @@ void ZVServerSettings::removeServer() {
     const QModelIndexList rows = ui_->serversTable->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
     const int row = rows.first().row();
+    if (const auto server = serversArray_->at(row)) emit editing(server);
     serversArray_->removeAt(row);
     selectRow(std::min(row, serversArray_->rowCount() - 1));
     showSelected();

@@ -24,9 +24,11 @@ class ZVServerSettings;
 // until the window closes; then the store is made to match it (new records
 // appended, vanished ones deleted), saved, and closed() tells the
 // application controller to rebuild its servers menu. Typed values are
-// stored as typed; the places that build requests from them check them, and
-// the controller asks nothing of any server while this window is open, so a
-// value the person has not finished typing is never asked.
+// stored as typed; the places that build requests from them check them.
+// Before a record first changes (or is added or removed), editing() names
+// it, and the controller asks nothing of that server until the close, so a
+// value the person has not finished typing is never asked; every other
+// server goes on.
 // Made once per run; its list is filled from the store when it is made.
 // Main thread only.
 class ZVServerSettings : public QWidget {
@@ -65,6 +67,10 @@ public:
     void setPasswordVault(PasswordVault* vault);
 
 signals:
+    // server is about to change: a field edit, or the record added to or
+    // removed from the dialog's list. Told before the record changes, and
+    // again at each edit.
+    void editing(const std::shared_ptr<CamServer>& server);
     // The window closed and the store holds the dialog's list.
     void closed();
 
