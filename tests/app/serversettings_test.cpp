@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The server-list dialog with the whole viewer: what each close leaves in
-// the store, in the settings file and in the servers menu, and that nothing
-// is asked of a half-typed address.
+// the store, in the settings file and in the servers menu, that nothing is
+// asked of a half-typed address, and that only the server edited rests.
 
 #include <QLineEdit>
 #include <QTest>
 
+#include "controlroomhub.h"
 #include "ui_zvserversettings.h"
 #include "viewerkit.h"
 #include "zvserversettings.h"
@@ -162,6 +163,67 @@ TEST_F(ServerList, TypedPortNeverReachesAnotherServer) {
             << "the lists and pictures come from the final value";
         EXPECT_EQ(final.requests().front().target, "/microphones");
         EXPECT_EQ(asked(), 0u);
+        quit();
+    }
+}
+
+// A person retypes one server's port, a character at a time, while three
+// servers' pictures flow in two windows: Alpha's wall (current) or the
+// layout in the main window, and the layout of all three in another. The
+// other two go on; the edited one is asked nothing until the close (least
+// of all at a half-typed port, where another server listens), then resumes
+// at its new port.
+TEST_F(ServerList, OnlyTheServerBeingEditedRests) {
+    const struct {
+        size_t edited;
+        bool mainShowsLayout;
+    } cases[] = {{0, false}, {1, false}, {2, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edited);
+        std::vector<std::unique_ptr<ScriptedServer>> servers, decoys;
+        for (int i = 0; i < 3; ++i)
+            servers.push_back(std::make_unique<ScriptedServer>(camerasServer()));
+        ScriptedServer final(camerasServer());
+        const QString port = QString::number(final.port());
+        for (int n = 1; n < port.size(); ++n)
+            decoys.push_back(
+                std::make_unique<ScriptedServer>(camerasServer(), port.left(n).toInt()));
+        QFile::remove(dir.filePath("layouts.json"));
+        writeServers(dir.path(), {{"Alpha", servers[0]->port(), true, 1},
+                                  {"Beta", servers[1]->port()},
+                                  {"Gamma", servers[2]->port()}});
+        start();
+        app->hub()->edit([&](ControlRoom& room) {
+            room.layouts.push_back({"Lobby", 1, 3, {}});
+            for (const auto& s : settings->getServers())
+                room.layouts.back().cells.push_back(CameraRef{s->serverId(), "/c/1", "Yard", 1});
+        });
+        app->newWindow();
+        if (c.mainShowsLayout) ASSERT_TRUE(app->showLayout("Lobby"));
+        // The edited server's requests of any kind, the others' pictures.
+        const auto seen = [&](size_t i) {
+            return i == c.edited ? servers[i]->requests().size() : picturesOf(*servers[i]);
+        };
+        ASSERT_TRUE(waitUntil([&] {
+            return picturesOf(*servers[0]) && picturesOf(*servers[1]) && picturesOf(*servers[2]);
+        }));
+        ZVServerSettings* dialog = open();
+        dialog->selectRow(int(c.edited));
+        dialog->ui().port->selectAll();
+        std::vector<size_t> before;
+        for (qsizetype k = 0; k < port.size(); ++k) {
+            QTest::keyClick(dialog->ui().port, port[k].toLatin1());
+            spinFor(200);  // a request sent before the first keystroke has arrived by now
+            for (size_t i = 0; i < 3 && k == 0; ++i) before.push_back(seen(i));
+        }
+        for (size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(seen(i) > before[i], i != c.edited) << i << " (edited: rests, others: go on)";
+        size_t asked = final.requests().size();
+        for (const auto& d : decoys) asked += d->requests().size();
+        dialog->close();
+        EXPECT_TRUE(waitUntil([&] { return picturesOf(final) > 0; })) << "resumes at its new port";
+        for (const auto& d : decoys) asked += d->requests().size();
+        EXPECT_EQ(asked, 0u) << "a half-typed or unfinished value was asked";
         quit();
     }
 }
