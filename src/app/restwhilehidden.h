@@ -35,7 +35,8 @@ public:
     void stopVideo(CamServer& server);
     // At quit: nothing is resumed or started from here on.
     void end();
-    // While held (the server list is open), no refresh starts, whether asked
+    // While held (the current server is being edited in the server list),
+    // no refresh starts, whether asked
     // for or due when the window shows again, and a refresh resting now is
     // forgotten: whoever ends the hold starts the refresh anew.
     void hold(bool held);

@@ -65,8 +65,8 @@ public:
     void nextStep();
     void previousStep();
 
-    // While resting (the window cannot be seen, the server list is open)
-    // no picture is asked for.
+    // While resting (the window cannot be seen) no picture is asked for; a
+    // server being edited in the server list rests on its own.
     void setResting(bool resting);
     bool isResting() const { return resting_; }
     // The window that holds this screen entered or left full screen, as

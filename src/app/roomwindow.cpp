@@ -191,13 +191,8 @@ void RoomWindow::setFullScreen(bool on) {
     emit stateChanged();
 }
 
-void RoomWindow::setEditing(bool editing) {
-    editing_ = editing;
-    updateResting();
-}
-
 void RoomWindow::updateResting() {
-    room_->setResting(editing_ || isMinimized() || !isVisible());
+    room_->setResting(isMinimized() || !isVisible());
 }
 
 void RoomWindow::changeEvent(QEvent* event) {

@@ -31,8 +31,6 @@ public:
 
     void setFullScreen(bool on);
     bool isFullScreenOn() const { return fullScreen_; }
-    // The server list is open: nothing is asked for until it closes.
-    void setEditing(bool editing);
 
 signals:
     void newWindowRequested();
@@ -64,6 +62,5 @@ private:
     // A camera opened out of a layout: Escape goes back to this.
     std::optional<WindowState> before_;
     bool fullScreen_ = false;
-    bool editing_ = false;
     QRect frameBeforeFullScreen_;
 };
