@@ -5,6 +5,8 @@
 // with a running stream is the player front's.)
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 
 #include "demoserver.h"
 #include "playerview.h"
@@ -32,14 +34,20 @@ TEST_F(SoundMenu, StatusLineAndPauseForTheServerList) {
         << line->text().toStdString();
     EXPECT_TRUE(line->isVisibleTo(app->mainImage()));
 
-    // The server list open: nothing may reach a half-typed address, so the
-    // sound pauses (its toggle stays on) and comes back at the close.
+    // The server list open: the sound goes on until its server is edited
+    // there; then nothing may reach a half-typed address, so it pauses (its
+    // toggle stays on) and comes back at the close.
     app->preference();
+    spinFor(300);
+    EXPECT_EQ(stream->status(), QVRAudioStream::Playing) << "the list alone pauses nothing";
+    ZVServerSettings* list = AppAccess::settingsWindow(*app);
+    list->selectRow(0);
+    QTest::keyClick(list->findChild<QLineEdit*>("name"), 'x');
     EXPECT_TRUE(waitUntil([&] { return !stream->isPlaying() && !stream->downloadThreadInUse(); }));
     EXPECT_TRUE(toggle->isChecked());
     spinFor(300);
     EXPECT_FALSE(stream->downloadThreadInUse()) << "no stream while the list is open";
-    AppAccess::settingsWindow(*app)->close();
+    list->close();
     ASSERT_TRUE(waitUntil([&] { return stream->status() == QVRAudioStream::Playing; }, 60000));
     app->applicationWillTerminate();
 }
