@@ -36,10 +36,10 @@ QString extensionFor(const QByteArray& bytes) {
     return format.isEmpty() ? QStringLiteral("dat") : QString::fromLatin1(format);
 }
 
-// The camera's name as a piece of a file name: separators become dashes,
-// control and format characters go, and so do leading dots and blanks, so
-// no name can lead out of the folder or make a hidden file.
-QString cleanName(const QString& name) {
+// A camera's or server's name as a piece of a file name: separators become
+// dashes, control and format characters go, and so do leading dots and
+// blanks, so no name can lead out of the folder or make a hidden file.
+QString cleanPiece(const QString& name) {
     QString out;
     for (const QChar c : name) {
         if (c == u'/' || c == u'\\') {
@@ -50,12 +50,22 @@ QString cleanName(const QString& name) {
     }
     qsizetype start = 0;
     while (start < out.size() && (out[start] == u'.' || out[start].isSpace())) ++start;
-    out = out.mid(start).trimmed();
+    return out.mid(start).trimmed();
+}
+
+// "<server> - <camera>", or the camera alone where the server's name cleans
+// to nothing, cut to a length every file system takes; "Camera" for a camera
+// whose name cleans to nothing.
+QString cleanName(const QString& serverName, const QString& cameraName) {
+    QString camera = cleanPiece(cameraName);
+    if (camera.isEmpty()) camera = QStringLiteral("Camera");
+    const QString server = cleanPiece(serverName);
+    QString out = server.isEmpty() ? camera : server + QStringLiteral(" - ") + camera;
     while (out.toUtf8().size() > kMaxNameBytes) {
         out.chop(out.size() >= 2 && out[out.size() - 1].isLowSurrogate() ? 2 : 1);
         out = out.trimmed();
     }
-    return out.isEmpty() ? QStringLiteral("Camera") : out;
+    return out;
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
@@ -81,16 +91,17 @@ PictureFile::Saved failure(const QString& path, int error) {
 
 namespace PictureFile {
 
-QString fileName(const QString& cameraName, const QDateTime& arrived, const QByteArray& bytes) {
+QString fileName(const QString& cameraName, const QDateTime& arrived, const QByteArray& bytes,
+                 const QString& serverName) {
     return QStringLiteral("%1 %2.%3")
-        .arg(cleanName(cameraName), arrived.toString(QStringLiteral("yyyy-MM-dd hh-mm-ss")),
-             extensionFor(bytes));
+        .arg(cleanName(serverName, cameraName),
+             arrived.toString(QStringLiteral("yyyy-MM-dd hh-mm-ss")), extensionFor(bytes));
 }
 
 Saved save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
-           const QByteArray& bytes) {
+           const QByteArray& bytes, const QString& serverName) {
     if (!QDir().mkpath(folder)) return failure(folder, errno ? errno : EACCES);
-    const QString name = fileName(cameraName, arrived, bytes);
+    const QString name = fileName(cameraName, arrived, bytes, serverName);
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString stem = name.left(dot), extension = name.mid(dot);
 

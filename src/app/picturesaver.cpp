@@ -16,10 +16,12 @@ PictureSaver::~PictureSaver() {
 }
 
 void PictureSaver::save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
-                        const QByteArray& bytes, Done done, std::function<QImage()> lossless) {
+                        const QByteArray& bytes, Done done, std::function<QImage()> lossless,
+                        const QString& serverName) {
     {
         std::lock_guard l(lock_);
-        jobs_.push_back({folder, cameraName, arrived, bytes, std::move(done), std::move(lossless)});
+        jobs_.push_back(
+            {folder, cameraName, serverName, arrived, bytes, std::move(done), std::move(lossless)});
     }
     wake_.notify_one();
     if (!thread_.joinable())
@@ -43,7 +45,7 @@ void PictureSaver::run(const std::weak_ptr<const bool>& alive) {
             job.lossless = nullptr;
         }
         const PictureFile::Saved saved =
-            PictureFile::save(job.folder, job.cameraName, job.arrived, job.bytes);
+            PictureFile::save(job.folder, job.cameraName, job.arrived, job.bytes, job.serverName);
         // Handed over through a queue whose lock orders this thread's writes
         // before the main thread's reads. Once this object is gone (or the
         // application is closing) the outcome is dropped: no done runs after

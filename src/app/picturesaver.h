@@ -31,15 +31,16 @@ public:
     PictureSaver(const PictureSaver&) = delete;
     PictureSaver& operator=(const PictureSaver&) = delete;
 
-    // PictureFile::save(folder, cameraName, arrived, bytes), then done.
+    // PictureFile::save(folder, cameraName, arrived, bytes, serverName), then done.
     // Without bytes, what lossless gives is written as a lossless PNG (made
     // and encoded here, off the main thread).
     void save(const QString& folder, const QString& cameraName, const QDateTime& arrived,
-              const QByteArray& bytes, Done done, std::function<QImage()> lossless = nullptr);
+              const QByteArray& bytes, Done done, std::function<QImage()> lossless = nullptr,
+              const QString& serverName = QString());
 
 private:
     struct Job {
-        QString folder, cameraName;
+        QString folder, cameraName, serverName;
         QDateTime arrived;
         QByteArray bytes;
         Done done;

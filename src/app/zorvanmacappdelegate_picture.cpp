@@ -9,6 +9,7 @@
 
 #include "cameraview.h"
 #include "camerawall.h"
+#include "camserver.h"
 #include "picturesaver.h"
 #include "previewtouchimage.h"
 #include "touchimage.h"
@@ -71,6 +72,7 @@ void ZorvanMacAppDelegate::savePicture(TouchImage* view) {
     }
     const auto record = view->delegate();
     const QString name = record ? record->cameraName : QString();
+    const QString server = record && record->server ? record->server->name() : QString();
     // The time on the person's clock when the picture arrived, handed to
     // the writer as plain fields: formatting them there needs no time zone.
     const QDateTime arrived = view->pictureArrived().isValid()
@@ -93,5 +95,5 @@ void ZorvanMacAppDelegate::savePicture(TouchImage* view) {
                                  ? saved.error
                                  : zvText("Saved to %1").arg(QDir::toNativeSeparators(saved.path)));
         },
-        view->losslessPicture());
+        view->losslessPicture(), server);
 }

@@ -57,3 +57,25 @@ TEST(PictureFile, SavesTheBytesAsSentUnderACleanNameInsideItsFolderNeverOverAFil
     EXPECT_EQ(blocked.path, "");
     EXPECT_NE(blocked.error, "") << "a folder that cannot be made says why";
 }
+
+// The server's name leads, cleaned as the camera's is; one that cleans to
+// nothing is left out, and the two together fit a file system's names.
+TEST(PictureFile, NameStartsWithTheServersCleanName) {
+    const QDateTime arrived(QDate(2026, 12, 7), QTime(23, 29, 59));
+    // clang-format off
+    const struct { QString server, camera, name; } cases[] = {
+        {"Shop", "Front door", "Shop - Front door 2026-12-07 23-29-59.jpg"},
+        {"Depot", "Front door", "Depot - Front door 2026-12-07 23-29-59.jpg"},  // another of three
+        {"../Yard\\West", "Gate", "-Yard-West - Gate 2026-12-07 23-29-59.jpg"},
+        {"..", "Gate", "Gate 2026-12-07 23-29-59.jpg"},
+        {" \u200b\n", "Gate", "Gate 2026-12-07 23-29-59.jpg"},
+        {"", "", "Camera 2026-12-07 23-29-59.jpg"},
+        {"Shop", "..", "Shop - Camera 2026-12-07 23-29-59.jpg"},
+        {QString(150, u's'), QString(100, u'c'),
+         QString(150, u's') + " - " + QString(27, u'c') + " 2026-12-07 23-29-59.jpg"},
+    };
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(PictureFile::fileName(c.camera, arrived, kJpeg, c.server), c.name)
+            << c.server.toStdString();
+}
