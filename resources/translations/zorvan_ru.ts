@@ -633,5 +633,29 @@
         <source>The name “%1” is taken.</source>
         <translation>Имя «%1» уже занято.</translation>
     </message>
+    <message>
+        <source>%1 — Camera Wall</source>
+        <translation>%1 — Стена камер</translation>
+    </message>
+    <message>
+        <source>Step %1 of %2</source>
+        <translation>Шаг %1 из %2</translation>
+    </message>
+    <message>
+        <source>%1 s left</source>
+        <translation>Осталось %1 с</translation>
+    </message>
+    <message>
+        <source>Paused — resumes in %1 s</source>
+        <translation>Пауза — продолжение через %1 с</translation>
+    </message>
+    <message>
+        <source>%1 — %2 (%3/%4)</source>
+        <translation>%1 — %2 (%3/%4)</translation>
+    </message>
+    <message>
+        <source>%1 — Zorvan</source>
+        <translation>%1 — Zorvan</translation>
+    </message>
 </context>
 </TS>

@@ -631,5 +631,29 @@
         <source>The name “%1” is taken.</source>
         <translation>名称“%1”已被使用。</translation>
     </message>
+    <message>
+        <source>%1 — Camera Wall</source>
+        <translation>%1 — 摄像头墙</translation>
+    </message>
+    <message>
+        <source>Step %1 of %2</source>
+        <translation>第 %1 步，共 %2 步</translation>
+    </message>
+    <message>
+        <source>%1 s left</source>
+        <translation>剩余 %1 秒</translation>
+    </message>
+    <message>
+        <source>Paused — resumes in %1 s</source>
+        <translation>已暂停 — %1 秒后继续</translation>
+    </message>
+    <message>
+        <source>%1 — %2 (%3/%4)</source>
+        <translation>%1 — %2（%3/%4）</translation>
+    </message>
+    <message>
+        <source>%1 — Zorvan</source>
+        <translation>%1 — Zorvan</translation>
+    </message>
 </context>
 </TS>

@@ -6,6 +6,7 @@
 #include "previewtouchimage.h"
 #include "serverfeeds.h"
 #include "touchview.h"
+#include "viewtitles.h"
 #include "wallfetcher.h"
 #include "wallpages.h"
 #include "wallrefresh.h"
@@ -166,8 +167,12 @@ void LayoutMode::fill() {
         CameraView* camera = cameras->at(static_cast<size_t>(index)).get();
         cellCamera_[static_cast<size_t>(i)] = {server, index};
         cell->setDelegate(camera);
-        image->setCaption(QCoreApplication::translate("Zorvan", "%1 — %2")
-                              .arg(camera->cameraName, server->name()));
+        // A layout names each camera's server; a server's wall only where
+        // the server list holds more than one.
+        image->setCaption(
+            source_.kind == Source::Kind::WallPage
+                ? ViewTitles::wallCaption(camera->cameraName, server->name(), servers_().size())
+                : ViewTitles::camera(camera->cameraName, server->name()));
         // A new camera's picture and age start afresh; the same one keeps them.
         image->setDelegate(camera);
         image->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server->fps()));

@@ -12,12 +12,15 @@
 #include "settings.h"
 #include "touchview.h"
 #include "tourschedule.h"
+#include "viewtitles.h"
 #include "zvtexts.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QStackedLayout>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -26,6 +29,10 @@ namespace {
 constexpr qint64 kDeadAfterMs = 60'000;
 // A dead step is tried again after this long, in case its cameras are back.
 constexpr std::int64_t kDeadForNs = 5 * 60 * TourSchedule::kSecondNs;
+
+// The tour's note stands this long after a step starts, then fades.
+constexpr qint64 kTourNoteShownMs = 3000;
+constexpr qint64 kTourNoteFadeMs = 800;
 
 bool isTourKey(const QKeyEvent* key) {
     switch (key->key()) {
@@ -42,12 +49,63 @@ bool isTourKey(const QKeyEvent* key) {
 
 }  // namespace
 
+// The tour's step, its place and its time, drawn as the pictures' notes are:
+// white on a dark box, at the top of the screen. Clicks go through it.
+class TourNote : public QWidget {
+public:
+    explicit TourNote(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+    void set(const QString& text, double opacity) {
+        raise();  // over the wall in front, which a step's switch may change
+        if (text == text_ && opacity == opacity_ && isVisible()) return;
+        text_ = text;
+        opacity_ = opacity;
+        place();
+        show();
+        update();
+    }
+
+    // Top centre of the screen, as large as its lines.
+    void place() {
+        const QWidget* screen = parentWidget();
+        QFont f = font();
+        f.setPixelSize(std::clamp(screen->height() / 30, 11, 18));
+        setFont(f);
+        const QFontMetrics metrics(f);
+        const int pad = 8;
+        const QRect text =
+            metrics.boundingRect(QRect(0, 0, std::max(0, screen->width() - 6 * pad), 1000),
+                                 Qt::AlignCenter | Qt::TextWordWrap, text_);
+        const QSize size(std::min(screen->width(), text.width() + 2 * pad),
+                         std::min(screen->height(), text.height() + pad));
+        setGeometry(QRect(QPoint((screen->width() - size.width()) / 2, pad), size));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setOpacity(opacity_);
+        p.fillRect(rect(), QColor(0, 0, 0, 190));
+        p.setPen(Qt::white);
+        p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, text_);
+    }
+
+private:
+    QString text_;
+    double opacity_ = 1.0;
+};
+
 RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
     : QWidget(parent),
       hub_(hub),
       stack_(new QStackedLayout(this)),
       pointer_(new PointerHider(this, this)),
-      screenSaver_(new ScreenSaverInhibitor(this)) {
+      screenSaver_(new ScreenSaverInhibitor(this)),
+      tourNote_(new TourNote(this)) {
     stack_->setContentsMargins(0, 0, 0, 0);
     // Both walls keep the size of the screen, so the one behind asks for
     // its pictures at the size they will be shown at.
@@ -68,6 +126,13 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
     connect(hub_, &ControlRoomHub::renamed, this, &RoomScreen::followRenames);
     connect(hub_, &ControlRoomHub::roomChanged, this, &RoomScreen::roomChanged);
     connect(this, &RoomScreen::changed, this, &RoomScreen::updateKiosk);
+    // Each step, pause and resume shows the note in full again.
+    tourNoteTimer_.setSingleShot(true);
+    connect(&tourNoteTimer_, &QTimer::timeout, this, &RoomScreen::updateTourNote);
+    connect(this, &RoomScreen::changed, this, [this] {
+        tourNoteClock_.start();
+        updateTourNote();
+    });
     connect(hub_, &ControlRoomHub::serversChanged, this, [this] {
         for (Side& side : sides_) side.mode->refresh();
     });
@@ -184,6 +249,45 @@ void RoomScreen::describe(WindowState& state) const {
             }
             break;
     }
+}
+
+QString RoomScreen::title() const {
+    const LayoutMode::Source& shown = source();
+    switch (shows_) {
+        case Shows::Layout:
+            return name_;
+        case Shows::Tour:
+            if (!schedule_) return name_;
+            return ViewTitles::tour(name_, stepName(schedule_->current()), schedule_->current(),
+                                    tour_.steps.size());
+        case Shows::WallPage: {
+            const auto server = hub_->server(shown.serverId);
+            return server ? ViewTitles::wall(server->name()) : QString();
+        }
+        case Shows::Camera:
+        case Shows::Nothing:
+            break;
+    }
+    // The camera as its server's list names it now; the reference's name
+    // until the list has come.
+    const LayoutMode::Camera camera = front().mode->cameraAt(0);
+    if (camera.server) {
+        const auto cameras = camera.server->getCameras();
+        if (cameras && camera.index >= 0 && camera.index < std::ssize(*cameras))
+            return ViewTitles::camera(cameras->at(static_cast<size_t>(camera.index))->cameraName,
+                                      camera.server->name());
+    }
+    if (shown.layout.cells.size() == 1 && shown.layout.cells.front()) {
+        const CameraRef& ref = *shown.layout.cells.front();
+        if (const auto server = hub_->server(ref.serverId))
+            return ViewTitles::camera(ref.cameraName, server->name());
+    }
+    return QString();
+}
+
+void RoomScreen::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (tourNote_->isVisible()) tourNote_->place();
 }
 
 void RoomScreen::setResting(bool resting) {
@@ -342,6 +446,35 @@ bool RoomScreen::isStepDead(std::size_t step) const {
     return true;
 }
 
+QString RoomScreen::stepName(std::size_t step) const {
+    if (step >= tour_.steps.size()) return QString();
+    const TourStep& s = tour_.steps[step];
+    if (s.kind == TourStep::Kind::Layout) return s.layoutName;
+    const auto server = hub_->server(s.serverId);
+    return server ? ViewTitles::wall(server->name()) : QString();
+}
+
+void RoomScreen::updateTourNote() {
+    if (!schedule_ || shows_ != Shows::Tour) {
+        tourNote_->hide();
+        tourNoteTimer_.stop();
+        return;
+    }
+    const qint64 fading =
+        tourNoteClock_.isValid() ? tourNoteClock_.elapsed() - kTourNoteShownMs : 0;
+    const double opacity =
+        isTourPaused() || fading <= 0 ? 1.0 : 1.0 - double(fading) / kTourNoteFadeMs;
+    if (opacity <= 0) {
+        tourNote_->hide();
+        tourNoteTimer_.stop();
+        return;
+    }
+    tourNote_->set(ViewTitles::tourNote(stepName(schedule_->current()), *schedule_, nowNs()),
+                   opacity);
+    // Its seconds count down; its fade is smooth enough in steps of 50 ms.
+    tourNoteTimer_.start(opacity < 1.0 || fading > -250 ? 50 : 250);
+}
+
 bool RoomScreen::startTour(const QString& name) {
     const Tour* tour = hub_->room().tour(name);
     if (!tour || tour->steps.empty()) return false;
@@ -369,6 +502,8 @@ bool RoomScreen::startTour(const QString& name) {
 
 void RoomScreen::stopTour() {
     tourTimer_.stop();
+    tourNoteTimer_.stop();
+    tourNote_->hide();
     setTourInputWatch(false);
     schedule_.reset();
     prefetched_.reset();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -19,6 +20,7 @@ class ControlRoomHub;
 class PointerHider;
 class QStackedLayout;
 class ScreenSaverInhibitor;
+class TourNote;
 class TourSchedule;
 namespace roomedits {
 struct Renames;
@@ -57,6 +59,10 @@ public:
     const LayoutMode::Source& source() const;
     // Fills state's shows, serverId, camera and name with what is shown.
     void describe(WindowState& state) const;
+    // What is shown, in words, for the window's title: "Lobby", "Front
+    // door — Shop", "Shop — Camera Wall", "Night — Lobby (2/5)"; empty when
+    // nothing is.
+    QString title() const;
 
     bool isTouring() const { return shows_ == Shows::Tour; }
     bool isTourPaused() const;
@@ -108,6 +114,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct Side {
@@ -129,6 +136,11 @@ private:
     // The servers a step draws from (by identity, repeats included).
     std::vector<QString> serversOfStep(std::size_t step) const;
     bool isStepDead(std::size_t step) const;
+    // A step's name: its layout's, or its server's wall.
+    QString stepName(std::size_t step) const;
+    // The tour's note over the wall: shown at each step's start and while
+    // paused, fading away while the tour runs.
+    void updateTourNote();
     void switchTo(std::size_t step);
     void prefetch(std::size_t step);
     void runTour();
@@ -152,6 +164,9 @@ private:
     Tour tour_;
     std::unique_ptr<TourSchedule> schedule_;
     QTimer tourTimer_;
+    TourNote* tourNote_;  // child, over the walls
+    QTimer tourNoteTimer_;
+    QElapsedTimer tourNoteClock_;            // since the note was last shown in full
     std::optional<std::size_t> prefetched_;  // the step the back wall holds
     // Steps whose cells gave no picture while shown, skipped until then.
     std::map<std::size_t, std::int64_t> deadUntilNs_;

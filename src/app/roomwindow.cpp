@@ -134,13 +134,7 @@ void RoomWindow::rebuildMenus() {
 }
 
 void RoomWindow::updateTitle() {
-    // The layout's or tour's name, or the server of the wall or camera.
-    WindowState shown;
-    room_->describe(shown);
-    QString what = shown.name;
-    if (const auto server = hub_->server(shown.serverId); what.isEmpty() && server)
-        what = server->name();
-    setWindowTitle(what.isEmpty() ? QStringLiteral("Zorvan") : what + QStringLiteral(" — Zorvan"));
+    setWindowTitle(ViewTitles::window(room_->title()));
 }
 
 void RoomWindow::apply(const WindowState& state) {

@@ -4,6 +4,7 @@
 #include "camerawall.h"
 #include "previewtouchimage.h"
 #include "touchview.h"
+#include "viewtitles.h"
 #include "wallfetcher.h"
 #include "wallrefresh.h"
 
@@ -78,7 +79,8 @@ void WallMode::fillCells(const CameraList* cameras, int refreshMs) {
         }
         CameraView* camera = cameras->at(static_cast<size_t>(k)).get();
         cell->setDelegate(camera);
-        image->setCaption(camera->cameraName);
+        image->setCaption(ViewTitles::wallCaption(
+            camera->cameraName, server_ ? server_->name() : QString(), namesServer_ ? 2 : 1));
         // A new camera's picture and age start afresh; the same one keeps them.
         image->setDelegate(camera);
         image->freshness().setRefreshIntervalMs(refreshMs);
@@ -89,6 +91,19 @@ std::int64_t WallMode::cameraAt(int cell) const {
     if (firstShown_ < 0 || cell < 0 || cell >= wall_->cellCount()) return -1;
     const std::int64_t k = firstShown_ + cell;
     return k < pages_.cameras() ? k : -1;
+}
+
+void WallMode::setNamesServer(bool on) {
+    namesServer_ = on;
+    // Also after a rename of the server, whose cells stay as they are.
+    const CameraList* cameras = shownList_.get();
+    for (int i = 0; i < wall_->cellCount(); ++i) {
+        const std::int64_t k = cameras ? cameraAt(i) : -1;
+        if (k < 0 || k >= std::ssize(*cameras)) continue;
+        wall_->cell(i)->imageView()->setCaption(
+            ViewTitles::wallCaption(cameras->at(static_cast<size_t>(k))->cameraName,
+                                    server_ ? server_->name() : QString(), namesServer_ ? 2 : 1));
+    }
 }
 
 void WallMode::setResting(bool resting) {

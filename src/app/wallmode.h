@@ -42,6 +42,11 @@ public:
     std::int64_t selected() const { return selected_; }
     // The camera in a cell of the page shown, or -1 for an empty cell.
     std::int64_t cameraAt(int cell) const;
+    // Whether the cells read "Camera — Server": where the server list holds
+    // more than one server. The captions follow at once (and a renamed
+    // server's name with them).
+    void setNamesServer(bool on);
+
     // While resting no picture is asked for (the window cannot be seen).
     void setResting(bool resting);
     WallRefresh* refresh() const { return refresh_.get(); }
@@ -58,4 +63,5 @@ private:
     std::int64_t firstShown_ = -1;                 // the page's first camera
     std::int64_t selected_ = -1;
     bool resting_ = false;
+    bool namesServer_ = false;
 };

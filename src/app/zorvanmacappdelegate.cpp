@@ -38,6 +38,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QTimer>
 #include <QWidgetAction>
 
 #include "TXJsonValue.h"
@@ -182,6 +183,10 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
 
     updateServers();
     restoreWindows();
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, &ZorvanMacAppDelegate::followShown);
+    follow->start(250);
+    followShown();
 }
 
 void ZorvanMacAppDelegate::startPasswordVault() {

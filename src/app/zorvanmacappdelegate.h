@@ -233,6 +233,11 @@ private:
     void leaveDeleted(RoomWindow* window, const QString& note);
     void storeWindows();
     void restoreWindows();
+    // The main window's title says what it shows, and its wall's captions
+    // name the server where there is more than one: checked a few times a
+    // second, so that they follow every switch, list and rename.
+    void followShown();
+    QString mainTitle() const;
     void closeRoomWindow(RoomWindow* window);
     // The server and camera the sound and the picture commands act on: the
     // shown one, or in a layout the selected cell's.

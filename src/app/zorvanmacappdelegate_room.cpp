@@ -153,6 +153,7 @@ void ZorvanMacAppDelegate::createRoom() {
                                        ? cameras->at(static_cast<size_t>(selected.index)).get()
                                        : nullptr);
         }
+        followShown();
         storeWindows();
     });
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { mainImage()->toggleFullScreen(); });

@@ -18,6 +18,8 @@
 #include "settings.h"
 #include "touchimage.h"
 #include "touchview.h"
+#include "viewtitles.h"
+#include "wallmode.h"
 #include "zvmainwindow.h"
 #include "zvtexts.h"
 
@@ -158,6 +160,25 @@ void ZorvanMacAppDelegate::leaveDeleted(RoomWindow* window, const QString& note)
     TouchImage* shown =
         wall->isHidden() || wall->cellCount() == 0 ? mainImage() : wall->cell(0)->imageView();
     shown->showNote(note);
+}
+
+QString ZorvanMacAppDelegate::mainTitle() const {
+    if (roomShown_ && room_) return room_->title();
+    if (wall_ && wall_->server() && !cameraWall()->isHidden())
+        return ViewTitles::wall(wall_->server()->name());
+    const auto server = settings_.getCurrent();
+    if (!server) return QString();
+    const auto cameras = server->getCameras();
+    const std::int64_t k = settings_.cameraIdx();
+    if (cameras && k >= 0 && k < std::ssize(*cameras))
+        return ViewTitles::camera(cameras->at(static_cast<size_t>(k))->cameraName, server->name());
+    return server->name();
+}
+
+void ZorvanMacAppDelegate::followShown() {
+    if (!window_ || workEnded_) return;
+    if (wall_) wall_->setNamesServer(settings_.getServers().size() > 1);
+    window_->setWindowTitle(ViewTitles::window(mainTitle()));  // no change: nothing happens
 }
 
 void ZorvanMacAppDelegate::storeWindows() {

@@ -175,6 +175,11 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "%1 copy"),
     QT_TRANSLATE_NOOP("Zorvan", "A name cannot be empty."),
     QT_TRANSLATE_NOOP("Zorvan", "The name “%1” is taken."),
+    // what a window shows, and a tour's step
+    QT_TRANSLATE_NOOP("Zorvan", "%1 — Camera Wall"),
+    QT_TRANSLATE_NOOP("Zorvan", "Step %1 of %2"),
+    QT_TRANSLATE_NOOP("Zorvan", "%1 s left"),
+    QT_TRANSLATE_NOOP("Zorvan", "Paused — resumes in %1 s"),
 };
 
 }  // namespace zvtexts

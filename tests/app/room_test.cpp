@@ -12,7 +12,9 @@
 #include "roomscreen.h"
 #include "roomwindow.h"
 #include "touchview.h"
+#include "tourschedule.h"
 #include "viewerkit.h"
+#include "viewtitles.h"
 
 #include "base64.h"
 
@@ -313,4 +315,29 @@ TEST_F(ViewerFixture, LayoutsThatCannotBeSavedAreSaidOnceAndKept) {
     quit();
     EXPECT_EQ(alerts->texts, std::vector<QString>{LayoutsFile::kSaveFailedAlert});
     EXPECT_EQ(LayoutsFile::openInFolder(dir.path())->room().layouts.size(), 2u);
+}
+
+// The tour's note as the schedule stands: the step, its place, and the time
+// left or the pause's; seconds round up, so "0 s" never shows while running.
+TEST(TourNote, SaysTheStepItsPlaceAndTheTimeLeftOrThePause) {
+    constexpr std::int64_t s = TourSchedule::kSecondNs;
+    // clang-format off
+    const struct { const char* what; std::function<void(TourSchedule&)> act; std::int64_t at;
+                   QString note; } cases[] = {
+        {"at the start", [](TourSchedule&) {}, 0, "Lobby\nStep 1 of 3\n10 s left"},
+        {"a moment later", [](TourSchedule&) {}, 500'000'000, "Lobby\nStep 1 of 3\n10 s left"},
+        {"near its end", [](TourSchedule&) {}, 9 * s + 1, "Lobby\nStep 1 of 3\n1 s left"},
+        {"the next step", [](TourSchedule& t) { t.next(2 * s); }, 4 * s, "Lobby\nStep 2 of 3\n18 s left"},
+        {"paused by input", [](TourSchedule& t) { t.input(3 * s); }, 8 * s,
+         "Lobby\nStep 1 of 3\nPaused — resumes in 25 s"},
+        {"paused by the person", [](TourSchedule& t) { t.pause(3 * s); }, 8 * s, "Lobby\nStep 1 of 3\nPaused"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        TourSchedule tour({10 * s, 20 * s, 30 * s}, 30 * s);
+        tour.start(0);
+        c.act(tour);
+        EXPECT_EQ(ViewTitles::tourNote("Lobby", tour, c.at).toStdString(), c.note.toStdString())
+            << c.what;
+    }
 }

@@ -5,6 +5,7 @@
 // and written. Layout and paging are WallPages', the zoom's arithmetic
 // ZoomState's.
 
+#include <QFile>
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
@@ -146,6 +147,77 @@ TEST_F(ViewerFixture, UnderTheWallTheHiddenCameraViewAsksForNothing) {
     spinFor(2500);
     EXPECT_EQ(countOf(*server, oneSize), 0u) << oneSize;
     EXPECT_FALSE(current->isRefreshing());
+}
+
+// Every window's title says what it shows, and a server's wall names each
+// camera's server once the list holds more than one.
+TEST_F(ViewerFixture, TitlesAndWallCaptionsSayWhatIsShown) {
+    ScriptedServer a(camerasServer()), b(camerasServer()), c(camerasServer());
+    const struct {
+        std::vector<ServerEntry> servers;
+        QString wallCell;
+    } lists[] = {
+        {{{"Shop", a.port(), true}}, "Gate"},
+        {{{"Shop", a.port(), true}, {"Depot", b.port()}, {"Yard", c.port()}}, "Gate — Shop"},
+    };
+    for (const auto& list : lists) {
+        SCOPED_TRACE(list.wallCell.toStdString());
+        if (app) quit();
+        writeServers(dir.path(), list.servers);
+        QFile::remove(dir.path() + "/layouts.json");  // no window of the run before
+        start();
+        const QString shop = settings->getServers().front()->serverId();
+        app->hub()->edit([&](ControlRoom& room) {
+            Layout lobby;
+            lobby.name = "Lobby";
+            lobby.resize(1, 1);
+            lobby.setCell(0, 0, CameraRef{shop, "/c/2", "Roof", 2});
+            room.layouts = {lobby};
+            room.tours = {{"Night",
+                           {{TourStep::Kind::ServerWall, {}, shop, 0, 3600},
+                            {TourStep::Kind::Layout, "Lobby", {}, 0, 3600}},
+                           30}};
+        });
+        RoomWindow* other = app->newWindow();
+        const auto shows = [&](WindowState::Shows what, const QString& name = {}) {
+            WindowState state;
+            state.shows = what;
+            state.serverId = shop;
+            state.camera = {shop, "/c/0", "Gate", 0};
+            state.name = name;
+            other->apply(state);
+        };
+        const auto wallOf = [&](RoomScreen* room) {
+            return room->isVisible() ? room->wall() : app->cameraWall();
+        };
+        // clang-format off
+        const struct { const char* what; std::function<void()> act; QString title, cell; } steps[] = {
+            {"one camera", [&] { shows(WindowState::Shows::Camera); }, "Gate — Shop — Zorvan", ""},
+            {"the wall", [&] { app->toggleWall(true); shows(WindowState::Shows::ServerWall); },
+             "Shop — Camera Wall — Zorvan", list.wallCell},
+            {"a layout", [&] { app->showLayout("Lobby"); shows(WindowState::Shows::Layout, "Lobby"); },
+             "Lobby — Zorvan", "Roof — Shop"},
+            {"a tour", [&] { app->startTour("Night"); shows(WindowState::Shows::Tour, "Night"); },
+             "Night — Shop — Camera Wall (1/2) — Zorvan", list.wallCell},
+            {"its next step", [&] { app->roomScreen()->nextStep(); other->screenView()->nextStep(); },
+             "Night — Lobby (2/2) — Zorvan", "Roof — Shop"},
+        };
+        // clang-format on
+        for (const auto& s : steps) {
+            SCOPED_TRACE(s.what);
+            s.act();
+            for (QWidget* window :
+                 {static_cast<QWidget*>(app->window()), static_cast<QWidget*>(other)})
+                EXPECT_TRUE(waitUntil([&] { return window->windowTitle() == s.title; }))
+                    << window->windowTitle().toStdString();
+            if (s.cell.isEmpty()) continue;
+            for (RoomScreen* room : {app->roomScreen(), other->screenView()})
+                EXPECT_TRUE(waitUntil([&] {
+                    return wallOf(room)->cellCount() > 0 &&
+                           wallOf(room)->cell(0)->imageView()->caption() == s.cell;
+                })) << wallOf(room)->cell(0)->imageView()->caption().toStdString();
+        }
+    }
 }
 
 // The viewer on server a with the layout "Lobby" of one row of columns
