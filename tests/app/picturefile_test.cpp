@@ -76,6 +76,7 @@ TEST(PictureFile, NameStartsWithTheServersCleanName) {
     };
     // clang-format on
     for (const auto& c : cases)
-        EXPECT_EQ(PictureFile::fileName(c.camera, arrived, kJpeg, c.server), c.name)
+        EXPECT_EQ(PictureFile::fileName(c.camera, arrived, kJpeg, c.server).toStdString(),
+                  c.name.toStdString())
             << c.server.toStdString();
 }
