@@ -17,6 +17,21 @@
 //   tour           a tour of two 4x4 layouts (16 other cameras each), 2 s
 //                  a step with the product's prefetch lead of 1 s, 50
 //                  switches
+//   one_window     one window of a 6x3 layout over the three servers (18
+//                  cameras, six of each), a window of 20 s after 5 s
+//   two_windows    the same 18 cameras in two top-level windows at once
+//                  (two RoomScreens over one hub, as the viewer's two
+//                  windows hold them), each a 3x3 layout over the three
+//                  servers: whether the second window costs more than its
+//                  cells' decoding and painting
+//   first_picture_ms_show, first_picture_ms_state_change
+//                  10 windows of a 3x3 layout shown one after another on
+//                  the same servers (lists loaded), each timed from its
+//                  show() to its first cell painted with a picture
+//                  (median_ms, max_ms; target < 300) and to every cell's
+//                  (all_cells_max_ms), then closed; the second row
+//                  maximises each window before its show, as a window
+//                  manager does
 //
 // Pictures are counted where they land on screen: each cell's paint sees
 // whether its picture changed (QImage::cacheKey), and the time of that
@@ -340,24 +355,40 @@ public:
             settings_->updateServer(servers_.back());
         }
         hub_ = std::make_unique<ControlRoomHub>(*settings_, folder_.path());
-        screen_ = std::make_unique<RoomScreen>(hub_.get());
+        screens_.push_back(std::make_unique<RoomScreen>(hub_.get()));
     }
     ~Room() {
-        screen_.reset();
+        screens_.clear();
         hub_.reset();
     }
 
     ControlRoomHub& hub() { return *hub_; }
-    RoomScreen& screen() { return *screen_; }
+    // The first window.
+    RoomScreen& screen() { return *screens_.front(); }
     const CamServer& server(size_t i) const { return *servers_.at(i); }
 
-    // Shows the window for a grid of rows x columns cells; the walls have
-    // no margins or spacing, each cell's picture sits TouchView::kInset
-    // inside it.
+    // Another top-level window over the same hub, as the viewer's New
+    // Window makes it; hidden until shown.
+    RoomScreen& addScreen() {
+        screens_.push_back(std::make_unique<RoomScreen>(hub_.get()));
+        return *screens_.back();
+    }
+    // Closes and deletes a window addScreen() made.
+    void removeScreen(const RoomScreen& screen) {
+        std::erase_if(screens_, [&](const auto& s) { return s.get() == &screen; });
+    }
+
+    // Sizes a window for a grid of rows x columns cells; the walls have no
+    // margins or spacing, each cell's picture sits TouchView::kInset inside
+    // it.
+    static void sizeFor(RoomScreen& screen, int rows, int columns) {
+        screen.resize(columns * (kCellWidth + 2 * TouchView::kInset),
+                      rows * (kCellHeight + 2 * TouchView::kInset));
+    }
+    // Shows the first window sized for rows x columns cells.
     void showFor(int rows, int columns) {
-        screen_->resize(columns * (kCellWidth + 2 * TouchView::kInset),
-                        rows * (kCellHeight + 2 * TouchView::kInset));
-        screen_->show();
+        sizeFor(screen(), rows, columns);
+        screen().show();
     }
 
     // Loads every server's lists; false when one did not come within ms.
@@ -373,8 +404,9 @@ public:
     }
 
     // Cells of the front wall whose picture is not asked at 320x240.
-    int oddCells() const {
-        const CameraWall* wall = screen_->wall();
+    int oddCells() const { return oddCells(*screens_.front()); }
+    static int oddCells(const RoomScreen& screen) {
+        const CameraWall* wall = screen.wall();
         int odd = 0;
         for (int i = 0; i < wall->cellCount(); ++i)
             if (wall->cell(i)->imageView()->askedPixels() != QSize(kCellWidth, kCellHeight)) ++odd;
@@ -386,7 +418,7 @@ private:
     std::unique_ptr<Settings> settings_;
     std::vector<std::shared_ptr<CamServer>> servers_;
     std::unique_ptr<ControlRoomHub> hub_;
-    std::unique_ptr<RoomScreen> screen_;
+    std::vector<std::unique_ptr<RoomScreen>> screens_;
 };
 
 // Watches the cells of one wall: a picture lands when a paint of its cell
@@ -731,6 +763,204 @@ void BM_Tour(benchmark::State& state) {
     tourFigures = figures;
 }
 
+// A row of whole windows: pictures landed as a share of the rate, the
+// time between two pictures of a cell, CPU by thread and memory.
+struct WindowsFigures {
+    int windows = 0;
+    int cells = 0;
+    double perSecond = 0;
+    double p95Ms = 0;
+    double cores = 0, mainCores = 0, curlCores = 0, decodeCores = 0, demoCores = 0;
+    double rss = 0;
+    int oddCells = 0;
+    double share() const { return cells ? perSecond / (cells * kRate) : 0; }
+};
+
+std::map<std::string, WindowsFigures> windowRows;
+
+constexpr int kWindowSide = 3;
+constexpr int kFirstPictureWindows = 10;
+constexpr int kFirstPictureBoundMs = 5000;
+
+std::vector<std::unique_ptr<DemoProcess>> startDemos(int count) {
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    for (int i = 0; i < count; ++i)
+        demos.push_back(std::make_unique<DemoProcess>(
+            0, QStringList{"--cameras", QString::number(kDemoCameras)}));
+    return demos;
+}
+
+std::vector<int> portsOf(const std::vector<std::unique_ptr<DemoProcess>>& demos) {
+    std::vector<int> ports;
+    for (const auto& demo : demos) ports.push_back(demo->port());
+    return ports;
+}
+
+// A layout of rows x columns cells showing the servers' cameras in turn
+// (server 0's first, server 1's first, ...), from the first-th camera of
+// that order on.
+Layout turnsLayout(Room& room, const QString& name, int rows, int columns, int first = 0) {
+    Layout layout;
+    layout.name = name;
+    layout.resize(rows, columns);
+    for (int i = 0; i < rows * columns; ++i)
+        layout.cells[static_cast<size_t>(i)] = refTo(room.server((first + i) % 3), (first + i) / 3);
+    return layout;
+}
+
+// two_windows: two windows over one hub, each a 3x3 layout over the three
+// servers; one_window: one window of 6x3 with both layouts' 18 cameras.
+void BM_Windows(benchmark::State& state, int windows) {
+    const auto demos = startDemos(3);
+    Room room(portsOf(demos));
+    constexpr int kCells = kWindowSide * kWindowSide;
+    std::vector<Layout> layouts;
+    if (windows == 2) {
+        for (int w = 0; w < 2; ++w)
+            layouts.push_back(turnsLayout(room, QString("Window %1").arg(w + 1), kWindowSide,
+                                          kWindowSide, w * kCells));
+    } else {
+        layouts.push_back(turnsLayout(room, "Both windows", 2 * kWindowSide, kWindowSide));
+    }
+    room.hub().edit([&](ControlRoom& r) { r.layouts = layouts; });
+
+    std::vector<RoomScreen*> screens;
+    std::vector<std::unique_ptr<LandingWatch>> watches;
+    for (const Layout& layout : layouts) {
+        RoomScreen& screen = screens.empty() ? room.screen() : room.addScreen();
+        Room::sizeFor(screen, layout.rows, layout.columns);
+        screen.show();
+        screen.showLayout(layout.name);
+        screens.push_back(&screen);
+        watches.push_back(std::make_unique<LandingWatch>(
+            screen.wall(), std::vector<int>(layout.cells.size(), 0), nullptr));
+    }
+    runEventLoop(kWarmUpMs);
+
+    WindowsFigures figures;
+    figures.windows = windows;
+    for (const RoomScreen* screen : screens) figures.oddCells += Room::oddCells(*screen);
+    for (auto _ : state) {
+        const auto demoCpu = [&] {
+            double seconds = 0;
+            for (const auto& demo : demos) seconds += processCpuSeconds(demo->pid());
+            return seconds;
+        };
+        const double d0 = demoCpu();
+        const auto threads0 = threadCpuByName();
+        const double m0 = mainThreadCpuSeconds();
+        for (auto& watch : watches) watch->setRecording(true);
+        const double c0 = cpuSeconds();
+        const std::int64_t t0 = nowNs();
+        runEventLoop(kWindowMs);
+        const double seconds = (nowNs() - t0) / 1e9;
+        figures.cores = (cpuSeconds() - c0) / seconds;
+        figures.mainCores = (mainThreadCpuSeconds() - m0) / seconds;
+        figures.demoCores = (demoCpu() - d0) / seconds;
+        const auto threads1 = threadCpuByName();
+        for (auto& watch : watches) watch->setRecording(false);
+        const auto spent = [&](const std::string& name) {
+            const auto a = threads0.find(name), b = threads1.find(name);
+            return a == threads0.end() || b == threads1.end() ? 0.0
+                                                              : (b->second - a->second) / seconds;
+        };
+        figures.curlCores = spent("zv-wall-curl");
+        figures.decodeCores = spent("zv-wall-decode");
+        figures.rss = rssMb();
+        std::vector<double> intervals;
+        size_t landed = 0;
+        for (const auto& watch : watches) {
+            for (const auto& cell : watch->cells()) {
+                ++figures.cells;
+                landed += cell.landedNs.size();
+                for (size_t k = 1; k < cell.landedNs.size(); ++k)
+                    intervals.push_back((cell.landedNs[k] - cell.landedNs[k - 1]) / 1e6);
+            }
+        }
+        figures.perSecond = static_cast<double>(landed) / seconds;
+        figures.p95Ms = percentile(intervals, 0.95);
+    }
+    watches.clear();  // before their walls go
+    state.counters["per_s"] = figures.perSecond;
+    state.counters["share"] = figures.share();
+    state.counters["p95_ms"] = figures.p95Ms;
+    state.counters["core_share"] = figures.cores;
+    state.counters["main_cores"] = figures.mainCores;
+    state.counters["curl_cores"] = figures.curlCores;
+    state.counters["decode_cores"] = figures.decodeCores;
+    state.counters["demo_cores"] = figures.demoCores;
+    state.counters["rss_mb"] = figures.rss;
+    state.counters["odd_cells"] = figures.oddCells;
+    windowRows[windows == 2 ? "two_windows" : "one_window"] = figures;
+}
+
+// How a window comes on screen: a plain show(), or a window-state change
+// first, as a window manager makes when it maximises a window it maps.
+enum class Showing { Plain, StateChange };
+
+// first_picture_ms: windows of a 3x3 layout over the three servers shown
+// one after another, the lists already loaded; each is timed from its
+// show() to the first paint of a cell with a picture, and to the paint by
+// which every cell has had one, then closed.
+struct FirstPictures {
+    std::vector<double> firstMs, allMs;
+};
+std::map<std::string, FirstPictures> firstPictureRows;
+
+void BM_FirstPicture(benchmark::State& state, Showing showing) {
+    const auto demos = startDemos(3);
+    Room room(portsOf(demos));
+    const Layout layout = turnsLayout(room, "First picture", kWindowSide, kWindowSide);
+    room.hub().edit([&](ControlRoom& r) { r.layouts.push_back(layout); });
+    if (!room.loadLists(10000)) {
+        state.SkipWithError("the demo servers' lists did not come");
+        return;
+    }
+    FirstPictures figures;
+    for (auto _ : state) {
+        for (int k = 0; k < kFirstPictureWindows; ++k) {
+            RoomScreen& screen = room.addScreen();
+            Room::sizeFor(screen, kWindowSide, kWindowSide);
+            screen.showLayout(layout.name);
+            auto watch = std::make_unique<LandingWatch>(
+                screen.wall(), std::vector<int>(layout.cells.size(), 0), nullptr);
+            watch->setRecording(true);
+            // The first cell's first picture, or the last cell's; -1 while
+            // there is none.
+            const auto landedNs = [&](bool last) {
+                std::int64_t at = -1;
+                for (const auto& cell : watch->cells()) {
+                    if (cell.landedNs.empty()) {
+                        if (last) return std::int64_t{-1};
+                        continue;
+                    }
+                    const std::int64_t t = cell.landedNs.front();
+                    if (at < 0 || (last ? t > at : t < at)) at = t;
+                }
+                return at;
+            };
+            if (showing == Showing::StateChange) screen.setWindowState(Qt::WindowMaximized);
+            const std::int64_t shownNs = nowNs();
+            screen.show();
+            // A window with no picture within the bound counts as the bound.
+            runUntil([&] { return landedNs(true) >= 0; }, kFirstPictureBoundMs, 5);
+            for (const bool last : {false, true}) {
+                const std::int64_t at = landedNs(last);
+                (last ? figures.allMs : figures.firstMs)
+                    .push_back(at < 0 ? kFirstPictureBoundMs : (at - shownNs) / 1e6);
+            }
+            watch.reset();
+            room.removeScreen(screen);
+            runEventLoop(500);  // the closed window's fetchers wind down
+        }
+    }
+    state.counters["median_ms"] = percentile(figures.firstMs, 0.5);
+    state.counters["max_ms"] = *std::max_element(figures.firstMs.begin(), figures.firstMs.end());
+    state.counters["all_cells_max_ms"] =
+        *std::max_element(figures.allMs.begin(), figures.allMs.end());
+    firstPictureRows[showing == Showing::Plain ? "show" : "state_then_show"] = figures;
+}
+
 // The rows one after another, each figure with its target.
 void printTable() {
     const auto target = [](bool ok) { return ok ? "met" : "NOT met"; };
@@ -795,6 +1025,37 @@ void printTable() {
         std::printf("%-14s CPU %.3f of a core, RSS %.0f MB, cells not at %dx%d: %d\n", "", t.cores,
                     t.rss, kCellWidth, kCellHeight, t.oddCells);
     }
+    for (const std::string name : {"one_window", "two_windows"}) {
+        if (!windowRows.count(name)) continue;
+        const WindowsFigures& w = windowRows[name];
+        const double pictures = std::max(w.perSecond, 1e-9);
+        std::printf(
+            "%-14s %d window(s), %d cells: %.1f / %d pictures/s (%.1f %%), p95 gap %.1f ms\n",
+            name.c_str(), w.windows, w.cells, w.perSecond, w.cells * kRate, 100 * w.share(),
+            w.p95Ms);
+        std::printf(
+            "%-14s CPU %.3f of a core (%.0f us a picture: main thread %.0f, libcurl threads "
+            "%.0f, decode threads %.0f), demo servers %.2f cores, RSS %.0f MB, cells not at "
+            "%dx%d: %d\n",
+            "", w.cores, w.cores / pictures * 1e6, w.mainCores / pictures * 1e6,
+            w.curlCores / pictures * 1e6, w.decodeCores / pictures * 1e6, w.demoCores, w.rss,
+            kCellWidth, kCellHeight, w.oddCells);
+    }
+    for (const auto& [name, f] : firstPictureRows) {
+        if (f.firstMs.empty()) continue;
+        const auto list = [](const std::vector<double>& times) {
+            QStringList each;
+            for (const double t : times) each << QString::number(t, 'f', 0);
+            return each.join(' ').toStdString();
+        };
+        const double worst = *std::max_element(f.firstMs.begin(), f.firstMs.end());
+        std::printf("%-14s %s, %zu windows: first picture median %.0f ms, max %.0f ms (%s) [%s]\n",
+                    "first_picture", name.c_str(), f.firstMs.size(), percentile(f.firstMs, 0.5),
+                    worst, target(worst < 300), list(f.firstMs).c_str());
+        std::printf("%-14s every cell's by median %.0f ms, max %.0f ms [%s]\n", "",
+                    percentile(f.allMs, 0.5), *std::max_element(f.allMs.begin(), f.allMs.end()),
+                    list(f.allMs).c_str());
+    }
 }
 
 }  // namespace
@@ -807,6 +1068,14 @@ BENCHMARK_CAPTURE(BM_Layout, silent_lists, Third::SilentAll)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_Tour)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_Windows, one_window, 1)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_Windows, two_windows, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_FirstPicture, first_picture_ms_show, Showing::Plain)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_FirstPicture, first_picture_ms_state_change, Showing::StateChange)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv) {
     // The viewer's own settings are never read or written: the shared store,
