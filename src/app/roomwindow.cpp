@@ -8,6 +8,7 @@
 #include "roomscreen.h"
 #include "screenkeeper.h"
 #include "settings.h"
+#include "viewtitles.h"
 #include "zvtexts.h"
 
 #include <QCloseEvent>
