@@ -524,6 +524,84 @@ std::optional<TourFigures> tourFigures;
 // What stands in for the layout's third server.
 enum class Third { Demo, SilentPictures, SilentAll };
 
+std::vector<std::unique_ptr<DemoProcess>> startDemos(int count) {
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    for (int i = 0; i < count; ++i)
+        demos.push_back(std::make_unique<DemoProcess>(
+            0, QStringList{"--cameras", QString::number(kDemoCameras)}));
+    return demos;
+}
+
+std::vector<int> portsOf(const std::vector<std::unique_ptr<DemoProcess>>& demos) {
+    std::vector<int> ports;
+    for (const auto& demo : demos) ports.push_back(demo->port());
+    return ports;
+}
+
+// The process's CPU over one measuring window of kWindowMs, as shares of a
+// core: all of it, the main thread, the fetchers' libcurl and decode
+// threads, and the demo servers' processes beside it. recording(true) and
+// recording(false) bracket the window.
+struct WindowCpu {
+    double seconds = 0, cores = 0, mainCores = 0, curlCores = 0, decodeCores = 0, demoCores = 0;
+    // Into a row's figures, which name them alike.
+    template <class Figures>
+    void into(Figures& f) const {
+        f.cores = cores;
+        f.mainCores = mainCores;
+        f.curlCores = curlCores;
+        f.decodeCores = decodeCores;
+        f.demoCores = demoCores;
+    }
+};
+
+// A row's CPU and memory, as the benchmark's counters.
+template <class Figures>
+void cpuCounters(benchmark::State& state, const Figures& figures) {
+    state.counters["core_share"] = figures.cores;
+    state.counters["main_cores"] = figures.mainCores;
+    state.counters["curl_cores"] = figures.curlCores;
+    state.counters["decode_cores"] = figures.decodeCores;
+    state.counters["demo_cores"] = figures.demoCores;
+    state.counters["rss_mb"] = figures.rss;
+}
+
+// The gaps between a cell's pictures, in ms, added to gaps.
+void gapsMs(const std::vector<std::int64_t>& landedNs, std::vector<double>& gaps) {
+    for (size_t k = 1; k < landedNs.size(); ++k)
+        gaps.push_back((landedNs[k] - landedNs[k - 1]) / 1e6);
+}
+WindowCpu measureWindow(const std::vector<std::unique_ptr<DemoProcess>>& demos,
+                        const std::function<void(bool)>& recording) {
+    const auto demoCpu = [&] {
+        double seconds = 0;
+        for (const auto& demo : demos) seconds += processCpuSeconds(demo->pid());
+        return seconds;
+    };
+    const double d0 = demoCpu();
+    const auto threads0 = threadCpuByName();
+    const double m0 = mainThreadCpuSeconds();
+    recording(true);
+    const double c0 = cpuSeconds();
+    const std::int64_t t0 = nowNs();
+    runEventLoop(kWindowMs);
+    WindowCpu cpu;
+    cpu.seconds = (nowNs() - t0) / 1e9;
+    cpu.cores = (cpuSeconds() - c0) / cpu.seconds;
+    cpu.mainCores = (mainThreadCpuSeconds() - m0) / cpu.seconds;
+    cpu.demoCores = (demoCpu() - d0) / cpu.seconds;
+    const auto threads1 = threadCpuByName();
+    recording(false);
+    const auto spent = [&](const std::string& name) {
+        const auto a = threads0.find(name), b = threads1.find(name);
+        return a == threads0.end() || b == threads1.end() ? 0.0
+                                                          : (b->second - a->second) / cpu.seconds;
+    };
+    cpu.curlCores = spent("zv-wall-curl");
+    cpu.decodeCores = spent("zv-wall-decode");
+    return cpu;
+}
+
 void BM_Layout(benchmark::State& state, Third third) {
     QTemporaryDir logs;
     const int demoCount = third == Third::Demo ? 3 : 2;
@@ -583,31 +661,9 @@ void BM_Layout(benchmark::State& state, Third third) {
     for (auto _ : state) {
         std::vector<ServedCount> served0;
         for (const QString& log : logFiles) served0.push_back(countServed(log));
-        const auto demoCpu = [&] {
-            double seconds = 0;
-            for (const auto& demo : demos) seconds += processCpuSeconds(demo->pid());
-            return seconds;
-        };
-        const double d0 = demoCpu();
-        const auto threads0 = threadCpuByName();
-        const double m0 = mainThreadCpuSeconds();
-        watch.setRecording(true);
-        const double c0 = cpuSeconds();
-        const std::int64_t t0 = nowNs();
-        runEventLoop(kWindowMs);
-        const double seconds = (nowNs() - t0) / 1e9;
-        figures.cores = (cpuSeconds() - c0) / seconds;
-        figures.demoCores = (demoCpu() - d0) / seconds;
-        const auto threads1 = threadCpuByName();
-        watch.setRecording(false);
-        const auto spent = [&](const std::string& name) {
-            const auto a = threads0.find(name), b = threads1.find(name);
-            return a == threads0.end() || b == threads1.end() ? 0.0
-                                                              : (b->second - a->second) / seconds;
-        };
-        figures.mainCores = (mainThreadCpuSeconds() - m0) / seconds;
-        figures.curlCores = spent("zv-wall-curl");
-        figures.decodeCores = spent("zv-wall-decode");
+        const WindowCpu cpu = measureWindow(demos, [&](bool on) { watch.setRecording(on); });
+        const double seconds = cpu.seconds;
+        cpu.into(figures);
         figures.rss = rssMb();
         figures.servers.assign(kServers, {});
         for (int s = 0; s < kServers; ++s) {
@@ -618,8 +674,7 @@ void BM_Layout(benchmark::State& state, Third third) {
                 if (cell.server != s) continue;
                 ++f.cells;
                 landed += cell.landedNs.size();
-                for (size_t k = 1; k < cell.landedNs.size(); ++k)
-                    intervals.push_back((cell.landedNs[k] - cell.landedNs[k - 1]) / 1e6);
+                gapsMs(cell.landedNs, intervals);
             }
             f.perSecond = static_cast<double>(landed) / seconds;
             f.p95Ms = percentile(intervals, 0.95);
@@ -642,12 +697,7 @@ void BM_Layout(benchmark::State& state, Third third) {
         state.counters[n + "_share"] = f.share();
         state.counters[n + "_p95_ms"] = f.p95Ms;
     }
-    state.counters["core_share"] = figures.cores;
-    state.counters["demo_cores"] = figures.demoCores;
-    state.counters["main_cores"] = figures.mainCores;
-    state.counters["curl_cores"] = figures.curlCores;
-    state.counters["decode_cores"] = figures.decodeCores;
-    state.counters["rss_mb"] = figures.rss;
+    cpuCounters(state, figures);
     state.counters["odd_sizes"] = static_cast<double>(figures.oddSizes + figures.oddCells);
     if (silent) state.counters["warn_s"] = figures.warnS;
     rows[third == Third::Demo             ? "three_servers"
@@ -656,14 +706,8 @@ void BM_Layout(benchmark::State& state, Third third) {
 }
 
 void BM_Tour(benchmark::State& state) {
-    std::vector<std::unique_ptr<DemoProcess>> demos;
-    std::vector<int> ports;
-    for (int i = 0; i < 3; ++i) {
-        demos.push_back(std::make_unique<DemoProcess>(
-            0, QStringList{"--cameras", QString::number(kDemoCameras)}));
-        ports.push_back(demos.back()->port());
-    }
-    Room room(ports);
+    const auto demos = startDemos(3);
+    Room room(portsOf(demos));
     // Two 4x4 layouts, the servers taking turns; the second step's cameras
     // are none of the first's.
     constexpr int kSide = 4;
@@ -782,20 +826,6 @@ constexpr int kWindowSide = 3;
 constexpr int kFirstPictureWindows = 10;
 constexpr int kFirstPictureBoundMs = 5000;
 
-std::vector<std::unique_ptr<DemoProcess>> startDemos(int count) {
-    std::vector<std::unique_ptr<DemoProcess>> demos;
-    for (int i = 0; i < count; ++i)
-        demos.push_back(std::make_unique<DemoProcess>(
-            0, QStringList{"--cameras", QString::number(kDemoCameras)}));
-    return demos;
-}
-
-std::vector<int> portsOf(const std::vector<std::unique_ptr<DemoProcess>>& demos) {
-    std::vector<int> ports;
-    for (const auto& demo : demos) ports.push_back(demo->port());
-    return ports;
-}
-
 // A layout of rows x columns cells showing the servers' cameras in turn
 // (server 0's first, server 1's first, ...), from the first-th camera of
 // that order on.
@@ -841,31 +871,11 @@ void BM_Windows(benchmark::State& state, int windows) {
     figures.windows = windows;
     for (const RoomScreen* screen : screens) figures.oddCells += Room::oddCells(*screen);
     for (auto _ : state) {
-        const auto demoCpu = [&] {
-            double seconds = 0;
-            for (const auto& demo : demos) seconds += processCpuSeconds(demo->pid());
-            return seconds;
-        };
-        const double d0 = demoCpu();
-        const auto threads0 = threadCpuByName();
-        const double m0 = mainThreadCpuSeconds();
-        for (auto& watch : watches) watch->setRecording(true);
-        const double c0 = cpuSeconds();
-        const std::int64_t t0 = nowNs();
-        runEventLoop(kWindowMs);
-        const double seconds = (nowNs() - t0) / 1e9;
-        figures.cores = (cpuSeconds() - c0) / seconds;
-        figures.mainCores = (mainThreadCpuSeconds() - m0) / seconds;
-        figures.demoCores = (demoCpu() - d0) / seconds;
-        const auto threads1 = threadCpuByName();
-        for (auto& watch : watches) watch->setRecording(false);
-        const auto spent = [&](const std::string& name) {
-            const auto a = threads0.find(name), b = threads1.find(name);
-            return a == threads0.end() || b == threads1.end() ? 0.0
-                                                              : (b->second - a->second) / seconds;
-        };
-        figures.curlCores = spent("zv-wall-curl");
-        figures.decodeCores = spent("zv-wall-decode");
+        const WindowCpu cpu = measureWindow(demos, [&](bool on) {
+            for (auto& watch : watches) watch->setRecording(on);
+        });
+        const double seconds = cpu.seconds;
+        cpu.into(figures);
         figures.rss = rssMb();
         std::vector<double> intervals;
         size_t landed = 0;
@@ -873,8 +883,7 @@ void BM_Windows(benchmark::State& state, int windows) {
             for (const auto& cell : watch->cells()) {
                 ++figures.cells;
                 landed += cell.landedNs.size();
-                for (size_t k = 1; k < cell.landedNs.size(); ++k)
-                    intervals.push_back((cell.landedNs[k] - cell.landedNs[k - 1]) / 1e6);
+                gapsMs(cell.landedNs, intervals);
             }
         }
         figures.perSecond = static_cast<double>(landed) / seconds;
@@ -884,12 +893,7 @@ void BM_Windows(benchmark::State& state, int windows) {
     state.counters["per_s"] = figures.perSecond;
     state.counters["share"] = figures.share();
     state.counters["p95_ms"] = figures.p95Ms;
-    state.counters["core_share"] = figures.cores;
-    state.counters["main_cores"] = figures.mainCores;
-    state.counters["curl_cores"] = figures.curlCores;
-    state.counters["decode_cores"] = figures.decodeCores;
-    state.counters["demo_cores"] = figures.demoCores;
-    state.counters["rss_mb"] = figures.rss;
+    cpuCounters(state, figures);
     state.counters["odd_cells"] = figures.oddCells;
     windowRows[windows == 2 ? "two_windows" : "one_window"] = figures;
 }
