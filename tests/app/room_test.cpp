@@ -119,13 +119,7 @@ TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
     writeServers(dir.path(), {{"Alpha", a.port(), true}});
     start();
     const QString id = settings->getServers().front()->serverId();
-    app->hub()->edit([&](ControlRoom& room) {
-        Layout lobby;
-        lobby.name = "Lobby";
-        lobby.resize(1, 2);
-        lobby.setCell(0, 1, CameraRef{id, "/c/2", "Roof", 2});
-        room.layouts.push_back(lobby);
-    });
+    app->hub()->edit([&](ControlRoom& room) { room.layouts.push_back(lobbyLayout(id, 2)); });
     WindowState wall;
     wall.shows = WindowState::Shows::ServerWall;
     wall.serverId = id;

@@ -168,11 +168,7 @@ TEST_F(ViewerFixture, TitlesAndWallCaptionsSayWhatIsShown) {
         start();
         const QString shop = settings->getServers().front()->serverId();
         app->hub()->edit([&](ControlRoom& room) {
-            Layout lobby;
-            lobby.name = "Lobby";
-            lobby.resize(1, 1);
-            lobby.setCell(0, 0, CameraRef{shop, "/c/2", "Roof", 2});
-            room.layouts = {lobby};
+            room.layouts = {lobbyLayout(shop, 1)};
             room.tours = {{"Night",
                            {{TourStep::Kind::ServerWall, {}, shop, 0, 3600},
                             {TourStep::Kind::Layout, "Lobby", {}, 0, 3600}},
@@ -228,13 +224,8 @@ protected:
         writeServers(dir.path(), {{"Alpha", a.port(), true}});
         start();
         const QString id = settings->getServers().front()->serverId();
-        app->hub()->edit([&](ControlRoom& room) {
-            Layout lobby;
-            lobby.name = "Lobby";
-            lobby.resize(1, columns);
-            lobby.setCell(0, columns - 1, CameraRef{id, "/c/2", "Roof", 2});
-            room.layouts.push_back(lobby);
-        });
+        app->hub()->edit(
+            [&](ControlRoom& room) { room.layouts.push_back(lobbyLayout(id, columns)); });
     }
 };
 

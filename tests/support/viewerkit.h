@@ -22,6 +22,7 @@
 
 #include "apptestaccess.h"
 #include "camserver.h"
+#include "layout.h"
 #include "scriptedserver.h"
 #include "settings.h"
 #include "testutil.h"
@@ -153,6 +154,16 @@ inline std::vector<int> checkedItems(QMenu* menu) {
     for (int i = 0; i < menu->actions().size(); ++i)
         if (menu->actions()[i]->isChecked()) on.push_back(i);
     return on;
+}
+
+// The layout "Lobby": one row of columns cells, the last showing camera 2
+// ("Roof") of the server serverId, the others empty.
+inline Layout lobbyLayout(const QString& serverId, int columns) {
+    Layout lobby;
+    lobby.name = "Lobby";
+    lobby.resize(1, columns);
+    lobby.setCell(0, columns - 1, CameraRef{serverId, "/c/2", "Roof", 2});
+    return lobby;
 }
 
 class ViewerFixture : public ::testing::Test {
