@@ -26,13 +26,14 @@ struct WallRefresh::Camera {
           generation(generation),
           schedule(rate) {}
 
-    // The size to ask for: the largest of the views' (the others scale the
-    // picture down as they paint it).
+    // The size to ask for: the largest that the views ask (the others scale
+    // the picture down as they paint it). A zoomed view asks for more than
+    // it shows, for the detail of the part zoomed to.
     QSize askedSize() const {
         const auto area = [](QSize size) { return qint64(size.width()) * size.height(); };
-        QSize largest = views.front()->pixelSize();
+        QSize largest = views.front()->askedPixels();
         for (const CameraImageView* view : views)
-            if (const QSize size = view->pixelSize(); area(size) > area(largest)) largest = size;
+            if (const QSize size = view->askedPixels(); area(size) > area(largest)) largest = size;
         return largest;
     }
     void show(const CameraPicture& picture) const {

@@ -13,8 +13,9 @@ class WallLoader;
 
 // The live pictures of one page of a server's cameras (the camera wall).
 // Every camera on the page refreshes at the server's rate on a schedule of
-// its own, with at most one request in flight, asked for at its view's size
-// in device pixels. A camera that leaves the page gets no more requests, and
+// its own, with at most one request in flight, asked for at the size its
+// view asks (CameraImageView::askedPixels: its device pixels, or more while
+// zoomed). A camera that leaves the page gets no more requests, and
 // a picture that comes back late never lands in a view that now shows
 // another camera. Main thread only.
 //

@@ -53,6 +53,7 @@ void CameraWall::setGrid(int cells, int columns) {
         connect(image, &PreviewTouchImage::activated, this, [this, i] { emit cellActivated(i); });
         connect(image, &PreviewTouchImage::pageStep, this, &CameraWall::pageStep);
         image->setDragEnabled(cellDragging_);
+        image->setZoomable(cells == 1);
         connect(image, &PreviewTouchImage::dragRequested, this, [this, i] { dragCell(i); });
         cell->setMinimumSize(2 * TouchView::kInset + 8, 2 * TouchView::kInset + 6);
         cell->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
@@ -84,6 +85,8 @@ void CameraWall::setSaveAction(QAction* save) {
 }
 
 void CameraWall::keyPressEvent(QKeyEvent* event) {
+    // A camera alone zooms as in the one-camera view; several cells do not.
+    if (cellCount() == 1 && cells_.front()->imageView()->zoomKey(*event)) return;
     const Qt::KeyboardModifiers mods =
         event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
     if (mods == Qt::NoModifier) {

@@ -28,7 +28,13 @@ class TouchView;
 // drops: a camera (cameradrag::kCameraMime) dropped on a cell is reported
 // by cameraDropped(), a cell of this same wall by cellsSwapped(). The cell
 // under a drag is framed. The wall changes no cell itself.
-// Main thread only.
+//
+// A wall of one cell (a camera shown alone) zooms that cell as the
+// one-camera view zooms: the + - = and 0 keys (the keypad's too) on the
+// wall, Ctrl+wheel and a pinch on the cell, and a drag while zoomed pans.
+// The cell is made anew for any other grid, so its zoom never outlives it;
+// showing another camera in it returns to 1x as well (TouchImage). A grid
+// of several cells does not zoom. Main thread only.
 class CameraWall : public QWidget {
     Q_OBJECT
 
@@ -36,7 +42,7 @@ public:
     explicit CameraWall(QWidget* parent = nullptr);
 
     // Lays out cells cells (1 or more) in columns; the cells are made anew
-    // only when their count changes.
+    // only when their count or columns change. A lone cell is zoomable.
     void setGrid(int cells, int columns);
     int cellCount() const { return static_cast<int>(cells_.size()); }
     int columns() const { return columns_; }

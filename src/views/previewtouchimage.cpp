@@ -27,6 +27,11 @@ void PreviewTouchImage::setNote(const QString& note) {
     update();
 }
 
+void PreviewTouchImage::setZoomable(bool on) {
+    zoomable_ = on;
+    if (!on) resetZoom();
+}
+
 void PreviewTouchImage::paintEvent(QPaintEvent* event) {
     TouchImage::paintEvent(event);
     if (note_.isEmpty() && caption_.isEmpty()) return;
@@ -53,6 +58,7 @@ void PreviewTouchImage::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) emit pressed();
     if (event->button() == Qt::LeftButton) {
         dragFrom_ = event->position();
+        panFrom_ = event->globalPosition();
         event->accept();
         return;
     }
@@ -70,6 +76,13 @@ void PreviewTouchImage::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void PreviewTouchImage::mouseMoveEvent(QMouseEvent* event) {
     event->accept();  // a cell does not move the window
+    // Zoomed in, a drag moves the picture under the cell instead of the cell.
+    if (zoomable_ && zoom().zoomed() && panFrom_ && (event->buttons() & Qt::LeftButton)) {
+        dragFrom_.reset();
+        panBy(event->globalPosition() - *panFrom_);
+        panFrom_ = event->globalPosition();
+        return;
+    }
     if (!dragEnabled_ || !dragFrom_ || !(event->buttons() & Qt::LeftButton)) return;
     if ((event->position() - *dragFrom_).manhattanLength() < QApplication::startDragDistance())
         return;
@@ -78,13 +91,16 @@ void PreviewTouchImage::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PreviewTouchImage::wheelEvent(QWheelEvent* event) {
-    apply(gestures_.wheel(*event));
+    if (!zoomable_ || !zoomEvent(*event)) apply(gestures_.wheel(*event));
     event->accept();
 }
 
 bool PreviewTouchImage::event(QEvent* event) {
     if (event->type() == QEvent::NativeGesture) {
-        apply(gestures_.nativeGesture(*static_cast<QNativeGestureEvent*>(event)));
+        // A pinch zooms; the tracker, which sees it too, then turns no page.
+        const auto& gesture = *static_cast<QNativeGestureEvent*>(event);
+        if (zoomable_) zoomGesture(gesture);
+        apply(gestures_.nativeGesture(gesture));
         event->accept();
         return true;
     }

@@ -17,7 +17,12 @@
 // no keyboard focus, so the keys reach the wall. With dragging enabled, a
 // left-button press moved past the platform's drag distance asks for a drag
 // of the cell (the wall makes it); a touch-pad swipe, which comes as wheel
-// events, still turns the page. Main thread only.
+// events, still turns the page.
+//
+// Zoomable (a camera shown alone in the wall), it zooms as the one-camera
+// view does: Ctrl+wheel and a pinch at the pointer, the wall's zoom keys
+// through zoomKey(), and a left-button drag while zoomed pans the picture
+// instead of dragging the cell. Main thread only.
 class PreviewTouchImage : public TouchImage {
     Q_OBJECT
 
@@ -36,6 +41,11 @@ public:
 
     // Whether a press-and-move emits dragRequested(); off by default.
     void setDragEnabled(bool on) { dragEnabled_ = on; }
+
+    // Whether the pointer zooms and pans the picture; off by default.
+    // Turning it off returns to the whole picture.
+    void setZoomable(bool on);
+    bool zoomable() const { return zoomable_; }
 
 signals:
     void pressed();
@@ -59,5 +69,7 @@ private:
     QString note_;
     GestureTracker gestures_;
     bool dragEnabled_ = false;
+    bool zoomable_ = false;
     std::optional<QPointF> dragFrom_;  // the left-button press that may start a drag
+    std::optional<QPointF> panFrom_;   // where the last pan step left the pointer (global)
 };

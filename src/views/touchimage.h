@@ -132,6 +132,9 @@ public:
     // Zooms to factor about a point of the view (in its own coordinates).
     void zoomAt(double factor, QPointF viewPoint);
     void resetZoom();
+    // Zooms for a zoom key (+ or = in, - out, the keypad's too, at the
+    // centre; 0 back to 1x) and says whether the key was one of them.
+    bool zoomKey(const QKeyEvent& event);
 
     // How old the picture is: the stale-picture warning and the live figures.
     PictureFreshness& freshness() { return *freshness_; }
@@ -160,6 +163,13 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
+    // Zooms for Ctrl+wheel at the pointer; false for any other wheel event.
+    bool zoomEvent(QWheelEvent& event);
+    // Zooms for a pinch at the pointer; other gestures are left alone.
+    void zoomGesture(const QNativeGestureEvent& event);
+    // Moves the part zoomed to with the pointer (a distance in points).
+    void panBy(QPointF viewDistance);
+
 private:
     void leftPress(const QMouseEvent& event);
     void apply(GestureTracker::Step step);
@@ -181,10 +191,6 @@ private:
     // Where the picture is drawn in the view, in points; the whole view
     // without one.
     QRectF pictureArea() const;
-    bool zoomEvent(QWheelEvent& event);
-    bool zoomKey(const QKeyEvent& event);
-    void zoomGesture(const QNativeGestureEvent& event);
-    void panBy(QPointF viewDistance);
     QMenu* contextMenu();
 
     QImage picture_;

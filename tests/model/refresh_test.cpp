@@ -217,32 +217,41 @@ TEST(Refresh, WorkerThreadsStartOnTheMainThreadAndReleaseSafely) {
 
 // The lowest owner of the asked size in device pixels (the live refresh
 // uses the same view size).
-TEST(WallRefresh, EachCameraOnThePageAsksAtItsViewsDevicePixelSize) {
-    // asked empty: nothing asked, one failed picture shown
+TEST(WallRefresh, EachCameraOnThePageAsksAtTheSizeItsViewAsks) {
+    // asked empty: nothing asked, one failed picture shown; zoomed: the view
+    // asks that instead of its own size (a zoomed view wants more detail).
     // clang-format off
-    const struct { std::int64_t index; QSizeF points; qreal ratio; QSize asked; } cases[] = {
+    const struct { std::int64_t index; QSizeF points; qreal ratio; QSize asked;
+                   QSize zoomed = {}; } cases[] = {
         {0, {320.6, 240.2}, 1.0, {320, 240}},
         {1, {320.6, 240.2}, 2.0, {641, 480}},
         {2, {100, 50}, 1.5, {150, 75}},
+        {4, {100, 50}, 2.0, {400, 200}, {400, 200}},
         {3, {100, 50}, 1.0, {}},   // a path that could leave the server
-        {4, {100, 50}, 1.0, {}},   // beyond the list
+        {5, {100, 50}, 1.0, {}},   // beyond the list
         {-1, {100, 50}, 1.0, {}},  // before it
     };
     // clang-format on
-    auto server = serverWith({"/c/0", "/c/1", "/c/2", "//evil.example/c"});
+    auto server = serverWith({"/c/0", "/c/1", "/c/2", "//evil.example/c", "/c/4"});
     FakeWallLoader loader;
-    std::vector<std::unique_ptr<FakeImageView>> views;
+    struct View : FakeImageView {
+        using FakeImageView::FakeImageView;
+        QSize askedPixels() const override { return zoomed.isEmpty() ? pixelSize() : zoomed; }
+        QSize zoomed;
+    };
+    std::vector<std::unique_ptr<View>> views;
     std::vector<WallRefresh::Cell> cells;
     for (const auto& c : cases) {
-        views.push_back(std::make_unique<FakeImageView>(c.points));
+        views.push_back(std::make_unique<View>(c.points));
+        views.back()->zoomed = c.zoomed;
         views.back()->ratio = c.ratio;
         cells.push_back({c.index, views.back().get()});
     }
     WallRefresh wall(server, &loader);
     wall.showPage(cells);
-    ASSERT_EQ(loader.calls.size(), 3u);
+    ASSERT_EQ(loader.calls.size(), 4u);
     for (size_t i = 0; i < std::size(cases); ++i) {
-        const auto& [index, points, ratio, asked] = cases[i];
+        const auto& [index, points, ratio, asked, zoomed] = cases[i];
         if (asked.isEmpty())
             EXPECT_TRUE(views[i]->pictures.size() == 1 && views[i]->last.isNull()) << i;
         else

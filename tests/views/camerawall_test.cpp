@@ -137,6 +137,46 @@ TEST(CameraWall, CellsReportToTheWallAndTheSelectedOneIsFramed) {
         << "the picture sits 5 px inside the cell";
 }
 
+TEST(CameraWall, ALoneCellZoomsAndSeveralCellsKeepTheirControls) {
+    // Keys on the wall: + - 0, k the keypad's +; on cell 0: w Ctrl+wheel
+    // (one notch), t a wheel tilt (a page); g the grid made anew (4 cells,
+    // then 1 again).
+    // clang-format off
+    const struct { int cells; const char* acts; double factor; int pages; } cases[] = {
+        {1, "+", 1.414, 0}, {1, "k+", 2, 0},     {1, "++-", 1.414, 0}, {1, "+++0", 1, 0},
+        {1, "ww", 2, 0},    {1, "+t", 1.414, 1}, {1, "++g", 1, 0},
+        {4, "+k", 1, 0},    {4, "w", 1, 0},      {4, "+kt", 1, 1},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        CameraWall wall;
+        wall.resize(400, 300);
+        wall.setGrid(c.cells, 2);
+        wall.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
+        QSignalSpy pages(&wall, &CameraWall::pageStep);
+        PreviewTouchImage* image = wall.cell(0)->imageView();
+        const QPointF at(10, 10), global = image->mapToGlobal(at);
+        const auto wheel = [&](QPoint delta, Qt::KeyboardModifiers mods) {
+            QWheelEvent e(at, global, {}, delta, Qt::NoButton, mods, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(image, &e);
+        };
+        for (const char* a = c.acts; *a; ++a) {
+            if (*a == '+' || *a == '-' || *a == '0') QTest::keyClick(&wall, *a);
+            if (*a == 'k') QTest::keyClick(&wall, Qt::Key_Plus, Qt::KeypadModifier);
+            if (*a == 'w') wheel({0, 120}, Qt::ControlModifier);
+            if (*a == 't') wheel({-120, 0}, Qt::NoModifier);
+            if (*a == 'g') {
+                wall.setGrid(4, 2);
+                wall.setGrid(1, 1);
+                image = wall.cell(0)->imageView();
+            }
+        }
+        EXPECT_NEAR(image->zoom().factor(), c.factor, 0.001) << c.cells << c.acts;
+        EXPECT_EQ(pages.size(), c.pages) << c.cells << c.acts;
+    }
+}
+
 namespace {
 
 const QString kServer = "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37";
@@ -215,15 +255,21 @@ TEST(CameraWall, DropsOnCellsAreReportedWhileCellDraggingIsOn) {
 TEST(CameraWall, APressMovedOnACellAsksForADragOnlyWhileDraggingIsOn) {
     const int far = QApplication::startDragDistance() + 2;
     // clang-format off
-    const struct { bool dragging; int moved; Qt::MouseButtons held; int requests; } cases[] = {
+    // zoomed: zoomable and at 2x, where a drag pans instead.
+    const struct { bool dragging; int moved; Qt::MouseButtons held; int requests;
+                   bool zoomed = false, pans = false; } cases[] = {
         {true, far, Qt::LeftButton, 1}, {true, 1, Qt::LeftButton, 0},
         {true, far, Qt::NoButton, 0}, {false, far, Qt::LeftButton, 0},
+        {true, far, Qt::LeftButton, 0, true, true},
     };
     // clang-format on
     for (const auto& c : cases) {
         PreviewTouchImage image;
         image.resize(200, 150);
         image.setDragEnabled(c.dragging);
+        image.setZoomable(c.zoomed);
+        if (c.zoomed) image.zoomAt(2.0, QPointF(199, 149));
+        const QRectF shown = image.zoom().visible();
         QSignalSpy requests(&image, &PreviewTouchImage::dragRequested);
         QSignalSpy pages(&image, &PreviewTouchImage::pageStep);
         const QPointF from(50, 50), to(50 + c.moved, 50);
@@ -236,6 +282,7 @@ TEST(CameraWall, APressMovedOnACellAsksForADragOnlyWhileDraggingIsOn) {
             QApplication::sendEvent(&image, &move);
         }
         EXPECT_EQ(requests.size(), c.requests) << c.dragging << c.moved;
+        EXPECT_EQ(image.zoom().visible() != shown, c.pans) << c.dragging << c.moved;
         EXPECT_EQ(pages.size(), 0);
     }
 }
