@@ -131,7 +131,7 @@ QMenu* ZorvanMacAppDelegate::soundMenu() const {
 void ZorvanMacAppDelegate::connectCommands() {
     Ui::ZVMainWindow& ui = window_->ui();
     connect(ui.actionReload, &QAction::triggered, this, &ZorvanMacAppDelegate::openServer);
-    connect(ui.actionQuit, &QAction::triggered, window_.get(), &QWidget::close);
+    connect(ui.actionQuit, &QAction::triggered, this, &ZorvanMacAppDelegate::quit);
     connect(ui.actionPreferences, &QAction::triggered, this, &ZorvanMacAppDelegate::preference);
     // An item chosen from the menu bar or from the picture's context menu
     // (the same menu) reaches the commands with the item as sender.
@@ -450,9 +450,13 @@ void ZorvanMacAppDelegate::endEditing() {
     } else {
         fillServersMenu();
     }
+    if (!std::exchange(soundWaits_, false) || workEnded_) return;
+    if (auto* other = qobject_cast<RoomWindow*>(soundWindow_.data())) {
+        other->resumeSound();
+        return;
+    }
     QAction* toggle = window_->ui().actionSound;
-    if (std::exchange(soundWaits_, false) && toggle->isChecked() && !workEnded_ && !startSound())
-        toggle->setChecked(false);
+    if (toggle->isChecked() && !startSound()) toggle->setChecked(false);
 }
 
 // --- data manager reports ---

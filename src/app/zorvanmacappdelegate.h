@@ -14,15 +14,14 @@
 #include <vector>
 
 #include "roommenus.h"
+#include "viewerhost.h"
 #include "zvdatamanagerdelegate.h"
 
 class AlertQueue;
 class CamServer;
 class CameraView;
 class CameraWall;
-class CameraPanel;
 class ControlRoomHub;
-class QDockWidget;
 class RoomScreen;
 class RoomWindow;
 class ScreenKeeper;
@@ -46,6 +45,7 @@ class SoundStatusLine;
 class TimedPictureLoader;
 class TouchImage;
 class WallMode;
+class WindowPanel;
 class ZVDataManager;
 class ZVMainWindow;
 class ZVServerSettings;
@@ -58,7 +58,7 @@ class ZVServerSettings;
 // report's whole work is done on the main thread while the worker waits, so
 // the order of the reports is kept and the settings and widgets are only
 // ever touched on the main thread.
-class ZorvanMacAppDelegate : public QObject, public ZVDataManagerDelegate {
+class ZorvanMacAppDelegate : public QObject, public ZVDataManagerDelegate, public ViewerHost {
     Q_OBJECT
 
 public:
@@ -107,7 +107,22 @@ public:
     // for the start that gave it (0, or 2 with message set for an unknown
     // name); with apply false it only checks the names.
     int applyCommandLine(const QStringList& arguments, QString* message, bool apply = true);
-    ControlRoomHub* hub() const { return hub_.get(); }
+    // ViewerHost: what every window asks of the process.
+    ControlRoomHub* hub() const override { return hub_.get(); }
+    void savePicture(TouchImage* view) override;
+    void editServerList() override { preference(); }
+    void editLayouts(QWidget* window, const QString& selected) override;
+    QString saveLayout(QWidget* window, Layout layout, const QString& suggested) override;
+    void openWindow() override { newWindow(); }
+    void quit() override;
+    bool listen(QWidget* window, const std::shared_ptr<CamServer>& server, std::int64_t k) override;
+    void stopListening(QWidget* window) override;
+    QString soundStatus() const override;
+    int volume() const override;
+    void setVolume(int value) override;
+    // The window whose camera is heard; none while no sound plays.
+    QWidget* listeningWindow() const { return soundWindow_; }
+
     RoomScreen* roomScreen() const { return room_; }
     // Shows a layout (or starts a tour) in the main window; false when
     // there is none of that name.
@@ -161,6 +176,8 @@ private:
     // Starts the shown camera's sound on the current server with the
     // server's fields as they are now; false when the camera has none.
     bool startSound();
+    // Plays audioUri of server for window, taking the sound from any other.
+    void play(QWidget* window, const std::shared_ptr<CamServer>& server, const QString& audioUri);
     // The server list opens. Nothing stops yet: a server rests from its
     // first edit on (holdServer()), every other one goes on.
     void beginEditing();
@@ -218,11 +235,8 @@ private:
     void showCameraFromRoom(const std::shared_ptr<CamServer>& server, std::int64_t index);
     void backToRoom();
     void saveWallAsLayout();
-    void editLayouts();
     void toggleTour();
     void updateRoomActions();
-    void refreshPanel();
-    void setPanelShown(bool on);
     // What the main window shows, for the layouts file.
     WindowState mainWindowState() const;
     // The current server's own view, as a window shows it: its wall or its
@@ -249,9 +263,6 @@ private:
     // wall's selected cell's; none without a selected cell.
     TouchImage* pictureToSave() const;
     void updateSaveAction();
-    // Writes view's picture on the saver's thread; a note over the view
-    // says where it went or why not.
-    void savePicture(TouchImage* view);
 
     Settings& settings_;
     // Where the passwords are kept; from start-up, and outliving the server list.
@@ -268,6 +279,9 @@ private:
     // The sound was stopped for the server list, or asked for while its
     // server rested: it starts at the close if the toggle is still on.
     bool soundWaits_ = false;
+    // The window whose camera the sound is of (the main window's, or
+    // another's); none while it is off.
+    QPointer<QWidget> soundWindow_;
 
     QAction* liveFigures_ = nullptr;  // owned by its menu
     // Gives the view the moment each picture is asked for.
@@ -291,14 +305,12 @@ private:
     RoomScreen* room_ = nullptr;           // owned by the window
     bool roomShown_ = false;               // a layout or tour fills the main window
     bool openedFromRoom_ = false;          // a camera opened out of it: Escape goes back
-    QDockWidget* panelDock_ = nullptr;     // owned by the window
-    CameraPanel* panel_ = nullptr;         // owned by the dock
+    WindowPanel* panel_ = nullptr;         // owned by the window
     QMenu* layoutsMenu_ = nullptr;         // owned by the menu bar
     QMenu* toursMenu_ = nullptr;
     QAction* saveLayoutAction_ = nullptr;
     QAction* editLayoutsAction_ = nullptr;
     QAction* clearCellAction_ = nullptr;
-    QAction* panelAction_ = nullptr;
     RoomMenus::TourActions tourActions_;  // owned by the tours menu
     QString lastTour_;
     std::vector<std::unique_ptr<RoomWindow>> roomWindows_;

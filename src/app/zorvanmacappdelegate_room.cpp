@@ -6,7 +6,6 @@
 #include "zorvanmacappdelegate.h"
 
 #include "alertqueue.h"
-#include "camerapanel.h"
 #include "camerawall.h"
 #include "camserver.h"
 #include "commandline.h"
@@ -27,6 +26,7 @@
 #include "touchview.h"
 #include "ui_zvmainwindow.h"
 #include "wallmode.h"
+#include "windowpanel.h"
 #include "zvdatamanager.h"
 #include "zvmainwindow.h"
 #include "zvtexts.h"
@@ -69,62 +69,33 @@ void ZorvanMacAppDelegate::createRoom() {
     ui.centralLayout->addWidget(room_);
     room_->setVisible(false);
 
-    // Layouts, between View and the end of the menu bar.
-    layoutsMenu_ = new QMenu(zvText("&Layouts"), window_.get());
-    window_->menuBar()->addMenu(layoutsMenu_);
-    saveLayoutAction_ = layoutsMenu_->addAction(zvText("Save Wall as Layout…"));
-    connect(saveLayoutAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::saveWallAsLayout);
-    editLayoutsAction_ = layoutsMenu_->addAction(zvText("Edit Layouts…"));
-    connect(editLayoutsAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::editLayouts);
-    layoutsMenu_->addSeparator();
-    clearCellAction_ = layoutsMenu_->addAction(zvText("Clear Cell"));
-    clearCellAction_->setShortcut(QKeySequence(Qt::Key_Delete));
-    connect(clearCellAction_, &QAction::triggered, this, [this] {
-        if (roomShown_) room_->setCell(room_->mode()->selected(), std::nullopt);
-    });
-
-    // View > Cameras Panel and View > Tours.
-    QMenu* view = ui.viewMenu;
-    panelAction_ = new QAction(zvText("Cameras Panel"), view);
-    panelAction_->setCheckable(true);
-    panelAction_->setShortcut(QKeySequence(Qt::Key_F9));
-    view->addSeparator();
-    view->addAction(panelAction_);
-    connect(panelAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::setPanelShown);
-    toursMenu_ = view->addMenu(zvText("Tours"));
-    tourActions_ = RoomMenus::addTourActions(toursMenu_, room_);
-    connect(tourActions_.toggle, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleTour);
-
-    // Window > New Window.
-    QMenu* windowMenu = new QMenu(zvText("&Window"), window_.get());
-    window_->menuBar()->addMenu(windowMenu);
-    QAction* newWindowAction = windowMenu->addAction(zvText("New Window"));
-    newWindowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    connect(newWindowAction, &QAction::triggered, this, [this] { newWindow(); });
-
-    // The shortcuts work while full screen hides the menu bar.
-    window_->addActions({clearCellAction_, panelAction_, tourActions_.toggle, tourActions_.pause,
-                         tourActions_.next, tourActions_.previous, newWindowAction});
-
-    // The camera panel, docked at the left, hidden until asked for.
-    panelDock_ = new QDockWidget(zvText("Cameras"), window_.get());
-    panelDock_->setObjectName("camerasPanel");
-    panel_ = new CameraPanel(panelDock_);
-    panelDock_->setWidget(panel_);
-    window_->addDockWidget(Qt::LeftDockWidgetArea, panelDock_);
-    panelDock_->hide();
-    connect(panelDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (!window_->isMinimized()) panelAction_->setChecked(panelDock_->isVisible() || visible);
-    });
-    connect(panel_, &CameraPanel::serverExpanded, this, [this](const QString& id) {
-        if (const auto server = hub_->server(id)) hub_->feeds()->need(server);
-    });
-    connect(panel_, &CameraPanel::cameraActivated, this, [this](const CameraRef& ref) {
+    // The camera panel, and the menus every window adds to its menu bar.
+    panel_ = new WindowPanel(window_.get(), hub_.get());
+    connect(panel_, &WindowPanel::cameraActivated, this, [this](const CameraRef& ref) {
         const auto server = hub_->server(ref.serverId);
         const auto cameras = server ? server->getCameras() : nullptr;
         const int k = cameras ? findCamera(*cameras, ref) : -1;
         if (k >= 0) showCameraFromRoom(server, k);
     });
+    const RoomMenus::WindowMenus menus =
+        RoomMenus::addWindowMenus(window_.get(), ui.viewMenu, panel_->action(), room_, false);
+    layoutsMenu_ = menus.layouts;
+    toursMenu_ = menus.tours;
+    tourActions_ = menus.tour;
+    saveLayoutAction_ = menus.saveLayout;
+    editLayoutsAction_ = menus.editLayouts;
+    clearCellAction_ = menus.clearCell;
+    connect(saveLayoutAction_, &QAction::triggered, this, &ZorvanMacAppDelegate::saveWallAsLayout);
+    connect(editLayoutsAction_, &QAction::triggered, this, [this] {
+        editLayouts(window_.get(), roomShown_ && room_->shows() == RoomScreen::Shows::Layout
+                                       ? room_->name()
+                                       : QString());
+    });
+    connect(clearCellAction_, &QAction::triggered, this, [this] {
+        if (roomShown_) room_->setCell(room_->mode()->selected(), std::nullopt);
+    });
+    connect(tourActions_.toggle, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleTour);
+    connect(menus.newWindow, &QAction::triggered, this, [this] { newWindow(); });
 
     // The room's walls take dropped cameras and swapped cells, in a layout.
     for (CameraWall* wall : room_->findChildren<CameraWall*>()) {
@@ -166,7 +137,6 @@ void ZorvanMacAppDelegate::createRoom() {
         rebuildRoomMenus();
         storeWindows();
     });
-    connect(hub_.get(), &ControlRoomHub::serversChanged, this, [this] { refreshPanel(); });
     rebuildRoomMenus();
 }
 
@@ -330,15 +300,19 @@ void ZorvanMacAppDelegate::saveWallAsLayout() {
             layout.cells[0] = CameraRef::to(server->serverId(), *cameras, k);
         }
     }
-    bool ok = false;
-    const QString suggested =
-        freeName(hub_->room().layouts,
-                 roomShown_ && !room_->name().isEmpty() ? room_->name() : zvText("Layout"));
     const QString name =
-        QInputDialog::getText(window_.get(), zvText("Save Wall as Layout"),
-                              zvText("Name of the layout:"), QLineEdit::Normal, suggested, &ok)
+        saveLayout(window_.get(), std::move(layout), roomShown_ ? room_->name() : QString());
+    if (!name.isEmpty()) showLayout(name);
+}
+
+QString ZorvanMacAppDelegate::saveLayout(QWidget* window, Layout layout, const QString& suggested) {
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(
+            window, zvText("Save Wall as Layout"), zvText("Name of the layout:"), QLineEdit::Normal,
+            freeName(hub_->room().layouts, suggested.isEmpty() ? zvText("Layout") : suggested), &ok)
             .trimmed();
-    if (!ok || name.isEmpty()) return;
+    if (!ok || name.isEmpty()) return QString();
     layout.name = name;
     hub_->edit([&](ControlRoom& room) {
         // A layout of the same name is replaced: the person chose its name.
@@ -350,17 +324,16 @@ void ZorvanMacAppDelegate::saveWallAsLayout() {
             room.layouts.push_back(layout);
         }
     });
-    showLayout(name);
+    return name;
 }
 
-void ZorvanMacAppDelegate::editLayouts() {
+void ZorvanMacAppDelegate::editLayouts(QWidget* window, const QString& selected) {
     std::vector<std::pair<QString, QString>> servers;
     for (const auto& server : settings_.getServers())
         servers.emplace_back(server->serverId(), server->name());
-    LayoutsEditor editor(hub_->room(), servers, window_.get());
+    LayoutsEditor editor(hub_->room(), servers, window);
     editor.setWindowTitle(zvText("Edit Layouts"));
-    if (roomShown_ && room_->shows() == RoomScreen::Shows::Layout)
-        editor.selectLayout(room_->name());
+    if (!selected.isEmpty()) editor.selectLayout(selected);
     if (editor.exec() != QDialog::Accepted) return;
     const ControlRoom edited = editor.room();
     // The windows follow what they show by the renames; their kept states
@@ -371,37 +344,4 @@ void ZorvanMacAppDelegate::editLayouts() {
             room.tours = edited.tours;
         },
         editor.renames());
-}
-
-void ZorvanMacAppDelegate::setPanelShown(bool on) {
-    panelDock_->setVisible(on);
-    panelAction_->setChecked(on);
-    if (on) {
-        // Every server's lists are loaded in the background for the panel
-        // (those the server list holds at its close).
-        for (const auto& server : settings_.getServers()) hub_->feeds()->need(server);
-        refreshPanel();
-    }
-}
-
-void ZorvanMacAppDelegate::refreshPanel() {
-    if (!panel_ || !panelDock_->isVisible()) return;
-    std::vector<PanelServer> rows;
-    for (const auto& server : settings_.getServers()) {
-        PanelServer row;
-        row.serverId = server->serverId();
-        row.name = server->name();
-        const auto state = hub_->feeds()->state(server.get());
-        row.state = ServerFeeds::stateText(state);
-        if (const auto cameras = server->getCameras()) {
-            if (state == ServerFeeds::State::Loaded) row.state.clear();
-            for (std::size_t i = 0; i < cameras->size(); ++i) {
-                if (auto ref =
-                        CameraRef::to(server->serverId(), *cameras, static_cast<std::int64_t>(i)))
-                    row.cameras.push_back({cameras->at(i)->cameraName, *ref});
-            }
-        }
-        rows.push_back(std::move(row));
-    }
-    panel_->setServers(rows);
 }

@@ -10,6 +10,7 @@
 #include "phonelist.h"
 #include "playerview.h"
 #include "roomscreen.h"
+#include "roomwindow.h"
 #include "settings.h"
 #include "ui_zvmainwindow.h"
 #include "zvmainwindow.h"
@@ -37,12 +38,57 @@ bool ZorvanMacAppDelegate::startSound() {
     const std::shared_ptr<CamServer> server = soundServer(&camera);
     const std::shared_ptr<PhoneList> microphone = camera ? server->getMicrophone(camera) : nullptr;
     if (!microphone || !playerView_) return false;
+    play(window_.get(), server, microphone->audioUri);
+    return true;
+}
+
+void ZorvanMacAppDelegate::play(QWidget* window, const std::shared_ptr<CamServer>& server,
+                                const QString& audioUri) {
+    // One microphone plays at a time: the window that had it is told.
+    if (soundWindow_ && soundWindow_ != window) {
+        if (auto* other = qobject_cast<RoomWindow*>(soundWindow_.data())) {
+            other->soundTaken();
+        } else {
+            window_->ui().actionSound->setChecked(false);
+        }
+    }
+    soundWindow_ = window;
     playerView_->setCurrentServer(server);
-    playerView_->playSound(microphone->audioUri);
+    playerView_->playSound(audioUri);
     // The player forgets a volume set before its first stream existed;
     // the sound must still match what the slider shows.
     playerView_->setVolume(static_cast<float>(audioSlider_->value()));
+}
+
+bool ZorvanMacAppDelegate::listen(QWidget* window, const std::shared_ptr<CamServer>& server,
+                                  std::int64_t k) {
+    const auto cameras = server ? server->getCameras() : nullptr;
+    if (!cameras || k < 0 || k >= std::ssize(*cameras) || !playerView_ || workEnded_ ||
+        isHeld(server.get()))
+        return false;
+    const auto microphone = server->getMicrophone(cameras->at(static_cast<size_t>(k)).get());
+    if (!microphone) return false;
+    soundWaits_ = false;
+    play(window, server, microphone->audioUri);
     return true;
+}
+
+void ZorvanMacAppDelegate::stopListening(QWidget* window) {
+    if (soundWindow_ != window || !playerView_) return;
+    playerView_->stopSound();
+    soundWindow_ = nullptr;
+}
+
+QString ZorvanMacAppDelegate::soundStatus() const {
+    return playerView_ ? playerView_->statusText() : QString();
+}
+
+int ZorvanMacAppDelegate::volume() const {
+    return audioSlider_->value();
+}
+
+void ZorvanMacAppDelegate::setVolume(int value) {
+    audioSlider_->setValue(value);  // the player follows the slider
 }
 
 void ZorvanMacAppDelegate::changeSound(bool wasOn) {
@@ -63,7 +109,7 @@ void ZorvanMacAppDelegate::changeSound(bool wasOn) {
         toggle->setChecked(true);
         qCInfo(lcApp) << "Start sound";
     } else {
-        playerView_->stopSound();
+        stopListening(window_.get());
         toggle->setChecked(false);
         qCInfo(lcApp) << "Stop sound";
     }
@@ -86,7 +132,8 @@ void ZorvanMacAppDelegate::applySoundAvailability(CamServer* server, const Camer
 }
 
 void ZorvanMacAppDelegate::stopSoundForSwitch() {
-    if (playerView_) playerView_->stopSound();
+    // Another window's sound goes on.
+    stopListening(window_.get());
     const QList<QAction*> entries = soundMenu()->actions();
     if (!entries.isEmpty()) entries.first()->setChecked(false);
 }

@@ -47,9 +47,8 @@ static_assert(translated(LayoutsFile::kUnreadableAlert) && translated(LayoutsFil
 }  // namespace
 
 RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
-    auto window = std::make_unique<RoomWindow>(hub_.get());
+    auto window = std::make_unique<RoomWindow>(this);
     RoomWindow* w = window.get();
-    connect(w, &RoomWindow::newWindowRequested, this, [this] { newWindow(); });
     connect(w, &RoomWindow::closed, this, &ZorvanMacAppDelegate::closeRoomWindow,
             Qt::QueuedConnection);
     connect(w, &RoomWindow::stateChanged, this, &ZorvanMacAppDelegate::storeWindows);
@@ -101,10 +100,16 @@ void ZorvanMacAppDelegate::closeRoomWindow(RoomWindow* window) {
     // Closed by the quit (which closes the main window too): it comes back
     // at the next start.
     if (workEnded_ || !window_->isVisible()) return;
+    stopListening(window);
     window->screenView()->clear();
     screens_->forget(window);
     std::erase_if(roomWindows_, [&](const auto& w) { return w.get() == window; });
     storeWindows();
+}
+
+void ZorvanMacAppDelegate::quit() {
+    // Closing the main window quits the viewer, other windows and all.
+    window_->close();
 }
 
 WindowState ZorvanMacAppDelegate::mainWindowState() const {

@@ -7,7 +7,9 @@
 
 #include <QAction>
 #include <QKeySequence>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QWidget>
 
 namespace {
@@ -70,6 +72,37 @@ TourActions addTourActions(QMenu* menu, RoomScreen* room) {
     a.previous->setShortcut(QKeySequence(Qt::Key_PageUp));
     QObject::connect(a.previous, &QAction::triggered, room, &RoomScreen::previousStep);
     return a;
+}
+
+WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, RoomScreen* room,
+                           bool closable) {
+    WindowMenus m;
+    view->addSeparator();
+    view->addAction(panel);
+    m.tours = view->addMenu(zvText("Tours"));
+    m.tour = addTourActions(m.tours, room);
+
+    m.layouts = new QMenu(zvText("&Layouts"), window);
+    window->menuBar()->addMenu(m.layouts);
+    m.saveLayout = m.layouts->addAction(zvText("Save Wall as Layout…"));
+    m.editLayouts = m.layouts->addAction(zvText("Edit Layouts…"));
+    m.layouts->addSeparator();
+    m.clearCell = m.layouts->addAction(zvText("Clear Cell"));
+    m.clearCell->setShortcut(QKeySequence(Qt::Key_Delete));
+
+    m.window = new QMenu(zvText("&Window"), window);
+    window->menuBar()->addMenu(m.window);
+    m.newWindow = m.window->addAction(zvText("New Window"));
+    m.newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    if (closable) {
+        m.closeWindow = m.window->addAction(zvText("Close Window"));
+        m.closeWindow->setShortcut(QKeySequence::Close);
+        QObject::connect(m.closeWindow, &QAction::triggered, window, &QWidget::close);
+        window->addAction(m.closeWindow);
+    }
+    window->addActions(
+        {m.clearCell, m.tour.toggle, m.tour.pause, m.tour.next, m.tour.previous, m.newWindow});
+    return m;
 }
 
 void TourActions::update(bool touring, bool paused, bool anyTour) const {

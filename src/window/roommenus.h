@@ -6,6 +6,7 @@
 #include <functional>
 
 class QAction;
+class QMainWindow;
 class QMenu;
 class RoomScreen;
 class QWidget;
@@ -29,6 +30,26 @@ struct TourActions {
 };
 // Adds the tour commands to menu; all but toggle act on room.
 TourActions addTourActions(QMenu* menu, RoomScreen* room);
+
+// The menus every window adds to the menu bar of its interface description
+// (Zorvan, Servers, Cameras, View): after view's items the camera panel's
+// toggle and Tours, then Layouts (the layouts, Save Wall as Layout…, Edit
+// Layouts…, Clear Cell) and Window (New Window, and Close Window where the
+// window may close alone). The shortcuts work while full screen hides the
+// menu bar. The caller connects what acts beyond room.
+struct WindowMenus {
+    QMenu* layouts = nullptr;
+    QAction* saveLayout = nullptr;
+    QAction* editLayouts = nullptr;
+    QAction* clearCell = nullptr;
+    QMenu* tours = nullptr;
+    TourActions tour;
+    QMenu* window = nullptr;
+    QAction* newWindow = nullptr;
+    QAction* closeWindow = nullptr;
+};
+WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, RoomScreen* room,
+                           bool closable);
 
 // Removes the menu's items tagged as layout or tour items and puts the
 // current ones first, the one named checked ticked; choose gets the name.

@@ -4,11 +4,17 @@
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
+#include "previewtouchimage.h"
 #include "roommenus.h"
 #include "roomscreen.h"
 #include "screenkeeper.h"
 #include "settings.h"
+#include "soundstatusline.h"
+#include "touchview.h"
+#include "ui_zvmainwindow.h"
+#include "viewerhost.h"
 #include "viewtitles.h"
+#include "windowpanel.h"
 #include "zvtexts.h"
 
 #include <QCloseEvent>
@@ -16,46 +22,23 @@
 #include <QScreen>
 #include <QWindow>
 
-RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
-    : QMainWindow(parent), hub_(hub), room_(new RoomScreen(hub, this)) {
+RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
+    : QMainWindow(parent), host_(host), ui_(std::make_unique<Ui::ZVMainWindow>()) {
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setCentralWidget(room_);
-
-    QMenu* window = menuBar()->addMenu(zvText("&Window"));
-    QAction* open = window->addAction(zvText("New Window"));
-    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    connect(open, &QAction::triggered, this, &RoomWindow::newWindowRequested);
-    QAction* close = window->addAction(zvText("Close Window"));
-    close->setShortcut(QKeySequence::Close);
-    connect(close, &QAction::triggered, this, &QWidget::close);
-
-    layoutsMenu_ = menuBar()->addMenu(zvText("&Layouts"));
-    QAction* clearCell = layoutsMenu_->addAction(zvText("Clear Cell"));
-    clearCell->setShortcut(QKeySequence(Qt::Key_Delete));
-    connect(clearCell, &QAction::triggered, this,
-            [this] { room_->setCell(room_->mode()->selected(), std::nullopt); });
-    QMenu* view = menuBar()->addMenu(zvText("&View"));
-    wallsMenu_ = view->addMenu(zvText("Server Walls"));
-    toursMenu_ = view->addMenu(zvText("Tours"));
-    tours_ = RoomMenus::addTourActions(toursMenu_, room_);
-    connect(tours_.toggle, &QAction::triggered, this, [this] {
-        if (room_->isTouring()) {
-            lastTour_ = room_->name();
-            room_->stopTourOnStep();
-        } else {
-            QString name = lastTour_;
-            if (!hub_->room().tour(name) && !hub_->room().tours.empty())
-                name = hub_->room().tours.front().name;
-            room_->startTour(name);
-        }
-    });
-    view->addSeparator();
-    fullScreenAction_ = view->addAction(zvText("Full Screen"));
-    fullScreenAction_->setShortcut(QKeySequence(Qt::Key_F11));
-    connect(fullScreenAction_, &QAction::triggered, this, [this] { setFullScreen(!fullScreen_); });
-    // The shortcuts work while full screen hides the menu bar.
-    addActions({open, close, clearCell, tours_.toggle, tours_.pause, tours_.next, tours_.previous,
-                fullScreenAction_});
+    // The main window's menu bar and actions, texts and keys; the screen
+    // takes the place of its one-camera view and wall.
+    ui_->setupUi(this);
+    room_ = new RoomScreen(host_->hub(), this);
+    setCentralWidget(room_);  // deletes the description's central widget
+    ui_->centralWidget = nullptr;
+    ui_->centralLayout = nullptr;
+    ui_->mainImage = nullptr;
+    ui_->cameraWall = nullptr;
+    panel_ = new WindowPanel(this, host_->hub());
+    menus_ = RoomMenus::addWindowMenus(this, ui_->viewMenu, panel_->action(), room_, true);
+    soundStatus_ = new SoundStatusLine(room_, [host] { return host->soundStatus(); });
+    connect(ui_->actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
+    connectCommands();
 
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { setFullScreen(!fullScreen_); });
     connect(room_, &RoomScreen::escapePressed, this, [this] {
@@ -68,38 +51,44 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
     });
     connect(room_, &RoomScreen::cameraActivated, this,
             [this](const std::shared_ptr<CamServer>& server, std::int64_t index) {
-                const auto cameras = server->getCameras();
-                if (!cameras || room_->shows() == RoomScreen::Shows::Camera) return;
-                const auto ref = CameraRef::to(server->serverId(), *cameras, index);
-                if (!ref) return;
-                before_ = state();
-                room_->showCamera(*ref);
+                if (room_->shows() != RoomScreen::Shows::Camera) showCameraAlone(server, index);
             });
-    // A layout takes cameras dragged from the main window's panel, and its
-    // cells swap by dragging one onto another.
+    // A layout takes cameras dragged from any window's panel, and its cells
+    // swap by dragging one onto another; each cell's context menu is the
+    // cameras menu with Save Picture.
     for (CameraWall* wall : room_->findChildren<CameraWall*>()) {
+        wall->setCamerasMenu(ui_->camerasMenu);
+        wall->setSaveAction(ui_->actionSavePicture);
         connect(wall, &CameraWall::cameraDropped, room_,
                 [this](int cell, const CameraRef& ref) { room_->setCell(cell, ref); });
         connect(wall, &CameraWall::cellsSwapped, room_, &RoomScreen::swapCells);
+        connect(wall, &CameraWall::saveRequested, this, [this, wall](int cell) {
+            if (cell >= 0 && cell < wall->cellCount())
+                host_->savePicture(wall->cell(cell)->imageView());
+        });
+        connect(wall, &CameraWall::selectedPictureChanged, this, &RoomWindow::updateActions);
     }
     connect(room_, &RoomScreen::changed, this, [this] {
         for (CameraWall* wall : room_->findChildren<CameraWall*>())
             wall->setCellDragging(room_->shows() == RoomScreen::Shows::Layout);
+        followSound();
         updateTitle();
         rebuildMenus();
         emit stateChanged();
     });
-    connect(hub_, &ControlRoomHub::roomChanged, this, &RoomWindow::rebuildMenus);
+    ControlRoomHub* hub = host_->hub();
+    connect(hub, &ControlRoomHub::roomChanged, this, &RoomWindow::rebuildMenus);
     // Escape from a camera goes back to its layout or tour under its new name.
-    connect(hub_, &ControlRoomHub::renamed, this, [this](const roomedits::Renames& renames) {
+    connect(hub, &ControlRoomHub::renamed, this, [this](const roomedits::Renames& renames) {
         if (!before_) return;
         const auto& names =
             before_->shows == WindowState::Shows::Tour ? renames.tours : renames.layouts;
         if (const auto it = names.find(before_->name); it != names.end())
             before_->name = it->second;
     });
-    connect(hub_, &ControlRoomHub::serversChanged, this, [this](const QString& id) {
-        if (id.isEmpty()) rebuildMenus();
+    connect(hub, &ControlRoomHub::serversChanged, this, [this](const QString& id) {
+        if (id.isEmpty()) fillServersMenu();
+        updateActions();
         updateTitle();
     });
     rebuildMenus();
@@ -107,32 +96,6 @@ RoomWindow::RoomWindow(ControlRoomHub* hub, QWidget* parent)
 }
 
 RoomWindow::~RoomWindow() = default;
-
-void RoomWindow::rebuildMenus() {
-    const QString layout = room_->shows() == RoomScreen::Shows::Layout ? room_->name() : QString();
-    const QString tour = room_->isTouring() ? room_->name() : QString();
-    RoomMenus::fillLayouts(layoutsMenu_, hub_->room(), layout, [this](const QString& name) {
-        before_.reset();
-        room_->showLayout(name);
-    });
-    RoomMenus::addShortcutsTo(this, layoutsMenu_);
-    RoomMenus::fillTours(toursMenu_, hub_->room(), tour, [this](const QString& name) {
-        before_.reset();
-        room_->startTour(name);
-    });
-    wallsMenu_->clear();
-    for (const auto& server : hub_->settings().getServers()) {
-        QAction* item = wallsMenu_->addAction(QString(server->name()).replace('&', "&&"));
-        item->setCheckable(true);
-        item->setChecked(room_->shows() == RoomScreen::Shows::WallPage &&
-                         room_->source().serverId == server->serverId());
-        connect(item, &QAction::triggered, this, [this, id = server->serverId()] {
-            before_.reset();
-            room_->showWallPage(id, 0);
-        });
-    }
-    tours_.update(room_->isTouring(), room_->isTourPaused(), !hub_->room().tours.empty());
-}
 
 void RoomWindow::updateTitle() {
     setWindowTitle(ViewTitles::window(room_->title()));
@@ -171,6 +134,7 @@ void RoomWindow::setFullScreen(bool on) {
     if (on == fullScreen_) return;
     fullScreen_ = on;
     menuBar()->setVisible(!on);
+    ui_->actionFullScreen->setChecked(on);
     if (on) {
         frameBeforeFullScreen_ = geometry();
         setWindowState(windowState() | Qt::WindowFullScreen);

@@ -3,27 +3,43 @@
 
 #include <QMainWindow>
 
+#include <memory>
+#include <optional>
+
 #include "layout.h"
 #include "layoutmode.h"
 #include "roommenus.h"
 
-class ControlRoomHub;
-class PointerHider;
-class QMenu;
+class QActionGroup;
+class QSlider;
 class RoomScreen;
+class SoundStatusLine;
+class TouchImage;
+class ViewerHost;
+class WindowPanel;
+namespace Ui {
+class ZVMainWindow;
+}
 
-// Another main window of the same viewer (Window > New Window): a layout, a
-// tour, a server's wall or one camera, with its own full screen, on any
-// screen. It shares the layouts and the servers' lists with every other
-// window through the hub. Main thread only.
+// Another window of the same viewer (Window > New Window), a whole viewer of
+// its own: the main window's menu bar and keys, and any of what a window
+// shows (one camera of any server, a server's wall, a layout, a tour), with
+// its own full screen, camera panel, zoom, Save Picture and context menu, on
+// any screen. What there is one of per viewer (the server list, the layouts,
+// the servers' lists, the sound) it reaches through the host. Main thread
+// only.
 class RoomWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit RoomWindow(ControlRoomHub* hub, QWidget* parent = nullptr);
+    explicit RoomWindow(ViewerHost* host, QWidget* parent = nullptr);
     ~RoomWindow() override;
 
     RoomScreen* screenView() const { return room_; }
+    // The menu bar's items, as the main window has them.
+    Ui::ZVMainWindow& ui() const { return *ui_; }
+    const RoomMenus::WindowMenus& menus() const { return menus_; }
+    WindowPanel* panel() const { return panel_; }
     // Shows what state says, where it says.
     void apply(const WindowState& state);
     // What it shows and where, for the layouts file.
@@ -32,8 +48,13 @@ public:
     void setFullScreen(bool on);
     bool isFullScreenOn() const { return fullScreen_; }
 
+    // Listen in another window took the sound: this one's toggle goes off.
+    void soundTaken();
+    // The server list closed after holding the heard camera's server: the
+    // sound starts again if Listen is still on.
+    void resumeSound();
+
 signals:
-    void newWindowRequested();
     void closed(RoomWindow* window);
     // What it shows changed (for the layouts file).
     void stateChanged();
@@ -47,20 +68,43 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // roomwindow_commands.cpp: the menus' commands.
+    void connectCommands();
     void rebuildMenus();
+    void fillServersMenu();
+    void fillCamerasMenu();
+    void updateActions();
+    // The server the Cameras menu and the view commands act on: the one
+    // whose wall or camera is shown, or in a layout the selected cell's.
+    std::shared_ptr<CamServer> shownServer() const;
+    // Shows server as its own view: its wall, or one of its cameras.
+    void showServer(const std::shared_ptr<CamServer>& server);
+    // Shows camera k of server alone; Escape goes back to what was shown.
+    void showCameraAlone(const std::shared_ptr<CamServer>& server, std::int64_t k);
+    void setWallShown(bool on);
+    void turnPage(bool forward);
+    void setCamerasOnPage(int n);
+    // The selected cell's picture view; none without one.
+    TouchImage* pictureToSave() const;
+    void listen(bool on);
+    void followSound();
     void updateTitle();
     void updateResting();
 
-    ControlRoomHub* hub_;
+    ViewerHost* host_;
+    std::unique_ptr<Ui::ZVMainWindow> ui_;
     RoomScreen* room_;  // the central widget
-    QMenu* layoutsMenu_ = nullptr;
-    QMenu* toursMenu_ = nullptr;
-    QMenu* wallsMenu_ = nullptr;
-    RoomMenus::TourActions tours_;  // owned by the tours menu
-    QAction* fullScreenAction_ = nullptr;
+    WindowPanel* panel_;
+    RoomMenus::WindowMenus menus_;
+    QActionGroup* camerasOnPage_ = nullptr;
+    QSlider* volume_ = nullptr;  // in the sound menu
+    SoundStatusLine* soundStatus_ = nullptr;
+    QAction* liveFigures_ = nullptr;
     QString lastTour_;
-    // A camera opened out of a layout: Escape goes back to this.
+    // A camera opened out of a layout or wall: Escape goes back to this.
     std::optional<WindowState> before_;
+    // The camera heard, while this window has the sound.
+    LayoutMode::Camera heard_;
     bool fullScreen_ = false;
     QRect frameBeforeFullScreen_;
 };
