@@ -93,6 +93,7 @@ Layout LayoutMode::currentLayout() const {
 
 void LayoutMode::show(const Source& source) {
     if (source.kind != source_.kind || source.serverId != source_.serverId) selected_ = -1;
+    if (!(source == source_)) stillsResting_.clear();
     source_ = source;
     fill();
 }
@@ -107,6 +108,7 @@ void LayoutMode::stop() {
     shown_ = {};
     cellCamera_.clear();
     selected_ = -1;
+    stillsResting_.clear();
     for (int i = 0; i < wall_->cellCount(); ++i) {
         TouchView* cell = wall_->cell(i);
         cell->setDelegate(nullptr);
@@ -176,7 +178,10 @@ void LayoutMode::fill() {
         // A new camera's picture and age start afresh; the same one keeps them.
         image->setDelegate(camera);
         image->freshness().setRefreshIntervalMs(1000 / CamServer::refreshRate(server->fps()));
-        pages[ref->serverId].push_back({index, image});
+        // A cell whose stills rest keeps its server's share (its fetcher
+        // stays for when they resume), without asking for the camera.
+        std::vector<WallRefresh::Cell>& page = pages[ref->serverId];
+        if (!stillsResting_.count(i)) page.push_back({index, image});
     }
 
     // Servers no longer drawn from get no more requests; each other one
@@ -209,6 +214,17 @@ void LayoutMode::fill() {
 void LayoutMode::setResting(bool resting) {
     resting_ = resting;
     applyRest();
+}
+
+void LayoutMode::setStillsResting(int cell, bool resting) {
+    if (cell < 0 || resting == areStillsResting(cell)) return;
+    if (resting)
+        stillsResting_.insert(cell);
+    else
+        stillsResting_.erase(cell);
+    // A camera leaving its server's page is asked no more (its request in
+    // flight lands nowhere); joining it again, it is asked at once.
+    refresh();
 }
 
 bool LayoutMode::restsNow(const Runner& runner) const {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "layout.h"
@@ -57,6 +58,12 @@ public:
     // a server the server list holds (ServerFeeds::hold) or no longer has
     // rest, and only those.
     void setResting(bool resting);
+    // While a cell's stills rest its camera is asked no picture for it (the
+    // cell's view shows something else of that camera: its live video);
+    // the same camera in other cells goes on. Ends with the source: showing
+    // another one, or stop(), ends every cell's rest.
+    void setStillsResting(int cell, bool resting);
+    bool areStillsResting(int cell) const { return stillsResting_.count(cell) > 0; }
 
     const Source& source() const { return source_; }
     bool isShowing() const { return source_.kind != Source::Kind::None; }
@@ -112,5 +119,6 @@ private:
     std::map<QString, std::unique_ptr<Runner>> runners_;
     int selected_ = -1;
     bool resting_ = false;
+    std::set<int> stillsResting_;        // cells
     QMetaObject::Connection holdWatch_;  // feeds_ -> applyRest()
 };

@@ -66,6 +66,7 @@ LiveVideo::LiveVideo(TouchImage* view, QObject* parent)
     connect(view_, &TouchImage::pictureShown, this, [this] {
         if (!placingFrame_) serverBack();
     });
+    connect(view_, &QObject::destroyed, this, &LiveVideo::stop);
 }
 
 LiveVideo::~LiveVideo() {
@@ -141,7 +142,7 @@ int LiveVideo::gapMs() const {
 
 void LiveVideo::start() {
     const auto server = server_.lock();
-    if (!server || resting_ || videoUri_.isEmpty()) return;
+    if (!server || resting_ || videoUri_.isEmpty() || !view_) return;
     playing_ = false;
     waitingForServer_ = false;
     // Its password is still being read from the keyring: asked shortly,
@@ -159,13 +160,14 @@ void LiveVideo::start() {
 
 video::Target LiveVideo::target() const {
     // The part zoomed to is cropped before the frame is scaled to the view.
+    if (!view_) return {};
     const QRectF zoomed = view_->zoom().visible();
     return {view_->pixelSize(), zoomed == QRectF(0, 0, 1, 1) ? QRectF() : zoomed};
 }
 
 void LiveVideo::takeFrame() {
     std::optional<video::VideoFrame> frame = player_->takeFrame();
-    if (!frame || videoUri_.isEmpty()) return;
+    if (!frame || videoUri_.isEmpty() || !view_) return;
     // The next frames follow the view's size and zoom as they are now.
     player_->setTarget(target());
     CameraPicture picture(frame->image, frame->jpeg, QDateTime::currentDateTimeUtc());
@@ -191,9 +193,10 @@ void LiveVideo::ended(video::VideoStatus status, const QString& detail) {
     const bool steady = playing_ && played_.elapsed() >= kSteadyMs;
     playing_ = false;
     if (videoUri_.isEmpty()) return;
-    view_->showNote(
-        zvText(QT_TRANSLATE_NOOP("Zorvan", "Live video unavailable: %1. Showing pictures."))
-            .arg(reason(status)));
+    if (view_)
+        view_->showNote(
+            zvText(QT_TRANSLATE_NOOP("Zorvan", "Live video unavailable: %1. Showing pictures."))
+                .arg(reason(status)));
     waitingForServer_ = serverStopped(status);
     shortTries_ = waitingForServer_ && !steady ? std::min(shortTries_ + 1, 20) : 0;
     retry_.start(kRetryMs);

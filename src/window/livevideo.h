@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -48,6 +49,8 @@ public:
     static constexpr int kFirstGapMs = 2000;
     static constexpr int kSteadyMs = 10000;
 
+    // view: where the frames go; a view that goes (a wall's cells made
+    // anew) gets nothing more, and the video stays stopped.
     explicit LiveVideo(TouchImage* view, QObject* parent = nullptr);
     ~LiveVideo() override;
 
@@ -83,7 +86,7 @@ private:
     int gapMs() const;
     video::Target target() const;
 
-    TouchImage* view_;  // not owned
+    QPointer<TouchImage> view_;  // not owned
     std::unique_ptr<video::VideoPlayer> player_;
     std::weak_ptr<CamServer> server_;
     std::int64_t camera_ = -1;
