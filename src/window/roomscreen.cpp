@@ -4,6 +4,7 @@
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
+#include "livevideo.h"
 #include "pointerhider.h"
 #include "previewtouchimage.h"
 #include "roomedits.h"
@@ -54,12 +55,29 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
         tourNoteClock_.start();
         updateTourNote();
     });
-    connect(hub_, &ControlRoomHub::serversChanged, this, [this] {
+    connect(hub_, &ControlRoomHub::serversChanged, this, [this](const QString& serverId) {
         for (Side& side : sides_) side.mode->refresh();
+        // The camera's lists came again (or the server list changed): the
+        // camera may have moved or gone, and a video its server ended is
+        // tried again.
+        const LayoutMode::Source& shown = source();
+        if (shows_ == Shows::Camera && shown.layout.cells.size() == 1 &&
+            shown.layout.cells.front() &&
+            (serverId.isEmpty() || serverId == shown.layout.cells.front()->serverId))
+            followVideo();
+    });
+    // After the walls' own rest (connected before): a held server's cells
+    // rest before its video's cell takes back its stills.
+    connect(hub_->feeds(), &ServerFeeds::holdsChanged, this, &RoomScreen::followVideo);
+    // Anything else shown (a layout, a wall page, a tour, nothing) ends the
+    // video before the event loop could bring it another frame.
+    connect(this, &RoomScreen::changed, this, [this] {
+        if (shows_ != Shows::Camera) stopVideo();
     });
 }
 
 RoomScreen::~RoomScreen() {
+    video_.reset();
     setTourInputWatch(false);
     for (Side& side : sides_) side.mode.reset();
 }
@@ -132,6 +150,7 @@ void RoomScreen::showCamera(const CameraRef& camera) {
     one.setCell(0, 0, camera);
     showSource({LayoutMode::Source::Kind::Layout, one, {}, 0});
     front().mode->setSelected(0);
+    followVideo();
 }
 
 void RoomScreen::clear() {
@@ -214,6 +233,7 @@ void RoomScreen::resizeEvent(QResizeEvent* event) {
 void RoomScreen::setResting(bool resting) {
     resting_ = resting;
     for (Side& side : sides_) side.mode->setResting(resting);
+    if (video_) video_->setResting(resting);
     updateKiosk();
 }
 
@@ -224,6 +244,50 @@ void RoomScreen::setWindowFullScreen(bool on) {
 
 bool RoomScreen::holdsScreenSaver() const {
     return screenSaver_->isWanted();
+}
+
+void RoomScreen::followLiveVideo() {
+    followVideo();
+}
+
+bool RoomScreen::isVideoPlaying() const {
+    return video_ && video_->isPlaying();
+}
+
+void RoomScreen::followVideo() {
+    const LayoutMode::Camera camera =
+        shows_ == Shows::Camera ? front().mode->cameraAt(0) : LayoutMode::Camera{};
+    if (!camera.server || hub_->feeds()->isHeld(camera.server.get())) {
+        stopVideo();
+        return;
+    }
+    PreviewTouchImage* view = front().wall->cell(0)->imageView();
+    if (video_ && videoView_ != view) {
+        stopVideo();
+        video_.reset();
+    }
+    if (!video_) {
+        video_ = std::make_unique<LiveVideo>(view);
+        videoView_ = view;
+        videoMode_ = front().mode.get();
+        video_->setResting(resting_);
+        connect(video_.get(), &LiveVideo::videoStarted, this, &RoomScreen::restStillsForVideo);
+        connect(video_.get(), &LiveVideo::videoEnded, this, &RoomScreen::restStillsForVideo);
+    }
+    // Plays where it has a video path and Live Video is on; the same camera
+    // again goes on as it is.
+    video_->show(camera.server, camera.index);
+    restStillsForVideo();
+}
+
+void RoomScreen::stopVideo() {
+    if (!video_) return;
+    video_->stop();
+    restStillsForVideo();
+}
+
+void RoomScreen::restStillsForVideo() {
+    if (videoMode_) videoMode_->setStillsResting(0, isVideoPlaying());
 }
 
 void RoomScreen::updateKiosk() {

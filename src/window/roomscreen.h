@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -17,7 +18,9 @@
 class CamServer;
 class CameraWall;
 class ControlRoomHub;
+class LiveVideo;
 class PointerHider;
+class PreviewTouchImage;
 class QStackedLayout;
 class ScreenSaverInhibitor;
 class TourNote;
@@ -30,7 +33,14 @@ struct Renames;
 // camera, or a tour through layouts and wall pages. Two walls are stacked:
 // the one in front is shown, the one behind takes the tour's next step a
 // moment before it is due, so that its cells already have their pictures
-// at the switch. Main thread only.
+// at the switch.
+//
+// A camera alone plays its live video, as the one-camera view does, where
+// it has a video path and Live Video is on for its server: its stills go
+// on until the first frame, rest while the video plays and come back, with
+// a note that says why, when it ends. Resting closes the video, a server
+// held by the server list stops it until released, and anything else shown
+// stops it at once. Main thread only.
 class RoomScreen : public QWidget {
     Q_OBJECT
 
@@ -84,6 +94,12 @@ public:
     void setWindowFullScreen(bool on);
     // Whether the screen saver is held off for this screen's sake.
     bool holdsScreenSaver() const;
+
+    // Reads Live Video again for the shown camera's server (after
+    // LiveVideo::setOn): the video starts or stops with it.
+    void followLiveVideo();
+    // The camera alone shows its live video now, its stills resting.
+    bool isVideoPlaying() const;
 
     CameraWall* wall() const;
     LayoutMode* mode() const;
@@ -150,6 +166,13 @@ private:
     void updateKiosk();
     static std::int64_t nowNs();
 
+    // The camera alone's video: started, kept or stopped as what is shown,
+    // its server's hold and Live Video say now.
+    void followVideo();
+    void stopVideo();
+    // The video cell's stills rest exactly while the video plays.
+    void restStillsForVideo();
+
     ControlRoomHub* hub_;
     QStackedLayout* stack_;
     Side sides_[2];
@@ -170,4 +193,10 @@ private:
     std::optional<std::size_t> prefetched_;  // the step the back wall holds
     // Steps whose cells gave no picture while shown, skipped until then.
     std::map<std::size_t, std::int64_t> deadUntilNs_;
+
+    // Plays into the first cell of videoMode_'s wall (videoView_); made
+    // anew when that cell is.
+    std::unique_ptr<LiveVideo> video_;
+    QPointer<PreviewTouchImage> videoView_;
+    LayoutMode* videoMode_ = nullptr;
 };

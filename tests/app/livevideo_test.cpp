@@ -4,6 +4,11 @@
 // back, with the reason on the picture, where it fails.
 
 #include "livevideo.h"
+#include "camerawall.h"
+#include "previewtouchimage.h"
+#include "roomscreen.h"
+#include "roomwindow.h"
+#include "touchview.h"
 #include "viewerkit.h"
 
 TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
@@ -100,4 +105,51 @@ TEST_F(ViewerFixture, LiveVideoIsTriedAgainWhenItsServerIsSeenBack) {
         EXPECT_LE(tries(), 3u);
         quit();
     }
+}
+
+// A camera alone in another window plays its video there as the one-camera
+// view does, its stills resting. When its server stops, the stills come back
+// with the note; when the server is back, its first still brings the video
+// back, not the minute's retry. Live Video turned off stops it.
+TEST_F(ViewerFixture, LiveVideoPlaysForACameraAloneInAnotherWindow) {
+    const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
+    const std::string part =
+        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+        "\r\n\r\n" + jpeg + "\r\n";
+    const std::string doc =
+        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+    const ScriptedServer::Script script = [&](const ScriptedServer::Request& r) {
+        if (r.target.rfind("/v/0", 0) != 0) return camerasServer(doc)(r);
+        return ScriptedServer::stream(
+            "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n",
+            part, static_cast<int>(part.size()) * 20, ScriptedServer::Reply::After::Repeat);
+    };
+    ScriptedServer main(camerasServer());  // the main window's, without video
+    auto other = std::make_unique<ScriptedServer>(script);
+    const int port = other->port();
+    writeServers(dir.path(), {{"Main", main.port(), true}, {"Other", port}});
+    start();
+    WindowState state;
+    state.shows = WindowState::Shows::Camera;
+    state.serverId = settings->getServers().back()->serverId();
+    state.camera = CameraRef{state.serverId, "/c/0", "Gate", 0};
+    RoomScreen* screen = app->newWindow(&state)->screenView();
+    const auto cell = [&] { return screen->wall()->cell(0)->imageView(); };
+    const auto plays = [&] {
+        return screen->isVideoPlaying() && cameraOfPicture(cell()->picture()) == 2;
+    };
+    ASSERT_TRUE(waitUntil(plays));
+    const size_t stills = picturesOf(*other);
+    spinFor(1000);
+    EXPECT_LE(picturesOf(*other), stills + 1) << "the stills rest while the video plays";
+    other.reset();
+    EXPECT_TRUE(waitUntil([&] {
+        return !screen->isVideoPlaying() && cell()->noteText().startsWith("Live video unavailable");
+    }));
+    other = std::make_unique<ScriptedServer>(script, port);
+    EXPECT_TRUE(waitUntil(plays, 15000)) << "at the first still, not a minute later";
+    LiveVideo::setOn(*settings->getServers().back(), false);
+    screen->followLiveVideo();
+    EXPECT_FALSE(screen->isVideoPlaying());
+    EXPECT_TRUE(waitUntil([&] { return cameraOfPicture(cell()->picture()) == 0; }));
 }
