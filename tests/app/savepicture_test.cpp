@@ -23,24 +23,13 @@ std::string threeCameras() {
 class SavePicture : public ViewerFixture {
 protected:
     void SetUp() override {
-        // A pictures folder of this test's own, through the XDG user folders
-        // file that QStandardPaths reads.
-        ASSERT_TRUE(writeAt(config.filePath("user-dirs.dirs"),
-                            "XDG_PICTURES_DIR=\"" + pictures.path().toUtf8() + "\"\n"));
-        oldConfig = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
                   pictures.path());
-    }
-    void TearDown() override {
-        ViewerFixture::TearDown();
-        qputenv("XDG_CONFIG_HOME", oldConfig);
     }
     QDir folder() const { return QDir(pictures.path() + "/Zorvan"); }
     QStringList saved() const { return folder().entryList(QDir::Files); }
 
-    QTemporaryDir config, pictures;
-    QByteArray oldConfig;
+    OwnPicturesFolder pictures;
 };
 
 }  // namespace

@@ -166,6 +166,23 @@ inline Layout lobbyLayout(const QString& serverId, int columns) {
     return lobby;
 }
 
+// A pictures folder of the test's own, through the XDG user folders file
+// that QStandardPaths reads, for as long as it lives.
+class OwnPicturesFolder {
+public:
+    OwnPicturesFolder() : old_(qgetenv("XDG_CONFIG_HOME")) {
+        writeAt(config_.filePath("user-dirs.dirs"),
+                "XDG_PICTURES_DIR=\"" + pictures_.path().toUtf8() + "\"\n");
+        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+    }
+    ~OwnPicturesFolder() { qputenv("XDG_CONFIG_HOME", old_); }
+    QString path() const { return pictures_.path(); }
+
+private:
+    QTemporaryDir config_, pictures_;
+    QByteArray old_;
+};
+
 class ViewerFixture : public ::testing::Test {
 protected:
     // Makes the viewer; configure() may adjust it before start-up.

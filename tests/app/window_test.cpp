@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Another window is a whole viewer: every command of its menu bar does its
+// work there, on what that window shows, and the sound moves between
+// windows.
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QInputDialog>
+
+#include "camerawall.h"
+#include "controlroomhub.h"
+#include "livevideo.h"
+#include "previewtouchimage.h"
+#include "roomscreen.h"
+#include "roomwindow.h"
+#include "touchview.h"
+#include "ui_zvmainwindow.h"
+#include "viewerkit.h"
+#include "windowpanel.h"
+#include "zvserversettings.h"
+
+namespace {
+
+QAction* itemTitled(QMenu* menu, const QString& title) {
+    emit menu->aboutToShow();
+    for (QAction* a : menu->actions())
+        if (a->text() == title) return a;
+    return nullptr;
+}
+
+// Answers the next modal dialog that opens, once it is up: check gets it.
+void onNextDialog(const std::function<void(QDialog*)>& check) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll, check] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            check(dialog);
+        }
+    });
+    poll->start(20);
+}
+
+}  // namespace
+
+TEST_F(ViewerFixture, EveryCommandDoesItsWorkInAnotherWindow) {
+    OwnPicturesFolder pictures;
+    ScriptedServer a(camerasServer()), b(camerasServer());
+    // The main window shows Shop's Yard, which has a microphone.
+    writeServers(dir.path(), {{"Shop", a.port(), true}, {"Depot", b.port()}}, 1);
+    start();
+    const QString shop = settings->getServers().front()->serverId();
+    const auto depot = settings->getServers().back();
+    Layout lobby = lobbyLayout(shop, 2);
+    lobby.setCell(0, 0, CameraRef{shop, "/c/0", "Gate", 0});
+    app->hub()->edit([&](ControlRoom& room) {
+        room.layouts = {lobby};
+        room.tours = {{"Night", {{TourStep::Kind::Layout, "Lobby", {}, 0, 3600}}, 30}};
+    });
+    ASSERT_TRUE(waitForPictureOf(1));
+    RoomWindow* other = app->newWindow();
+    Ui::ZVMainWindow& ui = other->ui();
+    RoomScreen* room = other->screenView();
+    const auto cell = [&](int i) { return room->wall()->cell(i)->imageView(); };
+    const auto shown = [&] { return cameraOfPicture(cell(0)->picture()); };
+    QWidget* dialogParent = nullptr;
+    std::size_t listsAsked = 0;
+    // clang-format off
+    const struct { const char* command; std::function<void()> act; std::function<bool()> done; } rows[] = {
+        {"Servers: Depot", [&] { itemTitled(ui.serversMenu, "Depot")->trigger(); },
+         [&] { return room->shows() == RoomScreen::Shows::Camera && room->selectedCamera().server == depot && shown() == 0; }},
+        {"Cameras: Yard", [&] { itemTitled(ui.camerasMenu, "Yard")->trigger(); },
+         [&] { return room->selectedCamera().index == 1 && shown() == 1; }},
+        {"Save Picture", [&] { ui.actionSavePicture->trigger(); },
+         [&] { return QDir(pictures.path() + "/Zorvan").entryList(QDir::Files).size() == 1; }},
+        {"Listen", [&] { ui.actionSound->trigger(); },
+         [&] { return app->listeningWindow() == other && countOf(b, "/m/0.mp3") > 0; }},
+        {"Listen in the main window takes it back",
+         [&] { app->window()->ui().actionSound->trigger(); },
+         [&] { return app->listeningWindow() == app->window() && !ui.actionSound->isChecked(); }},
+        {"Live Video off", [&] { ui.actionLiveVideo->trigger(); }, [&] { return !LiveVideo::isOn(*depot); }},
+        {"Camera Wall", [&] { ui.actionCameraWall->trigger(); },
+         [&] { return room->shows() == RoomScreen::Shows::WallPage && room->source().serverId == depot->serverId(); }},
+        {"Cameras on Page: 1", [&] { itemTitled(ui.camerasOnPageMenu, "1")->trigger(); },
+         [&] { return depot->camOnPage == 1 && room->wall()->cellCount() == 1; }},
+        {"Next Page", [&] { ui.actionNextPage->trigger(); },
+         [&] { return room->source().page == 1 && shown() == 1; }},
+        {"Cameras Panel", [&] { other->panel()->action()->trigger(); }, [&] { return other->panel()->isShown(); }},
+        {"Layouts: Lobby", [&] { itemTitled(other->menus().layouts, "Lobby")->trigger(); },
+         [&] { return room->shows() == RoomScreen::Shows::Layout && room->name() == "Lobby"; }},
+        {"Clear Cell", [&] { room->mode()->setSelected(0); other->menus().clearCell->trigger(); },
+         [&] { return !app->hub()->room().layouts.front().cells[0]; }},
+        {"Save Wall as Layout",
+         [&] { onNextDialog([](QDialog* d) { static_cast<QInputDialog*>(d)->setTextValue("Hall"); d->accept(); });
+               other->menus().saveLayout->trigger(); },
+         [&] { return app->hub()->room().layout("Hall") && room->name() == "Hall"; }},
+        {"Edit Layouts",
+         [&] { onNextDialog([&](QDialog* d) { dialogParent = d->parentWidget(); d->reject(); });
+               other->menus().editLayouts->trigger(); },
+         [&] { return dialogParent == other; }},
+        {"Start Tour", [&] { other->menus().tour.toggle->trigger(); }, [&] { return room->isTouring(); }},
+        {"Full Screen", [&] { ui.actionFullScreen->trigger(); }, [&] { return other->isFullScreenOn(); }},
+        {"Reload Server", [&] { listsAsked = countOf(a, "/cameras"); ui.actionReload->trigger(); },
+         [&] { return countOf(a, "/cameras") > listsAsked; }},
+        {"Edit Server List", [&] { ui.actionPreferences->trigger(); },
+         [&] { return AppAccess::settingsWindow(*app) && AppAccess::settingsWindow(*app)->isVisible(); }},
+        {"New Window", [&] { AppAccess::settingsWindow(*app)->close(); other->menus().newWindow->trigger(); },
+         [&] { return app->roomWindows().size() == 2; }},
+        {"Close Window", [&] { other->menus().closeWindow->trigger(); },
+         [&] { return app->roomWindows().size() == 1 && app->roomWindows().front().get() != other; }},
+    };
+    // clang-format on
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.command);
+        row.act();
+        EXPECT_TRUE(waitUntil(row.done));
+    }
+    LiveVideo::setOn(*depot, true);
+    RoomWindow* last = app->roomWindows().front().get();
+    last->ui().actionQuit->trigger();
+    EXPECT_TRUE(waitUntil([&] { return !app->window()->isVisible(); }));
+}
