@@ -183,9 +183,6 @@ void ZorvanMacAppDelegate::applicationDidFinishLaunching() {
 
     updateServers();
     restoreWindows();
-    auto* follow = new QTimer(this);
-    connect(follow, &QTimer::timeout, this, &ZorvanMacAppDelegate::followShown);
-    follow->start(250);
     followShown();
 }
 
@@ -271,6 +268,8 @@ void ZorvanMacAppDelegate::fillServersMenu() {
     menu->clear();
     int n = 0;
     for (const auto& server : settings_.getServers()) addRecordItem(menu, server->name(), n++);
+    // Names and the number of servers are in the title and the captions.
+    followShown();
     const std::shared_ptr<CamServer> current = settings_.getCurrent();
     if (!current) return;
     const QString name = current->name();
@@ -596,6 +595,7 @@ void ZorvanMacAppDelegate::showCamera(CamServer& server, std::int64_t k) {
     // neither until the close.
     rest_->videoCameraAtIndex(server, k);
     if (!isHeld(&server)) live_->show(server.shared_from_this(), k);
+    followShown();
 }
 
 void ZorvanMacAppDelegate::pictureFailed(const std::shared_ptr<CamServer>& server,

@@ -248,8 +248,8 @@ private:
     void storeWindows();
     void restoreWindows();
     // The main window's title says what it shows, and its wall's captions
-    // name the server where there is more than one: checked a few times a
-    // second, so that they follow every switch, list and rename.
+    // name the server where there is more than one: told after each switch,
+    // list and server list edit.
     void followShown();
     QString mainTitle() const;
     void closeRoomWindow(RoomWindow* window);

@@ -133,6 +133,8 @@ void ZorvanMacAppDelegate::createRoom() {
     connect(room_, &RoomScreen::escapePressed, this, [this] {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
     });
+    // A server's lists or the server list change the names shown.
+    connect(hub_.get(), &ControlRoomHub::serversChanged, this, &ZorvanMacAppDelegate::followShown);
     connect(hub_.get(), &ControlRoomHub::roomChanged, this, [this] {
         rebuildRoomMenus();
         storeWindows();
@@ -188,6 +190,7 @@ void ZorvanMacAppDelegate::setRoomShown(bool on) {
     }
     updateRoomActions();
     updateSaveAction();
+    followShown();
 }
 
 bool ZorvanMacAppDelegate::showLayout(const QString& name) {

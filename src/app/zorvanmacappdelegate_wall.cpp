@@ -119,6 +119,7 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
         ui.mainImage->setFocus();
     }
     updateSaveAction();
+    followShown();
 }
 
 void ZorvanMacAppDelegate::followServer(const std::shared_ptr<CamServer>& server) {
@@ -144,6 +145,7 @@ void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
     setWallShown(true);
     wall_->setResting(rest_->resting() || isHeld(server.get()));
     wall_->show(server, selected);
+    followShown();
 }
 
 void ZorvanMacAppDelegate::toggleWall(bool on) {
