@@ -23,11 +23,10 @@
 #include <QWindow>
 
 RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
-    : QMainWindow(parent), host_(host), ui_(std::make_unique<Ui::ZVMainWindow>()) {
+    : ZVMainWindow(parent), host_(host), ui_(&ui()) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     // The main window's menu bar and actions, texts and keys; the screen
     // takes the place of its one-camera view and wall.
-    ui_->setupUi(this);
     room_ = new RoomScreen(host_->hub(), this);
     setCentralWidget(room_);  // deletes the description's central widget
     ui_->centralWidget = nullptr;

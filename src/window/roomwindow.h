@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QMainWindow>
+#include "zvmainwindow.h"
 
 #include <memory>
 #include <optional>
@@ -17,9 +17,6 @@ class SoundStatusLine;
 class TouchImage;
 class ViewerHost;
 class WindowPanel;
-namespace Ui {
-class ZVMainWindow;
-}
 
 // Another window of the same viewer (Window > New Window), a whole viewer of
 // its own: the main window's menu bar and keys, and any of what a window
@@ -28,7 +25,7 @@ class ZVMainWindow;
 // any screen. What there is one of per viewer (the server list, the layouts,
 // the servers' lists, the sound) it reaches through the host. Main thread
 // only.
-class RoomWindow : public QMainWindow {
+class RoomWindow : public ZVMainWindow {
     Q_OBJECT
 
 public:
@@ -36,8 +33,6 @@ public:
     ~RoomWindow() override;
 
     RoomScreen* screenView() const { return room_; }
-    // The menu bar's items, as the main window has them.
-    Ui::ZVMainWindow& ui() const { return *ui_; }
     const RoomMenus::WindowMenus& menus() const { return menus_; }
     WindowPanel* panel() const { return panel_; }
     // Shows what state says, where it says.
@@ -92,8 +87,8 @@ private:
     void updateResting();
 
     ViewerHost* host_;
-    std::unique_ptr<Ui::ZVMainWindow> ui_;
-    RoomScreen* room_;  // the central widget
+    Ui::ZVMainWindow* ui_;  // the menu bar's items, as the main window has them
+    RoomScreen* room_;      // the central widget
     WindowPanel* panel_;
     RoomMenus::WindowMenus menus_;
     QActionGroup* camerasOnPage_ = nullptr;

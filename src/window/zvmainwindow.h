@@ -9,9 +9,11 @@ namespace Ui {
 class ZVMainWindow;
 }
 
-// The viewer's main window, laid out by its interface description: the
-// picture filling it and the menu bar. It holds no state of its own; the
-// application controller drives it. Closing it quits the viewer.
+// A window of the viewer, laid out by its interface description: the
+// picture filling it and the menu bar. Every window of the viewer is one
+// (the others put their screen in the picture's place, RoomWindow). It
+// holds no state of its own; its controller drives it. Closing the first
+// window quits the viewer.
 class ZVMainWindow : public QMainWindow {
     Q_OBJECT
 
