@@ -87,6 +87,7 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     });
     connect(hub, &ControlRoomHub::serversChanged, this, [this](const QString& id) {
         if (id.isEmpty()) fillServersMenu();
+        fillCamerasMenu();
         updateActions();
         updateTitle();
     });

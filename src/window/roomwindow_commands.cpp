@@ -38,6 +38,15 @@ const CameraView* cameraOf(const LayoutMode::Camera& camera) {
     return cameras->at(static_cast<size_t>(camera.index)).get();
 }
 
+// Empties menu; its items go once the command that may have chosen one of
+// them has returned.
+void clearSoon(QMenu* menu) {
+    for (QAction* item : menu->actions()) {
+        menu->removeAction(item);
+        item->deleteLater();
+    }
+}
+
 }  // namespace
 
 void RoomWindow::connectCommands() {
@@ -142,12 +151,14 @@ void RoomWindow::rebuildMenus() {
         room_->startTour(name);
     });
     fillServersMenu();
+    // The cameras menu is every cell's context menu too.
+    fillCamerasMenu();
     updateActions();
 }
 
 void RoomWindow::fillServersMenu() {
     QMenu* menu = ui_->serversMenu;
-    menu->clear();
+    clearSoon(menu);
     const auto shown = shownServer();
     for (const auto& server : host_->hub()->settings().getServers()) {
         QAction* item = menu->addAction(QString(server->name()).replace('&', "&&"));
@@ -161,7 +172,7 @@ void RoomWindow::fillServersMenu() {
 
 void RoomWindow::fillCamerasMenu() {
     QMenu* menu = ui_->camerasMenu;
-    menu->clear();
+    clearSoon(menu);
     const auto server = shownServer();
     const auto cameras = server ? server->getCameras() : nullptr;
     if (!cameras) return;
