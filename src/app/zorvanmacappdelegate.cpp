@@ -143,8 +143,9 @@ void ZorvanMacAppDelegate::connectCommands() {
             [this](bool checked) { changeSound(!checked); });
     connect(audioSlider_, &QSlider::valueChanged, this, &ZorvanMacAppDelegate::changeVolume);
     // The stream's state is shown whenever the toggle is on, whoever turned it.
+    // Over whatever the window shows: the one camera, the wall or a layout.
     soundStatus_ = new SoundStatusLine(
-        mainImage(), [this] { return playerView_ ? playerView_->statusText() : QString(); });
+        ui.centralWidget, [this] { return playerView_ ? playerView_->statusText() : QString(); });
     connect(ui.actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
     // Nothing is known about sound before a camera is shown.
     applySoundAvailability(nullptr, nullptr);

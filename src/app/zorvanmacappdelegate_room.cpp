@@ -22,6 +22,7 @@
 #include "screenkeeper.h"
 #include "serverfeeds.h"
 #include "settings.h"
+#include "soundstatusline.h"
 #include "touchimage.h"
 #include "touchview.h"
 #include "ui_zvmainwindow.h"
@@ -190,6 +191,7 @@ void ZorvanMacAppDelegate::setRoomShown(bool on) {
     }
     updateRoomActions();
     updateSaveAction();
+    if (soundStatus_) soundStatus_->setLift(on || !cameraWall()->isHidden() ? 28 : 0);
     followShown();
 }
 

@@ -10,6 +10,7 @@
 #include "restwhilehidden.h"
 #include "roomscreen.h"
 #include "settings.h"
+#include "soundstatusline.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
 #include "wallmode.h"
@@ -119,6 +120,8 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
         ui.mainImage->setFocus();
     }
     updateSaveAction();
+    // Clear of the cells' captions on the wall and a layout.
+    if (soundStatus_) soundStatus_->setLift(on || roomShown_ ? 28 : 0);
     followShown();
 }
 

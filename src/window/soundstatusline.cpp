@@ -20,6 +20,7 @@ void SoundStatusLine::setActive(bool active) {
     if (active) {
         refresh();
         show();
+        raise();  // over the picture and the walls beside it
         timer_.start();
     } else {
         timer_.stop();
@@ -44,5 +45,10 @@ void SoundStatusLine::refresh() {
 void SoundStatusLine::place() {
     const auto* picture = parentWidget();
     if (!picture) return;
-    move(8, picture->height() - height() - 8);
+    move(8, picture->height() - height() - 8 - lift_);
+}
+
+void SoundStatusLine::setLift(int pixels) {
+    lift_ = pixels;
+    place();
 }

@@ -25,14 +25,14 @@ TEST_F(SoundMenu, StatusLineAndPauseForTheServerList) {
     start();
     ASSERT_TRUE(waitUntil([&] { return !app->camerasMenu()->actions().isEmpty(); }));
     QAction* toggle = app->soundMenu()->actions().at(0);
-    QLabel* line = app->mainImage()->findChild<QLabel*>("soundStatusLine");
+    QLabel* line = app->window()->findChild<QLabel*>("soundStatusLine");
     ASSERT_NE(line, nullptr);
     toggle->trigger();
     const auto stream = AppAccess::playerView(*app)->netStreamer();
     ASSERT_TRUE(stream);
     ASSERT_TRUE(waitUntil([&] { return line->text() == "Playing"; }, 60000))
         << line->text().toStdString();
-    EXPECT_TRUE(line->isVisibleTo(app->mainImage()));
+    EXPECT_TRUE(line->isVisibleTo(app->window()));
 
     // The server list open: the sound goes on until its server is edited
     // there; then nothing may reach a half-typed address, so it pauses (its
