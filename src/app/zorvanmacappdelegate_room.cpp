@@ -134,6 +134,11 @@ void ZorvanMacAppDelegate::createRoom() {
     connect(room_, &RoomScreen::escapePressed, this, [this] {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
     });
+    // Ctrl+T starts the last tour under its new name.
+    connect(hub_.get(), &ControlRoomHub::renamed, this, [this](const roomedits::Renames& renames) {
+        if (const auto it = renames.tours.find(lastTour_); it != renames.tours.end())
+            lastTour_ = it->second;
+    });
     // A server's lists or the server list change the names shown.
     connect(hub_.get(), &ControlRoomHub::serversChanged, this, &ZorvanMacAppDelegate::followShown);
     connect(hub_.get(), &ControlRoomHub::roomChanged, this, [this] {

@@ -79,8 +79,11 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     });
     ControlRoomHub* hub = host_->hub();
     connect(hub, &ControlRoomHub::roomChanged, this, &RoomWindow::rebuildMenus);
-    // Escape from a camera goes back to its layout or tour under its new name.
+    // Escape from a camera goes back to its layout or tour, and Ctrl+T
+    // starts the last tour, under their new names.
     connect(hub, &ControlRoomHub::renamed, this, [this](const roomedits::Renames& renames) {
+        if (const auto it = renames.tours.find(lastTour_); it != renames.tours.end())
+            lastTour_ = it->second;
         if (!before_) return;
         const auto& names =
             before_->shows == WindowState::Shows::Tour ? renames.tours : renames.layouts;
