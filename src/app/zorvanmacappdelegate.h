@@ -191,6 +191,9 @@ private:
     // The server list closed: the menus follow it, and the servers it held
     // resume with their final values (the current one loads again).
     void endEditing();
+    // Adds a checkable item of a record's name (shown as it is: '&' is no
+    // mnemonic), with the name as its "title" and tag as its "tag".
+    static QAction* addRecordItem(QMenu* menu, const QString& title, int tag);
     // The servers menu, one item per stored server, current one checked.
     void fillServersMenu();
     void endWork();

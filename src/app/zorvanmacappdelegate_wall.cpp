@@ -8,6 +8,7 @@
 #include "camserver.h"
 #include "livevideo.h"
 #include "restwhilehidden.h"
+#include "roommenus.h"
 #include "roomscreen.h"
 #include "settings.h"
 #include "soundstatusline.h"
@@ -21,13 +22,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
-
-namespace {
-
-// The layouts the View menu offers.
-constexpr int kCamerasOnPage[] = {1, 4, 9, 16, 25};
-
-}  // namespace
 
 CameraWall* ZorvanMacAppDelegate::cameraWall() const {
     return window_->ui().cameraWall;
@@ -45,13 +39,8 @@ void ZorvanMacAppDelegate::createWallCommands() {
     // The View menu's shortcuts work while full screen hides the menu bar.
     window_->addActions(
         {ui.actionCameraWall, ui.actionNextPage, ui.actionPreviousPage, ui.actionFullScreen});
-    camerasOnPage_ = new QActionGroup(this);
-    for (int n : kCamerasOnPage) {
-        QAction* item = ui.camerasOnPageMenu->addAction(QString::number(n));
-        item->setCheckable(true);
-        camerasOnPage_->addAction(item);
-        connect(item, &QAction::triggered, this, [this, n] { setCamerasOnPage(n); });
-    }
+    camerasOnPage_ = RoomMenus::addCamerasOnPage(ui.camerasOnPageMenu, this,
+                                                 [this](int n) { setCamerasOnPage(n); });
     connect(ui.actionCameraWall, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleWall);
     connect(ui.actionNextPage, &QAction::triggered, this, [this] { turnPage(true); });
     connect(ui.actionPreviousPage, &QAction::triggered, this, [this] { turnPage(false); });

@@ -6,6 +6,7 @@
 #include "zvtexts.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
@@ -103,6 +104,18 @@ WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, Roo
     window->addActions(
         {m.clearCell, m.tour.toggle, m.tour.pause, m.tour.next, m.tour.previous, m.newWindow});
     return m;
+}
+
+QActionGroup* addCamerasOnPage(QMenu* menu, QObject* owner,
+                               const std::function<void(int)>& choose) {
+    auto* group = new QActionGroup(owner);
+    for (int n : {1, 4, 9, 16, 25}) {
+        QAction* item = menu->addAction(QString::number(n));
+        item->setCheckable(true);
+        group->addAction(item);
+        QObject::connect(item, &QAction::triggered, owner, [choose, n] { choose(n); });
+    }
+    return group;
 }
 
 void TourActions::update(bool touring, bool paused, bool anyTour) const {

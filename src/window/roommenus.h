@@ -6,6 +6,8 @@
 #include <functional>
 
 class QAction;
+class QActionGroup;
+class QObject;
 class QMainWindow;
 class QMenu;
 class RoomScreen;
@@ -50,6 +52,10 @@ struct WindowMenus {
 };
 WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, RoomScreen* room,
                            bool closable);
+
+// View > Cameras on Page: the counts offered (1, 4, 9, 16, 25), one
+// checked at a time; choose gets the count. The group is owner's.
+QActionGroup* addCamerasOnPage(QMenu* menu, QObject* owner, const std::function<void(int)>& choose);
 
 // Removes the menu's items tagged as layout or tour items and puts the
 // current ones first, the one named checked ticked; choose gets the name.

@@ -10,6 +10,7 @@
 #include "livevideo.h"
 #include "phonelist.h"
 #include "previewtouchimage.h"
+#include "roommenus.h"
 #include "roomscreen.h"
 #include "serverfeeds.h"
 #include "settings.h"
@@ -27,9 +28,6 @@
 #include <QWidgetAction>
 
 namespace {
-
-// The layouts the View menu offers.
-constexpr int kCamerasOnPage[] = {1, 4, 9, 16, 25};
 
 // The camera at k of server, or none.
 const CameraView* cameraOf(const LayoutMode::Camera& camera) {
@@ -81,18 +79,13 @@ void RoomWindow::connectCommands() {
             [this] { volume_->setValue(host_->volume()); });
     connect(volume_, &QSlider::valueChanged, this, [this](int v) { host_->setVolume(v); });
 
-    // The servers and cameras menus; the cameras menu is every cell's
-    // context menu too, so it is filled as it opens.
+    // The servers and cameras menus, fresh as they open (and kept filled:
+    // the cameras menu is every cell's context menu too).
     connect(ui.serversMenu, &QMenu::aboutToShow, this, &RoomWindow::fillServersMenu);
     connect(ui.camerasMenu, &QMenu::aboutToShow, this, &RoomWindow::fillCamerasMenu);
 
-    camerasOnPage_ = new QActionGroup(this);
-    for (int n : kCamerasOnPage) {
-        QAction* item = ui.camerasOnPageMenu->addAction(QString::number(n));
-        item->setCheckable(true);
-        camerasOnPage_->addAction(item);
-        connect(item, &QAction::triggered, this, [this, n] { setCamerasOnPage(n); });
-    }
+    camerasOnPage_ = RoomMenus::addCamerasOnPage(ui.camerasOnPageMenu, this,
+                                                 [this](int n) { setCamerasOnPage(n); });
     connect(ui.actionCameraWall, &QAction::triggered, this, &RoomWindow::setWallShown);
     connect(ui.actionNextPage, &QAction::triggered, this, [this] { turnPage(true); });
     connect(ui.actionPreviousPage, &QAction::triggered, this, [this] { turnPage(false); });
