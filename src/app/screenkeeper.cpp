@@ -47,7 +47,15 @@ void ScreenKeeper::place(QWidget* window, QScreen* screen, const QRect& geometry
         window->setGeometry(
             QRect(available.center() - QPoint(size.width() / 2, size.height() / 2), size));
     }
-    if (window->windowHandle()) window->windowHandle()->setScreen(screen);
+    if (QWindow* handle = window->windowHandle(); handle && handle->screen() != screen) {
+        // A screen that is not a sibling of the window's (another X screen)
+        // makes the native window anew: a window shown is shown again.
+        const bool anew = handle->screen() && !handle->screen()->virtualSiblings().contains(screen);
+        const bool shown = window->isVisible();
+        if (anew && shown) window->hide();
+        handle->setScreen(screen);
+        if (anew && shown) window->show();
+    }
     if (fullScreen) setFullScreen(true);
 }
 
