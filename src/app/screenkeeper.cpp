@@ -16,13 +16,19 @@ ScreenKeeper::ScreenKeeper(QObject* parent) : QObject(parent) {
     connect(qApp, &QGuiApplication::screenAdded, this, &ScreenKeeper::screenAdded);
 }
 
+int ScreenKeeper::pick(const QStringList& names, const QString& name, int index) {
+    const bool counted = index >= 0 && index < names.size();
+    if (!name.isEmpty() && names.contains(name))
+        return counted && names[index] == name ? index : static_cast<int>(names.indexOf(name));
+    return counted ? index : -1;
+}
+
 QScreen* ScreenKeeper::screenFor(const QString& name, int index) {
     const QList<QScreen*> screens = QGuiApplication::screens();
-    if (!name.isEmpty())
-        for (QScreen* screen : screens)
-            if (screen->name() == name) return screen;
-    if (index >= 0 && index < screens.size()) return screens[index];
-    return QGuiApplication::primaryScreen();
+    QStringList names;
+    for (QScreen* screen : screens) names << screen->name();
+    const int i = pick(names, name, index);
+    return i >= 0 ? screens[i] : QGuiApplication::primaryScreen();
 }
 
 void ScreenKeeper::describe(const QWidget* window, WindowState& state) {
@@ -39,6 +45,13 @@ void ScreenKeeper::place(QWidget* window, QScreen* screen, const QRect& geometry
     if (!screen) return;
     const QRect available = screen->availableGeometry();
     if (fullScreen) setFullScreen(false);
+    // A screen that is not a sibling of the window's (another X screen of
+    // the display) makes the native window anew, hidden: a window shown is
+    // shown again. A window not made yet is made there.
+    const bool anew = window->isVisible() && window->screen() && window->screen() != screen &&
+                      !window->screen()->virtualSiblings().contains(screen);
+    if (anew) window->hide();
+    window->setScreen(screen);
     if (geometry.isValid() && available.intersects(geometry)) {
         window->setGeometry(geometry);
     } else {
@@ -47,15 +60,8 @@ void ScreenKeeper::place(QWidget* window, QScreen* screen, const QRect& geometry
         window->setGeometry(
             QRect(available.center() - QPoint(size.width() / 2, size.height() / 2), size));
     }
-    if (QWindow* handle = window->windowHandle(); handle && handle->screen() != screen) {
-        // A screen that is not a sibling of the window's (another X screen)
-        // makes the native window anew: a window shown is shown again.
-        const bool anew = handle->screen() && !handle->screen()->virtualSiblings().contains(screen);
-        const bool shown = window->isVisible();
-        if (anew && shown) window->hide();
-        handle->setScreen(screen);
-        if (anew && shown) window->show();
-    }
+    if (QWindow* handle = window->windowHandle()) handle->setScreen(screen);
+    if (anew) window->show();
     if (fullScreen) setFullScreen(true);
 }
 

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <vector>
@@ -25,6 +26,11 @@ public:
 
     // The screen a window state names, or the primary one.
     static QScreen* screenFor(const QString& name, int index);
+    // Which of the screens named names a window state means: the one of
+    // that name (of several of that name, the one counted index, as two X
+    // screens of one display are both called after their output), else
+    // the one counted index; -1 for neither.
+    static int pick(const QStringList& names, const QString& name, int index);
     // The name and position of the screen a window is on.
     static void describe(const QWidget* window, WindowState& state);
     // Puts window on screen at geometry (when it lies on that screen; else

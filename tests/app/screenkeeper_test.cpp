@@ -37,6 +37,10 @@ TEST(ScreenKeeper, AScreenNamedOrCountedElseThePrimary) {
     } rows[] = {{"right", 0, "right"}, {"gone", 1, "right"}, {"gone", 5, "left"}, {"", -1, "left"}};
     for (const auto& r : rows)
         EXPECT_EQ(ScreenKeeper::screenFor(r.name, r.index)->name(), r.expected) << r.name;
+    // Two X screens of one display both take their output's name.
+    const QStringList twins{"screen", "screen"};
+    for (const auto& [index, picked] : {std::pair{1, 1}, {0, 0}, {5, 0}})
+        EXPECT_EQ(ScreenKeeper::pick(twins, "screen", index), picked) << index;
 }
 
 // A screen that goes away takes its windows to the other one; when it comes
