@@ -95,7 +95,15 @@ void RoomScreen::connectWall(Side& side) {
         if (camera.server) emit cameraActivated(camera.server, camera.index);
     });
     connect(wall, &CameraWall::arrowKey, this, [this, mode](int key) {
-        if (mode->moveSelection(key)) emit changed();
+        // A camera alone steps through its server's cameras, as the
+        // one-camera view does; a grid moves its selection.
+        if (shows_ == Shows::Camera && (key == Qt::Key_Left || key == Qt::Key_Right))
+            stepCamera(key == Qt::Key_Right);
+        else if (mode->moveSelection(key))
+            emit changed();
+    });
+    connect(wall, &CameraWall::pageStep, this, [this](bool forward) {
+        if (shows_ == Shows::Camera) stepCamera(forward);
     });
     connect(wall, &CameraWall::escapePressed, this, &RoomScreen::escapePressed);
     connect(wall, &CameraWall::fullScreenKey, this, &RoomScreen::fullScreenKey);
@@ -111,6 +119,15 @@ LayoutMode* RoomScreen::mode() const {
 
 const LayoutMode::Source& RoomScreen::source() const {
     return front().mode->source();
+}
+
+void RoomScreen::stepCamera(bool forward) {
+    const LayoutMode::Camera shown = selectedCamera();
+    const auto cameras = shown.server ? shown.server->getCameras() : nullptr;
+    if (!cameras || cameras->empty()) return;
+    const auto count = std::ssize(*cameras);
+    const std::int64_t next = (shown.index + (forward ? 1 : count - 1)) % count;
+    if (const auto ref = CameraRef::to(shown.server->serverId(), *cameras, next)) showCamera(*ref);
 }
 
 LayoutMode::Camera RoomScreen::selectedCamera() const {

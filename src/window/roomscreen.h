@@ -59,6 +59,8 @@ public:
     // Stops the tour and keeps its step of the moment on screen, as the
     // layout or wall page it is.
     void stopTourOnStep();
+    // Shown alone: the next or previous camera of its server, as a ring.
+    void stepCamera(bool forward);
     // Ends the pictures; shows nothing.
     void clear();
 

@@ -79,6 +79,8 @@ TEST_F(ViewerFixture, EveryCommandDoesItsWorkInAnotherWindow) {
         {"Listen in the main window takes it back",
          [&] { app->window()->ui().actionSound->trigger(); },
          [&] { return app->listeningWindow() == app->window() && !ui.actionSound->isChecked(); }},
+        {"Right: the next camera", [&] { QTest::keyClick(room->wall(), Qt::Key_Right); },
+         [&] { return room->selectedCamera().index == 2 && shown() == 2; }},
         {"Live Video off", [&] { ui.actionLiveVideo->trigger(); }, [&] { return !LiveVideo::isOn(*depot); }},
         {"Camera Wall", [&] { ui.actionCameraWall->trigger(); },
          [&] { return room->shows() == RoomScreen::Shows::WallPage && room->source().serverId == depot->serverId(); }},
