@@ -196,7 +196,6 @@ void ZorvanMacAppDelegate::setRoomShown(bool on) {
     }
     updateRoomActions();
     updateSaveAction();
-    if (soundStatus_) soundStatus_->setLift(on || !cameraWall()->isHidden() ? 28 : 0);
     followShown();
 }
 

@@ -109,8 +109,6 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
         ui.mainImage->setFocus();
     }
     updateSaveAction();
-    // Clear of the cells' captions on the wall and a layout.
-    if (soundStatus_) soundStatus_->setLift(on || roomShown_ ? 28 : 0);
     followShown();
 }
 

@@ -182,7 +182,17 @@ QString ZorvanMacAppDelegate::mainTitle() const {
 
 void ZorvanMacAppDelegate::followShown() {
     if (!window_ || workEnded_) return;
-    if (wall_) wall_->setNamesServer(settings_.getServers().size() > 1);
+    const bool several = settings_.getServers().size() > 1;
+    if (wall_) wall_->setNamesServer(several);
+    // The one camera names its server too where there is more than one.
+    QString caption;
+    const auto server = settings_.getCurrent();
+    const auto cameras = server ? server->getCameras() : nullptr;
+    const std::int64_t k = settings_.cameraIdx();
+    if (several && cameras && k >= 0 && k < std::ssize(*cameras))
+        caption =
+            ViewTitles::camera(cameras->at(static_cast<size_t>(k))->cameraName, server->name());
+    mainImage()->setCaption(caption);
     window_->setWindowTitle(ViewTitles::window(mainTitle()));  // no change: nothing happens
 }
 

@@ -15,12 +15,6 @@ PreviewTouchImage::PreviewTouchImage(QWidget* parent) : TouchImage(parent) {
     setMinimumSize(0, 0);
 }
 
-void PreviewTouchImage::setCaption(const QString& caption) {
-    if (caption == caption_) return;
-    caption_ = caption;
-    update();
-}
-
 void PreviewTouchImage::setNote(const QString& note) {
     if (note == note_) return;
     note_ = note;
@@ -34,22 +28,9 @@ void PreviewTouchImage::setZoomable(bool on) {
 
 void PreviewTouchImage::paintEvent(QPaintEvent* event) {
     TouchImage::paintEvent(event);
-    if (note_.isEmpty() && caption_.isEmpty()) return;
+    if (note_.isEmpty()) return;
     QPainter p(this);
-    if (!note_.isEmpty()) PictureFreshness::paintWarning(p, rect(), note_);
-    if (caption_.isEmpty()) return;
-    QFont font = p.font();
-    font.setPixelSize(std::clamp(height() / 12, 10, 18));
-    p.setFont(font);
-    const QFontMetrics metrics(font);
-    const int pad = 4;
-    const QString text =
-        metrics.elidedText(caption_, Qt::ElideRight, std::max(0, width() - 4 * pad));
-    QRect box(0, 0, metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad);
-    box.moveBottomLeft(rect().bottomLeft());
-    p.fillRect(box, QColor(0, 0, 0, 160));
-    p.setPen(Qt::white);
-    p.drawText(box, Qt::AlignCenter, text);
+    PictureFreshness::paintWarning(p, rect(), note_);
 }
 
 void PreviewTouchImage::mousePressEvent(QMouseEvent* event) {

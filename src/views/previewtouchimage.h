@@ -29,10 +29,6 @@ class PreviewTouchImage : public TouchImage {
 public:
     explicit PreviewTouchImage(QWidget* parent = nullptr);
 
-    // The camera's name, or none for an empty cell.
-    void setCaption(const QString& caption);
-    const QString& caption() const { return caption_; }
-
     // A text centred in the cell in the stale-picture warning's look, for
     // a cell without a picture to show (its camera or server gone); empty
     // for none.
@@ -65,7 +61,6 @@ protected:
 private:
     void apply(GestureTracker::Step step);
 
-    QString caption_;
     QString note_;
     GestureTracker gestures_;
     bool dragEnabled_ = false;

@@ -4,6 +4,7 @@
 #include "cameraview.h"
 #include "opaqueblit.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLayout>
@@ -19,6 +20,8 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <QtMath>
+
+#include <algorithm>
 
 TouchImage::TouchImage(QWidget* parent)
     : QWidget(parent),
@@ -117,7 +120,27 @@ void TouchImage::paintEvent(QPaintEvent*) {
         drawPicture(p);
     }
     freshness_->paint(p, rect());
+    if (!caption_.isEmpty()) {
+        QFont font = p.font();
+        font.setPixelSize(std::clamp(height() / 12, 10, 18));
+        p.setFont(font);
+        const QFontMetrics metrics(font);
+        const int pad = 4;
+        const QString text =
+            metrics.elidedText(caption_, Qt::ElideRight, std::max(0, width() - 4 * pad));
+        QRect box(0, 0, metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad);
+        box.moveBottomLeft(rect().bottomLeft());
+        p.fillRect(box, QColor(0, 0, 0, 160));
+        p.setPen(Qt::white);
+        p.drawText(box, Qt::AlignCenter, text);
+    }
     note_.paint(p, rect());
+}
+
+void TouchImage::setCaption(const QString& caption) {
+    if (caption == caption_) return;
+    caption_ = caption;
+    update();
 }
 
 TouchImage::Placement TouchImage::placement() const {

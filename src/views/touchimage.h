@@ -132,6 +132,11 @@ public:
     // Zooms to factor about a point of the view (in its own coordinates).
     void zoomAt(double factor, QPointF viewPoint);
     void resetZoom();
+
+    // What the picture is of ("Gate — Shop"), over its lower left corner;
+    // empty for none.
+    void setCaption(const QString& caption);
+    const QString& caption() const { return caption_; }
     // Zooms for a zoom key (+ or = in, - out, the keypad's too, at the
     // centre; 0 back to 1x) and says whether the key was one of them.
     bool zoomKey(const QKeyEvent& event);
@@ -204,6 +209,7 @@ private:
     std::function<QImage()> pictureLossless_;
     QDateTime pictureArrived_;
     ZoomState zoom_;
+    QString caption_;
     QPointF lastDragPos_;           // where the last pan step left the pointer (global)
     QPointer<QAction> saveAction_;  // not owned
     QMenu* contextMenu_ = nullptr;  // child, made on first use

@@ -36,8 +36,6 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     panel_ = new WindowPanel(this, host_->hub());
     menus_ = RoomMenus::addWindowMenus(this, ui_->viewMenu, panel_->action(), room_, true);
     soundStatus_ = new SoundStatusLine(room_, [host] { return host->soundStatus(); });
-    // Over the cells' captions ("Camera — Server", 18 pixels at most).
-    soundStatus_->setLift(28);
     connect(ui_->actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
     connectCommands();
 

@@ -45,10 +45,6 @@ void SoundStatusLine::refresh() {
 void SoundStatusLine::place() {
     const auto* picture = parentWidget();
     if (!picture) return;
-    move(8, picture->height() - height() - 8 - lift_);
-}
-
-void SoundStatusLine::setLift(int pixels) {
-    lift_ = pixels;
-    place();
+    // Above a caption ("Camera — Server", 18 pixels at most) in the corner.
+    move(8, picture->height() - height() - 36);
 }

@@ -19,8 +19,6 @@ public:
 
     // Shows the line and follows the stream, or hides it.
     void setActive(bool active);
-    // Keeps the line this many pixels higher, clear of a caption under it.
-    void setLift(int pixels);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -31,5 +29,4 @@ private:
 
     std::function<QString()> text_;
     QTimer timer_;
-    int lift_ = 0;
 };
