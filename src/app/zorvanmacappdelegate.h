@@ -255,6 +255,9 @@ private:
     // list and server list edit.
     void followShown();
     QString mainTitle() const;
+    // "Camera — Server" for the current server's stored camera; empty while
+    // its list does not hold it.
+    QString currentCameraTitle() const;
     void closeRoomWindow(RoomWindow* window);
     // The server and camera the sound and the picture commands act on: the
     // shown one, or in a layout the selected cell's.

@@ -167,17 +167,21 @@ void ZorvanMacAppDelegate::leaveDeleted(RoomWindow* window, const QString& note)
     shown->showNote(note);
 }
 
+QString ZorvanMacAppDelegate::currentCameraTitle() const {
+    const auto server = settings_.getCurrent();
+    const auto cameras = server ? server->getCameras() : nullptr;
+    const std::int64_t k = settings_.cameraIdx();
+    if (!cameras || k < 0 || k >= std::ssize(*cameras)) return QString();
+    return ViewTitles::camera(cameras->at(static_cast<size_t>(k))->cameraName, server->name());
+}
+
 QString ZorvanMacAppDelegate::mainTitle() const {
     if (roomShown_ && room_) return room_->title();
     if (wall_ && wall_->server() && !cameraWall()->isHidden())
         return ViewTitles::wall(wall_->server()->name());
+    if (QString camera = currentCameraTitle(); !camera.isEmpty()) return camera;
     const auto server = settings_.getCurrent();
-    if (!server) return QString();
-    const auto cameras = server->getCameras();
-    const std::int64_t k = settings_.cameraIdx();
-    if (cameras && k >= 0 && k < std::ssize(*cameras))
-        return ViewTitles::camera(cameras->at(static_cast<size_t>(k))->cameraName, server->name());
-    return server->name();
+    return server ? server->name() : QString();
 }
 
 void ZorvanMacAppDelegate::followShown() {
@@ -185,14 +189,7 @@ void ZorvanMacAppDelegate::followShown() {
     const bool several = settings_.getServers().size() > 1;
     if (wall_) wall_->setNamesServer(several);
     // The one camera names its server too where there is more than one.
-    QString caption;
-    const auto server = settings_.getCurrent();
-    const auto cameras = server ? server->getCameras() : nullptr;
-    const std::int64_t k = settings_.cameraIdx();
-    if (several && cameras && k >= 0 && k < std::ssize(*cameras))
-        caption =
-            ViewTitles::camera(cameras->at(static_cast<size_t>(k))->cameraName, server->name());
-    mainImage()->setCaption(caption);
+    mainImage()->setCaption(several ? currentCameraTitle() : QString());
     window_->setWindowTitle(ViewTitles::window(mainTitle()));  // no change: nothing happens
 }
 

@@ -222,20 +222,17 @@ void RoomWindow::setWallShown(bool on) {
         return;
     }
     before_.reset();
+    // The camera seen, or the server's first.
+    const LayoutMode::Camera selected = room_->selectedCamera();
+    const std::int64_t k =
+        selected.server == server ? std::max<std::int64_t>(selected.index, 0) : 0;
+    const auto cameras = server->getCameras();
     if (on) {
-        // The page that holds the camera seen.
-        const LayoutMode::Camera selected = room_->selectedCamera();
-        const auto cameras = server->getCameras();
+        // The page that holds it.
         const WallPages pages(cameras ? std::ssize(*cameras) : 0, server->camOnPage);
-        room_->showWallPage(server->serverId(),
-                            static_cast<int>(pages.pageOf(std::max<std::int64_t>(
-                                selected.server == server ? selected.index : 0, 0))));
+        room_->showWallPage(server->serverId(), static_cast<int>(pages.pageOf(k)));
     } else {
-        const LayoutMode::Camera selected = room_->selectedCamera();
-        const auto cameras = server->getCameras();
-        const auto ref = cameras ? CameraRef::to(server->serverId(), *cameras,
-                                                 std::max<std::int64_t>(selected.index, 0))
-                                 : std::nullopt;
+        const auto ref = cameras ? CameraRef::to(server->serverId(), *cameras, k) : std::nullopt;
         room_->showCamera(ref ? *ref : CameraRef{server->serverId(), {}, {}, 0});
     }
 }
@@ -291,8 +288,8 @@ void RoomWindow::updateActions() {
     menus_.tour.update(room_->isTouring(), room_->isTourPaused(),
                        !host_->hub()->room().tours.empty());
     // Listen, for a camera with a microphone.
-    const CameraView* camera = cameraOf(room_->selectedCamera());
-    const auto selected = room_->selectedCamera();
+    const LayoutMode::Camera selected = room_->selectedCamera();
+    const CameraView* camera = cameraOf(selected);
     const bool microphone = camera && selected.server->getMicrophone(camera);
     ui.soundMenu->menuAction()->setEnabled(microphone || ui.actionSound->isChecked());
     ui.actionSound->setEnabled(microphone || ui.actionSound->isChecked());
