@@ -68,19 +68,19 @@ void BM_PictureAfterOutage(benchmark::State& state) {
         auto settings = Settings::createInFolder(dir.path(), "en");
         ZorvanMacAppDelegate app(*settings);
         app.applicationDidFinishLaunching();
-        if (!spinUntil([&] { return !app.mainImage()->picture().isNull(); }, 10000)) {
+        if (!spinUntil([&] { return !app.window()->mainImage()->picture().isNull(); }, 10000)) {
             state.SkipWithError("no first picture");
             break;
         }
         server.reset();  // refused from now on
         spinUntil([] { return false; }, kOutageMs);
-        const qint64 before = app.mainImage()->picture().cacheKey();
+        const qint64 before = app.window()->mainImage()->picture().cacheKey();
         server = std::make_unique<ScriptedServer>(videoServer(), port);
         QElapsedTimer t;
         t.start();
         const bool back = spinUntil(
             [&] {
-                const QImage p = app.mainImage()->picture();
+                const QImage p = app.window()->mainImage()->picture();
                 return !p.isNull() && p.cacheKey() != before;
             },
             60000);
@@ -106,7 +106,7 @@ void BM_ListsAfterStartWhileRefused(benchmark::State& state) {
         ScriptedServer server(videoServer(), port);
         QElapsedTimer t;
         t.start();
-        const bool back = spinUntil([&] { return !app.camerasMenu()->isEmpty(); }, 60000);
+        const bool back = spinUntil([&] { return !app.window()->camerasMenu()->isEmpty(); }, 60000);
         state.SetIterationTime(t.nsecsElapsed() / 1e9);
         app.applicationWillTerminate();
         if (!back) state.SkipWithError("no lists after the return");

@@ -35,7 +35,7 @@ void BM_StartupToFirstPicture(benchmark::State& state) {
         auto settings = Settings::createInFolder(dir.path(), "en");
         ZorvanMacAppDelegate app(*settings);
         app.applicationDidFinishLaunching();
-        while (app.mainImage()->picture().isNull() && t.elapsed() < 10000) {
+        while (app.window()->mainImage()->picture().isNull() && t.elapsed() < 10000) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         state.SetIterationTime(t.nsecsElapsed() / 1e9);

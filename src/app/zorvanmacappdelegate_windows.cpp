@@ -51,7 +51,7 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
     RoomWindow* w = window.get();
     connect(w, &RoomWindow::closed, this, &ZorvanMacAppDelegate::closeRoomWindow,
             Qt::QueuedConnection);
-    connect(w, &RoomWindow::stateChanged, this, &ZorvanMacAppDelegate::storeWindows);
+    connect(w, &ZVMainWindow::stateChanged, this, &ZorvanMacAppDelegate::storeWindows);
     connect(w->screenView(), &RoomScreen::shownDeleted, this,
             [this, w](const QString& note) { leaveDeleted(w, note); });
     roomWindows_.push_back(std::move(window));
@@ -61,8 +61,8 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
     if (state) {
         shown = *state;
     } else {
-        // A new window starts on the main window's layout, or the first one.
-        const WindowState main = mainWindowState();
+        // A new window starts on the first window's layout, or the first one.
+        const WindowState main = window_->state();
         shown.shows = WindowState::Shows::Layout;
         shown.name = main.shows == WindowState::Shows::Layout ? main.name : QString();
         if (shown.name.isEmpty() && !hub_->room().layouts.empty())
@@ -72,11 +72,9 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
             if (const auto current = settings_.getCurrent()) shown.serverId = current->serverId();
         }
         shown.screenName = window_->screen() ? window_->screen()->name() : QString();
-        // Offset from the main window's own frame, not from the screen it
+        // Offset from the first window's own frame, not from the screen it
         // fills in full screen.
-        QRect frame = window_->geometry();
-        if (mainImage()->inFullScreen() && mainImage()->frameBeforeFullScreen().isValid())
-            frame = mainImage()->frameBeforeFullScreen();
+        const QRect frame = window_->frameToKeep();
         shown.geometry = QRect(frame.topLeft() + QPoint(40, 40), frame.size());
     }
     QScreen* screen = ScreenKeeper::screenFor(shown.screenName, shown.screenIndex);
@@ -108,89 +106,14 @@ void ZorvanMacAppDelegate::closeRoomWindow(RoomWindow* window) {
 }
 
 void ZorvanMacAppDelegate::quit() {
-    // Closing the main window quits the viewer, other windows and all.
+    // Closing the first window quits the viewer, other windows and all.
     window_->close();
 }
 
-WindowState ZorvanMacAppDelegate::mainWindowState() const {
-    WindowState state;
-    if (roomShown_ || openedFromRoom_) {
-        room_->describe(state);
-    } else {
-        state.shows = WindowState::Shows::Camera;
-        if (const auto current = settings_.getCurrent()) state.serverId = current->serverId();
-    }
-    ScreenKeeper::describe(window_.get(), state);
-    state.fullScreen = mainImage()->inFullScreen();
-    state.geometry = state.fullScreen && mainImage()->frameBeforeFullScreen().isValid()
-                         ? mainImage()->frameBeforeFullScreen()
-                         : window_->geometry();
-    return state;
-}
-
-WindowState ZorvanMacAppDelegate::currentServerView() const {
-    WindowState view;
-    view.shows = WindowState::Shows::Camera;
-    const auto server = settings_.getCurrent();
-    if (!server) return view;
-    view.serverId = server->serverId();
-    if (isWallOn(server.get())) {
-        view.shows = WindowState::Shows::ServerWall;
-        return view;
-    }
-    // The camera by its place in the list until the list has come.
-    const std::int64_t k = std::clamp<std::int64_t>(settings_.cameraIdx(), 0, INT_MAX);
-    const auto cameras = server->getCameras();
-    const auto ref = cameras ? CameraRef::to(view.serverId, *cameras, k) : std::nullopt;
-    view.camera = ref ? *ref : CameraRef{view.serverId, {}, {}, static_cast<int>(k)};
-    return view;
-}
-
 void ZorvanMacAppDelegate::leaveDeleted(RoomWindow* window, const QString& note) {
-    if (window) {
-        const WindowState view = currentServerView();
-        if (!view.serverId.isEmpty()) window->apply(view);
-        window->screenView()->showNote(note);
-        return;
-    }
-    if (!roomShown_ && !openedFromRoom_) return;  // it rested unseen
-    if (roomShown_) {
-        leaveRoom();
-    } else {
-        // The camera opened out of it stays; Escape has nothing to go back to.
-        openedFromRoom_ = false;
-        storeWindows();
-    }
-    CameraWall* wall = cameraWall();
-    TouchImage* shown =
-        wall->isHidden() || wall->cellCount() == 0 ? mainImage() : wall->cell(0)->imageView();
-    shown->showNote(note);
-}
-
-QString ZorvanMacAppDelegate::currentCameraTitle() const {
-    const auto server = settings_.getCurrent();
-    const auto cameras = server ? server->getCameras() : nullptr;
-    const std::int64_t k = settings_.cameraIdx();
-    if (!cameras || k < 0 || k >= std::ssize(*cameras)) return QString();
-    return ViewTitles::camera(cameras->at(static_cast<size_t>(k))->cameraName, server->name());
-}
-
-QString ZorvanMacAppDelegate::mainTitle() const {
-    if (roomShown_ && room_) return room_->title();
-    if (wall_ && wall_->server() && !cameraWall()->isHidden())
-        return ViewTitles::wall(wall_->server()->name());
-    if (QString camera = currentCameraTitle(); !camera.isEmpty()) return camera;
-    const auto server = settings_.getCurrent();
-    return server ? server->name() : QString();
-}
-
-void ZorvanMacAppDelegate::followShown() {
-    if (!window_ || workEnded_) return;
-    const bool several = settings_.getServers().size() > 1;
-    if (wall_) wall_->setNamesServer(several);
-    // The one camera names its server too where there is more than one.
-    mainImage()->setCaption(several ? currentCameraTitle() : QString());
-    window_->setWindowTitle(ViewTitles::window(mainTitle()));  // no change: nothing happens
+    const WindowState view = window_->currentServerView();
+    if (!view.serverId.isEmpty()) window->apply(view);
+    window->screenView()->showNote(note);
 }
 
 void ZorvanMacAppDelegate::storeWindows() {
@@ -200,14 +123,14 @@ void ZorvanMacAppDelegate::storeWindows() {
     // nothing at all.
     const auto kept = [this](WindowState state) {
         if (state.shows == WindowState::Shows::Camera && state.serverId.isEmpty()) {
-            const WindowState view = currentServerView();
+            const WindowState view = window_->currentServerView();
             state.shows = view.shows;
             state.serverId = view.serverId;
             state.camera = view.camera;
         }
         return state;
     };
-    std::vector<WindowState> windows{kept(mainWindowState())};
+    std::vector<WindowState> windows{kept(window_->state())};
     for (const auto& w : roomWindows_) windows.push_back(kept(w->state()));
     if (windows == hub_->room().windows) return;
     hub_->file()->room().windows = std::move(windows);
@@ -221,9 +144,9 @@ void ZorvanMacAppDelegate::restoreWindows() {
         const WindowState& main = windows.front();
         // The main window's camera or wall is the settings file's; a layout
         // or a tour is the layouts file's.
-        if (main.shows == WindowState::Shows::Layout) showLayout(main.name);
-        if (main.shows == WindowState::Shows::Tour) startTour(main.name);
-        if (main.fullScreen) mainImage()->setFullScreen(true);
+        if (main.shows == WindowState::Shows::Layout) window_->showLayout(main.name);
+        if (main.shows == WindowState::Shows::Tour) window_->startTour(main.name);
+        if (main.fullScreen) window_->setFullScreen(true);
     }
     for (std::size_t i = 1; i < windows.size(); ++i) newWindow(&windows[i]);
     restoring_ = false;
@@ -335,32 +258,28 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
         inFront(newWindow(&state));
         return 0;
     }
-    // The main window takes it.
-    if (screen && window_->screen() != screen) {
-        const bool full = mainImage()->inFullScreen();
-        ScreenKeeper::place(window_.get(), screen, {}, full,
-                            [this](bool on) { mainImage()->setFullScreen(on); });
-    }
+    // The first window takes it.
+    FirstWindow* w = window_.get();
+    if (screen && w->screen() != screen)
+        ScreenKeeper::place(w, screen, {}, w->isFullScreenOn(),
+                            [w](bool on) { w->setFullScreen(on); });
     switch (line.shows) {
         case CommandLine::Shows::Layout:
-            showLayout(line.name);
+            w->showLayout(line.name);
             break;
         case CommandLine::Shows::Tour:
-            startTour(line.name);
+            w->startTour(line.name);
             break;
         case CommandLine::Shows::Server:
             if (camera && server->getCameras()) {
                 const int k = findCamera(*server->getCameras(), *camera);
-                if (k >= 0) {
-                    showCameraFromRoom(server, k);
-                    openedFromRoom_ = false;
-                }
+                if (k >= 0) w->showCameraOf(server, k, false);
             } else {
-                if (camera) pendingCamera_ = line.camera;
-                leaveRoom();
-                for (QAction* item : serversMenu()->actions())
+                if (camera) w->setPendingCamera(line.camera);
+                w->leaveRoom();
+                for (QAction* item : w->serversMenu()->actions())
                     if (item->property("title").toString() == server->name()) {
-                        changeServer(item);
+                        w->changeServer(item);
                         break;
                     }
             }
@@ -368,7 +287,7 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
         case CommandLine::Shows::Nothing:
             break;
     }
-    if (line.fullScreen) mainImage()->setFullScreen(true);
+    if (line.fullScreen) w->setFullScreen(true);
     inFront(window_.get());
     return 0;
 }

@@ -43,16 +43,11 @@ public:
     void setFullScreen(bool on);
     bool isFullScreenOn() const { return fullScreen_; }
 
-    // Listen in another window took the sound: this one's toggle goes off.
-    void soundTaken();
-    // The server list closed after holding the heard camera's server: the
-    // sound starts again if Listen is still on.
-    void resumeSound();
+    void soundTaken() override;
+    void resumeSound() override;
 
 signals:
     void closed(RoomWindow* window);
-    // What it shows changed (for the layouts file).
-    void stateChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -9,11 +9,13 @@ namespace Ui {
 class ZVMainWindow;
 }
 
-// A window of the viewer, laid out by its interface description: the
-// picture filling it and the menu bar. Every window of the viewer is one
-// (the others put their screen in the picture's place, RoomWindow). It
-// holds no state of its own; its controller drives it. Closing the first
-// window quits the viewer.
+// A window of the viewer and its controller, laid out by its interface
+// description: the picture filling it and the menu bar. Each window is a
+// whole viewer with its own state: the first one (FirstWindow) shows what
+// the settings file keeps and its closing quits the viewer; any other
+// (RoomWindow) puts its screen in the picture's place and is kept in the
+// layouts file. What there is one of per viewer they reach through their
+// host (ViewerHost).
 class ZVMainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -22,6 +24,16 @@ public:
     ~ZVMainWindow() override;
 
     Ui::ZVMainWindow& ui() { return *ui_; }
+
+    // Listen in another window took the sound: this one's toggle goes off.
+    virtual void soundTaken() = 0;
+    // The server list closed after holding the heard camera's server: the
+    // sound starts again if Listen is still on.
+    virtual void resumeSound() = 0;
+
+signals:
+    // What it shows, or where, changed (for the layouts file).
+    void stateChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

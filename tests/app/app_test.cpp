@@ -36,7 +36,7 @@ TEST_F(ViewerFixture, EachServerAnswerLeavesItsAlertAndCamerasMenu) {
         spinFor(400);
         ASSERT_TRUE(waitUntil([&] { return alerts->texts.size() >= c.alerts.size(); }));
         EXPECT_EQ(alerts->texts, c.alerts);
-        EXPECT_EQ(app->camerasMenu()->actions().size(), c.cameraItems);
+        EXPECT_EQ(app->window()->camerasMenu()->actions().size(), c.cameraItems);
         EXPECT_EQ(server.requests().empty(), !c.stored);
         quit();
     }
@@ -72,7 +72,7 @@ TEST_F(ViewerFixture, FrameIsKeptAtQuitEvenInFullScreenAndPlacedWholeOnTheScreen
     EXPECT_EQ(app->window()->geometry(), centred);
     const QRect frame(100, 60, 600, 400);
     app->window()->setGeometry(frame);
-    QTest::keyClick(app->mainImage(), Qt::Key_F11);
+    QTest::keyClick(app->window()->mainImage(), Qt::Key_F11);
     ASSERT_TRUE(app->window()->isFullScreen());
     quit();
     EXPECT_EQ(onDisk()->getWinPosition(), QRectF(frame)) << "the window's own frame";

@@ -47,7 +47,7 @@ TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
             const size_t stills = picturesOf(server);
             spinFor(1000);
             EXPECT_LE(picturesOf(server), stills + 1) << "the stills rest while the video plays";
-            EXPECT_TRUE(app->mainImage()->hasSavablePicture()) << "the frame as sent";
+            EXPECT_TRUE(app->window()->mainImage()->hasSavablePicture()) << "the frame as sent";
             // Hidden, the video closes; shown again it opens again, and
             // where that fails the stills come back.
             server.setScript([&](const ScriptedServer::Request& r) {
@@ -59,7 +59,8 @@ TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
             EXPECT_TRUE(waitUntil([&] { return picturesOf(server) > stills + 2; }));
         }
         if (!row.note.isEmpty())
-            EXPECT_TRUE(waitUntil([&] { return app->mainImage()->noteText() == row.note; }));
+            EXPECT_TRUE(
+                waitUntil([&] { return app->window()->mainImage()->noteText() == row.note; }));
         if (!row.liveVideo) EXPECT_EQ(countOf(server, "/v/0"), 0u);
         quit();
     }
@@ -97,7 +98,8 @@ TEST_F(ViewerFixture, LiveVideoIsTriedAgainWhenItsServerIsSeenBack) {
         writeServers(dir.path(), {{"Local", server.port(), true}});
         start();
         const auto tries = [&] { return countOf(server, "/v/0"); };
-        ASSERT_TRUE(waitUntil([&] { return app->mainImage()->noteText().contains(row.reason); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return app->window()->mainImage()->noteText().contains(row.reason); }));
         EXPECT_EQ(waitUntil([&] { return tries() >= 2; }, row.soon ? 10000 : 5000), row.soon);
         // A server that drops every connection at once gets no storm of
         // tries: at least 2 s between them, growing.

@@ -107,19 +107,20 @@ TEST_F(ViewerFixture, ARefusedServerThatComesBackIsSeenAtOnce) {
                               : waitForPictureOf(1));
         server.reset();
         spinFor(1000);
-        const qint64 shown = app->mainImage()->picture().cacheKey();
+        const qint64 shown = app->window()->mainImage()->picture().cacheKey();
         server = std::make_unique<ScriptedServer>(camerasServer(), port);
         ASSERT_TRUE(server->listening());
         EXPECT_TRUE(waitUntil(
             [&] {
-                const QImage p = app->mainImage()->picture();
+                const QImage p = app->window()->mainImage()->picture();
                 return !p.isNull() && p.cacheKey() != shown;
             },
             10000))
             << "before the retries' pause would end";
         const std::string first = server->requests().front().target;
         EXPECT_EQ(first.rfind(startDown ? "/microphones" : "/c/1/image?", 0), 0u) << first;
-        EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{1}) << "the stored camera";
+        EXPECT_EQ(checkedItems(app->window()->camerasMenu()), std::vector<int>{1})
+            << "the stored camera";
         EXPECT_EQ(alerts->maxOpen, startDown ? 1 : 0);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the alert went by itself";
         EXPECT_FALSE(app->reconnector()->isActive());

@@ -79,8 +79,8 @@ TEST_F(ViewerFixture, EachServerOfALayoutIsAskedOnItsOwn) {
         ASSERT_TRUE(file->save());
     }
     start();
-    ASSERT_TRUE(app->showLayout("Lobby"));
-    CameraWall* wall = app->roomScreen()->wall();
+    ASSERT_TRUE(app->window()->showLayout("Lobby"));
+    CameraWall* wall = app->window()->roomScreen()->wall();
     const auto picture = [&](int cell) {
         return cameraOfPicture(wall->cell(cell)->imageView()->picture());
     };
@@ -130,7 +130,7 @@ TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
     app->newWindow(&wall);
     app->newWindow(&camera)->setFullScreen(true);
     app->newWindow()->close();  // closed by the person: forgotten
-    ASSERT_TRUE(app->showLayout("Lobby"));
+    ASSERT_TRUE(app->window()->showLayout("Lobby"));
     ASSERT_TRUE(waitUntil([&] { return app->roomWindows().size() == 2; }));
     quit();
 
@@ -148,8 +148,8 @@ TEST_F(ViewerFixture, WindowsComeBackAsTheyWereLeft) {
         EXPECT_EQ(w->screenView()->source().serverId, expected[i].serverId) << i;
         EXPECT_EQ(w->isFullScreenOn(), expected[i].fullScreen) << i;
     }
-    EXPECT_EQ(app->roomScreen()->shows(), RoomScreen::Shows::Layout);
-    EXPECT_EQ(app->roomScreen()->name(), "Lobby");
+    EXPECT_EQ(app->window()->roomScreen()->shows(), RoomScreen::Shows::Layout);
+    EXPECT_EQ(app->window()->roomScreen()->name(), "Lobby");
     // The camera alone shows its picture (camera 1's colour).
     CameraWall* single = app->roomWindows()[1]->screenView()->wall();
     EXPECT_TRUE(
@@ -191,7 +191,7 @@ TEST_F(ViewerFixture, EditsOfWhatTheWindowsShowNeverStopThem) {
     // clang-format on
     for (const auto& c : cases) {
         app->hub()->edit([&](ControlRoom& r) { r.layouts = {lobby, yard}, r.tours = {rounds}; });
-        ASSERT_TRUE(app->showLayout("Lobby"));
+        ASSERT_TRUE(app->window()->showLayout("Lobby"));
         other->apply(touring);
         QTimer::singleShot(0, [&] {
             auto* e = qobject_cast<LayoutsEditor*>(QApplication::activeModalWidget());
@@ -207,8 +207,8 @@ TEST_F(ViewerFixture, EditsOfWhatTheWindowsShowNeverStopThem) {
             std::string path;
             TouchImage* noted;
         } windows[] = {
-            {app->roomScreen(), RoomScreen::Shows::Nothing, c.layout, "Layout “Lobby” was deleted",
-             "/c/1/", app->mainImage()},
+            {app->window()->roomScreen(), RoomScreen::Shows::Nothing, c.layout,
+             "Layout “Lobby” was deleted", "/c/1/", app->window()->mainImage()},
             {other->screenView(), RoomScreen::Shows::Camera, c.tour, "Tour “Rounds” was deleted",
              "/c/2/", other->screenView()->wall()->cell(0)->imageView()}};
         for (size_t i = 0; i < 2; ++i) {
@@ -249,8 +249,8 @@ TEST_F(ViewerFixture, ATourStepsOnByItselfAndAtThePersonsWord) {
                       {TourStep::Kind::ServerWall, {}, id, 0, 1}};
         room.tours.push_back(tour);
     });
-    ASSERT_TRUE(app->startTour("Rounds"));
-    RoomScreen* room = app->roomScreen();
+    ASSERT_TRUE(app->window()->startTour("Rounds"));
+    RoomScreen* room = app->window()->roomScreen();
     const auto picture = [&](int cell) {
         CameraWall* wall = room->wall();
         return cell < wall->cellCount() ? cameraOfPicture(wall->cell(cell)->imageView()->picture())

@@ -45,16 +45,17 @@ TEST_F(SavePicture, TheFileHoldsTheBytesTheServerSent) {
         ScriptedServer s(camerasServer(threeCameras()));
         writeServers(dir.path(), {{"Alpha", s.port(), true, c.wall ? 1 : 0}}, 1);
         start();
-        TouchImage* view =
-            c.wall ? app->cameraWall()->cell(c.saved)->imageView() : app->mainImage();
-        ASSERT_TRUE(waitUntil(
-            [&] { return app->savePictureAction()->isEnabled() && view->hasSavablePicture(); }));
+        TouchImage* view = c.wall ? app->window()->cameraWall()->cell(c.saved)->imageView()
+                                  : app->window()->mainImage();
+        ASSERT_TRUE(waitUntil([&] {
+            return app->window()->savePictureAction()->isEnabled() && view->hasSavablePicture();
+        }));
         if (c.contextMenu) {
             QMouseEvent right(QEvent::MouseButtonPress, {10, 10}, {10, 10}, Qt::RightButton,
                               Qt::RightButton, {});
             view->menuForEvent(right)->actions().last()->trigger();
         } else {
-            app->savePictureAction()->trigger();
+            app->window()->savePictureAction()->trigger();
         }
         ASSERT_TRUE(waitUntil([&] { return !view->noteText().isEmpty(); }));
         ASSERT_EQ(saved().size(), 1);
@@ -74,12 +75,13 @@ TEST_F(SavePicture, TheItemWaitsForAPictureOfTheCameraShown) {
     ScriptedServer s(camerasServer(threeCameras()));
     writeServers(dir.path(), {{"Alpha", s.port(), true}}, 1);
     start();
-    ASSERT_TRUE(waitUntil([&] { return app->savePictureAction()->isEnabled(); }));
-    QTest::keyClick(app->mainImage(), Qt::Key_Right);  // to camera 2, whose pictures fail
-    EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "camera 1's picture is not camera 2's";
+    ASSERT_TRUE(waitUntil([&] { return app->window()->savePictureAction()->isEnabled(); }));
+    QTest::keyClick(app->window()->mainImage(), Qt::Key_Right);  // to camera 2, whose pictures fail
+    EXPECT_FALSE(app->window()->savePictureAction()->isEnabled())
+        << "camera 1's picture is not camera 2's";
     ASSERT_TRUE(waitUntil([&] { return countOf(s, "/x?") >= 2; }));
-    EXPECT_FALSE(app->savePictureAction()->isEnabled()) << "a failed picture is none";
-    app->savePictureAction()->trigger();
+    EXPECT_FALSE(app->window()->savePictureAction()->isEnabled()) << "a failed picture is none";
+    app->window()->savePictureAction()->trigger();
     spinFor(200);
     EXPECT_TRUE(saved().isEmpty());
 }

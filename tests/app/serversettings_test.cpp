@@ -83,7 +83,8 @@ TEST_F(ServerList, EachCloseOrQuitLeavesTheDialogsListInTheStoreTheFileTheMenuAn
             dialog->close();
             EXPECT_FALSE(dialog->isVisible());
             EXPECT_EQ(namesOf(*settings), c.after);
-            EXPECT_EQ(titles(app->serversMenu()), c.after) << "the servers menu is rebuilt";
+            EXPECT_EQ(titles(app->window()->serversMenu()), c.after)
+                << "the servers menu is rebuilt";
             EXPECT_EQ(namesOf(*onDisk()), c.after) << "the file is written at the close";
             const auto current = settings->getCurrent();
             EXPECT_EQ(current ? current->name() : "", c.after.value(0));
@@ -117,9 +118,9 @@ TEST_F(ServerList, TypedPortNeverReachesAnotherServer) {
         {"pictures flowing", true, {}},
         {"retries running", false, {}},
         {"a camera chosen midway", true,
-         [](auto& a) { a.changeCamera(a.camerasMenu()->actions().value(1)); }},
+         [](auto& a) { a.window()->changeCamera(a.window()->camerasMenu()->actions().value(1)); }},
         {"the server chosen midway", true,
-         [](auto& a) { a.changeServer(a.serversMenu()->actions().value(0)); }},
+         [](auto& a) { a.window()->changeServer(a.window()->serversMenu()->actions().value(0)); }},
         {"a reload midway", true, [](ZorvanMacAppDelegate& a) { a.openServer(); }},
         {"the camera wall on", true, {}, 1},
     };
@@ -199,7 +200,7 @@ TEST_F(ServerList, OnlyTheServerBeingEditedRests) {
                 room.layouts.back().cells.push_back(CameraRef{s->serverId(), "/c/1", "Yard", 1});
         });
         app->newWindow();
-        if (c.mainShowsLayout) ASSERT_TRUE(app->showLayout("Lobby"));
+        if (c.mainShowsLayout) ASSERT_TRUE(app->window()->showLayout("Lobby"));
         // The edited server's requests of any kind, the others' pictures.
         const auto seen = [&](size_t i) {
             return i == c.edited ? servers[i]->requests().size() : picturesOf(*servers[i]);

@@ -29,21 +29,24 @@ TEST_F(ViewerFixture, CamerasAloneAndOnTheWallFollowEveryCommandKeyAndClick) {
     ASSERT_TRUE(waitForPictureOf(6));
     // Through the viewer of the moment: the test starts a second one.
     const auto ui = [&]() -> Ui::ZVMainWindow& { return app->window()->ui(); };
-    const auto wall = [&] { return app->cameraWall(); };
-    const auto wallShown = [&] { return !wall()->isHidden() && app->mainImage()->isHidden(); };
+    const auto wall = [&] { return app->window()->cameraWall(); };
+    const auto wallShown = [&] {
+        return !wall()->isHidden() && app->window()->mainImage()->isHidden();
+    };
     const auto first = [&] { return wall()->cell(0)->imageView()->caption(); };
     const auto key = [&](Qt::Key k) {
-        QTest::keyClick(wallShown() ? static_cast<QWidget*>(wall()) : app->mainImage(), k);
+        QTest::keyClick(wallShown() ? static_cast<QWidget*>(wall()) : app->window()->mainImage(),
+                        k);
     };
     const auto cell = [&](int i) { return wall()->cell(i)->imageView(); };
-    const auto menu = [&](int i) { app->camerasMenu()->actions().at(i)->trigger(); };
+    const auto menu = [&](int i) { app->window()->camerasMenu()->actions().at(i)->trigger(); };
     const auto rightClick = [&](int i) {
         QTest::mousePress(cell(i), Qt::RightButton);
         if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
     };
     // Two wheel notches with Ctrl at the top left corner: 2x there, and the
     // pictures asked for and decoded at twice the view's size.
-    const auto view = [&] { return app->mainImage(); };
+    const auto view = [&] { return app->window()->mainImage(); };
     const auto zoomIn = [&] {
         QWheelEvent wheel({0, 0}, view()->mapToGlobal(QPointF(0, 0)), {}, {0, 240}, Qt::NoButton,
                           Qt::ControlModifier, Qt::NoScrollPhase, false);
@@ -94,7 +97,7 @@ TEST_F(ViewerFixture, CamerasAloneAndOnTheWallFollowEveryCommandKeyAndClick) {
         if (s.shows) EXPECT_TRUE(waitUntil(s.shows)) << "the zoom and the size asked";
         EXPECT_EQ(settings->getCurrent()->previewRegim == 1, wallShown());
         EXPECT_EQ(settings->cameraIdx(), s.selected);
-        EXPECT_EQ(checkedItems(app->camerasMenu()), std::vector<int>{s.selected});
+        EXPECT_EQ(checkedItems(app->window()->camerasMenu()), std::vector<int>{s.selected});
         EXPECT_EQ(soundAvailable(), s.selected == 1);
         EXPECT_EQ(AppAccess::audioSlider(*app)->isEnabled(), s.selected == 1);
         EXPECT_EQ(ui().actionSound->isChecked(), s.soundOn)
@@ -132,13 +135,13 @@ TEST_F(ViewerFixture, UnderTheWallTheHiddenCameraViewAsksForNothing) {
     writeServers(dir.path(), {{"Local", port, true}}, 1);
     start();
     ASSERT_TRUE(waitForPictureOf(1));
-    const QSize one = app->mainImage()->askedPixels();
+    const QSize one = app->window()->mainImage()->askedPixels();
     const std::string oneSize =
         "resolution=" + std::to_string(one.width()) + "x" + std::to_string(one.height());
     const auto current = settings->getCurrent();
     server.reset();
     ASSERT_TRUE(waitUntil([&] { return !current->isRefreshing(); })) << "the probe's rest";
-    app->toggleWall(true);
+    app->window()->toggleWall(true);
     server = std::make_unique<ScriptedServer>(camerasServer(), port);
     ASSERT_TRUE(server->listening());
     ASSERT_TRUE(waitUntil([&] { return picturesOf(*server) >= 8; })) << "the cells are live";
@@ -186,18 +189,18 @@ TEST_F(ViewerFixture, TitlesAndWallCaptionsSayWhatIsShown) {
             other->apply(state);
         };
         const auto wallOf = [&](RoomScreen* room) {
-            return room->isVisible() ? room->wall() : app->cameraWall();
+            return room->isVisible() ? room->wall() : app->window()->cameraWall();
         };
         // clang-format off
         const struct { const char* what; std::function<void()> act; QString title, cell; } steps[] = {
             {"one camera", [&] { shows(WindowState::Shows::Camera); }, "Gate — Shop — Zorvan", ""},
-            {"the wall", [&] { app->toggleWall(true); shows(WindowState::Shows::ServerWall); },
+            {"the wall", [&] { app->window()->toggleWall(true); shows(WindowState::Shows::ServerWall); },
              "Shop — Camera Wall — Zorvan", list.wallCell},
-            {"a layout", [&] { app->showLayout("Lobby"); shows(WindowState::Shows::Layout, "Lobby"); },
+            {"a layout", [&] { app->window()->showLayout("Lobby"); shows(WindowState::Shows::Layout, "Lobby"); },
              "Lobby — Zorvan", "Roof — Shop"},
-            {"a tour", [&] { app->startTour("Night"); shows(WindowState::Shows::Tour, "Night"); },
+            {"a tour", [&] { app->window()->startTour("Night"); shows(WindowState::Shows::Tour, "Night"); },
              "Night — Shop — Camera Wall (1/2) — Zorvan", list.wallCell},
-            {"its next step", [&] { app->roomScreen()->nextStep(); other->screenView()->nextStep(); },
+            {"its next step", [&] { app->window()->roomScreen()->nextStep(); other->screenView()->nextStep(); },
              "Night — Lobby (2/2) — Zorvan", "Roof — Shop"},
         };
         // clang-format on
@@ -209,10 +212,10 @@ TEST_F(ViewerFixture, TitlesAndWallCaptionsSayWhatIsShown) {
                 EXPECT_TRUE(waitUntil([&] { return window->windowTitle() == s.title; }))
                     << window->windowTitle().toStdString();
             if (s.cell.isEmpty()) {
-                EXPECT_EQ(app->mainImage()->caption(), list.oneCamera);
+                EXPECT_EQ(app->window()->mainImage()->caption(), list.oneCamera);
                 continue;
             }
-            for (RoomScreen* room : {app->roomScreen(), other->screenView()})
+            for (RoomScreen* room : {app->window()->roomScreen(), other->screenView()})
                 EXPECT_TRUE(waitUntil([&] {
                     return wallOf(room)->cellCount() > 0 &&
                            wallOf(room)->cell(0)->imageView()->caption() == s.cell;
@@ -241,7 +244,7 @@ protected:
 TEST_F(LobbyFixture, LeavingFullScreenGivesTheScreenSaverBack) {
     ScriptedServer a(camerasServer());
     startWithLobby(a, 2);
-    ASSERT_TRUE(app->showLayout("Lobby"));
+    ASSERT_TRUE(app->window()->showLayout("Lobby"));
     RoomWindow* other = app->newWindow();
     const struct {
         const char* name;
@@ -249,8 +252,8 @@ TEST_F(LobbyFixture, LeavingFullScreenGivesTheScreenSaverBack) {
         RoomScreen* screen;
         QWidget* window;
     } windows[] = {
-        {"main", [&](bool on) { app->mainImage()->setFullScreen(on); }, app->roomScreen(),
-         app->mainImage()->window()},
+        {"main", [&](bool on) { app->window()->mainImage()->setFullScreen(on); },
+         app->window()->roomScreen(), app->window()->mainImage()->window()},
         {"other", [&](bool on) { other->setFullScreen(on); }, other->screenView(), other},
     };
     for (const auto& w : windows) {
@@ -270,7 +273,7 @@ TEST_F(LobbyFixture, LeavingFullScreenGivesTheScreenSaverBack) {
 TEST_F(LobbyFixture, OtherWindowsAreLiveAtOnceAndAKioskWindowIsInFront) {
     ScriptedServer a(camerasServer());
     startWithLobby(a, 1);
-    app->mainImage()->setFullScreen(true);
+    app->window()->mainImage()->setFullScreen(true);
     RoomWindow* other = app->newWindow();
     ASSERT_TRUE(other->isVisible());
     EXPECT_FALSE(other->screenView()->isResting());

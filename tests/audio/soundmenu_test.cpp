@@ -23,8 +23,8 @@ TEST_F(SoundMenu, StatusLineAndPauseForTheServerList) {
     ASSERT_TRUE(demo.start()) << demo.errorString();
     writeServers(dir.path(), {{"Demo", demo.port(), true}});  // camera 0 has a microphone
     start();
-    ASSERT_TRUE(waitUntil([&] { return !app->camerasMenu()->actions().isEmpty(); }));
-    QAction* toggle = app->soundMenu()->actions().at(0);
+    ASSERT_TRUE(waitUntil([&] { return !app->window()->camerasMenu()->actions().isEmpty(); }));
+    QAction* toggle = app->window()->soundMenu()->actions().at(0);
     QLabel* line = app->window()->findChild<QLabel*>("soundStatusLine");
     ASSERT_NE(line, nullptr);
     toggle->trigger();

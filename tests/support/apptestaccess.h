@@ -32,9 +32,9 @@ struct ReconnectorTestAccess {
 // The controller's parts that only tests look into.
 struct ZorvanMacAppDelegateTestAccess {
     using App = ZorvanMacAppDelegate;
-    static QSlider* audioSlider(const App& a) { return a.audioSlider_; }
+    static QSlider* audioSlider(const App& a) { return a.window_->audioSlider_; }
     static ZVServerSettings* settingsWindow(const App& a) { return a.settingsWindow_.get(); }
     static PlayerView* playerView(const App& a) { return a.playerView_.get(); }
-    static RestWhileHidden* restWhileHidden(const App& a) { return a.rest_.get(); }
+    static RestWhileHidden* restWhileHidden(const App& a) { return a.window_->rest_.get(); }
 };
 using AppAccess = ZorvanMacAppDelegateTestAccess;

@@ -202,9 +202,10 @@ protected:
     // What the settings file holds now.
     std::unique_ptr<Settings> onDisk() { return Settings::createInFolder(dir.path(), "en"); }
     bool waitForPictureOf(int k) {
-        return waitUntil([&] { return cameraOfPicture(app->mainImage()->picture()) == k % 5; });
+        return waitUntil(
+            [&] { return cameraOfPicture(app->window()->mainImage()->picture()) == k % 5; });
     }
-    bool soundAvailable() { return app->soundMenu()->menuAction()->isEnabled(); }
+    bool soundAvailable() { return app->window()->soundMenu()->menuAction()->isEnabled(); }
 
     QTemporaryDir dir;
     // Presses every alert's button; a test that wants an alert left up drops it.

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The application controller's camera wall: the View menu, the wall's keys,
-// paging and selection, and the switch between the wall and one camera.
+// The first window's camera wall (the View menu, the wall's keys, paging
+// and selection, the switch between the wall and one camera) and its live
+// video (View > Live Video, and the hand-over between the shown camera's
+// video and its stills).
 
-#include "zorvanmacappdelegate.h"
+#include "firstwindow.h"
 
 #include "camerawall.h"
 #include "camserver.h"
@@ -10,38 +12,32 @@
 #include "restwhilehidden.h"
 #include "roommenus.h"
 #include "roomscreen.h"
+#include "serverprobe.h"
 #include "settings.h"
-#include "soundstatusline.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
 #include "wallmode.h"
 #include "wallpages.h"
-#include "zvmainwindow.h"
 
 #include <QActionGroup>
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
 
-CameraWall* ZorvanMacAppDelegate::cameraWall() const {
-    return window_->ui().cameraWall;
-}
-
-bool ZorvanMacAppDelegate::isWallOn(const CamServer* server) {
+bool FirstWindow::isWallOn(const CamServer* server) {
     // Any stored value other than 1 means one camera, and is kept as it is
     // until the person switches.
     return server && server->previewRegim == 1;
 }
 
-void ZorvanMacAppDelegate::createWallCommands() {
-    Ui::ZVMainWindow& ui = window_->ui();
+void FirstWindow::createWallCommands() {
+    Ui::ZVMainWindow& ui = *ui_;
     wall_ = std::make_unique<WallMode>(ui.cameraWall);
     // The View menu's shortcuts work while full screen hides the menu bar.
-    window_->addActions(
+    addActions(
         {ui.actionCameraWall, ui.actionNextPage, ui.actionPreviousPage, ui.actionFullScreen});
     camerasOnPage_ = RoomMenus::addCamerasOnPage(ui.camerasOnPageMenu, this,
                                                  [this](int n) { setCamerasOnPage(n); });
-    connect(ui.actionCameraWall, &QAction::triggered, this, &ZorvanMacAppDelegate::toggleWall);
+    connect(ui.actionCameraWall, &QAction::triggered, this, &FirstWindow::toggleWall);
     connect(ui.actionNextPage, &QAction::triggered, this, [this] { turnPage(true); });
     connect(ui.actionPreviousPage, &QAction::triggered, this, [this] { turnPage(false); });
     connect(ui.actionFullScreen, &QAction::triggered, this,
@@ -54,9 +50,9 @@ void ZorvanMacAppDelegate::createWallCommands() {
     connect(wall, &CameraWall::cellPressed, this, [this](int cell) {
         if (const std::int64_t k = wall_->cameraAt(cell); k != wall_->selected()) selectCamera(k);
     });
-    connect(wall, &CameraWall::cellActivated, this, &ZorvanMacAppDelegate::openFromWall);
-    connect(wall, &CameraWall::pageStep, this, &ZorvanMacAppDelegate::turnPage);
-    connect(wall, &CameraWall::arrowKey, this, &ZorvanMacAppDelegate::moveSelection);
+    connect(wall, &CameraWall::cellActivated, this, &FirstWindow::openFromWall);
+    connect(wall, &CameraWall::pageStep, this, &FirstWindow::turnPage);
+    connect(wall, &CameraWall::arrowKey, this, &FirstWindow::moveSelection);
     connect(wall, &CameraWall::fullScreenKey, this, [this] { mainImage()->toggleFullScreen(); });
     connect(wall, &CameraWall::escapePressed, this, [this] {
         if (mainImage()->inFullScreen()) mainImage()->setFullScreen(false);
@@ -71,10 +67,7 @@ void ZorvanMacAppDelegate::createWallCommands() {
     setWallShown(false);
 }
 
-bool ZorvanMacAppDelegate::eventFilter(QObject* watched, QEvent* event) {
-    // Closing the main window quits the viewer, other windows and all.
-    if (watched == window_.get() && event->type() == QEvent::Close && !roomWindows_.empty())
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+bool FirstWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched == mainImage() &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
@@ -89,11 +82,11 @@ bool ZorvanMacAppDelegate::eventFilter(QObject* watched, QEvent* event) {
         backToRoom();
         return true;
     }
-    return QObject::eventFilter(watched, event);
+    return ZVMainWindow::eventFilter(watched, event);
 }
 
-void ZorvanMacAppDelegate::setWallShown(bool on) {
-    Ui::ZVMainWindow& ui = window_->ui();
+void FirstWindow::setWallShown(bool on) {
+    Ui::ZVMainWindow& ui = *ui_;
     ui.actionCameraWall->setChecked(on);
     ui.actionNextPage->setEnabled(on);
     ui.actionPreviousPage->setEnabled(on);
@@ -112,7 +105,7 @@ void ZorvanMacAppDelegate::setWallShown(bool on) {
     followShown();
 }
 
-void ZorvanMacAppDelegate::followServer(const std::shared_ptr<CamServer>& server) {
+void FirstWindow::followServer(const std::shared_ptr<CamServer>& server) {
     checkCamerasOnPage(server.get());
     followLiveVideo(server.get());
     if (wall_->server() == server && server) return;
@@ -123,8 +116,7 @@ void ZorvanMacAppDelegate::followServer(const std::shared_ptr<CamServer>& server
     setWallShown(isWallOn(server.get()) && !openedFromRoom_);
 }
 
-void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
-                                    std::int64_t selected) {
+void FirstWindow::showWall(const std::shared_ptr<CamServer>& server, std::int64_t selected) {
     // The one-camera refresh ends for good, and so does the probe that
     // would start it again when the server comes back: the wall asks for
     // the pictures.
@@ -138,7 +130,7 @@ void ZorvanMacAppDelegate::showWall(const std::shared_ptr<CamServer>& server,
     followShown();
 }
 
-void ZorvanMacAppDelegate::toggleWall(bool on) {
+void FirstWindow::toggleWall(bool on) {
     // The server's own wall or camera replaces a layout or tour.
     leaveRoom();
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
@@ -163,7 +155,7 @@ void ZorvanMacAppDelegate::toggleWall(bool on) {
     if (k < count) showCamera(*server, k);
 }
 
-void ZorvanMacAppDelegate::setCamerasOnPage(int n) {
+void FirstWindow::setCamerasOnPage(int n) {
     const std::shared_ptr<CamServer> server = settings_.getCurrent();
     if (!server) return;
     server->camOnPage = n;
@@ -173,13 +165,13 @@ void ZorvanMacAppDelegate::setCamerasOnPage(int n) {
     if (!wall_->server() && isWallOn(server.get())) wall_->clear(server.get());
 }
 
-void ZorvanMacAppDelegate::checkCamerasOnPage(const CamServer* server) {
+void FirstWindow::checkCamerasOnPage(const CamServer* server) {
     const int cells = WallPages::cellsFor(server ? server->camOnPage : 0);
     for (QAction* item : camerasOnPage_->actions())
         item->setChecked(server && item->text().toInt() == cells);
 }
 
-void ZorvanMacAppDelegate::selectCamera(std::int64_t k) {
+void FirstWindow::selectCamera(std::int64_t k) {
     const std::shared_ptr<CamServer> server = wall_->server();
     if (!server || server != settings_.getCurrent()) return;
     const auto cameras = server->getCameras();
@@ -198,7 +190,7 @@ void ZorvanMacAppDelegate::selectCamera(std::int64_t k) {
     settings_.saveSoon();
 }
 
-void ZorvanMacAppDelegate::openFromWall(int cell) {
+void FirstWindow::openFromWall(int cell) {
     const std::int64_t k = wall_->cameraAt(cell);
     const std::shared_ptr<CamServer> server = wall_->server();
     if (k < 0 || !server) return;
@@ -207,12 +199,12 @@ void ZorvanMacAppDelegate::openFromWall(int cell) {
     openedFromWall_ = true;
 }
 
-void ZorvanMacAppDelegate::turnPage(bool forward) {
+void FirstWindow::turnPage(bool forward) {
     if (!wall_->server()) return;
     selectCamera(wall_->pages().turnPage(wall_->selected(), forward));
 }
 
-void ZorvanMacAppDelegate::moveSelection(int key) {
+void FirstWindow::moveSelection(int key) {
     if (!wall_->server()) return;
     WallPages::Move move = WallPages::Move::Right;
     switch (key) {
@@ -229,4 +221,56 @@ void ZorvanMacAppDelegate::moveSelection(int key) {
             break;
     }
     selectCamera(wall_->pages().move(wall_->selected(), move));
+}
+
+// --- live video ---
+
+void FirstWindow::createLiveVideo() {
+    live_ = std::make_unique<LiveVideo>(mainImage());
+    QAction* item = ui_->actionLiveVideo;
+    // The shortcut works while full screen hides the menu bar.
+    addAction(item);
+    connect(item, &QAction::triggered, this, &FirstWindow::setLiveVideo);
+    // The stills rest while the video plays; they come again when it ends.
+    connect(live_.get(), &LiveVideo::videoStarted, this, [this] {
+        if (const auto server = settings_.getCurrent()) {
+            stopPictureProbe();
+            rest_->stopVideo(*server);
+        }
+    });
+    connect(live_.get(), &LiveVideo::videoEnded, this, &FirstWindow::resumeStills);
+    connect(rest_.get(), &RestWhileHidden::restingChanged, live_.get(), &LiveVideo::setResting);
+    // The shown camera's server takes connections again: a video it ended
+    // comes back with it, not a minute later. (The probe only ever watches
+    // the shown camera's server.)
+    connect(pictureProbe_.get(), &ServerProbe::back, live_.get(), &LiveVideo::serverBack);
+    followLiveVideo(nullptr);
+}
+
+void FirstWindow::followLiveVideo(const CamServer* server) {
+    QAction* item = ui_->actionLiveVideo;
+    item->setEnabled(server != nullptr);
+    item->setChecked(server && LiveVideo::isOn(*server));
+}
+
+void FirstWindow::setLiveVideo(bool on) {
+    const std::shared_ptr<CamServer> server = settings_.getCurrent();
+    if (!server) return;
+    LiveVideo::setOn(*server, on);
+    if (isWallOn(server.get()) || isHeld(server.get()) || ended_) return;
+    if (on) {
+        live_->show(server, server->currentCameraIndex());
+        return;
+    }
+    const bool playing = live_->isPlaying();
+    live_->stop();
+    if (playing) resumeStills();
+}
+
+void FirstWindow::resumeStills() {
+    const std::shared_ptr<CamServer> server = settings_.getCurrent();
+    if (!server || ended_ || isHeld(server.get()) || isWallOn(server.get()) ||
+        server->isRefreshing())
+        return;
+    rest_->videoCameraAtIndex(*server, server->currentCameraIndex());
 }
