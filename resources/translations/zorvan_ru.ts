@@ -474,6 +474,22 @@
         <translation>Нет экрана «%1».</translation>
     </message>
     <message>
+        <source>Layouts: %1.</source>
+        <translation>Раскладки: %1.</translation>
+    </message>
+    <message>
+        <source>Tours: %1.</source>
+        <translation>Обходы: %1.</translation>
+    </message>
+    <message>
+        <source>Servers: %1.</source>
+        <translation>Серверы: %1.</translation>
+    </message>
+    <message>
+        <source>Cameras: %1.</source>
+        <translation>Камеры: %1.</translation>
+    </message>
+    <message>
         <source>Server removed</source>
         <translation>Сервер удалён</translation>
     </message>

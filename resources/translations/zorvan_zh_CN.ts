@@ -474,6 +474,22 @@
         <translation>没有名为“%1”的屏幕。</translation>
     </message>
     <message>
+        <source>Layouts: %1.</source>
+        <translation>布局：%1。</translation>
+    </message>
+    <message>
+        <source>Tours: %1.</source>
+        <translation>轮巡：%1。</translation>
+    </message>
+    <message>
+        <source>Servers: %1.</source>
+        <translation>服务器：%1。</translation>
+    </message>
+    <message>
+        <source>Cameras: %1.</source>
+        <translation>摄像头：%1。</translation>
+    </message>
+    <message>
         <source>Server removed</source>
         <translation>服务器已删除</translation>
     </message>

@@ -166,3 +166,22 @@ int CommandLine::screenIndex() const {
         std::all_of(screen.begin(), screen.end(), [](QChar ch) { return ch >= '0' && ch <= '9'; });
     return ok && digitsOnly ? index : -1;
 }
+
+qsizetype CommandLine::findName(const QStringList& names, const QString& typed) {
+    if (const qsizetype exact = names.indexOf(typed); exact >= 0) return exact;
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].compare(typed, Qt::CaseInsensitive) != 0) continue;
+        if (found >= 0) return -1;  // "lobby" for both "Lobby" and "LOBBY"
+        found = i;
+    }
+    return found;
+}
+
+QString CommandLine::unknownName(const QString& notFound, const char* known,
+                                 const QStringList& names) {
+    if (names.isEmpty()) return notFound;
+    QStringList listed = names.mid(0, kNamesListed);
+    if (names.size() > kNamesListed) listed << QStringLiteral("…");
+    return notFound + ' ' + zvText(known).arg(listed.join(QStringLiteral(", ")));
+}

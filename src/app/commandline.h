@@ -48,4 +48,14 @@ struct CommandLine {
     bool asksSomething() const;
     // The screen option as an index, or -1 when it is a name or absent.
     int screenIndex() const;
+
+    // Finds a name as a person types it: the name itself, else the one
+    // name that equals it ignoring case; -1 when none does, or when several
+    // do ignoring case and none exactly (then only the exact one is meant).
+    static qsizetype findName(const QStringList& names, const QString& typed);
+    // An unknown name's error: notFound, then the names there are, as
+    // known (a text with %1, "Layouts: %1."); at most kNamesListed of them.
+    static QString unknownName(const QString& notFound, const char* known,
+                               const QStringList& names);
+    static constexpr int kNamesListed = 20;
 };

@@ -3,6 +3,7 @@
 
 #include "alertqueue.h"
 #include "camserver.h"
+#include "commandline.h"
 #include "controlroomhub.h"
 #include "keyring.h"
 #include "livevideo.h"
@@ -194,6 +195,13 @@ void ZorvanMacAppDelegate::camerasDidLoaded(const tx::JsonValue& list) {
         hub_->feeds()->listsArrived(server.get());
         // The server is back: its "not available" alert is no longer true.
         if (unavailableAlert_) unavailableAlert_->done(QMessageBox::Accepted);
+        // A camera named on the command line is chosen once its list is here.
+        if (!pendingCamera_.isNull()) {
+            QStringList names;
+            for (const auto& camera : *server->getCameras()) names << camera->cameraName;
+            const qsizetype k = CommandLine::findName(names, std::exchange(pendingCamera_, {}));
+            if (k >= 0) settings_.setCameraIdx(k);
+        }
         window_->camerasArrived(*server);
     });
 }

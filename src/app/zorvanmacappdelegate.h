@@ -173,6 +173,8 @@ private:
     QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::vector<std::unique_ptr<RoomWindow>> roomWindows_;
     bool restoring_ = false;  // the windows are being restored: nothing to store yet
+    // A camera named on the command line before its server's list came.
+    QString pendingCamera_;
     // Writes saved pictures; ended first, so that no save reports to a
     // controller being destroyed.
     std::unique_ptr<PictureSaver> saver_;

@@ -175,35 +175,64 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
         if (message) *message = text;
         return CommandLine::kUsageError;
     };
-    // Names are checked before anything changes.
+    // Names are checked before anything changes, and found as people type
+    // them (any case, where that finds one).
+    const auto namesOf = [](const auto& entries) {
+        QStringList names;
+        for (const auto& e : entries) names << e.name;
+        return names;
+    };
+    const ControlRoom& room = hub_->room();
+    QString name = line.name;
     std::shared_ptr<CamServer> server;
     std::optional<CameraRef> camera;
     switch (line.shows) {
-        case CommandLine::Shows::Layout:
-            if (!hub_->room().layout(line.name))
-                return fail(zvText("No layout named \"%1\".").arg(line.name));
+        case CommandLine::Shows::Layout: {
+            const QStringList names = namesOf(room.layouts);
+            const qsizetype k = CommandLine::findName(names, line.name);
+            if (k < 0)
+                return fail(CommandLine::unknownName(
+                    zvText("No layout named \"%1\".").arg(line.name), "Layouts: %1.", names));
+            name = names[k];
             break;
-        case CommandLine::Shows::Tour:
-            if (!hub_->room().tour(line.name))
-                return fail(zvText("No tour named \"%1\".").arg(line.name));
+        }
+        case CommandLine::Shows::Tour: {
+            const QStringList names = namesOf(room.tours);
+            const qsizetype k = CommandLine::findName(names, line.name);
+            if (k < 0)
+                return fail(CommandLine::unknownName(zvText("No tour named \"%1\".").arg(line.name),
+                                                     "Tours: %1.", names));
+            name = names[k];
             break;
-        case CommandLine::Shows::Server:
-            server = hub_->serverNamed(line.name);
-            if (!server) return fail(zvText("No server named \"%1\".").arg(line.name));
+        }
+        case CommandLine::Shows::Server: {
+            QStringList names;
+            for (const auto& s : settings_.getServers()) names << s->name();
+            const qsizetype k = CommandLine::findName(names, line.name);
+            if (k < 0)
+                return fail(CommandLine::unknownName(
+                    zvText("No server named \"%1\".").arg(line.name), "Servers: %1.", names));
+            server = settings_.getServers().at(static_cast<size_t>(k));
+            name = server->name();
             if (!line.camera.isNull()) {
                 CameraRef ref;
                 ref.serverId = server->serverId();
                 ref.cameraName = line.camera;
+                // A list not here yet is looked into when it comes.
                 if (const auto cameras = server->getCameras()) {
-                    const int k = findCamera(*cameras, ref);
-                    if (k < 0)
-                        return fail(
-                            zvText("No camera named \"%1\" on %2.").arg(line.camera, line.name));
-                    ref = *CameraRef::to(server->serverId(), *cameras, k);
+                    QStringList cameraNames;
+                    for (const auto& c : *cameras) cameraNames << c->cameraName;
+                    const qsizetype found = CommandLine::findName(cameraNames, line.camera);
+                    if (found < 0)
+                        return fail(CommandLine::unknownName(
+                            zvText("No camera named \"%1\" on %2.").arg(line.camera, name),
+                            "Cameras: %1.", cameraNames));
+                    ref = *CameraRef::to(server->serverId(), *cameras, found);
                 }
                 camera = ref;
             }
             break;
+        }
         case CommandLine::Shows::Nothing:
             break;
     }
@@ -233,7 +262,7 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
         case CommandLine::Shows::Nothing:
             break;
     }
-    state.name = line.name;
+    state.name = name;
     if (server) state.serverId = server->serverId();
     if (camera) state.camera = *camera;
     state.fullScreen = line.fullScreen;
@@ -265,20 +294,20 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
                             [w](bool on) { w->setFullScreen(on); });
     switch (line.shows) {
         case CommandLine::Shows::Layout:
-            w->showLayout(line.name);
+            w->showLayout(name);
             break;
         case CommandLine::Shows::Tour:
-            w->startTour(line.name);
+            w->startTour(name);
             break;
         case CommandLine::Shows::Server:
             if (camera && server->getCameras()) {
                 const int k = findCamera(*server->getCameras(), *camera);
                 if (k >= 0) w->showCameraOf(server, k, false);
             } else {
-                if (camera) w->setPendingCamera(line.camera);
+                if (camera) pendingCamera_ = line.camera;
                 w->leaveRoom();
                 for (QAction* item : w->serversMenu()->actions())
-                    if (item->property("title").toString() == server->name()) {
+                    if (item->property("title").toString() == name) {
                         w->changeServer(item);
                         break;
                     }

@@ -130,6 +130,10 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "No server named \"%1\"."),
     QT_TRANSLATE_NOOP("Zorvan", "No camera named \"%1\" on %2."),
     QT_TRANSLATE_NOOP("Zorvan", "No screen \"%1\"."),
+    QT_TRANSLATE_NOOP("Zorvan", "Layouts: %1."),
+    QT_TRANSLATE_NOOP("Zorvan", "Tours: %1."),
+    QT_TRANSLATE_NOOP("Zorvan", "Servers: %1."),
+    QT_TRANSLATE_NOOP("Zorvan", "Cameras: %1."),
     // notes in a layout's empty cells; a filled cell's caption "%1 — %2"
     // (camera, server) reads the same in every language, so its tables hold
     // it as it is and it is not among these

@@ -252,12 +252,6 @@ void FirstWindow::camerasArrived(CamServer& server) {
         if (isWallOn(&server)) showWall(server.shared_from_this(), -1);
         return;
     }
-    // A camera named on the command line is chosen once its list is here.
-    if (!pendingCamera_.isNull()) {
-        CameraRef ref;
-        ref.cameraName = std::exchange(pendingCamera_, QString());
-        if (const int found = findCamera(*cameras, ref); found >= 0) settings_.setCameraIdx(found);
-    }
     // Compared unsigned, so a negative stored index counts as out of range.
     const auto k = static_cast<std::uint64_t>(settings_.cameraIdx());
     if (k < cameras->size()) {

@@ -111,8 +111,6 @@ public:
     // The server list is about to change server's record: nothing is asked
     // of it from here on in this window, until the list closes.
     void serverHeld(const std::shared_ptr<CamServer>& server);
-    // A camera named on the command line, chosen once its server's list is here.
-    void setPendingCamera(const QString& name) { pendingCamera_ = name; }
 
     // Layouts and tours (firstwindow_room.cpp).
     bool showsRoom() const { return roomShown_; }
@@ -234,5 +232,4 @@ private:
     WindowPanel* panel_ = nullptr;
     RoomMenus::WindowMenus menus_;
     QString lastTour_;
-    QString pendingCamera_;
 };

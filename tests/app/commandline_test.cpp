@@ -63,3 +63,27 @@ TEST(CommandLine, AcceptedFormsAndEachMisuse) {
     for (const auto& row : rows)
         EXPECT_EQ(asked(row.args), row.expected) << row.args.join(' ').toStdString();
 }
+
+// Names are found as people type them: exactly, else in any case where that
+// finds one name; the error of an unknown one lists those there are.
+TEST(CommandLine, FindsNamesAsTypedAndListsTheKnownOnes) {
+    const QStringList names{"Lobby", "Night shift", "LOBBY", "Yard"};
+    const struct {
+        const char* typed;
+        qsizetype found;
+    } rows[] = {
+        {"Lobby", 0},  {"LOBBY", 2},  {"night SHIFT", 1},
+        {"yard", 3},   {"lobby", -1},  // two match in another case, neither exactly
+        {"Night", -1}, {"", -1},
+    };
+    for (const auto& r : rows) EXPECT_EQ(CommandLine::findName(names, r.typed), r.found) << r.typed;
+
+    EXPECT_EQ(
+        CommandLine::unknownName("No layout named \"x\".", "Layouts: %1.", {"Lobby", "Night"}),
+        "No layout named \"x\". Layouts: Lobby, Night.");
+    EXPECT_EQ(CommandLine::unknownName("No tour named \"x\".", "Tours: %1.", {}),
+              "No tour named \"x\".");
+    QStringList many;
+    for (int i = 0; i < 1000; ++i) many << QString::number(i);
+    EXPECT_TRUE(CommandLine::unknownName("", "%1", many).endsWith("18, 19, …"));
+}

@@ -286,3 +286,38 @@ TEST_F(LobbyFixture, OtherWindowsAreLiveAtOnceAndAKioskWindowIsInFront) {
     ASSERT_EQ(app->applyCommandLine({"zorvan", "--layout", "Lobby", "--full-screen"}, &message), 0);
     EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == app->window(); }));
 }
+
+// The command line finds a layout, server or camera in any case, and an
+// unknown name's error lists the known ones, refused before anything changes.
+TEST_F(LobbyFixture, TheCommandLineFindsNamesAsTyped) {
+    ScriptedServer a(camerasServer());
+    startWithLobby(a, 2);
+    ASSERT_TRUE(waitUntil([&] { return app->window()->camerasMenu()->actions().size() == 3; }));
+    const struct {
+        QStringList args;
+        int status;
+        const char* message;
+        const char* title;  // what the first window shows then
+    } rows[] = {
+        {{"--layout", "LOBBY"}, 0, "", "Lobby — Zorvan"},
+        {{"--layout", "Hall"}, 2, "No layout named \"Hall\". Layouts: Lobby.", "Lobby — Zorvan"},
+        {{"--server", "alpha", "--camera", "YARD"}, 0, "", "Yard — Alpha — Zorvan"},
+        {{"--server", "Beta"},
+         2,
+         "No server named \"Beta\". Servers: Alpha.",
+         "Yard — Alpha — Zorvan"},
+        {{"--server", "Alpha", "--camera", "Door"},
+         2,
+         "No camera named \"Door\" on Alpha. Cameras: Gate, Yard, Roof.",
+         "Yard — Alpha — Zorvan"},
+    };
+    for (const auto& r : rows) {
+        QString message;
+        EXPECT_EQ(app->applyCommandLine(QStringList{"zorvan"} + r.args, &message), r.status)
+            << r.args.join(' ').toStdString();
+        EXPECT_EQ(message, r.message);
+        EXPECT_TRUE(waitUntil([&] { return app->window()->windowTitle() == r.title; }))
+            << r.title << " / " << app->window()->windowTitle().toStdString() << " / "
+            << message.toStdString();
+    }
+}
