@@ -55,8 +55,35 @@ struct CameraRef {
 // else the first of them: a camera that moved in its list stays found.
 int findCamera(const CameraList& cameras, const CameraRef& ref);
 
-// A grid of cells, each empty or showing one camera of any server. Cells
-// are in rows, left to right, top to bottom.
+// A rectangle of a layout's grid, in slots: its top-left slot and how many
+// rows and columns it covers.
+struct CellRect {
+    int row = 0;
+    int column = 0;
+    int rowSpan = 1;
+    int columnSpan = 1;
+
+    bool contains(int r, int c) const {
+        return r >= row && r < row + rowSpan && c >= column && c < column + columnSpan;
+    }
+    bool intersects(const CellRect& o) const {
+        return row < o.row + o.rowSpan && o.row < row + rowSpan &&
+               column < o.column + o.columnSpan && o.column < column + columnSpan;
+    }
+    friend bool operator==(const CellRect&, const CellRect&) = default;
+};
+
+// The drawn cell beside cell from in the direction of an arrow key
+// (Qt::Key_Left, Right, Up, Down): of the cells that touch its edge on that
+// side, the one whose centre is nearest its own; -1 when there is none
+// (the grid's edge) or the key is no arrow.
+int neighbourCell(const std::vector<CellRect>& cells, int from, int key);
+
+// A grid of cells, each empty or showing one camera of any server. A drawn
+// cell covers a rectangle of the grid's slots: one slot each in an even
+// grid, more for the large cell of a control room's layout. cells holds one
+// entry per drawn cell, in the reading order of their top-left slots (rows
+// top to bottom, each left to right), so that an even grid is in rows.
 struct Layout {
     static constexpr int kMinSide = 1;
     static constexpr int kMaxSide = 8;
@@ -65,14 +92,58 @@ struct Layout {
     int rows = 2;
     int columns = 2;
     std::vector<std::optional<CameraRef>> cells = std::vector<std::optional<CameraRef>>(4);
+    // Each drawn cell's rectangle, in the order of cells; empty for the even
+    // grid (every slot a cell of its own). Never holds an even grid, so that
+    // equal layouts compare equal: the operations below keep that.
+    std::vector<CellRect> rects = {};
 
-    // Sets the grid's size, each side clamped to kMinSide..kMaxSide; a cell
-    // keeps its camera when its row and column are still in the grid.
+    // The named layouts of cells a layout can take at once: a large cell
+    // among small ones ("1+5", "1+7", "1+12", "2+8") and the even grids
+    // "1x1" to "4x4".
+    static const std::vector<QString>& templateNames();
+    // Takes the grid of a template, its cameras kept in reading order as
+    // far as its cells go; false for a name that is none.
+    bool applyTemplate(const QString& templateName);
+    // The template the layout's grid is now; empty when none.
+    QString templateName() const;
+
+    // Whether rects cover a rows x columns grid exactly, each slot once.
+    static bool tiles(int rows, int columns, const std::vector<CellRect>& rects);
+
+    // The number of drawn cells.
+    int cellCount() const {
+        return rects.empty() ? rows * columns : static_cast<int>(rects.size());
+    }
+    // The rectangle of drawn cell i (a slot of its own in an even grid).
+    CellRect rectOf(int i) const;
+    // Every drawn cell's rectangle, in the order of cells.
+    std::vector<CellRect> cellRects() const;
+    // The drawn cell that covers row, column; -1 outside the grid.
+    int cellAt(int row, int column) const;
+
+    // Makes the cells that area touches one cell (area grows until no cell
+    // crosses its edge), with the camera of its top-left cell, or else of
+    // the first of them that has one; false when it touches one cell only
+    // or lies outside the grid.
+    bool join(const CellRect& area);
+    // Makes a joined cell one cell a slot again; its camera stays in the
+    // top-left one. False for a cell of one slot.
+    bool split(int cell);
+
+    // Sets the grid's size, each side clamped to kMinSide..kMaxSide: a cell
+    // whose top-left slot is still in the grid keeps its camera, shrunk to
+    // the new edge; new slots are cells of their own.
     void resize(int newRows, int newColumns);
-    // The cell at row, column; none outside the grid.
+    // The camera of the cell that covers row, column; none outside the grid.
     std::optional<CameraRef> cell(int row, int column) const;
-    // Puts a camera (or none) into a cell; false outside the grid.
+    // Puts a camera (or none) into the cell that covers row, column; false
+    // outside the grid.
     bool setCell(int row, int column, std::optional<CameraRef> camera);
+    // Takes newRects (covering the grid exactly, in any order) as the drawn
+    // cells, cameras[i] in the cell of newRects[i] (none past its end), and
+    // sorts them into reading order; false, leaving the layout as it was,
+    // when they do not tile the grid.
+    bool setCells(std::vector<CellRect> newRects, std::vector<std::optional<CameraRef>> cameras);
     friend bool operator==(const Layout&, const Layout&) = default;
 };
 

@@ -29,14 +29,32 @@ CameraWall::CameraWall(QWidget* parent) : QWidget(parent), grid_(new QGridLayout
 void CameraWall::setGrid(int cells, int columns) {
     cells = std::max(cells, 1);
     columns = std::clamp(columns, 1, cells);
-    if (cells == cellCount() && columns == columns_) return;
+    std::vector<CellRect> rects;
+    for (int i = 0; i < cells; ++i) rects.push_back({i / columns, i % columns, 1, 1});
+    setGrid((cells + columns - 1) / columns, columns, rects);
+}
+
+void CameraWall::setGrid(int rows, int columns, const std::vector<CellRect>& wanted) {
+    rows = std::max(rows, 1);
+    columns = std::max(columns, 1);
+    std::vector<CellRect> rects = wanted;
+    if (rects.empty() || !Layout::tiles(rows, columns, rects)) {
+        // The even grid: a last row may be short (a wall page of fewer cells).
+        const int cells = rects.empty() ? rows * columns : static_cast<int>(rects.size());
+        rects.clear();
+        for (int i = 0; i < std::max(cells, 1); ++i)
+            rects.push_back({i / columns, i % columns, 1, 1});
+    }
+    if (rects == rects_ && columns == columns_) return;
     for (TouchView* cell : cells_) delete cell;
     cells_.clear();
+    rects_ = rects;
     selected_ = -1;
     columns_ = columns;
-    const int rows = (cells + columns - 1) / columns;
+    const int cells = static_cast<int>(rects.size());
     for (int r = 0; r < grid_->rowCount(); ++r) grid_->setRowStretch(r, 0);
     for (int c = 0; c < grid_->columnCount(); ++c) grid_->setColumnStretch(c, 0);
+    int usedRows = 1;
     for (int i = 0; i < cells; ++i) {
         auto* cell = new TouchView(this);
         PreviewTouchImage* image = cell->imageView();
@@ -57,11 +75,14 @@ void CameraWall::setGrid(int cells, int columns) {
         connect(image, &PreviewTouchImage::dragRequested, this, [this, i] { dragCell(i); });
         cell->setMinimumSize(2 * TouchView::kInset + 8, 2 * TouchView::kInset + 6);
         cell->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-        grid_->addWidget(cell, i / columns, i % columns);
+        const CellRect& at = rects[static_cast<size_t>(i)];
+        grid_->addWidget(cell, at.row, at.column, at.rowSpan, at.columnSpan);
+        usedRows = std::max(usedRows, at.row + at.rowSpan);
         cells_.push_back(cell);
     }
-    // Every cell the same size, whatever its picture.
-    for (int r = 0; r < rows; ++r) grid_->setRowStretch(r, 1);
+    // Every slot the same size, whatever its picture: a cell of 2x2 slots is
+    // four times one of a slot.
+    for (int r = 0; r < usedRows; ++r) grid_->setRowStretch(r, 1);
     for (int c = 0; c < columns; ++c) grid_->setColumnStretch(c, 1);
     emit selectedPictureChanged();
 }

@@ -14,9 +14,9 @@ class QMenu;
 class QMimeData;
 class TouchView;
 
-// The camera wall: one page of camera cells (TouchView) in a near-square
-// grid, one of them selected. It only lays out and reports; which camera a
-// cell shows, the paging and the pictures are the application's.
+// The camera wall: one page of camera cells (TouchView) in a grid, a cell
+// covering one slot of it or a rectangle of slots, one of them selected. It only lays out and
+// reports; which camera a cell shows, the paging and the pictures are the application's.
 //
 // Reports: a click on a cell, a double click or Enter (the selected cell's
 // camera alone), a swipe or wheel tilt (a page step), the arrow keys, and
@@ -41,12 +41,23 @@ class CameraWall : public QWidget {
 public:
     explicit CameraWall(QWidget* parent = nullptr);
 
-    // Lays out cells cells (1 or more) in columns; the cells are made anew
-    // only when their count or columns change. A lone cell is zoomable.
+    // Lays out cells cells (1 or more) in columns, each a slot of the grid;
+    // the cells are made anew only when their count or columns change. A
+    // lone cell is zoomable.
     void setGrid(int cells, int columns);
+    // Lays out a cell on each of rects, which cover a rows x columns grid
+    // exactly (Layout::tiles; an empty or other list is the even grid),
+    // each as large as its slots; made anew only when the grid changes.
+    void setGrid(int rows, int columns, const std::vector<CellRect>& rects);
     int cellCount() const { return static_cast<int>(cells_.size()); }
     int columns() const { return columns_; }
     TouchView* cell(int i) const { return cells_.at(static_cast<size_t>(i)); }
+    // Each cell's rectangle of the grid, in the order of the cells.
+    const std::vector<CellRect>& cellRects() const { return rects_; }
+    // The cell beside cell in the direction of an arrow key; -1 for none.
+    int neighbour(int cell, int key) const { return neighbourCell(rects_, cell, key); }
+    // The cell at a point of the wall; -1 for none.
+    int cellAt(QPointF point) const;
 
     // The cell drawn selected; -1 for none.
     void setSelectedCell(int cell);
@@ -90,8 +101,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // The cell at a point of the wall; -1 for none.
-    int cellAt(QPointF point) const;
     // Whether the wall takes what a drag carries at all.
     bool takes(const QMimeData* data) const;
     void showDropTarget(int cell);
@@ -99,6 +108,7 @@ private:
 
     QGridLayout* grid_;
     std::vector<TouchView*> cells_;  // children
+    std::vector<CellRect> rects_;    // of cells_
     int columns_ = 1;
     int selected_ = -1;
     QPointer<QMenu> camerasMenu_;

@@ -120,12 +120,14 @@ void LayoutMode::stop() {
 }
 
 void LayoutMode::fill() {
-    const Layout layout = resolveLayout();
-    const int cells = layout.rows * layout.columns;
-    if (cells != wall_->cellCount() || layout.columns != wall_->columns()) {
+    Layout layout = resolveLayout();
+    const int cells = layout.cellCount();
+    layout.cells.resize(static_cast<size_t>(cells));
+    const std::vector<CellRect> rects = layout.cellRects();
+    if (rects != wall_->cellRects() || layout.columns != wall_->columns()) {
         // The cells are made anew: none of the old ones may get a picture.
         for (auto& [id, runner] : runners_) runner->refresh->showPage({});
-        wall_->setGrid(cells, layout.columns);
+        wall_->setGrid(layout.rows, layout.columns, rects);
     }
     shown_ = layout;
     cellCamera_.assign(static_cast<size_t>(cells), Camera{});
@@ -262,29 +264,14 @@ void LayoutMode::setSelected(int cell) {
 }
 
 bool LayoutMode::moveSelection(int key) {
-    const int n = cellCount(), columns = std::max(1, shown_.columns);
+    const int n = cellCount();
     if (n == 0) return false;
     if (selected_ < 0) {
         setSelected(0);
         return true;
     }
-    int next = selected_;
-    switch (key) {
-        case Qt::Key_Left:
-            next = selected_ % columns > 0 ? selected_ - 1 : selected_;
-            break;
-        case Qt::Key_Right:
-            next = selected_ % columns < columns - 1 ? selected_ + 1 : selected_;
-            break;
-        case Qt::Key_Up:
-            next = selected_ - columns;
-            break;
-        case Qt::Key_Down:
-            next = selected_ + columns;
-            break;
-        default:
-            return false;
-    }
+    // To the cell beside the selected one's edge, nearest its centre.
+    const int next = neighbourCell(shown_.cellRects(), selected_, key);
     if (next < 0 || next >= n || next == selected_) return false;
     setSelected(next);
     return true;

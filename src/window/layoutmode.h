@@ -84,8 +84,8 @@ public:
 
     int selected() const { return selected_; }
     void setSelected(int cell);
-    // Moves the selection with an arrow key in the grid; false when it
-    // cannot move.
+    // Moves the selection with an arrow key to the neighbouring cell as
+    // drawn (neighbourCell); false when it cannot move.
     bool moveSelection(int key);
 
     // Whether any cell had a picture within the last withinMs.

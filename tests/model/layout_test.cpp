@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TXJsonParser.h"
 
 namespace {
@@ -123,6 +125,119 @@ TEST(ControlRoomJson, TellsWhetherAnythingWasLeftOutOrChanged) {
         bool skipped = !c.skipped;
         ControlRoom::fromJson(parse(c.json), nullptr, &skipped);
         EXPECT_EQ(skipped, c.skipped) << c.json.substr(0, 100);
+    }
+}
+
+// A layout as text: each slot the number of the cell that covers it, rows
+// apart by "/", then each cell's camera by name ("." for none).
+std::string drawn(const Layout& l) {
+    std::string out;
+    for (int r = 0; r < l.rows; ++r) {
+        if (r) out += '/';
+        for (int c = 0; c < l.columns; ++c) out += char('0' + l.cellAt(r, c));
+    }
+    out += ' ';
+    for (const auto& cell : l.cells) out += cell ? cell->cameraName.toStdString() : ".";
+    return out;
+}
+
+// A layout of a template (or an even rows x columns grid for "RxC") whose
+// cells show the cameras named by the letters of names, "." for none.
+Layout made(const QString& shape, const QString& names) {
+    Layout l;
+    if (!l.applyTemplate(shape))
+        l.resize(shape.section('x', 0, 0).toInt(), shape.section('x', 1).toInt());
+    for (int i = 0; i < names.size() && i < l.cellCount(); ++i)
+        l.cells[i] = names[i] == '.' ? std::nullopt
+                                     : std::optional(CameraRef{kA, {}, QString(names[i]), -1});
+    return l;
+}
+
+TEST(LayoutCells, TemplatesTileTheirGrid) {
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"1+5", "001/002/345 ABCD.."}, {"1+7", "0001/0002/0003/4567 ABCD...."},
+        {"1+12", "0012/0034/5678/9:;< ABCD........."}, {"2+8", "0011/0011/2345/6789 ABCD......"},
+        {"1x1", "0 A"}, {"4x4", "0123/4567/89:;/<=>? ABCD............"},
+    };
+    // clang-format on
+    for (const auto& [name, after] : cases) {
+        Layout l = made("2x2", "ABCD");
+        ASSERT_TRUE(l.applyTemplate(name)) << name;
+        EXPECT_TRUE(Layout::tiles(l.rows, l.columns, l.cellRects())) << name;
+        EXPECT_EQ(drawn(l), after) << name;
+        EXPECT_EQ(l.templateName(), name);
+    }
+    EXPECT_EQ(Layout::templateNames().size(), 8u);
+    EXPECT_EQ(made("3x4", "").templateName(), "");
+}
+
+TEST(LayoutCells, JoinSplitAndResizeKeepTheirCameras) {
+    // clang-format off
+    const struct { const char* shape; const char* names; std::function<bool(Layout&)> edit;
+                   bool done; const char* after; } cases[] = {
+        {"3x3", "ABCDEFGHI", [](Layout& l) { return l.join({0, 0, 2, 2}); }, true, "001/002/345 ACFGHI"},
+        {"3x3", ".BCDEFGHI", [](Layout& l) { return l.join({0, 0, 2, 2}); }, true, "001/002/345 BCFGHI"},
+        // an area cutting the large cell grows over it
+        {"1+5", "ABCDEF", [](Layout& l) { return l.join({1, 1, 2, 1}); }, true, "001/002/003 ABCF"},
+        {"1+5", "ABCDEF", [](Layout& l) { return l.join({0, 0, 2, 2}); }, false, "001/002/345 ABCDEF"},
+        {"2x2", "ABCD", [](Layout& l) { return l.join({1, 1, 5, 5}); }, false, "01/23 ABCD"},
+        {"1+5", "ABCDEF", [](Layout& l) { return l.split(0); }, true, "012/345/678 A.B..CDEF"},
+        {"1+5", "ABCDEF", [](Layout& l) { return l.split(1); }, false, "001/002/345 ABCDEF"},
+        {"1+7", "ABCDEFGH", [](Layout& l) { l.resize(2, 2); return true; }, true, "00/00 A"},
+        {"1+5", "ABCDEF", [](Layout& l) { l.resize(3, 4); return true; }, true, "0012/0034/5678 AB.C.DEF."},
+        {"1+5", "ABCDEF", [](Layout& l) { l.resize(1, 3); return true; }, true, "001 AB"},
+        {"2x2", "ABCD", [](Layout& l) { l.resize(3, 1); return true; }, true, "0/1/2 AC."},
+        {"1+5", "ABCDEF", [](Layout& l) { return l.setCell(1, 1, CameraRef{kA, {}, "Z", -1}); }, true, "001/002/345 ZBCDEF"},
+        {"1+12", "A", [](Layout& l) { return l.applyTemplate("2x2"); }, true, "01/23 A..."},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        Layout l = made(c.shape, c.names);
+        EXPECT_EQ(c.edit(l), c.done) << &c - cases;
+        EXPECT_EQ(drawn(l), c.after) << &c - cases;
+        EXPECT_TRUE(Layout::tiles(l.rows, l.columns, l.cellRects())) << &c - cases;
+        EXPECT_EQ(l.rects.empty(), l.cellCount() == l.rows * l.columns) << &c - cases;
+    }
+}
+
+// Each layout's "spans" reads as the cells beside it; those that do not
+// fit the grid read as the even grid and are told.
+TEST(ControlRoomJson, SpansReadBackOrAsTheEvenGrid) {
+    const std::string a = R"({"serverId": "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37", "name": "A"})";
+    // clang-format off
+    const struct { std::string spans; int cells; const char* read; bool skipped; int withA = 0; } cases[] = {
+        {"[[0,0,1,2],[1,0,1,1],[1,1,1,1]]", 3, "00/12 A..", false},
+        {"[[1,1,1,1],[0,0,1,2],[1,0,1,1]]", 3, "00/12 A..", false, 1},  // any order
+        {"[[0,0,1,1],[0,1,1,1],[1,0,1,1],[1,1,1,1]]", 4, "01/23 A...", false},
+        {"[[0,0,2,2],[1,1,1,1],[1,0,1,1]]", 3, "01/23 A...", true},  // overlapping
+        {"[[0,0,1,2],[1,0,1,1]]", 2, "01/23 A...", true},  // a slot left out
+        {"[[0,0,1,2],[1,0,1,1],[1,1,1,1]]", 2, "01/23 A...", true},  // one cell too few
+        {"[[0,0,1,2],[1,0,1,1],[1,1,1,\"1\"]]", 3, "01/23 A...", true},
+        {"[[0,0,1,2],[1,0,1,1],[1,1,1,1,1]]", 3, "01/23 A...", true},
+        {"[[0,0,1,3],[1,0,1,1],[1,1,1,1]]", 3, "01/23 A...", true},  // beyond the edge
+        {"{}", 3, "01/23 A...", true},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        std::string cells;
+        for (int i = 0; i < c.cells; ++i) cells += (i ? ", " : "") + (i == c.withA ? a : "null");
+        const std::string json =
+            R"({"layouts": [{"name": "L", "rows": 2, "columns": 2, "cells": [)" + cells +
+            R"(], "spans": )" + c.spans + "}]}";
+        bool skipped = !c.skipped;
+        const ControlRoom room = ControlRoom::fromJson(parse(json), nullptr, &skipped);
+        ASSERT_EQ(room.layouts.size(), 1u) << c.spans;
+        EXPECT_EQ(drawn(room.layouts[0]), c.read) << c.spans;
+        EXPECT_EQ(skipped, c.skipped) << c.spans;
+        // What is read is written so that it reads back the same, an even
+        // grid without "spans".
+        bool again = true;
+        EXPECT_EQ(ControlRoom::fromJson(room.toJson(), nullptr, &again), room) << c.spans;
+        EXPECT_FALSE(again) << c.spans;
+        EXPECT_EQ(room.toJson().find("layouts")->asArray()[0].find("spans") != nullptr,
+                  !room.layouts[0].rects.empty())
+            << c.spans;
     }
 }
 

@@ -286,3 +286,35 @@ TEST(CameraWall, APressMovedOnACellAsksForADragOnlyWhileDraggingIsOn) {
         EXPECT_EQ(pages.size(), 0);
     }
 }
+
+// A wall of a large cell among small ones (1+5 on a 3x3 grid): the large
+// cell is drawn as large as its slots and asked for pictures at that size,
+// points and arrow keys find the cells as drawn.
+TEST(CameraWall, ALargeCellCoversItsSlots) {
+    Layout shape;
+    shape.applyTemplate("1+5");
+    CameraWall wall;
+    wall.resize(600, 600);
+    wall.setGrid(shape.rows, shape.columns, shape.cellRects());
+    wall.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wall));
+    ASSERT_EQ(wall.cellCount(), 6);
+    const auto area = [](QSize s) { return s.width() * s.height(); };
+    EXPECT_EQ(wall.cell(0)->geometry(), QRect(0, 0, 400, 400));
+    EXPECT_EQ(area(wall.cell(0)->size()), 4 * area(wall.cell(5)->size()));
+    EXPECT_GT(area(wall.cell(0)->imageView()->askedPixels()),
+              3 * area(wall.cell(1)->imageView()->askedPixels()));
+    // clang-format off
+    const struct { QPoint at; int cell; } points[] = {
+        {{10, 10}, 0}, {{390, 390}, 0}, {{450, 100}, 1}, {{450, 300}, 2}, {{100, 500}, 3},
+        {{599, 599}, 5}, {{700, 10}, -1},
+    };
+    const struct { int from, key, to; } moves[] = {
+        {0, Qt::Key_Right, 1}, {0, Qt::Key_Down, 3}, {0, Qt::Key_Left, -1}, {0, Qt::Key_Up, -1},
+        {2, Qt::Key_Left, 0}, {3, Qt::Key_Up, 0}, {4, Qt::Key_Up, 0}, {5, Qt::Key_Up, 2},
+        {4, Qt::Key_Right, 5}, {1, Qt::Key_Down, 2}, {1, Qt::Key_Right, -1}, {0, Qt::Key_Return, -1},
+    };
+    // clang-format on
+    for (const auto& p : points) EXPECT_EQ(wall.cellAt(p.at), p.cell) << p.at.x() << p.at.y();
+    for (const auto& m : moves) EXPECT_EQ(wall.neighbour(m.from, m.key), m.to) << m.from << m.key;
+}
