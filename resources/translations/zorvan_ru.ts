@@ -554,6 +554,22 @@
         <translation>Столбцов:</translation>
     </message>
     <message>
+        <source>Template:</source>
+        <translation>Шаблон:</translation>
+    </message>
+    <message>
+        <source>Cells:</source>
+        <translation>Ячейки:</translation>
+    </message>
+    <message>
+        <source>Join Cells</source>
+        <translation>Объединить ячейки</translation>
+    </message>
+    <message>
+        <source>Split Cell</source>
+        <translation>Разделить ячейку</translation>
+    </message>
+    <message>
         <source>Tour</source>
         <translation>Обход</translation>
     </message>

@@ -552,6 +552,22 @@
         <translation>列数：</translation>
     </message>
     <message>
+        <source>Template:</source>
+        <translation>模板：</translation>
+    </message>
+    <message>
+        <source>Cells:</source>
+        <translation>单元格：</translation>
+    </message>
+    <message>
+        <source>Join Cells</source>
+        <translation>合并单元格</translation>
+    </message>
+    <message>
+        <source>Split Cell</source>
+        <translation>拆分单元格</translation>
+    </message>
+    <message>
         <source>Tour</source>
         <translation>轮巡</translation>
     </message>

@@ -269,9 +269,11 @@ int ZorvanMacAppDelegate::applyCommandLine(const QStringList& arguments, QString
 
     // A kiosk's full-screen window is never covered by the viewer's other
     // windows, also when it was full screen already and other windows came
-    // back over it: it goes in front of them and takes the keyboard.
-    const auto inFront = [&line](QWidget* window) {
+    // back over it: it goes in front of them and takes the keyboard. Its
+    // layouts are locked against a stray drag on a wall display.
+    const auto inFront = [&line](ZVMainWindow* window) {
         if (!line.fullScreen || !window) return;
+        window->setLayoutsLocked(true);
         window->raise();
         window->activateWindow();
     };

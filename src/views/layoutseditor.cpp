@@ -2,14 +2,18 @@
 // The dialog and its Layouts tab; the Tours tab is in layoutseditor_tours.cpp.
 #include "layoutseditor.h"
 
+#include "cellpicker.h"
 #include "namedlist.h"
 #include "roomedits.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -82,15 +86,100 @@ QWidget* LayoutsEditor::makeLayoutsTab() {
             if (showing_ || index < 0) return;
             room_.layouts[static_cast<std::size_t>(index)].resize(rows_->value(),
                                                                   columns_->value());
+            showCells();
         });
     }
+
+    template_ = new QComboBox(tab);
+    template_->setObjectName(QStringLiteral("template"));
+    for (const QString& name : Layout::templateNames()) template_->addItem(name);
+    connect(template_, &QComboBox::currentIndexChanged, this, [this](int choice) {
+        Layout* layout = currentLayout();
+        if (showing_ || !layout || choice < 0) return;
+        layout->applyTemplate(template_->itemText(choice));
+        showCells();
+    });
+    cells_ = new CellPicker(tab);
+    cells_->setObjectName(QStringLiteral("cells"));
+    connect(cells_, &CellPicker::selectionChanged, this, &LayoutsEditor::updateCellButtons);
+    join_ = new QPushButton(QCoreApplication::translate("Zorvan", "Join Cells"), tab);
+    split_ = new QPushButton(QCoreApplication::translate("Zorvan", "Split Cell"), tab);
+    connect(join_, &QPushButton::clicked, this, &LayoutsEditor::joinCells);
+    connect(split_, &QPushButton::clicked, this, &LayoutsEditor::splitCell);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(join_);
+    buttons->addWidget(split_);
+    buttons->addStretch(1);
+    auto* cellsRow = new QHBoxLayout;
+    cellsRow->addWidget(cells_, 1);
+    cellsRow->addLayout(buttons);
+
     auto* grid = new QFormLayout;
     grid->addRow(QCoreApplication::translate("Zorvan", "Rows:"), rows_);
     grid->addRow(QCoreApplication::translate("Zorvan", "Columns:"), columns_);
-    auto* layout = new QVBoxLayout(tab);
+    grid->addRow(QCoreApplication::translate("Zorvan", "Template:"), template_);
+    grid->addRow(QCoreApplication::translate("Zorvan", "Cells:"), cellsRow);
+    auto* layout = new QHBoxLayout(tab);
     layout->addWidget(layouts_, 1);
-    layout->addLayout(grid);
+    layout->addLayout(grid, 1);
     return tab;
+}
+
+Layout* LayoutsEditor::currentLayout() {
+    const int index = layouts_->current();
+    if (index < 0 || static_cast<std::size_t>(index) >= room_.layouts.size()) return nullptr;
+    return &room_.layouts[static_cast<std::size_t>(index)];
+}
+
+void LayoutsEditor::showCells() {
+    const Layout* layout = currentLayout();
+    showing_ = true;
+    if (layout) {
+        rows_->setValue(layout->rows);
+        columns_->setValue(layout->columns);
+    }
+    const QString shape = layout ? layout->templateName() : QString();
+    template_->setCurrentIndex(shape.isEmpty() ? -1 : template_->findText(shape));
+    showing_ = false;
+    template_->setEnabled(layout);
+    cells_->setEnabled(layout);
+    cells_->setCells(layout ? *layout : Layout{QString(), 1, 1, {}});
+    updateCellButtons();
+}
+
+void LayoutsEditor::updateCellButtons() {
+    const Layout* layout = currentLayout();
+    const CellRect chosen = cells_->selection();
+    bool joins = false, splits = false;
+    if (layout && chosen.rowSpan > 0) {
+        Layout joined = *layout;
+        joins = joined.join(chosen);
+        // The selection lies in one cell of several slots.
+        const int cell = layout->cellAt(chosen.row, chosen.column);
+        const CellRect whole = layout->rectOf(cell);
+        splits =
+            cell >= 0 && (whole.rowSpan > 1 || whole.columnSpan > 1) &&
+            whole.contains(chosen.row + chosen.rowSpan - 1, chosen.column + chosen.columnSpan - 1);
+    }
+    join_->setEnabled(joins);
+    split_->setEnabled(splits);
+}
+
+void LayoutsEditor::joinCells() {
+    Layout* layout = currentLayout();
+    if (!layout || !layout->join(cells_->selection())) return;
+    const CellRect chosen = cells_->selection();
+    showCells();
+    // The new cell selected, so that Split Cell undoes the join at once.
+    cells_->setSelection(layout->rectOf(layout->cellAt(chosen.row, chosen.column)));
+}
+
+void LayoutsEditor::splitCell() {
+    Layout* layout = currentLayout();
+    const CellRect chosen = cells_->selection();
+    if (!layout || chosen.rowSpan < 1) return;
+    if (!layout->split(layout->cellAt(chosen.row, chosen.column))) return;
+    showCells();
 }
 
 void LayoutsEditor::showLayout(int index) {
@@ -101,4 +190,6 @@ void LayoutsEditor::showLayout(int index) {
     showing_ = false;
     rows_->setEnabled(any);
     columns_->setEnabled(any);
+    cells_->setSelection({0, 0, 0, 0});
+    showCells();
 }

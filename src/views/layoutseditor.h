@@ -10,7 +10,9 @@
 #include "layout.h"
 #include "roomedits.h"
 
+class CellPicker;
 class NamedList;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -18,7 +20,8 @@ class QSpinBox;
 class QTabWidget;
 
 // The Edit Layouts dialog: edits a copy of the control room's layouts (their
-// names, order and grid size) and tours (their steps, each step's time, the
+// names, order, grid size and cells: a template, cells joined into a larger
+// one and split again) and tours (their steps, each step's time, the
 // pause after input), and gives the edited room back with room() once
 // accepted. The cameras of a layout's cells are placed on its wall, not
 // here. The naming rules are roomedits'; windows are kept, renamed along
@@ -42,6 +45,14 @@ private:
     QWidget* makeLayoutsTab();
     QWidget* makeToursTab();
     void showLayout(int index);
+    // The selected layout, or none.
+    Layout* currentLayout();
+    // Sets the template choice, the cells' picture and the buttons from the
+    // selected layout.
+    void showCells();
+    void updateCellButtons();
+    void joinCells();
+    void splitCell();
     void showTour(int index);
     void showSteps(int select);
     void showStep(int index);
@@ -56,15 +67,19 @@ private:
 
     ControlRoom room_;
     std::vector<std::pair<QString, QString>> servers_;
-    QTabWidget* tabs_;    // child
-    QLabel* message_;     // child
-    NamedList* layouts_;  // child
-    QSpinBox* rows_;      // child
-    QSpinBox* columns_;   // child
-    NamedList* tours_;    // child
-    QSpinBox* pause_;     // child
-    QListWidget* steps_;  // child
-    QSpinBox* dwell_;     // child
+    QTabWidget* tabs_;     // child
+    QLabel* message_;      // child
+    NamedList* layouts_;   // child
+    QSpinBox* rows_;       // child
+    QSpinBox* columns_;    // child
+    QComboBox* template_;  // child
+    CellPicker* cells_;    // child
+    QPushButton* join_;    // child
+    QPushButton* split_;   // child
+    NamedList* tours_;     // child
+    QSpinBox* pause_;      // child
+    QListWidget* steps_;   // child
+    QSpinBox* dwell_;      // child
     QPushButton* addLayoutStep_;
     QPushButton* addWallStep_;
     QPushButton* removeStep_;

@@ -230,6 +230,5 @@ private:
     bool roomShown_ = false;       // a layout or tour fills the window
     bool openedFromRoom_ = false;  // a camera opened out of it: Escape goes back
     WindowPanel* panel_ = nullptr;
-    RoomMenus::WindowMenus menus_;
     QString lastTour_;
 };

@@ -78,6 +78,19 @@ TourActions addTourActions(QMenu* menu, RoomScreen* room) {
 WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, RoomScreen* room,
                            bool closable) {
     WindowMenus m;
+    // Edit goes right after the first menu of the bar (Zorvan).
+    m.edit = new QMenu(zvText("&Edit"), window);
+    const QList<QAction*> bar = window->menuBar()->actions();
+    window->menuBar()->insertMenu(bar.size() > 1 ? bar[1] : nullptr, m.edit);
+    m.undo = m.edit->addAction(zvText("Undo"));
+    m.undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m.redo = m.edit->addAction(zvText("Redo"));
+    m.redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    QObject::connect(m.undo, &QAction::triggered, room, &RoomScreen::undo);
+    QObject::connect(m.redo, &QAction::triggered, room, &RoomScreen::redo);
+    QObject::connect(room, &RoomScreen::changed, m.edit, [m, room] { updateEdits(m, room); });
+    updateEdits(m, room);
+
     view->addSeparator();
     view->addAction(panel);
     m.tours = view->addMenu(zvText("Tours"));
@@ -90,6 +103,9 @@ WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, Roo
     m.layouts->addSeparator();
     m.clearCell = m.layouts->addAction(zvText("Clear Cell"));
     m.clearCell->setShortcut(QKeySequence(Qt::Key_Delete));
+    m.lock = m.layouts->addAction(zvText("Lock Layouts"));
+    m.lock->setCheckable(true);
+    QObject::connect(m.lock, &QAction::toggled, room, &RoomScreen::setLocked);
 
     m.window = new QMenu(zvText("&Window"), window);
     window->menuBar()->addMenu(m.window);
@@ -101,9 +117,14 @@ WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, Roo
         QObject::connect(m.closeWindow, &QAction::triggered, window, &QWidget::close);
         window->addAction(m.closeWindow);
     }
-    window->addActions(
-        {m.clearCell, m.tour.toggle, m.tour.pause, m.tour.next, m.tour.previous, m.newWindow});
+    window->addActions({m.undo, m.redo, m.clearCell, m.tour.toggle, m.tour.pause, m.tour.next,
+                        m.tour.previous, m.newWindow});
     return m;
+}
+
+void updateEdits(const WindowMenus& menus, const RoomScreen* room) {
+    menus.undo->setEnabled(room->canUndo());
+    menus.redo->setEnabled(room->canRedo());
 }
 
 QActionGroup* addCamerasOnPage(QMenu* menu, QObject* owner,

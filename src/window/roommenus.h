@@ -34,16 +34,21 @@ struct TourActions {
 TourActions addTourActions(QMenu* menu, RoomScreen* room);
 
 // The menus every window adds to the menu bar of its interface description
-// (Zorvan, Servers, Cameras, View): after view's items the camera panel's
-// toggle and Tours, then Layouts (the layouts, Save Wall as Layout…, Edit
-// Layouts…, Clear Cell) and Window (New Window, and Close Window where the
-// window may close alone). The shortcuts work while full screen hides the
-// menu bar. The caller connects what acts beyond room.
+// (Zorvan, Servers, Cameras, View): Edit (Undo, Redo) after Zorvan, after
+// view's items the camera panel's toggle and Tours, then Layouts (the
+// layouts, Save Wall as Layout…, Edit Layouts…, Clear Cell, Lock Layouts)
+// and Window (New Window, and Close Window where the window may close
+// alone). Undo, Redo and Lock Layouts act on room and follow it. The shortcuts work while full
+// screen hides the menu bar. The caller connects what acts beyond room.
 struct WindowMenus {
+    QMenu* edit = nullptr;
+    QAction* undo = nullptr;  // Ctrl+Z, on room's layout
+    QAction* redo = nullptr;  // Ctrl+Shift+Z
     QMenu* layouts = nullptr;
     QAction* saveLayout = nullptr;
     QAction* editLayouts = nullptr;
     QAction* clearCell = nullptr;
+    QAction* lock = nullptr;  // Lock Layouts, a check item that locks room
     QMenu* tours = nullptr;
     TourActions tour;
     QMenu* window = nullptr;
@@ -63,6 +68,9 @@ void fillLayouts(QMenu* menu, const ControlRoom& room, const QString& checked,
                  const std::function<void(const QString&)>& choose);
 void fillTours(QMenu* menu, const ControlRoom& room, const QString& checked,
                const std::function<void(const QString&)>& choose);
+
+// Enables Undo and Redo as room allows now.
+void updateEdits(const WindowMenus& menus, const RoomScreen* room);
 
 // Makes the shortcuts of menu's items work in window while its menu bar is
 // hidden (full screen).

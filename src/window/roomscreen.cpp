@@ -323,32 +323,6 @@ void RoomScreen::hideEvent(QHideEvent* event) {
     updateKiosk();
 }
 
-void RoomScreen::setCell(int cell, std::optional<CameraRef> camera) {
-    if (shows_ != Shows::Layout) return;
-    const QString name = name_;
-    hub_->edit([&](ControlRoom& room) {
-        for (Layout& layout : room.layouts) {
-            if (layout.name != name) continue;
-            if (cell >= 0 && cell < static_cast<int>(layout.cells.size()))
-                layout.cells[static_cast<size_t>(cell)] = std::move(camera);
-        }
-    });
-}
-
-void RoomScreen::swapCells(int from, int to) {
-    if (shows_ != Shows::Layout || from == to) return;
-    const QString name = name_;
-    hub_->edit([&](ControlRoom& room) {
-        for (Layout& layout : room.layouts) {
-            const auto n = static_cast<int>(layout.cells.size());
-            if (layout.name != name || from < 0 || to < 0 || from >= n || to >= n) continue;
-            std::swap(layout.cells[static_cast<size_t>(from)],
-                      layout.cells[static_cast<size_t>(to)]);
-        }
-    });
-    front().mode->setSelected(to);
-}
-
 void RoomScreen::showNote(const QString& text) {
     if (front().wall->cellCount() > 0) front().wall->cell(0)->imageView()->showNote(text);
 }
@@ -358,6 +332,7 @@ void RoomScreen::followRenames(const roomedits::Renames& renames) {
         if (const auto it = names.find(name); it != names.end()) name = it->second;
     };
     if (shows_ == Shows::Layout) renamed(renames.layouts, name_);
+    history_.rename(renames.layouts);
     if (shows_ != Shows::Tour) return;
     renamed(renames.tours, name_);
     // The tour running takes the new names too, so that a rename alone
@@ -376,8 +351,11 @@ void RoomScreen::roomChanged() {
             emit shownDeleted(note);
             return;
         }
+        history_.keepOnly(hub_->room().layouts);
         LayoutMode::Source source{LayoutMode::Source::Kind::Layout, *layout, {}, 0};
         if (!(source == front().mode->source())) {
+            // Every change of its cells seen here can be taken back.
+            if (!steppingHistory_) history_.record(front().mode->source().layout, *layout);
             front().mode->show(source);
             emit changed();
         }

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "layout.h"
+#include "layouthistory.h"
 #include "layoutmode.h"
 
 class CamServer;
@@ -109,9 +110,22 @@ public:
     LayoutMode::Camera selectedCamera() const;
 
     // Puts a camera (none: clears) into a cell of the layout shown; nothing
-    // outside a layout.
+    // outside a layout (roomscreen_edits.cpp).
     void setCell(int cell, std::optional<CameraRef> camera);
     void swapCells(int from, int to);
+    // While locked the cells of a layout shown here do not change from this
+    // window: a drop, a swap, a clear, an undo or a redo is refused with a
+    // note that says how to unlock.
+    void setLocked(bool locked);
+    bool isLocked() const { return locked_; }
+    // Takes back (or does again) the last change of the shown layout's
+    // cells seen here, from any window or Edit Layouts; false when there
+    // is none.
+    bool undo();
+    bool redo();
+    bool canUndo() const;
+    bool canRedo() const;
+    static QString lockedText();
 
     // A short note over the picture (over the first cell's), fading away.
     void showNote(const QString& text);
@@ -149,6 +163,10 @@ private:
     // What is shown, and the tour's steps, take the names an edit gave.
     void followRenames(const roomedits::Renames& renames);
 
+    // Refused while locked: the note says so over cell.
+    bool refusedWhileLocked(int cell);
+    bool stepHistory(bool back);
+
     // The tour.
     LayoutMode::Source sourceOfStep(std::size_t step) const;
     // The servers a step draws from (by identity, repeats included).
@@ -185,6 +203,9 @@ private:
     PointerHider* pointer_;              // child
     ScreenSaverInhibitor* screenSaver_;  // child
     bool windowFullScreen_ = false;
+    bool locked_ = false;
+    LayoutHistory history_;
+    bool steppingHistory_ = false;  // an undo or redo is being written
 
     Tour tour_;
     std::unique_ptr<TourSchedule> schedule_;

@@ -33,7 +33,6 @@ public:
     ~RoomWindow() override;
 
     RoomScreen* screenView() const { return room_; }
-    const RoomMenus::WindowMenus& menus() const { return menus_; }
     WindowPanel* panel() const { return panel_; }
     // Shows what state says, where it says.
     void apply(const WindowState& state);
@@ -85,7 +84,6 @@ private:
     Ui::ZVMainWindow* ui_;  // the menu bar's items, as the main window has them
     RoomScreen* room_;      // the central widget
     WindowPanel* panel_;
-    RoomMenus::WindowMenus menus_;
     QActionGroup* camerasOnPage_ = nullptr;
     QSlider* volume_ = nullptr;  // in the sound menu
     SoundStatusLine* soundStatus_ = nullptr;

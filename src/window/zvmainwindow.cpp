@@ -3,6 +3,7 @@
 
 #include "ui_zvmainwindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 
@@ -17,6 +18,14 @@ ZVMainWindow::ZVMainWindow(QWidget* parent)
 }
 
 ZVMainWindow::~ZVMainWindow() = default;
+
+void ZVMainWindow::setLayoutsLocked(bool on) {
+    if (menus_.lock) menus_.lock->setChecked(on);
+}
+
+bool ZVMainWindow::layoutsLocked() const {
+    return menus_.lock && menus_.lock->isChecked();
+}
 
 void ZVMainWindow::closeEvent(QCloseEvent* event) {
     event->accept();

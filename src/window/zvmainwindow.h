@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "roommenus.h"
+
 namespace Ui {
 class ZVMainWindow;
 }
@@ -24,6 +26,11 @@ public:
     ~ZVMainWindow() override;
 
     Ui::ZVMainWindow& ui() { return *ui_; }
+    // The menus every window adds to its interface description's.
+    const RoomMenus::WindowMenus& menus() const { return menus_; }
+    // Layouts > Lock Layouts: while on, this window changes no layout's cells.
+    void setLayoutsLocked(bool on);
+    bool layoutsLocked() const;
 
     // Listen in another window took the sound: this one's toggle goes off.
     virtual void soundTaken() = 0;
@@ -37,6 +44,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+    RoomMenus::WindowMenus menus_;  // made by the window, once its screen is
 
 private:
     std::unique_ptr<Ui::ZVMainWindow> ui_;

@@ -5,6 +5,7 @@
 
 #include "camerawall.h"
 #include "controlroomhub.h"
+#include "layouthistory.h"
 #include "layoutseditor.h"
 #include "layoutsfile.h"
 #include "namedlist.h"
@@ -333,5 +334,102 @@ TEST(TourNote, SaysTheStepItsPlaceAndTheTimeLeftOrThePause) {
         c.act(tour);
         EXPECT_EQ(ViewTitles::tourNote("Lobby", tour, c.at).toStdString(), c.note.toStdString())
             << c.what;
+    }
+}
+
+// The history of a layout's cells: undo and redo walk it, a new change
+// drops what could be redone, renames keep it, deletions and changes made
+// out of sight forget it, and it keeps at most kSteps.
+TEST(LayoutHistory, TakesBackAndRedoesWhatWasSeen) {
+    const auto grid = [](const char* name, int cam) {
+        Layout l{name, 1, 1, {std::nullopt}};
+        if (cam >= 0) l.cells[0] = CameraRef{"s", {}, {}, cam};
+        return l;
+    };
+    LayoutHistory h;
+    h.record(grid("L", -1), grid("L", 1));
+    h.record(grid("L", 1), grid("L", 2));
+    h.record(grid("L", 2), grid("M", 2));  // a rename alone is no step
+    const auto cam = [](const std::optional<Layout>& l) {
+        return !l ? -9 : l->cells[0] ? l->cells[0]->position : -1;
+    };
+    // clang-format off
+    const struct { bool undo; int at, expected; } steps[] = {
+        {true, 2, 1}, {true, 1, -1}, {true, -1, -9}, {false, -1, 1}, {false, 1, 2}, {false, 2, -9},
+        {true, 2, 1}, {true, 3, -9},  // changed meanwhile: forgotten
+        {true, 1, -9},
+    };
+    // clang-format on
+    for (const auto& s : steps)
+        EXPECT_EQ(cam(s.undo ? h.undo(grid("L", s.at)) : h.redo(grid("L", s.at))), s.expected)
+            << s.undo << s.at;
+
+    h.record(grid("L", 1), grid("L", 2));
+    h.record(grid("L", 2), grid("L", 3));
+    EXPECT_EQ(cam(h.undo(grid("L", 3))), 2);
+    h.record(grid("L", 2), grid("L", 4));  // a new change: nothing to redo
+    EXPECT_FALSE(h.canRedo("L"));
+    h.rename({{"L", "Hall"}});
+    EXPECT_EQ(h.undo(grid("Hall", 4))->name, "Hall");
+    h.keepOnly({grid("Other", 0)});
+    EXPECT_FALSE(h.canUndo("Hall"));
+    for (int i = 0; i < 300; ++i) h.record(grid("L", i), grid("L", i + 1));
+    int undone = 0;
+    for (int at = 300; h.undo(grid("L", at)); --at) ++undone;
+    EXPECT_EQ(undone, int(LayoutHistory::kSteps));
+}
+
+// In either kind of window a drop, a swap and a clear are taken back with
+// Undo and done again with Redo; while its layouts are locked they are
+// refused, with a note over the cell that says how to unlock.
+TEST_F(ViewerFixture, ALayoutsChangesAreUndoneAndRefusedWhileLocked) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Alpha", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    const CameraRef gate{id, "/c/0", "Gate", 0}, yard{id, "/c/1", "Yard", 1};
+    app->hub()->edit([&](ControlRoom& r) { r.layouts = {Layout{"Lobby", 1, 2, {gate, {}}}}; });
+    ASSERT_TRUE(app->window()->showLayout("Lobby"));
+    WindowState lobby;
+    lobby.shows = WindowState::Shows::Layout;
+    lobby.name = "Lobby";
+    RoomWindow* other = app->newWindow(&lobby);
+    const auto cells = [&] {
+        QString s;
+        for (const auto& c : app->hub()->room().layouts.front().cells)
+            s += c ? c->cameraName : QString("-");
+        return s.toStdString();
+    };
+    const struct {
+        const char* name;
+        ZVMainWindow* window;
+        RoomScreen* screen;
+    } windows[] = {{"first", app->window(), app->window()->roomScreen()},
+                   {"other", other, other->screenView()}};
+    for (const auto& w : windows) {
+        RoomScreen* room = w.screen;
+        room->setCell(1, yard);          // a drop
+        room->swapCells(0, 1);           // a swap
+        room->setCell(0, std::nullopt);  // a clear
+        ASSERT_EQ(cells(), "-Gate") << w.name;
+        const std::pair<QAction*, const char*> walk[] = {{w.window->menus().undo, "YardGate"},
+                                                         {w.window->menus().undo, "GateYard"},
+                                                         {w.window->menus().undo, "Gate-"},
+                                                         {w.window->menus().redo, "GateYard"}};
+        for (const auto& [action, expected] : walk) {
+            EXPECT_TRUE(action->isEnabled()) << w.name << expected;
+            action->trigger();
+            EXPECT_EQ(cells(), expected) << w.name;
+        }
+        w.window->menus().lock->trigger();
+        ASSERT_TRUE(w.window->layoutsLocked());
+        room->setCell(0, std::nullopt);
+        room->swapCells(0, 1);
+        w.window->menus().undo->trigger();
+        EXPECT_EQ(cells(), "GateYard") << w.name << " nothing changes while locked";
+        EXPECT_EQ(room->wall()->cell(0)->imageView()->noteText(), RoomScreen::lockedText());
+        w.window->setLayoutsLocked(false);
+        w.window->menus().undo->trigger();
+        EXPECT_EQ(cells(), "Gate-") << w.name;
     }
 }

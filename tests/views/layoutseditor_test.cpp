@@ -3,11 +3,16 @@
 // edited (showing a layout or tour must not change it), and tells which
 // layouts it renamed.
 
+#include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "cellpicker.h"
 #include "layoutseditor.h"
 #include "namedlist.h"
 
@@ -50,4 +55,46 @@ TEST(LayoutsEditor, RenamesFollowEachLayoutThroughItsEdits) {
     press(0, "Move Down");
     EXPECT_EQ(editor.renames().layouts, (std::map<QString, QString>{{"A", "B"}, {"B", "A"}}));
     EXPECT_TRUE(editor.renames().tours.empty());
+}
+
+// A template, then a click and a shift+click on the cells' picture and
+// Join Cells, then Split Cell on the joined cell: each step's layout, its
+// cameras kept in reading order.
+TEST(LayoutsEditor, TemplateJoinAndSplitReshapeTheLayout) {
+    const QString server = "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37";
+    ControlRoom room;
+    room.layouts = {Layout{"L", 2, 2, {}}};
+    for (const char* name : {"A", "B", "C", "D"})
+        room.layouts[0].cells.push_back(CameraRef{server, {}, name, -1});
+    LayoutsEditor editor(room, {});
+    auto* shape = editor.findChild<QComboBox*>("template");
+    auto* cells = editor.findChild<CellPicker*>("cells");
+    ASSERT_TRUE(shape && cells);
+    cells->resize(300, 300);
+    const auto press = [&](const QString& button) {
+        for (auto* b : editor.findChildren<QPushButton*>())
+            if (b->text() == button && b->isEnabled()) b->click();
+    };
+    const auto names = [&] {
+        QString out;
+        const ControlRoom edited = editor.room();
+        for (const auto& c : edited.layouts[0].cells) out += c ? c->cameraName : ".";
+        return out;
+    };
+    // clang-format off
+    const struct { std::function<void()> step; const char* shape; const char* cameras; } steps[] = {
+        {[&] { shape->setCurrentText("3x3"); }, "3x3", "ABCD....."},
+        {[&] { QTest::mouseClick(cells, Qt::LeftButton, {}, {50, 50});
+               QTest::mouseClick(cells, Qt::LeftButton, Qt::ShiftModifier, {150, 150});
+               press("Join Cells"); }, "1+5", "AC...."},
+        {[&] { press("Split Cell"); }, "3x3", "A.C......"},
+        {[&] { press("Split Cell"); }, "3x3", "A.C......"},  // nothing joined: nothing split
+    };
+    // clang-format on
+    for (const auto& s : steps) {
+        s.step();
+        EXPECT_EQ(editor.room().layouts[0].templateName(), s.shape) << &s - steps;
+        EXPECT_EQ(names(), s.cameras) << &s - steps;
+        EXPECT_EQ(shape->currentText(), s.shape) << &s - steps;
+    }
 }
