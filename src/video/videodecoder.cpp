@@ -5,15 +5,19 @@
 
 extern "C" {
 #include <libavutil/error.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 }
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace video {
 
@@ -71,9 +75,85 @@ QRect cropPixels(const QRectF& crop, int width, int height) {
     return QRect(left, top, right - left, bottom - top);
 }
 
-// Scales one decoded frame, cropped as the view asks, into a new image.
+// Where the images handed to the view live: a few buffers of one size, each
+// taken back only once the last image that shows it is gone (the view may
+// still be painting the frame before), so that a frame costs neither an
+// allocation nor fresh pages. Rows are 64-byte aligned and padded, so that
+// libswscale's vector code may write whole blocks past a row's last pixel.
+// Images may be dropped on any thread.
+class ImageBuffers {
+public:
+    static constexpr size_t kKept = 3;  // the view's, the mailbox's and the next one
+
+    ~ImageBuffers() {
+        for (void* data : free_) std::free(data);
+    }
+
+    static QImage take(const std::shared_ptr<ImageBuffers>& self, QSize size) {
+        const qsizetype line = (qsizetype(size.width()) * 4 + 63) / 64 * 64;
+        const size_t bytes = size_t(line) * size_t(size.height()) + 64;
+        void* data = nullptr;
+        {
+            std::lock_guard lock(self->lock_);
+            if (bytes != self->bytes_) {
+                for (void* old : self->free_) std::free(old);
+                self->free_.clear();
+                self->bytes_ = bytes;
+            }
+            if (!self->free_.empty()) {
+                data = self->free_.back();
+                self->free_.pop_back();
+            }
+        }
+        if (!data) data = std::aligned_alloc(64, bytes);
+        if (!data) return {};
+        auto* loan = new Loan{self, data, bytes};
+        QImage image(static_cast<uchar*>(data), size.width(), size.height(), line,
+                     QImage::Format_RGB32, &giveBack, loan);
+        if (image.isNull()) giveBack(loan);  // not taken: Qt will not give it back
+        return image;
+    }
+
+private:
+    struct Loan {
+        std::shared_ptr<ImageBuffers> owner;
+        void* data;
+        size_t bytes;
+    };
+
+    static void giveBack(void* info) {
+        auto* loan = static_cast<Loan*>(info);
+        // The last image may outlive the decoder: the pool goes with it,
+        // after its lock is released.
+        const std::shared_ptr<ImageBuffers> owner = std::move(loan->owner);
+        {
+            std::lock_guard lock(owner->lock_);
+            if (loan->bytes == owner->bytes_ && owner->free_.size() < kKept) {
+                owner->free_.push_back(loan->data);
+                loan->data = nullptr;
+            }
+        }
+        std::free(loan->data);
+        delete loan;
+    }
+
+    std::mutex lock_;
+    std::vector<void*> free_;
+    size_t bytes_ = 0;
+};
+
+// Scales one decoded frame, cropped as the view asks, into an image of the
+// view's size. A planar YUV picture is scaled in YUV first and converted to
+// RGB only at the view's size: scaling YUV touches a byte per sample where
+// scaling into RGB works through every source line for four, and the
+// conversion at one size takes libswscale's own vector path.
 class Scaler {
 public:
+    Scaler() : buffers_(std::make_shared<ImageBuffers>()) {}
+    Scaler(const Scaler&) = delete;
+    Scaler& operator=(const Scaler&) = delete;
+    ~Scaler() { av_freep(&planes_[0]); }
+
     QImage scale(AVFrame* frame, const Target& target) {
         const QRect crop = cropPixels(target.crop, frame->width, frame->height);
         frame->crop_left = static_cast<size_t>(crop.left());
@@ -82,8 +162,6 @@ public:
         frame->crop_bottom = static_cast<size_t>(frame->height - crop.bottom() - 1);
         if (av_frame_apply_cropping(frame, AV_FRAME_CROP_UNALIGNED) < 0) return {};
         const QSize out = fittedSize(QSize(frame->width, frame->height), target.size);
-        QImage image(out, QImage::Format_RGB32);
-        if (image.isNull()) return {};
         // JPEG's own full-range formats are deprecated in libswscale: the
         // same planes as limited-range YUV, with the range said apart.
         auto format = static_cast<AVPixelFormat>(frame->format);
@@ -101,21 +179,25 @@ public:
         // Set up once for a stream's size, format and the view's size, not
         // for every frame: setting a scaler up costs more than a scale.
         const Key key{frame->width, frame->height, format, out, fullRange};
-        if (!sws_ || key != key_) {
-            sws_.reset(sws_getContext(frame->width, frame->height, format, out.width(),
-                                      out.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
-                                      nullptr, nullptr));
-            if (!sws_) return {};
-            const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-            sws_setColorspaceDetails(sws_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1,
-                                     0, 1 << 16, 1 << 16);
+        if (!convert_ || key != key_) {
+            key_ = {};
+            if (!setUp(key)) return {};
             key_ = key;
         }
+        QImage image = ImageBuffers::take(buffers_, out);
+        if (image.isNull()) return {};
         std::uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
         int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-        if (sws_scale(sws_.get(), frame->data, frame->linesize, 0, frame->height, planes,
-                      strides) != out.height())
+        if (resize_) {
+            if (sws_scale(resize_.get(), frame->data, frame->linesize, 0, frame->height, planes_,
+                          strides_) != out.height() ||
+                sws_scale(convert_.get(), planes_, strides_, 0, out.height(), planes, strides) !=
+                    out.height())
+                return {};
+        } else if (sws_scale(convert_.get(), frame->data, frame->linesize, 0, frame->height, planes,
+                             strides) != out.height()) {
             return {};
+        }
         return image;
     }
 
@@ -127,7 +209,41 @@ private:
         bool fullRange;
         bool operator==(const Key&) const = default;
     };
-    av::Scaler sws_;
+
+    static bool planarYuv(AVPixelFormat format) {
+        return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUV422P ||
+               format == AV_PIX_FMT_YUV444P || format == AV_PIX_FMT_YUV440P ||
+               format == AV_PIX_FMT_YUV411P;
+    }
+
+    bool setUp(const Key& key) {
+        resize_.reset();
+        convert_.reset();
+        av_freep(&planes_[0]);
+        const int w = key.out.width(), h = key.out.height();
+        // The scaled planes keep the source's layout and range: the range
+        // is only read when they are converted.
+        if (key.out != QSize(key.width, key.height) && planarYuv(key.format)) {
+            resize_.reset(sws_getContext(key.width, key.height, key.format, w, h, key.format,
+                                         SWS_BILINEAR, nullptr, nullptr, nullptr));
+            if (!resize_ || av_image_alloc(planes_, strides_, w, h, key.format, 64) < 0)
+                return false;
+        }
+        convert_.reset(sws_getContext(resize_ ? w : key.width, resize_ ? h : key.height, key.format,
+                                      w, h, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr,
+                                      nullptr));
+        if (!convert_) return false;
+        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+        sws_setColorspaceDetails(convert_.get(), coefficients, key.fullRange ? 1 : 0, coefficients,
+                                 1, 0, 1 << 16, 1 << 16);
+        return true;
+    }
+
+    std::shared_ptr<ImageBuffers> buffers_;
+    av::Scaler resize_;   // to the view's size, in YUV; none when no scale is needed
+    av::Scaler convert_;  // to RGB32 at the view's size
+    std::uint8_t* planes_[4] = {};
+    int strides_[4] = {};
     Key key_{};
 };
 

@@ -6,7 +6,12 @@
 #include "timestamp.h"
 #include "videodecoder.h"
 
+#include <QBuffer>
+#include <QPainter>
+
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "streams.h"
 
@@ -101,6 +106,51 @@ TEST(VideoDecode, CropsBeforeScaling) {
     EXPECT_GT(whiteShare({0.01, 0.3, 0.12, 0.3}), 0.95);
     EXPECT_LT(whiteShare({}), 0.5);
     EXPECT_LT(whiteShare({0.5, 0.3, 0.12, 0.3}), 0.05);  // the yellow and cyan bars
+}
+
+TEST(VideoDecode, ScaledFramesKeepTheirColours) {
+    // Four flat quarters whose colours move when a range, the colour matrix,
+    // the crop or the right or bottom edge goes wrong.
+    const QRgb quarters[] = {qRgb(220, 220, 220), qRgb(30, 30, 30), qRgb(200, 60, 40),
+                             qRgb(40, 90, 210)};
+    QImage picture(320, 240, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    for (int q = 0; q < 4; ++q) painter.fillRect(q % 2 * 160, q / 2 * 120, 160, 120, quarters[q]);
+    painter.end();
+    QByteArray jpeg;  // full range
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPG", 95);
+    demo::TsVideoEncoder encoder(picture.size(), 25);  // limited range
+    const QByteArray ts = QByteArray::fromStdString(encoder.encode(picture) + encoder.finish());
+    const QRectF all, lastQuarter(0.5, 0.5, 0.5, 0.5);
+    // clang-format off
+    const struct { const char* name; QByteArray bytes; QSize target; QRectF crop; } cases[] = {
+        {"JPEG at its own size", multipartOf(jpeg, 1), {320, 240}, all},
+        {"JPEG scaled", multipartOf(jpeg, 1), {100, 100}, all},
+        {"H.264 scaled", ts, {100, 100}, all},
+        {"H.264 cropped to a quarter", ts, {103, 90}, lastQuarter},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DecodedBytes out = decodeBytes(c.bytes, {c.target, c.crop});
+        ASSERT_EQ(out.frames.size(), 1u);
+        const QImage& image = out.frames[0].image;
+        const int w = image.width(), h = image.height();
+        // Inside each quarter, away from its edges, and at the far corner.
+        const bool whole = !c.crop.isValid();
+        for (const auto [x, y, q] : {std::tuple{w / 4, h / 4, 0},
+                                     {3 * w / 4, h / 4, 1},
+                                     {w / 4, 3 * h / 4, 2},
+                                     {3 * w / 4, 3 * h / 4, 3},
+                                     {w - 1, h - 1, 3}}) {
+            const QRgb want = quarters[whole ? q : 3], got = image.pixel(x, y);
+            EXPECT_NEAR(qRed(got), qRed(want), 8) << x << "," << y;
+            EXPECT_NEAR(qGreen(got), qGreen(want), 8) << x << "," << y;
+            EXPECT_NEAR(qBlue(got), qBlue(want), 8) << x << "," << y;
+        }
+    }
 }
 
 TEST(VideoDecode, TheMailboxKeepsOnlyTheNewestFrame) {
