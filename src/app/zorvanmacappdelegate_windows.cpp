@@ -88,6 +88,7 @@ RoomWindow* ZorvanMacAppDelegate::newWindow(const WindowState* state) {
     // the same.
     if (shown.shows != WindowState::Shows::Camera || !shown.serverId.isEmpty()) w->apply(shown);
     if (shown.fullScreen) w->setFullScreen(true);
+    w->setLayoutsLocked(shown.locked);
     w->raise();
     w->activateWindow();
     storeWindows();
@@ -147,6 +148,7 @@ void ZorvanMacAppDelegate::restoreWindows() {
         if (main.shows == WindowState::Shows::Layout) window_->showLayout(main.name);
         if (main.shows == WindowState::Shows::Tour) window_->startTour(main.name);
         if (main.fullScreen) window_->setFullScreen(true);
+        window_->setLayoutsLocked(main.locked);
     }
     for (std::size_t i = 1; i < windows.size(); ++i) newWindow(&windows[i]);
     restoring_ = false;

@@ -259,6 +259,7 @@ public:
         w.screenIndex = wholeIn(v, "screenIndex", 0, 255, 0);
         w.geometry = geometry(v);
         w.fullScreen = flag(v, "fullScreen");
+        w.locked = flag(v, "locked");
         return w;
     }
 
@@ -340,6 +341,7 @@ tx::JsonValue windowJson(const WindowState& w) {
     tx::JsonObject o{{"screen", str(w.screenName.isNull() ? QStringLiteral("") : w.screenName)},
                      {"screenIndex", w.screenIndex},
                      {"fullScreen", w.fullScreen}};
+    if (w.locked) o.insert_or_assign("locked", true);
     if (w.geometry.isValid())
         o.insert_or_assign("geometry", tx::JsonArray{w.geometry.x(), w.geometry.y(),
                                                      w.geometry.width(), w.geometry.height()});

@@ -181,6 +181,7 @@ struct WindowState {
     int screenIndex = 0;  // its place among screens, for when the name is gone
     QRect geometry;       // invalid: let the window system place it
     bool fullScreen = false;
+    bool locked = false;  // Layouts > Lock Layouts
     Shows shows = Shows::ServerWall;
     QString serverId;  // Camera, ServerWall
     CameraRef camera;  // Camera (its serverId is serverId)

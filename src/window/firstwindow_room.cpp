@@ -42,6 +42,7 @@ void FirstWindow::createRoom() {
     });
     menus_ = RoomMenus::addWindowMenus(this, ui.viewMenu, panel_->action(), room_, false);
     connect(menus_.saveLayout, &QAction::triggered, this, &FirstWindow::saveWallAsLayout);
+    connect(menus_.lock, &QAction::toggled, this, &ZVMainWindow::stateChanged);
     connect(menus_.editLayouts, &QAction::triggered, this, [this] {
         host_->editLayouts(this, roomShown_ && room_->shows() == RoomScreen::Shows::Layout
                                      ? room_->name()
@@ -317,6 +318,7 @@ WindowState FirstWindow::state() const {
         if (const auto current = settings_.getCurrent()) state.serverId = current->serverId();
     }
     ScreenKeeper::describe(this, state);
+    state.locked = layoutsLocked();
     state.fullScreen = mainImage()->inFullScreen();
     state.geometry = state.fullScreen && mainImage()->frameBeforeFullScreen().isValid()
                          ? mainImage()->frameBeforeFullScreen()

@@ -38,6 +38,7 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     soundStatus_ = new SoundStatusLine(room_, [host] { return host->soundStatus(); });
     connect(ui_->actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
     connectCommands();
+    connect(menus_.lock, &QAction::toggled, this, &ZVMainWindow::stateChanged);
 
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { setFullScreen(!fullScreen_); });
     connect(room_, &RoomScreen::escapePressed, this, [this] {
@@ -130,6 +131,7 @@ WindowState RoomWindow::state() const {
     ScreenKeeper::describe(this, state);
     state.geometry = fullScreen_ ? frameBeforeFullScreen_ : geometry();
     state.fullScreen = fullScreen_;
+    state.locked = layoutsLocked();
     return state;
 }
 

@@ -423,6 +423,7 @@ TEST_F(ViewerFixture, ALayoutsChangesAreUndoneAndRefusedWhileLocked) {
         }
         w.window->menus().lock->trigger();
         ASSERT_TRUE(w.window->layoutsLocked());
+        EXPECT_TRUE(app->hub()->room().windows.at(&w - windows).locked) << w.name << " kept";
         room->setCell(0, std::nullopt);
         room->swapCells(0, 1);
         w.window->menus().undo->trigger();
@@ -432,4 +433,6 @@ TEST_F(ViewerFixture, ALayoutsChangesAreUndoneAndRefusedWhileLocked) {
         w.window->menus().undo->trigger();
         EXPECT_EQ(cells(), "Gate-") << w.name;
     }
+    lobby.locked = true;
+    EXPECT_TRUE(app->newWindow(&lobby)->layoutsLocked()) << "a kept lock comes back";
 }

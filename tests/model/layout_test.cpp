@@ -57,7 +57,8 @@ const char* kRoom = R"({"layouts": [{"name": "Lobby", "rows": 1, "columns": 3, "
  "windows": [{"screen": "HDMI-1", "screenIndex": 1, "geometry": [-20, 10, 800, 600],
   "fullScreen": true, "shows": "camera", "camera": {"serverId":
   "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37", "uri": "/c/1"}},
-  {"screen": "", "screenIndex": 0, "fullScreen": false, "shows": "tour", "name": "Night"},
+  {"screen": "", "screenIndex": 0, "fullScreen": false, "locked": true, "shows": "tour",
+   "name": "Night"},
   {"screen": "", "screenIndex": 0, "fullScreen": false, "shows": "camera", "camera":
    {"serverId": ""}}]})";
 
