@@ -34,6 +34,13 @@ void FirstWindow::createRoom() {
 
     // The camera panel, and the menus every window adds to its menu bar.
     panel_ = new WindowPanel(this, host_->hub());
+    panel_->setView([this] {
+        if (roomShown_) return PanelView::of(*room_);
+        if (wall_ && wall_->server() && !cameraWall()->isHidden())
+            return PanelView::of(*cameraWall(), wall_->server(),
+                                 [this](int cell) { return wall_->cameraAt(cell); });
+        return PanelView::of(*mainImage(), settings_.getCurrent(), settings_.cameraIdx());
+    });
     connect(panel_, &WindowPanel::cameraActivated, this, [this](const CameraRef& ref) {
         const auto server = host_->hub()->server(ref.serverId);
         const auto cameras = server ? server->getCameras() : nullptr;
@@ -141,7 +148,7 @@ void FirstWindow::setRoomShown(bool on) {
         openedFromRoom_ = false;
         openedFromWall_ = false;
         stopPictureProbe();
-        live_->stop();
+        stopVideo();
         if (const auto current = settings_.getCurrent()) rest_->stopVideo(*current);
         wall_->stop();
         ui.mainImage->setVisible(false);

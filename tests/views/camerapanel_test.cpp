@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The camera panel's rows: what a dragged row carries, what survives a new
-// list of servers, and how a server row counts its cameras.
+// list of servers, how a server row counts its live cameras, what a camera
+// row says of its state, and how the search filters and opens cameras.
 
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <gtest/gtest.h>
 
@@ -70,18 +74,101 @@ TEST(CameraPanel, ExpansionAndSelectionSurviveANewList) {
               (CameraRef{kB, "/c/Till", "Till", 1}));
 }
 
-TEST(CameraPanel, ServerRowsCountTheirCamerasInEnglish) {
+TEST(CameraPanel, ServerRowsCountTheirLiveCamerasInEnglish) {
+    using Seen = PanelServer::Camera::Seen;
     // clang-format off
-    const struct { QStringList cameras; QString shown; } cases[] = {
-        {{}, "0 cameras"},
-        {{"Gate"}, "1 camera"},
-        {{"Gate", "Yard"}, "2 cameras"},
-        {{"A", "B", "C", "D", "E"}, "5 cameras"},
+    const struct { std::vector<Seen> cameras; bool down; QString state; QString shown; } cases[] = {
+        {{}, false, "", "0 cameras"},
+        {{}, false, "Loading…", "Loading…"},
+        {{Seen::Live}, false, "", "1 of 1 camera live"},
+        {{Seen::Live, Seen::Stale, Seen::No, Seen::Live}, false, "", "2 of 4 cameras live"},
+        {{Seen::Waiting, Seen::No}, false, "", "0 of 2 cameras live"},
+        // The last list known during an outage: none of it is live.
+        {{Seen::Live, Seen::Live, Seen::No, Seen::No}, true, "Server is not available",
+         "Server is not available · 0 of 4 cameras live"},
     };
     // clang-format on
     for (const auto& c : cases) {
+        PanelServer s = server(kA, "Office", QStringList(c.cameras.size(), "Cam"), c.state);
+        s.unavailable = c.down;
+        for (std::size_t i = 0; i < c.cameras.size(); ++i) s.cameras[i].seen = c.cameras[i];
         CameraPanel panel;
-        panel.setServers({server(kA, "Office", c.cameras)});
-        EXPECT_EQ(panel.tree()->topLevelItem(0)->text(1), c.shown) << c.cameras.size();
+        panel.setServers({s});
+        EXPECT_EQ(panel.tree()->topLevelItem(0)->text(1), c.shown) << c.shown.toStdString();
     }
+}
+
+TEST(CameraPanel, CameraRowsTellTheirStateInWordsAndKeepTheirRows) {
+    using Seen = PanelServer::Camera::Seen;
+    // clang-format off
+    const struct { bool down; Seen seen; qint64 ageMs; bool inLayout; QString words; } cases[] = {
+        {true, Seen::Live, 0, true, "Server is not available · In the shown layout"},
+        {true, Seen::No, 0, false, "Server is not available"},
+        {false, Seen::Live, 300, false, "Live"},
+        {false, Seen::Live, 300, true, "Live · In the shown layout"},
+        {false, Seen::Stale, 12'900, false, "No picture for 12 s"},
+        {false, Seen::Waiting, 500, true, "Loading… · In the shown layout"},
+        {false, Seen::No, 0, false, ""},
+    };
+    // clang-format on
+    CameraPanel panel;
+    panel.setServers({server(kA, "Office", {"Gate"})});
+    QAbstractItemModel* model = panel.tree()->model();
+    const QPersistentModelIndex kept = model->index(0, 0, model->index(0, 0));
+    for (const auto& c : cases) {
+        PanelServer s = server(kA, "Office", {"Gate"});
+        s.unavailable = c.down;
+        s.cameras[0] = {"Gate", s.cameras[0].ref, c.seen, c.ageMs, c.inLayout};
+        panel.setServers({s});
+        ASSERT_TRUE(kept.isValid()) << "a new state makes no row anew (a drag goes on)";
+        const QTreeWidgetItem* row = panel.tree()->topLevelItem(0)->child(0);
+        EXPECT_EQ(row->text(1), c.words);
+        EXPECT_EQ(row->icon(0).isNull(), c.words.isEmpty()) << c.words.toStdString();
+        EXPECT_TRUE(c.words.isEmpty() || row->toolTip(0).contains(c.words)) << "not colour alone";
+    }
+}
+
+TEST(CameraPanel, TheSearchFiltersCamerasByNameEnterOpensTheFirstEscapeClears) {
+    CameraPanel panel;
+    QSignalSpy activated(&panel, &CameraPanel::cameraActivated);
+    QSignalSpy left(&panel, &CameraPanel::searchLeft);
+    // Each refresh brings the other list: Depot's cameras come and go.
+    std::vector<PanelServer> lists[2] = {{server(kA, "Office", {"Gate", "Yard", "Back gate"}),
+                                          server(kB, "Shop", {"Door", "Till"}),
+                                          server("c", "Depot", {}, "Loading…")}};
+    lists[1] = lists[0];
+    lists[1].back() = server("c", "Depot", {"Pump"});
+    int refreshes = 0;
+    panel.setServers(lists[0]);
+    const auto shown = [&] {
+        QStringList rows;
+        for (QTreeWidgetItemIterator it(panel.tree(), QTreeWidgetItemIterator::NotHidden); *it;
+             ++it)
+            rows << ((*it)->parent() && !(*it)->parent()->isExpanded() ? "+" : "") + (*it)->text(0);
+        return rows.join(",");
+    };
+    // clang-format off
+    const struct { QString typed; QString rows; QString opened; } cases[] = {
+        {"GATE", "Office,Gate,Back gate", "Gate"},
+        {"o", "Shop,Door", "Door"},  // not Office: only cameras are searched
+        {"till", "Shop,Till", "Till"},
+        {"zz", "", ""},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        activated.clear();
+        panel.searchField()->clear();
+        QTest::keyClicks(panel.searchField(), c.typed);
+        EXPECT_EQ(shown(), c.rows) << c.typed.toStdString();
+        panel.setServers(lists[++refreshes % 2]);
+        EXPECT_EQ(shown(), c.rows) << c.typed.toStdString() << " after a refresh";
+        QTest::keyClick(panel.searchField(), Qt::Key_Return);
+        EXPECT_EQ(activated.size() ? activated[0][0].value<CameraRef>().cameraName : "", c.opened);
+    }
+    QTest::keyClick(panel.searchField(), Qt::Key_Escape);
+    EXPECT_EQ(panel.searchField()->text(), "");
+    EXPECT_TRUE(shown().startsWith("Office,Gate,Yard,Back gate,Shop,Door,Till,Depot"));
+    EXPECT_EQ(left.size(), 0);
+    QTest::keyClick(panel.searchField(), Qt::Key_Escape);
+    EXPECT_EQ(left.size(), 1) << "a second Escape leaves the search";
 }
