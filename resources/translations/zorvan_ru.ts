@@ -538,6 +538,34 @@
         </translation>
     </message>
     <message>
+        <source>Find Camera</source>
+        <translation>Найти камеру</translation>
+    </message>
+    <message>
+        <source>Find a camera</source>
+        <translation>Найти камеру</translation>
+    </message>
+    <message>
+        <source>Live</source>
+        <translation>В эфире</translation>
+    </message>
+    <message>
+        <source>In the shown layout</source>
+        <translation>В показанной раскладке</translation>
+    </message>
+    <message>
+        <source>%1 of 1 camera live</source>
+        <translation>В эфире %1 из 1 камеры</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n cameras live</source>
+        <translation>
+            <numerusform>В эфире %1 из %n камеры</numerusform>
+            <numerusform>В эфире %1 из %n камер</numerusform>
+            <numerusform>В эфире %1 из %n камер</numerusform>
+        </translation>
+    </message>
+    <message>
         <source>Edit Layouts</source>
         <translation>Изменение раскладок</translation>
     </message>

@@ -536,6 +536,32 @@
         </translation>
     </message>
     <message>
+        <source>Find Camera</source>
+        <translation>查找摄像头</translation>
+    </message>
+    <message>
+        <source>Find a camera</source>
+        <translation>查找摄像头</translation>
+    </message>
+    <message>
+        <source>Live</source>
+        <translation>实时</translation>
+    </message>
+    <message>
+        <source>In the shown layout</source>
+        <translation>在当前布局中</translation>
+    </message>
+    <message>
+        <source>%1 of 1 camera live</source>
+        <translation>1 个摄像头中 %1 个实时</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n cameras live</source>
+        <translation>
+            <numerusform>%n 个摄像头中 %1 个实时</numerusform>
+        </translation>
+    </message>
+    <message>
         <source>Edit Layouts</source>
         <translation>编辑布局</translation>
     </message>

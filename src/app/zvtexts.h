@@ -154,6 +154,13 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "State"),
     QT_TRANSLATE_NOOP("Zorvan", "1 camera"),
     QT_TRANSLATE_N_NOOP("Zorvan", "%n cameras"),
+    // the camera panel's search and its cameras' states in the window
+    QT_TRANSLATE_NOOP("Zorvan", "Find Camera"),
+    QT_TRANSLATE_NOOP("Zorvan", "Find a camera"),
+    QT_TRANSLATE_NOOP("Zorvan", "Live"),
+    QT_TRANSLATE_NOOP("Zorvan", "In the shown layout"),
+    QT_TRANSLATE_NOOP("Zorvan", "%1 of 1 camera live"),
+    QT_TRANSLATE_N_NOOP("Zorvan", "%1 of %n cameras live"),
     // the Edit Layouts dialog
     QT_TRANSLATE_NOOP("Zorvan", "Edit Layouts"),
     QT_TRANSLATE_NOOP("Zorvan", "Layouts"),

@@ -34,6 +34,7 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     ui_->mainImage = nullptr;
     ui_->cameraWall = nullptr;
     panel_ = new WindowPanel(this, host_->hub());
+    panel_->setView([this] { return PanelView::of(*room_); });
     menus_ = RoomMenus::addWindowMenus(this, ui_->viewMenu, panel_->action(), room_, true);
     soundStatus_ = new SoundStatusLine(room_, [host] { return host->soundStatus(); });
     connect(ui_->actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
