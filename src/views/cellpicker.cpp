@@ -34,8 +34,11 @@ QRect CellPicker::frameOf(const CellRect& chosen) const {
     const int rows = std::max(layout_.rows, 1), columns = std::max(layout_.columns, 1);
     const auto x = [&](int c) { return c * (width() - 1) / columns; };
     const auto y = [&](int r) { return r * (height() - 1) / rows; };
-    return QRect(QPoint(x(chosen.column), y(chosen.row)),
-                 QPoint(x(chosen.column + chosen.columnSpan), y(chosen.row + chosen.rowSpan)));
+    // drawRect() draws a frame's right and bottom lines one past them: on
+    // the next cell's first line, and the grid's last one inside the widget.
+    return QRect(
+        QPoint(x(chosen.column), y(chosen.row)),
+        QPoint(x(chosen.column + chosen.columnSpan) - 1, y(chosen.row + chosen.rowSpan) - 1));
 }
 
 std::pair<int, int> CellPicker::slotAt(QPoint point) const {

@@ -38,7 +38,7 @@ LayoutsEditor::LayoutsEditor(const ControlRoom& room,
     layout->addWidget(buttons);
     layouts_->refill(0);
     tours_->refill(0);
-    resize(560, 420);
+    resize(560, 560);
 }
 
 roomedits::Renames LayoutsEditor::renames() const {
@@ -119,7 +119,7 @@ QWidget* LayoutsEditor::makeLayoutsTab() {
     grid->addRow(QCoreApplication::translate("Zorvan", "Columns:"), columns_);
     grid->addRow(QCoreApplication::translate("Zorvan", "Template:"), template_);
     grid->addRow(QCoreApplication::translate("Zorvan", "Cells:"), cellsRow);
-    auto* layout = new QHBoxLayout(tab);
+    auto* layout = new QVBoxLayout(tab);
     layout->addWidget(layouts_, 1);
     layout->addLayout(grid, 1);
     return tab;
