@@ -386,6 +386,26 @@
         <translation>Очистить ячейку</translation>
     </message>
     <message>
+        <source>Lock Layouts</source>
+        <translation>Закрепить раскладки</translation>
+    </message>
+    <message>
+        <source>The layout is locked. Layouts ▸ Lock Layouts unlocks it.</source>
+        <translation>Раскладка закреплена. Снять: Раскладки ▸ Закрепить раскладки.</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Правка</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Отменить</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>Повторить</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>&amp;Вид</translation>
     </message>

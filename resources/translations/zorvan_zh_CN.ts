@@ -386,6 +386,26 @@
         <translation>清空单元格</translation>
     </message>
     <message>
+        <source>Lock Layouts</source>
+        <translation>锁定布局</translation>
+    </message>
+    <message>
+        <source>The layout is locked. Layouts ▸ Lock Layouts unlocks it.</source>
+        <translation>布局已锁定。要解锁，请选择 布局 ▸ 锁定布局。</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>撤销</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>重做</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>视图(&amp;V)</translation>
     </message>
