@@ -406,6 +406,22 @@
         <translation>Повторить</translation>
     </message>
     <message>
+        <source>Preferences…</source>
+        <translation>Настройки…</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Настройки</translation>
+    </message>
+    <message>
+        <source>Live video in at most this many cells at once:</source>
+        <translation>Живое видео одновременно не более чем в стольких ячейках:</translation>
+    </message>
+    <message>
+        <source>The largest cells play first; the others show pictures. Each video takes a part of the processor.</source>
+        <translation>Видео получают сначала самые большие ячейки, остальные показывают кадры. Каждое видео занимает часть процессора.</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>&amp;Вид</translation>
     </message>

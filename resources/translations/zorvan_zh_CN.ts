@@ -406,6 +406,22 @@
         <translation>重做</translation>
     </message>
     <message>
+        <source>Preferences…</source>
+        <translation>首选项…</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>首选项</translation>
+    </message>
+    <message>
+        <source>Live video in at most this many cells at once:</source>
+        <translation>同时播放实时视频的单元格数上限：</translation>
+    </message>
+    <message>
+        <source>The largest cells play first; the others show pictures. Each video takes a part of the processor.</source>
+        <translation>最大的单元格优先播放视频，其余显示图片。每路视频都会占用一部分处理器。</translation>
+    </message>
+    <message>
         <source>&amp;View</source>
         <translation>视图(&amp;V)</translation>
     </message>

@@ -5,6 +5,7 @@
 #include "layoutsfile.h"
 #include "serverfeeds.h"
 #include "settings.h"
+#include "videobudget.h"
 
 ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObject* parent)
     : QObject(parent),
@@ -13,7 +14,8 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
       feeds_(std::make_unique<ServerFeeds>(
           [&settings]() -> const std::vector<std::shared_ptr<CamServer>>& {
               return settings.getServers();
-          })) {
+          })),
+      videoBudget_(std::make_unique<VideoBudget>()) {
     // Queued: a window that asks for a server's lists while it fills its
     // cells hears of the change after it is done.
     connect(feeds_.get(), &ServerFeeds::changed, this, &ControlRoomHub::serversChanged,

@@ -13,6 +13,7 @@ class CamServer;
 class LayoutsFile;
 class ServerFeeds;
 class Settings;
+class VideoBudget;
 
 // What every window of the viewer shares in the control room: the layouts
 // file (layouts, tours, windows), the servers' background lists, and the
@@ -29,6 +30,8 @@ public:
     Settings& settings() const { return settings_; }
     ServerFeeds* feeds() const { return feeds_.get(); }
     LayoutsFile* file() const { return file_.get(); }
+    // The video decodes every window's cells share.
+    VideoBudget* videoBudget() const { return videoBudget_.get(); }
     const ControlRoom& room() const;
 
     // Changes the room through edit, writes it soon, and tells every window;
@@ -60,4 +63,5 @@ private:
     Settings& settings_;
     std::unique_ptr<LayoutsFile> file_;
     std::unique_ptr<ServerFeeds> feeds_;
+    std::unique_ptr<VideoBudget> videoBudget_;
 };

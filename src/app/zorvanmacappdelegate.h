@@ -82,6 +82,7 @@ public:
     ControlRoomHub* hub() const override { return hub_.get(); }
     void savePicture(TouchImage* view) override;
     void editServerList() override { preference(); }
+    void editPreferences(QWidget* window) override;
     void editLayouts(QWidget* window, const QString& selected) override;
     QString saveLayout(QWidget* window, Layout layout, const QString& suggested) override;
     void openWindow() override { newWindow(); }

@@ -10,8 +10,10 @@
 #include "controlroomhub.h"
 #include "layoutseditor.h"
 #include "picturesaver.h"
+#include "preferencesdialog.h"
 #include "settings.h"
 #include "touchimage.h"
+#include "videobudget.h"
 #include "zvtexts.h"
 
 #include <QDir>
@@ -38,6 +40,13 @@ QString freeName(const Entries& entries, const QString& base) {
 }
 
 }  // namespace
+
+void ZorvanMacAppDelegate::editPreferences(QWidget* window) {
+    VideoBudget* budget = hub_->videoBudget();
+    PreferencesDialog dialog({budget->limit()}, VideoBudget::kMaxLimit, window);
+    if (dialog.exec() != QDialog::Accepted || workEnded_) return;
+    budget->setLimit(dialog.values().videoDecodes);
+}
 
 QString ZorvanMacAppDelegate::saveLayout(QWidget* window, Layout layout, const QString& suggested) {
     bool ok = false;

@@ -94,7 +94,7 @@ void FirstWindow::end() {
     stopPictureProbe();
     for (const auto& server : settings_.getServers()) server->setPictureFailureListener({});
     rest_->end();
-    live_->stop();
+    stopVideo();
     wall_->stop();
     room_->clear();
 }
@@ -131,6 +131,8 @@ void FirstWindow::connectCommands() {
     connect(ui.actionReload, &QAction::triggered, this, [this] { host_->loadCurrent(); });
     connect(ui.actionQuit, &QAction::triggered, this, [this] { host_->quit(); });
     connect(ui.actionPreferences, &QAction::triggered, this, [this] { host_->editServerList(); });
+    connect(preferencesAction(), &QAction::triggered, this,
+            [this] { host_->editPreferences(this); });
     // An item chosen from the menu bar or from the picture's context menu
     // (the same menu) reaches the commands with the item as sender.
     connect(ui.serversMenu, &QMenu::triggered, this, &FirstWindow::changeServer);
@@ -172,7 +174,7 @@ void FirstWindow::bind(const std::shared_ptr<CamServer>& server) {
     stopPictureProbe();
     // The video of the server left (or of the same one, reloaded) ends; the
     // camera shown once the lists arrive opens its own.
-    live_->stop();
+    stopVideo();
     server->setPictureFailureListener([this, weak = std::weak_ptr<CamServer>(server)](int n) {
         if (const auto s = weak.lock()) pictureFailed(s, n);
     });
@@ -275,7 +277,7 @@ void FirstWindow::serverHeld(const std::shared_ptr<CamServer>& server) {
     stopPictureProbe();
     rest_->hold(true);
     server->stopVideo();
-    live_->stop();
+    stopVideo();
 }
 
 void FirstWindow::showCamera(CamServer& server, std::int64_t k) {
@@ -295,7 +297,7 @@ void FirstWindow::showCamera(CamServer& server, std::int64_t k) {
     // server list holds (its lists were asked before its first edit) starts
     // neither until the close.
     rest_->videoCameraAtIndex(server, k);
-    if (!isHeld(&server)) live_->show(server.shared_from_this(), k);
+    if (!isHeld(&server)) playVideo(server.shared_from_this(), k);
     followShown();
 }
 

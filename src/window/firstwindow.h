@@ -191,6 +191,12 @@ private:
     // come again, where the one-camera view shows it.
     void resumeStills();
     void followLiveVideo(const CamServer* server);
+    // The one camera's video, as far as the viewer's budget of decodes
+    // goes: asked for camera k of server, stopped, and followed when the
+    // budget changes.
+    void playVideo(const std::shared_ptr<CamServer>& server, std::int64_t k);
+    void stopVideo();
+    void followVideoGrant();
 
     // Layouts, tours and pictures (firstwindow_room.cpp).
     void createRoom();
@@ -223,6 +229,8 @@ private:
     QActionGroup* camerasOnPage_ = nullptr;
     bool openedFromWall_ = false;  // a camera opened out of the wall: Escape goes back
     std::unique_ptr<LiveVideo> live_;
+    std::weak_ptr<CamServer> videoServer_;  // the camera whose video is asked for
+    std::int64_t videoCamera_ = -1;
     SoundStatusLine* soundStatus_ = nullptr;  // over the central widget
     QSlider* audioSlider_ = nullptr;          // in the sound menu
     QAction* liveFigures_ = nullptr;

@@ -148,7 +148,7 @@ void FirstWindow::setRoomShown(bool on) {
         openedFromRoom_ = false;
         openedFromWall_ = false;
         stopPictureProbe();
-        live_->stop();
+        stopVideo();
         if (const auto current = settings_.getCurrent()) rest_->stopVideo(*current);
         wall_->stop();
         ui.mainImage->setVisible(false);

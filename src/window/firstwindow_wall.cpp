@@ -8,6 +8,7 @@
 
 #include "camerawall.h"
 #include "camserver.h"
+#include "controlroomhub.h"
 #include "livevideo.h"
 #include "restwhilehidden.h"
 #include "roommenus.h"
@@ -16,6 +17,7 @@
 #include "settings.h"
 #include "touchimage.h"
 #include "ui_zvmainwindow.h"
+#include "videobudget.h"
 #include "wallmode.h"
 #include "wallpages.h"
 
@@ -122,7 +124,7 @@ void FirstWindow::showWall(const std::shared_ptr<CamServer>& server, std::int64_
     // the pictures.
     if (roomShown_) return;
     stopPictureProbe();
-    live_->stop();
+    stopVideo();
     rest_->stopVideo(*server);
     setWallShown(true);
     wall_->setResting(rest_->resting() || isHeld(server.get()));
@@ -244,7 +246,42 @@ void FirstWindow::createLiveVideo() {
     // comes back with it, not a minute later. (The probe only ever watches
     // the shown camera's server.)
     connect(pictureProbe_.get(), &ServerProbe::back, live_.get(), &LiveVideo::serverBack);
+    // Other windows' cells took or gave back decodes of the viewer's budget.
+    connect(host_->hub()->videoBudget(), &VideoBudget::changed, this,
+            &FirstWindow::followVideoGrant);
     followLiveVideo(nullptr);
+}
+
+void FirstWindow::playVideo(const std::shared_ptr<CamServer>& server, std::int64_t k) {
+    videoServer_ = server;
+    videoCamera_ = k;
+    std::vector<VideoBudget::Candidate> wanted;
+    if (!ended_ && LiveVideo::wants(*server, k)) {
+        const qreal ratio = mainImage()->devicePixelRatioF();
+        wanted.push_back({0, std::max<std::int64_t>(
+                                 1, static_cast<std::int64_t>(mainImage()->width() * ratio) *
+                                        static_cast<std::int64_t>(mainImage()->height() * ratio))});
+    }
+    host_->hub()->videoBudget()->offer(this, std::move(wanted));
+    followVideoGrant();
+}
+
+void FirstWindow::stopVideo() {
+    videoServer_.reset();
+    live_->stop();
+    host_->hub()->videoBudget()->withdraw(this);
+}
+
+void FirstWindow::followVideoGrant() {
+    const auto server = videoServer_.lock();
+    if (server && host_->hub()->videoBudget()->granted(this).count(0)) {
+        live_->show(server, videoCamera_);
+        return;
+    }
+    // Beyond the budget (or nothing asked): the stills.
+    const bool playing = live_->isPlaying();
+    live_->stop();
+    if (playing) resumeStills();
 }
 
 void FirstWindow::followLiveVideo(const CamServer* server) {
@@ -259,11 +296,11 @@ void FirstWindow::setLiveVideo(bool on) {
     LiveVideo::setOn(*server, on);
     if (isWallOn(server.get()) || isHeld(server.get()) || ended_) return;
     if (on) {
-        live_->show(server, server->currentCameraIndex());
+        playVideo(server, server->currentCameraIndex());
         return;
     }
     const bool playing = live_->isPlaying();
-    live_->stop();
+    stopVideo();
     if (playing) resumeStills();
 }
 

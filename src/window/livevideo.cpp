@@ -81,6 +81,12 @@ void LiveVideo::setOn(const CamServer& server, bool on) {
     QSettings().setValue(preferenceKey(server), on);
 }
 
+bool LiveVideo::wants(const CamServer& server, std::int64_t k) {
+    const auto cameras = server.getCameras();
+    if (!cameras || k < 0 || k >= std::ssize(*cameras)) return false;
+    return !cameras->at(static_cast<size_t>(k))->videoUri.isEmpty() && isOn(server);
+}
+
 void LiveVideo::show(const std::shared_ptr<CamServer>& server, std::int64_t k) {
     const auto cameras = server ? server->getCameras() : nullptr;
     const bool inList = cameras && k >= 0 && static_cast<std::uint64_t>(k) < cameras->size();

@@ -58,6 +58,9 @@ public:
     // server (by its identity) in the preferences.
     static bool isOn(const CamServer& server);
     static void setOn(const CamServer& server, bool on);
+    // Whether camera k of server would play: it has a video path, and Live
+    // Video is on for its server.
+    static bool wants(const CamServer& server, std::int64_t k);
 
     // The view shows camera k of server (its stills asked for): plays the
     // camera's video when it has one and Live Video is on for the server.

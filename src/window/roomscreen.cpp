@@ -14,6 +14,7 @@
 #include "touchview.h"
 #include "tournote.h"
 #include "tourschedule.h"
+#include "videobudget.h"
 #include "viewtitles.h"
 #include "zvtexts.h"
 
@@ -55,29 +56,31 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
         tourNoteClock_.start();
         updateTourNote();
     });
-    connect(hub_, &ControlRoomHub::serversChanged, this, [this](const QString& serverId) {
+    connect(hub_, &ControlRoomHub::serversChanged, this, [this] {
         for (Side& side : sides_) side.mode->refresh();
-        // The camera's lists came again (or the server list changed): the
-        // camera may have moved or gone, and a video its server ended is
-        // tried again.
-        const LayoutMode::Source& shown = source();
-        if (shows_ == Shows::Camera && shown.layout.cells.size() == 1 &&
-            shown.layout.cells.front() &&
-            (serverId.isEmpty() || serverId == shown.layout.cells.front()->serverId))
-            followVideo();
+        // A server's lists came again (or the server list changed): cameras
+        // may have moved or gone, and a video its server ended is tried
+        // again, its lists being its answer.
+        followVideo();
     });
     // After the walls' own rest (connected before): a held server's cells
     // rest before its video's cell takes back its stills.
     connect(hub_->feeds(), &ServerFeeds::holdsChanged, this, &RoomScreen::followVideo);
-    // Anything else shown (a layout, a wall page, a tour, nothing) ends the
-    // video before the event loop could bring it another frame.
-    connect(this, &RoomScreen::changed, this, [this] {
-        if (shows_ != Shows::Camera) stopVideo();
-    });
+    // Anything else shown ends the videos of cells that no longer play
+    // before the event loop could bring them another frame.
+    connect(this, &RoomScreen::changed, this, &RoomScreen::followVideo);
+    // Another window's cells took or gave back decodes.
+    connect(hub_->videoBudget(), &VideoBudget::changed, this, &RoomScreen::playGranted);
+    // Cells change size with the window: their claim to a decode with them.
+    videoFollow_.setSingleShot(true);
+    videoFollow_.setInterval(100);
+    connect(&videoFollow_, &QTimer::timeout, this, &RoomScreen::followVideo);
 }
 
 RoomScreen::~RoomScreen() {
-    video_.reset();
+    disconnect(hub_->videoBudget(), nullptr, this, nullptr);
+    hub_->videoBudget()->withdraw(this);
+    videos_.clear();
     setTourInputWatch(false);
     for (Side& side : sides_) side.mode.reset();
 }
@@ -245,12 +248,13 @@ QString RoomScreen::title() const {
 void RoomScreen::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (tourNote_->isVisible()) tourNote_->place();
+    videoFollow_.start();
 }
 
 void RoomScreen::setResting(bool resting) {
     resting_ = resting;
     for (Side& side : sides_) side.mode->setResting(resting);
-    if (video_) video_->setResting(resting);
+    for (auto& [cell, v] : videos_) v.video->setResting(resting);
     updateKiosk();
 }
 
@@ -261,50 +265,6 @@ void RoomScreen::setWindowFullScreen(bool on) {
 
 bool RoomScreen::holdsScreenSaver() const {
     return screenSaver_->isWanted();
-}
-
-void RoomScreen::followLiveVideo() {
-    followVideo();
-}
-
-bool RoomScreen::isVideoPlaying() const {
-    return video_ && video_->isPlaying();
-}
-
-void RoomScreen::followVideo() {
-    const LayoutMode::Camera camera =
-        shows_ == Shows::Camera ? front().mode->cameraAt(0) : LayoutMode::Camera{};
-    if (!camera.server || hub_->feeds()->isHeld(camera.server.get())) {
-        stopVideo();
-        return;
-    }
-    PreviewTouchImage* view = front().wall->cell(0)->imageView();
-    if (video_ && videoView_ != view) {
-        stopVideo();
-        video_.reset();
-    }
-    if (!video_) {
-        video_ = std::make_unique<LiveVideo>(view);
-        videoView_ = view;
-        videoMode_ = front().mode.get();
-        video_->setResting(resting_);
-        connect(video_.get(), &LiveVideo::videoStarted, this, &RoomScreen::restStillsForVideo);
-        connect(video_.get(), &LiveVideo::videoEnded, this, &RoomScreen::restStillsForVideo);
-    }
-    // Plays where it has a video path and Live Video is on; the same camera
-    // again goes on as it is.
-    video_->show(camera.server, camera.index);
-    restStillsForVideo();
-}
-
-void RoomScreen::stopVideo() {
-    if (!video_) return;
-    video_->stop();
-    restStillsForVideo();
-}
-
-void RoomScreen::restStillsForVideo() {
-    if (videoMode_) videoMode_->setStillsResting(0, isVideoPlaying());
 }
 
 void RoomScreen::updateKiosk() {

@@ -36,12 +36,15 @@ struct Renames;
 // moment before it is due, so that its cells already have their pictures
 // at the switch.
 //
-// A camera alone plays its live video, as the one-camera view does, where
-// it has a video path and Live Video is on for its server: its stills go
+// A camera alone, and any cell of at least 640x360 device pixels, plays its
+// camera's live video, as the one-camera view does, where it has a video
+// path and Live Video is on for its server, as far as the viewer's budget
+// of decodes goes (the largest cells of all windows first): its stills go
 // on until the first frame, rest while the video plays and come back, with
-// a note that says why, when it ends. Resting closes the video, a server
-// held by the server list stops it until released, and anything else shown
-// stops it at once. Main thread only.
+// a note that says why, when it ends. Resting closes the videos, a server
+// held by the server list stops its cells' until released, and a cell that
+// shows something else, or becomes too small, stops at once. Main thread
+// only.
 class RoomScreen : public QWidget {
     Q_OBJECT
 
@@ -101,8 +104,9 @@ public:
     // Reads Live Video again for the shown camera's server (after
     // LiveVideo::setOn): the video starts or stops with it.
     void followLiveVideo();
-    // The camera alone shows its live video now, its stills resting.
-    bool isVideoPlaying() const;
+    // A cell (or the camera alone) shows its live video now, its stills
+    // resting; cell -1: any cell.
+    bool isVideoPlaying(int cell = -1) const;
 
     CameraWall* wall() const;
     LayoutMode* mode() const;
@@ -186,11 +190,16 @@ private:
     void updateKiosk();
     static std::int64_t nowNs();
 
-    // The camera alone's video: started, kept or stopped as what is shown,
-    // its server's hold and Live Video say now.
+    // The cells' videos (roomscreen_video.cpp): which cells could play one
+    // now (a camera with a video path, Live Video on for its server, its
+    // server not held, the cell large enough or a camera alone), offered
+    // to the viewer's budget of decodes.
     void followVideo();
-    void stopVideo();
-    // The video cell's stills rest exactly while the video plays.
+    // Plays in the cells the budget gave, stops the others.
+    void playGranted();
+    // Whether camera can play its video here now.
+    bool wantsVideo(const LayoutMode::Camera& camera) const;
+    // Each video cell's stills rest exactly while its video plays.
     void restStillsForVideo();
 
     ControlRoomHub* hub_;
@@ -217,9 +226,13 @@ private:
     // Steps whose cells gave no picture while shown, skipped until then.
     std::map<std::size_t, std::int64_t> deadUntilNs_;
 
-    // Plays into the first cell of videoMode_'s wall (videoView_); made
-    // anew when that cell is.
-    std::unique_ptr<LiveVideo> video_;
-    QPointer<PreviewTouchImage> videoView_;
+    // The videos playing, by cell of videoMode_'s wall; each made anew
+    // when its cell is.
+    struct CellVideo {
+        QPointer<PreviewTouchImage> view;
+        std::unique_ptr<LiveVideo> video;
+    };
+    std::map<int, CellVideo> videos_;
     LayoutMode* videoMode_ = nullptr;
+    QTimer videoFollow_;  // after a resize, once the cells have their sizes
 };

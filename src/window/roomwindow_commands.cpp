@@ -60,6 +60,8 @@ void RoomWindow::connectCommands() {
             if (const auto server = host_->hub()->server(id)) host_->hub()->feeds()->reload(server);
     });
     connect(ui.actionPreferences, &QAction::triggered, this, [this] { host_->editServerList(); });
+    connect(preferencesAction(), &QAction::triggered, this,
+            [this] { host_->editPreferences(this); });
     connect(ui.actionQuit, &QAction::triggered, this, [this] { host_->quit(); });
     liveFigures_ = new QAction(zvText("Show Picture Rate"), ui.menuViewer);
     liveFigures_->setCheckable(true);

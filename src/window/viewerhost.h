@@ -29,6 +29,8 @@ public:
     virtual void savePicture(TouchImage* view) = 0;
     // The server list dialog, one for the whole viewer.
     virtual void editServerList() = 0;
+    // Zorvan > Preferences…, over window.
+    virtual void editPreferences(QWidget* window) = 0;
     // Edit Layouts over window, selected (if any) chosen in it.
     virtual void editLayouts(QWidget* window, const QString& selected) = 0;
     // Asks for a name over window and keeps layout under it; the name

@@ -2,6 +2,7 @@
 #include "zvmainwindow.h"
 
 #include "ui_zvmainwindow.h"
+#include "zvtexts.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -10,6 +11,8 @@
 ZVMainWindow::ZVMainWindow(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::ZVMainWindow>()) {
     ui_->setupUi(this);
+    preferences_ = new QAction(zvText("Preferences…"), ui_->menuViewer);
+    ui_->menuViewer->insertAction(ui_->actionQuit, preferences_);
     // The window's commands keep their shortcuts while full screen hides the
     // menu bar.
     addActions({ui_->actionReload, ui_->actionPreferences, ui_->actionQuit});

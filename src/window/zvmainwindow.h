@@ -26,6 +26,8 @@ public:
     ~ZVMainWindow() override;
 
     Ui::ZVMainWindow& ui() { return *ui_; }
+    // Zorvan > Preferences… (under Edit Server List…), for the window to connect.
+    QAction* preferencesAction() const { return preferences_; }
     // The menus every window adds to its interface description's.
     const RoomMenus::WindowMenus& menus() const { return menus_; }
     // Layouts > Lock Layouts: while on, this window changes no layout's cells.
@@ -49,4 +51,5 @@ protected:
 
 private:
     std::unique_ptr<Ui::ZVMainWindow> ui_;
+    QAction* preferences_;
 };

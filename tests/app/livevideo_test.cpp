@@ -5,11 +5,17 @@
 
 #include "livevideo.h"
 #include "camerawall.h"
+#include "controlroomhub.h"
 #include "previewtouchimage.h"
 #include "roomscreen.h"
 #include "roomwindow.h"
 #include "touchview.h"
+#include "videobudget.h"
 #include "viewerkit.h"
+
+#include <QSettings>
+
+#include <set>
 
 TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
     // Camera 0's stills are red; its video's frames blue.
@@ -154,4 +160,80 @@ TEST_F(ViewerFixture, LiveVideoPlaysForACameraAloneInAnotherWindow) {
     screen->followLiveVideo();
     EXPECT_FALSE(screen->isVideoPlaying());
     EXPECT_TRUE(waitUntil([&] { return cameraOfPicture(cell()->picture()) == 0; }));
+}
+
+// The viewer's budget of decodes goes to the largest cells that could play
+// a video, across windows, in the order asked; ties go to who asked first.
+TEST(VideoBudget, GivesTheLargestCellsFirst) {
+    const int a = 0, b = 0;  // two askers, by address
+    // clang-format off
+    const struct { int limit; std::vector<VideoBudget::Candidate> a, b; std::set<int> grantedA, grantedB; } rows[] = {
+        {4, {{0, 100}, {1, 50}}, {{0, 70}}, {0, 1}, {0}},
+        {2, {{0, 100}, {1, 50}}, {{0, 70}}, {0}, {0}},
+        {1, {{0, 70}}, {{0, 70}}, {0}, {}},     // a tie: a asked first
+        {0, {{0, 100}}, {{0, 70}}, {}, {}},
+        {2, {{3, 10}, {1, 20}, {2, 30}}, {}, {1, 2}, {}},
+    };
+    // clang-format on
+    for (const auto& r : rows) {
+        VideoBudget budget;
+        budget.setLimit(r.limit);
+        int told = 0;
+        QObject::connect(&budget, &VideoBudget::changed, [&] { ++told; });
+        budget.offer(&a, r.a);
+        budget.offer(&b, r.b);
+        EXPECT_EQ(budget.granted(&a), r.grantedA) << r.limit;
+        EXPECT_EQ(budget.granted(&b), r.grantedB) << r.limit;
+        const int before = told;
+        budget.offer(&b, r.b);  // the same again: nobody is told
+        EXPECT_EQ(told, before);
+        budget.withdraw(&a);
+        EXPECT_TRUE(budget.granted(&a).empty());
+    }
+    QSettings().remove("video/decodesAtOnce");
+}
+
+// A cell of a layout plays its video where it is large enough, as far as
+// the budget goes: with one decode, the window that asked first plays and
+// the other keeps its stills until the first closes; cells of a 2x2 grid
+// in the same window are too small to play.
+TEST_F(ViewerFixture, LargeCellsPlayTheirVideoWithinTheBudget) {
+    const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
+    const std::string part =
+        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+        "\r\n\r\n" + jpeg + "\r\n";
+    const std::string doc =
+        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+    ScriptedServer server([&](const ScriptedServer::Request& r) {
+        if (r.target.rfind("/v/0", 0) != 0) return camerasServer(doc)(r);
+        return ScriptedServer::stream(
+            "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n",
+            part, static_cast<int>(part.size()) * 20, ScriptedServer::Reply::After::Repeat);
+    });
+    writeServers(dir.path(), {{"Local", server.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    const CameraRef gate{id, "/c/0", "Gate", 0};
+    app->hub()->edit([&](ControlRoom& r) {
+        r.layouts = {Layout{"Big", 1, 1, {gate}}, Layout{"Grid", 2, 2, {gate, gate, gate, gate}}};
+    });
+    ASSERT_TRUE(app->window()->showLayout("Grid"));
+    app->hub()->videoBudget()->setLimit(1);
+    WindowState big;
+    big.shows = WindowState::Shows::Layout;
+    big.name = "Big";
+    big.geometry = QRect(0, 0, 800, 780);
+    RoomWindow* first = app->newWindow(&big);
+    RoomWindow* second = app->newWindow(&big);
+    EXPECT_TRUE(waitUntil([&] { return first->screenView()->isVideoPlaying(); }));
+    spinFor(300);
+    EXPECT_FALSE(second->screenView()->isVideoPlaying()) << "beyond the budget";
+    EXPECT_FALSE(app->window()->roomScreen()->isVideoPlaying()) << "cells too small";
+    first->close();
+    EXPECT_TRUE(waitUntil([&] { return second->screenView()->isVideoPlaying(); }));
+    WindowState grid = big;
+    grid.name = "Grid";
+    second->apply(grid);
+    EXPECT_FALSE(second->screenView()->isVideoPlaying());
+    QSettings().remove("video/decodesAtOnce");
 }

@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QInputDialog>
+#include <QSettings>
+#include <QSpinBox>
 
 #include "camerawall.h"
 #include "controlroomhub.h"
@@ -16,6 +18,7 @@
 #include "roomwindow.h"
 #include "touchview.h"
 #include "ui_zvmainwindow.h"
+#include "videobudget.h"
 #include "viewerkit.h"
 #include "windowpanel.h"
 #include "zvserversettings.h"
@@ -93,6 +96,8 @@ TEST_F(ViewerFixture, EveryCommandDoesItsWorkInAnotherWindow) {
          [&] { return room->shows() == RoomScreen::Shows::Layout && room->name() == "Lobby"; }},
         {"Clear Cell", [&] { room->mode()->setSelected(0); other->menus().clearCell->trigger(); },
          [&] { return !app->hub()->room().layouts.front().cells[0]; }},
+        {"Undo", [&] { other->menus().undo->trigger(); },
+         [&] { return app->hub()->room().layouts.front().cells[0].has_value(); }},
         {"Save Wall as Layout",
          [&] { onNextDialog([](QDialog* d) { static_cast<QInputDialog*>(d)->setTextValue("Hall"); d->accept(); });
                other->menus().saveLayout->trigger(); },
@@ -101,6 +106,10 @@ TEST_F(ViewerFixture, EveryCommandDoesItsWorkInAnotherWindow) {
          [&] { onNextDialog([&](QDialog* d) { dialogParent = d->parentWidget(); d->reject(); });
                other->menus().editLayouts->trigger(); },
          [&] { return dialogParent == other; }},
+        {"Preferences: 2 videos",
+         [&] { onNextDialog([](QDialog* d) { d->findChild<QSpinBox*>("videoDecodes")->setValue(2); d->accept(); });
+               other->preferencesAction()->trigger(); },
+         [&] { return app->hub()->videoBudget()->limit() == 2; }},
         {"Start Tour", [&] { other->menus().tour.toggle->trigger(); }, [&] { return room->isTouring(); }},
         {"Full Screen", [&] { ui.actionFullScreen->trigger(); }, [&] { return other->isFullScreenOn(); }},
         {"Reload Server", [&] { listsAsked = countOf(a, "/cameras"); ui.actionReload->trigger(); },
@@ -119,6 +128,7 @@ TEST_F(ViewerFixture, EveryCommandDoesItsWorkInAnotherWindow) {
         EXPECT_TRUE(waitUntil(row.done));
     }
     LiveVideo::setOn(*depot, true);
+    QSettings().remove("video/decodesAtOnce");
     RoomWindow* last = app->roomWindows().front().get();
     last->ui().actionQuit->trigger();
     EXPECT_TRUE(waitUntil([&] { return !app->window()->isVisible(); }));
