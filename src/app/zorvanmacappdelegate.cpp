@@ -5,6 +5,7 @@
 #include "camserver.h"
 #include "commandline.h"
 #include "controlroomhub.h"
+#include "focuskeeper.h"
 #include "keyring.h"
 #include "livevideo.h"
 #include "mainthreadcall.h"
@@ -58,6 +59,7 @@ ZorvanMacAppDelegate::ZorvanMacAppDelegate(Settings& settings, QObject* parent)
       screens_(std::make_unique<ScreenKeeper>()),
       window_(std::make_unique<FirstWindow>(this, settings_)),
       alerts_(std::make_unique<AlertQueue>(window_.get())),
+      focus_(std::make_unique<FocusKeeper>()),
       saver_(std::make_unique<PictureSaver>()) {
     reconnector_ = std::make_unique<Reconnector>([this] {
         // Only the server that did not answer is retried: should another

@@ -15,6 +15,7 @@
 #include "zvdatamanagerdelegate.h"
 
 class AlertQueue;
+class FocusKeeper;
 class CamServer;
 class ControlRoomHub;
 class RoomWindow;
@@ -171,6 +172,7 @@ private:
     std::unique_ptr<Reconnector> reconnector_;
     std::weak_ptr<CamServer> retrying_;  // the server the retries are for
     std::unique_ptr<AlertQueue> alerts_;
+    std::unique_ptr<FocusKeeper> focus_;
     QPointer<QMessageBox> unavailableAlert_;  // while "Server is not available" is up
     std::vector<std::unique_ptr<RoomWindow>> roomWindows_;
     bool restoring_ = false;  // the windows are being restored: nothing to store yet

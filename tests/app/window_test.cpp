@@ -133,3 +133,42 @@ TEST_F(ViewerFixture, EveryCommandDoesItsWorkInAnotherWindow) {
     last->ui().actionQuit->trigger();
     EXPECT_TRUE(waitUntil([&] { return !app->window()->isVisible(); }));
 }
+
+// Without a window manager nobody gives the keyboard back when a window of
+// the viewer that had it closes: it goes back to the window it was opened
+// over, or to the viewer window that had it before.
+TEST_F(ViewerFixture, TheKeyboardComesBackWhenADialogOrWindowCloses) {
+    ScriptedServer a(camerasServer());
+    writeServers(dir.path(), {{"Shop", a.port(), true}});
+    start();
+    RoomWindow* other = app->newWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == other; }));
+    const struct {
+        const char* closes;
+        std::function<QWidget*()> open;
+        QWidget* back;
+    } rows[] = {
+        {"the server list",
+         [&] {
+             app->preference();
+             return AppAccess::settingsWindow(*app);
+         },
+         other},
+        {"a dialog over the first window",
+         [&] {
+             auto* d = new QDialog(app->window());
+             d->setAttribute(Qt::WA_DeleteOnClose);
+             d->show();
+             return d;
+         },
+         app->window()},
+        {"the other window", [&] { return other; }, app->window()},
+    };
+    for (const auto& r : rows) {
+        QWidget* w = r.open();
+        w->activateWindow();
+        ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == w; })) << r.closes;
+        w->close();
+        EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == r.back; })) << r.closes;
+    }
+}
