@@ -138,7 +138,43 @@ void drawCaptions(QPainter& p, int w, int h, const DemoCamera& camera, const Fra
                QStringLiteral("frame %1").arg(stamp.frame));
 }
 
+// The scripted object: solid, with a coarse checker that travels with it so
+// that compression keeps its edges and a detector sees texture move. Bright
+// on the dark radar, dark on the other patterns.
+void drawSceneObject(QPainter& p, QSize size, double crossing, bool bright) {
+    const QRect box = sceneObjectRect(size, crossing);
+    const QColor base = bright ? QColor(240, 240, 240) : QColor(16, 16, 16);
+    const QColor check = bright ? QColor(176, 176, 176) : QColor(80, 80, 80);
+    p.fillRect(box, base);
+    const int cell = std::max(1, std::min(box.width(), box.height()) / 6);
+    for (int y = 0; y * cell < box.height(); ++y) {
+        for (int x = y % 2; x * cell < box.width(); x += 2) {
+            p.fillRect(QRect(box.x() + x * cell, box.y() + y * cell, cell, cell) & box, check);
+        }
+    }
+}
+
+// A light switched on: every channel kLightGain brighter, clipped.
+void brighten(QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = line[x];
+            line[x] =
+                qRgb(std::min(255, qRed(c) + kLightGain), std::min(255, qGreen(c) + kLightGain),
+                     std::min(255, qBlue(c) + kLightGain));
+        }
+    }
+}
+
 }  // namespace
+
+QRect sceneObjectRect(QSize size, double crossing) {
+    const int w = std::max(1, static_cast<int>(std::lround(size.width() * 0.12)));
+    const int h = std::max(1, static_cast<int>(std::lround(size.height() * 0.25)));
+    const double along = std::clamp(crossing, 0.0, 1.0) * (size.width() - w);
+    return {static_cast<int>(std::lround(along)), (size.height() - h) / 2, w, h};
+}
 
 QSize parseResolution(std::optional<std::string_view> text) {
     if (!text) return kDefaultPictureSize;
@@ -161,7 +197,8 @@ int parseQuality(std::optional<std::string_view> text) {
     return *quality;
 }
 
-QImage drawCameraImage(const DemoCamera& camera, QSize size, const FrameStamp& stamp) {
+QImage drawCameraImage(const DemoCamera& camera, QSize size, const FrameStamp& stamp,
+                       const SceneState& scene) {
     const int w = size.width();
     const int h = size.height();
     QImage image(size, QImage::Format_RGB32);
@@ -184,15 +221,20 @@ QImage drawCameraImage(const DemoCamera& camera, QSize size, const FrameStamp& s
         }
         if (camera.variant > 0) drawBadge(p, w, h, camera.variant);
         drawMarker(p, w, h, stamp.frame);
+        if (scene.crossing) {
+            drawSceneObject(p, size, *scene.crossing, camera.pattern == Pattern::Radar);
+        }
         drawCaptions(p, w, h, camera, stamp);
     }
+    // Before the time stamp, whose black and white blocks must stay readable.
+    if (scene.lit) brighten(image);
     if (stamp.sentMs) drawTimeStamp(image, *stamp.sentMs);
     return image;
 }
 
 QByteArray drawCameraPicture(const DemoCamera& camera, QSize size, int quality,
-                             const FrameStamp& stamp) {
-    const QImage image = drawCameraImage(camera, size, stamp);
+                             const FrameStamp& stamp, const SceneState& scene) {
+    const QImage image = drawCameraImage(camera, size, stamp, scene);
     if (image.isNull()) return {};
     QByteArray bytes;
     QBuffer buffer(&bytes);

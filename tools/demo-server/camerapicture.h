@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QTime>
 
@@ -17,6 +18,7 @@
 #include <string_view>
 
 #include "democatalog.h"
+#include "scenes.h"
 
 namespace demo {
 
@@ -41,14 +43,23 @@ struct FrameStamp {
     std::optional<std::int64_t> sentMs;
 };
 
-// Draws one frame of `camera` at `size`; a null image when it cannot be
-// allocated.
-QImage drawCameraImage(const DemoCamera& camera, QSize size, const FrameStamp& stamp);
+// How much brighter every channel is while a camera's light is on.
+inline constexpr int kLightGain = 60;
+
+// Where the scripted object is in a picture of `size` at `crossing`
+// (SceneState::crossing): about 12 % of the width and 25 % of the height,
+// halfway down, between the captions and away from the time stamp row.
+QRect sceneObjectRect(QSize size, double crossing);
+
+// Draws one frame of `camera` at `size`, with the scripted object and light
+// of `scene` (scenes.h); a null image when it cannot be allocated.
+QImage drawCameraImage(const DemoCamera& camera, QSize size, const FrameStamp& stamp,
+                       const SceneState& scene = {});
 
 // Draws one frame of `camera` at `size` and returns it as JPEG bytes encoded
 // at `quality` (0..100). Empty when the image cannot be allocated or the
 // JPEG encoder is missing.
 QByteArray drawCameraPicture(const DemoCamera& camera, QSize size, int quality,
-                             const FrameStamp& stamp);
+                             const FrameStamp& stamp, const SceneState& scene = {});
 
 }  // namespace demo

@@ -2,8 +2,10 @@
 #include "commandline.h"
 
 #include <charconv>
+#include <optional>
 
 #include "camerapicture.h"
+#include "scenes.h"
 
 namespace demo {
 
@@ -35,18 +37,30 @@ std::string usage() {
     return "usage: zorvan-demo-server [--port 1818] [--user admin] [--password \"\"]\n"
            "                          [--delay-ms N] [--host 127.0.0.1] [--cameras 4]\n"
            "                          [--fixed-size WxH] [--video mjpeg|h264]\n"
+           "                          [--activity SCRIPT] [--lights SCRIPT] [--cycle-seconds 90]\n"
            "A demo video server for the Zorvan viewer. --port 0 picks a free port;\n"
            "--delay-ms holds each picture answer back by N milliseconds;\n"
            "--cameras serves 1 to 64 cameras (a camera wall needs more than 4);\n"
            "--fixed-size answers every picture request with one still picture of\n"
            "that size per camera, whatever size was asked for;\n"
            "--video sets what each camera's video path streams: multipart JPEG\n"
-           "(the default) or H.264 in MPEG-TS; the query \"fps\" sets the rate (25).\n";
+           "(the default) or H.264 in MPEG-TS; the query \"fps\" sets the rate (25).\n"
+           "Scripted scenes repeat in a cycle of --cycle-seconds (1 to 86400) counted\n"
+           "from the server's start; GET /scenes tells the script and that start.\n"
+           "--activity \"Front door:20-25,60-70;Warehouse:5-8\": in those seconds of\n"
+           "each cycle (from 20 up to 25) an object crosses that camera's picture\n"
+           "from left to right at a steady speed;\n"
+           "--lights \"Parking lot:40;Warehouse:10,50\": from that second of each cycle\n"
+           "the whole picture is brighter for 10 seconds. Cameras are named exactly\n"
+           "as /cameras lists them; ';' separates cameras, ',' their seconds.\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
     DemoServer::Options& o = result.options;
+    // Checked after the loop, against the cameras and cycle finally asked for.
+    std::optional<std::string> activity;
+    std::optional<std::string> lights;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         if (name == "--help" || name == "-h") {
@@ -60,7 +74,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             name.resize(equals);
         } else if (name == "--port" || name == "--user" || name == "--password" ||
                    name == "--delay-ms" || name == "--host" || name == "--cameras" ||
-                   name == "--fixed-size" || name == "--video") {
+                   name == "--fixed-size" || name == "--video" || name == "--activity" ||
+                   name == "--lights" || name == "--cycle-seconds") {
             if (i + 1 >= args.size()) {
                 result.error = name + " needs a value";
                 return result;
@@ -100,6 +115,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 result.error = "--video must be mjpeg or h264, not \"" + value + "\"";
                 return result;
             }
+        } else if (name == "--cycle-seconds") {
+            if (!parseInt(value, 1, kMaxCycleSeconds, o.scenes.cycleSeconds)) {
+                result.error = "--cycle-seconds must be a number from 1 to " +
+                               std::to_string(kMaxCycleSeconds) + ", not \"" + value + "\"";
+                return result;
+            }
+        } else if (name == "--activity") {
+            activity = value;
+        } else if (name == "--lights") {
+            lights = value;
         } else if (name == "--user") {
             o.user = value;
         } else if (name == "--password") {
@@ -114,6 +139,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             result.error = "unknown argument \"" + args[i] + "\"";
             return result;
         }
+    }
+    const std::vector<DemoCamera> cameras = demoCameras(o.cameras);
+    if (activity) {
+        result.error = parseActivity(*activity, cameras, o.scenes.cycleSeconds, o.scenes.activity);
+    }
+    if (lights && result.error.empty()) {
+        result.error = parseLights(*lights, cameras, o.scenes.cycleSeconds, o.scenes.lights);
     }
     return result;
 }

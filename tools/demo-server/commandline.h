@@ -5,6 +5,7 @@
 //   zorvan-demo-server [--port 1818] [--user admin] [--password ""]
 //                      [--delay-ms N] [--host 127.0.0.1] [--cameras 4]
 //                      [--fixed-size WxH] [--video mjpeg|h264]
+//                      [--activity SCRIPT] [--lights SCRIPT] [--cycle-seconds 90]
 // Each option takes its value as the next argument or after '='.
 
 #include <string>

@@ -151,6 +151,7 @@ bool DemoServer::start() {
         return false;
     }
 
+    startedMs_ = demo::stampClockMs();
     // The socket is listening once bound, but stop() only takes effect after
     // the accept loop has begun: wait for that, so stop() never misses it.
     listenEnded_ = false;
@@ -201,6 +202,9 @@ void DemoServer::installRoutes() {
     s.Get("/microphones", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(demo::microphonesDocument(options_.cameras), kJsonType);
     });
+    s.Get("/scenes", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(demo::scenesDocument(options_.scenes, startedMs_), kJsonType);
+    });
     s.Get(R"(/cameras/(\d+)/image)",
           [this](const httplib::Request& req, httplib::Response& res) { answerPicture(req, res); });
     s.Get(R"(/cameras/(\d+)/video)",
@@ -245,6 +249,10 @@ bool DemoServer::authorised(const httplib::Request& req) const {
                                        options_.password);
 }
 
+demo::SceneState DemoServer::sceneAt(int index, std::int64_t clockMs) const {
+    return demo::sceneAt(options_.scenes, cameras_[index].name, clockMs - startedMs_);
+}
+
 bool DemoServer::waitDelay() {
     std::unique_lock lock(stopLock_);
     if (options_.delayMs <= 0) return !stopping_;
@@ -275,7 +283,8 @@ void DemoServer::answerPicture(const httplib::Request& req, httplib::Response& r
     demo::FrameStamp stamp;
     stamp.frame = ++frames_[*index];
     stamp.time = QTime::currentTime();
-    const QByteArray jpeg = demo::drawCameraPicture(cameras[*index], size, quality, stamp);
+    const QByteArray jpeg = demo::drawCameraPicture(cameras[*index], size, quality, stamp,
+                                                    sceneAt(*index, demo::stampClockMs()));
     if (jpeg.isEmpty()) {
         res.status = 500;
         res.set_content("Cannot make the picture (no JPEG encoder, or out of memory)\n", kTextType);
@@ -287,7 +296,14 @@ void DemoServer::answerPicture(const httplib::Request& req, httplib::Response& r
 
 void DemoServer::answerStill(int index, int quality, httplib::Response& res) {
     std::string jpeg;
-    {
+    const demo::SceneState scene = sceneAt(index, demo::stampClockMs());
+    if (!scene.neutral()) {
+        // The still is the camera at rest: a scene is drawn afresh each time.
+        jpeg = demo::drawCameraPicture(cameras_[index],
+                                       QSize(options_.fixedWidth, options_.fixedHeight), quality,
+                                       {1, QTime::currentTime(), std::nullopt}, scene)
+                   .toStdString();
+    } else {
         std::lock_guard lock(stillLock_);
         if (stills_.empty()) stills_.resize(cameras_.size());
         if (stills_[index].empty()) {
@@ -396,11 +412,13 @@ void DemoServer::answerVideo(const httplib::Request& req, httplib::Response& res
             stamp.frame = ++frames_[index];
             stamp.time = QTime::currentTime();
             stamp.sentMs = demo::stampClockMs();
+            const demo::SceneState scene = sceneAt(index, *stamp.sentMs);
             std::string bytes;
             if (feed->encoder) {
-                bytes = feed->encoder->encode(demo::drawCameraImage(camera, size, stamp));
+                bytes = feed->encoder->encode(demo::drawCameraImage(camera, size, stamp, scene));
             } else {
-                bytes = demo::multipartPart(demo::drawCameraPicture(camera, size, quality, stamp));
+                bytes = demo::multipartPart(
+                    demo::drawCameraPicture(camera, size, quality, stamp, scene));
             }
             return bytes.empty() || sink.write(bytes.data(), bytes.size());
         });

@@ -7,7 +7,8 @@
 // the camera's name, a clock and a frame counter) and for each microphone's
 // sound (an endless MP3 stream of a tone, 440, 660 or 880 Hz by microphone),
 // for each camera's live video (videofeed.h: frames drawn as the pictures
-// are, with the send time in machine-readable blocks, timestamp.h),
+// are, with the send time in machine-readable blocks, timestamp.h), and
+// for the script of objects and lights in them (scenes.h, "/scenes"),
 // behind HTTP Basic credentials.
 //
 // Use: fill Options, call start(), talk to 127.0.0.1:port(), call stop() (or
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "democatalog.h"
+#include "scenes.h"
 
 namespace httplib {
 class Server;
@@ -53,6 +55,9 @@ public:
         // What each camera's "video-uri" streams: multipart JPEG, or H.264 in
         // an MPEG transport stream.
         enum class Video { Mjpeg, H264 } video = Video::Mjpeg;
+        // Scripted objects and lights in the pictures and videos (scenes.h);
+        // the cycle begins when start() succeeds.
+        demo::SceneScript scenes = {};
     };
 
     // One answered request, as the log hook receives it.
@@ -88,6 +93,9 @@ public:
     void stop();
 
     const Options& options() const { return options_; }
+    // The system clock (UTC ms, as demo::stampClockMs()) when the scenes'
+    // cycle 0 began: the last successful start().
+    std::int64_t startedMs() const { return startedMs_; }
     const std::string& errorString() const { return error_; }
 
 private:
@@ -101,11 +109,15 @@ private:
     bool waitUntil(std::chrono::steady_clock::time_point due);
     // Waits for the picture delay; false when stop() cut it short.
     bool waitDelay();
+    // The scripted state of camera `index` at `clockMs` (demo::stampClockMs()).
+    demo::SceneState sceneAt(int index, std::int64_t clockMs) const;
 
     Options options_;
     LogHook logHook_;
     std::string error_;
     int port_ = 0;
+    // Set in start() before the server's threads exist, read by them.
+    std::int64_t startedMs_ = 0;
 
     std::unique_ptr<httplib::Server> server_;
     std::thread listenThread_;
