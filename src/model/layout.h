@@ -9,6 +9,7 @@
 // user's folder may hold anything, and what cannot be used is skipped.
 
 #include <QRect>
+#include <QRectF>
 #include <QString>
 
 #include <cstdint>
@@ -189,6 +190,31 @@ struct WindowState {
     friend bool operator==(const WindowState&, const WindowState&) = default;
 };
 
+// How one camera's pictures are watched for activity, where it differs from
+// the default: how readily a change counts (Off: never judged), and the
+// rectangles of the picture that never count (a clock, a tree in the wind),
+// in the picture's unit coordinates (0..1). The same values as the
+// detector's own, kept here so that the file's model stands alone.
+struct CameraActivity {
+    enum class Sensitivity { Off, Low, Normal, High };
+    static constexpr std::size_t kMaxZones = 16;
+
+    CameraRef camera;
+    Sensitivity sensitivity = Sensitivity::Normal;
+    std::vector<QRectF> ignoreZones;
+
+    bool isDefault() const { return sensitivity == Sensitivity::Normal && ignoreZones.empty(); }
+    // Whether this is the entry of the camera a view names: the same server
+    // identity, and the same uri when both have one, else the same name
+    // (as findCamera finds a reference again).
+    bool names(const QString& serverId, const QString& uri, const QString& name) const {
+        if (serverId.isEmpty() || camera.serverId != serverId) return false;
+        if (!uri.isEmpty() && !camera.cameraUri.isEmpty()) return uri == camera.cameraUri;
+        return !name.isEmpty() && name == camera.cameraName;
+    }
+    friend bool operator==(const CameraActivity&, const CameraActivity&) = default;
+};
+
 // Everything the control room keeps between runs.
 struct ControlRoom {
     // Far beyond any real use; a file with more is cut there, so that a
@@ -198,11 +224,33 @@ struct ControlRoom {
     std::vector<Layout> layouts;
     std::vector<Tour> tours;
     std::vector<WindowState> windows;
+    std::vector<CameraActivity> activity;  // cameras that differ from the default
 
     const Layout* layout(const QString& name) const;
     const Tour* tour(const QString& name) const;
+    // The activity entry of a camera (CameraActivity::names); none when it
+    // has the default.
+    const CameraActivity* activityOf(const QString& serverId, const QString& uri,
+                                     const QString& name) const {
+        for (const CameraActivity& a : activity)
+            if (a.names(serverId, uri, name)) return &a;
+        return nullptr;
+    }
+    // Keeps entry for its camera in place of the one before; a default one
+    // removes it. A new one beyond kMaxEntries is not kept.
+    void setActivity(const CameraActivity& entry) {
+        const CameraRef& c = entry.camera;
+        std::erase_if(activity, [&](const CameraActivity& a) {
+            return a.names(c.serverId, c.cameraUri, c.cameraName);
+        });
+        if (!entry.isDefault() && activity.size() < kMaxEntries) activity.push_back(entry);
+    }
 
-    // The JSON form, an object with "layouts", "tours" and "windows".
+    // The JSON form, an object with "layouts", "tours" and "windows", and
+    // "activity" when any camera has settings of its own (each entry the
+    // camera's reference with "sensitivity" and "ignoreZones", [x, y, w, h]
+    // each); an entry of the default, a zone outside 0..1 (clamped) or empty
+    // (dropped), and zones beyond kMaxZones are read otherwise and noted.
     tx::JsonValue toJson() const;
     // Reads the JSON form. Never throws: an entry that is not usable (of the
     // wrong type, without a name, a second one of a name, a window without

@@ -5,6 +5,7 @@
 #include "layout.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <set>
 
@@ -17,6 +18,13 @@ constexpr std::pair<WindowState::Shows, std::string_view> kShows[] = {
     {WindowState::Shows::ServerWall, "serverWall"},
     {WindowState::Shows::Layout, "layout"},
     {WindowState::Shows::Tour, "tour"},
+};
+
+constexpr std::pair<CameraActivity::Sensitivity, std::string_view> kSensitivities[] = {
+    {CameraActivity::Sensitivity::Off, "off"},
+    {CameraActivity::Sensitivity::Low, "low"},
+    {CameraActivity::Sensitivity::Normal, "normal"},
+    {CameraActivity::Sensitivity::High, "high"},
 };
 
 // Reads the form and notes whether anything of the file is not carried
@@ -237,6 +245,52 @@ public:
         return w;
     }
 
+    // A camera's activity settings: its reference with a known "sensitivity"
+    // (absent: Normal) and "ignoreZones". Zones are clamped to the picture
+    // and those left empty dropped; none for an entry with no usable
+    // reference, or one that holds only the default.
+    std::optional<CameraActivity> activity(const tx::JsonValue& v) {
+        std::optional<CameraRef> camera = ref(v);
+        if (!camera) return std::nullopt;
+        CameraActivity a;
+        a.camera = *camera;
+        if (const tx::JsonValue* s = v.find("sensitivity")) {
+            const auto known =
+                std::find_if(std::begin(kSensitivities), std::end(kSensitivities),
+                             [&](auto& k) { return s->isString() && s->asString() == k.second; });
+            if (known == std::end(kSensitivities)) return std::nullopt;
+            a.sensitivity = known->first;
+        }
+        if (const tx::JsonArray* zones = arrayIn(v, "ignoreZones"))
+            for (const tx::JsonValue& zone : *zones)
+                if (a.ignoreZones.size() >= CameraActivity::kMaxZones)
+                    changed = true;
+                else if (std::optional<QRectF> r = unitRect(zone))
+                    a.ignoreZones.push_back(*r);
+        if (a.isDefault()) return note(std::nullopt);
+        return a;
+    }
+
+    // [x, y, width, height] of numbers, cut to the unit square; none, noted,
+    // when of another form or empty once cut.
+    std::optional<QRectF> unitRect(const tx::JsonValue& v) {
+        if (!v.isArray() || v.asArray().size() != 4) return note(std::nullopt);
+        double n[4];
+        for (int i = 0; i < 4; ++i) {
+            const tx::JsonValue& x = v.asArray()[static_cast<std::size_t>(i)];
+            n[i] = x.isNumber() ? x.asNumber().toDouble() : std::nan("");
+            if (!std::isfinite(n[i])) return note(std::nullopt);
+        }
+        const QRectF r(n[0], n[1], n[2], n[3]);
+        if (r.width() > 0 && r.height() > 0 && r.left() >= 0 && r.top() >= 0 && r.right() <= 1 &&
+            r.bottom() <= 1)
+            return r;  // as written, not recomputed from its edges
+        changed = true;
+        const QRectF cut = r.normalized().intersected(QRectF(0, 0, 1, 1));
+        if (cut.isEmpty()) return std::nullopt;
+        return cut;
+    }
+
     // Reads each element of array key with read, keeping at most kMaxEntries
     // and, when named, only the first entry of each name.
     template <typename T>
@@ -250,7 +304,12 @@ public:
             if (out.size() >= ControlRoom::kMaxEntries) return note(std::move(out));
             std::optional<T> entry = element.isObject() ? (this->*read)(element) : std::nullopt;
             bool keep = entry.has_value();
-            if constexpr (!std::is_same_v<T, WindowState>)
+            if constexpr (std::is_same_v<T, CameraActivity>)
+                keep = keep && std::none_of(out.begin(), out.end(), [&](const CameraActivity& a) {
+                           const CameraRef& c = entry->camera;
+                           return a.names(c.serverId, c.cameraUri, c.cameraName);
+                       });
+            else if constexpr (!std::is_same_v<T, WindowState>)
                 keep = keep && names.insert(entry->name).second;
             if (keep)
                 out.push_back(std::move(*entry));
@@ -339,6 +398,25 @@ tx::JsonValue windowJson(const WindowState& w) {
     return o;
 }
 
+// A fraction as its shortest decimal form that reads back as the same double.
+tx::JsonValue fraction(double d) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, d).ptr;
+    return tx::JsonValue(*tx::Decimal::fromString(std::string_view(text, end - text)));
+}
+
+tx::JsonValue activityJson(const CameraActivity& a) {
+    tx::JsonValue o = a.camera.toJson();
+    for (const auto& [kind, word] : kSensitivities)
+        if (kind == a.sensitivity) o.asObject().insert_or_assign("sensitivity", std::string(word));
+    tx::JsonArray zones;
+    for (const QRectF& r : a.ignoreZones)
+        zones.push_back(tx::JsonArray{fraction(r.x()), fraction(r.y()), fraction(r.width()),
+                                      fraction(r.height())});
+    if (!zones.empty()) o.asObject().insert_or_assign("ignoreZones", std::move(zones));
+    return o;
+}
+
 }  // namespace
 
 tx::JsonValue CameraRef::toJson() const {
@@ -359,8 +437,14 @@ tx::JsonValue ControlRoom::toJson() const {
     for (const Layout& layout : layouts) l.push_back(layoutJson(layout));
     for (const Tour& tour : tours) t.push_back(tourJson(tour));
     for (const WindowState& window : windows) w.push_back(windowJson(window));
-    return tx::JsonObject{
-        {"layouts", std::move(l)}, {"tours", std::move(t)}, {"windows", std::move(w)}};
+    tx::JsonObject o{{"layouts", std::move(l)}, {"tours", std::move(t)}, {"windows", std::move(w)}};
+    // Written only when a camera has settings of its own: a file without
+    // any stays as it was.
+    tx::JsonArray a;
+    for (const CameraActivity& entry : activity)
+        if (!entry.isDefault() && a.size() < kMaxEntries) a.push_back(activityJson(entry));
+    if (!a.empty()) o.insert_or_assign("activity", std::move(a));
+    return o;
 }
 
 ControlRoom ControlRoom::fromJson(const tx::JsonValue& json, bool* ok, bool* skipped) {
@@ -372,6 +456,7 @@ ControlRoom ControlRoom::fromJson(const tx::JsonValue& json, bool* ok, bool* ski
     room.layouts = read.all<Layout>(json, "layouts", &Reader::layout);
     room.tours = read.all<Tour>(json, "tours", &Reader::tour);
     room.windows = read.all<WindowState>(json, "windows", &Reader::window);
+    room.activity = read.all<CameraActivity>(json, "activity", &Reader::activity);
     if (skipped) *skipped = read.changed;
     return room;
 }

@@ -236,4 +236,45 @@ TEST(ControlRoomJson, SpansReadBackOrAsTheEvenGrid) {
     }
 }
 
+// Each camera's activity settings: what is written reads back the same, a
+// file without them reads and writes as before, and what cannot be used as
+// it stands is cut, dropped or skipped, and told.
+TEST(ControlRoomJson, ActivitySettingsReadBackOrAreCut) {
+    using S = CameraActivity::Sensitivity;
+    const std::string cam = R"("serverId": "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37", "uri": "/c/1")";
+    std::string zones17;
+    for (int i = 0; i < 17; ++i) zones17 += std::string(i ? "," : "") + "[0, 0, 0.5, 0.5]";
+    // clang-format off
+    const struct { std::string entries; S sensitivity; std::vector<QRectF> zones; bool skipped; } cases[] = {
+        {"{" + cam + R"(, "sensitivity": "off"})", S::Off, {}, false},
+        {"{" + cam + R"(, "sensitivity": "low", "ignoreZones": [[0.1, 0.2, 0.3, 0.4]]})", S::Low, {{0.1, 0.2, 0.3, 0.4}}, false},
+        {"{" + cam + R"(, "ignoreZones": [[0.5, -1, 2, 1.5], [0.2, 0.2, 0, 0.1], [1, 1, 1, 1], "x", [0, 0, 1]]})", S::Normal, {{0.5, 0, 0.5, 0.5}}, true},
+        {"{" + cam + R"(, "sensitivity": "high", "ignoreZones": [)" + zones17 + "]}", S::High, std::vector<QRectF>(16, {0, 0, 0.5, 0.5}), true},
+        // a second entry of the camera, the default, an unknown sensitivity, no server
+        {"{" + cam + R"(, "sensitivity": "off"}, {)" + cam + R"(, "sensitivity": "low"})", S::Off, {}, true},
+        {"{" + cam + R"(, "sensitivity": "off"}, {)" + cam + R"(}, 3)", S::Off, {}, true},
+        {"{" + cam + R"(, "sensitivity": "off"}, {)" + cam + R"(, "sensitivity": 2}, {"uri": "/c/1", "sensitivity": "off"})", S::Off, {}, true},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        bool skipped = !c.skipped;
+        const ControlRoom room =
+            ControlRoom::fromJson(parse(R"({"activity": [)" + c.entries + "]}"), nullptr, &skipped);
+        EXPECT_EQ(skipped, c.skipped) << c.entries;
+        ASSERT_EQ(room.activity.size(), 1u) << c.entries;
+        EXPECT_EQ(room.activity[0].sensitivity, c.sensitivity) << c.entries;
+        EXPECT_EQ(room.activity[0].ignoreZones, c.zones) << c.entries;
+        // Found again by its server and uri, or its name where the list has no uris.
+        EXPECT_TRUE(room.activityOf(kA, "/c/1", "Renamed")) << c.entries;
+        EXPECT_FALSE(room.activityOf(kA, "/c/2", {})) << c.entries;
+        bool again = true;
+        EXPECT_EQ(ControlRoom::fromJson(room.toJson(), nullptr, &again), room) << c.entries;
+        EXPECT_FALSE(again) << c.entries;
+    }
+    // A file of today has none, and is written back without them.
+    const ControlRoom today = ControlRoom::fromJson(parse(kRoom));
+    EXPECT_TRUE(today.activity.empty());
+    EXPECT_FALSE(today.toJson().find("activity"));
+}
+
 }  // namespace
