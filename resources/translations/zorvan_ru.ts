@@ -406,6 +406,14 @@
         <translation>Повторить</translation>
     </message>
     <message>
+        <source>Activity</source>
+        <translation>Движение</translation>
+    </message>
+    <message>
+        <source>activity %1 % of %2 %</source>
+        <translation>движение %1 % из %2 %</translation>
+    </message>
+    <message>
         <source>Preferences…</source>
         <translation>Настройки…</translation>
     </message>

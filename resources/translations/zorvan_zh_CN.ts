@@ -406,6 +406,14 @@
         <translation>重做</translation>
     </message>
     <message>
+        <source>Activity</source>
+        <translation>活动</translation>
+    </message>
+    <message>
+        <source>activity %1 % of %2 %</source>
+        <translation>活动 %1 %，阈值 %2 %</translation>
+    </message>
+    <message>
         <source>Preferences…</source>
         <translation>首选项…</translation>
     </message>

@@ -14,6 +14,7 @@ class LayoutsFile;
 class ServerFeeds;
 class Settings;
 class VideoBudget;
+class ActivityWatch;
 
 // What every window of the viewer shares in the control room: the layouts
 // file (layouts, tours, windows), the servers' background lists, and the
@@ -32,6 +33,8 @@ public:
     LayoutsFile* file() const { return file_.get(); }
     // The video decodes every window's cells share.
     VideoBudget* videoBudget() const { return videoBudget_.get(); }
+    // What moves on the cameras every window shows.
+    ActivityWatch* activity() const { return activity_.get(); }
     const ControlRoom& room() const;
 
     // Changes the room through edit, writes it soon, and tells every window;
@@ -64,4 +67,5 @@ private:
     std::unique_ptr<LayoutsFile> file_;
     std::unique_ptr<ServerFeeds> feeds_;
     std::unique_ptr<VideoBudget> videoBudget_;
+    std::unique_ptr<ActivityWatch> activity_;
 };

@@ -111,6 +111,8 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "&Edit"),
     QT_TRANSLATE_NOOP("Zorvan", "Undo"),
     QT_TRANSLATE_NOOP("Zorvan", "Redo"),
+    QT_TRANSLATE_NOOP("Zorvan", "Activity"),
+    QT_TRANSLATE_NOOP("Zorvan", "activity %1 % of %2 %"),
     QT_TRANSLATE_NOOP("Zorvan", "Preferences…"),
     QT_TRANSLATE_NOOP("Zorvan", "Preferences"),
     QT_TRANSLATE_NOOP("Zorvan", "Live video in at most this many cells at once:"),

@@ -173,7 +173,8 @@ QString CameraPanel::cameraStateText(const PanelServer& server, const PanelServe
     } else {
         switch (camera.seen) {
             case Seen::No:
-                return {};
+                if (!camera.active) return {};
+                break;
             case Seen::Waiting:
                 words = QCoreApplication::translate("Zorvan", "Loading…");
                 break;
@@ -189,6 +190,11 @@ QString CameraPanel::cameraStateText(const PanelServer& server, const PanelServe
     if (camera.inLayout && camera.seen != Seen::No)
         words +=
             QStringLiteral(" · ") + QCoreApplication::translate("Zorvan", "In the shown layout");
+    if (camera.active) {
+        const QString mark =
+            QStringLiteral("◉ ") + QCoreApplication::translate("Zorvan", "Activity");
+        words = words.isEmpty() ? mark : mark + QStringLiteral(" · ") + words;
+    }
     return words;
 }
 

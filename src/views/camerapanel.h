@@ -28,6 +28,7 @@ struct PanelServer {
         Seen seen = Seen::No;
         qint64 ageMs = 0;       // since its last picture (Stale)
         bool inLayout = false;  // one of several cells shows it
+        bool active = false;    // something moves in its picture (in any window)
     };
     QString serverId;
     QString name;

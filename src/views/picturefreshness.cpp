@@ -109,10 +109,12 @@ double PictureFreshness::rate() const {
 
 QString PictureFreshness::statsText() const {
     const QString rateText = QString::number(rate(), 'f', 1);
-    if (!roundTripMs_) return QCoreApplication::translate("Zorvan", "%1 pictures/s").arg(rateText);
-    return QCoreApplication::translate("Zorvan", "%1 pictures/s, round trip %2 ms")
-        .arg(rateText)
-        .arg(*roundTripMs_);
+    const QString text =
+        !roundTripMs_ ? QCoreApplication::translate("Zorvan", "%1 pictures/s").arg(rateText)
+                      : QCoreApplication::translate("Zorvan", "%1 pictures/s, round trip %2 ms")
+                            .arg(rateText)
+                            .arg(*roundTripMs_);
+    return extraFigures_.isEmpty() ? text : text + QStringLiteral(", ") + extraFigures_;
 }
 
 QString PictureFreshness::shownState() const {

@@ -56,6 +56,8 @@ public:
     std::optional<qint64> lastRoundTripMs() const { return roundTripMs_; }
     // "8.0 pictures/s, round trip 35 ms", translated.
     QString statsText() const;
+    // More figures after the rate ("activity 0.31 % of 0.50 %"); empty for none.
+    void setExtraFigures(const QString& figures) { extraFigures_ = figures; }
 
     // Dims the picture and draws the warning (when stale) and the figures
     // (when asked for) over area.
@@ -81,6 +83,7 @@ private:
     int intervalMs_ = 125;
     int minimumMs_ = kMinimumStaleMs;
     bool showStats_ = false;
+    QString extraFigures_;
     std::optional<qint64> sentMs_;
     std::optional<qint64> roundTripMs_;
     mutable std::deque<qint64> arrivals_;  // real pictures, on clock_, last few seconds

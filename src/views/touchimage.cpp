@@ -4,6 +4,7 @@
 #include "cameraview.h"
 #include "opaqueblit.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -120,14 +121,26 @@ void TouchImage::paintEvent(QPaintEvent*) {
         drawPicture(p);
     }
     freshness_->paint(p, rect());
-    if (!caption_.isEmpty()) {
+    if (activityMark_) {
+        const int w = std::clamp(std::min(width(), height()) / 40, 4, 8);
+        const QColor colour(230, 30, 200);
+        const QRect r = rect();
+        p.fillRect(QRect(r.left(), r.top(), r.width(), w), colour);
+        p.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), colour);
+        p.fillRect(QRect(r.left(), r.top(), w, r.height()), colour);
+        p.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), colour);
+    }
+    const QString caption =
+        activityMark_ ? (caption_.isEmpty() ? activityMarkText() : QStringLiteral("◉ ") + caption_)
+                      : caption_;
+    if (!caption.isEmpty()) {
         QFont font = p.font();
         font.setPixelSize(std::clamp(height() / 12, 10, 18));
         p.setFont(font);
         const QFontMetrics metrics(font);
         const int pad = 4;
         const QString text =
-            metrics.elidedText(caption_, Qt::ElideRight, std::max(0, width() - 4 * pad));
+            metrics.elidedText(caption, Qt::ElideRight, std::max(0, width() - 4 * pad));
         QRect box(0, 0, metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad);
         box.moveBottomLeft(rect().bottomLeft());
         p.fillRect(box, QColor(0, 0, 0, 160));
@@ -135,6 +148,16 @@ void TouchImage::paintEvent(QPaintEvent*) {
         p.drawText(box, Qt::AlignCenter, text);
     }
     note_.paint(p, rect());
+}
+
+QString TouchImage::activityMarkText() {
+    return QStringLiteral("◉ ") + QCoreApplication::translate("Zorvan", "Activity");
+}
+
+void TouchImage::setActivityMark(bool on) {
+    if (on == activityMark_) return;
+    activityMark_ = on;
+    update();
 }
 
 void TouchImage::setCaption(const QString& caption) {

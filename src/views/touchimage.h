@@ -137,6 +137,12 @@ public:
     // empty for none.
     void setCaption(const QString& caption);
     const QString& caption() const { return caption_; }
+    // Something moves in the picture: a thick frame of its own colour
+    // inside the view's edges (unlike the selection's amber ring) and a
+    // mark before the caption, so that colour is not the only sign.
+    void setActivityMark(bool on);
+    bool hasActivityMark() const { return activityMark_; }
+    static QString activityMarkText();
     // Zooms for a zoom key (+ or = in, - out, the keypad's too, at the
     // centre; 0 back to 1x) and says whether the key was one of them.
     bool zoomKey(const QKeyEvent& event);
@@ -210,6 +216,7 @@ private:
     QDateTime pictureArrived_;
     ZoomState zoom_;
     QString caption_;
+    bool activityMark_ = false;
     QPointF lastDragPos_;           // where the last pan step left the pointer (global)
     QPointer<QAction> saveAction_;  // not owned
     QMenu* contextMenu_ = nullptr;  // child, made on first use

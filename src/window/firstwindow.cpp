@@ -5,12 +5,14 @@
 
 #include "firstwindow.h"
 
+#include "activitywatch.h"
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
 #include "layoutmode.h"
 #include "livevideo.h"
 #include "phonelist.h"
+#include "previewtouchimage.h"
 #include "restwhilehidden.h"
 #include "roomscreen.h"
 #include "serverfeeds.h"
@@ -20,6 +22,7 @@
 #include "soundstatusline.h"
 #include "timedpictureloader.h"
 #include "touchimage.h"
+#include "touchview.h"
 #include "ui_zvmainwindow.h"
 #include "viewtitles.h"
 #include "wallmode.h"
@@ -451,4 +454,23 @@ void FirstWindow::followShown() {
     // The one camera names its server too where there is more than one.
     mainImage()->setCaption(several ? currentCameraTitle() : QString());
     setWindowTitle(ViewTitles::window(title()));  // no change: nothing happens
+    followActivity();
+}
+
+void FirstWindow::followActivity() {
+    ActivityWatch* watch = host_->hub()->activity();
+    const auto server = settings_.getCurrent();
+    const auto cameras = server ? server->getCameras() : nullptr;
+    const auto keyAt = [&](std::int64_t k) {
+        if (!cameras || k < 0 || k >= std::ssize(*cameras)) return QString();
+        const CameraView& c = *cameras->at(static_cast<size_t>(k));
+        return ActivityWatch::keyOf(server->serverId(), c.uri, c.cameraName);
+    };
+    const bool wallShown =
+        !roomShown_ && wall_ && wall_->server() == server && !cameraWall()->isHidden();
+    const bool oneShown = !roomShown_ && !wallShown && !mainImage()->isHidden();
+    watch->watch(mainImage(), oneShown ? keyAt(settings_.cameraIdx()) : QString());
+    CameraWall* wall = cameraWall();
+    for (int i = 0; i < wall->cellCount(); ++i)
+        watch->watch(wall->cell(i)->imageView(), wallShown ? keyAt(wall_->cameraAt(i)) : QString());
 }

@@ -169,6 +169,8 @@ private:
     void pictureServerBack();
     void stopPictureProbe();
     QString title() const;
+    // The one camera or the wall's cells are watched for activity as shown.
+    void followActivity();
     // "Camera — Server" for the current server's stored camera; empty while
     // its list does not hold it.
     QString currentCameraTitle() const;

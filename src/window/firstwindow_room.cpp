@@ -5,6 +5,7 @@
 
 #include "firstwindow.h"
 
+#include "activitywatch.h"
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
@@ -50,6 +51,8 @@ void FirstWindow::createRoom() {
     menus_ = RoomMenus::addWindowMenus(this, ui.viewMenu, panel_->action(), room_, false);
     connect(menus_.saveLayout, &QAction::triggered, this, &FirstWindow::saveWallAsLayout);
     connect(menus_.lock, &QAction::toggled, this, &ZVMainWindow::stateChanged);
+    connect(menus_.activity, &QAction::toggled, this,
+            [this](bool on) { host_->hub()->activity()->setMarksShown(this, on); });
     connect(menus_.editLayouts, &QAction::triggered, this, [this] {
         host_->editLayouts(this, roomShown_ && room_->shows() == RoomScreen::Shows::Layout
                                      ? room_->name()

@@ -165,6 +165,7 @@ void FirstWindow::setCamerasOnPage(int n) {
     checkCamerasOnPage(server.get());
     if (wall_->server() == server) wall_->show(server, wall_->selected());
     if (!wall_->server() && isWallOn(server.get())) wall_->clear(server.get());
+    followActivity();
 }
 
 void FirstWindow::checkCamerasOnPage(const CamServer* server) {
@@ -189,6 +190,7 @@ void FirstWindow::selectCamera(std::int64_t k) {
     }
     applySoundAvailability(server.get(), cameras->at(static_cast<size_t>(k)).get());
     wall_->show(server, k);
+    followActivity();
     settings_.saveSoon();
 }
 

@@ -93,6 +93,9 @@ WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, Roo
 
     view->addSeparator();
     view->addAction(panel);
+    m.activity = view->addAction(zvText("Activity"));
+    m.activity->setCheckable(true);
+    m.activity->setChecked(true);
     m.tours = view->addMenu(zvText("Tours"));
     m.tour = addTourActions(m.tours, room);
 

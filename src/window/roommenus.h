@@ -35,7 +35,7 @@ TourActions addTourActions(QMenu* menu, RoomScreen* room);
 
 // The menus every window adds to the menu bar of its interface description
 // (Zorvan, Servers, Cameras, View): Edit (Undo, Redo) after Zorvan, after
-// view's items the camera panel's toggle and Tours, then Layouts (the
+// view's items the camera panel's toggle, Activity and Tours, then Layouts (the
 // layouts, Save Wall as Layout…, Edit Layouts…, Clear Cell, Lock Layouts)
 // and Window (New Window, and Close Window where the window may close
 // alone). Undo, Redo and Lock Layouts act on room and follow it. The shortcuts work while full
@@ -51,6 +51,7 @@ struct WindowMenus {
     QAction* lock = nullptr;  // Lock Layouts, a check item that locks room
     QMenu* tours = nullptr;
     TourActions tour;
+    QAction* activity = nullptr;  // View > Activity, the marks on or off, on at first
     QMenu* window = nullptr;
     QAction* newWindow = nullptr;
     QAction* closeWindow = nullptr;

@@ -201,6 +201,8 @@ private:
     bool wantsVideo(const LayoutMode::Camera& camera) const;
     // Each video cell's stills rest exactly while its video plays.
     void restStillsForVideo();
+    // The cells in front are watched for activity as the cameras they show.
+    void followActivity();
 
     ControlRoomHub* hub_;
     QStackedLayout* stack_;

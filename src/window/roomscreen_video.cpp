@@ -4,6 +4,7 @@
 
 #include "roomscreen.h"
 
+#include "activitywatch.h"
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
@@ -49,6 +50,24 @@ void RoomScreen::followVideo() {
     }
     hub_->videoBudget()->offer(this, std::move(wanted));
     playGranted();
+    followActivity();
+}
+
+void RoomScreen::followActivity() {
+    ActivityWatch* watch = hub_->activity();
+    for (const Side& side : sides_) {
+        for (int i = 0; i < side.wall->cellCount(); ++i) {
+            QString key;
+            const LayoutMode::Camera camera = side.mode->cameraAt(i);
+            const auto cameras = camera.server ? camera.server->getCameras() : nullptr;
+            if (&side == &front() && shows_ != Shows::Nothing && cameras && camera.index >= 0 &&
+                camera.index < std::ssize(*cameras)) {
+                const CameraView& c = *cameras->at(static_cast<size_t>(camera.index));
+                key = ActivityWatch::keyOf(camera.server->serverId(), c.uri, c.cameraName);
+            }
+            watch->watch(side.wall->cell(i)->imageView(), key);
+        }
+    }
 }
 
 void RoomScreen::playGranted() {

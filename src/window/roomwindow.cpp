@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "roomwindow.h"
 
+#include "activitywatch.h"
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
@@ -40,6 +41,8 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     connect(ui_->actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
     connectCommands();
     connect(menus_.lock, &QAction::toggled, this, &ZVMainWindow::stateChanged);
+    connect(menus_.activity, &QAction::toggled, this,
+            [this](bool on) { host_->hub()->activity()->setMarksShown(this, on); });
 
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { setFullScreen(!fullScreen_); });
     connect(room_, &RoomScreen::escapePressed, this, [this] {

@@ -17,6 +17,8 @@
 #include <QDockWidget>
 #include <QMainWindow>
 
+#include "activitywatch.h"
+
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -192,6 +194,8 @@ void WindowPanel::refresh() {
                 auto ref = CameraRef::to(server->serverId(), *cameras, k);
                 if (!ref) continue;
                 PanelServer::Camera camera{cameras->at(i)->cameraName, *ref};
+                camera.active = hub_->activity()->isActive(ActivityWatch::keyOf(
+                    server->serverId(), cameras->at(i)->uri, cameras->at(i)->cameraName));
                 if (const auto it = shown.find({row.serverId, k}); it != shown.end()) {
                     camera.seen = it->second.seen;
                     camera.ageMs = it->second.ageMs;

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Activity in the whole viewer: a cell whose camera's pictures show
+// something moving is marked, in every window that shows it, for a while
+// after it stops; a still camera never is; View > Activity takes a window's
+// marks away.
+
+#include "activitywatch.h"
+#include "camerawall.h"
+#include "controlroomhub.h"
+#include "previewtouchimage.h"
+#include "roomscreen.h"
+#include "roomwindow.h"
+#include "touchview.h"
+#include "viewerkit.h"
+
+#include <QBuffer>
+#include <QPainter>
+
+#include <atomic>
+
+namespace {
+
+// A JPEG of colour with, when x >= 0, a dark square at x (of 16ths of the width).
+std::string pictureOf(QSize size, QColor colour, int x) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    if (x >= 0) {
+        QPainter p(&image);
+        p.fillRect(
+            QRect(x * size.width() / 16, size.height() / 3, size.width() / 6, size.height() / 3),
+            QColor(20, 20, 20));
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 80);
+    return bytes.toStdString();
+}
+
+}  // namespace
+
+TEST_F(ViewerFixture, AMovingPictureMarksItsCellsAndAStillOneNever) {
+    std::atomic<int> moving{0};  // camera 0's square walks while set
+    std::atomic<int> step{0};
+    ScriptedServer a([&](const ScriptedServer::Request& r) {
+        int k = -1, w = 0, h = 0;
+        if (std::sscanf(r.target.c_str(), "/c/%d/image?resolution=%dx%d", &k, &w, &h) != 3)
+            return camerasServer()(r);
+        const QSize size(std::max(w, 16), std::max(h, 16));
+        const int x = k == 0 && moving ? step++ % 12 : -1;
+        return ScriptedServer::json(pictureOf(size, cameraColour(k), x));
+    });
+    writeServers(dir.path(), {{"Shop", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    app->hub()->edit([&](ControlRoom& r) {
+        r.layouts = {Layout{
+            "Two", 1, 2, {CameraRef{id, "/c/0", "Gate", 0}, CameraRef{id, "/c/1", "Yard", 1}}}};
+    });
+    ASSERT_TRUE(app->window()->showLayout("Two"));
+    WindowState two;
+    two.shows = WindowState::Shows::Layout;
+    two.name = "Two";
+    RoomWindow* other = app->newWindow(&two);
+    const auto marked = [](RoomScreen* room, int cell) {
+        return room->wall()->cell(cell)->imageView()->hasActivityMark();
+    };
+    RoomScreen* first = app->window()->roomScreen();
+    spinFor(1500);  // the backgrounds settle on still pictures
+    EXPECT_FALSE(marked(first, 0) || marked(other->screenView(), 0)) << "nothing moves yet";
+    moving = 1;
+    EXPECT_TRUE(waitUntil([&] { return marked(first, 0) && marked(other->screenView(), 0); }));
+    EXPECT_FALSE(marked(first, 1) || marked(other->screenView(), 1)) << "the still camera";
+    other->menus().activity->trigger();  // View > Activity off in the other window
+    EXPECT_FALSE(marked(other->screenView(), 0));
+    EXPECT_TRUE(marked(first, 0));
+    moving = 0;
+    EXPECT_TRUE(waitUntil([&] { return !marked(first, 0); }, ActivityWatch::kHoldMs + 5000))
+        << "the mark goes after the hold";
+}
