@@ -56,15 +56,17 @@
 // Off does no work at all: no pixel is read and no memory is kept.
 //
 // A clock drawn in the picture (text like "07:47:21.920", about 12 % by 2 %
-// of the picture) changes its last digits every picture; at 96x54 they make
-// a blob of at most about 0.15 % after the opening, so Normal and Low never
-// see it and High only rarely. Ignore zones take it out at every sensitivity.
+// of the picture, redrawn every picture) is about one grey row high, so the
+// 2x2 opening removes its changing digits: measured level 0 at every
+// sensitivity, and Normal ignores it on purpose. A larger caption needs an
+// ignore zone.
 //
 // Ignore zones are rectangles in the picture's own unit coordinates (0..1);
 // a grey pixel that overlaps one at all is never counted, nor used for the
 // noise, brightness or global-change figures.
 //
-// Cost (RelWithDebInfo, 2-core EPYC): see bench/activity.
+// The figures of steps 3, 4 and 7 come from every second grey pixel both ways
+// (all of them below 2048 pixels). Cost: bench/activity.
 class ActivityDetector {
 public:
     enum class Sensitivity { Off, Low, Normal, High };
