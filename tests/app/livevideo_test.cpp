@@ -17,17 +17,33 @@
 
 #include <set>
 
-TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
-    // Camera 0's stills are red; its video's frames blue.
+namespace {
+
+// Camera 0, whose video path is /v/0; its stills are red (colour 0).
+const std::string kVideoCamera =
+    R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+
+// One part of a multipart JPEG stream whose frames are blue (colour 2).
+std::string videoPart() {
     const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
-    const std::string part =
-        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
-        "\r\n\r\n" + jpeg + "\r\n";
-    const auto video = ScriptedServer::stream(
+    return "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+           "\r\n\r\n" + jpeg + "\r\n";
+}
+
+// That stream, as long as it is read.
+ScriptedServer::Reply endlessVideo() {
+    const std::string part = videoPart();
+    return ScriptedServer::stream(
         "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n", part,
         static_cast<int>(part.size()) * 20, ScriptedServer::Reply::After::Repeat);
-    const std::string doc =
-        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+}
+
+}  // namespace
+
+TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
+    // Camera 0's stills are red; its video's frames blue.
+    const auto video = endlessVideo();
+    const std::string doc = kVideoCamera;
     const struct {
         const char* name;
         ScriptedServer::Reply answer;
@@ -73,12 +89,8 @@ TEST_F(ViewerFixture, LiveVideoTakesOverFromTheStillsWhereItPlays) {
 }
 
 TEST_F(ViewerFixture, LiveVideoIsTriedAgainWhenItsServerIsSeenBack) {
-    const std::string doc =
-        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
-    const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
-    const std::string part =
-        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
-        "\r\n\r\n" + jpeg + "\r\n";
+    const std::string doc = kVideoCamera;
+    const std::string part = videoPart();
     const struct {
         const char* name;
         ScriptedServer::Reply answer;
@@ -120,17 +132,10 @@ TEST_F(ViewerFixture, LiveVideoIsTriedAgainWhenItsServerIsSeenBack) {
 // with the note; when the server is back, its first still brings the video
 // back, not the minute's retry. Live Video turned off stops it.
 TEST_F(ViewerFixture, LiveVideoPlaysForACameraAloneInAnotherWindow) {
-    const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
-    const std::string part =
-        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
-        "\r\n\r\n" + jpeg + "\r\n";
-    const std::string doc =
-        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+    const std::string doc = kVideoCamera;
     const ScriptedServer::Script script = [&](const ScriptedServer::Request& r) {
         if (r.target.rfind("/v/0", 0) != 0) return camerasServer(doc)(r);
-        return ScriptedServer::stream(
-            "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n",
-            part, static_cast<int>(part.size()) * 20, ScriptedServer::Reply::After::Repeat);
+        return endlessVideo();
     };
     ScriptedServer main(camerasServer());  // the main window's, without video
     auto other = std::make_unique<ScriptedServer>(script);
@@ -198,17 +203,10 @@ TEST(VideoBudget, GivesTheLargestCellsFirst) {
 // the other keeps its stills until the first closes; cells of a 2x2 grid
 // in the same window are too small to play.
 TEST_F(ViewerFixture, LargeCellsPlayTheirVideoWithinTheBudget) {
-    const std::string jpeg = jpegOf({64, 48}, cameraColour(2));
-    const std::string part =
-        "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
-        "\r\n\r\n" + jpeg + "\r\n";
-    const std::string doc =
-        R"([{"name":"Gate","uri":"/c/0","image-uri":"/c/0/image","video-uri":"/v/0"}])";
+    const std::string doc = kVideoCamera;
     ScriptedServer server([&](const ScriptedServer::Request& r) {
         if (r.target.rfind("/v/0", 0) != 0) return camerasServer(doc)(r);
-        return ScriptedServer::stream(
-            "HTTP/1.1 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=frame\r\n\r\n",
-            part, static_cast<int>(part.size()) * 20, ScriptedServer::Reply::After::Repeat);
+        return endlessVideo();
     });
     writeServers(dir.path(), {{"Local", server.port(), true}});
     start();
