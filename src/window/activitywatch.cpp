@@ -31,6 +31,14 @@ QString ActivityWatch::keyOf(const QString& serverId, const QString& cameraUri,
            (cameraUri.isEmpty() ? QLatin1Char('#') + cameraName : cameraUri);
 }
 
+ActivityWatch::Parts ActivityWatch::partsOf(const QString& key) {
+    const qsizetype cut = key.indexOf(QLatin1Char('\n'));
+    if (cut <= 0) return {};
+    const QString rest = key.mid(cut + 1);
+    if (rest.startsWith(QLatin1Char('#'))) return {key.left(cut), QString(), rest.mid(1)};
+    return {key.left(cut), rest, QString()};
+}
+
 void ActivityWatch::watch(TouchImage* view, const QString& key) {
     if (!view) return;
     const auto it = views_.find(view);

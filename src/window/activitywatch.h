@@ -37,6 +37,14 @@ public:
     // A camera's key; empty for none.
     static QString keyOf(const QString& serverId, const QString& cameraUri,
                          const QString& cameraName);
+    // What keyOf() was made of: the server's identity, and the camera's uri
+    // or, when it had none, its name (the other one empty).
+    struct Parts {
+        QString serverId;
+        QString cameraUri;
+        QString cameraName;
+    };
+    static Parts partsOf(const QString& key);
     // view shows the camera of key from now on (empty: none).
     void watch(TouchImage* view, const QString& key);
     bool isActive(const QString& key) const;
