@@ -171,6 +171,9 @@ struct Tour {
     QString name;  // its identity among tours: unique, not empty
     std::vector<TourStep> steps;
     int pauseSeconds = 30;
+    // A layout step stays on while one of its cameras is active, for at
+    // most one more dwell.
+    bool waitForActivity = false;
     friend bool operator==(const Tour&, const Tour&) = default;
 };
 

@@ -182,6 +182,7 @@ public:
         }
         tour.pauseSeconds = wholeIn(v, "pauseSeconds", Tour::kMinPauseSeconds,
                                     Tour::kMaxPauseSeconds, Tour{}.pauseSeconds);
+        tour.waitForActivity = flag(v, "waitForActivity");
         return tour;
     }
 
@@ -366,8 +367,10 @@ tx::JsonValue stepJson(const TourStep& step) {
 tx::JsonValue tourJson(const Tour& tour) {
     tx::JsonArray steps;
     for (const TourStep& step : tour.steps) steps.push_back(stepJson(step));
-    return tx::JsonObject{
+    tx::JsonObject o{
         {"name", str(tour.name)}, {"pauseSeconds", tour.pauseSeconds}, {"steps", std::move(steps)}};
+    if (tour.waitForActivity) o.insert_or_assign("waitForActivity", true);
+    return o;
 }
 
 tx::JsonValue windowJson(const WindowState& w) {

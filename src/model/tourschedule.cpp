@@ -25,6 +25,7 @@ void TourSchedule::start(std::int64_t nowNs, std::size_t first) {
     current_ = dwellNs_.empty() ? 0 : std::min(first, dwellNs_.size() - 1);
     stepStartNs_ = nowNs;
     prefetched_ = false;
+    staying_ = false;
     pausedByPerson_ = pausedByInput_ = false;
 }
 
@@ -33,12 +34,14 @@ std::int64_t TourSchedule::wakeNs() const {
     if (pausedByInput_) return resumeAtNs();
     if (!switches()) return kNever;
     if (!prefetched_) return std::max(stepStartNs_, deadlineNs() - prefetchLeadNs_);
+    if (staying_) return std::min(checkNs_, deadlineNs());
     return deadlineNs();
 }
 
 std::optional<TourSchedule::Event> TourSchedule::poll(std::int64_t nowNs) {
-    // Each turn either returns an event or moves a deadline on by a whole
-    // dwell, so the loop ends.
+    // Each turn either returns an event, moves a deadline on by a whole
+    // dwell or puts the next question of an active step past nowNs, so the
+    // loop ends.
     for (;;) {
         const std::int64_t due = wakeNs();
         if (due == kNever || due > nowNs) return std::nullopt;
@@ -55,10 +58,20 @@ std::optional<TourSchedule::Event> TourSchedule::poll(std::int64_t nowNs) {
                 return Event{Event::Kind::Prefetch, coming, due};
             continue;
         }
+        // An active step stays on, asked again shortly, until its second
+        // dwell is over. The question is of the present, so a late wake
+        // asks once.
+        const bool mayStay = !staying_ || due < deadlineNs();
+        if (active_ && mayStay && active_(current_)) {
+            staying_ = true;
+            checkNs_ = nowNs + kActiveCheckNs;
+            continue;
+        }
         const std::size_t coming = liveStep(+1);
         const bool moves = coming != current_;
         stepStartNs_ = due;  // the grid, not the time the caller came
         prefetched_ = false;
+        staying_ = false;
         current_ = coming;
         if (moves) return Event{Event::Kind::Switch, coming, due};
         // All other steps are dead: stay, and ask again at the next deadline.
@@ -109,6 +122,7 @@ std::size_t TourSchedule::stepTo(std::size_t step, std::int64_t nowNs) {
     current_ = step;
     stepStartNs_ = nowNs;
     prefetched_ = false;
+    staying_ = false;
     // Paused, the step's whole dwell is left for when the pause ends.
     if (paused()) pausedSinceNs_ = nowNs;
     return current_;

@@ -34,6 +34,11 @@ struct Tour;
 // caller decides); dead steps are skipped. When every other step is dead
 // the tour stays on its step and asks again at the next deadline.
 //
+// Active steps: when the caller gives an active-step predicate (the tour
+// waits for activity), a step that is active at its deadline (one of its
+// cameras moves: the caller decides) stays on while it is, asked every
+// kActiveCheckNs, for at most one more dwell; then the tour goes on.
+//
 // Times are nanoseconds on a monotonic clock that the caller reads, which
 // lets tests drive it. A tour of fewer than two steps never switches.
 // Main thread, or any one thread at a time.
@@ -42,6 +47,8 @@ public:
     static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
     static constexpr std::int64_t kSecondNs = 1'000'000'000;
     static constexpr std::int64_t kDefaultPrefetchLeadNs = kSecondNs;
+    // How often a step kept on for its activity is asked again.
+    static constexpr std::int64_t kActiveCheckNs = kSecondNs;
 
     struct Event {
         enum class Kind {
@@ -56,6 +63,8 @@ public:
     };
     // Whether step (an index into the tour's steps) is dead now.
     using DeadStep = std::function<bool(std::size_t step)>;
+    // Whether step is active now (it stays on past its dwell).
+    using ActiveStep = std::function<bool(std::size_t step)>;
 
     TourSchedule(std::vector<std::int64_t> dwellNs, std::int64_t pauseNs,
                  std::int64_t prefetchLeadNs = kDefaultPrefetchLeadNs);
@@ -64,6 +73,8 @@ public:
                                 std::int64_t prefetchLeadNs = kDefaultPrefetchLeadNs);
 
     void setDeadStep(DeadStep dead) { dead_ = std::move(dead); }
+    // None (the default): steps never stay past their dwell.
+    void setActiveStep(ActiveStep active) { active_ = std::move(active); }
 
     // Shows step first from nowNs on (the caller shows it). Clears pauses.
     void start(std::int64_t nowNs, std::size_t first = 0);
@@ -96,10 +107,13 @@ public:
     bool isPausedByInput() const { return pausedByInput_ && !pausedByPerson_; }
     std::int64_t resumeAtNs() const { return lastInputNs_ + pauseNs_; }
     // When the current step is due to end (its start, its dwell and the
-    // pauses so far); meaningless while paused.
+    // pauses so far; while it stays on for its activity, the latest it may
+    // end); meaningless while paused.
     std::int64_t deadlineNs() const {
-        return dwellNs_.empty() ? kNever : stepStartNs_ + dwellNs_[current_];
+        return dwellNs_.empty() ? kNever : stepStartNs_ + dwellNs_[current_] * (staying_ ? 2 : 1);
     }
+    // The current step stays past its dwell for its activity.
+    bool isStaying() const { return staying_; }
     std::size_t stepCount() const { return dwellNs_.size(); }
 
 private:
@@ -116,11 +130,14 @@ private:
     std::int64_t pauseNs_;
     std::int64_t prefetchLeadNs_;
     DeadStep dead_;
+    ActiveStep active_;
 
     bool started_ = false;
     std::size_t current_ = 0;
     std::int64_t stepStartNs_ = 0;  // when the current step began, pauses added
     bool prefetched_ = false;       // the coming step was prefetched for this deadline
+    bool staying_ = false;          // past its dwell for its activity
+    std::int64_t checkNs_ = 0;      // staying: when it is asked again
     bool pausedByPerson_ = false;
     bool pausedByInput_ = false;
     std::int64_t pausedSinceNs_ = 0;

@@ -70,6 +70,29 @@ TEST(ControlRoomJson, ReadsAndWritesTheSameForm) {
     EXPECT_EQ(room.layout("Lobby")->cell(0, 2)->cameraUri, "/c/1");
 }
 
+// A tour waits for activity only when it says so, and says so only then.
+TEST(ControlRoomJson, TourWaitsForActivity) {
+    const std::string tour = R"({"tours": [{"name": "t", "pauseSeconds": 30, "steps": [])";
+    // clang-format off
+    const struct { std::string more; bool waits, skipped; const char* written; } cases[] = {
+        {"", false, false, ""},  // a file from before
+        {R"(, "waitForActivity": false)", false, false, ""},
+        {R"(, "waitForActivity": true)", true, false, R"(, "waitForActivity": true)"},
+        {R"(, "waitForActivity": 1)", false, true, ""},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        bool skipped = !c.skipped;
+        const ControlRoom room =
+            ControlRoom::fromJson(parse(tour + c.more + "}]}"), nullptr, &skipped);
+        ASSERT_EQ(room.tours.size(), 1u) << c.more;
+        EXPECT_EQ(room.tours[0].waitForActivity, c.waits) << c.more;
+        EXPECT_EQ(skipped, c.skipped) << c.more;
+        EXPECT_EQ(room.toJson(), parse(tour + c.written + R"(}], "layouts": [], "windows": []})"))
+            << c.more;
+    }
+}
+
 // Each hand-written document reads as the one beside it.
 TEST(ControlRoomJson, MalformedEntriesAreSkippedOrClamped) {
     const std::string id = R"("serverId": "5f0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37")";

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr std::int64_t s = TourSchedule::kSecondNs;
+std::int64_t clockNs = 0;  // the time run() polls at
 
 // The events due up to endNs, waking when the schedule asks (lateNs later),
 // as "p1@9" (prefetch step 1, due at 9 s), "s1@10" (switch), "r0@40"
@@ -19,7 +20,7 @@ constexpr std::int64_t s = TourSchedule::kSecondNs;
 QString run(TourSchedule& t, std::int64_t endNs, std::int64_t lateNs = 0) {
     QStringList out;
     for (std::int64_t now = t.wakeNs(); now <= endNs; now = t.wakeNs())
-        while (auto e = t.poll(now + lateNs))
+        while (auto e = t.poll(clockNs = now + lateNs))
             out << QString("%1%2@%3")
                        .arg("psr"[int(e->kind)])
                        .arg(e->step)
@@ -76,6 +77,29 @@ TEST(TourSchedule, PausesAndSteps) {
         t.start(0);
         c.act(t);
         EXPECT_EQ(run(t, c.end), c.events);
+    }
+}
+
+TEST(TourSchedule, AnActiveStepStaysAtMostOneMoreDwell) {
+    using T = TourSchedule;
+    // Step 0 is active until activeUntil; step 1 never.
+    // clang-format off
+    const struct { std::int64_t activeUntil; std::function<void(T&)> act; std::int64_t end;
+                   const char* events; } cases[] = {
+        {0, {}, 20 * s, "p1@9 s1@10 p0@19 s0@20"},  // quiet: on time
+        {13 * s + s / 2, {}, 24 * s, "p1@9 s1@14 p0@23 s0@24"},  // asked each second
+        {100 * s, {}, 50 * s, "p1@9 s1@20 p0@29 s0@30 p1@39 s1@50"},  // a second dwell at most
+        // Staying (since 10 s): a pause is added; Page Down ends it.
+        {100 * s, [](T& t) { run(t, 11 * s), t.input(12 * s); }, 50 * s, "r0@42 s1@50"},
+        {100 * s, [](T& t) { run(t, 11 * s), t.next(12 * s); }, 22 * s, "p0@21 s0@22"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        TourSchedule t({10 * s, 10 * s}, 30 * s);
+        t.setActiveStep([&](std::size_t step) { return step == 0 && clockNs < c.activeUntil; });
+        t.start(0);
+        if (c.act) c.act(t);
+        EXPECT_EQ(run(t, c.end), c.events) << &c - cases;
     }
 }
 
