@@ -80,6 +80,22 @@ struct CellRect {
 // (the grid's edge) or the key is no arrow.
 int neighbourCell(const std::vector<CellRect>& cells, int from, int key);
 
+// What an Active Cameras layout watches: cameras chosen one by one, and
+// every camera of the servers chosen (their lists as they are now), at most
+// kMaxCameras in all. Its cells show the cameras that moved last, each for
+// holdSeconds after its last activity; the layout's own cells are what they
+// show while nothing moves.
+struct ActiveCameras {
+    static constexpr std::size_t kMaxCameras = 64;
+    static constexpr int kMinHoldSeconds = 5;
+    static constexpr int kMaxHoldSeconds = 120;
+
+    std::vector<CameraRef> cameras;
+    std::vector<QString> servers;  // by serverId
+    int holdSeconds = 30;
+    friend bool operator==(const ActiveCameras&, const ActiveCameras&) = default;
+};
+
 // A grid of cells, each empty or showing one camera of any server. A drawn
 // cell covers a rectangle of the grid's slots: one slot each in an even
 // grid, more for the large cell of a control room's layout. cells holds one
@@ -97,6 +113,8 @@ struct Layout {
     // grid (every slot a cell of its own). Never holds an even grid, so that
     // equal layouts compare equal: the operations below keep that.
     std::vector<CellRect> rects = {};
+    // Set for an Active Cameras layout: its cells follow what moves.
+    std::optional<ActiveCameras> active = std::nullopt;
 
     // The named layouts of cells a layout can take at once: a large cell
     // among small ones ("1+5", "1+7", "1+12", "2+8") and the even grids

@@ -116,7 +116,42 @@ public:
             layout.setCells(*rects, std::move(cameras));
         else
             layout.cells = std::move(cameras);
+        if (const tx::JsonValue* a = v.find("active")) {
+            if (a->isObject())
+                layout.active = active(*a);
+            else
+                changed = true;
+        }
         return layout;
+    }
+
+    // What an Active Cameras layout watches: cameras beyond kMaxCameras, and
+    // entries that name no camera or server, are dropped.
+    ActiveCameras active(const tx::JsonValue& v) {
+        ActiveCameras a;
+        if (const tx::JsonArray* cameras = arrayIn(v, "cameras"))
+            for (const tx::JsonValue& c : *cameras) {
+                std::optional<CameraRef> one =
+                    a.cameras.size() < ActiveCameras::kMaxCameras ? ref(c) : note(std::nullopt);
+                if (one && std::find(a.cameras.begin(), a.cameras.end(), *one) == a.cameras.end())
+                    a.cameras.push_back(std::move(*one));
+                else
+                    changed = true;
+            }
+        if (const tx::JsonArray* servers = arrayIn(v, "servers"))
+            for (const tx::JsonValue& s : *servers) {
+                const QString id = s.isString()
+                                       ? CamServer::serverIdFrom(QString::fromStdString(s.asString()))
+                                       : QString();
+                const bool again = std::find(a.servers.begin(), a.servers.end(), id) != a.servers.end();
+                if (!id.isNull() && !again && a.servers.size() < ActiveCameras::kMaxCameras)
+                    a.servers.push_back(id);
+                else
+                    changed = true;
+            }
+        a.holdSeconds = wholeIn(v, "holdSeconds", ActiveCameras::kMinHoldSeconds,
+                                ActiveCameras::kMaxHoldSeconds, ActiveCameras{}.holdSeconds);
+        return a;
     }
 
     // The cells' rectangles of member "spans", each [row, column, rowSpan,
@@ -347,6 +382,14 @@ tx::JsonValue layoutJson(const Layout& layout) {
         for (const CellRect& r : layout.rects)
             spans.push_back(tx::JsonArray{r.row, r.column, r.rowSpan, r.columnSpan});
         o.insert_or_assign("spans", std::move(spans));
+    }
+    if (layout.active) {
+        tx::JsonArray cameras, servers;
+        for (const CameraRef& c : layout.active->cameras) cameras.push_back(c.toJson());
+        for (const QString& id : layout.active->servers) servers.push_back(str(id));
+        o.insert_or_assign("active", tx::JsonObject{{"cameras", std::move(cameras)},
+                                                    {"servers", std::move(servers)},
+                                                    {"holdSeconds", layout.active->holdSeconds}});
     }
     return o;
 }
