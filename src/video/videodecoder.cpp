@@ -2,11 +2,13 @@
 #include "videodecoder.h"
 
 #include "avhandles.h"
+#include "planescaler.h"
 
 extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include <algorithm>
@@ -188,7 +190,13 @@ public:
         if (image.isNull()) return {};
         std::uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
         int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-        if (resize_) {
+        if (planeScalers_) {
+            for (int i = 0; i < 3; ++i)
+                planeScalers_[i].scale(frame->data[i], frame->linesize[i], planes_[i], strides_[i]);
+            if (sws_scale(convert_.get(), planes_, strides_, 0, out.height(), planes, strides) !=
+                out.height())
+                return {};
+        } else if (resize_) {
             if (sws_scale(resize_.get(), frame->data, frame->linesize, 0, frame->height, planes_,
                           strides_) != out.height() ||
                 sws_scale(convert_.get(), planes_, strides_, 0, out.height(), planes, strides) !=
@@ -219,17 +227,32 @@ private:
     bool setUp(const Key& key) {
         resize_.reset();
         convert_.reset();
+        planeScalers_.reset();
         av_freep(&planes_[0]);
         const int w = key.out.width(), h = key.out.height();
         // The scaled planes keep the source's layout and range: the range
-        // is only read when they are converted.
-        if (key.out != QSize(key.width, key.height) && planarYuv(key.format)) {
-            resize_.reset(sws_getContext(key.width, key.height, key.format, w, h, key.format,
-                                         SWS_BILINEAR, nullptr, nullptr, nullptr));
-            if (!resize_ || av_image_alloc(planes_, strides_, w, h, key.format, 64) < 0)
-                return false;
+        // is only read when they are converted. Each plane is scaled by our
+        // own scaler where it takes the sizes (several times faster than
+        // libswscale's filter, whose horizontal pass is most of a frame's
+        // cost beyond its decode), else by libswscale.
+        const bool scaled = key.out != QSize(key.width, key.height) && planarYuv(key.format);
+        if (scaled) {
+            if (av_image_alloc(planes_, strides_, w, h, key.format, 64) < 0) return false;
+            if (PlaneScaler::vectorPath()) planeScalers_ = std::make_unique<PlaneScaler[]>(3);
+            const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(key.format);
+            for (int i = 0; i < 3 && planeScalers_; ++i) {
+                const int cw = i ? d->log2_chroma_w : 0, ch = i ? d->log2_chroma_h : 0;
+                const QSize from(AV_CEIL_RSHIFT(key.width, cw), AV_CEIL_RSHIFT(key.height, ch));
+                const QSize to(AV_CEIL_RSHIFT(w, cw), AV_CEIL_RSHIFT(h, ch));
+                if (!planeScalers_[i].setUp(from, to)) planeScalers_.reset();
+            }
+            if (!planeScalers_) {
+                resize_.reset(sws_getContext(key.width, key.height, key.format, w, h, key.format,
+                                             SWS_BILINEAR, nullptr, nullptr, nullptr));
+                if (!resize_) return false;
+            }
         }
-        convert_.reset(sws_getContext(resize_ ? w : key.width, resize_ ? h : key.height, key.format,
+        convert_.reset(sws_getContext(scaled ? w : key.width, scaled ? h : key.height, key.format,
                                       w, h, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr,
                                       nullptr));
         if (!convert_) return false;
@@ -242,6 +265,8 @@ private:
     std::shared_ptr<ImageBuffers> buffers_;
     av::Scaler resize_;   // to the view's size, in YUV; none when no scale is needed
     av::Scaler convert_;  // to RGB32 at the view's size
+    std::unique_ptr<PlaneScaler[]>
+        planeScalers_;  // Y, U, V to the view's size, in place of resize_
     std::uint8_t* planes_[4] = {};
     int strides_[4] = {};
     Key key_{};
