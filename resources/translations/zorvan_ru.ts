@@ -761,5 +761,29 @@
         <source>%1 — Zorvan</source>
         <translation>%1 — Zorvan</translation>
     </message>
+    <message>
+        <source>Activity List</source>
+        <translation>Список активности</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Время</translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation>Сервер</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Длительность</translation>
+    </message>
+    <message>
+        <source>ongoing</source>
+        <translation>продолжается</translation>
+    </message>
+    <message>
+        <source>Stay on a step while one of its cameras is active</source>
+        <translation>Оставаться на шаге, пока активна одна из его камер</translation>
+    </message>
 </context>
 </TS>

@@ -757,5 +757,29 @@
         <source>%1 — Zorvan</source>
         <translation>%1 — Zorvan</translation>
     </message>
+    <message>
+        <source>Activity List</source>
+        <translation>活动列表</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation>服务器</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>持续时间</translation>
+    </message>
+    <message>
+        <source>ongoing</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <source>Stay on a step while one of its cameras is active</source>
+        <translation>步骤中有摄像机活动时停留在该步骤</translation>
+    </message>
 </context>
 </TS>

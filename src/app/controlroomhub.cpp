@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controlroomhub.h"
 
+#include "activitylog.h"
 #include "activitywatch.h"
 #include "camserver.h"
 #include "layoutsfile.h"
@@ -17,7 +18,8 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
               return settings.getServers();
           })),
       videoBudget_(std::make_unique<VideoBudget>()),
-      activity_(std::make_unique<ActivityWatch>()) {
+      activity_(std::make_unique<ActivityWatch>()),
+      activityLog_(std::make_unique<ActivityLog>(*this)) {
     // Queued: a window that asks for a server's lists while it fills its
     // cells hears of the change after it is done.
     connect(feeds_.get(), &ServerFeeds::changed, this, &ControlRoomHub::serversChanged,

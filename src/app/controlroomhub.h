@@ -15,6 +15,7 @@ class ServerFeeds;
 class Settings;
 class VideoBudget;
 class ActivityWatch;
+class ActivityLog;
 
 // What every window of the viewer shares in the control room: the layouts
 // file (layouts, tours, windows), the servers' background lists, and the
@@ -35,6 +36,8 @@ public:
     VideoBudget* videoBudget() const { return videoBudget_.get(); }
     // What moves on the cameras every window shows.
     ActivityWatch* activity() const { return activity_.get(); }
+    // The activity events of the run, for Window > Activity List.
+    ActivityLog* activityLog() const { return activityLog_.get(); }
     const ControlRoom& room() const;
 
     // Changes the room through edit, writes it soon, and tells every window;
@@ -68,4 +71,5 @@ private:
     std::unique_ptr<ServerFeeds> feeds_;
     std::unique_ptr<VideoBudget> videoBudget_;
     std::unique_ptr<ActivityWatch> activity_;
+    std::unique_ptr<ActivityLog> activityLog_;  // fed by activity_
 };

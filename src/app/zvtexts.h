@@ -202,6 +202,13 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Step %1 of %2"),
     QT_TRANSLATE_NOOP("Zorvan", "%1 s left"),
     QT_TRANSLATE_NOOP("Zorvan", "Paused — resumes in %1 s"),
+    // the activity list, and tours that wait for activity
+    QT_TRANSLATE_NOOP("Zorvan", "Activity List"),
+    QT_TRANSLATE_NOOP("Zorvan", "Time"),
+    QT_TRANSLATE_NOOP("Zorvan", "Server"),
+    QT_TRANSLATE_NOOP("Zorvan", "Duration"),
+    QT_TRANSLATE_NOOP("Zorvan", "ongoing"),
+    QT_TRANSLATE_NOOP("Zorvan", "Stay on a step while one of its cameras is active"),
 };
 
 }  // namespace zvtexts

@@ -12,6 +12,7 @@
 
 class CellPicker;
 class NamedList;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -85,5 +86,6 @@ private:
     QPushButton* removeStep_;
     QPushButton* stepUp_;
     QPushButton* stepDown_;
+    QCheckBox* waitForActivity_;
     bool showing_ = false;  // the widgets are being set from the room, not by the user
 };

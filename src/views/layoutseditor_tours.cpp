@@ -5,6 +5,7 @@
 #include "namedlist.h"
 #include "roomedits.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -40,6 +41,13 @@ QWidget* LayoutsEditor::makeToursTab() {
     pause_->setSuffix(QCoreApplication::translate("Zorvan", " s"));
     connect(pause_, &QSpinBox::valueChanged, this, [this](int seconds) {
         if (Tour* tour = currentTour(); tour && !showing_) tour->pauseSeconds = seconds;
+    });
+    waitForActivity_ = new QCheckBox(
+        QCoreApplication::translate("Zorvan", "Stay on a step while one of its cameras is active"),
+        tab);
+    waitForActivity_->setObjectName(QStringLiteral("waitForActivity"));
+    connect(waitForActivity_, &QCheckBox::toggled, this, [this](bool on) {
+        if (Tour* tour = currentTour(); tour && !showing_) tour->waitForActivity = on;
     });
 
     steps_ = new QListWidget(tab);
@@ -89,6 +97,7 @@ QWidget* LayoutsEditor::makeToursTab() {
     stepRow->addLayout(stepButtons);
     auto* form = new QFormLayout;
     form->addRow(QCoreApplication::translate("Zorvan", "Pause after input:"), pause_);
+    form->addRow(waitForActivity_);
     form->addRow(QCoreApplication::translate("Zorvan", "Steps:"), stepRow);
     form->addRow(QCoreApplication::translate("Zorvan", "Dwell:"), dwell_);
     auto* layout = new QVBoxLayout(tab);
@@ -130,8 +139,10 @@ void LayoutsEditor::showTour(int) {
     const Tour* tour = currentTour();
     showing_ = true;
     pause_->setValue(tour ? tour->pauseSeconds : Tour{}.pauseSeconds);
+    waitForActivity_->setChecked(tour && tour->waitForActivity);
     showing_ = false;
     pause_->setEnabled(tour);
+    waitForActivity_->setEnabled(tour);
     addLayoutStep_->setEnabled(tour);
     addWallStep_->setEnabled(tour);
     showSteps(0);

@@ -5,6 +5,7 @@
 
 #include "firstwindow.h"
 
+#include "activitylistwindow.h"
 #include "activitywatch.h"
 #include "camerawall.h"
 #include "camserver.h"
@@ -42,13 +43,18 @@ void FirstWindow::createRoom() {
                                  [this](int cell) { return wall_->cameraAt(cell); });
         return PanelView::of(*mainImage(), settings_.getCurrent(), settings_.cameraIdx());
     });
-    connect(panel_, &WindowPanel::cameraActivated, this, [this](const CameraRef& ref) {
+    // A camera chosen in the panel or the activity list is shown alone.
+    const auto showAlone = [this](const CameraRef& ref) {
         const auto server = host_->hub()->server(ref.serverId);
         const auto cameras = server ? server->getCameras() : nullptr;
         const int k = cameras ? findCamera(*cameras, ref) : -1;
         if (k >= 0) showCameraOf(server, k, true);
-    });
+    };
+    connect(panel_, &WindowPanel::cameraActivated, this, showAlone);
     menus_ = RoomMenus::addWindowMenus(this, ui.viewMenu, panel_->action(), room_, false);
+    connect(menus_.activityList, &QAction::triggered, this, [this, showAlone] {
+        ActivityListWindow::open(this, host_->hub()->activityLog(), showAlone);
+    });
     connect(menus_.saveLayout, &QAction::triggered, this, &FirstWindow::saveWallAsLayout);
     connect(menus_.lock, &QAction::toggled, this, &ZVMainWindow::stateChanged);
     connect(menus_.activity, &QAction::toggled, this,

@@ -114,6 +114,7 @@ WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, Roo
     window->menuBar()->addMenu(m.window);
     m.newWindow = m.window->addAction(zvText("New Window"));
     m.newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    m.activityList = m.window->addAction(zvText("Activity List"));
     if (closable) {
         m.closeWindow = m.window->addAction(zvText("Close Window"));
         m.closeWindow->setShortcut(QKeySequence::Close);

@@ -37,8 +37,8 @@ TourActions addTourActions(QMenu* menu, RoomScreen* room);
 // (Zorvan, Servers, Cameras, View): Edit (Undo, Redo) after Zorvan, after
 // view's items the camera panel's toggle, Activity and Tours, then Layouts (the
 // layouts, Save Wall as Layout…, Edit Layouts…, Clear Cell, Lock Layouts)
-// and Window (New Window, and Close Window where the window may close
-// alone). Undo, Redo and Lock Layouts act on room and follow it. The shortcuts work while full
+// and Window (New Window, Activity List, and Close Window where the window
+// may close alone). Undo, Redo and Lock Layouts act on room and follow it. The shortcuts work while full
 // screen hides the menu bar. The caller connects what acts beyond room.
 struct WindowMenus {
     QMenu* edit = nullptr;
@@ -54,6 +54,7 @@ struct WindowMenus {
     QAction* activity = nullptr;  // View > Activity, the marks on or off, on at first
     QMenu* window = nullptr;
     QAction* newWindow = nullptr;
+    QAction* activityList = nullptr;  // Window > Activity List, the caller's to connect
     QAction* closeWindow = nullptr;
 };
 WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, RoomScreen* room,

@@ -3,6 +3,7 @@
 // and the person's input that pauses it.
 #include "roomscreen.h"
 
+#include "activitywatch.h"
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
@@ -40,6 +41,20 @@ bool isTourKey(const QKeyEvent* key) {
         default:
             return false;
     }
+}
+
+// Whether the camera of one of layout's cells is active now.
+bool anyCellActive(const ControlRoomHub& hub, const Layout& layout) {
+    for (const auto& ref : layout.cells) {
+        const auto server = ref ? hub.server(ref->serverId) : nullptr;
+        const auto cameras = server ? server->getCameras() : nullptr;
+        const int k = cameras ? findCamera(*cameras, *ref) : -1;
+        if (k < 0) continue;
+        const CameraView& c = *cameras->at(static_cast<std::size_t>(k));
+        if (hub.activity()->isActive(ActivityWatch::keyOf(ref->serverId, c.uri, c.cameraName)))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -129,6 +144,12 @@ bool RoomScreen::startTour(const QString& name) {
             if (const auto server = hub_->server(id)) hub_->feeds()->need(server);
     schedule_ = std::make_unique<TourSchedule>(TourSchedule::forTour(tour_));
     schedule_->setDeadStep([this](std::size_t step) { return isStepDead(step); });
+    if (tour_.waitForActivity)
+        schedule_->setActiveStep([this](std::size_t step) {
+            const LayoutMode::Source source = sourceOfStep(step);
+            return source.kind == LayoutMode::Source::Kind::Layout &&
+                   anyCellActive(*hub_, source.layout);
+        });
     schedule_->start(nowNs(), 0);
     front().mode->show(sourceOfStep(0));
     back().mode->stop();

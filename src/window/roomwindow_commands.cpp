@@ -4,6 +4,7 @@
 
 #include "roomwindow.h"
 
+#include "activitylistwindow.h"
 #include "camerawall.h"
 #include "camserver.h"
 #include "controlroomhub.h"
@@ -98,11 +99,16 @@ void RoomWindow::connectCommands() {
     connect(ui.actionFullScreen, &QAction::triggered, this,
             [this] { setFullScreen(!fullScreen_); });
 
-    connect(panel_, &WindowPanel::cameraActivated, this, [this](const CameraRef& ref) {
+    // A camera chosen in the panel or the activity list is shown alone.
+    const auto showAlone = [this](const CameraRef& ref) {
         const auto server = host_->hub()->server(ref.serverId);
         const auto cameras = server ? server->getCameras() : nullptr;
         const int k = cameras ? findCamera(*cameras, ref) : -1;
         if (k >= 0) showCameraAlone(server, k);
+    };
+    connect(panel_, &WindowPanel::cameraActivated, this, showAlone);
+    connect(menus_.activityList, &QAction::triggered, this, [this, showAlone] {
+        ActivityListWindow::open(this, host_->hub()->activityLog(), showAlone);
     });
     connect(menus_.saveLayout, &QAction::triggered, this, [this] {
         const QString name = host_->saveLayout(this, room_->mode()->currentLayout(), room_->name());

@@ -4,6 +4,7 @@
 // after it stops; a still camera never is; View > Activity takes a window's
 // marks away.
 
+#include "activitylistwindow.h"
 #include "activitywatch.h"
 #include "camerawall.h"
 #include "controlroomhub.h"
@@ -15,6 +16,7 @@
 
 #include <QBuffer>
 #include <QPainter>
+#include <QTreeWidget>
 
 #include <atomic>
 
@@ -77,4 +79,58 @@ TEST_F(ViewerFixture, AMovingPictureMarksItsCellsAndAStillOneNever) {
     moving = 0;
     EXPECT_TRUE(waitUntil([&] { return !marked(first, 0); }, ActivityWatch::kHoldMs + 5000))
         << "the mark goes after the hold";
+}
+
+// Window > Activity List: the cameras that moved, newest first; a
+// double-click shows one alone in the window that opened the list, Escape
+// closes it and gives the keyboard back.
+TEST_F(ViewerFixture, TheActivityListShowsTheNewestFirstAndOpensItsCamera) {
+    std::atomic<int> mover{-1};  // the camera whose square walks; the others' stand
+    std::atomic<int> step{0};
+    std::atomic<int> at[2] = {0, 0};
+    ScriptedServer a([&](const ScriptedServer::Request& r) {
+        int k = -1, w = 0, h = 0;
+        if (std::sscanf(r.target.c_str(), "/c/%d/image?resolution=%dx%d", &k, &w, &h) != 3)
+            return camerasServer()(r);
+        const QSize size(std::max(w, 16), std::max(h, 16));
+        if (k == mover) at[k] = step++ % 12;
+        return ScriptedServer::json(pictureOf(size, cameraColour(k), k < 2 ? int(at[k]) : -1));
+    });
+    writeServers(dir.path(), {{"Shop", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    app->hub()->edit([&](ControlRoom& r) {
+        r.layouts = {Layout{
+            "Two", 1, 2, {CameraRef{id, "/c/0", "Gate", 0}, CameraRef{id, "/c/1", "Yard", 1}}}};
+    });
+    WindowState two;
+    two.shows = WindowState::Shows::Layout;
+    two.name = "Two";
+    RoomWindow* other = app->newWindow(&two);
+    spinFor(1500);  // the backgrounds settle on still pictures
+    other->menus().activityList->trigger();
+    QPointer<ActivityListWindow> list = other->findChild<ActivityListWindow*>();
+    ASSERT_TRUE(list);
+    QTreeWidget* tree = list->list();
+    EXPECT_TRUE(waitUntil([&] { return QApplication::focusWidget() == tree; }));
+    const auto rows = [&] {
+        QStringList out;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            out << tree->topLevelItem(i)->text(1) + "@" + tree->topLevelItem(i)->text(2);
+        return out.join(' ');
+    };
+    mover = 1;
+    EXPECT_TRUE(waitUntil([&] { return rows() == "Yard@Shop"; })) << rows().toStdString();
+    mover = 0;
+    EXPECT_TRUE(waitUntil([&] { return rows() == "Gate@Shop Yard@Shop"; })) << rows().toStdString();
+    EXPECT_EQ(tree->topLevelItem(0)->text(3), "ongoing");
+    const QRect yard = tree->visualItemRect(tree->topLevelItem(1));
+    // A double-click as a person makes one: a click, then the second press.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, yard.center());
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, yard.center());
+    RoomScreen* room = other->screenView();
+    ASSERT_EQ(room->shows(), RoomScreen::Shows::Camera);
+    EXPECT_EQ(room->source().layout.cells.front()->cameraUri, "/c/1");
+    QTest::keyClick(tree, Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return !list && QApplication::activeWindow() == other; }));
 }
