@@ -25,6 +25,9 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
     connect(feeds_.get(), &ServerFeeds::changed, this, &ControlRoomHub::serversChanged,
             Qt::QueuedConnection);
     file_->setAlertListener([this] { emit alertsPending(); });
+    activity_->setRoom(room());
+    connect(this, &ControlRoomHub::roomChanged, activity_.get(),
+            [this] { activity_->setRoom(room()); });
 }
 
 ControlRoomHub::~ControlRoomHub() {

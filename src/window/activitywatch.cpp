@@ -13,6 +13,20 @@ qint64 nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+ActivityDetector::Sensitivity detectorSensitivity(CameraActivity::Sensitivity s) {
+    switch (s) {
+        case CameraActivity::Sensitivity::Off:
+            return ActivityDetector::Sensitivity::Off;
+        case CameraActivity::Sensitivity::Low:
+            return ActivityDetector::Sensitivity::Low;
+        case CameraActivity::Sensitivity::High:
+            return ActivityDetector::Sensitivity::High;
+        case CameraActivity::Sensitivity::Normal:
+            break;
+    }
+    return ActivityDetector::Sensitivity::Normal;
+}
+
 }  // namespace
 
 ActivityWatch::ActivityWatch(QObject* parent) : QObject(parent) {
@@ -39,8 +53,9 @@ ActivityWatch::Parts ActivityWatch::partsOf(const QString& key) {
     return {key.left(cut), rest, QString()};
 }
 
-void ActivityWatch::watch(TouchImage* view, const QString& key) {
+void ActivityWatch::watch(TouchImage* view, const Parts& shown) {
     if (!view) return;
+    const QString key = keyOf(shown.serverId, shown.cameraUri, shown.cameraName);
     const auto it = views_.find(view);
     if (it != views_.end() && it->second == key) return;
     if (key.isEmpty()) {
@@ -62,8 +77,54 @@ void ActivityWatch::watch(TouchImage* view, const QString& key) {
             connections_.erase(view);
         });
     }
-    cameras_.try_emplace(key);
+    const auto [camera, added] = cameras_.try_emplace(key);
+    if (added || camera->second.parts.cameraUri != shown.cameraUri ||
+        camera->second.parts.cameraName != shown.cameraName) {
+        camera->second.parts = shown;
+        apply(key, camera->second);
+    }
     mark(view);
+}
+
+std::optional<CameraRef> ActivityWatch::cameraOf(const TouchImage* view) const {
+    const auto it = views_.find(view);
+    if (it == views_.end()) return std::nullopt;
+    const auto camera = cameras_.find(it->second);
+    if (camera == cameras_.end()) return std::nullopt;
+    const Parts& p = camera->second.parts;
+    return CameraRef{p.serverId, p.cameraUri, p.cameraName, -1};
+}
+
+void ActivityWatch::setRoom(const ControlRoom& room) {
+    if (room.activity == entries_) return;
+    entries_ = room.activity;
+    for (auto& [key, camera] : cameras_) apply(key, camera);
+}
+
+void ActivityWatch::apply(const QString& key, Camera& camera) {
+    const Parts& p = camera.parts;
+    const CameraActivity* entry = nullptr;
+    for (const CameraActivity& a : entries_)
+        if (a.names(p.serverId, p.cameraUri, p.cameraName)) {
+            entry = &a;
+            break;
+        }
+    const auto sensitivity =
+        detectorSensitivity(entry ? entry->sensitivity : CameraActivity::Sensitivity::Normal);
+    std::vector<QRectF> zones;
+    if (entry) zones = entry->ignoreZones;
+    if (zones != camera.zones) {
+        camera.zones = zones;
+        camera.detector.setIgnoreZones(std::move(zones));
+    }
+    if (sensitivity == camera.detector.sensitivity()) return;
+    camera.detector.setSensitivity(sensitivity);
+    if (sensitivity != ActivityDetector::Sensitivity::Off) return;
+    // Off: whatever it showed goes at once, and so do its figures.
+    camera.leader = nullptr;
+    setActive(key, camera, false);
+    for (const auto& [view, k] : views_)
+        if (k == key) view->freshness().setExtraFigures(QString());
 }
 
 bool ActivityWatch::isActive(const QString& key) const {
@@ -89,6 +150,7 @@ void ActivityWatch::pictureShown(TouchImage* view) {
     if (it == views_.end()) return;
     const QString key = it->second;
     Camera& camera = cameras_[key];
+    if (camera.detector.sensitivity() == ActivityDetector::Sensitivity::Off) return;
     const qint64 now = nowMs();
     // One view judges a camera; another takes over once it falls silent.
     if (camera.leader && camera.leader != view && now - camera.leaderMs < kLeadMs) return;

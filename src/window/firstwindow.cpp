@@ -461,16 +461,17 @@ void FirstWindow::followActivity() {
     ActivityWatch* watch = host_->hub()->activity();
     const auto server = settings_.getCurrent();
     const auto cameras = server ? server->getCameras() : nullptr;
-    const auto keyAt = [&](std::int64_t k) {
-        if (!cameras || k < 0 || k >= std::ssize(*cameras)) return QString();
+    const auto cameraAt = [&](std::int64_t k) -> ActivityWatch::Parts {
+        if (!cameras || k < 0 || k >= std::ssize(*cameras)) return {};
         const CameraView& c = *cameras->at(static_cast<size_t>(k));
-        return ActivityWatch::keyOf(server->serverId(), c.uri, c.cameraName);
+        return {server->serverId(), c.uri, c.cameraName};
     };
     const bool wallShown =
         !roomShown_ && wall_ && wall_->server() == server && !cameraWall()->isHidden();
     const bool oneShown = !roomShown_ && !wallShown && !mainImage()->isHidden();
-    watch->watch(mainImage(), oneShown ? keyAt(settings_.cameraIdx()) : QString());
+    watch->watch(mainImage(), oneShown ? cameraAt(settings_.cameraIdx()) : ActivityWatch::Parts{});
     CameraWall* wall = cameraWall();
     for (int i = 0; i < wall->cellCount(); ++i)
-        watch->watch(wall->cell(i)->imageView(), wallShown ? keyAt(wall_->cameraAt(i)) : QString());
+        watch->watch(wall->cell(i)->imageView(),
+                     wallShown ? cameraAt(wall_->cameraAt(i)) : ActivityWatch::Parts{});
 }

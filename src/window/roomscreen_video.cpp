@@ -57,15 +57,15 @@ void RoomScreen::followActivity() {
     ActivityWatch* watch = hub_->activity();
     for (const Side& side : sides_) {
         for (int i = 0; i < side.wall->cellCount(); ++i) {
-            QString key;
+            ActivityWatch::Parts shown;
             const LayoutMode::Camera camera = side.mode->cameraAt(i);
             const auto cameras = camera.server ? camera.server->getCameras() : nullptr;
             if (&side == &front() && shows_ != Shows::Nothing && cameras && camera.index >= 0 &&
                 camera.index < std::ssize(*cameras)) {
                 const CameraView& c = *cameras->at(static_cast<size_t>(camera.index));
-                key = ActivityWatch::keyOf(camera.server->serverId(), c.uri, c.cameraName);
+                shown = {camera.server->serverId(), c.uri, c.cameraName};
             }
-            watch->watch(side.wall->cell(i)->imageView(), key);
+            watch->watch(side.wall->cell(i)->imageView(), shown);
         }
     }
 }

@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -39,19 +41,25 @@ std::string pictureOf(QSize size, QColor colour, int x) {
     return bytes.toStdString();
 }
 
+// The cameras of list; camera k's square walks across the middle third of
+// its pictures while moves(k) (called on the server's thread).
+ScriptedServer::Script walkingSquares(std::function<bool(int)> moves, std::string list = kThree) {
+    auto step = std::make_shared<std::atomic<int>>(0);
+    return [=](const ScriptedServer::Request& r) {
+        int k = -1, w = 0, h = 0;
+        if (std::sscanf(r.target.c_str(), "/c/%d/image?resolution=%dx%d", &k, &w, &h) != 3)
+            return camerasServer(list)(r);
+        const QSize size(std::max(w, 16), std::max(h, 16));
+        const int x = moves(k) ? (*step)++ % 12 : -1;
+        return ScriptedServer::json(pictureOf(size, cameraColour(k), x));
+    };
+}
+
 }  // namespace
 
 TEST_F(ViewerFixture, AMovingPictureMarksItsCellsAndAStillOneNever) {
     std::atomic<int> moving{0};  // camera 0's square walks while set
-    std::atomic<int> step{0};
-    ScriptedServer a([&](const ScriptedServer::Request& r) {
-        int k = -1, w = 0, h = 0;
-        if (std::sscanf(r.target.c_str(), "/c/%d/image?resolution=%dx%d", &k, &w, &h) != 3)
-            return camerasServer()(r);
-        const QSize size(std::max(w, 16), std::max(h, 16));
-        const int x = k == 0 && moving ? step++ % 12 : -1;
-        return ScriptedServer::json(pictureOf(size, cameraColour(k), x));
-    });
+    ScriptedServer a(walkingSquares([&](int k) { return k == 0 && moving; }));
     writeServers(dir.path(), {{"Shop", a.port(), true}});
     start();
     const QString id = settings->getServers().front()->serverId();
@@ -79,6 +87,51 @@ TEST_F(ViewerFixture, AMovingPictureMarksItsCellsAndAStillOneNever) {
     moving = 0;
     EXPECT_TRUE(waitUntil([&] { return !marked(first, 0); }, ActivityWatch::kHoldMs + 5000))
         << "the mark goes after the hold";
+}
+
+// Each camera is judged as the room's activity entry for it says: the same
+// walking square marks a camera at Normal and High, never one set Off nor
+// one whose ignore zone covers where it walks; a marked camera set Off
+// loses its mark at once.
+TEST_F(ViewerFixture, ActivitySettingsOfTheRoomDecideWhatIsMarked) {
+    using S = CameraActivity::Sensitivity;
+    ScriptedServer a(
+        walkingSquares([](int) { return true; }, camerasDoc({"Gate", "Yard", "Dock", "Roof"})));
+    writeServers(dir.path(), {{"Shop", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    const struct {
+        const char* camera;
+        S sensitivity;
+        std::vector<QRectF> zones;
+        bool marked;
+    } rows[] = {
+        {"Gate", S::Normal, {}, true},
+        {"Yard", S::Off, {}, false},
+        {"Dock", S::Normal, {QRectF(0, 0.25, 1, 0.5)}, false},
+        {"Roof", S::High, {QRectF(0, 0, 1, 0.2)}, true},
+    };
+    Layout four{"Four", 2, 2, {}};
+    app->hub()->edit([&](ControlRoom& r) {
+        for (int k = 0; k < 4; ++k) {
+            const CameraRef ref{id, QString("/c/%1").arg(k), rows[k].camera, k};
+            four.cells.push_back(ref);
+            r.setActivity(CameraActivity{ref, rows[k].sensitivity, rows[k].zones});
+        }
+        r.layouts = {four};
+    });
+    ASSERT_TRUE(app->window()->showLayout("Four"));
+    RoomScreen* room = app->window()->roomScreen();
+    const auto marked = [&](int cell) {
+        return room->wall()->cell(cell)->imageView()->hasActivityMark();
+    };
+    EXPECT_TRUE(waitUntil([&] { return marked(0) && marked(3); }));
+    spinFor(2000);  // a mark lasts the hold: one given meanwhile is still there
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(marked(k), rows[k].marked) << rows[k].camera;
+    app->hub()->edit([&](ControlRoom& r) {
+        r.setActivity(CameraActivity{*four.cells[0], S::Off, {}});
+    });
+    EXPECT_FALSE(marked(0)) << "Off ends the mark at once";
 }
 
 // Window > Activity List: the cameras that moved, newest first; a
