@@ -785,5 +785,53 @@
         <source>Stay on a step while one of its cameras is active</source>
         <translation>Оставаться на шаге, пока активна одна из его камер</translation>
     </message>
+    <message>
+        <source>Activity Settings…</source>
+        <translation>Настройки активности…</translation>
+    </message>
+    <message>
+        <source>Activity Settings: %1</source>
+        <translation>Настройки активности: %1</translation>
+    </message>
+    <message>
+        <source>Sensitivity:</source>
+        <translation>Чувствительность:</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Выкл.</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Низкая</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Обычная</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Высокая</translation>
+    </message>
+    <message>
+        <source>Remove Zone</source>
+        <translation>Удалить зону</translation>
+    </message>
+    <message>
+        <source>Clear Zones</source>
+        <translation>Очистить зоны</translation>
+    </message>
+    <message>
+        <source>No picture yet</source>
+        <translation>Изображения пока нет</translation>
+    </message>
+    <message>
+        <source>Every zone is drawn (at most %1). Remove one to draw another.</source>
+        <translation>Нарисованы все зоны (не более %1). Удалите одну, чтобы нарисовать другую.</translation>
+    </message>
+    <message>
+        <source>Drag on the picture to draw a zone where changes never count; click a zone to select it.</source>
+        <translation>Протяните по изображению, чтобы нарисовать зону, изменения в которой не учитываются; щелчок по зоне выбирает её.</translation>
+    </message>
 </context>
 </TS>

@@ -781,5 +781,53 @@
         <source>Stay on a step while one of its cameras is active</source>
         <translation>步骤中有摄像机活动时停留在该步骤</translation>
     </message>
+    <message>
+        <source>Activity Settings…</source>
+        <translation>活动设置…</translation>
+    </message>
+    <message>
+        <source>Activity Settings: %1</source>
+        <translation>活动设置：%1</translation>
+    </message>
+    <message>
+        <source>Sensitivity:</source>
+        <translation>灵敏度：</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>低</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>普通</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>高</translation>
+    </message>
+    <message>
+        <source>Remove Zone</source>
+        <translation>删除区域</translation>
+    </message>
+    <message>
+        <source>Clear Zones</source>
+        <translation>清除区域</translation>
+    </message>
+    <message>
+        <source>No picture yet</source>
+        <translation>尚无画面</translation>
+    </message>
+    <message>
+        <source>Every zone is drawn (at most %1). Remove one to draw another.</source>
+        <translation>区域已满（最多 %1 个）。删除一个才能再画。</translation>
+    </message>
+    <message>
+        <source>Drag on the picture to draw a zone where changes never count; click a zone to select it.</source>
+        <translation>在画面上拖动以画出不计变化的区域；单击区域可选中它。</translation>
+    </message>
 </context>
 </TS>

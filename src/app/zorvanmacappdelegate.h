@@ -84,6 +84,7 @@ public:
     void savePicture(TouchImage* view) override;
     void editServerList() override { preference(); }
     void editPreferences(QWidget* window) override;
+    void editActivity(QWidget* window, const CameraRef& camera, const QImage& picture) override;
     void editLayouts(QWidget* window, const QString& selected) override;
     QString saveLayout(QWidget* window, Layout layout, const QString& suggested) override;
     void openWindow() override { newWindow(); }

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the application controller does for any window: the layouts' dialogs
-// (Save Wall as Layout, Edit Layouts) over the window that asked, and Save
-// Picture into the pictures folder.
+// (Save Wall as Layout, Edit Layouts) and a camera's Activity Settings over
+// the window that asked, and Save Picture into the pictures folder.
 
 #include "zorvanmacappdelegate.h"
 
+#include "activityeditor.h"
 #include "cameraview.h"
 #include "camserver.h"
 #include "controlroomhub.h"
@@ -46,6 +47,20 @@ void ZorvanMacAppDelegate::editPreferences(QWidget* window) {
     PreferencesDialog dialog({budget->limit()}, VideoBudget::kMaxLimit, window);
     if (dialog.exec() != QDialog::Accepted || workEnded_) return;
     budget->setLimit(dialog.values().videoDecodes);
+}
+
+void ZorvanMacAppDelegate::editActivity(QWidget* window, const CameraRef& camera,
+                                        const QImage& picture) {
+    if (camera.serverId.isEmpty() || workEnded_) return;
+    const CameraActivity* kept =
+        hub_->room().activityOf(camera.serverId, camera.cameraUri, camera.cameraName);
+    CameraActivity entry = kept ? *kept : CameraActivity{};
+    // Kept under the camera's reference of now, in place of the one before.
+    entry.camera = camera;
+    ActivityEditor editor(entry, picture, window);
+    if (editor.exec() != QDialog::Accepted || workEnded_) return;
+    const CameraActivity edited = editor.entry();
+    hub_->edit([&](ControlRoom& room) { room.setActivity(edited); });
 }
 
 QString ZorvanMacAppDelegate::saveLayout(QWidget* window, Layout layout, const QString& suggested) {

@@ -209,6 +209,21 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Duration"),
     QT_TRANSLATE_NOOP("Zorvan", "ongoing"),
     QT_TRANSLATE_NOOP("Zorvan", "Stay on a step while one of its cameras is active"),
+    // View > Activity Settings…: a camera's sensitivity and ignore zones
+    QT_TRANSLATE_NOOP("Zorvan", "Activity Settings…"),
+    QT_TRANSLATE_NOOP("Zorvan", "Activity Settings: %1"),
+    QT_TRANSLATE_NOOP("Zorvan", "Sensitivity:"),
+    QT_TRANSLATE_NOOP("Zorvan", "Off"),
+    QT_TRANSLATE_NOOP("Zorvan", "Low"),
+    QT_TRANSLATE_NOOP("Zorvan", "Normal"),
+    QT_TRANSLATE_NOOP("Zorvan", "High"),
+    QT_TRANSLATE_NOOP("Zorvan", "Remove Zone"),
+    QT_TRANSLATE_NOOP("Zorvan", "Clear Zones"),
+    QT_TRANSLATE_NOOP("Zorvan", "No picture yet"),
+    QT_TRANSLATE_NOOP("Zorvan", "Every zone is drawn (at most %1). Remove one to draw another."),
+    QT_TRANSLATE_NOOP(
+        "Zorvan",
+        "Drag on the picture to draw a zone where changes never count; click a zone to select it."),
 };
 
 }  // namespace zvtexts

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The first window's layouts and tours (the Layouts and Tours menus, the
-// camera panel, a camera opened out of a layout), Save Picture, and what
-// it shows for the layouts file.
+// camera panel, a camera opened out of a layout), Save Picture, a camera's
+// Activity Settings, and what it shows for the layouts file.
 
 #include "firstwindow.h"
 
@@ -59,6 +59,15 @@ void FirstWindow::createRoom() {
     connect(menus_.lock, &QAction::toggled, this, &ZVMainWindow::stateChanged);
     connect(menus_.activity, &QAction::toggled, this,
             [this](bool on) { host_->hub()->activity()->setMarksShown(this, on); });
+    connect(menus_.activitySettings, &QAction::triggered, this, [this] {
+        TouchImage* view = pictureToSave();
+        if (const auto camera = host_->hub()->activity()->cameraOf(view))
+            host_->editActivity(this, *camera, view->picture());
+    });
+    connect(ui.viewMenu, &QMenu::aboutToShow, this, [this] {
+        menus_.activitySettings->setEnabled(
+            host_->hub()->activity()->cameraOf(pictureToSave()).has_value());
+    });
     connect(menus_.editLayouts, &QAction::triggered, this, [this] {
         host_->editLayouts(this, roomShown_ && room_->shows() == RoomScreen::Shows::Layout
                                      ? room_->name()

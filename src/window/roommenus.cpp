@@ -96,6 +96,7 @@ WindowMenus addWindowMenus(QMainWindow* window, QMenu* view, QAction* panel, Roo
     m.activity = view->addAction(zvText("Activity"));
     m.activity->setCheckable(true);
     m.activity->setChecked(true);
+    m.activitySettings = view->addAction(zvText("Activity Settings…"));
     m.tours = view->addMenu(zvText("Tours"));
     m.tour = addTourActions(m.tours, room);
 

@@ -35,8 +35,9 @@ TourActions addTourActions(QMenu* menu, RoomScreen* room);
 
 // The menus every window adds to the menu bar of its interface description
 // (Zorvan, Servers, Cameras, View): Edit (Undo, Redo) after Zorvan, after
-// view's items the camera panel's toggle, Activity and Tours, then Layouts (the
-// layouts, Save Wall as Layout…, Edit Layouts…, Clear Cell, Lock Layouts)
+// view's items the camera panel's toggle, Activity, Activity Settings… and
+// Tours, then Layouts (the layouts, Save Wall as Layout…, Edit Layouts…,
+// Clear Cell, Lock Layouts)
 // and Window (New Window, Activity List, and Close Window where the window
 // may close alone). Undo, Redo and Lock Layouts act on room and follow it. The shortcuts work while full
 // screen hides the menu bar. The caller connects what acts beyond room.
@@ -51,7 +52,8 @@ struct WindowMenus {
     QAction* lock = nullptr;  // Lock Layouts, a check item that locks room
     QMenu* tours = nullptr;
     TourActions tour;
-    QAction* activity = nullptr;  // View > Activity, the marks on or off, on at first
+    QAction* activity = nullptr;          // View > Activity, the marks on or off, on at first
+    QAction* activitySettings = nullptr;  // View > Activity Settings…, the caller's to connect
     QMenu* window = nullptr;
     QAction* newWindow = nullptr;
     QAction* activityList = nullptr;  // Window > Activity List, the caller's to connect

@@ -11,6 +11,7 @@
 #include "screenkeeper.h"
 #include "settings.h"
 #include "soundstatusline.h"
+#include "touchimage.h"
 #include "touchview.h"
 #include "ui_zvmainwindow.h"
 #include "viewerhost.h"
@@ -19,6 +20,7 @@
 #include "zvtexts.h"
 
 #include <QCloseEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QWindow>
@@ -43,6 +45,15 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     connect(menus_.lock, &QAction::toggled, this, &ZVMainWindow::stateChanged);
     connect(menus_.activity, &QAction::toggled, this,
             [this](bool on) { host_->hub()->activity()->setMarksShown(this, on); });
+    connect(menus_.activitySettings, &QAction::triggered, this, [this] {
+        TouchImage* view = pictureToSave();
+        if (const auto camera = host_->hub()->activity()->cameraOf(view))
+            host_->editActivity(this, *camera, view->picture());
+    });
+    connect(ui_->viewMenu, &QMenu::aboutToShow, this, [this] {
+        menus_.activitySettings->setEnabled(
+            host_->hub()->activity()->cameraOf(pictureToSave()).has_value());
+    });
 
     connect(room_, &RoomScreen::fullScreenKey, this, [this] { setFullScreen(!fullScreen_); });
     connect(room_, &RoomScreen::escapePressed, this, [this] {

@@ -10,6 +10,7 @@
 
 class CamServer;
 class ControlRoomHub;
+class QImage;
 class QWidget;
 class TouchImage;
 
@@ -31,6 +32,10 @@ public:
     virtual void editServerList() = 0;
     // Zorvan > Preferences…, over window.
     virtual void editPreferences(QWidget* window) = 0;
+    // View > Activity Settings… over window: camera's sensitivity and
+    // ignore zones, drawn on picture (its last one); accepted, they go into
+    // the room for every window.
+    virtual void editActivity(QWidget* window, const CameraRef& camera, const QImage& picture) = 0;
     // Edit Layouts over window, selected (if any) chosen in it.
     virtual void editLayouts(QWidget* window, const QString& selected) = 0;
     // Asks for a name over window and keeps layout under it; the name
