@@ -833,5 +833,25 @@
         <source>Drag on the picture to draw a zone where changes never count; click a zone to select it.</source>
         <translation>Протяните по изображению, чтобы нарисовать зону, изменения в которой не учитываются; щелчок по зоне выбирает её.</translation>
     </message>
+    <message>
+        <source>Active Cameras</source>
+        <translation>Активные камеры</translation>
+    </message>
+    <message>
+        <source>The cells show the watched cameras that moved last, and the layout&apos;s own cameras while nothing moves.</source>
+        <translation>Ячейки показывают наблюдаемые камеры, в кадре которых последними было движение, а пока ничего не движется — собственные камеры раскладки.</translation>
+    </message>
+    <message>
+        <source>Every camera of %1</source>
+        <translation>Все камеры %1</translation>
+    </message>
+    <message>
+        <source>Cameras to watch:</source>
+        <translation>Наблюдаемые камеры:</translation>
+    </message>
+    <message>
+        <source>Hold after activity:</source>
+        <translation>Удерживать после движения:</translation>
+    </message>
 </context>
 </TS>

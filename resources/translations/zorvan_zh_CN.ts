@@ -829,5 +829,25 @@
         <source>Drag on the picture to draw a zone where changes never count; click a zone to select it.</source>
         <translation>在画面上拖动以画出不计变化的区域；单击区域可选中它。</translation>
     </message>
+    <message>
+        <source>Active Cameras</source>
+        <translation>活动摄像机</translation>
+    </message>
+    <message>
+        <source>The cells show the watched cameras that moved last, and the layout&apos;s own cameras while nothing moves.</source>
+        <translation>单元格显示最近有动静的受监视摄像机；无动静时显示布局自己的摄像机。</translation>
+    </message>
+    <message>
+        <source>Every camera of %1</source>
+        <translation>%1 的所有摄像机</translation>
+    </message>
+    <message>
+        <source>Cameras to watch:</source>
+        <translation>要监视的摄像机：</translation>
+    </message>
+    <message>
+        <source>Hold after activity:</source>
+        <translation>活动后保持：</translation>
+    </message>
 </context>
 </TS>

@@ -87,9 +87,15 @@ QString ZorvanMacAppDelegate::saveLayout(QWidget* window, Layout layout, const Q
 
 void ZorvanMacAppDelegate::editLayouts(QWidget* window, const QString& selected) {
     std::vector<std::pair<QString, QString>> servers;
-    for (const auto& server : settings_.getServers())
+    std::map<QString, std::vector<CameraRef>> cameras;
+    for (const auto& server : settings_.getServers()) {
         servers.emplace_back(server->serverId(), server->name());
-    LayoutsEditor editor(hub_->room(), servers, window);
+        const auto list = server->getCameras();
+        for (std::int64_t k = 0; list && k < std::ssize(*list); ++k)
+            if (const auto ref = CameraRef::to(server->serverId(), *list, k))
+                cameras[server->serverId()].push_back(*ref);
+    }
+    LayoutsEditor editor(hub_->room(), servers, window, std::move(cameras));
     editor.setWindowTitle(zvText("Edit Layouts"));
     if (!selected.isEmpty()) editor.selectLayout(selected);
     if (editor.exec() != QDialog::Accepted) return;

@@ -224,6 +224,12 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP(
         "Zorvan",
         "Drag on the picture to draw a zone where changes never count; click a zone to select it."),
+    // Active Cameras layouts (Edit Layouts)
+    QT_TRANSLATE_NOOP("Zorvan", "Active Cameras"),
+    QT_TRANSLATE_NOOP("Zorvan", "The cells show the watched cameras that moved last, and the layout's own cameras while nothing moves."),
+    QT_TRANSLATE_NOOP("Zorvan", "Every camera of %1"),
+    QT_TRANSLATE_NOOP("Zorvan", "Cameras to watch:"),
+    QT_TRANSLATE_NOOP("Zorvan", "Hold after activity:"),
 };
 
 }  // namespace zvtexts

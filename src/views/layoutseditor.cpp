@@ -2,6 +2,7 @@
 // The dialog and its Layouts tab; the Tours tab is in layoutseditor_tours.cpp.
 #include "layoutseditor.h"
 
+#include "activecamerasbox.h"
 #include "cellpicker.h"
 #include "namedlist.h"
 #include "roomedits.h"
@@ -19,10 +20,12 @@
 #include <QVBoxLayout>
 
 LayoutsEditor::LayoutsEditor(const ControlRoom& room,
-                             std::vector<std::pair<QString, QString>> servers, QWidget* parent)
+                             std::vector<std::pair<QString, QString>> servers, QWidget* parent,
+                             std::map<QString, std::vector<CameraRef>> cameras)
     : QDialog(parent),
       room_(room),
       servers_(std::move(servers)),
+      cameras_(std::move(cameras)),
       tabs_(new QTabWidget(this)),
       message_(new QLabel(this)) {
     setWindowTitle(QCoreApplication::translate("Zorvan", "Edit Layouts"));
@@ -114,11 +117,17 @@ QWidget* LayoutsEditor::makeLayoutsTab() {
     cellsRow->addWidget(cells_, 1);
     cellsRow->addLayout(buttons);
 
+    std::vector<ActiveCamerasBox::Server> watchable;
+    for (const auto& [id, name] : servers_) watchable.push_back({id, name, cameras_[id]});
+    active_ = new ActiveCamerasBox(std::move(watchable), tab);
+    active_->setEdited([this] { return currentLayout(); });
+
     auto* grid = new QFormLayout;
     grid->addRow(QCoreApplication::translate("Zorvan", "Rows:"), rows_);
     grid->addRow(QCoreApplication::translate("Zorvan", "Columns:"), columns_);
     grid->addRow(QCoreApplication::translate("Zorvan", "Template:"), template_);
     grid->addRow(QCoreApplication::translate("Zorvan", "Cells:"), cellsRow);
+    grid->addRow(active_);
     auto* layout = new QVBoxLayout(tab);
     layout->addWidget(layouts_, 1);
     layout->addLayout(grid, 1);
@@ -145,6 +154,7 @@ void LayoutsEditor::showCells() {
     cells_->setEnabled(layout);
     cells_->setCells(layout ? *layout : Layout{QString(), 1, 1, {}});
     updateCellButtons();
+    active_->showLayout();
 }
 
 void LayoutsEditor::updateCellButtons() {

@@ -4,12 +4,14 @@
 #include <QDialog>
 #include <QString>
 
+#include <map>
 #include <utility>
 #include <vector>
 
 #include "layout.h"
 #include "roomedits.h"
 
+class ActiveCamerasBox;
 class CellPicker;
 class NamedList;
 class QCheckBox;
@@ -31,9 +33,12 @@ class LayoutsEditor : public QDialog {
     Q_OBJECT
 
 public:
-    // servers: each server's serverId and name, for the wall steps.
+    // servers: each server's serverId and name, for the wall steps;
+    // cameras: each server's list (by serverId), for what an Active Cameras
+    // layout watches.
     LayoutsEditor(const ControlRoom& room, std::vector<std::pair<QString, QString>> servers,
-                  QWidget* parent = nullptr);
+                  QWidget* parent = nullptr,
+                  std::map<QString, std::vector<CameraRef>> cameras = {});
 
     ControlRoom room() const { return room_; }
     // The layouts and tours of the room given that stand under another
@@ -68,6 +73,7 @@ private:
 
     ControlRoom room_;
     std::vector<std::pair<QString, QString>> servers_;
+    std::map<QString, std::vector<CameraRef>> cameras_;
     QTabWidget* tabs_;     // child
     QLabel* message_;      // child
     NamedList* layouts_;   // child
@@ -88,4 +94,6 @@ private:
     QPushButton* stepDown_;
     QCheckBox* waitForActivity_;
     bool showing_ = false;  // the widgets are being set from the room, not by the user
+
+    ActiveCamerasBox* active_;  // child, of the Layouts tab
 };

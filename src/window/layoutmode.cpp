@@ -62,7 +62,12 @@ std::shared_ptr<CamServer> LayoutMode::serverById(const QString& id) const {
 }
 
 Layout LayoutMode::resolveLayout() const {
-    if (source_.kind == Source::Kind::Layout) return source_.layout;
+    if (source_.kind == Source::Kind::Layout) {
+        Layout layout = source_.layout;
+        for (std::size_t i = 0; i < inCells_.size() && i < layout.cells.size(); ++i)
+            layout.cells[i] = inCells_[i];
+        return layout;
+    }
     Layout layout;
     layout.name = QString();
     if (source_.kind != Source::Kind::WallPage) {
@@ -94,6 +99,9 @@ Layout LayoutMode::currentLayout() const {
 void LayoutMode::show(const Source& source) {
     if (source.kind != source_.kind || source.serverId != source_.serverId) selected_ = -1;
     if (!(source == source_)) stillsResting_.clear();
+    if (source.kind != Source::Kind::Layout || !source.layout.active ||
+        source.layout.name != source_.layout.name)
+        inCells_.clear();
     source_ = source;
     fill();
 }
@@ -109,6 +117,7 @@ void LayoutMode::stop() {
     cellCamera_.clear();
     selected_ = -1;
     stillsResting_.clear();
+    inCells_.clear();
     for (int i = 0; i < wall_->cellCount(); ++i) {
         TouchView* cell = wall_->cell(i);
         cell->setDelegate(nullptr);
@@ -226,6 +235,12 @@ void LayoutMode::setStillsResting(int cell, bool resting) {
         stillsResting_.erase(cell);
     // A camera leaving its server's page is asked no more (its request in
     // flight lands nowhere); joining it again, it is asked at once.
+    refresh();
+}
+
+void LayoutMode::showInCells(std::vector<std::optional<CameraRef>> cameras) {
+    if (cameras == inCells_) return;
+    inCells_ = std::move(cameras);
     refresh();
 }
 

@@ -64,6 +64,10 @@ public:
     // another one, or stop(), ends every cell's rest.
     void setStillsResting(int cell, bool resting);
     bool areStillsResting(int cell) const { return stillsResting_.count(cell) > 0; }
+    // The cameras an Active Cameras layout's cells show now, in place of
+    // its own cells (none past the end; empty: its own). Ends with the
+    // layout: another layout shown, or stop(), drops them.
+    void showInCells(std::vector<std::optional<CameraRef>> cameras);
 
     const Source& source() const { return source_; }
     bool isShowing() const { return source_.kind != Source::Kind::None; }
@@ -119,6 +123,7 @@ private:
     std::map<QString, std::unique_ptr<Runner>> runners_;
     int selected_ = -1;
     bool resting_ = false;
-    std::set<int> stillsResting_;        // cells
-    QMetaObject::Connection holdWatch_;  // feeds_ -> applyRest()
+    std::set<int> stillsResting_;                    // cells
+    std::vector<std::optional<CameraRef>> inCells_;  // showInCells()
+    QMetaObject::Connection holdWatch_;              // feeds_ -> applyRest()
 };

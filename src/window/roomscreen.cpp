@@ -78,6 +78,7 @@ RoomScreen::RoomScreen(ControlRoomHub* hub, QWidget* parent)
 }
 
 RoomScreen::~RoomScreen() {
+    active_.reset();  // its hidden views are children
     disconnect(hub_->videoBudget(), nullptr, this, nullptr);
     hub_->videoBudget()->withdraw(this);
     videos_.clear();
@@ -255,6 +256,7 @@ void RoomScreen::setResting(bool resting) {
     resting_ = resting;
     for (Side& side : sides_) side.mode->setResting(resting);
     for (auto& [cell, v] : videos_) v.video->setResting(resting);
+    followHiddenCameras();
     updateKiosk();
 }
 
@@ -275,11 +277,13 @@ void RoomScreen::updateKiosk() {
 
 void RoomScreen::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    followHiddenCameras();
     updateKiosk();
 }
 
 void RoomScreen::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    followHiddenCameras();
     updateKiosk();
 }
 

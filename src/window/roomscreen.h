@@ -203,6 +203,15 @@ private:
     void restStillsForVideo();
     // The cells in front are watched for activity as the cameras they show.
     void followActivity();
+    // An Active Cameras layout in front (roomscreen_active.cpp): its cells
+    // show the cameras of those it covers that moved last, as ActiveCells
+    // assigns them, and its covered cameras not in a cell are watched by
+    // small hidden views of their own while it is shown and the window can
+    // be seen. Follows the layout, the servers' lists and what moves.
+    void followActive();
+    // Keeps the hidden views to those cameras, fetching their pictures.
+    void followHiddenCameras();
+    void fetchHiddenCameras();
 
     ControlRoomHub* hub_;
     QStackedLayout* stack_;
@@ -236,5 +245,11 @@ private:
     };
     std::map<int, CellVideo> videos_;
     LayoutMode* videoMode_ = nullptr;
+
+    struct ActiveShow;
+    struct ActiveShowEnd {
+        void operator()(ActiveShow* show) const;
+    };
+    std::unique_ptr<ActiveShow, ActiveShowEnd> active_;
     QTimer videoFollow_;  // after a resize, once the cells have their sizes
 };

@@ -32,6 +32,8 @@ bool RoomScreen::wantsVideo(const LayoutMode::Camera& camera) const {
 }
 
 void RoomScreen::followVideo() {
+    // An Active Cameras layout's cells first: they may show other cameras now.
+    followActive();
     std::vector<VideoBudget::Candidate> wanted;
     CameraWall* wall = front().wall;
     const LayoutMode* mode = front().mode.get();

@@ -187,3 +187,39 @@ TEST_F(ViewerFixture, TheActivityListShowsTheNewestFirstAndOpensItsCamera) {
     QTest::keyClick(tree, Qt::Key_Escape);
     EXPECT_TRUE(waitUntil([&] { return !list && QApplication::activeWindow() == other; }));
 }
+
+// An Active Cameras layout watches a camera none of its cells shows, by a
+// small picture of its own, and gives it a cell once it moves.
+TEST_F(ViewerFixture, AnActiveCamerasLayoutGivesAMovingCameraACell) {
+    std::atomic<int> moving{0};  // camera 2's square walks while set
+    std::atomic<int> step{0};
+    ScriptedServer a([&](const ScriptedServer::Request& r) {
+        int k = -1, w = 0, h = 0;
+        if (std::sscanf(r.target.c_str(), "/c/%d/image?resolution=%dx%d", &k, &w, &h) != 3)
+            return camerasServer()(r);
+        const QSize size(std::max(w, 16), std::max(h, 16));
+        const int x = k == 2 && moving ? step++ % 12 : -1;
+        return ScriptedServer::json(pictureOf(size, cameraColour(k), x));
+    });
+    writeServers(dir.path(), {{"Shop", a.port(), true}});
+    start();
+    const QString id = settings->getServers().front()->serverId();
+    const CameraRef gate{id, "/c/0", "Gate", 0}, yard{id, "/c/1", "Yard", 1};
+    app->hub()->edit([&](ControlRoom& r) {
+        Layout l{"Watch", 2, 2, {gate, yard, gate, yard}};
+        l.active = ActiveCameras{{CameraRef{id, "/c/2", "Roof", 2}}, {}, 30};
+        r.layouts = {l};
+    });
+    ASSERT_TRUE(app->window()->showLayout("Watch"));
+    LayoutMode* mode = app->window()->roomScreen()->mode();
+    const auto roofShown = [&] {
+        for (int i = 0; i < mode->cellCount(); ++i)
+            if (mode->refAt(i) && mode->refAt(i)->cameraUri == "/c/2") return true;
+        return false;
+    };
+    spinFor(1500);  // the backgrounds settle on still pictures
+    EXPECT_FALSE(roofShown()) << "nothing moves yet";
+    EXPECT_GT(countOf(a, "/c/2/image?resolution=160x120"), 0u) << "watched off screen";
+    moving = 1;
+    EXPECT_TRUE(waitUntil(roofShown));
+}
