@@ -46,7 +46,8 @@ bool ActiveCells::update(std::int64_t nowMs) {
             free.push_back(i);
     }
     const auto quietSince = [&](int cell) {
-        if (cells_[cell] == defaults_[cell]) return std::numeric_limits<std::int64_t>::min();
+        if (cells_[cell].isEmpty()) return std::numeric_limits<std::int64_t>::min();
+        if (cells_[cell] == defaults_[cell]) return std::numeric_limits<std::int64_t>::min() + 1;
         const auto it = cameras_.find(cells_[cell]);
         return it == cameras_.end() ? std::numeric_limits<std::int64_t>::min()
                                     : recency(it->second);

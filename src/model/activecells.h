@@ -13,7 +13,8 @@
 // back). Cameras are named by opaque keys (empty: none).
 //  - A camera keeps its cell while it is active and for holdMs after.
 //  - A camera newly active takes the cell of the camera quiet the longest:
-//    cells that show their own default first, in reading order, then the
+//    empty cells first, then those that show their own default, each in
+//    reading order, then the
 //    others by how long their camera has been quiet; a cell that may change
 //    now before one that may not yet. A default camera that comes back
 //    takes its own cell when it is free.

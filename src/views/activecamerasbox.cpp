@@ -104,7 +104,7 @@ void ActiveCamerasBox::take() {
         return std::any_of(servers_.begin(), servers_.end(),
                            [&](const Server& s) { return s.serverId == id; });
     };
-    // What names servers not given here stays.
+    // What names a server or a camera not listed here stays as it was.
     const auto listed = [&](const CameraRef& ref) {
         return std::any_of(servers_.begin(), servers_.end(), [&](const Server& s) {
             return std::any_of(s.cameras.begin(), s.cameras.end(),

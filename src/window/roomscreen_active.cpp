@@ -138,14 +138,15 @@ void RoomScreen::followActive() {
         for (int k = 0; cameras && k < std::ssize(*cameras); ++k)
             cover(found(id, [k](const CameraList&) { return k; }));
     }
-    // Each cell's own camera; one that is not found stands for itself.
+    // Each cell's own camera (none: empty); one that is not found stands
+    // for itself.
     std::vector<QString> defaults;
     for (int i = 0; i < std::ssize(layout.cells); ++i) {
         const auto& ref = layout.cells[static_cast<std::size_t>(i)];
         const auto own = ref ? found(ref->serverId,
                                      [&](const CameraList& list) { return findCamera(list, *ref); })
                              : std::nullopt;
-        defaults.push_back(own ? keyOf(*own) : QStringLiteral("\x01%1").arg(i));
+        defaults.push_back(own ? keyOf(*own) : ref ? QStringLiteral("\x01%1").arg(i) : QString());
     }
     const std::int64_t now = activeClockMs();
     if (!show.cells || defaults != show.defaults) {

@@ -35,7 +35,9 @@ TEST(ActiveCells, CellsFollowWhatMoves) {
                        {30000, "", "ab"}}},
         // A default camera that moves keeps its own cell; the others go first.
         {"ab", 10000, {{0, "b+", "ab"}, {500, "x+", "xb"}}},
-        // A cell showing its default goes before one whose camera is held.
+        // An empty cell goes first, then one showing its default, then one
+        // whose camera is held.
+        {"a.b", 10000, {{0, "x+", "axb"}, {100, "y+", "yxb"}}},
         {"ab", 10000, {{0, "x+", "xb"}, {5000, "x-", "xb"}, {6000, "y+", "xy"}}},
         // The one quiet the longest gives its cell.
         {"ab", 10000, {{0, "x+ y+", "xy"}, {3000, "y-", "xy"}, {4000, "x-", "xy"},
