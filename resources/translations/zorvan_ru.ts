@@ -822,6 +822,18 @@
         <translation>Очистить зоны</translation>
     </message>
     <message>
+        <source>Notify when active behind other windows</source>
+        <translation>Уведомлять об активности, когда окна скрыты</translation>
+    </message>
+    <message>
+        <source>Activity: %1</source>
+        <translation>Активность: %1</translation>
+    </message>
+    <message>
+        <source>Show Camera</source>
+        <translation>Показать камеру</translation>
+    </message>
+    <message>
         <source>No picture yet</source>
         <translation>Изображения пока нет</translation>
     </message>

@@ -818,6 +818,18 @@
         <translation>清除区域</translation>
     </message>
     <message>
+        <source>Notify when active behind other windows</source>
+        <translation>窗口不在前台时有活动则通知</translation>
+    </message>
+    <message>
+        <source>Activity: %1</source>
+        <translation>活动：%1</translation>
+    </message>
+    <message>
+        <source>Show Camera</source>
+        <translation>显示摄像机</translation>
+    </message>
+    <message>
         <source>No picture yet</source>
         <translation>尚无画面</translation>
     </message>

@@ -2,6 +2,7 @@
 #include "controlroomhub.h"
 
 #include "activitylog.h"
+#include "activitynotifier.h"
 #include "activitywatch.h"
 #include "camserver.h"
 #include "layoutsfile.h"
@@ -28,6 +29,23 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
     activity_->setRoom(room());
     connect(this, &ControlRoomHub::roomChanged, activity_.get(),
             [this] { activity_->setRoom(room()); });
+    // After the log, which names the camera first (signals run in the order
+    // of their connections).
+    notifier_ = std::make_unique<ActivityNotifier>(
+        QDBusConnection::sessionBus(), activity_.get(), [this](const QString& key) {
+            const ActivityWatch::Parts parts = ActivityWatch::partsOf(key);
+            const CameraActivity* entry =
+                room().activityOf(parts.serverId, parts.cameraUri, parts.cameraName);
+            ActivityNotifier::Camera camera{parts.cameraName, {}, entry && entry->notify};
+            const auto& events = activityLog_->events();
+            if (!events.empty() && events.front().key == key)
+                camera = {events.front().camera, events.front().server, camera.notify};
+            return camera;
+        });
+    connect(notifier_.get(), &ActivityNotifier::showCamera, this, [this](const QString& key) {
+        const ActivityWatch::Parts parts = ActivityWatch::partsOf(key);
+        emit showCameraAsked(CameraRef{parts.serverId, parts.cameraUri, parts.cameraName, -1});
+    });
 }
 
 ControlRoomHub::~ControlRoomHub() {

@@ -16,6 +16,7 @@ class Settings;
 class VideoBudget;
 class ActivityWatch;
 class ActivityLog;
+class ActivityNotifier;
 
 // What every window of the viewer shares in the control room: the layouts
 // file (layouts, tours, windows), the servers' background lists, and the
@@ -64,6 +65,8 @@ signals:
     void serversChanged(const QString& serverId);
     // The layouts file has something to tell the person (file()->takeAlerts()).
     void alertsPending();
+    // A desktop notification of the camera's activity was clicked: show it.
+    void showCameraAsked(const CameraRef& camera);
 
 private:
     Settings& settings_;
@@ -72,4 +75,5 @@ private:
     std::unique_ptr<VideoBudget> videoBudget_;
     std::unique_ptr<ActivityWatch> activity_;
     std::unique_ptr<ActivityLog> activityLog_;  // fed by activity_
+    std::unique_ptr<ActivityNotifier> notifier_;  // fed by activity_, after the log
 };

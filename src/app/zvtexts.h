@@ -220,6 +220,10 @@ inline constexpr const char* kAll[] = {
     QT_TRANSLATE_NOOP("Zorvan", "Remove Zone"),
     QT_TRANSLATE_NOOP("Zorvan", "Clear Zones"),
     QT_TRANSLATE_NOOP("Zorvan", "No picture yet"),
+    // Desktop notifications of activity
+    QT_TRANSLATE_NOOP("Zorvan", "Notify when active behind other windows"),
+    QT_TRANSLATE_NOOP("Zorvan", "Activity: %1"),
+    QT_TRANSLATE_NOOP("Zorvan", "Show Camera"),
     QT_TRANSLATE_NOOP("Zorvan", "Every zone is drawn (at most %1). Remove one to draw another."),
     QT_TRANSLATE_NOOP(
         "Zorvan",

@@ -223,8 +223,11 @@ struct CameraActivity {
     CameraRef camera;
     Sensitivity sensitivity = Sensitivity::Normal;
     std::vector<QRectF> ignoreZones;
+    bool notify = false;  // a desktop notification when it becomes active behind our windows
 
-    bool isDefault() const { return sensitivity == Sensitivity::Normal && ignoreZones.empty(); }
+    bool isDefault() const {
+        return sensitivity == Sensitivity::Normal && ignoreZones.empty() && !notify;
+    }
     // Whether this is the entry of the camera a view names: the same server
     // identity, and the same uri when both have one, else the same name
     // (as findCamera finds a reference again).

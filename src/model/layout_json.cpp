@@ -282,7 +282,7 @@ public:
     }
 
     // A camera's activity settings: its reference with a known "sensitivity"
-    // (absent: Normal) and "ignoreZones". Zones are clamped to the picture
+    // (absent: Normal), "ignoreZones" and "notify" (absent: false). Zones are clamped to the picture
     // and those left empty dropped; none for an entry with no usable
     // reference, or one that holds only the default.
     std::optional<CameraActivity> activity(const tx::JsonValue& v) {
@@ -303,6 +303,7 @@ public:
                     changed = true;
                 else if (std::optional<QRectF> r = unitRect(zone))
                     a.ignoreZones.push_back(*r);
+        a.notify = flag(v, "notify");
         if (a.isDefault()) return note(std::nullopt);
         return a;
     }
@@ -460,6 +461,7 @@ tx::JsonValue activityJson(const CameraActivity& a) {
         zones.push_back(tx::JsonArray{fraction(r.x()), fraction(r.y()), fraction(r.width()),
                                       fraction(r.height())});
     if (!zones.empty()) o.asObject().insert_or_assign("ignoreZones", std::move(zones));
+    if (a.notify) o.asObject().insert_or_assign("notify", true);
     return o;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "activityeditor.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -165,7 +166,8 @@ ActivityEditor::ActivityEditor(const CameraActivity& entry, const QImage& pictur
       sensitivity_(new QComboBox(this)),
       remove_(new QPushButton(editorText("Remove Zone"), this)),
       clear_(new QPushButton(editorText("Clear Zones"), this)),
-      hint_(new QLabel(this)) {
+      hint_(new QLabel(this)),
+      notify_(new QCheckBox(editorText("Notify when active behind other windows"), this)) {
     const QString name =
         entry.camera.cameraName.isEmpty() ? entry.camera.cameraUri : entry.camera.cameraName;
     setWindowTitle(editorText("Activity Settings: %1").arg(name));
@@ -177,6 +179,8 @@ ActivityEditor::ActivityEditor(const CameraActivity& entry, const QImage& pictur
     remove_->setAutoDefault(false);
     clear_->setAutoDefault(false);
     hint_->setWordWrap(true);
+    notify_->setObjectName(QStringLiteral("notify"));
+    notify_->setChecked(entry.notify);
     connect(remove_, &QPushButton::clicked, this, [this] { canvas_->removeSelected(); });
     connect(clear_, &QPushButton::clicked, this, [this] { canvas_->clear(); });
     canvas_->changed = [this] { zonesChanged(); };
@@ -194,6 +198,7 @@ ActivityEditor::ActivityEditor(const CameraActivity& entry, const QImage& pictur
     layout->addWidget(canvas_, 1);
     layout->addWidget(hint_);
     layout->addLayout(row);
+    layout->addWidget(notify_);
     layout->addWidget(buttons);
     zonesChanged();
 }
@@ -202,6 +207,7 @@ CameraActivity ActivityEditor::entry() const {
     CameraActivity entry = entry_;
     entry.sensitivity = CameraActivity::Sensitivity(std::clamp(sensitivity_->currentIndex(), 0, 3));
     entry.ignoreZones = canvas_->zones();
+    entry.notify = notify_->isChecked();
     return entry;
 }
 

@@ -6,6 +6,7 @@
 
 #include "layout.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -41,4 +42,5 @@ private:
     QPushButton* remove_;
     QPushButton* clear_;
     QLabel* hint_;
+    QCheckBox* notify_;  // a desktop notification when it becomes active behind our windows
 };

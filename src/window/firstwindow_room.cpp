@@ -51,6 +51,14 @@ void FirstWindow::createRoom() {
         if (k >= 0) showCameraOf(server, k, true);
     };
     connect(panel_, &WindowPanel::cameraActivated, this, showAlone);
+    // A click on a desktop notification of activity brings the camera up here.
+    connect(host_->hub(), &ControlRoomHub::showCameraAsked, this,
+            [this, showAlone](const CameraRef& ref) {
+                showAlone(ref);
+                if (isMinimized()) showNormal();
+                raise();
+                activateWindow();
+            });
     menus_ = RoomMenus::addWindowMenus(this, ui.viewMenu, panel_->action(), room_, false);
     connect(menus_.activityList, &QAction::triggered, this, [this, showAlone] {
         ActivityListWindow::open(this, host_->hub()->activityLog(), showAlone);

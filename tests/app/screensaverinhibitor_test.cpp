@@ -8,14 +8,11 @@
 #include <QDBusPendingCall>
 #include <QDBusVirtualObject>
 #include <QMutex>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
-#include <sys/prctl.h>
-#include <csignal>
 #include <memory>
 
+#include "privatebus.h"
 #include "screensaverinhibitor.h"
 #include "testutil.h"
 
@@ -63,12 +60,9 @@ private:
 }  // namespace
 
 TEST(ScreenSaverInhibitor, OneCookiePerWishAndEachGivenBack) {
-    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "no dbus-daemon";
-    QProcess daemon;
-    daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForReadyRead(10000)) << daemon.readAllStandardError().toStdString();
-    const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+    PrivateBus bus;
+    if (bus.address().isEmpty()) GTEST_SKIP() << "no dbus-daemon " << bus.error().toStdString();
+    const QString address = bus.address();
     const QDBusConnection desktop = QDBusConnection::connectToBus(address, "zv-desktop");
     const QDBusConnection viewer = QDBusConnection::connectToBus(address, "zv-viewer");
     ASSERT_TRUE(desktop.isConnected() && viewer.isConnected());
@@ -126,6 +120,4 @@ TEST(ScreenSaverInhibitor, OneCookiePerWishAndEachGivenBack) {
     }
     QDBusConnection::disconnectFromBus("zv-viewer");
     QDBusConnection::disconnectFromBus("zv-desktop");
-    daemon.terminate();  // by its own process id
-    daemon.waitForFinished(10000);
 }

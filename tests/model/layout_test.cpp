@@ -270,6 +270,7 @@ TEST(ControlRoomJson, ActivitySettingsReadBackOrAreCut) {
     // clang-format off
     const struct { std::string entries; S sensitivity; std::vector<QRectF> zones; bool skipped; } cases[] = {
         {"{" + cam + R"(, "sensitivity": "off"})", S::Off, {}, false},
+        {"{" + cam + R"(, "notify": true})", S::Normal, {}, false},
         {"{" + cam + R"(, "sensitivity": "low", "ignoreZones": [[0.1, 0.2, 0.3, 0.4]]})", S::Low, {{0.1, 0.2, 0.3, 0.4}}, false},
         {"{" + cam + R"(, "ignoreZones": [[0.5, -1, 2, 1.5], [0.2, 0.2, 0, 0.1], [1, 1, 1, 1], "x", [0, 0, 1]]})", S::Normal, {{0.5, 0, 0.5, 0.5}}, true},
         {"{" + cam + R"(, "sensitivity": "high", "ignoreZones": [)" + zones17 + "]}", S::High, std::vector<QRectF>(16, {0, 0, 0.5, 0.5}), true},
