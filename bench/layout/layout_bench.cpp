@@ -32,6 +32,19 @@
 //                  (all_cells_max_ms), then closed; the second row
 //                  maximises each window before its show, as a window
 //                  manager does
+//   one_plus_five  the "1+5" layout as the viewer shows it, a real
+//                  RoomScreen of 1935x1095: its large cell 1280x720
+//                  playing the first camera of a demo server of H.264 video
+//                  through the window's own LiveVideo (the video budget
+//                  grants it), its five cells of 635x355 the still
+//                  pictures of two other demo servers, whose Live Video
+//                  is turned off as a person turns it off per server, at
+//                  25 a second; a window of 20 s after a warm-up of 5 s.
+//                  The demo server lists each camera's video path without
+//                  a size, so that its video comes at 640x480; the large
+//                  cell's camera record is given the same path asking for
+//                  1920x1080 at 25 frames a second, as a camera of that
+//                  size lists it
 //
 // Pictures are counted where they land on screen: each cell's paint sees
 // whether its picture changed (QImage::cacheKey), and the time of that
@@ -105,6 +118,7 @@
 #include "demoprocess.h"
 #include "httpclient.h"
 #include "layout.h"
+#include "livevideo.h"
 #include "previewtouchimage.h"
 #include "processfigures.h"
 #include "qtbenchmain.h"
@@ -965,6 +979,117 @@ void BM_FirstPicture(benchmark::State& state, Showing showing) {
     firstPictureRows[showing == Showing::Plain ? "show" : "state_then_show"] = figures;
 }
 
+// one_plus_five: the video cell's frames and the still cells' pictures
+// landed a second, the process's CPU and memory.
+struct OnePlusFive {
+    double framesPerSecond = 0, picturesPerSecond = 0;
+    int stillCells = 0;
+    double p95FrameMs = 0, p95PictureMs = 0;
+    double cores = 0, mainCores = 0, curlCores = 0, decodeCores = 0, demoCores = 0;
+    double rss = 0;
+    bool videoPlaying = false;
+    QSize videoCell, stillCell, frameSize;
+    int videoAtSize = 0, videoOther = 0;  // video requests at 1920x1080, and others
+};
+std::optional<OnePlusFive> onePlusFive;
+
+constexpr int kVideoWidth = 1280, kVideoHeight = 720;
+
+void BM_OnePlusFive(benchmark::State& state) {
+    QTemporaryDir logs;
+    const QString videoLog = logs.filePath("video.log");
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    demos.push_back(std::make_unique<DemoProcess>(0, QStringList{"--video", "h264"}, videoLog));
+    for (int i = 0; i < 2; ++i) demos.push_back(std::make_unique<DemoProcess>());
+    auto room = std::make_unique<Room>(portsOf(demos));
+    // The two stills' servers play no video, whatever their cells' size.
+    LiveVideo::setOn(room->server(0), true);
+    for (size_t s : {1, 2}) LiveVideo::setOn(room->server(s), false);
+
+    Layout layout;
+    layout.name = "One and five";
+    layout.applyTemplate("1+5");
+    std::vector<int> cellServer{0};
+    layout.cells[0] = refTo(room->server(0), 0);
+    for (int i = 1; i < layout.cellCount(); ++i) {
+        cellServer.push_back(1 + (i - 1) % 2);
+        layout.cells[static_cast<size_t>(i)] = refTo(room->server(1 + (i - 1) % 2), (i - 1) / 2);
+    }
+    // The lists first, so that the large cell's camera asks for its size
+    // before the layout is shown.
+    if (!room->loadLists(10000)) {
+        state.SkipWithError("the demo servers' lists did not come");
+        return;
+    }
+    const auto videoServer = room->hub().server(room->server(0).serverId());
+    const auto cameras = videoServer ? videoServer->getCameras() : nullptr;
+    if (!cameras || cameras->empty()) {
+        state.SkipWithError("the video server lists no camera");
+        return;
+    }
+    cameras->front()->videoUri =
+        cameras->front()->videoUri + QString("?resolution=1920x1080&fps=%1").arg(kRate);
+    room->hub().edit([&](ControlRoom& r) { r.layouts.push_back(layout); });
+    // Slots of (1280 + 2 insets) / 2 so that the large cell's picture is
+    // 1280x720; the small ones are a slot less two insets.
+    const int slotWidth = (kVideoWidth + 2 * TouchView::kInset) / 2;
+    const int slotHeight = (kVideoHeight + 2 * TouchView::kInset) / 2;
+    room->screen().resize(3 * slotWidth, 3 * slotHeight);
+    room->screen().show();
+    room->screen().showLayout(layout.name);
+    auto watch = std::make_unique<LandingWatch>(room->screen().wall(), cellServer, nullptr);
+    runEventLoop(kWarmUpMs);
+
+    OnePlusFive figures;
+    for (auto _ : state) {
+        const WindowCpu cpu = measureWindow(demos, [&](bool on) { watch->setRecording(on); });
+        figures.cores = cpu.cores;
+        figures.mainCores = cpu.mainCores;
+        figures.curlCores = cpu.curlCores;
+        figures.decodeCores = cpu.decodeCores;
+        figures.demoCores = cpu.demoCores;
+        figures.rss = rssMb();
+        std::vector<double> frameGaps, pictureGaps;
+        size_t frames = 0, pictures = 0;
+        for (const auto& cell : watch->cells()) {
+            if (cell.server == 0) {
+                frames += cell.landedNs.size();
+                gapsMs(cell.landedNs, frameGaps);
+            } else {
+                ++figures.stillCells;
+                pictures += cell.landedNs.size();
+                gapsMs(cell.landedNs, pictureGaps);
+            }
+        }
+        figures.framesPerSecond = static_cast<double>(frames) / cpu.seconds;
+        figures.picturesPerSecond = static_cast<double>(pictures) / cpu.seconds;
+        figures.p95FrameMs = percentile(frameGaps, 0.95);
+        figures.p95PictureMs = percentile(pictureGaps, 0.95);
+    }
+    CameraWall* wall = room->screen().wall();
+    figures.videoPlaying = room->screen().isVideoPlaying(0);
+    figures.videoCell = wall->cell(0)->imageView()->askedPixels();
+    figures.stillCell = wall->cell(1)->imageView()->askedPixels();
+    figures.frameSize = wall->cell(0)->imageView()->picture().size();
+    // What the video server's log shows asked of its video path: a stream
+    // is logged when it ends, so the window goes first.
+    watch.reset();
+    room.reset();
+    runEventLoop(1000);
+    std::ifstream log(videoLog.toStdString());
+    for (std::string line; std::getline(log, line);)
+        if (line.rfind("GET /cameras/", 0) == 0 && line.find("/video") != std::string::npos)
+            ++(line.find("resolution=1920x1080") != std::string::npos ? figures.videoAtSize
+                                                                      : figures.videoOther);
+    const double stillLimit = std::max(1, figures.stillCells) * kRate;
+    state.counters["frames_share"] = figures.framesPerSecond / kRate;
+    state.counters["pictures_share"] = figures.picturesPerSecond / stillLimit;
+    state.counters["video_playing"] = figures.videoPlaying;
+    state.counters["core_share"] = figures.cores;
+    state.counters["rss_mb"] = figures.rss;
+    onePlusFive = figures;
+}
+
 // The rows one after another, each figure with its target.
 void printTable() {
     const auto target = [](bool ok) { return ok ? "met" : "NOT met"; };
@@ -1045,6 +1170,26 @@ void printTable() {
             w.curlCores / pictures * 1e6, w.decodeCores / pictures * 1e6, w.demoCores, w.rss,
             kCellWidth, kCellHeight, w.oddCells);
     }
+    if (onePlusFive) {
+        const OnePlusFive& o = *onePlusFive;
+        const double others = std::max(0.0, o.cores - o.mainCores - o.curlCores - o.decodeCores);
+        std::printf(
+            "%-14s video cell %dx%d (%s, frame %dx%d): %.1f / %d frames/s (%.1f %%), p95 gap "
+            "%.1f ms; video requests at 1920x1080 %d, other %d\n",
+            "one_plus_five", o.videoCell.width(), o.videoCell.height(),
+            o.videoPlaying ? "video playing" : "NO video", o.frameSize.width(),
+            o.frameSize.height(), o.framesPerSecond, kRate, 100 * o.framesPerSecond / kRate,
+            o.p95FrameMs, o.videoAtSize, o.videoOther);
+        std::printf("%-14s %d still cells %dx%d: %.1f / %d pictures/s (%.1f %%), p95 gap %.1f ms\n",
+                    "", o.stillCells, o.stillCell.width(), o.stillCell.height(),
+                    o.picturesPerSecond, o.stillCells * kRate,
+                    100 * o.picturesPerSecond / std::max(1, o.stillCells * kRate), o.p95PictureMs);
+        std::printf(
+            "%-14s CPU %.3f cores (main thread %.3f, libcurl threads %.3f, stills' decode "
+            "threads %.3f, other threads, the video's among them, %.3f), demo servers %.2f "
+            "cores, RSS %.0f MB\n",
+            "", o.cores, o.mainCores, o.curlCores, o.decodeCores, others, o.demoCores, o.rss);
+    }
     for (const auto& [name, f] : firstPictureRows) {
         if (f.firstMs.empty()) continue;
         const auto list = [](const std::vector<double>& times) {
@@ -1074,6 +1219,7 @@ BENCHMARK_CAPTURE(BM_Layout, silent_lists, Third::SilentAll)
 BENCHMARK(BM_Tour)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_Windows, one_window, 1)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_Windows, two_windows, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_OnePlusFive)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_FirstPicture, first_picture_ms_show, Showing::Plain)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
@@ -1086,5 +1232,7 @@ int main(int argc, char** argv) {
     // should anything ask for it, lives in a folder of its own.
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    // Nor its preferences (Live Video per server, the video budget).
+    qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
     return runQtBenchmarks(argc, argv, printTable);
 }
