@@ -121,6 +121,7 @@
 #include "livevideo.h"
 #include "previewtouchimage.h"
 #include "processfigures.h"
+#include "othercpu.h"
 #include "qtbenchmain.h"
 #include "roomscreen.h"
 #include "serverfeeds.h"
@@ -146,22 +147,6 @@ std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// CPU seconds of another process so far (its threads, user and system).
-double processCpuSeconds(qint64 pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // Fields after the command's closing parenthesis: state is the 3rd,
-    // utime and stime the 14th and 15th.
-    const size_t close = text.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i >= 14) ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 void runEventLoop(int ms) {

@@ -77,6 +77,7 @@
 #include "TXJsonValue.h"
 #include "camserver.h"
 #include "demoprocess.h"
+#include "othercpu.h"
 #include "mainthreadcall.h"
 #include "qtbenchmain.h"
 #include "serverurl.h"
@@ -99,22 +100,6 @@ double cpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID) {
     timespec ts;
     clock_gettime(clock, &ts);
     return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-// CPU seconds of another process so far (user and system, all threads).
-double processCpuSeconds(qint64 pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // utime and stime are the 14th and 15th fields, the 3rd the first after
-    // the command's closing parenthesis.
-    const size_t close = text.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i >= 14) ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 double rssMb() {
