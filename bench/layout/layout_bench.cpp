@@ -119,9 +119,9 @@
 #include "httpclient.h"
 #include "layout.h"
 #include "livevideo.h"
+#include "othercpu.h"
 #include "previewtouchimage.h"
 #include "processfigures.h"
-#include "othercpu.h"
 #include "qtbenchmain.h"
 #include "roomscreen.h"
 #include "serverfeeds.h"
@@ -1075,6 +1075,61 @@ void BM_OnePlusFive(benchmark::State& state) {
     onePlusFive = figures;
 }
 
+// An Active Cameras 3x3 layout watching all 64 cameras of one demo server:
+// nine cells of stills at the server's rate, the other 55 cameras watched
+// by hidden views at 2 pictures a second and 160x120. What it costs, and
+// the requests a second it makes in all (from the demo server's log).
+struct ActiveRow {
+    WindowCpu cpu;
+    double rss = 0, requestsPerSecond = 0, smallPerSecond = 0;
+};
+std::optional<ActiveRow> activeRow;
+
+long countLines(const QString& path, const std::string& needle) {
+    std::ifstream log(path.toStdString());
+    long n = 0;
+    for (std::string line; std::getline(log, line);) n += line.find(needle) != std::string::npos;
+    return n;
+}
+
+void BM_ActiveCameras(benchmark::State& state) {
+    QTemporaryDir logs;
+    const QString log = logs.filePath("demo.log");
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    demos.push_back(std::make_unique<DemoProcess>(0, QStringList{"--cameras", "64"}, log));
+    auto room = std::make_unique<Room>(portsOf(demos));
+    LiveVideo::setOn(room->server(0), false);
+    if (!room->loadLists(10000)) {
+        state.SkipWithError("the demo server's list did not come");
+        return;
+    }
+    Layout layout;
+    layout.name = "Active";
+    layout.rows = layout.columns = 3;
+    layout.cells.assign(9, std::nullopt);
+    for (int i = 0; i < 9; ++i) layout.cells[size_t(i)] = refTo(room->server(0), i);
+    layout.active = ActiveCameras{};
+    layout.active->servers = {room->server(0).serverId()};
+    room->hub().edit([&](ControlRoom& r) { r.layouts.push_back(layout); });
+    room->screen().resize(3 * kCellWidth + 6 * TouchView::kInset,
+                          3 * kCellHeight + 6 * TouchView::kInset);
+    room->screen().show();
+    room->screen().showLayout(layout.name);
+    runEventLoop(kWarmUpMs);
+    ActiveRow row;
+    for (auto _ : state) {
+        const long all0 = countLines(log, "GET /cameras/"), small0 = countLines(log, "160x120");
+        row.cpu = measureWindow(demos, [](bool) {});
+        row.requestsPerSecond = double(countLines(log, "GET /cameras/") - all0) / row.cpu.seconds;
+        row.smallPerSecond = double(countLines(log, "160x120") - small0) / row.cpu.seconds;
+        row.rss = rssMb();
+    }
+    room.reset();
+    state.counters["core_share"] = row.cpu.cores;
+    state.counters["requests_per_s"] = row.requestsPerSecond;
+    activeRow = row;
+}
+
 // The rows one after another, each figure with its target.
 void printTable() {
     const auto target = [](bool ok) { return ok ? "met" : "NOT met"; };
@@ -1175,6 +1230,15 @@ void printTable() {
             "cores, RSS %.0f MB\n",
             "", o.cores, o.mainCores, o.curlCores, o.decodeCores, others, o.demoCores, o.rss);
     }
+    if (activeRow) {
+        const ActiveRow& a = *activeRow;
+        std::printf(
+            "%-14s 3x3 over 64 cameras: CPU %.3f cores (main thread %.3f, libcurl threads %.3f, "
+            "decode threads %.3f), demo server %.2f cores, RSS %.0f MB, %.1f requests/s in all, "
+            "%.1f of them at 160x120\n",
+            "active_cameras", a.cpu.cores, a.cpu.mainCores, a.cpu.curlCores, a.cpu.decodeCores,
+            a.cpu.demoCores, a.rss, a.requestsPerSecond, a.smallPerSecond);
+    }
     for (const auto& [name, f] : firstPictureRows) {
         if (f.firstMs.empty()) continue;
         const auto list = [](const std::vector<double>& times) {
@@ -1205,6 +1269,7 @@ BENCHMARK(BM_Tour)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_Windows, one_window, 1)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_Windows, two_windows, 2)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_OnePlusFive)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ActiveCameras)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_FirstPicture, first_picture_ms_show, Showing::Plain)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
