@@ -36,7 +36,12 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
             const ActivityWatch::Parts parts = ActivityWatch::partsOf(key);
             const CameraActivity* entry =
                 room().activityOf(parts.serverId, parts.cameraUri, parts.cameraName);
-            ActivityNotifier::Camera camera{parts.cameraName, {}, entry && entry->notify};
+            bool notify = entry && entry->notify;
+            for (const Layout& l : room().layouts)
+                notify = notify ||
+                         (l.active && l.active->notify &&
+                          l.active->watches(parts.serverId, parts.cameraUri, parts.cameraName));
+            ActivityNotifier::Camera camera{parts.cameraName, {}, notify};
             const auto& events = activityLog_->events();
             if (!events.empty() && events.front().key == key)
                 camera = {events.front().camera, events.front().server, camera.notify};

@@ -146,6 +146,15 @@ const std::vector<QString>& Layout::templateNames() {
     return names;
 }
 
+bool ActiveCameras::watches(const QString& serverId, const QString& uri,
+                            const QString& name) const {
+    if (serverId.isEmpty()) return false;
+    if (std::find(servers.begin(), servers.end(), serverId) != servers.end()) return true;
+    return std::any_of(cameras.begin(), cameras.end(), [&](const CameraRef& c) {
+        return CameraActivity{c, {}, {}, false}.names(serverId, uri, name);
+    });
+}
+
 bool Layout::applyTemplate(const QString& templateName) {
     for (const Template& t : templates()) {
         if (t.name != templateName) continue;

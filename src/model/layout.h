@@ -93,6 +93,10 @@ struct ActiveCameras {
     std::vector<CameraRef> cameras;
     std::vector<QString> servers;  // by serverId
     int holdSeconds = 30;
+    bool notify = false;  // a desktop notification when one becomes active behind our windows
+
+    // Whether it watches the camera a view names (CameraActivity::names).
+    bool watches(const QString& serverId, const QString& uri, const QString& name) const;
     friend bool operator==(const ActiveCameras&, const ActiveCameras&) = default;
 };
 

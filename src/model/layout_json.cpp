@@ -151,6 +151,7 @@ public:
             }
         a.holdSeconds = wholeIn(v, "holdSeconds", ActiveCameras::kMinHoldSeconds,
                                 ActiveCameras::kMaxHoldSeconds, ActiveCameras{}.holdSeconds);
+        a.notify = flag(v, "notify");
         return a;
     }
 
@@ -388,9 +389,11 @@ tx::JsonValue layoutJson(const Layout& layout) {
         tx::JsonArray cameras, servers;
         for (const CameraRef& c : layout.active->cameras) cameras.push_back(c.toJson());
         for (const QString& id : layout.active->servers) servers.push_back(str(id));
-        o.insert_or_assign("active", tx::JsonObject{{"cameras", std::move(cameras)},
-                                                    {"servers", std::move(servers)},
-                                                    {"holdSeconds", layout.active->holdSeconds}});
+        tx::JsonObject active{{"cameras", std::move(cameras)},
+                              {"servers", std::move(servers)},
+                              {"holdSeconds", layout.active->holdSeconds}};
+        if (layout.active->notify) active.insert_or_assign("notify", true);
+        o.insert_or_assign("active", std::move(active));
     }
     return o;
 }

@@ -25,7 +25,10 @@ ActiveCamerasBox::ActiveCamerasBox(std::vector<Server> servers, QWidget* parent)
       servers_(std::move(servers)),
       on_(new QCheckBox(QCoreApplication::translate("Zorvan", "Active Cameras"), this)),
       watched_(new QTreeWidget(this)),
-      hold_(new QSpinBox(this)) {
+      hold_(new QSpinBox(this)),
+      notify_(new QCheckBox(
+          QCoreApplication::translate("Zorvan", "Notify when active behind other windows"), this)) {
+    notify_->setObjectName(QStringLiteral("activeNotify"));
     on_->setObjectName(QStringLiteral("activeCameras"));
     on_->setToolTip(QCoreApplication::translate(
         "Zorvan",
@@ -47,11 +50,13 @@ ActiveCamerasBox::ActiveCamerasBox(std::vector<Server> servers, QWidget* parent)
     connect(on_, &QCheckBox::toggled, this, [this] { take(); });
     connect(watched_, &QTreeWidget::itemChanged, this, [this] { take(); });
     connect(hold_, &QSpinBox::valueChanged, this, [this] { take(); });
+    connect(notify_, &QCheckBox::toggled, this, [this] { take(); });
     auto* form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
     form->addRow(on_);
     form->addRow(QCoreApplication::translate("Zorvan", "Cameras to watch:"), watched_);
     form->addRow(QCoreApplication::translate("Zorvan", "Hold after activity:"), hold_);
+    form->addRow(notify_);
     setEdited(nullptr);
 }
 
@@ -69,6 +74,8 @@ void ActiveCamerasBox::showLayout() {
     watched_->setEnabled(active);
     hold_->setEnabled(active);
     hold_->setValue(active ? active->holdSeconds : ActiveCameras{}.holdSeconds);
+    notify_->setEnabled(active);
+    notify_->setChecked(active && active->notify);
     for (std::size_t s = 0; s < servers_.size(); ++s) {
         QTreeWidgetItem* top = watched_->topLevelItem(static_cast<int>(s));
         const Server& server = servers_[s];
@@ -100,6 +107,7 @@ void ActiveCamerasBox::take() {
     const ActiveCameras before = layout->active.value_or(ActiveCameras{});
     ActiveCameras active;
     active.holdSeconds = hold_->value();
+    active.notify = notify_->isChecked();
     const auto known = [&](const QString& id) {
         return std::any_of(servers_.begin(), servers_.end(),
                            [&](const Server& s) { return s.serverId == id; });

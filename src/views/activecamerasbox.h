@@ -45,5 +45,6 @@ private:
     QCheckBox* on_;         // child
     QTreeWidget* watched_;  // child
     QSpinBox* hold_;        // child
+    QCheckBox* notify_;     // child
     bool showing_ = false;
 };

@@ -128,7 +128,7 @@ TEST(ActiveCamerasJson, ReadBackClampedOrAsBefore) {
     const struct { std::string active; int cameras, servers, hold; bool skipped; } cases[] = {
         {"", -1, 0, 0, false},  // a file from before
         {R"(, "active": {"cameras": [)" + ref + R"(1"}], "servers": [")" + kActiveServer +
-             R"("], "holdSeconds": 45})", 1, 1, 45, false},
+             R"("], "holdSeconds": 45, "notify": true})", 1, 1, 45, false},
         {R"(, "active": {})", 0, 0, 30, false},
         {R"(, "active": {"holdSeconds": 1})", 0, 0, 5, true},
         {R"(, "active": {"holdSeconds": 1e9})", 0, 0, 120, true},
@@ -155,7 +155,32 @@ TEST(ActiveCamerasJson, ReadBackClampedOrAsBefore) {
         EXPECT_EQ(std::ssize(active->cameras), c.cameras) << c.active;
         EXPECT_EQ(std::ssize(active->servers), c.servers) << c.active;
         EXPECT_EQ(active->holdSeconds, c.hold) << c.active;
+        EXPECT_EQ(active->notify, c.active.find("notify") != std::string::npos) << c.active;
     }
+}
+
+// Which cameras a layout watches, for its notifications: every camera of a
+// chosen server, or a chosen camera by its uri (else its name).
+TEST(ActiveCameras, WatchesChosenServersAndCameras) {
+    const QString other = "9e0c2a9e-7b1d-4c3e-9a2f-0d4e6b8c1a37";
+    ActiveCameras byServer, byCamera;
+    byServer.servers = {QString::fromStdString(kActiveServer)};
+    byCamera.cameras = {CameraRef{QString::fromStdString(kActiveServer), "/c/1", "Gate", 1}};
+    const struct {
+        const ActiveCameras& active;
+        QString server, uri, name;
+        bool watched;
+    } rows[] = {
+        {byServer, QString::fromStdString(kActiveServer), "/c/7", "Yard", true},
+        {byServer, other, "/c/7", "Yard", false},
+        {byCamera, QString::fromStdString(kActiveServer), "/c/1", "Renamed", true},
+        {byCamera, QString::fromStdString(kActiveServer), "/c/2", "Gate", false},
+        {byCamera, other, "/c/1", "Gate", false},
+        {byServer, {}, "/c/1", "Gate", false},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(r.active.watches(r.server, r.uri, r.name), r.watched)
+            << r.server.toStdString() << r.uri.toStdString();
 }
 
 }  // namespace
