@@ -86,6 +86,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -105,12 +109,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "activitywatch.h"
 #include "cameraview.h"
 #include "camerawall.h"
 #include "camserver.h"
@@ -302,14 +308,14 @@ private:
 
 // A server record as the viewer keeps it: admin without a password, 25
 // pictures a second.
-std::shared_ptr<CamServer> serverRecord(const QString& name, int port) {
+std::shared_ptr<CamServer> serverRecord(const QString& name, int port, int fps = kRate) {
     auto server = CamServer::create();
     server->setName(name);
     server->setHost("127.0.0.1");
     server->setPort(QString::number(port));
     server->setLogin("admin");
     server->setPassword("");
-    server->setFps(QString::number(kRate));
+    server->setFps(QString::number(fps));
     return server;
 }
 
@@ -344,13 +350,13 @@ const CameraView* cameraOf(const ControlRoomHub& hub, const std::optional<Camera
 // as a window of its own sized so that each cell's picture is 320x240.
 class Room {
 public:
-    explicit Room(const std::vector<int>& ports) {
+    explicit Room(const std::vector<int>& ports, int fps = kRate) {
         settings_ = Settings::createInFolder(folder_.path(), "en");
         for (const auto& server : std::vector(settings_->getServers()))
             settings_->deleteServer(server);
         for (size_t i = 0; i < ports.size(); ++i) {
             servers_.push_back(serverRecord(
-                QString("Server %1").arg(QChar(static_cast<char16_t>(u'A' + i))), ports[i]));
+                QString("Server %1").arg(QChar(static_cast<char16_t>(u'A' + i))), ports[i], fps));
             settings_->updateServer(servers_.back());
         }
         hub_ = std::make_unique<ControlRoomHub>(*settings_, folder_.path());
@@ -571,7 +577,7 @@ void gapsMs(const std::vector<std::int64_t>& landedNs, std::vector<double>& gaps
         gaps.push_back((landedNs[k] - landedNs[k - 1]) / 1e6);
 }
 WindowCpu measureWindow(const std::vector<std::unique_ptr<DemoProcess>>& demos,
-                        const std::function<void(bool)>& recording) {
+                        const std::function<void(bool)>& recording, int windowMs = kWindowMs) {
     const auto demoCpu = [&] {
         double seconds = 0;
         for (const auto& demo : demos) seconds += processCpuSeconds(demo->pid());
@@ -583,7 +589,7 @@ WindowCpu measureWindow(const std::vector<std::unique_ptr<DemoProcess>>& demos,
     recording(true);
     const double c0 = cpuSeconds();
     const std::int64_t t0 = nowNs();
-    runEventLoop(kWindowMs);
+    runEventLoop(windowMs);
     WindowCpu cpu;
     cpu.seconds = (nowNs() - t0) / 1e9;
     cpu.cores = (cpuSeconds() - c0) / cpu.seconds;
@@ -1130,6 +1136,124 @@ void BM_ActiveCameras(benchmark::State& state) {
     activeRow = row;
 }
 
+// A 5x5 layout at 8 pictures a second of one demo server with scripted
+// scenes: an object crosses five cameras (3 s each, staggered), the light
+// goes on and off on five others, three show still patterns; the other
+// twelve draw patterns that move by themselves (a sweeping needle, moving
+// stripes) and are left out. The scene's windows, on the demo's clock (the
+// same machine's), are the ground truth for each activity report of the
+// viewer's own ActivityWatch. Then the same layout with every camera Off,
+// for the CPU that detection adds. Ignore zones cover the demo's captions
+// (its millisecond clock and frame counter change in every picture), as a
+// person would draw them.
+struct ActivityWallRow {
+    int crossings = 0, missed = 0, falseLight = 0, falseStill = 0;
+    std::vector<double> delaysMs;
+    double coresOn = 0, coresOff = 0, seconds = 0;
+};
+std::optional<ActivityWallRow> activityWallRow;
+
+constexpr int kSceneCycle = 16, kWallRate = 8;
+
+void BM_ActivityWall(benchmark::State& state) {
+    // Cameras by index: 0 mod 4 colour bars, 1 radar, 2 grid, 3 stripes.
+    const std::map<int, int> crossingFrom{{4, 1}, {10, 4}, {12, 7}, {18, 10}, {20, 12}};
+    const std::set<int> lights{0, 2, 6, 8, 14}, stills{16, 22, 24};
+    const auto nameOf = [](int i) {
+        static const char* first[] = {"Front door", "Parking lot", "Warehouse", "Garden café"};
+        return i < 4 ? QString::fromUtf8(first[i]) : QString("Camera %1").arg(i + 1);
+    };
+    QStringList activity, light;
+    for (const auto& [i, from] : crossingFrom)
+        activity << QString("%1:%2-%3").arg(nameOf(i)).arg(from).arg(from + 3);
+    int at = 0;
+    for (int i : lights) light << QString("%1:%2").arg(nameOf(i)).arg(at += 3);
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    demos.push_back(std::make_unique<DemoProcess>(
+        0, QStringList{"--cameras", "25", "--cycle-seconds", QString::number(kSceneCycle),
+                       "--activity", activity.join(';'), "--lights", light.join(';')}));
+    auto room = std::make_unique<Room>(portsOf(demos), kWallRate);
+    if (!room->loadLists(10000)) {
+        state.SkipWithError("the demo server's list did not come");
+        return;
+    }
+    HttpClient::Get request;
+    request.url = QString("http://127.0.0.1:%1/scenes").arg(demos[0]->port()).toStdString();
+    request.headers = {ZVDataManager::authorizationHeader(*serverRecord("s", demos[0]->port()))};
+    const QJsonObject scenes =
+        QJsonDocument::fromJson(HttpClient::get(request).body.value_or(QByteArray())).object();
+    const qint64 startedMs = qint64(scenes.value("startedMs").toDouble());
+
+    Layout layout;
+    layout.name = "Activity";
+    layout.rows = layout.columns = 5;
+    layout.cells.assign(25, std::nullopt);
+    for (int i = 0; i < 25; ++i) layout.cells[size_t(i)] = refTo(room->server(0), i);
+    const auto setAll = [&](CameraActivity::Sensitivity sensitivity) {
+        room->hub().edit([&](ControlRoom& r) {
+            for (int i = 0; i < 25; ++i)
+                r.setActivity({refTo(room->server(0), i),
+                               sensitivity,
+                               {{0, 0, 1, 0.15}, {0, 0.78, 0.55, 0.12}, {0, 0.9, 1, 0.1}},
+                               false});
+        });
+    };
+    room->hub().edit([&](ControlRoom& r) { r.layouts.push_back(layout); });
+    setAll(CameraActivity::Sensitivity::Normal);
+    Room::sizeFor(room->screen(), 5, 5);
+    room->screen().show();
+    room->screen().showLayout(layout.name);
+    std::vector<std::pair<int, qint64>> reports;  // camera, wall-clock ms it became active
+    QObject::connect(room->hub().activity(), &ActivityWatch::activityChanged,
+                     [&](const QString& key, bool active) {
+                         const QString uri = ActivityWatch::partsOf(key).cameraUri;
+                         if (active)
+                             reports.emplace_back(uri.section('/', 2, 2).toInt(),
+                                                  QDateTime::currentMSecsSinceEpoch());
+                     });
+    runEventLoop(4000);  // backgrounds learnt, the first marks of the start gone
+    ActivityWallRow row;
+    for (auto _ : state) {
+        reports.clear();
+        const qint64 from = QDateTime::currentMSecsSinceEpoch();
+        const WindowCpu on = measureWindow(
+            demos, [](bool) {}, 11 * kSceneCycle * 1000);
+        const qint64 to = QDateTime::currentMSecsSinceEpoch();
+        row.coresOn = on.cores;
+        row.seconds = on.seconds;
+        // Each crossing wholly in the window: the first report of its camera
+        // from its start to a second after its end.
+        for (const auto& [camera, second] : crossingFrom) {
+            for (qint64 c = (from - startedMs) / (kSceneCycle * 1000);; ++c) {
+                const qint64 start = startedMs + (c * kSceneCycle + second) * 1000;
+                if (start < from) continue;
+                if (start + 3000 > to - 1000) break;
+                ++row.crossings;
+                const auto hit = std::find_if(reports.begin(), reports.end(), [&](auto& r) {
+                    return r.first == camera && r.second >= start && r.second <= start + 4000;
+                });
+                if (hit == reports.end())
+                    ++row.missed;
+                else
+                    row.delaysMs.push_back(double(hit->second - start));
+            }
+        }
+        for (const auto& [camera, ms] : reports) {
+            row.falseLight += lights.count(camera);
+            row.falseStill += stills.count(camera);
+        }
+        setAll(CameraActivity::Sensitivity::Off);
+        runEventLoop(1000);
+        row.coresOff = measureWindow(
+                           demos, [](bool) {}, 30000)
+                           .cores;
+    }
+    room.reset();
+    state.counters["missed"] = row.missed;
+    state.counters["false"] = row.falseLight + row.falseStill;
+    activityWallRow = row;
+}
+
 // The rows one after another, each figure with its target.
 void printTable() {
     const auto target = [](bool ok) { return ok ? "met" : "NOT met"; };
@@ -1230,6 +1354,21 @@ void printTable() {
             "cores, RSS %.0f MB\n",
             "", o.cores, o.mainCores, o.curlCores, o.decodeCores, others, o.demoCores, o.rss);
     }
+    if (activityWallRow) {
+        const ActivityWallRow& a = *activityWallRow;
+        const double median = percentile(a.delaysMs, 0.5);
+        const double worst =
+            a.delaysMs.empty() ? 0 : *std::max_element(a.delaysMs.begin(), a.delaysMs.end());
+        const double pictureMs = 1000.0 / kWallRate;
+        std::printf(
+            "%-14s 5x5 at %d/s, %.0f s: %d crossings, %d missed; delay to the mark median %.0f ms "
+            "(%.1f pictures), max %.0f ms (%.1f pictures); false events %d on the lights, %d on "
+            "the stills; CPU %.3f cores with detection, %.3f with every camera Off (%.1f %% of "
+            "a core added)\n",
+            "activity_wall", kWallRate, a.seconds, a.crossings, a.missed, median,
+            median / pictureMs, worst, worst / pictureMs, a.falseLight, a.falseStill, a.coresOn,
+            a.coresOff, 100 * (a.coresOn - a.coresOff));
+    }
     if (activeRow) {
         const ActiveRow& a = *activeRow;
         std::printf(
@@ -1270,6 +1409,7 @@ BENCHMARK_CAPTURE(BM_Windows, one_window, 1)->Iterations(1)->Unit(benchmark::kSe
 BENCHMARK_CAPTURE(BM_Windows, two_windows, 2)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_OnePlusFive)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_ActiveCameras)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ActivityWall)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_FirstPicture, first_picture_ms_show, Showing::Plain)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
