@@ -6,6 +6,8 @@
 #include "activitywatch.h"
 #include "camserver.h"
 #include "layoutsfile.h"
+#include "rewindkeeper.h"
+#include "rewindstore.h"
 #include "serverfeeds.h"
 #include "settings.h"
 #include "videobudget.h"
@@ -51,6 +53,10 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
         const ActivityWatch::Parts parts = ActivityWatch::partsOf(key);
         emit showCameraAsked(CameraRef{parts.serverId, parts.cameraUri, parts.cameraName, -1});
     });
+    rewindStore_ = std::make_shared<RewindStore>(RewindStore::defaultFolder());
+    rewind_ = std::make_unique<RewindKeeper>(rewindStore_);
+    connect(activity_.get(), &ActivityWatch::pictureSeen, rewind_.get(),
+            &RewindKeeper::pictureShown);
 }
 
 ControlRoomHub::~ControlRoomHub() {
@@ -83,6 +89,9 @@ std::shared_ptr<CamServer> ControlRoomHub::serverNamed(const QString& name) cons
 }
 
 void ControlRoomHub::end() {
+    // What was kept goes with the run; a clip still being written holds
+    // its own reference to the store and reads on until it is done.
+    if (rewindStore_) rewindStore_->clearAll();
     feeds_->end();
     file_->setAlertListener({});
     file_->finish();

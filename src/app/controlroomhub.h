@@ -17,6 +17,8 @@ class VideoBudget;
 class ActivityWatch;
 class ActivityLog;
 class ActivityNotifier;
+class RewindKeeper;
+class RewindStore;
 
 // What every window of the viewer shares in the control room: the layouts
 // file (layouts, tours, windows), the servers' background lists, and the
@@ -39,6 +41,9 @@ public:
     ActivityWatch* activity() const { return activity_.get(); }
     // The activity events of the run, for Window > Activity List.
     ActivityLog* activityLog() const { return activityLog_.get(); }
+    // What the windows' cameras sent in the last minutes, and its keeper.
+    RewindKeeper* rewind() const { return rewind_.get(); }
+    const std::shared_ptr<RewindStore>& rewindStore() const { return rewindStore_; }
     const ControlRoom& room() const;
 
     // Changes the room through edit, writes it soon, and tells every window;
@@ -76,4 +81,6 @@ private:
     std::unique_ptr<ActivityWatch> activity_;
     std::unique_ptr<ActivityLog> activityLog_;  // fed by activity_
     std::unique_ptr<ActivityNotifier> notifier_;  // fed by activity_, after the log
+    std::shared_ptr<RewindStore> rewindStore_;     // shared with clip exports
+    std::unique_ptr<RewindKeeper> rewind_;         // fed by activity_
 };

@@ -122,15 +122,15 @@ void ZorvanMacAppDelegate::savePicture(TouchImage* view) {
     const QString server = record && record->server ? record->server->name() : QString();
     // The time on the person's clock when the picture arrived, handed to
     // the writer as plain fields: formatting them there needs no time zone.
-    const QDateTime arrived = view->pictureArrived().isValid()
-                                  ? view->pictureArrived().toLocalTime()
+    const QDateTime arrived = view->savedArrived().isValid()
+                                  ? view->savedArrived().toLocalTime()
                                   : QDateTime::currentDateTime();
     const QDateTime stamp(arrived.date(), arrived.time(), Qt::UTC);
     QPointer<TouchImage> target(view);
     // A video frame decoded from H.264 or H.265 has no bytes as sent: a
     // lossless PNG of it is written instead.
     saver_->save(
-        pictures + QStringLiteral("/Zorvan"), name, stamp, view->pictureBytes(),
+        pictures + QStringLiteral("/Zorvan"), name, stamp, view->savedBytes(),
         [target](const PictureFile::Saved& saved) {
             if (saved.path.isEmpty()) {
                 qCInfo(lcApp) << "Picture not saved:" << saved.error;

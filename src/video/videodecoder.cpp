@@ -3,6 +3,9 @@
 
 #include "avhandles.h"
 #include "framescaler.h"
+#include "keptvideo.h"
+
+#include <QDateTime>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -271,6 +274,7 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
     FrameScaler scaler;
     std::uint64_t number = 0;
     QByteArray jpeg;
+    bool configKept = false;
 
     // Hands over every frame the decoder has ready; false when a frame's
     // size is refused.
@@ -326,6 +330,21 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
             // follows the picture's end marker is the stream's, not the
             // picture's.
             if (const qsizetype end = jpeg.lastIndexOf("\xff\xd9"); end > 0) jpeg.truncate(end + 2);
+        }
+        if (keep_) {
+            using Kind = RewindStore::Part::Kind;
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            if (keepsJpeg) {
+                keep_({Kind::Still, now, jpeg, true});
+            } else {
+                if (!configKept) {
+                    keep_({Kind::VideoConfig, now, encodeKeptConfig(*parameters), false});
+                    configKept = true;
+                }
+                keep_({Kind::VideoPacket, now,
+                       QByteArray(reinterpret_cast<const char*>(packet->data), packet->size),
+                       (packet->flags & AV_PKT_FLAG_KEY) != 0});
+            }
         }
         // A damaged packet is skipped: the next one may decode.
         avcodec_send_packet(context.get(), packet.get());

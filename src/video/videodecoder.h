@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "rewindstore.h"
 #include "videoframe.h"
 
 namespace video {
@@ -66,8 +67,14 @@ public:
     // Asked before each frame is scaled, so that a resize shows at once.
     using TargetOf = std::function<Target()>;
     using Sink = std::function<void(VideoFrame&&)>;
+    // Takes what arrived, for going back in time later: an H.264 or H.265
+    // stream's configuration before its first packet and then every packet
+    // as demuxed, an MJPEG stream's pictures as stills; called on the
+    // decoding thread with the arrival time.
+    using Keep = std::function<void(RewindStore::Part&&)>;
 
     VideoDecoder(Read read, Interrupted interrupted);
+    void setKeep(Keep keep) { keep_ = std::move(keep); }
 
     // Returns Ended, NotVideo, CodecUnavailable, RefusedSize, or Stopped when
     // `interrupted` ended it, or ConnectionFailed when `read` failed.
@@ -79,6 +86,7 @@ private:
 
     Read read_;
     Interrupted interrupted_;
+    Keep keep_;
     bool readFailed_ = false;
     bool refusedSize_ = false;
     std::int64_t sincePacket_ = 0;  // bytes handed to the demuxer since its last packet

@@ -154,6 +154,7 @@ struct VideoPlayer::Run {
     std::mutex targetLock;
     Target current;
     std::shared_ptr<FrameMailbox> mailbox;
+    std::function<void(RewindStore::Part&&)> keep;  // set before the thread starts
 };
 
 std::optional<VideoPlayer::Source> VideoPlayer::source(const QString& host, const QString& port,
@@ -196,7 +197,8 @@ void VideoPlayer::stop() {
     endedSeen_ = false;
 }
 
-void VideoPlayer::play(const std::optional<Source>& source, Target target) {
+void VideoPlayer::play(const std::optional<Source>& source, Target target,
+                       std::function<void(RewindStore::Part&&)> keep) {
     stop();
     if (!source) {
         qCInfo(lcVideo) << "Video refused: its path could lead to another host";
@@ -220,6 +222,7 @@ void VideoPlayer::play(const std::optional<Source>& source, Target target) {
     run_ = std::make_shared<Run>();
     run_->current = target;
     run_->mailbox = mailbox_;
+    run_->keep = std::move(keep);
     const bool started = DecodeThreads::instance().start(
         [run = run_, source = *source, generation = generation_,
          self = std::weak_ptr<VideoPlayer*>(self_)]() mutable {
@@ -295,6 +298,7 @@ void VideoPlayer::decodeThread(std::shared_ptr<Run> run, Source source, std::uin
             if (run->msToStall() == 0) run->stalled = true;
             return run->stalled.load();
         });
+    decoder.setKeep(run->keep);
     const VideoStatus status =
         decoder.run([&] { return run->target(); },
                     [&](VideoFrame&& frame) {

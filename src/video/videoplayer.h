@@ -4,10 +4,12 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "rewindstore.h"
 #include "videoframe.h"
 
 namespace video {
@@ -45,7 +47,10 @@ public:
     ~VideoPlayer() override;
 
     // Stops what plays and starts `source` (nothing: reports RefusedAddress).
-    void play(const std::optional<Source>& source, Target target);
+    // keep, when given, gets what arrives (VideoDecoder::Keep), on the decode
+    // thread: it must be safe to call from there.
+    void play(const std::optional<Source>& source, Target target,
+              std::function<void(RewindStore::Part&&)> keep = {});
     // Stops the decode thread and drops its frame; no ended() follows.
     void stop();
     void setTarget(Target target);

@@ -115,12 +115,14 @@ QSizeF TouchImage::boundsSize() const {
 
 void TouchImage::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (picture_.isNull()) {
+    if (past_.on) {
+        paintPast(p);
+    } else if (picture_.isNull()) {
         p.fillRect(rect(), Qt::black);
     } else {
         drawPicture(p);
     }
-    freshness_->paint(p, rect());
+    if (!past_.on) freshness_->paint(p, rect());
     if (activityMark_) {
         const int w = std::clamp(std::min(width(), height()) / 40, 4, 8);
         const QColor colour(230, 30, 200);

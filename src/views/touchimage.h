@@ -75,15 +75,35 @@ public:
     // picture keeps the last good one's, as it keeps it on screen.
     const QByteArray& pictureBytes() const { return pictureBytes_; }
     const QDateTime& pictureArrived() const { return pictureArrived_; }
+    // Save Picture: what the view shows, the past picture while it shows one.
     bool hasSavablePicture() const {
+        if (past_.on) return !past_.image.isNull() && (!past_.bytes.isEmpty() || past_.lossless);
         return !picture_.isNull() && (!pictureBytes_.isEmpty() || pictureLossless_);
     }
+    const QByteArray& savedBytes() const { return past_.on ? past_.bytes : pictureBytes_; }
+    QDateTime savedArrived() const { return past_.on ? past_.arrived : pictureArrived_; }
     // The shown picture has no bytes as sent (a video frame): it is saved as
     // a lossless PNG of what this gives (CameraPicture::lossless); empty
     // otherwise.
     std::function<QImage()> losslessPicture() const {
+        if (past_.on) return past_.bytes.isEmpty() ? past_.lossless : nullptr;
         return pictureBytes_.isEmpty() ? pictureLossless_ : nullptr;
     }
+
+    // Going back in time (touchimage_past.cpp): while a past picture is
+    // set, the view shows it in its live picture's place, under a mark that
+    // says which moment it is (mark), so that nobody takes it for live; the
+    // stale warning and the live figures rest. The live pictures go on
+    // arriving underneath: picture(), pictureBytes() and pictureShown() stay
+    // theirs. A null image shows "Nothing kept". bytes: as sent (a still),
+    // or lossless gives the decoded picture (a video frame).
+    void showPast(const QImage& image, const QString& mark, const QByteArray& bytes = {},
+                  const QDateTime& arrived = {}, std::function<QImage()> lossless = nullptr);
+    // Back to live.
+    void endPast();
+    bool showsPast() const { return past_.on; }
+    const QString& pastMark() const { return past_.mark; }
+    static QString nothingKeptText();
     // Empties the view and ends the warning until a camera is shown again;
     // setPicture() with no image does not, it keeps the last good picture.
     void clearPicture();
@@ -203,6 +223,17 @@ private:
     // without one.
     QRectF pictureArea() const;
     QMenu* contextMenu();
+
+    void paintPast(QPainter& p);
+
+    struct Past {
+        bool on = false;
+        QImage image;
+        QString mark;
+        QByteArray bytes;
+        QDateTime arrived;
+        std::function<QImage()> lossless;
+    } past_;
 
     QImage picture_;
     // picture_ scaled to fit the view, in device pixels, when it does not

@@ -95,6 +95,11 @@ std::optional<CameraRef> ActivityWatch::cameraOf(const TouchImage* view) const {
     return CameraRef{p.serverId, p.cameraUri, p.cameraName, -1};
 }
 
+QString ActivityWatch::keyOfView(const TouchImage* view) const {
+    const auto it = views_.find(view);
+    return it == views_.end() ? QString() : it->second;
+}
+
 void ActivityWatch::setRoom(const ControlRoom& room) {
     if (room.activity == entries_) return;
     entries_ = room.activity;
@@ -149,6 +154,7 @@ void ActivityWatch::pictureShown(TouchImage* view) {
     const auto it = views_.find(view);
     if (it == views_.end()) return;
     const QString key = it->second;
+    emit pictureSeen(key, view);
     Camera& camera = cameras_[key];
     if (camera.detector.sensitivity() == ActivityDetector::Sensitivity::Off) return;
     const qint64 now = nowMs();

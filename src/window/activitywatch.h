@@ -14,6 +14,7 @@
 
 #include "activitydetector.h"
 #include "layout.h"
+#include "touchimage.h"  // a signal carries a pointer to one
 
 class TouchImage;
 class QWidget;
@@ -66,9 +67,15 @@ public:
     void setMarksShown(QWidget* window, bool on);
     bool marksShown(const QWidget* window) const;
 
+    // The key of the camera view shows; empty when it shows none.
+    QString keyOfView(const TouchImage* view) const;
+
 signals:
     // key became active, or its hold ran out.
     void activityChanged(const QString& key, bool active);
+    // view showed a picture of camera key (every picture of every view,
+    // Off cameras too).
+    void pictureSeen(const QString& key, TouchImage* view);
 
 private:
     struct Camera {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "livevideo.h"
 
+#include "activitywatch.h"
 #include "camserver.h"
+#include "rewindkeeper.h"
 #include "touchimage.h"
 #include "videoplayer.h"
 #include "zvtexts.h"
@@ -105,6 +107,8 @@ void LiveVideo::show(const std::shared_ptr<CamServer>& server, std::int64_t k) {
     server_ = server;
     camera_ = k;
     videoUri_ = uri;
+    const CameraView& shown = *cameras->at(static_cast<size_t>(k));
+    keepKey_ = ActivityWatch::keyOf(server->serverId(), shown.uri, shown.cameraName);
     start();
 }
 
@@ -161,7 +165,9 @@ void LiveVideo::start() {
     tried_.start();
     player_->play(video::VideoPlayer::source(server->host(), server->port(), videoUri_,
                                              server->login(), server->password()),
-                  target());
+                  target(),
+                  RewindKeeper::instance() ? RewindKeeper::instance()->keepVideo(keepKey_)
+                                           : nullptr);
 }
 
 video::Target LiveVideo::target() const {

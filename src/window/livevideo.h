@@ -94,6 +94,7 @@ private:
     std::weak_ptr<CamServer> server_;
     std::int64_t camera_ = -1;
     QString videoUri_;
+    QString keepKey_;  // the camera's key for what the viewer keeps of it
     bool resting_ = false;
     bool playing_ = false;        // frames came since the last start
     bool stillsResting_ = false;  // videoStarted() told, videoEnded() not yet
