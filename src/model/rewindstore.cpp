@@ -233,6 +233,7 @@ void RewindStore::setDiskCap(qint64 bytes) {
 void RewindStore::clearLocked() {
     cameras_.clear();
     disk_->dropAll();
+    disk_->finishStart();  // a kept ring not taken over is not wanted either
     memoryBytes_ = 0;
     newest_ = lastSweep_ = 0;
 }

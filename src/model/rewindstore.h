@@ -82,6 +82,22 @@ public:
     // Everything kept is forgotten and the files removed (at quit).
     void clearAll();
 
+    // At quit, instead of clearAll(), when what is kept should outlive the
+    // run: every part still in memory goes to the ring (the oldest files
+    // making room as ever under the disk cap), then an index of the ring is
+    // written to the folder. The store then holds nothing and takes no more
+    // parts. False when it could not be handed over (no usable folder, a
+    // failed write): everything is then removed as by clearAll(). Holds the
+    // lock while it writes.
+    bool keepForNextRun();
+    // At start, right after construction: takes over the ring an earlier run
+    // kept, less what is older than `minutes` before now. An index that is not
+    // wholly sound drops the whole kept ring. Either way the earlier runs'
+    // leftovers are then removed; they are left alone until this is called
+    // (or clearAll(), or setEnabled(false)). Nothing is taken over when rewind
+    // is off or parts were already appended.
+    void loadKept();
+
     // What shows the camera at `time`: the latest still at or before it, or
     // the video's configuration, the key frame at or before it and every
     // packet after that key frame up to `time`. Empty when nothing is kept
@@ -133,6 +149,8 @@ private:
     void release(const Entry& e);
     void clearLocked();
     qint64 cutoff() const;
+    QByteArray keptIndex() const;
+    bool takeOver(const QByteArray& index, qint64 now);
 
     mutable std::mutex mutex_;
     Options options_;

@@ -72,7 +72,11 @@ bool writeAll(int fd, const char* data, qint64 size, qint64 offset) {
 
 RewindDisk::RewindDisk(const QString& folder, qint64 segmentBytes)
     : dirFd_(openFolder(folder)), segmentBytes_(std::max<qint64>(segmentBytes, 1)) {
-    if (usable()) removeLeftovers();
+    if (!usable()) return;
+    struct stat st {};
+    keptPending_ =
+        ::fstatat(dirFd_, kIndexName, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+    if (!keptPending_) removeLeftovers();
 }
 
 RewindDisk::~RewindDisk() {
@@ -84,6 +88,16 @@ bool RewindDisk::isOwnName(const QString& name) {
     static const QRegularExpression own(QStringLiteral("^rewind-[0-9]{1,10}-[0-9]{1,20}\\.zvr$"));
     return own.match(name).hasMatch();
 }
+
+namespace {
+
+// The index while it is written: locked, so only a writer that died leaves it.
+bool isIndexDraft(const QString& name) {
+    static const QRegularExpression draft(QStringLiteral("^rewind-index-[0-9]{1,10}\\.tmp$"));
+    return draft.match(name).hasMatch();
+}
+
+}  // namespace
 
 // Only regular files of this user with the ring's own names, and only when no
 // running store holds their lock: another viewer sharing the folder keeps its
@@ -97,7 +111,8 @@ void RewindDisk::removeLeftovers() {
         return;
     }
     while (const dirent* e = ::readdir(dir)) {
-        if (!isOwnName(QFile::decodeName(e->d_name))) continue;
+        const QString name = QFile::decodeName(e->d_name);
+        if (!isOwnName(name) && !isIndexDraft(name)) continue;
         const int fd = ::openat(dirFd_, e->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) continue;
         struct stat st {};
@@ -113,10 +128,16 @@ std::optional<RewindDisk::Place> RewindDisk::write(const QByteArray& bytes) {
     if (!usable()) return std::nullopt;
     if (segments_.empty() ||
         (segments_.back()->size > 0 && segments_.back()->size + bytes.size() > segmentBytes_)) {
-        const std::string name =
-            "rewind-" + std::to_string(::getpid()) + "-" + std::to_string(nextNumber_++) + ".zvr";
-        const int fd = ::openat(dirFd_, name.c_str(),
-                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // A kept segment of an earlier run may bear this process's number.
+        std::string name;
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 64; ++tries) {
+            name = "rewind-" + std::to_string(::getpid()) + "-" + std::to_string(nextNumber_++) +
+                   ".zvr";
+            fd = ::openat(dirFd_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          0600);
+            if (fd < 0 && errno != EEXIST) break;
+        }
         if (fd < 0) return std::nullopt;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd);
@@ -152,4 +173,71 @@ void RewindDisk::drop(const std::shared_ptr<RewindSegment>& segment) {
 
 void RewindDisk::dropAll() {
     while (!segments_.empty()) drop(segments_.front());
+}
+
+void RewindDisk::letGoAll() {
+    segments_.clear();
+    bytes_ = 0;
+}
+
+std::optional<QByteArray> RewindDisk::readIndex(qint64 maxBytes) const {
+    if (!usable()) return std::nullopt;
+    const int fd = ::openat(dirFd_, kIndexName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    std::optional<QByteArray> out;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        st.st_size <= maxBytes) {
+        const RewindSegment file(fd, kIndexName);  // closes fd
+        QByteArray bytes;
+        if (file.read(0, st.st_size, &bytes)) out = std::move(bytes);
+        return out;
+    }
+    ::close(fd);
+    return out;
+}
+
+bool RewindDisk::writeIndex(const QByteArray& bytes) {
+    if (!usable()) return false;
+    const std::string draft = "rewind-index-" + std::to_string(::getpid()) + ".tmp";
+    ::unlinkat(dirFd_, draft.c_str(), 0);
+    const int fd =
+        ::openat(dirFd_, draft.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const bool written = ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                         writeAll(fd, bytes.constData(), bytes.size(), 0) && ::fsync(fd) == 0 &&
+                         ::renameat(dirFd_, draft.c_str(), dirFd_, kIndexName) == 0;
+    if (!written) ::unlinkat(dirFd_, draft.c_str(), 0);
+    ::close(fd);
+    return written;
+}
+
+void RewindDisk::removeIndex() {
+    if (usable()) ::unlinkat(dirFd_, kIndexName, 0);
+}
+
+std::shared_ptr<RewindSegment> RewindDisk::adopt(const QString& name) {
+    if (!usable()) return nullptr;
+    const QByteArray encoded = QFile::encodeName(name);
+    const int fd =
+        ::openat(dirFd_, encoded.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto segment = std::make_shared<RewindSegment>(fd, encoded.toStdString());
+    segment->size = st.st_size;
+    bytes_ += segment->size;
+    segments_.push_back(segment);
+    return segment;
+}
+
+void RewindDisk::finishStart() {
+    if (!keptPending_) return;
+    keptPending_ = false;
+    removeIndex();
+    removeLeftovers();
 }

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -205,6 +207,72 @@ TEST(RewindStore, ReaderOnAnotherThread) {
     done = true;
     reader.join();
     EXPECT_EQ(store.partBefore("cam", kEnd).at(0).bytes, bytesOf(1999));
+}
+
+// What a camera showed at each of these times, kind, time and bytes.
+QString shown(const RewindStore& store, const QString& camera, qint64 base) {
+    QStringList out;
+    for (qint64 t : {0, 150, 2050, 4000, 9999})
+        for (const Part& p : store.partBefore(camera, base + t))
+            out << QString("%1:%2:%3:%4")
+                       .arg(int(p.kind))
+                       .arg(p.time - base)
+                       .arg(p.key)
+                       .arg(qHash(p.bytes));
+    return out.join(' ');
+}
+
+// A ring kept at quit and taken over at the next start, whole or, when its
+// index or files are spoilt, not at all; a run's files without an index go.
+TEST(RewindStore, KeptForTheNextRun) {
+    for (const char* how : {"", "outside", "offset", "truncated", "no index"}) {
+        QTemporaryDir tmp;
+        const QString folder = tmp.path() + "/rewind", w = how;
+        const qint64 base = QDateTime::currentMSecsSinceEpoch() - 30000;
+        QString before;
+        {
+            RewindStore store(folder, {5, 16000, 1 << 20, 4500});
+            for (int i = 0; i < 100; ++i)
+                store.append("cam", {Part::Kind::Still, base + 100 * i, bytesOf(i), true});
+            feed(store, "video",
+                 QString("C%1 K%1 P%2 P%3").arg(base).arg(base + 40).arg(base + 80));
+            before = shown(store, "cam", base) + " / " + shown(store, "video", base);
+            if (w != "no index") {
+                ASSERT_TRUE(store.keepForNextRun()) << how;
+                EXPECT_TRUE(store.cameras().isEmpty()) << how;
+            }
+        }
+        const QString index = folder + "/rewind-index.zvi";
+        const QStringList files = QDir(folder).entryList({"rewind-*.zvr"}, QDir::Files);
+        ASSERT_FALSE(files.isEmpty()) << how;
+        if (w == "outside") {
+            // The same name's length, pointing out of the folder, at a copy.
+            QFile f(index);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            QByteArray bytes = f.readAll();
+            const QByteArray name = files[0].toLatin1(), outside = "../" + name.mid(3);
+            ASSERT_TRUE(QFile::copy(folder + "/" + files[0], tmp.path() + "/" + name.mid(3)));
+            bytes.replace(name, outside);
+            f.seek(0);
+            f.write(bytes);
+        }
+        if (w == "offset") QFile(folder + "/" + files.last()).resize(10);
+        if (w == "truncated") QFile(index).resize(QFileInfo(index).size() - 5);
+        if (w != "no index") EXPECT_EQ(mode(index), 0600) << how;
+
+        RewindStore next(folder, {5, 16000, 1 << 20, 4500});
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(),
+                  w == "no index" ? 0 : files.size() + 1)
+            << how << ": the kept files wait for loadKept()";
+        next.loadKept();
+        const bool whole = w.isEmpty();
+        EXPECT_EQ(shown(next, "cam", base) + " / " + shown(next, "video", base),
+                  whole ? before : " / ")
+            << how;
+        EXPECT_FALSE(QFile::exists(index)) << how;
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), whole ? files.size() : 0) << how;
+        if (w == "outside") EXPECT_TRUE(QFile::exists(tmp.path() + "/" + files[0].mid(3)));
+    }
 }
 
 }  // namespace
