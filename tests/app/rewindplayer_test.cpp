@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "rewindplayer.h"
+
+#include "rewindstore.h"
+
+#include <QBuffer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr qint64 kKeptFrom = 100'000;
+constexpr qint64 kEvery[] = {100, 300, 700, 1100};  // each camera's stills, ms apart
+
+// Four cells of stills kept from kKeptFrom to now, and a fifth of a camera of
+// which nothing was kept, on a clock the test moves.
+struct KeptWall {
+    qint64 now = kKeptFrom + 10'000;
+    std::shared_ptr<RewindStore> store = std::make_shared<RewindStore>(QString{});
+    RewindPlayer player{store, [this] { return now; }};
+    std::map<int, qint64> shown;  // by cell: the arrival of the still shown; -1: nothing kept
+
+    KeptWall() {
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPEG");
+        std::vector<RewindPlayer::Cell> cells{{4, "never kept", {16, 16}}};
+        for (int i = 0; i < 4; ++i) {
+            for (qint64 t = kKeptFrom; t <= now; t += kEvery[i])
+                store->append(QString::number(i), {RewindStore::Part::Kind::Still, t, jpeg, true});
+            cells.push_back({i, QString::number(i), {16, 16}});
+        }
+        player.setCells(cells);
+        QObject::connect(&player, &RewindPlayer::picture,
+                         [this](int cell, const video::Past& past) { shown[cell] = past.time; });
+        QObject::connect(&player, &RewindPlayer::nothingKept,
+                         [this](int cell) { shown[cell] = -1; });
+    }
+
+    void expectShown(qint64 moment) {
+        std::map<int, qint64> expected{{4, -1}};
+        for (int i = 0; i < 4; ++i)
+            expected[i] = moment < kKeptFrom ? -1 : moment - (moment - kKeptFrom) % kEvery[i];
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shown == expected; }, 20000))
+            << moment - kKeptFrom;
+    }
+};
+
+TEST(RewindPlayer, EveryCellShowsItsStillJustBeforeTheMoment) {
+    KeptWall wall;
+    RewindPlayer& p = wall.player;
+    const std::pair<std::function<void()>, qint64> cases[] = {
+        {[&] { p.show(kKeptFrom + 5050); }, 5050},
+        {[&] { p.show(kKeptFrom + 2345); }, 2345},
+        {[&] { p.back(1000); }, 1345},
+        {[&] { p.forward(300); }, 1645},
+        {[&] { p.step(true); }, 1700},
+        {[&] { p.step(false); }, 1600},
+        {[&] { p.step(false); }, 1500},
+        {[&] { p.show(kKeptFrom - 50); }, -50},
+    };
+    for (const auto& [act, moment] : cases) {
+        act();
+        EXPECT_FALSE(p.isLive());
+        EXPECT_EQ(p.moment(), kKeptFrom + moment);
+        wall.expectShown(kKeptFrom + moment);
+    }
+}
+
+TEST(RewindPlayer, PlaysAtItsSpeedUntilItReachesNowAndGoesLive) {
+    KeptWall wall;
+    RewindPlayer& p = wall.player;
+    p.show(kKeptFrom + 1000);
+    p.setSpeed(2);
+    p.play();
+    for (int i = 1; i <= 3; ++i) {
+        wall.now += 400;
+        QMetaObject::invokeMethod(&p, "tick");
+        EXPECT_EQ(p.moment(), kKeptFrom + 1000 + 800 * i);
+    }
+    wall.expectShown(kKeptFrom + 3400);
+    wall.now += 7799;  // 2 x 7799 played: 1 ms short of now
+    QMetaObject::invokeMethod(&p, "tick");
+    EXPECT_FALSE(p.isLive());
+    wall.now += 1;
+    QMetaObject::invokeMethod(&p, "tick");
+    EXPECT_TRUE(p.isLive());
+    EXPECT_FALSE(p.isPlaying());
+    EXPECT_EQ(p.moment(), wall.now);
+}
+
+}  // namespace
