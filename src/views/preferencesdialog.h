@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QSpinBox;
 
 // Zorvan > Preferences…: the viewer's own choices beyond the server list,
@@ -14,11 +15,22 @@ class PreferencesDialog : public QDialog {
 public:
     struct Values {
         int videoDecodes = 4;  // cells playing live video at once, 0 to maxVideoDecodes
+        // Going back in time: what is kept of every shown camera.
+        bool rewind = true;
+        int rewindMinutes = 5;  // 1..60
+        int memoryMiB = 512;    // 64..16384
+        int diskGiB = 4;        // 0..1024, 0 = memory only
+        bool keepAtQuit = false;
     };
     PreferencesDialog(const Values& values, int maxVideoDecodes, QWidget* parent = nullptr);
 
     Values values() const;
 
 private:
-    QSpinBox* videoDecodes_;  // child
+    QSpinBox* videoDecodes_;  // children
+    QCheckBox* rewind_;
+    QSpinBox* rewindMinutes_;
+    QSpinBox* memoryMiB_;
+    QSpinBox* diskGiB_;
+    QCheckBox* keepAtQuit_;
 };

@@ -5,10 +5,8 @@
 #include "rewindsettings.h"
 
 #include <gtest/gtest.h>
-
 #include <QSettings>
 #include <QTemporaryDir>
-
 #include <tuple>
 
 namespace {
@@ -47,7 +45,6 @@ TEST(RewindSettings, ReadsBackClampedOrDefault) {
         }
         const RewindSettings got = RewindSettings::load(QSettings(file, QSettings::IniFormat));
         EXPECT_EQ(fields(got), fields(r.expect)) << r.name;
-        // What is read is saved as is and read back the same.
         QSettings again(tmp.path() + "/again.ini", QSettings::IniFormat);
         got.save(again);
         EXPECT_EQ(fields(RewindSettings::load(again)), fields(got)) << r.name;

@@ -249,12 +249,10 @@ TEST(RewindStore, KeptForTheNextRun) {
             // The same name's length, pointing out of the folder, at a copy.
             QFile f(index);
             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-            QByteArray bytes = f.readAll();
-            const QByteArray name = files[0].toLatin1(), outside = "../" + name.mid(3);
+            const QByteArray name = files[0].toLatin1(), bytes = f.readAll();
             ASSERT_TRUE(QFile::copy(folder + "/" + files[0], tmp.path() + "/" + name.mid(3)));
-            bytes.replace(name, outside);
             f.seek(0);
-            f.write(bytes);
+            f.write(QByteArray(bytes).replace(name, "../" + name.mid(3)));
         }
         if (w == "offset") QFile(folder + "/" + files.last()).resize(10);
         if (w == "truncated") QFile(index).resize(QFileInfo(index).size() - 5);
