@@ -35,13 +35,16 @@ std::optional<qint64> shownAt(const RewindStore& store, const QString& camera, q
 
 // The decoding thread: a PastDecoder per cell, and the newest request of each
 // cell waiting. Requests are taken oldest round first, so that every cell of
-// a round is shown before any cell of the next.
+// a round is shown before any cell of the next. While playing, a result that
+// is what the cell was last given (a still that stays) is not handed over;
+// a fresh request (a jump, a changed cell) always is.
 struct RewindPlayer::Worker {
     struct Request {
         QString camera;
         QSize pixels;
         qint64 moment = 0;
         quint64 round = 0;
+        bool fresh = false;
     };
     using Deliver = std::function<void(int cell, quint64 round, const QString& camera,
                                        std::optional<video::Past> past)>;
@@ -61,7 +64,9 @@ struct RewindPlayer::Worker {
     void request(int cell, Request r) {
         {
             std::lock_guard lock(mutex);
-            pending[cell] = std::move(r);
+            Request& waiting = pending[cell];
+            r.fresh = r.fresh || waiting.fresh;  // a fresh one replaced stays fresh
+            waiting = std::move(r);
         }
         wake.notify_all();
     }
@@ -69,7 +74,9 @@ struct RewindPlayer::Worker {
     void keepOnly(const std::set<int>& ids) {
         std::lock_guard lock(mutex);
         cells = ids;
+        cellsChanged = true;
         std::erase_if(pending, [&](const auto& entry) { return !ids.contains(entry.first); });
+        wake.notify_all();
     }
 
     void dropPending() {
@@ -80,10 +87,16 @@ struct RewindPlayer::Worker {
     void run() {
         std::unique_lock lock(mutex);
         for (;;) {
-            wake.wait(lock, [this] { return stopping || !pending.empty(); });
+            wake.wait(lock, [this] { return stopping || cellsChanged || !pending.empty(); });
             if (stopping) return;
-            std::erase_if(decoders,
-                          [&](const auto& entry) { return !cells.contains(entry.first); });
+            if (cellsChanged) {
+                cellsChanged = false;
+                std::erase_if(decoders,
+                              [&](const auto& entry) { return !cells.contains(entry.first); });
+                std::erase_if(given,
+                              [&](const auto& entry) { return !cells.contains(entry.first); });
+            }
+            if (pending.empty()) continue;
             const auto next = std::min_element(
                 pending.begin(), pending.end(),
                 [](const auto& a, const auto& b) { return a.second.round < b.second.round; });
@@ -94,12 +107,18 @@ struct RewindPlayer::Worker {
             if (!decoder) decoder = std::make_unique<video::PastDecoder>();
             video::PastDecoder* used = decoder.get();
             // Decoded outside the lock: the main thread only ever waits for
-            // the map of requests. The decoder stays: only this thread
-            // erases decoders.
+            // the map of requests. Decoders and what was given are this
+            // thread's own.
             lock.unlock();
             std::optional<video::Past> past =
                 used->show(*store, r.camera, r.moment, video::Target{r.pixels, {}});
-            deliver(cell, r.round, r.camera, std::move(past));
+            const std::pair<qint64, qint64> now{past ? past->time : -1,
+                                                past ? past->image.cacheKey() : 0};
+            const auto last = given.find(cell);
+            if (r.fresh || last == given.end() || last->second != now) {
+                given[cell] = now;
+                deliver(cell, r.round, r.camera, std::move(past));
+            }
             lock.lock();
         }
     }
@@ -110,7 +129,10 @@ struct RewindPlayer::Worker {
     std::condition_variable wake;
     std::map<int, Request> pending;
     std::set<int> cells;
+    bool cellsChanged = false;
     bool stopping = false;
+    // By cell: the arrival and image of what it was given last (-1: nothing kept).
+    std::map<int, std::pair<qint64, qint64>> given;
     std::map<int, std::unique_ptr<video::PastDecoder>> decoders;  // the thread's own
     std::thread thread;  // last: started once the rest is made
 };
@@ -165,7 +187,7 @@ void RewindPlayer::setCells(std::vector<Cell> cells) {
         if (cell.camera.isEmpty() ||
             std::find(changed.begin(), changed.end(), cell.id) == changed.end())
             continue;
-        worker_->request(cell.id, {cell.camera, cell.pixels, moment_, round});
+        worker_->request(cell.id, {cell.camera, cell.pixels, moment_, round, true});
     }
 }
 
@@ -183,7 +205,7 @@ void RewindPlayer::moveTo(qint64 moment) {
     // A result of a round before the jump would show another moment.
     shownFrom_ = request_ + 1;
     emit momentChanged(moment_);
-    requestAll();
+    requestAll(true);
 }
 
 void RewindPlayer::show(qint64 moment) {
@@ -265,14 +287,14 @@ void RewindPlayer::tick() {
     if (whole == 0) return;
     moment_ += whole;
     emit momentChanged(moment_);
-    requestAll();
+    requestAll(false);
 }
 
-void RewindPlayer::requestAll() {
+void RewindPlayer::requestAll(bool fresh) {
     const quint64 round = ++request_;
     for (const Cell& cell : cells_)
         if (!cell.camera.isEmpty())
-            worker_->request(cell.id, {cell.camera, cell.pixels, moment_, round});
+            worker_->request(cell.id, {cell.camera, cell.pixels, moment_, round, fresh});
 }
 
 void RewindPlayer::delivered(int cell, quint64 round, std::optional<video::Past> past) {

@@ -90,7 +90,8 @@ private:
 
     void moveTo(qint64 moment);
     void setPlaying(bool playing);
-    void requestAll();
+    // Every cell at the moment; fresh: each is handed over even if unchanged.
+    void requestAll(bool fresh);
     void delivered(int cell, quint64 request, std::optional<video::Past> past);
     std::optional<qint64> nextPart(qint64 after) const;
     std::optional<qint64> previousPart(qint64 before) const;
