@@ -7,6 +7,7 @@
 #include "camserver.h"
 #include "layoutsfile.h"
 #include "rewindkeeper.h"
+#include "rewindsettings.h"
 #include "rewindstore.h"
 #include "serverfeeds.h"
 #include "settings.h"
@@ -53,7 +54,15 @@ ControlRoomHub::ControlRoomHub(Settings& settings, const QString& folder, QObjec
         const ActivityWatch::Parts parts = ActivityWatch::partsOf(key);
         emit showCameraAsked(CameraRef{parts.serverId, parts.cameraUri, parts.cameraName, -1});
     });
-    rewindStore_ = std::make_shared<RewindStore>(RewindStore::defaultFolder());
+    // What the last run kept, when it was asked to, comes back; a crash's
+    // leftovers, or a ring no longer wanted, go.
+    const RewindSettings rewind = RewindSettings::load();
+    rewindStore_ = std::make_shared<RewindStore>(RewindStore::defaultFolder(), rewind.options());
+    rewindStore_->setEnabled(rewind.enabled);
+    if (rewind.enabled && rewind.keepAtQuit)
+        rewindStore_->loadKept();
+    else
+        rewindStore_->clearAll();
     rewind_ = std::make_unique<RewindKeeper>(rewindStore_);
     connect(activity_.get(), &ActivityWatch::pictureSeen, rewind_.get(),
             &RewindKeeper::pictureShown);
@@ -91,7 +100,12 @@ std::shared_ptr<CamServer> ControlRoomHub::serverNamed(const QString& name) cons
 void ControlRoomHub::end() {
     // What was kept goes with the run; a clip still being written holds
     // its own reference to the store and reads on until it is done.
-    if (rewindStore_) rewindStore_->clearAll();
+    if (rewindStore_ && !rewindEnded_) {
+        rewindEnded_ = true;
+        const RewindSettings rewind = RewindSettings::load();
+        if (!rewind.enabled || !rewind.keepAtQuit || !rewindStore_->keepForNextRun())
+            rewindStore_->clearAll();
+    }
     feeds_->end();
     file_->setAlertListener({});
     file_->finish();

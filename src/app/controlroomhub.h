@@ -83,4 +83,5 @@ private:
     std::unique_ptr<ActivityNotifier> notifier_;  // fed by activity_, after the log
     std::shared_ptr<RewindStore> rewindStore_;     // shared with clip exports
     std::unique_ptr<RewindKeeper> rewind_;         // fed by activity_
+    bool rewindEnded_ = false;                     // kept or cleared at the end
 };

@@ -12,6 +12,8 @@
 #include "layoutseditor.h"
 #include "picturesaver.h"
 #include "preferencesdialog.h"
+#include "rewindsettings.h"
+#include "rewindstore.h"
 #include "settings.h"
 #include "touchimage.h"
 #include "videobudget.h"
@@ -44,9 +46,24 @@ QString freeName(const Entries& entries, const QString& base) {
 
 void ZorvanMacAppDelegate::editPreferences(QWidget* window) {
     VideoBudget* budget = hub_->videoBudget();
-    PreferencesDialog dialog({budget->limit()}, VideoBudget::kMaxLimit, window);
+    RewindSettings rewind = RewindSettings::load();
+    PreferencesDialog dialog({budget->limit(), rewind.enabled, rewind.minutes, rewind.memoryMiB,
+                              rewind.diskGiB, rewind.keepAtQuit},
+                             VideoBudget::kMaxLimit, window);
     if (dialog.exec() != QDialog::Accepted || workEnded_) return;
-    budget->setLimit(dialog.values().videoDecodes);
+    const PreferencesDialog::Values values = dialog.values();
+    budget->setLimit(values.videoDecodes);
+    rewind = {values.rewind, values.rewindMinutes, values.memoryMiB, values.diskGiB,
+              values.keepAtQuit};
+    rewind.save();
+    // Read back: what was kept is clamped as the next start will read it.
+    rewind = RewindSettings::load();
+    RewindStore& store = *hub_->rewindStore();
+    const RewindStore::Options options = rewind.options();
+    store.setEnabled(rewind.enabled);
+    store.setMinutes(options.minutes);
+    store.setMemoryCap(options.memoryCap);
+    store.setDiskCap(options.diskCap);
 }
 
 void ZorvanMacAppDelegate::editActivity(QWidget* window, const CameraRef& camera,
@@ -122,9 +139,8 @@ void ZorvanMacAppDelegate::savePicture(TouchImage* view) {
     const QString server = record && record->server ? record->server->name() : QString();
     // The time on the person's clock when the picture arrived, handed to
     // the writer as plain fields: formatting them there needs no time zone.
-    const QDateTime arrived = view->savedArrived().isValid()
-                                  ? view->savedArrived().toLocalTime()
-                                  : QDateTime::currentDateTime();
+    const QDateTime arrived = view->savedArrived().isValid() ? view->savedArrived().toLocalTime()
+                                                             : QDateTime::currentDateTime();
     const QDateTime stamp(arrived.date(), arrived.time(), Qt::UTC);
     QPointer<TouchImage> target(view);
     // A video frame decoded from H.264 or H.265 has no bytes as sent: a

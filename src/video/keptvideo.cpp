@@ -68,4 +68,23 @@ bool KeptConfig::apply(AVCodecParameters* par) const {
     return true;
 }
 
+bool startsKeyFrame(const QString& codec, const std::uint8_t* data, int size) {
+    const bool hevc = codec == QLatin1String("hevc");
+    if (!hevc && codec != QLatin1String("h264")) return false;
+    // Every unit after a start code 00 00 01.
+    for (int i = 0; i + 3 < size; ++i) {
+        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1) continue;
+        const std::uint8_t head = data[i + 3];
+        if (hevc) {
+            const int type = (head >> 1) & 0x3f;
+            if ((type >= 16 && type <= 23) || type == 32 || type == 33) return true;
+        } else {
+            const int type = head & 0x1f;
+            if (type == 5 || type == 7) return true;
+        }
+        i += 2;
+    }
+    return false;
+}
+
 }  // namespace video

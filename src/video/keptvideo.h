@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 struct AVCodecParameters;
@@ -29,5 +30,11 @@ QByteArray encodeKeptConfig(const AVCodecParameters& par);
 // The configuration those bytes hold; none for bytes that are not one
 // (cut short, another kind, sizes out of bounds).
 std::optional<KeptConfig> decodeKeptConfig(const QByteArray& bytes);
+
+// Whether an Annex B packet of codec ("h264", "hevc") begins a picture that
+// decodes alone: an IDR or other random-access picture, or one that brings
+// its parameter sets. Some containers (a transport stream read without its
+// parser) flag no key frames; the packet's own units tell.
+bool startsKeyFrame(const QString& codec, const std::uint8_t* data, int size);
 
 }  // namespace video

@@ -341,9 +341,12 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
                     keep_({Kind::VideoConfig, now, encodeKeptConfig(*parameters), false});
                     configKept = true;
                 }
+                const bool key =
+                    (packet->flags & AV_PKT_FLAG_KEY) != 0 ||
+                    startsKeyFrame(QLatin1String(avcodec_get_name(parameters->codec_id)),
+                                   packet->data, packet->size);
                 keep_({Kind::VideoPacket, now,
-                       QByteArray(reinterpret_cast<const char*>(packet->data), packet->size),
-                       (packet->flags & AV_PKT_FLAG_KEY) != 0});
+                       QByteArray(reinterpret_cast<const char*>(packet->data), packet->size), key});
             }
         }
         // A damaged packet is skipped: the next one may decode.

@@ -123,7 +123,9 @@ void TouchImage::paintEvent(QPaintEvent*) {
         drawPicture(p);
     }
     if (!past_.on) freshness_->paint(p, rect());
-    if (activityMark_) {
+    // The live picture's activity is not the past picture's.
+    const bool activityMark = activityMark_ && !past_.on;
+    if (activityMark) {
         const int w = std::clamp(std::min(width(), height()) / 40, 4, 8);
         const QColor colour(230, 30, 200);
         const QRect r = rect();
@@ -133,7 +135,7 @@ void TouchImage::paintEvent(QPaintEvent*) {
         p.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), colour);
     }
     const QString caption =
-        activityMark_ ? (caption_.isEmpty() ? activityMarkText() : QStringLiteral("◉ ") + caption_)
+        activityMark ? (caption_.isEmpty() ? activityMarkText() : QStringLiteral("◉ ") + caption_)
                       : caption_;
     if (!caption.isEmpty()) {
         QFont font = p.font();

@@ -43,19 +43,26 @@ void TouchImage::paintPast(QPainter& p) {
         p.drawText(rect(), Qt::AlignCenter, nothingKeptText());
     }
     if (past_.mark.isEmpty()) return;
-    // A band across the top in a colour no live picture carries, with the
-    // moment shown: the mark of a picture that is not live.
+    // A blue frame, a colour no live cell carries (activity is magenta, the
+    // selection amber), and the moment shown in its top left corner: the
+    // marks of a picture that is not live.
+    const QColor marked(90, 180, 255);
+    const int w = std::clamp(std::min(width(), height()) / 80, 2, 4);
+    const QRect r = rect();
+    p.fillRect(QRect(r.left(), r.top(), r.width(), w), marked);
+    p.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), marked);
+    p.fillRect(QRect(r.left(), r.top(), w, r.height()), marked);
+    p.fillRect(QRect(r.right() - w + 1, r.top(), w, r.height()), marked);
     QFont font = p.font();
     font.setPixelSize(std::clamp(height() / 12, 11, 20));
     font.setBold(true);
     p.setFont(font);
     const QFontMetrics metrics(font);
     const int pad = 4;
-    const QString text = metrics.elidedText(QStringLiteral("⏪ ") + past_.mark, Qt::ElideRight,
-                                            std::max(0, width() - 4 * pad));
-    const QRect band(0, 0, width(), metrics.height() + 2 * pad);
-    p.fillRect(band, QColor(20, 20, 20, 190));
-    p.fillRect(QRect(0, band.bottom() - 1, width(), 2), QColor(255, 176, 0));
-    p.setPen(QColor(255, 196, 40));
-    p.drawText(band.adjusted(2 * pad, 0, -2 * pad, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
+    const QString text = metrics.elidedText(QStringLiteral("◀◀ ") + past_.mark, Qt::ElideRight,
+                                            std::max(0, width() - 2 * w - 4 * pad));
+    const QRect box(w, w, metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + pad);
+    p.fillRect(box, QColor(0, 0, 0, 200));
+    p.setPen(marked);
+    p.drawText(box, Qt::AlignCenter, text);
 }

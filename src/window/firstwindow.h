@@ -30,6 +30,7 @@ class TimedPictureLoader;
 class TouchImage;
 class WallMode;
 class WindowPanel;
+class WindowRewind;
 
 // What the first window asks of the process beyond what every window asks:
 // the server it shows is the settings store's current server, whose lists
@@ -239,6 +240,7 @@ private:
     RoomScreen* room_ = nullptr;   // in the central widget
     bool roomShown_ = false;       // a layout or tour fills the window
     bool openedFromRoom_ = false;  // a camera opened out of it: Escape goes back
+    WindowRewind* rewind_ = nullptr;  // child: going back in time
     WindowPanel* panel_ = nullptr;
     QString lastTour_;
 };

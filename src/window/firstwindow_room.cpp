@@ -22,6 +22,7 @@
 #include "ui_zvmainwindow.h"
 #include "wallmode.h"
 #include "windowpanel.h"
+#include "windowrewind.h"
 
 #include <QMenu>
 
@@ -60,6 +61,8 @@ void FirstWindow::createRoom() {
                 activateWindow();
             });
     menus_ = RoomMenus::addWindowMenus(this, ui.viewMenu, panel_->action(), room_, false);
+    rewind_ = new WindowRewind(this, host_->hub(), [this] { return pictureToSave(); });
+    rewind_->addMenus(ui.menuViewer, ui.actionSavePicture, menus_.layouts->menuAction());
     connect(menus_.activityList, &QAction::triggered, this, [this, showAlone] {
         ActivityListWindow::open(this, host_->hub()->activityLog(), showAlone);
     });

@@ -17,6 +17,7 @@
 #include "viewerhost.h"
 #include "viewtitles.h"
 #include "windowpanel.h"
+#include "windowrewind.h"
 #include "zvtexts.h"
 
 #include <QCloseEvent>
@@ -39,6 +40,8 @@ RoomWindow::RoomWindow(ViewerHost* host, QWidget* parent)
     panel_ = new WindowPanel(this, host_->hub());
     panel_->setView([this] { return PanelView::of(*room_); });
     menus_ = RoomMenus::addWindowMenus(this, ui_->viewMenu, panel_->action(), room_, true);
+    rewind_ = new WindowRewind(this, host_->hub(), [this] { return pictureToSave(); });
+    rewind_->addMenus(ui_->menuViewer, ui_->actionSavePicture, menus_.layouts->menuAction());
     soundStatus_ = new SoundStatusLine(room_, [host] { return host->soundStatus(); });
     connect(ui_->actionSound, &QAction::toggled, soundStatus_, &SoundStatusLine::setActive);
     connectCommands();

@@ -17,6 +17,7 @@ class SoundStatusLine;
 class TouchImage;
 class ViewerHost;
 class WindowPanel;
+class WindowRewind;
 
 // Another window of the same viewer (Window > New Window), a whole viewer of
 // its own: the main window's menu bar and keys, and any of what a window
@@ -83,6 +84,7 @@ private:
     ViewerHost* host_;
     Ui::ZVMainWindow* ui_;  // the menu bar's items, as the main window has them
     RoomScreen* room_;      // the central widget
+    WindowRewind* rewind_ = nullptr;  // child: going back in time
     WindowPanel* panel_;
     QActionGroup* camerasOnPage_ = nullptr;
     QSlider* volume_ = nullptr;  // in the sound menu
