@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -57,7 +56,6 @@ std::vector<RewindStore::Part> keptH264() {
 QByteArray stillJpeg(int number) {
     QImage image(320, 240, QImage::Format_RGB32);
     image.fill(QColor::fromHsv(number * 20 % 360, 200, 200));
-    QPainter(&image).drawText(20, 40, QString::number(number));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -65,8 +63,7 @@ QByteArray stillJpeg(int number) {
     return bytes;
 }
 
-// A video camera "v" (packets every 40 ms) and a still camera "s" (every
-// 125 ms), both from kClipT0.
+// Camera "v": video packets every 40 ms; "s": stills every 125 ms.
 void fill(RewindStore& store) {
     int i = 0;
     for (RewindStore::Part p : keptH264()) {
@@ -79,8 +76,8 @@ void fill(RewindStore& store) {
 
 struct Probe {
     QString codec;
-    int frames = -1;
-    double duration = -1;
+    int frames;
+    double duration;
 };
 std::optional<Probe> probe(const QString& path) {
     QProcess p;
@@ -139,7 +136,6 @@ TEST_F(ClipWriterTest, WritesWhatWasKeptFromTheFrameAtOrBeforeTheStart) {
         EXPECT_NEAR(p->duration, double(c.to - c.start) / 1000, 0.0015);
         EXPECT_EQ(QFile(r.path).permissions() & QFile::WriteOther, 0);
     }
-    EXPECT_EQ(everything(dir.path()).filter(".part").size(), 0);
 }
 
 TEST_F(ClipWriterTest, EndsAtAChangeOfPicture) {
