@@ -356,7 +356,8 @@ VideoStatus VideoDecoder::run(const TargetOf& targetOf, const Sink& sink) {
     }
 }
 
-DecodedBytes decodeBytes(const QByteArray& bytes, Target target, int maxFrames) {
+DecodedBytes decodeBytes(const QByteArray& bytes, Target target, int maxFrames,
+                         const VideoDecoder::Keep& keep) {
     DecodedBytes result;
     qsizetype offset = 0;
     VideoDecoder decoder(
@@ -367,6 +368,7 @@ DecodedBytes decodeBytes(const QByteArray& bytes, Target target, int maxFrames) 
             return static_cast<int>(n);
         },
         [&] { return static_cast<int>(result.frames.size()) >= maxFrames; });
+    decoder.setKeep(keep);
     result.status =
         decoder.run([&] { return target; },
                     [&](VideoFrame&& frame) { result.frames.push_back(std::move(frame)); });

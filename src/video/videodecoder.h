@@ -104,6 +104,7 @@ struct DecodedBytes {
     std::vector<VideoFrame> frames;
     VideoStatus status = VideoStatus::Ended;
 };
-DecodedBytes decodeBytes(const QByteArray& bytes, Target target, int maxFrames = 64);
+DecodedBytes decodeBytes(const QByteArray& bytes, Target target, int maxFrames = 64,
+                         const VideoDecoder::Keep& keep = {});
 
 }  // namespace video
