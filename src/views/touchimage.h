@@ -99,6 +99,8 @@ public:
     // or lossless gives the decoded picture (a video frame).
     void showPast(const QImage& image, const QString& mark, const QByteArray& bytes = {},
                   const QDateTime& arrived = {}, std::function<QImage()> lossless = nullptr);
+    // The past picture stays, under another mark.
+    void setPastMark(const QString& mark);
     // Back to live.
     void endPast();
     bool showsPast() const { return past_.on; }

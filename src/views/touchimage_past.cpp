@@ -14,6 +14,12 @@ void TouchImage::showPast(const QImage& image, const QString& mark, const QByteA
     update();
 }
 
+void TouchImage::setPastMark(const QString& mark) {
+    if (!past_.on || past_.mark == mark) return;
+    past_.mark = mark;
+    update();
+}
+
 void TouchImage::endPast() {
     if (!past_.on) return;
     const bool wasSavable = hasSavablePicture();

@@ -206,10 +206,7 @@ void WindowRewind::refreshMarks() {
     if (isLive()) return;
     const QString mark = rewindMomentText(player_->moment(), rewindNowMs());
     for (const auto& view : cells_)
-        if (view && view->showsPast() && view->pastMark() != mark) {
-            // The picture stays; only the words change.
-            view->showPast(QImage(), mark);
-        }
+        if (view) view->setPastMark(mark);
 }
 
 void WindowRewind::refreshBar() {

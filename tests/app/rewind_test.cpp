@@ -92,6 +92,10 @@ TEST_F(ViewerFixture, EveryCellGoesBackTogetherAndTheKeysSteerIt) {
         // What Save Picture would write: the kept still of the cell's own camera.
         EXPECT_EQ(cameraOfPicture(QImage::fromData(cell(i)->savedBytes())), i);
     }
+    const QString mark = cell(0)->pastMark();
+    ASSERT_TRUE(waitUntil([&] { return cell(0)->pastMark() != mark; })) << "the age goes on";
+    EXPECT_TRUE(cell(0)->hasSavablePicture() && cell(1)->hasSavablePicture())
+        << "under the new mark";
     EXPECT_TRUE(rewind->bar()->isVisible()) << "the timeline stays while not live";
     QTest::keyClick(cell(0), Qt::Key_Space);
     EXPECT_TRUE(rewind->player()->isPlaying());
