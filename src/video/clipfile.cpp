@@ -158,6 +158,8 @@ AVIOContext* ClipTempFile::io() {
 bool ClipTempFile::finish(QString* error) {
     if (io_) avio_flush(io_);
     int failed = errno_;
+    // Written whole: readable by others as any file the user makes.
+    if (fd_ >= 0 && ::fchmod(fd_, 0644) != 0 && !failed) failed = errno;
     if (fd_ >= 0 && ::close(fd_) != 0 && !failed) failed = errno;
     fd_ = -1;
     if (io_ && io_->error < 0 && !failed) failed = AVUNERROR(io_->error);
@@ -169,15 +171,10 @@ bool ClipTempFile::finish(QString* error) {
 
 QString ClipTempFile::publish(const QString& base, const QString& suffix, QString* error) {
     const QByteArray from = QFile::encodeName(path_);
-    if (::chmod(from.constData(), 0644) != 0) {
-        *error = QCoreApplication::translate("Zorvan", "Cannot write the clip: %1")
-                     .arg(clipErrnoText(errno));
-        return {};
-    }
     const QString dot = suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix;
     for (int n = 1; n <= kMaxClipCopies; ++n) {
         const QString name =
-            n == 1 ? base + dot : QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(dot);
+            n == 1 ? base + dot : QStringLiteral("%1 (%2)%3").arg(base, QString::number(n), dot);
         const QString path = folder_ + u'/' + name;
         int failed = 0;
         if (moveToAbsentName(from, QFile::encodeName(path), &failed)) {

@@ -31,10 +31,11 @@ public:
     // An output for the muxer, seekable (MP4 goes back to its header); owned
     // by this object. Null when out of memory.
     AVIOContext* io();
-    // Flushes and closes; false (with the reason) when a write had failed.
+    // Flushes, gives the file the usual permissions and closes it; false
+    // (with the reason) when a write had failed.
     bool finish(QString* error);
-    // Gives the finished file the usual permissions and moves it to
-    // base.suffix, or "base (2).suffix" and on when taken. The final path.
+    // Moves the finished file to base.suffix, or "base (2).suffix" and on when taken. The final
+    // path.
     QString publish(const QString& base, const QString& suffix, QString* error);
 
 private:

@@ -23,8 +23,9 @@ struct ClipResult {
     QString error;  // Failed: why, in words for the person
     int frames = 0;
     qint64 startMs = 0, endMs = 0;  // arrival times the file covers
-    // The camera changed its picture (another codec or size, video after
-    // stills): the file ends there.
+    // The camera changed its picture (the video's codec or size, or from
+    // video to stills or back): the file ends there. Stills of another size
+    // stay in the file: each is a picture of its own.
     bool cutAtChange = false;
 };
 

@@ -150,17 +150,18 @@ TEST_F(ClipWriterTest, EndsAtAChangeOfPicture) {
 
 TEST_F(ClipWriterTest, CancelLeavesNothingAndNamesAreNeverReused) {
     int asked = 0;
-    const ClipResult cancelled = writeClip(store, "v", kClipT0, kClipT0 + 2000, dir.path(), "Clip",
-                                           [&](double) { return ++asked < 1; });
+    const ClipResult cancelled = writeClip(store, "v", kClipT0, kClipT0 + 2000, dir.path(),
+                                           "Clip %2", [&](double) { return ++asked < 1; });
     EXPECT_EQ(cancelled.status, ClipResult::Status::Cancelled);
     EXPECT_EQ(everything(dir.path()), QStringList());
 
-    QFile existing(dir.filePath("Clip.mp4"));
+    QFile existing(dir.filePath("Clip %2.mp4"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("mine");
     existing.close();
-    for (const char* expected : {"Clip (2).mp4", "Clip (3).mp4"}) {
-        const ClipResult r = writeClip(store, "v", kClipT0, kClipT0 + 500, dir.path(), "Clip", {});
+    for (const char* expected : {"Clip %2 (2).mp4", "Clip %2 (3).mp4"}) {
+        const ClipResult r =
+            writeClip(store, "v", kClipT0, kClipT0 + 500, dir.path(), "Clip %2", {});
         EXPECT_EQ(r.path, dir.filePath(expected));
     }
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
