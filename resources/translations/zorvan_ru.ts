@@ -865,5 +865,189 @@
         <source>Hold after activity:</source>
         <translation>Удерживать после движения:</translation>
     </message>
+    <message>
+        <source>Rewind</source>
+        <translation>Перемотка</translation>
+    </message>
+    <message>
+        <source>Timeline</source>
+        <translation>Шкала времени</translation>
+    </message>
+    <message>
+        <source>Back 10 Seconds</source>
+        <translation>Назад на 10 секунд</translation>
+    </message>
+    <message>
+        <source>Forward 10 Seconds</source>
+        <translation>Вперёд на 10 секунд</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Воспроизвести</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Пауза</translation>
+    </message>
+    <message>
+        <source>Previous Picture</source>
+        <translation>Предыдущий кадр</translation>
+    </message>
+    <message>
+        <source>Next Picture</source>
+        <translation>Следующий кадр</translation>
+    </message>
+    <message>
+        <source>Slower</source>
+        <translation>Медленнее</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>Быстрее</translation>
+    </message>
+    <message>
+        <source>Mark Clip Start</source>
+        <translation>Начало клипа</translation>
+    </message>
+    <message>
+        <source>Mark Clip End</source>
+        <translation>Конец клипа</translation>
+    </message>
+    <message>
+        <source>Export Clip…</source>
+        <translation>Сохранить клип…</translation>
+    </message>
+    <message>
+        <source>Export Clips of All Cells…</source>
+        <translation>Сохранить клипы всех ячеек…</translation>
+    </message>
+    <message>
+        <source>Export Clip</source>
+        <translation>Сохранение клипа</translation>
+    </message>
+    <message>
+        <source>Exporting Clip…</source>
+        <translation>Сохраняется клип…</translation>
+    </message>
+    <message>
+        <source>Writing the clips…</source>
+        <translation>Запись клипов…</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>▶ %1x</source>
+        <translation>▶ %1×</translation>
+    </message>
+    <message>
+        <source>%1, %2 ago</source>
+        <translation>%1, %2 назад</translation>
+    </message>
+    <message>
+        <source>Nothing kept</source>
+        <translation>Ничего не сохранено</translation>
+    </message>
+    <message>
+        <source>Keep the last minutes of every shown camera</source>
+        <translation>Хранить последние минуты каждой показанной камеры</translation>
+    </message>
+    <message>
+        <source>None, memory only</source>
+        <translation>Нет, только в памяти</translation>
+    </message>
+    <message>
+        <source>Keep them when Zorvan quits</source>
+        <translation>Сохранять их при выходе из Zorvan</translation>
+    </message>
+    <message>
+        <source>Minutes kept:</source>
+        <translation>Сколько минут хранить:</translation>
+    </message>
+    <message>
+        <source>In memory at most:</source>
+        <translation>В памяти не более:</translation>
+    </message>
+    <message>
+        <source>Beyond that, on disk at most:</source>
+        <translation>Сверх того на диске не более:</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> мин</translation>
+    </message>
+    <message>
+        <source> MiB</source>
+        <translation> МиБ</translation>
+    </message>
+    <message>
+        <source> GiB</source>
+        <translation> ГиБ</translation>
+    </message>
+    <message>
+        <source>Cannot write in %1: %2</source>
+        <translation>Не удаётся записать в %1: %2</translation>
+    </message>
+    <message>
+        <source>Cannot write the clip: %1</source>
+        <translation>Не удаётся записать клип: %1</translation>
+    </message>
+    <message>
+        <source>Cannot save %1: %2</source>
+        <translation>Не удаётся сохранить %1: %2</translation>
+    </message>
+    <message>
+        <source>There are too many clips named %1 in %2.</source>
+        <translation>В %2 слишком много клипов с именем %1.</translation>
+    </message>
+    <message>
+        <source>The video's format is not known.</source>
+        <translation>Формат видео неизвестен.</translation>
+    </message>
+    <message>
+        <source>The clip could not be finished.</source>
+        <translation>Не удалось завершить клип.</translation>
+    </message>
+    <message>
+        <source>Out of memory.</source>
+        <translation>Недостаточно памяти.</translation>
+    </message>
+    <message>
+        <source>This camera's video cannot be saved as a clip.</source>
+        <translation>Видео этой камеры нельзя сохранить как клип.</translation>
+    </message>
+    <message>
+        <source>The clip could not be written.</source>
+        <translation>Не удалось записать клип.</translation>
+    </message>
+    <message>
+        <source>The video's format was not kept.</source>
+        <translation>Формат видео не был сохранён.</translation>
+    </message>
+    <message>
+        <source>Part of what was kept could not be read back.</source>
+        <translation>Часть сохранённого не удалось прочитать.</translation>
+    </message>
+    <message>
+        <source>Nothing was kept of %1 at that time.</source>
+        <translation>От %1 за это время ничего не сохранено.</translation>
+    </message>
+    <message>
+        <source>The clip of %1 ends early: the camera changed its picture there.</source>
+        <translation>Клип %1 заканчивается раньше: камера в этот момент сменила изображение.</translation>
+    </message>
+    <message>
+        <source>The clip of %1 was not saved: %2</source>
+        <translation>Клип %1 не сохранён: %2</translation>
+    </message>
+    <message>
+        <source>The clip was saved as %1.</source>
+        <translation>Клип сохранён как %1.</translation>
+    </message>
+    <message>
+        <source>%1 clips were saved in %2.</source>
+        <translation>Сохранено клипов: %1, в папке %2.</translation>
+    </message>
 </context>
 </TS>

@@ -861,5 +861,189 @@
         <source>Hold after activity:</source>
         <translation>活动后保持：</translation>
     </message>
+    <message>
+        <source>Rewind</source>
+        <translation>回看</translation>
+    </message>
+    <message>
+        <source>Timeline</source>
+        <translation>时间轴</translation>
+    </message>
+    <message>
+        <source>Back 10 Seconds</source>
+        <translation>后退 10 秒</translation>
+    </message>
+    <message>
+        <source>Forward 10 Seconds</source>
+        <translation>前进 10 秒</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Previous Picture</source>
+        <translation>上一幅画面</translation>
+    </message>
+    <message>
+        <source>Next Picture</source>
+        <translation>下一幅画面</translation>
+    </message>
+    <message>
+        <source>Slower</source>
+        <translation>减速</translation>
+    </message>
+    <message>
+        <source>Faster</source>
+        <translation>加速</translation>
+    </message>
+    <message>
+        <source>Mark Clip Start</source>
+        <translation>标记片段开始</translation>
+    </message>
+    <message>
+        <source>Mark Clip End</source>
+        <translation>标记片段结束</translation>
+    </message>
+    <message>
+        <source>Export Clip…</source>
+        <translation>导出片段…</translation>
+    </message>
+    <message>
+        <source>Export Clips of All Cells…</source>
+        <translation>导出所有格子的片段…</translation>
+    </message>
+    <message>
+        <source>Export Clip</source>
+        <translation>导出片段</translation>
+    </message>
+    <message>
+        <source>Exporting Clip…</source>
+        <translation>正在导出片段…</translation>
+    </message>
+    <message>
+        <source>Writing the clips…</source>
+        <translation>正在写入片段…</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>▶ %1x</source>
+        <translation>▶ %1×</translation>
+    </message>
+    <message>
+        <source>%1, %2 ago</source>
+        <translation>%1，%2 之前</translation>
+    </message>
+    <message>
+        <source>Nothing kept</source>
+        <translation>没有保留内容</translation>
+    </message>
+    <message>
+        <source>Keep the last minutes of every shown camera</source>
+        <translation>保留每个显示的摄像头最近几分钟的内容</translation>
+    </message>
+    <message>
+        <source>None, memory only</source>
+        <translation>无，仅内存</translation>
+    </message>
+    <message>
+        <source>Keep them when Zorvan quits</source>
+        <translation>退出 Zorvan 时保留</translation>
+    </message>
+    <message>
+        <source>Minutes kept:</source>
+        <translation>保留分钟数：</translation>
+    </message>
+    <message>
+        <source>In memory at most:</source>
+        <translation>内存最多：</translation>
+    </message>
+    <message>
+        <source>Beyond that, on disk at most:</source>
+        <translation>超出部分，磁盘最多：</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> 分钟</translation>
+    </message>
+    <message>
+        <source> MiB</source>
+        <translation> 兆字节</translation>
+    </message>
+    <message>
+        <source> GiB</source>
+        <translation> 吉字节</translation>
+    </message>
+    <message>
+        <source>Cannot write in %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>Cannot write the clip: %1</source>
+        <translation>无法写入片段：%1</translation>
+    </message>
+    <message>
+        <source>Cannot save %1: %2</source>
+        <translation>无法保存 %1：%2</translation>
+    </message>
+    <message>
+        <source>There are too many clips named %1 in %2.</source>
+        <translation>%2 中名为 %1 的片段太多。</translation>
+    </message>
+    <message>
+        <source>The video's format is not known.</source>
+        <translation>视频格式未知。</translation>
+    </message>
+    <message>
+        <source>The clip could not be finished.</source>
+        <translation>无法完成片段。</translation>
+    </message>
+    <message>
+        <source>Out of memory.</source>
+        <translation>内存不足。</translation>
+    </message>
+    <message>
+        <source>This camera's video cannot be saved as a clip.</source>
+        <translation>此摄像头的视频无法保存为片段。</translation>
+    </message>
+    <message>
+        <source>The clip could not be written.</source>
+        <translation>无法写入片段。</translation>
+    </message>
+    <message>
+        <source>The video's format was not kept.</source>
+        <translation>未保留视频格式。</translation>
+    </message>
+    <message>
+        <source>Part of what was kept could not be read back.</source>
+        <translation>部分保留的内容无法读回。</translation>
+    </message>
+    <message>
+        <source>Nothing was kept of %1 at that time.</source>
+        <translation>该时间段没有保留 %1 的任何内容。</translation>
+    </message>
+    <message>
+        <source>The clip of %1 ends early: the camera changed its picture there.</source>
+        <translation>%1 的片段提前结束：摄像头在该处更改了画面。</translation>
+    </message>
+    <message>
+        <source>The clip of %1 was not saved: %2</source>
+        <translation>%1 的片段未保存：%2</translation>
+    </message>
+    <message>
+        <source>The clip was saved as %1.</source>
+        <translation>片段已保存为 %1。</translation>
+    </message>
+    <message>
+        <source>%1 clips were saved in %2.</source>
+        <translation>已在 %2 中保存 %1 个片段。</translation>
+    </message>
 </context>
 </TS>
