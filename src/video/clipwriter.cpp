@@ -87,6 +87,15 @@ QSize keyFrameSize(AVCodecID codec, const QByteArray& keyFrame) {
     return size;
 }
 
+// The size a still's JPEG header gives; empty when there is none or the
+// size is out of bounds.
+QSize stillSize(const QByteArray& jpeg) {
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    const QSize size = QImageReader(&buffer, "jpeg").size();
+    return sizeAllowed(size.width(), size.height()) ? size : QSize();
+}
+
 // Lends a kept part's bytes to FFmpeg without a copy; read-only, so no
 // muxer writes into what the store shares.
 AVBufferRef* lendKeptBytes(const QByteArray& bytes) {
@@ -133,19 +142,14 @@ public:
         return start();
     }
 
-    bool openStills(const QByteArray& jpeg) {
+    bool openStills(QSize size) {
         suffix_ = QStringLiteral("mkv");
         if (!make("matroska")) return false;
         AVCodecParameters* par = stream_->codecpar;
         par->codec_type = AVMEDIA_TYPE_VIDEO;
         par->codec_id = AV_CODEC_ID_MJPEG;
-        QBuffer buffer;
-        buffer.setData(jpeg);
-        const QSize size = QImageReader(&buffer, "jpeg").size();
-        if (sizeAllowed(size.width(), size.height())) {
-            par->width = size.width();
-            par->height = size.height();
-        }
+        par->width = size.width();
+        par->height = size.height();
         return start();
     }
 
@@ -291,6 +295,9 @@ ClipResult writeClip(const RewindStore& store, const QString& camera, qint64 fro
             cutAt = part.time;
             return false;
         };
+        // An empty picture is none (and an empty packet would end a muxer's
+        // stream).
+        if (part.kind != ClipPartKind::VideoConfig && part.bytes.isEmpty()) return true;
         switch (part.kind) {
             case ClipPartKind::VideoConfig:
                 if (mode == Mode::None) {
@@ -305,8 +312,13 @@ ClipResult writeClip(const RewindStore& store, const QString& camera, qint64 fro
                 return cut();
             case ClipPartKind::Still:
                 if (mode == Mode::Video) return cut();
-                if (mode == Mode::None) {
-                    if (!muxer.openStills(part.bytes)) return !(failed = true);
+                // A still whose header gives no size, or one out of bounds, is
+                // left out: no player should be handed it. The file takes
+                // its size from the first one.
+                if (const QSize size = stillSize(part.bytes); size.isEmpty()) {
+                    return true;
+                } else if (mode == Mode::None) {
+                    if (!muxer.openStills(size)) return !(failed = true);
                     mode = Mode::Stills;
                     result.startMs = part.time;
                 }

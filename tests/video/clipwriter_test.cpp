@@ -63,15 +63,20 @@ QByteArray stillJpeg(int number) {
     return bytes;
 }
 
-// Camera "v": video packets every 40 ms; "s": stills every 125 ms.
+// Camera "v": video packets every 40 ms; "s": stills every 125 ms, and one
+// claiming a size no player should be handed, which clips leave out.
 void fill(RewindStore& store) {
     int i = 0;
     for (RewindStore::Part p : keptH264()) {
         p.time = kClipT0 + 40 * (p.kind == ClipKind::VideoConfig ? 0 : i++);
         store.append("v", std::move(p));
     }
-    for (int s = 0; s < 16; ++s)
+    for (int s = 0; s < 16; ++s) {
+        if (s == 6)
+            store.append("s", {ClipKind::Still, kClipT0 + 690,
+                               claimingSize(stillJpeg(s), 60000, 60000), true});
         store.append("s", {ClipKind::Still, kClipT0 + 125 * s, stillJpeg(s), true});
+    }
 }
 
 struct Probe {
