@@ -42,13 +42,7 @@ std::vector<RewindStore::Part> keptH264() {
             return int(n);
         },
         [] { return false; });
-    decoder.setKeep([&](RewindStore::Part&& p) {
-        // The transport stream's packets come unflagged: an IDR slice makes a key frame.
-        const QByteArrayView code("\0\0\1", 3);
-        for (qsizetype i = p.bytes.indexOf(code); i >= 0; i = p.bytes.indexOf(code, i + 3))
-            p.key = p.key || (i + 3 < p.bytes.size() && (p.bytes[i + 3] & 0x1f) == 5);
-        parts.push_back(std::move(p));
-    });
+    decoder.setKeep([&](RewindStore::Part&& p) { parts.push_back(std::move(p)); });
     decoder.run([] { return Target{{32, 24}, {}}; }, [](VideoFrame&&) {});
     return parts;
 }
