@@ -125,6 +125,7 @@ public:
 
     bool openVideo(const KeptConfig& config, const QByteArray& keyFrame) {
         suffix_ = remuxedToMp4(config.codec) ? QStringLiteral("mp4") : QStringLiteral("mkv");
+        negativeStart_ = suffix_ == QLatin1String("mp4");
         if (!make(suffix_ == QLatin1String("mp4") ? "mp4" : "matroska")) return false;
         AVCodecParameters* par = stream_->codecpar;
         if (!config.apply(par))
@@ -153,9 +154,11 @@ public:
         return start();
     }
 
-    // Writes the frame before this one; `time` is in ms from the clip's start.
+    // Writes the frame before this one; `time` is in ms from the moment the
+    // clip plays from: before it only in an MP4 (see negativeStart_).
     bool add(const QByteArray& bytes, qint64 time, bool key) {
-        const qint64 pts = frames_ == 0 ? std::max<qint64>(time, 0) : std::max(time, pts_ + 1);
+        const qint64 first = negativeStart_ ? time : std::max<qint64>(time, 0);
+        const qint64 pts = frames_ == 0 ? first : std::max(time, pts_ + 1);
         if (frames_ > 0 && !writePending(pts - pts_)) return false;
         pending_ = bytes;
         pendingKey_ = key;
@@ -169,7 +172,7 @@ public:
     bool close(qint64 end, qint64* duration) {
         const qint64 last = std::max<qint64>(end - pts_, 1);
         if (frames_ > 0 && !writePending(last)) return false;
-        *duration = pts_ + last;
+        *duration = std::max<qint64>(pts_ + last, 0);
         if (av_write_trailer(format_) < 0)
             return fail(QCoreApplication::translate("Zorvan", "The clip could not be finished."));
         return true;
@@ -232,6 +235,10 @@ private:
     bool pendingKey_ = false;
     qint64 pts_ = 0;
     int frames_ = 0;
+    // The pictures before the moment the clip plays from are written with
+    // negative times, which the MP4 muxer turns into an edit list: players
+    // decode them (the key frame they need) but start showing at 0.
+    bool negativeStart_ = false;
 };
 
 }  // namespace
@@ -251,7 +258,9 @@ std::optional<ClipPlan> planClip(const RewindStore& store, const QString& camera
             const std::optional<KeptConfig> kept = decodeKeptConfig(config);
             if (kept && remuxedToMp4(kept->codec)) suffix = QStringLiteral("mp4");
         }
-        plan = ClipPlan{part.time, suffix};
+        // As writeClip() counts it: Matroska video from its key frame.
+        const bool preroll = part.kind == ClipPartKind::Still || suffix == QLatin1String("mp4");
+        plan = ClipPlan{preroll ? std::max(from, part.time) : part.time, suffix};
         return false;
     });
     return plan;
@@ -281,6 +290,7 @@ ClipResult writeClip(const RewindStore& store, const QString& camera, qint64 fro
     std::optional<KeptConfig> config;
     bool cancelled = false, failed = false;
     qint64 cutAt = 0;
+    qint64 origin = 0;                                    // the arrival time that is the clip's 0
     auto lastReport = ClipClock::now() - kProgressEvery;  // asked at once: cancel before any work
 
     const bool read = store.forEachInRange(camera, from, to, [&](const RewindStore::Part& part) {
@@ -321,6 +331,8 @@ ClipResult writeClip(const RewindStore& store, const QString& camera, qint64 fro
                     if (!muxer.openStills(size)) return !(failed = true);
                     mode = Mode::Stills;
                     result.startMs = part.time;
+                    // The still on screen at `from` is the clip's first picture.
+                    origin = std::max(from, part.time);
                 }
                 break;
             case ClipPartKind::VideoPacket:
@@ -335,10 +347,12 @@ ClipResult writeClip(const RewindStore& store, const QString& camera, qint64 fro
                     if (!muxer.openVideo(*config, part.bytes)) return !(failed = true);
                     mode = Mode::Video;
                     result.startMs = part.time;
+                    origin = muxer.suffix() == QLatin1String("mp4") ? std::max(from, part.time)
+                                                                    : part.time;
                 }
                 break;
         }
-        if (!muxer.add(part.bytes, part.time - result.startMs, part.key)) return !(failed = true);
+        if (!muxer.add(part.bytes, part.time - origin, part.key)) return !(failed = true);
         return true;
     });
 
@@ -356,7 +370,7 @@ ClipResult writeClip(const RewindStore& store, const QString& camera, qint64 fro
         return result;
     }
     qint64 duration = 0;
-    const qint64 end = (result.cutAtChange ? cutAt : to) - result.startMs;
+    const qint64 end = (result.cutAtChange ? cutAt : to) - origin;
     if (failed || !muxer.close(end, &duration) || !file.finish(&result.error)) {
         if (result.error.isEmpty()) result.error = muxer.error();
         result.status = ClipResult::Status::Failed;
@@ -368,7 +382,8 @@ ClipResult writeClip(const RewindStore& store, const QString& camera, qint64 fro
     if (result.path.isEmpty()) return result;
     result.status = ClipResult::Status::Written;
     result.frames = muxer.frames();
-    result.endMs = result.startMs + duration;
+    result.fromMs = origin;
+    result.endMs = origin + duration;
     return result;
 }
 

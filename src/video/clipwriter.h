@@ -14,8 +14,11 @@ namespace video {
 // Writing what the rewind store kept of one camera to a file, without
 // decoding: H.264 and H.265 packets remuxed into MP4, other video codecs into
 // Matroska, stills as Motion JPEG in Matroska (each still one frame at its
-// arrival time). Times in the file are milliseconds from the clip's first
-// picture: the key frame or still at or before the asked start.
+// arrival time). A clip plays from the asked start: the still shown then
+// is its first picture, from 0; an MP4 begins at the key frame before the
+// start, whose pictures up to it are decoded but not shown (negative times,
+// an edit list). Matroska cannot hold those, so other video starts at its
+// key frame.
 
 struct ClipResult {
     enum class Status { Written, Cancelled, NothingKept, Failed } status = Status::Failed;
@@ -23,14 +26,16 @@ struct ClipResult {
     QString error;  // Failed: why, in words for the person
     int frames = 0;
     qint64 startMs = 0, endMs = 0;  // arrival times the file covers
+    qint64 fromMs = 0;              // the moment the clip plays from (its time 0)
     // The camera changed its picture (the video's codec or size, or from
     // video to stills or back): the file ends there. Stills of another size
     // stay in the file: each is a picture of its own.
     bool cutAtChange = false;
 };
 
-// What a clip of [from, to] would be: the arrival time of its first picture
-// and the file suffix ("mp4" or "mkv"). None when nothing is kept then.
+// What a clip of [from, to] would be: the moment it plays from (see
+// ClipResult::fromMs) and the file suffix ("mp4" or "mkv"). None when
+// nothing is kept then.
 struct ClipPlan {
     qint64 startMs = 0;
     QString suffix;
