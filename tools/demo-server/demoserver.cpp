@@ -383,6 +383,9 @@ void DemoServer::answerVideo(const httplib::Request& req, httplib::Response& res
     const int quality = demo::parseQuality(param(req, "quality"));
     const int fps =
         std::clamp(parseInt(param(req, "fps")).value_or(demo::kDefaultFps), 1, demo::kMaxFps);
+    // Frames between key frames (H.264 only): a real camera's is often a few
+    // seconds, which is what going back in a kept video must cope with.
+    const int gop = std::clamp(parseInt(param(req, "gop")).value_or(fps), 1, demo::kMaxGop);
     struct Feed {
         std::unique_ptr<demo::TsVideoEncoder> encoder;  // H.264 only
         std::chrono::steady_clock::time_point due = std::chrono::steady_clock::now();
@@ -390,7 +393,8 @@ void DemoServer::answerVideo(const httplib::Request& req, httplib::Response& res
     auto feed = std::make_shared<Feed>();
     const bool h264 = options_.video == Options::Video::H264;
     if (h264) {
-        feed->encoder = std::make_unique<demo::TsVideoEncoder>(size, fps);
+        feed->encoder = std::make_unique<demo::TsVideoEncoder>(
+            size, fps, demo::TsVideoEncoder::Codec::H264, gop);
         if (!feed->encoder->valid()) {
             res.status = 500;
             res.set_content("Cannot start the H.264 encoder\n", kTextType);

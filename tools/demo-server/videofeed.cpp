@@ -72,7 +72,7 @@ struct TsVideoEncoder::Impl {
     bool headerWritten = false;
 };
 
-TsVideoEncoder::TsVideoEncoder(QSize size, int fps, Codec codec) {
+TsVideoEncoder::TsVideoEncoder(QSize size, int fps, Codec codec, int gop) {
     auto impl = std::make_unique<Impl>();
     const AVCodec* found = codec == Codec::H264 ? avcodec_find_encoder_by_name("libx264")
                                                 : avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
@@ -86,7 +86,8 @@ TsVideoEncoder::TsVideoEncoder(QSize size, int fps, Codec codec) {
     e->pix_fmt = AV_PIX_FMT_YUV420P;
     e->time_base = {1, fps};
     e->framerate = {fps, 1};
-    e->gop_size = fps;  // a key frame a second: a viewer joining waits at most that
+    // By default a key frame a second: a viewer joining waits at most that.
+    e->gop_size = gop > 0 ? gop : fps;
     e->max_b_frames = 0;
     e->bit_rate = 0;
     if (codec == Codec::H264) {

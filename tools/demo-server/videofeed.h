@@ -25,13 +25,17 @@ std::string multipartPart(const QByteArray& jpeg);
 // Frames a second when the request does not ask (query "fps"), and the most.
 inline constexpr int kDefaultFps = 25;
 inline constexpr int kMaxFps = 60;
+// The most frames between key frames a request may ask (query "gop").
+inline constexpr int kMaxGop = 600;
 
 // Encodes RGB32 frames of one size into an MPEG-TS byte stream. One object
 // per stream; not thread-safe.
 class TsVideoEncoder {
 public:
     enum class Codec { H264, Mpeg2 };  // Mpeg2: a codec the viewer does not play
-    TsVideoEncoder(QSize size, int fps, Codec codec = Codec::H264);
+    // gop: frames from one key frame to the next (0 or less: fps, a key
+    // frame a second).
+    TsVideoEncoder(QSize size, int fps, Codec codec = Codec::H264, int gop = 0);
     ~TsVideoEncoder();
     TsVideoEncoder(const TsVideoEncoder&) = delete;
     TsVideoEncoder& operator=(const TsVideoEncoder&) = delete;
