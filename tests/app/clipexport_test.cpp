@@ -5,7 +5,6 @@
 #include "clipexport.h"
 #include "testutil.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -18,12 +17,7 @@ namespace {
 constexpr qint64 kExportT0 = 1765000000000;
 
 std::shared_ptr<RewindStore> twoStillCameras() {
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
+    const QByteArray jpeg = QByteArray::fromStdString(jpegOf({64, 48}, Qt::darkCyan));
     auto store = std::make_shared<RewindStore>(QString());
     for (const char* camera : {"a", "b"})
         for (int i = 0; i < 80; ++i)

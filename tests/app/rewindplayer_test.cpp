@@ -3,10 +3,11 @@
 
 #include "rewindstore.h"
 
-#include <QBuffer>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include "testutil.h"
 
 namespace {
 
@@ -22,12 +23,7 @@ struct KeptWall {
     std::map<int, qint64> shown;  // by cell: the arrival of the still shown; -1: nothing kept
 
     KeptWall() {
-        QImage image(16, 16, QImage::Format_RGB32);
-        image.fill(Qt::gray);
-        QByteArray jpeg;
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPEG");
+        const QByteArray jpeg = QByteArray::fromStdString(jpegOf({16, 16}, Qt::gray));
         std::vector<RewindPlayer::Cell> cells{{4, "never kept", {16, 16}}};
         for (int i = 0; i < 4; ++i) {
             for (qint64 t = kKeptFrom; t <= now; t += kEvery[i])

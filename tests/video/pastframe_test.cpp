@@ -14,6 +14,8 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include "testutil.h"
+
 #include <string>
 
 namespace {
@@ -98,12 +100,7 @@ TEST_P(PastVideo, ShowsTheFrameJustBeforeTheMomentWhicheverWayItMoves) {
 // A still shows fitted into the view, keeps its bytes for Save Picture, and
 // is decoded once; damaged parts show nothing.
 TEST(PastDecoder, StillsAndDamagedParts) {
-    QImage image(320, 240, QImage::Format_RGB32);
-    image.fill(Qt::gray);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
+    const QByteArray jpeg = QByteArray::fromStdString(jpegOf({320, 240}, Qt::gray));
     const auto config = [](AVCodecID codec) {
         AVCodecParameters par{};
         par.codec_type = AVMEDIA_TYPE_VIDEO, par.codec_id = codec, par.width = par.height = 64;
