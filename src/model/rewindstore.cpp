@@ -54,6 +54,8 @@ void RewindStore::append(const QString& camera, Part part) {
     if (!c.configs.empty()) part.time = std::max(part.time, c.configs.back().time);
     newest_ = std::max(newest_, part.time);
     if (part.kind == Kind::VideoConfig) {
+        // The one in force again: nothing changes.
+        if (!c.configs.empty() && c.configs.back().bytes == part.bytes) return;
         memoryBytes_ += part.bytes.size();
         c.configs.push_back({part.time, std::move(part.bytes)});
     } else {

@@ -22,12 +22,14 @@ struct RewindKeeper::Claims {
         const void* owner = nullptr;
         qint64 lastMs = 0;
     };
-    bool take(const QString& key, const void* owner, qint64 now) {
+    enum class Taken { No, Again, Anew };
+    Taken take(const QString& key, const void* owner, qint64 now) {
         std::lock_guard lock(mutex);
         Claim& c = claims[key];
-        if (c.owner != owner && now - c.lastMs < kSilentMs) return false;
+        if (c.owner != owner && now - c.lastMs < kSilentMs) return Taken::No;
+        const Taken taken = c.owner == owner ? Taken::Again : Taken::Anew;
         c = {owner, now};
-        return true;
+        return taken;
     }
     bool held(const QString& key, qint64 now) {
         std::lock_guard lock(mutex);
@@ -73,9 +75,34 @@ void RewindKeeper::pictureShown(const QString& key, TouchImage* view) {
 
 std::function<void(RewindStore::Part&&)> RewindKeeper::keepVideo(const QString& key) {
     if (key.isEmpty()) return {};
-    auto token = std::make_shared<char>(0);
-    return [store = store_, claims = claims_, key, token](RewindStore::Part&& part) {
-        if (!claims->take(key, token.get(), keeperNowMs())) return;
+    // One stream, on its decode thread: its configuration goes into the
+    // store before each of its key frames (the store keeps one copy while
+    // it stays the same), so that what is kept from any key frame on can be
+    // decoded, also when the store was off as the stream began or another
+    // stream of the camera still held it then. Until its first key frame
+    // after taking the camera, a stream's packets are not kept: they would
+    // follow another stream's.
+    struct Stream {
+        QByteArray config;
+        bool synced = false;
+    };
+    auto stream = std::make_shared<Stream>();
+    return [store = store_, claims = claims_, key, stream](RewindStore::Part&& part) {
+        using Kind = RewindStore::Part::Kind;
+        if (part.kind == Kind::VideoConfig) {
+            stream->config = std::move(part.bytes);
+            stream->synced = false;
+            return;
+        }
+        const Claims::Taken taken = claims->take(key, stream.get(), keeperNowMs());
+        if (taken == Claims::Taken::No) return;
+        if (taken == Claims::Taken::Anew || !store->isEnabled()) stream->synced = false;
+        if (part.kind == Kind::VideoPacket) {
+            if (!part.key && !stream->synced) return;
+            if (part.key && !stream->config.isEmpty())
+                store->append(key, {Kind::VideoConfig, part.time, stream->config, false});
+            stream->synced = true;
+        }
         store->append(key, std::move(part));
     };
 }

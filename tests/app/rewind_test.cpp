@@ -66,6 +66,24 @@ TEST(RewindKeeper, KeepsEachCameraFromOneSource) {
     }
 }
 
+// A video whose keeping began while rewind was off is kept from its next
+// key frame on, with its configuration before it.
+TEST(RewindKeeper, AVideoTurnedOnMidStreamIsKeptWhole) {
+    auto store = std::make_shared<RewindStore>(QString());
+    RewindKeeper keeper(store);
+    const auto video = keeper.keepVideo("cam");
+    qint64 t = QDateTime::currentMSecsSinceEpoch() - 10'000;
+    store->setEnabled(false);
+    video({Kind::VideoConfig, ++t, "config", false});
+    video({Kind::VideoPacket, ++t, "k1", true});
+    store->setEnabled(true);
+    for (const auto& [bytes, key] : {std::pair{"p1", false}, {"k2", true}, {"p2", false}})
+        video({Kind::VideoPacket, ++t, bytes, key});
+    std::vector<QByteArray> kept;
+    for (const RewindStore::Part& p : store->partBefore("cam", t)) kept.push_back(p.bytes);
+    EXPECT_EQ(kept, (std::vector<QByteArray>{"config", "k2", "p2"}));
+}
+
 TEST_F(ViewerFixture, EveryCellGoesBackTogetherAndTheKeysSteerIt) {
     ScriptedServer a(camerasServer());
     writeServers(dir.path(), {{"Shop", a.port(), true}});
