@@ -256,14 +256,8 @@ int run(const Durations& d) {
 
     // 2. On, sampled each minute.
     store->setEnabled(true);
-    // A decode thread hands its stream's configuration to the keeper once,
-    // at its start: one that started while rewind was off would keep packets
-    // nothing can decode. The video starts again, as on a new stream, once
-    // the keeper has let go of the old one (it holds a camera for the video
-    // that last gave it a packet until that one is silent for kSilentMs).
-    live->stop();
-    runEventLoop(RewindKeeper::kSilentMs + 500);
-    live->show(server, 0);
+    // The video goes on: the keeper keeps it from its next key frame, its
+    // configuration before it.
     runEventLoop(3000);
     meter.restart();
     Meter minuteMeter(counters, demo.pid());
