@@ -316,24 +316,25 @@ void RewindPlayer::delivered(int cell, quint64 round, std::optional<video::Past>
         emit nothingKept(cell);
 }
 
-void RewindPlayer::step(bool forward) {
+void RewindPlayer::step(bool forward, const QString& camera) {
     setPlaying(false);
     if (forward) {
         if (live_) return;
-        if (const std::optional<qint64> next = nextPart(moment_); next && *next < now_())
+        if (const std::optional<qint64> next = nextPart(moment_, camera); next && *next < now_())
             moveTo(*next);
         else if (next)
             goLive();
-    } else if (const std::optional<qint64> previous = previousPart(moment())) {
+    } else if (const std::optional<qint64> previous = previousPart(moment(), camera)) {
         moveTo(*previous);
     }
 }
 
-std::optional<qint64> RewindPlayer::nextPart(qint64 after) const {
+std::optional<qint64> RewindPlayer::nextPart(qint64 after, const QString& only) const {
     std::optional<qint64> next;
     std::set<QString> seen;
     for (const Cell& cell : cells_) {
         if (cell.camera.isEmpty() || !seen.insert(cell.camera).second) continue;
+        if (!only.isEmpty() && cell.camera != only) continue;
         const std::optional<RewindStore::Span> span = store_->span(cell.camera);
         if (!span || span->last <= after) continue;
         // From the part that shows the camera now, the first one after it.
@@ -348,10 +349,11 @@ std::optional<qint64> RewindPlayer::nextPart(qint64 after) const {
     return next;
 }
 
-std::optional<qint64> RewindPlayer::previousPart(qint64 before) const {
+std::optional<qint64> RewindPlayer::previousPart(qint64 before, const QString& only) const {
     std::set<QString> cameras;
     for (const Cell& cell : cells_)
-        if (!cell.camera.isEmpty()) cameras.insert(cell.camera);
+        if (!cell.camera.isEmpty() && (only.isEmpty() || cell.camera == only))
+            cameras.insert(cell.camera);
     // The newest part any cell shows at `before`: one step back is the
     // newest part of any camera that came before it.
     std::optional<qint64> newest;

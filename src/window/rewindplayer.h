@@ -65,7 +65,9 @@ public:
     void faster();
     // While paused: to the next (or previous) kept part of any cell after
     // (before) the moment, the smallest step that changes a picture.
-    void step(bool forward);
+    // With a camera (one of the cells'), that camera's next or previous
+    // picture instead.
+    void step(bool forward, const QString& camera = {});
     void goLive();
 
 signals:
@@ -93,8 +95,8 @@ private:
     // Every cell at the moment; fresh: each is handed over even if unchanged.
     void requestAll(bool fresh);
     void delivered(int cell, quint64 request, std::optional<video::Past> past);
-    std::optional<qint64> nextPart(qint64 after) const;
-    std::optional<qint64> previousPart(qint64 before) const;
+    std::optional<qint64> nextPart(qint64 after, const QString& only) const;
+    std::optional<qint64> previousPart(qint64 before, const QString& only) const;
 
     std::shared_ptr<RewindStore> store_;
     std::function<qint64()> now_;

@@ -128,9 +128,9 @@ void WindowRewind::addMenus(QMenu* fileMenu, QAction* after, QAction* before) {
     play_ = menu->addAction(zvText("Play") + "\tSpace");
     connect(play_, &QAction::triggered, player_.get(), &RewindPlayer::togglePlay);
     QAction* previous = menu->addAction(zvText("Previous Picture") + "\tLeft");
-    connect(previous, &QAction::triggered, this, [this] { player_->step(false); });
+    connect(previous, &QAction::triggered, this, [this] { stepPicture(false); });
     QAction* next = menu->addAction(zvText("Next Picture") + "\tRight");
-    connect(next, &QAction::triggered, this, [this] { player_->step(true); });
+    connect(next, &QAction::triggered, this, [this] { stepPicture(true); });
     QAction* slower = menu->addAction(zvText("Slower") + "\t[");
     connect(slower, &QAction::triggered, player_.get(), &RewindPlayer::slower);
     QAction* faster = menu->addAction(zvText("Faster") + "\t]");
@@ -315,7 +315,7 @@ bool WindowRewind::handleKey(int key, Qt::KeyboardModifiers) {
             return true;
         case Qt::Key_Left:
         case Qt::Key_Right:
-            if (!player_->isPlaying()) player_->step(key == Qt::Key_Right);
+            if (!player_->isPlaying()) stepPicture(key == Qt::Key_Right);
             return true;
         case Qt::Key_End:
             player_->goLive();
@@ -334,6 +334,14 @@ bool WindowRewind::handleKey(int key, Qt::KeyboardModifiers) {
             return true;
     }
     return false;
+}
+
+void WindowRewind::stepPicture(bool forward) {
+    // One picture of the selected cell's camera; with none selected, of
+    // whichever cell changes first.
+    TouchImage* view = selected_ ? selected_() : nullptr;
+    const bool inCells = view && std::find(cells_.begin(), cells_.end(), view) != cells_.end();
+    player_->step(forward, inCells ? hub_->activity()->keyOfView(view) : QString());
 }
 
 std::pair<qint64, qint64> WindowRewind::clipMarks() const {

@@ -65,6 +65,7 @@ private:
     void exportClips(bool all);
     std::pair<qint64, qint64> clipMarks() const;
     void markClip(bool start);
+    void stepPicture(bool forward);
 
     QMainWindow* window_;
     ControlRoomHub* hub_;

@@ -62,6 +62,8 @@ TEST(RewindPlayer, EveryCellShowsItsStillJustBeforeTheMomentPausedOrPlaying) {
         {[&] { p.step(true); }, 1700},
         {[&] { p.step(false); }, 1600},
         {[&] { p.step(false); }, 1500},
+        {[&] { p.step(true, "2"); }, 2100},  // camera 2's next still, 700 ms on
+        {[&] { p.step(false, "2"); }, 1400},
         {[&] { p.show(kKeptFrom - 50); }, -50},
         {[&] { p.show(kKeptFrom + 1000), p.setSpeed(2), p.play(), playFor(400); }, 1800},
         {[&] { playFor(400); }, 2600},
