@@ -51,6 +51,7 @@ WindowRewind::WindowRewind(QMainWindow* window, ControlRoomHub* hub,
       hub_(hub),
       selected_(std::move(selected)),
       player_(std::make_unique<RewindPlayer>(hub->rewindStore(), &rewindNowMs)),
+      central_(window->centralWidget()),
       bar_(new RewindBar(window->centralWidget())) {
     bar_->hide();
     window->centralWidget()->installEventFilter(this);
@@ -246,12 +247,13 @@ void WindowRewind::refreshBar() {
 }
 
 void WindowRewind::placeBar() {
-    QWidget* screen = window_->centralWidget();
+    QWidget* screen = central_;
+    if (!screen) return;
     bar_->setGeometry(0, screen->height() - kBarHeight, screen->width(), kBarHeight);
 }
 
 void WindowRewind::watchPointer() {
-    QWidget* screen = window_->centralWidget();
+    QWidget* screen = central_;
     if (!window_->isVisible() || !screen) return;
     const QPoint at = screen->mapFromGlobal(QCursor::pos());
     const bool inside = screen->rect().contains(at);
@@ -277,11 +279,13 @@ void WindowRewind::liveChanged(bool live) {
 }
 
 bool WindowRewind::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_->centralWidget() && event->type() == QEvent::Resize) {
+    // Only the event's type and plain pointers first: this sees every event
+    // of the application, the window's own while it is being destroyed too.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Resize && central_ && watched == central_.data()) {
         placeBar();
         return false;
     }
-    const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != window_ || typesText(widget) || isLive()) return false;

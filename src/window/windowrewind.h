@@ -71,7 +71,8 @@ private:
     ControlRoomHub* hub_;
     std::function<TouchImage*()> selected_;
     std::unique_ptr<RewindPlayer> player_;
-    RewindBar* bar_;  // child of the window's central widget
+    QPointer<QWidget> central_;  // the window's central widget, the bar's parent
+    RewindBar* bar_;             // child of the window's central widget
     std::vector<QPointer<TouchImage>> cells_;
     std::vector<qint64> shownTimes_;  // per cell, the part shown (0: nothing kept)
     QAction* timeline_ = nullptr;     // Ctrl+B, a check item
