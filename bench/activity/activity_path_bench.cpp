@@ -58,6 +58,7 @@
 #include "demoprocess.h"
 #include "httpclient.h"
 #include "layout.h"
+#include "pathkit.h"
 #include "processfigures.h"
 #include "touchimage.h"
 #include "wallfetcher.h"
@@ -91,31 +92,6 @@ Role roleOf(int i) {
     return i % 4 == 1 ? Role::Radar : Role::Still;
 }
 
-QString nameOf(int i) {
-    static const char* first[] = {"Front door", "Parking lot", "Warehouse", "Garden café"};
-    return i < 4 ? QString::fromUtf8(first[i]) : QString("Camera %1").arg(i + 1);
-}
-
-QString uriOf(int i) {
-    return QString("/cameras/%1").arg(i);
-}
-
-qint64 nowMs() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-double threadCpu() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
@@ -139,7 +115,7 @@ Phase measure(int ms, const double& watchCpu, const std::vector<Cell>& cells) {
     const double c0 = cpuSeconds(), m0 = mainThreadCpuSeconds(), w0 = watchCpu;
     QElapsedTimer clock;
     clock.start();
-    runEventLoop(ms);
+    runEventLoopFor(ms);
     Phase p;
     p.seconds = double(clock.nsecsElapsed()) / 1e9;
     p.cores = (cpuSeconds() - c0) / p.seconds;
@@ -157,11 +133,13 @@ int run(int cycles, int offMs, bool verbose) {
     QStringList activity, lights;
     for (size_t k = 0; k < kActivity.size(); ++k) {
         const int from = 2 + 2 * int(k);
-        activity
-            << QString("%1:%2-%3").arg(nameOf(kActivity[k])).arg(from).arg(from + kCrossingSeconds);
+        activity << QString("%1:%2-%3")
+                        .arg(demoCameraName(kActivity[k]))
+                        .arg(from)
+                        .arg(from + kCrossingSeconds);
     }
     for (size_t k = 0; k < kLights.size(); ++k)
-        lights << QString("%1:%2").arg(nameOf(kLights[k])).arg(1 + 2 * int(k));
+        lights << QString("%1:%2").arg(demoCameraName(kLights[k])).arg(1 + 2 * int(k));
     DemoProcess demo(0, {"--cameras", QString::number(kCameras), "--cycle-seconds",
                          QString::number(kCycleSeconds), "--activity", activity.join(';'),
                          "--lights", lights.join(';')});
@@ -172,9 +150,9 @@ int run(int cycles, int offMs, bool verbose) {
 
     tx::JsonArray list;
     for (int i = 0; i < kCameras; ++i)
-        list.push_back(tx::JsonObject{{"name", nameOf(i).toStdString()},
-                                      {"uri", uriOf(i).toStdString()},
-                                      {"image-uri", (uriOf(i) + "/image").toStdString()}});
+        list.push_back(tx::JsonObject{{"name", demoCameraName(i).toStdString()},
+                                      {"uri", demoCameraUri(i).toStdString()},
+                                      {"image-uri", (demoCameraUri(i) + "/image").toStdString()}});
     auto server = CamServer::create();
     server->setName("Demo");
     server->setHost("127.0.0.1");
@@ -194,9 +172,9 @@ int run(int cycles, int offMs, bool verbose) {
     const int cycleMs = scenes.value("cycleSeconds").toInt() * 1000;
     std::map<int, std::pair<int, int>> windowsMs;  // camera: [from, to) in the cycle
     for (const int i : kActivity) {
-        const QJsonArray w = scenes.value("activity").toObject().value(nameOf(i)).toArray();
+        const QJsonArray w = scenes.value("activity").toObject().value(demoCameraName(i)).toArray();
         if (w.size() != 1 || cycleMs <= 0) {
-            std::fprintf(stderr, "/scenes does not list %s\n", qPrintable(nameOf(i)));
+            std::fprintf(stderr, "/scenes does not list %s\n", qPrintable(demoCameraName(i)));
             return 1;
         }
         windowsMs[i] = {w[0].toObject().value("from").toInt() * 1000,
@@ -217,39 +195,41 @@ int run(int cycles, int offMs, bool verbose) {
                             kCell.width(), kCell.height());
         // Connected before and after the watch's own slot, so that the
         // two readings bracket it.
-        QObject::connect(c.view, &TouchImage::pictureShown, [&before] { before = threadCpu(); });
-        watch.watch(c.view, {server->serverId(), uriOf(i), nameOf(i)});
+        QObject::connect(c.view, &TouchImage::pictureShown,
+                         [&before] { before = threadCpuSeconds(); });
+        watch.watch(c.view, {server->serverId(), demoCameraUri(i), demoCameraName(i)});
         QObject::connect(c.view, &TouchImage::pictureShown, [&, i] {
-            watchCpu += threadCpu() - before;
-            cells[size_t(i)].shownMs.push_back(nowMs());
+            watchCpu += threadCpuSeconds() - before;
+            cells[size_t(i)].shownMs.push_back(wallMs());
         });
-        c.key = ActivityWatch::keyOf(server->serverId(), uriOf(i), nameOf(i));
+        c.key = ActivityWatch::keyOf(server->serverId(), demoCameraUri(i), demoCameraName(i));
         byKey[c.key] = i;
         pageCells.push_back({i, c.view});
     }
     QObject::connect(&watch, &ActivityWatch::activityChanged, [&](const QString& key, bool on) {
         if (const auto it = byKey.find(key); it != byKey.end())
-            cells[size_t(it->second)].reportsMs.push_back({nowMs(), on});
+            cells[size_t(it->second)].reportsMs.push_back({wallMs(), on});
     });
     page.show();
 
     auto fetcher = std::make_unique<WallFetcher>(server);
     auto wall = std::make_unique<WallRefresh>(server, fetcher.get());
     wall->showPage(pageCells);
-    runEventLoop(kWarmUpMs);
+    runEventLoopFor(kWarmUpMs);
 
-    const qint64 normalFrom = nowMs();
+    const qint64 normalFrom = wallMs();
     const Phase normal = measure(cycles * cycleMs, watchCpu, cells);
-    const qint64 normalTo = nowMs();
+    const qint64 normalTo = wallMs();
 
     ControlRoom room;
     for (int i = 0; i < kCameras; ++i)
-        room.activity.push_back({CameraRef{server->serverId(), uriOf(i), nameOf(i), i},
-                                 CameraActivity::Sensitivity::Off,
-                                 {},
-                                 false});
+        room.activity.push_back(
+            {CameraRef{server->serverId(), demoCameraUri(i), demoCameraName(i), i},
+             CameraActivity::Sensitivity::Off,
+             {},
+             false});
     watch.setRoom(room);
-    runEventLoop(2000);
+    runEventLoopFor(2000);
     const Phase off = measure(offMs, watchCpu, cells);
     size_t offReports = 0;
     for (const Cell& c : cells)
@@ -262,8 +242,9 @@ int run(int cycles, int offMs, bool verbose) {
         // Every report, at its second of the cycle, for a look at the timing.
         for (int i = 0; i < kCameras; ++i)
             for (const auto& [t, on] : cells[size_t(i)].reportsMs)
-                std::fprintf(stderr, "%-12s %s at cycle %lld + %.2f s\n", qPrintable(nameOf(i)),
-                             on ? "active  " : "inactive", (long long)((t - startedMs) / cycleMs),
+                std::fprintf(stderr, "%-12s %s at cycle %lld + %.2f s\n",
+                             qPrintable(demoCameraName(i)), on ? "active  " : "inactive",
+                             (long long)((t - startedMs) / cycleMs),
                              double((t - startedMs) % cycleMs) / 1000);
     }
 

@@ -52,6 +52,7 @@
 #include "clipwriter.h"
 #include "demoprocess.h"
 #include "livevideo.h"
+#include "pathkit.h"
 #include "pathmeter.h"
 #include "rewindkeeper.h"
 #include "rewindplayer.h"
@@ -71,31 +72,6 @@ const QSize kCell(320, 180), kVideo(1920, 1080);
 struct Durations {
     int offMs, onMs, backMs, exportMs;
 };
-
-QString nameOf(int i) {
-    static const char* first[] = {"Front door", "Parking lot", "Warehouse", "Garden café"};
-    return i < 4 ? QString::fromUtf8(first[i]) : QString("Camera %1").arg(i + 1);
-}
-
-QString uriOf(int i) {
-    return QString("/cameras/%1").arg(i);
-}
-
-qint64 nowMs() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-double threadCpu() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 double median(std::vector<double> v) {
     if (v.empty()) return 0;
@@ -156,7 +132,7 @@ Export exportClip(const RewindStore& store, const QString& camera, qint64 from, 
 std::pair<qint64, qint64> keptBytes(const RewindStore& store, const QString& videoKey) {
     qint64 video = 0, stills = 0;
     for (const QString& camera : store.cameras())
-        store.forEachInRange(camera, 0, nowMs(), [&](const Part& p) {
+        store.forEachInRange(camera, 0, wallMs(), [&](const Part& p) {
             (camera == videoKey ? video : stills) += p.bytes.size();
             return true;
         });
@@ -179,12 +155,12 @@ int run(const Durations& d) {
 
     tx::JsonArray list;
     for (int i = 0; i < kCameras; ++i) {
-        tx::JsonObject camera{{"name", nameOf(i).toStdString()},
-                              {"uri", uriOf(i).toStdString()},
-                              {"image-uri", (uriOf(i) + "/image").toStdString()}};
+        tx::JsonObject camera{{"name", demoCameraName(i).toStdString()},
+                              {"uri", demoCameraUri(i).toStdString()},
+                              {"image-uri", (demoCameraUri(i) + "/image").toStdString()}};
         if (i == 0)
             camera["video-uri"] = QString("%1/video?resolution=%2x%3&fps=%4&gop=%5")
-                                      .arg(uriOf(i))
+                                      .arg(demoCameraUri(i))
                                       .arg(kVideo.width())
                                       .arg(kVideo.height())
                                       .arg(kFps)
@@ -212,11 +188,12 @@ int run(const Durations& d) {
     // Connected before and after the keeper's slot, so that the two
     // readings bracket it.
     double before = 0;
-    QObject::connect(&watch, &ActivityWatch::pictureSeen, [&before] { before = threadCpu(); });
+    QObject::connect(&watch, &ActivityWatch::pictureSeen,
+                     [&before] { before = threadCpuSeconds(); });
     QObject::connect(&watch, &ActivityWatch::pictureSeen, keeper.get(),
                      &RewindKeeper::pictureShown);
     QObject::connect(&watch, &ActivityWatch::pictureSeen,
-                     [&] { counters.keeperCpu += threadCpu() - before; });
+                     [&] { counters.keeperCpu += threadCpuSeconds() - before; });
 
     QWidget page, videoWindow;
     page.resize(kColumns * kCell.width(), 5 * kCell.height());
@@ -233,11 +210,12 @@ int run(const Durations& d) {
                            ((i - 1) / kColumns) * kCell.height(), kCell.width(), kCell.height());
             pageCells.push_back({i, v});
         }
-        watch.watch(v, {server->serverId(), uriOf(i), nameOf(i)});
+        watch.watch(v, {server->serverId(), demoCameraUri(i), demoCameraName(i)});
         QObject::connect(v, &TouchImage::pictureShown,
                          [&counters, i] { ++(i == 0 ? counters.frames : counters.pictures); });
         views[size_t(i)] = v;
-        keys[size_t(i)] = ActivityWatch::keyOf(server->serverId(), uriOf(i), nameOf(i));
+        keys[size_t(i)] =
+            ActivityWatch::keyOf(server->serverId(), demoCameraUri(i), demoCameraName(i));
     }
     page.show();
     videoWindow.show();
@@ -247,23 +225,23 @@ int run(const Durations& d) {
     auto fetcher = std::make_unique<WallFetcher>(server);
     auto wall = std::make_unique<WallRefresh>(server, fetcher.get());
     wall->showPage(pageCells);
-    runEventLoop(kWarmUpMs);
+    runEventLoopFor(kWarmUpMs);
 
     // 1. Off.
     Meter meter(counters, demo.pid());
-    runEventLoop(d.offMs);
+    runEventLoopFor(d.offMs);
     const Window off = meter.read();
 
     // 2. On, sampled each minute.
     store->setEnabled(true);
     // The video goes on: the keeper keeps it from its next key frame, its
     // configuration before it.
-    runEventLoop(3000);
+    runEventLoopFor(3000);
     meter.restart();
     Meter minuteMeter(counters, demo.pid());
     std::vector<Minute> minutes;
     for (int left = d.onMs; left > 0; left -= 60000) {
-        runEventLoop(std::min(left, 60000));
+        runEventLoopFor(std::min(left, 60000));
         minutes.push_back({minuteMeter.read(), store->usage()});
         minuteMeter.restart();
     }
@@ -273,7 +251,7 @@ int run(const Durations& d) {
     const auto stillSpan = store->span(keys[1]);
 
     // 3. Back in time, with everything still live.
-    RewindPlayer player(store, nowMs);
+    RewindPlayer player(store, wallMs);
     std::vector<RewindPlayer::Cell> playerCells;
     for (int i = 0; i < kCameras; ++i)
         playerCells.push_back({i, keys[size_t(i)], views[size_t(i)]->size()});
@@ -307,7 +285,7 @@ int run(const Durations& d) {
         waiting = &loop;
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         round.start();
-        player.show(nowMs() - d.backMs + r * 7300);
+        player.show(wallMs() - d.backMs + r * 7300);
         loop.exec();
         waiting = nullptr;
         double stills = 0;
@@ -315,13 +293,13 @@ int run(const Durations& d) {
             stills = std::max(stills, arrivedMs[size_t(i)] < 0 ? 1e4 : arrivedMs[size_t(i)]);
         stillRounds.push_back(stills);
         videoRounds.push_back(arrivedMs[0] < 0 ? 1e4 : arrivedMs[0]);
-        runEventLoop(1000);
+        runEventLoopFor(1000);
     }
     player.goLive();
     for (TouchImage* v : views) v->endPast();
 
     // 4. Export, the store still taking what arrives.
-    const qint64 to = nowMs(), from = to - d.exportMs + 5000;
+    const qint64 to = wallMs(), from = to - d.exportMs + 5000;
     const Export videoClip = exportClip(*store, keys[0], from, to, folder, "video");
     const Export stillClip = exportClip(*store, keys[1], from, to, folder, "stills");
 
